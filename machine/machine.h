@@ -1,0 +1,135 @@
+// The virtual SuperVGA PC: a real-mode x86 (libx86emu) with a memory map, port I/O, a
+// Bochs-DISPI-compatible SuperVGA card with a real VGA BIOS ROM, and the scan-out that turns
+// the card's state into the picture a monitor would show.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace machine {
+
+// A machine description or ROM that cannot be used: the message is one line that says
+// what is wrong and how to fix it.
+struct MachineError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Which optional VBE/AF entries the card's accelerator offers (bit per entry).
+enum AccelEntry : uint32_t {
+    ACCEL_SET_CURSOR = 1u << 0,
+    ACCEL_SET_CLIP_RECT = 1u << 1,
+    ACCEL_DRAW_PATT_SCAN = 1u << 2,
+    ACCEL_DRAW_RECT = 1u << 3,
+    ACCEL_DRAW_PATT_RECT = 1u << 4,
+    ACCEL_DRAW_LINE = 1u << 5,
+    ACCEL_DRAW_STIPPLE_LINE = 1u << 6,
+    ACCEL_PUT_MONO_IMAGE = 1u << 7,
+    ACCEL_BIT_BLT = 1u << 8,
+    ACCEL_BIT_BLT_LIN = 1u << 9,
+    ACCEL_SRC_TRANS_BLT = 1u << 10,
+    ACCEL_SRC_TRANS_BLT_LIN = 1u << 11,
+    ACCEL_DST_TRANS_BLT = 1u << 12,
+    ACCEL_DST_TRANS_BLT_LIN = 1u << 13,
+    ACCEL_PRESENT = 1u << 15,     // an accelerator at all (with none of the optional entries)
+    ACCEL_ALL = 0xBFFF,
+};
+
+struct MachineConfig {
+    std::string name;             // preset name, or the file it was read from
+    std::string description;      // one line for --list-machines
+    std::string romPath;          // video BIOS image
+    std::string romPackage;       // Debian package that ships romPath
+    bool dispi = true;            // the card has the DISPI extension
+    uint32_t videoMemoryKb = 4096;
+    uint32_t accelEntries = ACCEL_ALL;  // 0: no accelerator
+    uint32_t conventionalKb = 640;
+    uint32_t refreshHz = 60;
+    uint32_t lfbAddress = 0xE0000000;
+    bool residentKestrel = false; // a Kestrel driver is loaded before the program starts
+    uint64_t instructionBudget = 50'000'000;  // per real-mode call
+};
+
+// Named presets and machine files ("key = value" lines).
+std::vector<std::string> presetNames();
+MachineConfig presetConfig(const std::string& name);       // throws MachineError
+MachineConfig loadMachine(const std::string& nameOrFile);  // preset name or file path
+
+// Time as the machine sees it. Headless runs use a virtual clock that advances only by
+// the work done, so the same script gives the same pictures.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual uint64_t nowMicros() = 0;
+    virtual void spend(uint64_t micros) = 0;   // work that took this long (virtual clocks advance)
+};
+std::unique_ptr<Clock> makeRealClock();
+std::unique_ptr<Clock> makeVirtualClock();
+
+// 16-bit register file of a real-mode call; what the call left there on return.
+struct CpuRegs {
+    uint16_t ax = 0, bx = 0, cx = 0, dx = 0, si = 0, di = 0, bp = 0;
+    uint16_t ds = 0, es = 0;
+    uint16_t flags = 0;           // bit 0: carry
+};
+
+struct CallResult {
+    bool ok = false;              // returned normally
+    std::string error;            // why not: "CPU fault ...", "no return within N instructions"
+    uint64_t instructions = 0;
+};
+
+// An RGB picture, 0x00RRGGBB per pixel, row by row.
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+};
+
+class Machine {
+public:
+    explicit Machine(const MachineConfig& config, Clock& clock);  // boots the ROM; throws MachineError
+    ~Machine();
+    Machine(const Machine&) = delete;
+    Machine& operator=(const Machine&) = delete;
+
+    const MachineConfig& config() const;
+    Clock& clock();
+
+    // Real mode. The first megabyte (plus the HMA) is one block of host memory below 4 GB:
+    // guest address a is memory()[a], and host pointers into it fit in 32 bits.
+    uint8_t* memory();
+    uint32_t conventionalBytes() const;       // top of conventional memory
+    CallResult interrupt(uint8_t number, CpuRegs& regs);
+    CallResult farCall(uint16_t segment, uint16_t offset, CpuRegs& regs);
+
+    // The bus as a protected-mode program on the host side sees it.
+    uint8_t in8(uint16_t port);
+    uint16_t in16(uint16_t port);
+    void out8(uint16_t port, uint8_t value);
+    void out16(uint16_t port, uint16_t value);
+    uint8_t readPhys8(uint32_t address);      // A0000-BFFFF go through the card (banks, planes)
+    void writePhys8(uint32_t address, uint8_t value);
+    uint8_t* lfb();                           // video memory, as mapped at config().lfbAddress
+    uint32_t videoMemoryBytes() const;
+
+    // Scan-out: the picture the monitor shows now, hardware cursor included.
+    void scanOut(Picture& picture);
+
+    // Lines the BIOS wrote to its debug ports.
+    const std::string& biosLog() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// The machine this process runs on, for the outside libraries built over it.
+Machine& current();
+bool hasCurrent();
+void setCurrent(Machine* machine);
+
+}  // namespace machine
