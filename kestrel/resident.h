@@ -1,0 +1,13 @@
+// Loads a Kestrel driver into a machine before the program starts, as a driver loaded from
+// the machine's start-up files would be: for the machine preset with a resident driver.
+#pragma once
+
+#include "machine/machine.h"
+
+namespace kestrel {
+
+// Installs the driver image built with this tree into conventional memory, runs its check
+// entry and hooks interrupts 10h and 2Fh. Throws machine::MachineError when it cannot.
+void installResident(machine::Machine& machine);
+
+}  // namespace kestrel
