@@ -64,6 +64,7 @@ struct FakeMode {
 };
 
 struct TextItem {
+    int32_t page;
     int32_t x, y;
     std::string text;
     uint32_t color;
@@ -85,7 +86,13 @@ struct Display {
     std::vector<uint32_t> pages[2];
     std::vector<TextItem> texts;  // GX_writeText calls since the last GX_clear of page 0
     std::vector<PaletteEntry> palette = std::vector<PaletteEntry>(256);
+    std::vector<std::vector<PaletteEntry>> paletteLoads;  // every GX_/VBE_setPalette, in order
     int32_t dacBits = 6;
+    int32_t lastModeSet = 0;
+    // Scan-line setters: by default the length is granted as asked, with as many scan lines
+    // as fit in videoMemoryKb. A hook decides instead (return 0 to fail).
+    std::function<int32_t(bool inBytes, int32_t length, int32_t* bytes, int32_t* pixels, int32_t* lines)>
+        onScanLine;
     bool inLineBracket = false;
 
     uint32_t pixel(int32_t x, int32_t y) const;   // on the visual page; 0 outside
