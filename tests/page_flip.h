@@ -1,0 +1,4 @@
+// Page flipping: an animation drawn into one page while another is shown.
+#pragma once
+
+int pageFlipTest(int waitRetrace);
