@@ -115,6 +115,9 @@ size_t queuedEvents();
 // Called whenever the program polls for input (PL_peekEvent), with the number of polls so
 // far: a test can make a key arrive "during" an animation.
 void onPoll(std::function<void(int pollCount)> hook);
+// Called whenever the program blocks for input (PL_haltEvent), before the queue is read, with
+// the number of waits so far: a test can answer each prompt only when it is reached.
+void onWait(std::function<void(int waitCount)> hook);
 
 void setTime(uint32_t milliseconds);      // timeGetTime's next value
 void setTimeStep(uint32_t milliseconds);  // how far each timeGetTime call advances (default 1)

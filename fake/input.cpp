@@ -10,6 +10,8 @@ struct Input {
     std::deque<InputEvent> queue;
     std::function<void(int)> pollHook;
     int polls = 0;
+    std::function<void(int)> waitHook;
+    int waits = 0;
     uint32_t now = 0;
     uint32_t step = 1;
     POINT cursor{0, 0};
@@ -60,6 +62,8 @@ size_t queuedEvents() { return input().queue.size(); }
 
 void onPoll(std::function<void(int)> hook) { input().pollHook = std::move(hook); }
 
+void onWait(std::function<void(int)> hook) { input().waitHook = std::move(hook); }
+
 void setTime(uint32_t milliseconds) { input().now = milliseconds; }
 
 void setTimeStep(uint32_t milliseconds) { input().step = milliseconds; }
@@ -102,6 +106,9 @@ void PL_haltEvent(InputEvent* event, uint32_t mask)
 {
     log("PL_haltEvent", {mask});
     fake::Input& in = fake::input();
+    ++in.waits;
+    if (in.waitHook)
+        in.waitHook(in.waits);
     auto found = fake::firstMatching(mask);
     if (found == in.queue.end())
         throw fake::OutOfInput();
