@@ -1,0 +1,12 @@
+// Runs the generator tool that writes "kestrel.drv" (and "KSCONFIG.DAT") for this machine.
+#pragma once
+
+#include <string>
+
+// The command line's argument text: "-gen -p<directory>", with " -noanalyse" when `analyse`
+// is 0.
+std::string generatorArguments(const std::string& directory, int analyse);
+
+// Runs directory + "KSWIN.EXE", then (unless that succeeded) "KSWIN.EXE" in the current
+// directory, each only when a file is there. True when a run exited with code 0.
+bool runGenerator(const std::string& directory, int analyse);
