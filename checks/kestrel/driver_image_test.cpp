@@ -1,0 +1,133 @@
+// The driver image as built and as the generator fills it: the header a loader judges,
+// the fields it patches, and the card analysis file the generator keeps beside it.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "kestrel/config_file.h"
+#include "kestrel/driver_build.h"
+#include "kestrel/driver_image.h"
+
+namespace kestrel {
+namespace {
+
+CardAnalysis dispiCard()
+{
+    CardAnalysis card;
+    card.machine = "default";
+    card.hardwareCode = HARDWARE_DISPI;
+    card.dispiId = 0xB0C5;
+    card.videoMemoryKb = 4096;
+    card.pciDevice = 2 << 3;
+    card.lfbAddress = 0xE0000000;
+    return card;
+}
+
+TEST(DriverImage, HeaderHasTheSignatureVersionAndEntriesInsideTheImage)
+{
+    const auto image = assembledImage();
+    ASSERT_GT(image.size(), field::VERSION_MINOR);
+    EXPECT_EQ(0, std::memcmp(image.data(), "Kestrel Video Core", field::SIGNATURE_LENGTH));
+    EXPECT_EQ('5', image[field::VERSION_MAJOR]);
+    EXPECT_EQ('2', image[field::VERSION_MINOR]);
+    for (std::size_t entry : {field::CHECK_ENTRY, field::PROBE_ENTRY, field::INT10_ENTRY, field::INT2F_ENTRY}) {
+        const uint16_t offset = readWord(image, entry);
+        EXPECT_GE(offset, field::INFO_RECORD + field::INFO_RECORD_SIZE) << "entry word at " << entry;
+        EXPECT_LT(offset, image.size()) << "entry word at " << entry;
+    }
+    // Not generated for any card: a loader must refuse it.
+    EXPECT_EQ(HARDWARE_NONE, readWord(image, field::HARDWARE_CODE));
+}
+
+TEST(DriverImage, GeneratorFillsItsFieldsAndStringsAndNothingElse)
+{
+    const auto built = buildDriver(dispiCard());
+    const auto assembled = assembledImage();
+    ASSERT_EQ(assembled.size(), built.size());
+    EXPECT_EQ(0, readWord(built, field::NEEDS_VBE_BIOS));
+    EXPECT_EQ(HARDWARE_DISPI, readWord(built, field::HARDWARE_CODE));
+    EXPECT_EQ(4096, readWord(built, field::MEMORY_KB));
+    EXPECT_EQ(0x80001010u, readDword(built, field::PCI_BAR_ADDRESS));
+    EXPECT_EQ("Kestrel Video Core 5.2 for Bochs DISPI SuperVGA", readString(built, field::STRING1, field::STRING1_SIZE));
+    EXPECT_EQ("Bochs DISPI SuperVGA (ID B0C5)", readString(built, field::STRING2, field::STRING2_SIZE));
+    EXPECT_EQ("4096 KB, linear framebuffer at E0000000", readString(built, field::STRING3, field::STRING3_SIZE));
+    EXPECT_EQ('5', built[field::VERSION_MAJOR]);
+    EXPECT_EQ('2', built[field::VERSION_MINOR]);
+    for (std::size_t i = field::INFO_RECORD + field::INFO_RECORD_SIZE; i < built.size(); ++i)
+        ASSERT_EQ(assembled[i], built[i]) << "code byte " << i << " changed";
+}
+
+TEST(DriverImage, NoSupportedCardGivesHardwareCode38AndNoMemory)
+{
+    CardAnalysis none;
+    none.machine = "plainvga";
+    const auto built = buildDriver(none);
+    EXPECT_EQ(HARDWARE_NONE, readWord(built, field::HARDWARE_CODE));
+    EXPECT_EQ(0, readWord(built, field::MEMORY_KB));
+    EXPECT_EQ("Kestrel Video Core 5.2: no supported graphics hardware",
+              readString(built, field::STRING1, field::STRING1_SIZE));
+}
+
+TEST(DriverImage, LoaderPatchScalesMemoryDownBy64AndKeepsTheVectors)
+{
+    struct Case {
+        uint16_t memoryKb;
+        uint16_t total64k;
+    };
+    for (const Case c : {Case{1000, 15}, Case{64, 1}, Case{63, 0}, Case{16384, 256}}) {
+        std::vector<uint8_t> image(assembledImage().begin(), assembledImage().end());
+        writeWord(image, field::MEMORY_KB, c.memoryKb);
+        patchForLoad(image, 0xC0001234, 0xF000ABCD, 0x9F00);
+        EXPECT_EQ(c.total64k, readWord(image, field::TOTAL_64K)) << c.memoryKb << " KB";
+        EXPECT_EQ(0xC0001234u, readDword(image, field::OLD_INT10));
+        EXPECT_EQ(0xF000ABCDu, readDword(image, field::OLD_INT2F));
+        EXPECT_EQ(0x9F00, readWord(image, field::LOAD_SEGMENT));
+    }
+}
+
+TEST(DriverImage, StringsStayTerminatedWithinTheirFields)
+{
+    CardAnalysis card = dispiCard();
+    card.videoMemoryKb = 0xFFFFFFu;  // more than the 16-bit KB field holds
+    const auto built = buildDriver(card);
+    EXPECT_EQ(0, built[field::STRING2 - 1]);  // string 1 ends inside its 80 bytes
+    EXPECT_EQ(0xFFC0, readWord(built, field::MEMORY_KB));
+}
+
+TEST(ConfigFile, RoundTripsEveryField)
+{
+    CardAnalysis none;
+    none.machine = "plainvga";
+    for (const CardAnalysis& card : {dispiCard(), none})
+        EXPECT_EQ(card, parseConfig(formatConfig(card))) << formatConfig(card);
+}
+
+TEST(ConfigFile, RejectsBadLinesWithTheirNumber)
+{
+    const std::string good = formatConfig(dispiCard());
+    struct Case {
+        std::string text;
+        std::string message;
+    };
+    const Case cases[] = {
+        {good + "colour depth\n", "line 8: expected \"key: value\""},
+        {good + "refresh: 60\n", "line 8: unknown key \"refresh\""},
+        {good + "dispi-id: B0C0\n", "line 8: dispi-id given twice"},
+        {"hardware-code: lots\n", "line 1: bad value \"lots\" for hardware-code"},
+        {"hardware-code: 70000\n", "line 1: bad value \"70000\" for hardware-code"},
+        {"pci-device: 2\n", "line 1: bad value \"2\" for pci-device"},
+        {"hardware-code: 1\ndispi-id: B0C5\n", "video-memory-kb is missing"},
+    };
+    for (const auto& c : cases) {
+        try {
+            parseConfig(c.text);
+            ADD_FAILURE() << "accepted: " << c.text;
+        } catch (const ConfigError& error) {
+            EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kestrel

@@ -1,0 +1,57 @@
+#include "kestrel/driver_build.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "kestrel/driver_image.h"
+
+namespace kestrel {
+
+namespace {
+
+void writeString(std::vector<uint8_t>& image, std::size_t offset, std::size_t size, const std::string& text)
+{
+    std::fill_n(image.begin() + static_cast<std::ptrdiff_t>(offset), size, uint8_t{0});
+    const std::size_t length = std::min(text.size(), size - 1);  // always zero-terminated
+    std::copy_n(text.begin(), length, image.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
+std::string format(const char* pattern, unsigned a, unsigned b = 0)
+{
+    char text[96];
+    std::snprintf(text, sizeof text, pattern, a, b);
+    return text;
+}
+
+}  // namespace
+
+std::vector<uint8_t> buildDriver(const CardAnalysis& card)
+{
+    const auto assembled = assembledImage();
+    std::vector<uint8_t> image(assembled.begin(), assembled.end());
+    const bool supported = card.hardwareCode != HARDWARE_NONE;
+
+    writeWord(image, field::NEEDS_VBE_BIOS, 0);
+    writeWord(image, field::HARDWARE_CODE, card.hardwareCode);
+    // 16 bits of KB; whole 64 KB units so that the loader's division loses nothing.
+    const uint32_t memoryKb = std::min<uint32_t>(card.videoMemoryKb, 0xFFFF) & ~63u;
+    writeWord(image, field::MEMORY_KB, static_cast<uint16_t>(supported ? memoryKb : 0));
+    const uint32_t barAddress = card.pciDevice < 0 ? 0 : 0x80000010u | static_cast<uint32_t>(card.pciDevice) << 8;
+    writeDword(image, field::PCI_BAR_ADDRESS, supported ? barAddress : 0);
+
+    if (supported) {
+        writeString(image, field::STRING1, field::STRING1_SIZE, "Kestrel Video Core 5.2 for Bochs DISPI SuperVGA");
+        writeString(image, field::STRING2, field::STRING2_SIZE, format("Bochs DISPI SuperVGA (ID %04X)", card.dispiId));
+        writeString(image, field::STRING3, field::STRING3_SIZE,
+                    card.lfbAddress ? format("%u KB, linear framebuffer at %08X", memoryKb, card.lfbAddress)
+                                    : format("%u KB, no linear framebuffer", memoryKb));
+    } else {
+        writeString(image, field::STRING1, field::STRING1_SIZE, "Kestrel Video Core 5.2: no supported graphics hardware");
+        writeString(image, field::STRING2, field::STRING2_SIZE, "No DISPI SuperVGA found");
+        writeString(image, field::STRING3, field::STRING3_SIZE, "");
+    }
+    return image;
+}
+
+}  // namespace kestrel
