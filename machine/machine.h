@@ -12,6 +12,8 @@
 
 namespace machine {
 
+class SvgaCard;
+
 // A machine description or ROM that cannot be used: the message is one line that says
 // what is wrong and how to fix it.
 struct MachineError : std::runtime_error {
@@ -103,6 +105,7 @@ public:
     // guest address a is memory()[a], and host pointers into it fit in 32 bits.
     uint8_t* memory();
     uint32_t conventionalBytes() const;       // top of conventional memory
+    uint32_t freeConventionalStart() const;   // first byte the program may allocate (below is ours)
     CallResult interrupt(uint8_t number, CpuRegs& regs);
     CallResult farCall(uint16_t segment, uint16_t offset, CpuRegs& regs);
 
@@ -119,8 +122,11 @@ public:
     // Scan-out: the picture the monitor shows now, hardware cursor included.
     void scanOut(Picture& picture);
 
-    // Lines the BIOS wrote to its debug ports.
+    // Lines the BIOS wrote to its debug ports, and the machine's own notes on failed calls.
     const std::string& biosLog() const;
+
+    // The card's registers as they stand, for tests and tools that look at the hardware.
+    const SvgaCard& card() const;
 
 private:
     struct Impl;

@@ -1,0 +1,438 @@
+#include "machine/machine.h"
+
+#include <sys/mman.h>
+#include <x86emu.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "machine/pci_bus.h"
+#include "machine/rom_image.h"
+#include "machine/scan_out.h"
+#include "machine/svga_card.h"
+
+namespace machine {
+namespace {
+
+// The first megabyte and the HMA, one block of host memory below 2 GB.
+constexpr uint32_t MEMORY_BYTES = 0x110000;
+constexpr uint32_t WINDOW_START = 0xA0000;
+constexpr uint32_t ROM_START = 0xC0000;
+constexpr uint32_t SYSTEM_BIOS_START = 0xF0000;
+
+// Our real-mode stack sits below the memory the allocator hands out.
+constexpr uint16_t STACK_SEGMENT = 0x0080;
+constexpr uint16_t STACK_TOP = 0x1800;
+constexpr uint32_t FREE_CONVENTIONAL_START = 0x2000;
+
+// Our system-BIOS area at F000: a HLT that ends every call, and an IRET for unused vectors.
+constexpr uint16_t BIOS_SEGMENT = 0xF000;
+constexpr uint16_t RETURN_STUB = 0xFF00;
+constexpr uint16_t IRET_STUB = 0xFF53;
+
+// Emulated instructions per microsecond charged to the clock while real-mode code runs.
+constexpr uint64_t INSTRUCTIONS_PER_MICROSECOND = 25;
+
+constexpr uint16_t BOCHS_DEBUG_PORT = 0x500;
+constexpr uint16_t SEABIOS_DEBUG_PORT = 0x402;
+
+std::string hex4(uint32_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", value & 0xFFFF);
+    return text;
+}
+
+}  // namespace
+
+struct Machine::Impl {
+    Impl(const MachineConfig& cfg, Clock& clk)
+        : config(cfg),
+          clock(clk),
+          card(cfg.videoMemoryKb * 1024u, cfg.dispi, cfg.accelEntries, cfg.refreshHz, [this] { return now(); }),
+          pci(cfg.lfbAddress, cfg.videoMemoryKb * 1024u) {}
+
+    ~Impl() {
+        if (emu) x86emu_done(emu);
+        if (memory) munmap(memory, MEMORY_BYTES);
+    }
+
+    MachineConfig config;
+    Clock& clock;
+    uint8_t* memory = nullptr;
+    uint32_t romBytes = 0;
+    bool romWritable = false;
+    SvgaCard card;
+    PciBus pci;
+    x86emu_t* emu = nullptr;
+    std::string biosLog;
+    std::string fault;
+    uint64_t chargedInstructions = 0;
+    bool running = false;
+    uint32_t toggle61 = 0;
+
+    // Time as the machine sees it, with the instructions run so far charged to the clock.
+    uint64_t now() {
+        chargeInstructions();
+        return clock.nowMicros();
+    }
+
+    void chargeInstructions() {
+        if (!emu) return;
+        const uint64_t executed = emu->x86.R_TSC - chargedInstructions;
+        const uint64_t micros = executed / INSTRUCTIONS_PER_MICROSECOND;
+        if (micros) {
+            clock.spend(micros);
+            chargedInstructions += micros * INSTRUCTIONS_PER_MICROSECOND;
+        }
+    }
+
+    uint8_t readByte(uint32_t address) {
+        if (address < WINDOW_START) return memory[address];
+        if (address < ROM_START) return card.readWindow(address);
+        if (address < MEMORY_BYTES) return memory[address];
+        const uint32_t lfb = pci.lfbAddress();
+        if (address >= lfb && address - lfb < card.videoMemoryBytes()) return card.videoMemory()[address - lfb];
+        return 0xFF;
+    }
+
+    void writeByte(uint32_t address, uint8_t value) {
+        if (address < WINDOW_START) {
+            memory[address] = value;
+        } else if (address < ROM_START) {
+            card.writeWindow(address, value);
+        } else if (address < ROM_START + romBytes) {
+            if (romWritable) memory[address] = value;  // SeaVGABIOS keeps data in its own segment during init
+        } else if (address < SYSTEM_BIOS_START) {
+            memory[address] = value;  // upper memory
+        } else if (address < 0x100000) {
+            // our system BIOS is ROM
+        } else if (address < MEMORY_BYTES) {
+            memory[address] = value;
+        } else {
+            const uint32_t lfb = pci.lfbAddress();
+            if (address >= lfb && address - lfb < card.videoMemoryBytes()) card.videoMemory()[address - lfb] = value;
+        }
+    }
+
+    static bool plainRam(uint32_t address, unsigned bytes) {
+        return address + bytes <= WINDOW_START ||
+               (address >= SYSTEM_BIOS_START - 0x30000 && address + bytes <= MEMORY_BYTES);
+    }
+
+    uint32_t readMemory(uint32_t address, unsigned bytes) {
+        uint32_t value = 0;
+        if (plainRam(address, bytes)) {
+            std::memcpy(&value, memory + address, bytes);
+            return value;
+        }
+        for (unsigned i = 0; i < bytes; ++i) value |= static_cast<uint32_t>(readByte(address + i)) << (8 * i);
+        return value;
+    }
+
+    void writeMemory(uint32_t address, uint32_t value, unsigned bytes) {
+        if (address + bytes <= WINDOW_START) {
+            std::memcpy(memory + address, &value, bytes);
+            return;
+        }
+        for (unsigned i = 0; i < bytes; ++i) writeByte(address + i, static_cast<uint8_t>(value >> (8 * i)));
+    }
+
+    uint32_t portIn(uint16_t port, unsigned bytes) {
+        if (PciBus::decodesPort(port)) return pci.in(port, bytes);
+        if (SvgaCard::decodesPort(port)) {
+            if (bytes == 1) return card.in8(port);
+            if (bytes == 2) return card.in16(port);
+            return card.in16(port) | (static_cast<uint32_t>(card.in16(static_cast<uint16_t>(port + 2))) << 16);
+        }
+        if (port == 0x61) return (++toggle61 & 1) ? 0x10 : 0x00;  // refresh toggle for delay loops
+        return bytes == 4 ? 0xFFFFFFFF : (1u << (8 * bytes)) - 1;
+    }
+
+    void portOut(uint16_t port, uint32_t value, unsigned bytes) {
+        if (PciBus::decodesPort(port)) return pci.out(port, value, bytes);
+        if (SvgaCard::decodesPort(port)) {
+            if (bytes == 1) return card.out8(port, static_cast<uint8_t>(value));
+            card.out16(port, static_cast<uint16_t>(value));
+            if (bytes == 4) card.out16(static_cast<uint16_t>(port + 2), static_cast<uint16_t>(value >> 16));
+            return;
+        }
+        if (port == BOCHS_DEBUG_PORT || port == SEABIOS_DEBUG_PORT) {
+            for (unsigned i = 0; i < bytes; ++i) biosLog.push_back(static_cast<char>(value >> (8 * i)));
+        }
+    }
+
+    static unsigned memio(x86emu_t* emu, u32 address, u32* value, unsigned type) {
+        auto* self = static_cast<Impl*>(emu->_private);
+        const unsigned size = type & 0xFF;
+        const unsigned bytes = size == X86EMU_MEMIO_16 ? 2 : size == X86EMU_MEMIO_32 ? 4 : 1;
+        switch (type & ~0xFFu) {
+        case X86EMU_MEMIO_R:
+        case X86EMU_MEMIO_X: *value = self->readMemory(address, bytes); return 0;
+        case X86EMU_MEMIO_W: self->writeMemory(address, *value, bytes); return 0;
+        case X86EMU_MEMIO_I: *value = self->portIn(static_cast<uint16_t>(address), bytes); return 0;
+        case X86EMU_MEMIO_O: self->portOut(static_cast<uint16_t>(address), *value, bytes); return 0;
+        default: return 1;
+        }
+    }
+
+    static int interruptHook(x86emu_t* emu, u8 number, unsigned type) {
+        auto* self = static_cast<Impl*>(emu->_private);
+        if ((type & 0xFF) == INTR_TYPE_FAULT) {
+            self->fault = "CPU fault: exception " + std::to_string(number) + " at " + hex4(emu->x86.R_CS) + ":" +
+                          hex4(emu->x86.R_IP);
+            x86emu_stop(emu);
+            return 1;
+        }
+        return self->systemBiosService(number) ? 1 : 0;
+    }
+
+    bool vectorIsOurs(uint8_t number) const {
+        uint32_t vector;
+        std::memcpy(&vector, memory + number * 4u, 4);
+        return vector == ((static_cast<uint32_t>(BIOS_SEGMENT) << 16) | IRET_STUB);
+    }
+
+    void setCarry(bool carry) {
+        if (carry)
+            emu->x86.R_FLG |= F_CF;
+        else
+            emu->x86.R_FLG &= ~F_CF;
+    }
+
+    // The few system-BIOS services a video BIOS asks for, answered while their vectors are ours.
+    bool systemBiosService(uint8_t number) {
+        if (!vectorIsOurs(number)) return false;
+        auto& r = emu->x86;
+        switch (number) {
+        case 0x11: r.R_AX = static_cast<uint16_t>(memory[0x410] | (memory[0x411] << 8)); return true;
+        case 0x12: r.R_AX = static_cast<uint16_t>(config.conventionalKb); return true;
+        case 0x15:
+            if (r.R_AH == 0x86) {  // wait CX:DX microseconds
+                clock.spend((static_cast<uint64_t>(r.R_CX) << 16) | r.R_DX);
+                setCarry(false);
+            } else {
+                r.R_AH = 0x86;
+                setCarry(true);
+            }
+            return true;
+        case 0x1A: pciBiosService(); return true;
+        default: return false;
+        }
+    }
+
+    void pciBiosService() {
+        auto& r = emu->x86;
+        if (r.R_AH != 0xB1) {
+            setCarry(true);
+            return;
+        }
+        const uint8_t reg = static_cast<uint8_t>(r.R_DI);
+        bool ok = true;
+        switch (r.R_AL) {
+        case 0x01:
+            r.R_EDX = 0x20494350;  // "PCI "
+            r.R_AL = 0x01;
+            r.R_BX = 0x0210;
+            r.R_CL = 0;
+            break;
+        case 0x02:
+            if (r.R_DX == 0x1234 && r.R_CX == 0x1111 && r.R_SI == 0)
+                r.R_BX = PciBus::CARD_BDF;
+            else
+                ok = false;
+            break;
+        case 0x03:
+            if (((r.R_ECX & 0xFFFFFF) == 0x030000) && r.R_SI == 0)
+                r.R_BX = PciBus::CARD_BDF;
+            else
+                ok = false;
+            break;
+        case 0x08: r.R_CL = static_cast<uint8_t>(pci.readConfig(r.R_BX, reg) >> ((reg & 3) * 8)); break;
+        case 0x09: r.R_CX = static_cast<uint16_t>(pci.readConfig(r.R_BX, reg) >> ((reg & 2) * 8)); break;
+        case 0x0A: r.R_ECX = pci.readConfig(r.R_BX, reg); break;
+        case 0x0D: pci.writeConfig(r.R_BX, reg, r.R_ECX); break;
+        default: ok = false; break;
+        }
+        r.R_AH = ok ? 0x00 : 0x86;
+        setCarry(!ok);
+    }
+
+    void push16(uint16_t value) {
+        emu->x86.R_SP = static_cast<uint16_t>(emu->x86.R_SP - 2);
+        const uint32_t at = (static_cast<uint32_t>(emu->x86.R_SS) << 4) + emu->x86.R_SP;
+        memory[at] = static_cast<uint8_t>(value);
+        memory[at + 1] = static_cast<uint8_t>(value >> 8);
+    }
+
+    CallResult call(uint16_t segment, uint16_t offset, CpuRegs& regs, bool asInterrupt, const std::string& what) {
+        CallResult result;
+        if (running) {
+            result.error = "real-mode call made while another one runs";
+            return result;
+        }
+        auto& r = emu->x86;
+        r.R_EAX = regs.ax;
+        r.R_EBX = regs.bx;
+        r.R_ECX = regs.cx;
+        r.R_EDX = regs.dx;
+        r.R_ESI = regs.si;
+        r.R_EDI = regs.di;
+        r.R_EBP = regs.bp;
+        x86emu_set_seg_register(emu, r.R_DS_SEL, regs.ds);
+        x86emu_set_seg_register(emu, r.R_ES_SEL, regs.es);
+        x86emu_set_seg_register(emu, r.R_FS_SEL, 0);
+        x86emu_set_seg_register(emu, r.R_GS_SEL, 0);
+        x86emu_set_seg_register(emu, r.R_SS_SEL, STACK_SEGMENT);
+        r.R_ESP = STACK_TOP;
+        const uint16_t flags = static_cast<uint16_t>((regs.flags & 0x0CD5) | 0x0002);
+        if (asInterrupt) push16(flags);
+        push16(BIOS_SEGMENT);
+        push16(RETURN_STUB);
+        r.R_EFLG = flags;
+        x86emu_set_seg_register(emu, r.R_CS_SEL, segment);
+        r.R_EIP = offset;
+        r.mode &= ~static_cast<u32>(_MODE_HALTED);
+        fault.clear();
+
+        const uint64_t start = r.R_TSC;
+        emu->max_instr = start + config.instructionBudget;
+        running = true;
+        x86emu_run(emu, X86EMU_RUN_MAX_INSTR);
+        running = false;
+        chargeInstructions();
+        result.instructions = r.R_TSC - start;
+
+        const bool returned = r.R_CS == BIOS_SEGMENT && r.R_IP == RETURN_STUB + 1;
+        const std::string where = hex4(r.R_CS) + ":" + hex4(r.R_IP);
+        if (!fault.empty())
+            result.error = fault;
+        else if (returned)
+            result.ok = true;
+        else if (result.instructions >= config.instructionBudget)
+            result.error = "no return within " + std::to_string(config.instructionBudget) + " instructions (at " +
+                           where + ")";
+        else
+            result.error = "CPU stopped at " + where;
+
+        regs.ax = r.R_AX;
+        regs.bx = r.R_BX;
+        regs.cx = r.R_CX;
+        regs.dx = r.R_DX;
+        regs.si = r.R_SI;
+        regs.di = r.R_DI;
+        regs.bp = r.R_BP;
+        regs.ds = r.R_DS;
+        regs.es = r.R_ES;
+        regs.flags = static_cast<uint16_t>(r.R_FLG);
+        if (!result.ok) {
+            const std::string line = "machine: " + what + " failed: " + result.error + "\n";
+            biosLog += line;
+            std::fputs(line.c_str(), stderr);
+        }
+        return result;
+    }
+
+    void setUpMemory() {
+        void* block = mmap(nullptr, MEMORY_BYTES, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
+        if (block == MAP_FAILED) throw MachineError("cannot map the machine's memory below 4 GB");
+        memory = static_cast<uint8_t*>(block);
+
+        uint8_t* bios = memory + SYSTEM_BIOS_START;
+        bios[RETURN_STUB] = 0xF4;  // HLT
+        bios[IRET_STUB] = 0xCF;    // IRET
+        std::memcpy(bios + 0xFFF5, "12/10/26", 8);
+        bios[0xFFFE] = 0xFC;  // AT
+        const uint32_t iret = (static_cast<uint32_t>(BIOS_SEGMENT) << 16) | IRET_STUB;
+        for (int vector = 0; vector < 256; ++vector) std::memcpy(memory + vector * 4, &iret, 4);
+
+        // BIOS data area: 80x25 colour display in the equipment word, the memory size.
+        memory[0x410] = 0x21;
+        memory[0x413] = static_cast<uint8_t>(config.conventionalKb);
+        memory[0x414] = static_cast<uint8_t>(config.conventionalKb >> 8);
+    }
+
+    void setUpCpu() {
+        emu = x86emu_new(X86EMU_PERM_RWX, X86EMU_PERM_RW);
+        if (!emu) throw MachineError("cannot create the emulated CPU");
+        emu->_private = this;
+        x86emu_set_memio_handler(emu, &Impl::memio);
+        x86emu_set_intr_handler(emu, &Impl::interruptHook);
+        chargedInstructions = emu->x86.R_TSC;
+    }
+
+    void boot() {
+        const std::vector<uint8_t> rom = loadVideoRom(config.romPath, config.romPackage);
+        std::memcpy(memory + ROM_START, rom.data(), rom.size());
+        romBytes = static_cast<uint32_t>(rom.size());
+        romWritable = true;
+        CpuRegs regs;
+        regs.ax = PciBus::CARD_BDF;
+        CallResult init = call(0xC000, 0x0003, regs, false, "video BIOS init");
+        romWritable = false;
+        if (!init.ok) throw MachineError("video BIOS " + config.romPath + " did not initialise: " + init.error);
+        // Text mode 3 without clearing the screen (bit 7), so the banner the ROM printed
+        // during its start-up stays on the monitor, as after a PC's power-on self test.
+        regs = CpuRegs{};
+        regs.ax = 0x0083;
+        CallResult text = interrupt(0x10, regs);
+        if (!text.ok) throw MachineError("video BIOS " + config.romPath + " cannot set text mode: " + text.error);
+    }
+
+    CallResult interrupt(uint8_t number, CpuRegs& regs) {
+        uint32_t vector;
+        std::memcpy(&vector, memory + number * 4u, 4);
+        char what[16];
+        std::snprintf(what, sizeof what, "INT %02X", number);
+        return call(static_cast<uint16_t>(vector >> 16), static_cast<uint16_t>(vector), regs, true, what);
+    }
+};
+
+Machine::Machine(const MachineConfig& config, Clock& clock) : impl_(std::make_unique<Impl>(config, clock)) {
+    impl_->setUpMemory();
+    impl_->setUpCpu();
+    impl_->boot();
+}
+
+Machine::~Machine() {
+    if (hasCurrent() && &current() == this) setCurrent(nullptr);
+}
+
+const MachineConfig& Machine::config() const { return impl_->config; }
+Clock& Machine::clock() { return impl_->clock; }
+uint8_t* Machine::memory() { return impl_->memory; }
+uint32_t Machine::conventionalBytes() const { return impl_->config.conventionalKb * 1024u; }
+uint32_t Machine::freeConventionalStart() const { return FREE_CONVENTIONAL_START; }
+
+CallResult Machine::interrupt(uint8_t number, CpuRegs& regs) { return impl_->interrupt(number, regs); }
+
+CallResult Machine::farCall(uint16_t segment, uint16_t offset, CpuRegs& regs) {
+    return impl_->call(segment, offset, regs, false, "far call to " + hex4(segment) + ":" + hex4(offset));
+}
+
+uint8_t Machine::in8(uint16_t port) {
+    if (port == 0x3DA || port == 0x3BA) impl_->clock.spend(1);  // a bus cycle: polling loops see time pass
+    return static_cast<uint8_t>(impl_->portIn(port, 1));
+}
+uint16_t Machine::in16(uint16_t port) { return static_cast<uint16_t>(impl_->portIn(port, 2)); }
+void Machine::out8(uint16_t port, uint8_t value) { impl_->portOut(port, value, 1); }
+void Machine::out16(uint16_t port, uint16_t value) { impl_->portOut(port, value, 2); }
+uint8_t Machine::readPhys8(uint32_t address) { return impl_->readByte(address); }
+void Machine::writePhys8(uint32_t address, uint8_t value) { impl_->writeByte(address, value); }
+uint8_t* Machine::lfb() { return impl_->card.videoMemory(); }
+uint32_t Machine::videoMemoryBytes() const { return impl_->card.videoMemoryBytes(); }
+void Machine::scanOut(Picture& picture) { machine::scanOut(impl_->card, picture); }
+const std::string& Machine::biosLog() const { return impl_->biosLog; }
+const SvgaCard& Machine::card() const { return impl_->card; }
+
+namespace {
+Machine* currentMachine = nullptr;
+}
+
+Machine& current() {
+    if (!currentMachine) throw MachineError("no machine is running");
+    return *currentMachine;
+}
+bool hasCurrent() { return currentMachine != nullptr; }
+void setCurrent(Machine* machine) { currentMachine = machine; }
+
+}  // namespace machine

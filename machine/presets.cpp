@@ -1,0 +1,311 @@
+// The named machines, and machine files that describe a machine of the user's own.
+//
+// A machine file holds "key = value" lines; '#' starts a comment. Keys:
+//   base = <preset>             start from this preset (default: default), must come first
+//   rom = <path>                video BIOS image
+//   dispi = yes|no              the card has the DISPI extension
+//   video_memory = 4M|512K|...  64 KB multiple, 256 KB to 16 MB (a bare number is KB)
+//   accel = all|none|<names>    accelerator entries, e.g. "draw_rect, bit_blt, set_cursor"
+//   conventional_memory = 640   KB, 8 to 640
+//   refresh = 60                Hz, 30 to 240
+//   resident = yes|no           a Kestrel driver is loaded before the program starts
+//   lfb = 0xE0000000            the framebuffer's bus address
+//   instruction_budget = N      instructions one real-mode call may run
+//   description = <text>        the line --list-machines shows
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "machine/machine.h"
+
+namespace machine {
+namespace {
+
+const char* const BOCHS_ROM = "/usr/share/vgabios/vgabios-stdvga.bin";
+const char* const SEABIOS_ROM = "/usr/share/seabios/vgabios-stdvga.bin";
+const char* const SEABIOS_ISA_ROM = "/usr/share/seabios/vgabios-isavga.bin";
+
+constexpr uint32_t NO_CLIP_PATTERN_CURSOR =
+    ACCEL_ALL & ~(ACCEL_SET_CLIP_RECT | ACCEL_DRAW_PATT_RECT | ACCEL_DRAW_PATT_SCAN | ACCEL_SET_CURSOR);
+
+MachineConfig base(const char* name, const char* description) {
+    MachineConfig config;
+    config.name = name;
+    config.description = description;
+    config.romPath = BOCHS_ROM;
+    config.romPackage = "vgabios";
+    return config;
+}
+
+std::vector<MachineConfig> presets() {
+    std::vector<MachineConfig> list;
+    list.push_back(base("default", "DISPI SuperVGA, 4 MB, Bochs VGA BIOS (VBE 2.0), full accelerator"));
+    {
+        MachineConfig c = base("seavgabios", "DISPI SuperVGA, 4 MB, SeaVGABIOS (VBE 3.0), full accelerator");
+        c.romPath = SEABIOS_ROM;
+        c.romPackage = "seabios";
+        list.push_back(c);
+    }
+    {
+        MachineConfig c = base("plainvga", "standard VGA without DISPI: the BIOS offers no VBE, no accelerator");
+        c.dispi = false;
+        c.accelEntries = 0;
+        list.push_back(c);
+    }
+    {
+        MachineConfig c = base("novbe", "DISPI SuperVGA, 4 MB, with a VGA BIOS that offers no VBE (SeaVGABIOS ISA)");
+        c.romPath = SEABIOS_ISA_ROM;
+        c.romPackage = "seabios";
+        list.push_back(c);
+    }
+    {
+        MachineConfig c = base("resident", "default, with a Kestrel driver loaded before the program starts");
+        c.residentKestrel = true;
+        list.push_back(c);
+    }
+    {
+        MachineConfig c = base("lowmem", "default, with 8 KB of conventional memory: no room for a real-mode block");
+        c.conventionalKb = 8;
+        list.push_back(c);
+    }
+    {
+        MachineConfig c = base("noaccel", "default without an accelerator");
+        c.accelEntries = 0;
+        list.push_back(c);
+    }
+    {
+        MachineConfig c = base("partaccel", "default, accelerator without clipping, pattern fills and cursor");
+        c.accelEntries = NO_CLIP_PATTERN_CURSOR;
+        list.push_back(c);
+    }
+    {
+        MachineConfig c = base("smallvram", "default with 1 MB of video memory (the Bochs mode list still offers more)");
+        c.videoMemoryKb = 1024;
+        list.push_back(c);
+    }
+    return list;
+}
+
+const std::map<std::string, uint32_t>& accelNames() {
+    static const std::map<std::string, uint32_t> names = {
+        {"set_cursor", ACCEL_SET_CURSOR},
+        {"set_clip_rect", ACCEL_SET_CLIP_RECT},
+        {"draw_patt_scan", ACCEL_DRAW_PATT_SCAN},
+        {"draw_rect", ACCEL_DRAW_RECT},
+        {"draw_patt_rect", ACCEL_DRAW_PATT_RECT},
+        {"draw_line", ACCEL_DRAW_LINE},
+        {"draw_stipple_line", ACCEL_DRAW_STIPPLE_LINE},
+        {"put_mono_image", ACCEL_PUT_MONO_IMAGE},
+        {"bit_blt", ACCEL_BIT_BLT},
+        {"bit_blt_lin", ACCEL_BIT_BLT_LIN},
+        {"src_trans_blt", ACCEL_SRC_TRANS_BLT},
+        {"src_trans_blt_lin", ACCEL_SRC_TRANS_BLT_LIN},
+        {"dst_trans_blt", ACCEL_DST_TRANS_BLT},
+        {"dst_trans_blt_lin", ACCEL_DST_TRANS_BLT_LIN},
+        {"present", ACCEL_PRESENT},
+    };
+    return names;
+}
+
+std::string trim(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos) return "";
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+std::string lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+}
+
+std::string presetList() {
+    std::string names;
+    for (const auto& name : presetNames()) names += (names.empty() ? "" : ", ") + name;
+    return names;
+}
+
+class FileParser {
+public:
+    explicit FileParser(std::string path) : path_(std::move(path)) {}
+
+    MachineConfig parse(std::istream& in) {
+        std::string text;
+        bool sawKey = false, accelGiven = false;
+        while (std::getline(in, text)) {
+            ++line_;
+            const std::string content = trim(text.substr(0, text.find('#')));
+            if (content.empty()) continue;
+            const auto equals = content.find('=');
+            if (equals == std::string::npos) fail("expected 'key = value', got '" + content + "'");
+            const std::string key = lower(trim(content.substr(0, equals)));
+            const std::string value = trim(content.substr(equals + 1));
+            if (value.empty()) fail("'" + key + "' has no value");
+            if (key == "base") {
+                if (sawKey) fail("'base' must come before the other keys");
+                const std::string name = value;
+                try {
+                    config_ = presetConfig(name);
+                } catch (const MachineError&) {
+                    fail("unknown base machine '" + name + "' (presets: " + presetList() + ")");
+                }
+            } else if (key == "rom") {
+                config_.romPath = value;
+                config_.romPackage.clear();
+            } else if (key == "dispi") {
+                config_.dispi = flag(key, value);
+            } else if (key == "video_memory") {
+                config_.videoMemoryKb = videoMemory(value);
+            } else if (key == "accel") {
+                config_.accelEntries = accel(value);
+                accelGiven = true;
+            } else if (key == "conventional_memory") {
+                config_.conventionalKb = number(key, value, 8, 640, "KB");
+            } else if (key == "refresh") {
+                config_.refreshHz = number(key, value, 30, 240, "Hz");
+            } else if (key == "resident") {
+                config_.residentKestrel = flag(key, value);
+            } else if (key == "lfb") {
+                config_.lfbAddress = lfb(value);
+            } else if (key == "instruction_budget") {
+                config_.instructionBudget = number(key, value, 1000, 4'000'000'000u, "instructions");
+            } else if (key == "description") {
+                config_.description = value;
+            } else {
+                fail("unknown key '" + key +
+                     "' (keys: base, rom, dispi, video_memory, accel, conventional_memory, refresh, resident, lfb, "
+                     "instruction_budget, description)");
+            }
+            sawKey = true;
+        }
+        if (!config_.dispi && config_.accelEntries != 0) {
+            if (accelGiven) fail("an accelerator needs the DISPI extension: set dispi = yes or accel = none");
+            config_.accelEntries = 0;
+        }
+        const uint64_t barSize = [&] {
+            uint64_t size = 0x10000;
+            while (size < config_.videoMemoryKb * 1024ull) size <<= 1;
+            return size;
+        }();
+        if (config_.lfbAddress % barSize != 0)
+            fail("lfb " + hexText(config_.lfbAddress) + " must be aligned to the video memory size");
+        config_.name = path_;
+        return config_;
+    }
+
+private:
+    [[noreturn]] void fail(const std::string& message) const {
+        throw MachineError("machine file " + path_ + " line " + std::to_string(line_) + ": " + message);
+    }
+
+    static std::string hexText(uint32_t value) {
+        std::ostringstream out;
+        out << "0x" << std::hex << std::uppercase << value;
+        return out.str();
+    }
+
+    bool flag(const std::string& key, const std::string& value) const {
+        const std::string v = lower(value);
+        if (v == "yes" || v == "true" || v == "on" || v == "1") return true;
+        if (v == "no" || v == "false" || v == "off" || v == "0") return false;
+        fail("'" + key + "' must be yes or no, got '" + value + "'");
+    }
+
+    uint64_t parseUnsigned(const std::string& key, const std::string& digits, int base) const {
+        if (digits.empty() || digits.size() > 12) fail("'" + key + "' needs a number, got '" + digits + "'");
+        size_t used = 0;
+        uint64_t value = 0;
+        try {
+            value = std::stoull(digits, &used, base);
+        } catch (const std::exception&) {
+            used = 0;
+        }
+        if (used != digits.size() || digits[0] == '-' || digits[0] == '+')
+            fail("'" + key + "' needs a number, got '" + digits + "'");
+        return value;
+    }
+
+    uint32_t number(const std::string& key, const std::string& value, uint64_t low, uint64_t high,
+                    const char* unit) const {
+        const uint64_t n = parseUnsigned(key, value, 10);
+        if (n < low || n > high)
+            fail("'" + key + "' must be " + std::to_string(low) + " to " + std::to_string(high) + " " + unit +
+                 ", got " + value);
+        return static_cast<uint32_t>(n);
+    }
+
+    uint32_t videoMemory(const std::string& value) const {
+        std::string v = lower(value);
+        uint64_t scale = 1;
+        if (v.size() > 2 && v.compare(v.size() - 2, 2, "kb") == 0) v.resize(v.size() - 2);
+        else if (v.size() > 2 && v.compare(v.size() - 2, 2, "mb") == 0) v.resize(v.size() - 2), scale = 1024;
+        else if (v.size() > 1 && v.back() == 'k') v.pop_back();
+        else if (v.size() > 1 && v.back() == 'm') v.pop_back(), scale = 1024;
+        const uint64_t kb = parseUnsigned("video_memory", trim(v), 10) * scale;
+        if (kb % 64 != 0) fail("video_memory must be a multiple of 64 KB, got " + value);
+        if (kb < 256 || kb > 16384) fail("video_memory must be 256 KB to 16 MB, got " + value);
+        return static_cast<uint32_t>(kb);
+    }
+
+    uint32_t accel(const std::string& value) const {
+        const std::string v = lower(value);
+        if (v == "all") return ACCEL_ALL;
+        if (v == "none") return 0;
+        uint32_t entries = ACCEL_PRESENT;
+        std::string name;
+        std::istringstream names(v);
+        while (std::getline(names, name, ',')) {
+            name = trim(name);
+            if (name.empty()) continue;
+            const auto found = accelNames().find(name);
+            if (found == accelNames().end()) {
+                std::string known;
+                for (const auto& [entry, bit] : accelNames()) known += (known.empty() ? "" : ", ") + entry;
+                fail("unknown accelerator entry '" + name + "' (all, none, or a list of: " + known + ")");
+            }
+            entries |= found->second;
+        }
+        return entries;
+    }
+
+    uint32_t lfb(const std::string& value) const {
+        std::string v = lower(value);
+        int base = 10;
+        if (v.rfind("0x", 0) == 0) v = v.substr(2), base = 16;
+        const uint64_t address = parseUnsigned("lfb", v, base);
+        if (address < 0x01000000 || address + config_.videoMemoryKb * 1024ull > 0x100000000ull)
+            fail("lfb must lie between 16 MB and 4 GB, got " + value);
+        return static_cast<uint32_t>(address);
+    }
+
+    std::string path_;
+    int line_ = 0;
+    MachineConfig config_ = presetConfig("default");
+};
+
+}  // namespace
+
+std::vector<std::string> presetNames() {
+    std::vector<std::string> names;
+    for (const auto& config : presets()) names.push_back(config.name);
+    return names;
+}
+
+MachineConfig presetConfig(const std::string& name) {
+    for (const auto& config : presets())
+        if (config.name == name) return config;
+    throw MachineError("unknown machine '" + name + "': use one of " + presetList() + ", or a machine file");
+}
+
+MachineConfig loadMachine(const std::string& nameOrFile) {
+    for (const auto& config : presets())
+        if (config.name == nameOrFile) return config;
+    std::ifstream file(nameOrFile);
+    if (!file)
+        throw MachineError("unknown machine '" + nameOrFile + "': use one of " + presetList() +
+                           ", or the path of a machine file");
+    return FileParser(nameOrFile).parse(file);
+}
+
+}  // namespace machine
