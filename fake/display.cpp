@@ -2,6 +2,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <stdexcept>
+
+#include <sys/mman.h>
 
 #include "fake/fake.h"
 
@@ -110,6 +113,26 @@ void setModeShape(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t p
         page.assign(static_cast<size_t>(width) * height, 0);
     d.activePage = 0;
     d.visualPage = 0;
+}
+
+uint32_t lowString(const std::string& text)
+{
+    // One low block, filled front to back; never freed.
+    constexpr size_t BLOCK_SIZE = 1 << 16;
+    static char* block = nullptr;
+    static size_t used = 0;
+    if (!block) {
+        void* mapped = mmap(nullptr, BLOCK_SIZE, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
+        if (mapped == MAP_FAILED)
+            throw std::runtime_error("no memory below 4 GB for VbeInfoBlock strings");
+        block = static_cast<char*>(mapped);
+    }
+    if (text.size() + 1 > BLOCK_SIZE - used)
+        throw std::runtime_error("the low string block is full");
+    char* copy = block + used;
+    std::memcpy(copy, text.c_str(), text.size() + 1);
+    used += text.size() + 1;
+    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(copy));
 }
 
 }  // namespace fake

@@ -104,6 +104,9 @@ void addMode(uint16_t number, int32_t width, int32_t height, int32_t bitsPerPixe
              bool accelerated = false);
 // Fills context fields as a real GX_setMode would for a mode of this shape.
 void setModeShape(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t pages);
+// A copy of text at an address below 4 GB, for the string fields of a VbeInfoBlock.
+// Copies live until the process ends.
+uint32_t lowString(const std::string& text);
 
 // ---- Full-screen library, clock and mouse ---------------------------------------------
 
