@@ -1,0 +1,432 @@
+#include "display/raster.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace display {
+
+bool isMix(int32_t code)
+{
+    return code >= MIX_REPLACE && code <= MIX_NOP;
+}
+
+ClipBox effectiveClip(const Surface& s, const AccelState& st)
+{
+    ClipBox c;
+    c.left = std::max<int64_t>(st.clip.left, 0);
+    c.top = std::max<int64_t>(st.clip.top, 0);
+    c.right = std::min<int64_t>(st.clip.right, int64_t{s.width} - 1);
+    c.bottom = std::min<int64_t>(st.clip.bottom, int64_t{s.height} - 1);
+    if (!s.memory || s.bytesPerPixel < 1 || s.bytesPerPixel > 4 || s.bytesPerLine <= 0)
+        c.right = c.left - 1;
+    return c;
+}
+
+namespace {
+
+inline uint32_t load(const uint8_t* p, int bpp)
+{
+    switch (bpp) {
+    case 1: return p[0];
+    case 2: return uint32_t(p[0]) | uint32_t(p[1]) << 8;
+    case 3: return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
+    default: return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+    }
+}
+
+inline void store(uint8_t* p, int bpp, uint32_t v)
+{
+    p[0] = uint8_t(v);
+    if (bpp > 1) p[1] = uint8_t(v >> 8);
+    if (bpp > 2) p[2] = uint8_t(v >> 16);
+    if (bpp > 3) p[3] = uint8_t(v >> 24);
+}
+
+inline uint32_t mixed(int32_t mix, uint32_t dst, uint32_t src)
+{
+    switch (mix) {
+    case MIX_REPLACE: return src;
+    case MIX_AND: return dst & src;
+    case MIX_OR: return dst | src;
+    case MIX_XOR: return dst ^ src;
+    default: return dst;
+    }
+}
+
+inline void mixPixel(uint8_t* p, int bpp, int32_t mix, uint32_t src)
+{
+    if (mix == MIX_NOP)
+        return;
+    store(p, bpp, mix == MIX_REPLACE ? src : mixed(mix, load(p, bpp), src));
+}
+
+// The pixel at (x, y), or null where video memory ends. (x, y) lies inside the screen.
+inline uint8_t* pixelAt(const Surface& s, int64_t x, int64_t y)
+{
+    uint64_t offset = s.origin + uint64_t(y) * uint64_t(s.bytesPerLine) + uint64_t(x) * uint64_t(s.bytesPerPixel);
+    if (offset + uint64_t(s.bytesPerPixel) > s.memoryBytes)
+        return nullptr;
+    return s.memory + offset;
+}
+
+// Cuts the span [x1, x2) of line y to the clip and to video memory; false when nothing is left.
+bool cutSpan(const Surface& s, const ClipBox& c, int64_t y, int64_t& x1, int64_t& x2)
+{
+    if (y < c.top || y > c.bottom)
+        return false;
+    x1 = std::max(x1, c.left);
+    x2 = std::min(x2, c.right + 1);
+    if (x1 >= x2)
+        return false;
+    uint64_t rowStart = s.origin + uint64_t(y) * uint64_t(s.bytesPerLine);
+    if (rowStart >= s.memoryBytes)
+        return false;
+    int64_t fit = int64_t((s.memoryBytes - rowStart) / uint64_t(s.bytesPerPixel));
+    x2 = std::min(x2, fit);
+    return x1 < x2;
+}
+
+template <int BPP>
+void fillReplace(uint8_t* p, int64_t count, uint32_t color)
+{
+    if constexpr (BPP == 1) {
+        std::memset(p, int(color & 0xFF), size_t(count));
+    } else if constexpr (BPP == 2) {
+        uint16_t v = uint16_t(color);
+        for (int64_t i = 0; i < count; ++i)
+            std::memcpy(p + i * 2, &v, 2);
+    } else if constexpr (BPP == 4) {
+        for (int64_t i = 0; i < count; ++i)
+            std::memcpy(p + i * 4, &color, 4);
+    } else {
+        uint8_t b0 = uint8_t(color), b1 = uint8_t(color >> 8), b2 = uint8_t(color >> 16);
+        for (int64_t i = 0; i < count; ++i) {
+            p[i * 3] = b0;
+            p[i * 3 + 1] = b1;
+            p[i * 3 + 2] = b2;
+        }
+    }
+}
+
+// A solid span in the given mix; the span is already cut.
+uint64_t fillSpan(const Surface& s, int64_t y, int64_t x1, int64_t x2, uint32_t color, int32_t mix)
+{
+    if (mix == MIX_NOP)
+        return 0;
+    const int bpp = s.bytesPerPixel;
+    uint8_t* p = s.memory + s.origin + uint64_t(y) * uint64_t(s.bytesPerLine) + uint64_t(x1) * uint64_t(bpp);
+    const int64_t count = x2 - x1;
+    if (mix == MIX_REPLACE) {
+        switch (bpp) {
+        case 1: fillReplace<1>(p, count, color); break;
+        case 2: fillReplace<2>(p, count, color); break;
+        case 3: fillReplace<3>(p, count, color); break;
+        default: fillReplace<4>(p, count, color); break;
+        }
+        return uint64_t(count) * uint64_t(bpp);
+    }
+    for (int64_t i = 0; i < count; ++i, p += bpp)
+        store(p, bpp, mixed(mix, load(p, bpp), color));
+    return 2 * uint64_t(count) * uint64_t(bpp);
+}
+
+uint64_t touched(int32_t mix, int bpp)
+{
+    return mix == MIX_NOP ? 0 : mix == MIX_REPLACE ? uint64_t(bpp) : 2 * uint64_t(bpp);
+}
+
+uint64_t pattSpan(const Surface& s, const AccelState& st, int64_t y, int64_t x1, int64_t x2, uint32_t fg,
+                  uint32_t bg)
+{
+    const int bpp = s.bytesPerPixel;
+    const uint8_t row = st.pattern[y & 7];
+    uint8_t* p = s.memory + s.origin + uint64_t(y) * uint64_t(s.bytesPerLine) + uint64_t(x1) * uint64_t(bpp);
+    uint64_t bytes = 0;
+    for (int64_t x = x1; x < x2; ++x, p += bpp) {
+        if (row & (0x80 >> (x & 7))) {
+            mixPixel(p, bpp, st.foregroundMix, fg);
+            bytes += touched(st.foregroundMix, bpp);
+        } else {
+            mixPixel(p, bpp, st.backgroundMix, bg);
+            bytes += touched(st.backgroundMix, bpp);
+        }
+    }
+    return bytes;
+}
+
+// Rows [top, top + height) cut to the clip; false when none.
+bool cutRows(const ClipBox& c, int64_t top, int64_t height, int64_t& y1, int64_t& y2)
+{
+    if (height <= 0)
+        return false;
+    y1 = std::max(top, c.top);
+    y2 = std::min(top + height, c.bottom + 1);
+    return y1 < y2;
+}
+
+int64_t roundFixed(int64_t v)
+{
+    return (v + 0x8000) >> 16;
+}
+
+// Shared by both copies: the source starts at a byte offset of video memory and has the
+// screen's bytes per line; the destination is already cut to the clip.
+uint64_t copyBlock(const Surface& s, int64_t srcStart, int64_t dstX, int64_t dstY, int64_t width, int64_t height,
+                   int32_t mix, Transparency mode, uint32_t transparent)
+{
+    const int bpp = s.bytesPerPixel;
+    const int64_t pitch = s.bytesPerLine;
+    width = std::min<int64_t>(width, pitch / bpp);
+    if (width <= 0 || height <= 0 || mix == MIX_NOP)
+        return 0;
+    const int64_t memory = int64_t(s.memoryBytes);
+    const int64_t dstStart = int64_t(s.origin) + dstY * pitch + dstX * bpp;
+    const bool bottomUp = dstStart > srcStart;
+    const uint32_t mask = bpp == 4 ? 0xFFFFFFFFu : (1u << (8 * bpp)) - 1;
+    transparent &= mask;
+    std::vector<uint8_t> row;
+    uint64_t bytes = 0;
+    for (int64_t k = 0; k < height; ++k) {
+        const int64_t r = bottomUp ? height - 1 - k : k;
+        const int64_t src = srcStart + r * pitch, dst = dstStart + r * pitch;
+        // Pixels whose source and destination bytes both lie inside video memory.
+        auto firstInside = [&](int64_t start) { return start >= 0 ? int64_t{0} : (-start + bpp - 1) / bpp; };
+        auto endInside = [&](int64_t start) {
+            return start >= memory ? int64_t{0} : std::min(width, (memory - start) / bpp);
+        };
+        const int64_t a = std::max(firstInside(src), firstInside(dst));
+        const int64_t b = std::min(endInside(src), endInside(dst));
+        if (a >= b)
+            continue;
+        const size_t n = size_t(b - a) * size_t(bpp);
+        const uint8_t* from = s.memory + (src + a * bpp);
+        uint8_t* to = s.memory + (dst + a * bpp);
+        if (mix == MIX_REPLACE && mode == Transparency::NONE) {
+            std::memmove(to, from, n);
+            bytes += 2 * n;
+            continue;
+        }
+        row.assign(from, from + n);
+        for (size_t i = 0; i < n; i += size_t(bpp)) {
+            const uint32_t sv = load(row.data() + i, bpp);
+            if (mode == Transparency::SOURCE && sv == transparent)
+                continue;
+            if (mode == Transparency::DESTINATION && load(to + i, bpp) != transparent)
+                continue;
+            mixPixel(to + i, bpp, mix, sv);
+        }
+        bytes += 3 * n;
+    }
+    return bytes;
+}
+
+// Cuts a copy's destination to the clip, moving the source with it.
+bool cutDestination(const ClipBox& c, int64_t& srcX, int64_t& srcY, int64_t& dstX, int64_t& dstY, int64_t& width,
+                    int64_t& height)
+{
+    if (width <= 0 || height <= 0 || c.empty())
+        return false;
+    if (dstX < c.left) {
+        int64_t d = c.left - dstX;
+        srcX += d, dstX += d, width -= d;
+    }
+    if (dstY < c.top) {
+        int64_t d = c.top - dstY;
+        srcY += d, dstY += d, height -= d;
+    }
+    width = std::min(width, c.right + 1 - dstX);
+    height = std::min(height, c.bottom + 1 - dstY);
+    return width > 0 && height > 0;
+}
+
+}  // namespace
+
+uint64_t drawScan(const Surface& s, const AccelState& st, uint32_t color, int64_t y, int64_t x1, int64_t x2)
+{
+    if (x1 > x2)
+        std::swap(x1, x2);
+    const ClipBox c = effectiveClip(s, st);
+    if (!cutSpan(s, c, y, x1, x2))
+        return 0;
+    return fillSpan(s, y, x1, x2, color, st.foregroundMix);
+}
+
+uint64_t drawRect(const Surface& s, const AccelState& st, uint32_t color, int64_t left, int64_t top, int64_t width,
+                  int64_t height)
+{
+    const ClipBox c = effectiveClip(s, st);
+    int64_t y1, y2;
+    if (width <= 0 || !cutRows(c, top, height, y1, y2))
+        return 0;
+    uint64_t bytes = 0;
+    for (int64_t y = y1; y < y2; ++y) {
+        int64_t x1 = left, x2 = left + width;
+        if (!cutSpan(s, c, y, x1, x2))
+            break;  // rows further down lie past the end of video memory too
+        bytes += fillSpan(s, y, x1, x2, color, st.foregroundMix);
+    }
+    return bytes;
+}
+
+uint64_t drawScanList(const Surface& s, const AccelState& st, uint32_t color, int64_t y, int64_t count,
+                      const int16_t* pairs)
+{
+    if (!pairs || count <= 0)
+        return 0;
+    uint64_t bytes = 0;
+    for (int64_t i = 0; i < count; ++i)
+        bytes += drawScan(s, st, color, y + i, pairs[2 * i], pairs[2 * i + 1]);
+    return bytes;
+}
+
+uint64_t drawTrap(const Surface& s, const AccelState& st, uint32_t color, int64_t y, int64_t count, int32_t x1,
+                  int32_t x2, int32_t slope1, int32_t slope2)
+{
+    const ClipBox c = effectiveClip(s, st);
+    int64_t y1, y2;
+    if (!cutRows(c, y, count, y1, y2))
+        return 0;
+    uint64_t bytes = 0;
+    for (int64_t line = y1; line < y2; ++line) {
+        const int64_t i = line - y;
+        int64_t left = roundFixed(int64_t{x1} + i * slope1);
+        int64_t right = roundFixed(int64_t{x2} + i * slope2);
+        if (left > right)
+            std::swap(left, right);
+        if (cutSpan(s, c, line, left, right))
+            bytes += fillSpan(s, line, left, right, color, st.foregroundMix);
+    }
+    return bytes;
+}
+
+uint64_t drawPattRect(const Surface& s, const AccelState& st, uint32_t fg, uint32_t bg, int64_t left, int64_t top,
+                      int64_t width, int64_t height)
+{
+    const ClipBox c = effectiveClip(s, st);
+    int64_t y1, y2;
+    if (width <= 0 || !cutRows(c, top, height, y1, y2))
+        return 0;
+    uint64_t bytes = 0;
+    for (int64_t y = y1; y < y2; ++y) {
+        int64_t x1 = left, x2 = left + width;
+        if (!cutSpan(s, c, y, x1, x2))
+            break;
+        bytes += pattSpan(s, st, y, x1, x2, fg, bg);
+    }
+    return bytes;
+}
+
+uint64_t drawPattScan(const Surface& s, const AccelState& st, uint32_t fg, uint32_t bg, int64_t y, int64_t x1,
+                      int64_t x2)
+{
+    if (x1 > x2)
+        std::swap(x1, x2);
+    const ClipBox c = effectiveClip(s, st);
+    if (!cutSpan(s, c, y, x1, x2))
+        return 0;
+    return pattSpan(s, st, y, x1, x2, fg, bg);
+}
+
+uint64_t drawPixelLine(const Surface& s, const AccelState& st, uint32_t color, int64_t x1, int64_t y1, int64_t x2,
+                       int64_t y2)
+{
+    const int bpp = s.bytesPerPixel;
+    const int32_t mix = st.foregroundMix;
+    uint64_t bytes = 0;
+    walkLine(x1, y1, x2, y2, effectiveClip(s, st), [&](int64_t x, int64_t y, int64_t) {
+        if (uint8_t* p = pixelAt(s, x, y)) {
+            mixPixel(p, bpp, mix, color);
+            bytes += touched(mix, bpp);
+        }
+    });
+    return bytes;
+}
+
+uint64_t drawLine(const Surface& s, const AccelState& st, uint32_t color, int32_t x1, int32_t y1, int32_t x2,
+                  int32_t y2)
+{
+    return drawPixelLine(s, st, color, roundFixed(x1), roundFixed(y1), roundFixed(x2), roundFixed(y2));
+}
+
+uint64_t drawStippleLine(const Surface& s, const AccelState& st, uint32_t fg, uint32_t bg, int32_t x1, int32_t y1,
+                         int32_t x2, int32_t y2)
+{
+    const int bpp = s.bytesPerPixel;
+    uint64_t bytes = 0;
+    walkLine(roundFixed(x1), roundFixed(y1), roundFixed(x2), roundFixed(y2), effectiveClip(s, st),
+             [&](int64_t x, int64_t y, int64_t step) {
+                 uint8_t* p = pixelAt(s, x, y);
+                 if (!p)
+                     return;
+                 const bool on = (st.stipple >> (step & 15)) & 1;
+                 const int32_t mix = on ? st.foregroundMix : st.backgroundMix;
+                 mixPixel(p, bpp, mix, on ? fg : bg);
+                 bytes += touched(mix, bpp);
+             });
+    return bytes;
+}
+
+uint64_t putMonoImage(const Surface& s, const AccelState& st, uint32_t fg, uint32_t bg, int64_t x, int64_t y,
+                      int64_t bytesPerRow, int64_t rows, const uint8_t* image)
+{
+    if (!image || bytesPerRow <= 0 || rows <= 0)
+        return 0;
+    const ClipBox c = effectiveClip(s, st);
+    int64_t y1, y2;
+    if (!cutRows(c, y, rows, y1, y2))
+        return 0;
+    const int bpp = s.bytesPerPixel;
+    uint64_t bytes = 0;
+    for (int64_t line = y1; line < y2; ++line) {
+        int64_t x1 = x, x2 = x + bytesPerRow * 8;
+        if (!cutSpan(s, c, line, x1, x2))
+            break;
+        const uint8_t* bits = image + (line - y) * bytesPerRow;
+        uint8_t* p = s.memory + s.origin + uint64_t(line) * uint64_t(s.bytesPerLine) + uint64_t(x1) * uint64_t(bpp);
+        for (int64_t px = x1; px < x2; ++px, p += bpp) {
+            const int64_t col = px - x;
+            const bool on = bits[col >> 3] & (0x80 >> (col & 7));
+            const int32_t mix = on ? st.foregroundMix : st.backgroundMix;
+            mixPixel(p, bpp, mix, on ? fg : bg);
+            bytes += touched(mix, bpp);
+        }
+    }
+    return bytes;
+}
+
+uint64_t bitBlt(const Surface& s, const AccelState& st, int64_t left, int64_t top, int64_t width, int64_t height,
+                int64_t dstX, int64_t dstY, int32_t mix, Transparency mode, uint32_t transparent)
+{
+    const ClipBox c = effectiveClip(s, st);
+    if (!cutDestination(c, left, top, dstX, dstY, width, height))
+        return 0;
+    // The source is a rectangle of the screen: cut it to the screen, moving the destination.
+    if (left < 0) {
+        int64_t d = -left;
+        left += d, dstX += d, width -= d;
+    }
+    if (top < 0) {
+        int64_t d = -top;
+        top += d, dstY += d, height -= d;
+    }
+    width = std::min(width, int64_t{s.width} - left);
+    height = std::min(height, int64_t{s.height} - top);
+    if (width <= 0 || height <= 0)
+        return 0;
+    const int64_t srcStart = int64_t(s.origin) + top * s.bytesPerLine + left * s.bytesPerPixel;
+    return copyBlock(s, srcStart, dstX, dstY, width, height, mix, mode, transparent);
+}
+
+uint64_t bitBltLin(const Surface& s, const AccelState& st, int64_t srcOffset, int64_t dstX, int64_t dstY,
+                   int64_t width, int64_t height, int32_t mix, Transparency mode, uint32_t transparent)
+{
+    const ClipBox c = effectiveClip(s, st);
+    int64_t srcX = 0, srcY = 0;
+    if (!cutDestination(c, srcX, srcY, dstX, dstY, width, height))
+        return 0;
+    const int64_t srcStart = srcOffset + srcY * s.bytesPerLine + srcX * s.bytesPerPixel;
+    return copyBlock(s, srcStart, dstX, dstY, width, height, mix, mode, transparent);
+}
+
+}  // namespace display
