@@ -400,6 +400,7 @@ Machine::~Machine() {
 const MachineConfig& Machine::config() const { return impl_->config; }
 Clock& Machine::clock() { return impl_->clock; }
 uint8_t* Machine::memory() { return impl_->memory; }
+uint32_t Machine::memoryBytes() const { return MEMORY_BYTES; }
 uint32_t Machine::conventionalBytes() const { return impl_->config.conventionalKb * 1024u; }
 uint32_t Machine::freeConventionalStart() const { return FREE_CONVENTIONAL_START; }
 

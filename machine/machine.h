@@ -104,6 +104,7 @@ public:
     // Real mode. The first megabyte (plus the HMA) is one block of host memory below 4 GB:
     // guest address a is memory()[a], and host pointers into it fit in 32 bits.
     uint8_t* memory();
+    uint32_t memoryBytes() const;             // size of the memory() block (1 MB and the HMA)
     uint32_t conventionalBytes() const;       // top of conventional memory
     uint32_t freeConventionalStart() const;   // first byte the program may allocate (below is ours)
     CallResult interrupt(uint8_t number, CpuRegs& regs);

@@ -1,0 +1,244 @@
+// The real-mode services over the current machine.
+//
+// Addressing: selector 0 stands for the machine's first megabyte (and the HMA), and an offset
+// with selector 0 is a linear address in it (segment * 16 + offset). Blocks come from the free
+// conventional memory above the machine's own area; their real-mode offset is always 0.
+// Because the machine's memory lies below 4 GB of the host, machine::current().memory() +
+// offset is also a plain host pointer that fits in 32 bits.
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+#include "machine/machine.h"
+#include "platform/realmode.h"
+#include "realmode/call_log.h"
+#include "realmode/conventional_allocator.h"
+
+namespace realmode {
+namespace {
+
+constexpr uint32_t FIRST_MEGABYTE = 0;
+constexpr uint16_t CARRY = 0x0001;
+
+std::FILE* callLog = nullptr;
+
+// The allocator belongs to the machine it was made for; a new machine starts afresh.
+struct AllocatorState {
+    const machine::Machine* owner = nullptr;
+    std::optional<ConventionalAllocator> allocator;
+};
+
+ConventionalAllocator* allocatorFor(machine::Machine& m) {
+    static AllocatorState state;
+    if (state.owner != &m || !state.allocator) {
+        state.owner = &m;
+        state.allocator.emplace(m.freeConventionalStart(), m.conventionalBytes());
+    }
+    return &*state.allocator;
+}
+
+machine::Machine* machineOrNull() { return machine::hasCurrent() ? &machine::current() : nullptr; }
+
+// Whether [offset, offset + count) lies in the memory that selector reaches.
+bool reachable(const machine::Machine& m, uint32_t selector, uint32_t offset, uint32_t count) {
+    return selector == FIRST_MEGABYTE && offset <= m.memoryBytes() && count <= m.memoryBytes() - offset;
+}
+
+bool inVgaWindow(uint32_t address) { return address >= 0xA0000 && address < 0xC0000; }
+
+machine::CpuRegs toCpu(const RealModeRegs& in) {
+    machine::CpuRegs regs;
+    regs.ax = in.ax;
+    regs.bx = in.bx;
+    regs.cx = in.cx;
+    regs.dx = in.dx;
+    regs.si = in.si;
+    regs.di = in.di;
+    regs.flags = (in.cflag & 1) ? CARRY : 0;
+    return regs;
+}
+
+void fromCpu(const machine::CpuRegs& regs, const machine::CallResult& result, RealModeRegs& out) {
+    out.ax = regs.ax;
+    out.bx = regs.bx;
+    out.cx = regs.cx;
+    out.dx = regs.dx;
+    out.si = regs.si;
+    out.di = regs.di;
+    out.cflag = regs.flags & CARRY;
+    if (!result.ok) {
+        out.ax = 0xFFFF;
+        out.cflag = 1;
+    }
+}
+
+void failedWithoutMachine(RealModeRegs* out) {
+    if (!out) return;
+    out->ax = 0xFFFF;
+    out->cflag = 1;
+}
+
+int32_t interruptCall(int32_t interrupt, RealModeRegs* in, RealModeRegs* out, RealModeSegRegs* segments) {
+    machine::Machine* m = machineOrNull();
+    if (!m || !in || !out || interrupt < 0 || interrupt > 0xFF) {
+        failedWithoutMachine(out);
+        return 0;
+    }
+    const RealModeRegs input = *in;
+    machine::CpuRegs regs = toCpu(input);
+    if (segments) {
+        regs.es = segments->es;
+        regs.ds = segments->ds;
+    }
+    const machine::CallResult result = m->interrupt(static_cast<uint8_t>(interrupt), regs);
+    fromCpu(regs, result, *out);
+    if (segments) {
+        segments->es = regs.es;
+        segments->ds = regs.ds;
+    }
+    if (callLog) {
+        const std::string line = formatCallLine(interrupt, input, segments ? segments->es : 0, *out, result.instructions);
+        std::fprintf(callLog, "%s\n", line.c_str());
+        std::fflush(callLog);
+    }
+    return result.ok ? 1 : 0;
+}
+
+}  // namespace
+
+void setCallLog(std::FILE* file) { callLog = file; }
+
+std::string formatCallLine(int interrupt, const RealModeRegs& in, uint16_t es, const RealModeRegs& out,
+                           uint64_t instructions) {
+    char line[160];
+    std::snprintf(line, sizeof line,
+                  "INT %02X in AX=%04X BX=%04X CX=%04X DX=%04X ES=%04X DI=%04X out AX=%04X BX=%04X CX=%04X DX=%04X "
+                  "instr=%llu",
+                  interrupt & 0xFF, in.ax, in.bx, in.cx, in.dx, es, in.di, out.ax, out.bx, out.cx, out.dx,
+                  static_cast<unsigned long long>(instructions));
+    return line;
+}
+
+}  // namespace realmode
+
+using namespace realmode;
+
+int32_t RM_allocRealSeg(uint32_t size, uint32_t* selector, uint32_t* offset, uint32_t* realSegment,
+                        uint32_t* realOffset) {
+    machine::Machine* m = machineOrNull();
+    if (!m) return 0;
+    const std::optional<uint32_t> block = allocatorFor(*m)->allocate(size);
+    if (!block) return 0;
+    if (selector) *selector = FIRST_MEGABYTE;
+    if (offset) *offset = *block;
+    if (realSegment) *realSegment = *block >> 4;
+    if (realOffset) *realOffset = 0;
+    return 1;
+}
+
+void RM_freeRealSeg(uint32_t selector, uint32_t offset) {
+    machine::Machine* m = machineOrNull();
+    if (m && selector == FIRST_MEGABYTE) allocatorFor(*m)->release(offset);
+}
+
+void RM_memcpyfn(uint32_t selector, uint32_t offset, const void* source, uint32_t count) {
+    machine::Machine* m = machineOrNull();
+    if (!m || !source || !reachable(*m, selector, offset, count)) return;
+    const auto* bytes = static_cast<const uint8_t*>(source);
+    for (uint32_t i = 0; i < count;) {
+        const uint32_t address = offset + i;
+        if (inVgaWindow(address)) {
+            m->writePhys8(address, bytes[i++]);
+            continue;
+        }
+        // A run of plain memory up to the window or the end.
+        uint32_t run = count - i;
+        if (address < 0xA0000) run = std::min(run, 0xA0000 - address);
+        std::memcpy(m->memory() + address, bytes + i, run);
+        i += run;
+    }
+}
+
+void RM_memcpynf(void* destination, uint32_t selector, uint32_t offset, uint32_t count) {
+    machine::Machine* m = machineOrNull();
+    if (!destination) return;
+    auto* bytes = static_cast<uint8_t*>(destination);
+    if (!m || !reachable(*m, selector, offset, count)) {
+        std::memset(bytes, 0, count);  // nothing readable there: never leave stale bytes
+        return;
+    }
+    for (uint32_t i = 0; i < count;) {
+        const uint32_t address = offset + i;
+        if (inVgaWindow(address)) {
+            bytes[i++] = m->readPhys8(address);
+            continue;
+        }
+        uint32_t run = count - i;
+        if (address < 0xA0000) run = std::min(run, 0xA0000 - address);
+        std::memcpy(bytes + i, m->memory() + address, run);
+        i += run;
+    }
+}
+
+void RM_getRMvect(int32_t interrupt, uint32_t* vector) {
+    machine::Machine* m = machineOrNull();
+    if (!vector) return;
+    if (!m || interrupt < 0 || interrupt > 0xFF) {
+        *vector = 0;
+        return;
+    }
+    const uint8_t* entry = m->memory() + interrupt * 4;
+    const uint32_t offset = entry[0] | (entry[1] << 8);
+    const uint32_t segment = entry[2] | (entry[3] << 8);
+    *vector = (segment << 16) | offset;
+}
+
+void RM_setRMvect(int32_t interrupt, uint32_t vector) {
+    machine::Machine* m = machineOrNull();
+    if (!m || interrupt < 0 || interrupt > 0xFF) return;
+    uint8_t* entry = m->memory() + interrupt * 4;
+    entry[0] = static_cast<uint8_t>(vector);
+    entry[1] = static_cast<uint8_t>(vector >> 8);
+    entry[2] = static_cast<uint8_t>(vector >> 16);
+    entry[3] = static_cast<uint8_t>(vector >> 24);
+}
+
+int32_t RM_int86(int32_t interrupt, RealModeRegs* in, RealModeRegs* out) {
+    return interruptCall(interrupt, in, out, nullptr);
+}
+
+int32_t RM_int86x(int32_t interrupt, RealModeRegs* in, RealModeRegs* out, RealModeSegRegs* segments) {
+    return interruptCall(interrupt, in, out, segments);
+}
+
+int32_t RM_callRealMode(uint32_t segment, uint32_t offset, RealModeRegs* regs, RealModeSegRegs* segments) {
+    machine::Machine* m = machineOrNull();
+    if (!m || !regs) {
+        failedWithoutMachine(regs);
+        return 0;
+    }
+    machine::CpuRegs cpu = toCpu(*regs);
+    if (segments) {
+        cpu.es = segments->es;
+        cpu.ds = segments->ds;
+    }
+    const machine::CallResult result =
+        m->farCall(static_cast<uint16_t>(segment), static_cast<uint16_t>(offset), cpu);
+    fromCpu(cpu, result, *regs);
+    if (segments) {
+        segments->es = cpu.es;
+        segments->ds = cpu.ds;
+    }
+    return result.ok ? 1 : 0;
+}
+
+void RM_mapRealPointer(uint32_t* selector, uint32_t* offset, uint32_t realSegment, uint32_t realOffset) {
+    if (selector) *selector = FIRST_MEGABYTE;
+    if (offset) *offset = ((realSegment & 0xFFFF) << 4) + (realOffset & 0xFFFF);
+}
+
+uint32_t RM_getLong(uint32_t selector, uint32_t offset) {
+    uint32_t value = 0;
+    RM_memcpynf(&value, selector, offset, 4);
+    return value;
+}
