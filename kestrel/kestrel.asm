@@ -678,6 +678,9 @@ vbe_02:
     or cx, EN_NOCLEAR
 .clear:
     DISPI_SET DISPI_ENABLE, cx
+    in ax, dx
+    test al, EN_ENABLED
+    jz .refused                             ; the card would not show it
     DISPI_SET DISPI_VIRT_W, [si+MODE_XRES]
     DISPI_SET DISPI_X_OFFSET, 0
     DISPI_SET DISPI_Y_OFFSET, 0
@@ -739,6 +742,8 @@ vbe_02:
     popad
     mov ax, 004Fh
     iret
+.refused:
+    mov word [cur_mode], 0
 .failed:
     pop ds
     popad

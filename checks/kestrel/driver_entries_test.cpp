@@ -1,0 +1,195 @@
+// The Kestrel driver's own entries on the real machine: the check entry a loader calls,
+// the private 4F0Fh query, its int 2Fh installation check and the chains to the vectors it
+// was loaded over, and the resident loader.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "checks/kestrel/vbe_rig.h"
+#include "kestrel/card_probe.h"
+#include "kestrel/driver_build.h"
+#include "kestrel/driver_image.h"
+#include "kestrel/resident.h"
+
+namespace kestrel::checks {
+namespace {
+
+constexpr uint16_t LOAD_SEGMENT = 0x3000;
+
+struct Loaded {
+    std::vector<uint8_t> image;  // as patched and copied in
+    uint16_t checkAx = 0;
+    bool returned = false;
+};
+
+// Loads a driver built for `card` at LOAD_SEGMENT as a loader would and calls its check entry.
+Loaded loadAndCheck(VbeRig& rig, const CardAnalysis& card)
+{
+    Loaded loaded;
+    loaded.image = buildDriver(card);
+    uint32_t int10, int2f;
+    std::memcpy(&int10, rig.machine().memory() + 0x40, 4);
+    std::memcpy(&int2f, rig.machine().memory() + 0xBC, 4);
+    patchForLoad(loaded.image, int10, int2f, LOAD_SEGMENT);
+    std::memcpy(rig.at(LOAD_SEGMENT, 0), loaded.image.data(), loaded.image.size());
+    machine::CpuRegs regs;
+    loaded.returned = rig.machine().farCall(LOAD_SEGMENT, readWord(loaded.image, field::CHECK_ENTRY), regs).ok;
+    loaded.checkAx = regs.ax;
+    return loaded;
+}
+
+CardAnalysis analysed(const char* preset)
+{
+    VbeRig rig(preset, false);
+    return probeCard(rig.machine(), LOAD_SEGMENT);
+}
+
+TEST(KestrelDriver, ProbeFindsTheCardThroughItsPorts)
+{
+    const CardAnalysis card = analysed("default");
+    EXPECT_EQ(HARDWARE_DISPI, card.hardwareCode);
+    EXPECT_EQ(0xB0C0, card.dispiId & 0xFFF0);
+    EXPECT_EQ(4096u, card.videoMemoryKb);
+    EXPECT_GE(card.pciDevice, 0);
+    EXPECT_EQ(0xE0000000u, card.lfbAddress);
+
+    const CardAnalysis none = analysed("plainvga");
+    EXPECT_EQ(HARDWARE_NONE, none.hardwareCode);
+    EXPECT_EQ(0u, none.videoMemoryKb);
+}
+
+TEST(KestrelDriver, CheckEntryAnswersOneOnlyForTheCardItWasGeneratedFor)
+{
+    const CardAnalysis dispi = analysed("default");
+    CardAnalysis moreMemory = dispi;
+    moreMemory.videoMemoryKb = 8192;
+    struct Case {
+        const char* preset;
+        CardAnalysis card;
+        bool usable;
+    };
+    const Case cases[] = {
+        {"default", dispi, true},
+        {"novbe", dispi, true},
+        {"seavgabios", dispi, true},
+        {"plainvga", dispi, false},           // the card is gone
+        {"default", moreMemory, false},       // less memory than generated for
+        {"plainvga", analysed("plainvga"), false},
+        {"default", analysed("plainvga"), false},  // generated with hardware code 38
+    };
+    for (const Case& c : cases) {
+        VbeRig rig(c.preset, false);
+        std::vector<uint8_t> vectorsBefore(rig.machine().memory(), rig.machine().memory() + 0x400);
+        rig.machine().out16(0x1CE, 0x0003);   // an index the check must put back
+        const Loaded loaded = loadAndCheck(rig, c.card);
+        ASSERT_TRUE(loaded.returned) << c.preset;
+        EXPECT_EQ(c.usable, loaded.checkAx == 1) << c.preset << " memory " << c.card.videoMemoryKb << " code "
+                                                 << c.card.hardwareCode << ": AX=" << loaded.checkAx;
+        EXPECT_EQ(0, std::memcmp(rig.at(LOAD_SEGMENT, 0), loaded.image.data(), loaded.image.size()))
+            << c.preset << ": the check wrote into its image";
+        EXPECT_EQ(0, std::memcmp(rig.machine().memory(), vectorsBefore.data(), 0x400)) << c.preset << ": vectors moved";
+        if (c.preset != std::string("plainvga")) {
+            EXPECT_EQ(0x0003, rig.machine().in16(0x1CE)) << c.preset << ": DISPI index not put back";
+        }
+    }
+}
+
+TEST(KestrelDriver, ResidentQueryHandsOutTheInformationRecord)
+{
+    VbeRig rig("default", true);
+    machine::CpuRegs regs;
+    regs.ax = 0x4F00;
+    std::memcpy(rig.buffer(), "VBE2", 4);
+    ASSERT_TRUE(rig.int10WithBuffer(regs).ok);
+    EXPECT_EQ(0x004F, regs.ax);
+    EXPECT_EQ(0, rig.farString(rig.dword(rig.buffer() + 6)).find("Kestrel Video Core"));
+
+    regs = {};
+    regs.ax = 0x4F0F;
+    regs.bx = 0x1234;
+    ASSERT_TRUE(rig.int10(regs).ok);
+    ASSERT_EQ(0x004F, regs.ax);
+    const uint8_t* record = rig.at(regs.dx, regs.bx);
+    const std::vector<uint8_t> expected = buildDriver(probeCard(rig.machine(), LOAD_SEGMENT));
+    EXPECT_EQ(0, std::memcmp(record, expected.data() + field::INFO_RECORD, field::INFO_RECORD_SIZE));
+    EXPECT_EQ('5', record[263]);
+    EXPECT_EQ('2', record[264]);
+
+    for (uint16_t bx : {0x0000, 0x1235}) {
+        regs = {};
+        regs.ax = 0x4F0F;
+        regs.bx = bx;
+        ASSERT_TRUE(rig.int10(regs).ok);
+        EXPECT_NE(0x004F, regs.ax) << "BX=" << bx;
+    }
+}
+
+// A handler of our own under the driver: MOV AX,5A5Ah / IRET.
+void hookMarker(VbeRig& rig, int interrupt, uint16_t segment)
+{
+    const uint8_t stub[] = {0xB8, 0x5A, 0x5A, 0xCF};
+    std::memcpy(rig.at(segment, 0), stub, sizeof stub);
+    const uint32_t vector = static_cast<uint32_t>(segment) << 16;
+    std::memcpy(rig.machine().memory() + interrupt * 4, &vector, 4);
+}
+
+TEST(KestrelDriver, ChainsWhatIsNotItsOwnToTheVectorsItWasLoadedOver)
+{
+    VbeRig rig("default", false);
+    hookMarker(rig, 0x10, 0x6000);
+    hookMarker(rig, 0x2F, 0x6010);
+    kestrel::installResident(rig.machine());
+
+    struct Case {
+        uint8_t interrupt;
+        uint16_t ax;
+        bool chained;
+    };
+    const Case cases[] = {
+        {0x10, 0x0E41, true},
+        {0x10, 0x1130, true},
+        {0x10, 0x4F03, false},
+        {0x2F, 0x1600, true},
+        {0x2F, 0xC501, true},                         // its multiplex number, another function
+        {0x2F, static_cast<uint16_t>(MULTIPLEX_ID << 8), false},
+    };
+    for (const Case& c : cases) {
+        machine::CpuRegs regs;
+        regs.ax = c.ax;
+        ASSERT_TRUE(rig.machine().interrupt(c.interrupt, regs).ok);
+        EXPECT_EQ(c.chained, regs.ax == 0x5A5A) << std::hex << "int " << int(c.interrupt) << " AX=" << c.ax;
+    }
+
+    machine::CpuRegs regs;
+    regs.ax = static_cast<uint16_t>(MULTIPLEX_ID << 8);
+    ASSERT_TRUE(rig.machine().interrupt(0x2F, regs).ok);
+    EXPECT_EQ(0xFF, regs.ax & 0xFF);
+    EXPECT_EQ(0x4B53, regs.bx);
+    EXPECT_EQ(0x0502, regs.cx);
+    EXPECT_EQ(0, std::memcmp(rig.at(regs.es, regs.di), "Kestrel Video Core", 18));
+}
+
+TEST(KestrelDriver, ResidentLoaderTakesTheTopOfConventionalMemory)
+{
+    VbeRig rig("default", false);
+    uint16_t kbBefore;
+    std::memcpy(&kbBefore, rig.machine().memory() + 0x413, 2);
+    kestrel::installResident(rig.machine());
+    uint16_t kbAfter;
+    std::memcpy(&kbAfter, rig.machine().memory() + 0x413, 2);
+    EXPECT_LT(kbAfter, kbBefore);
+    uint16_t offset, segment;
+    std::memcpy(&offset, rig.machine().memory() + 0x40, 2);
+    std::memcpy(&segment, rig.machine().memory() + 0x42, 2);
+    EXPECT_EQ(kbAfter * 64u, segment);
+    EXPECT_EQ(readWord(assembledImage(), field::INT10_ENTRY), offset);
+
+    for (const char* preset : {"plainvga", "lowmem"}) {
+        VbeRig other(preset, false);
+        EXPECT_THROW(kestrel::installResident(other.machine()), machine::MachineError) << preset;
+    }
+}
+
+}  // namespace
+}  // namespace kestrel::checks

@@ -1,0 +1,92 @@
+#include "checks/kestrel/vbe_rig.h"
+
+#include "kestrel/resident.h"
+
+namespace kestrel::checks {
+
+VbeRig::VbeRig(const std::string& preset, bool withKestrel)
+    : clock_(machine::makeVirtualClock()),
+      machine_(std::make_unique<machine::Machine>(machine::loadMachine(preset), *clock_))
+{
+    if (withKestrel)
+        kestrel::installResident(*machine_);
+}
+
+machine::CallResult VbeRig::int10(machine::CpuRegs& regs)
+{
+    return machine_->interrupt(0x10, regs);
+}
+
+machine::CallResult VbeRig::int10WithBuffer(machine::CpuRegs& regs)
+{
+    regs.es = BUFFER_SEGMENT;
+    regs.di = 0;
+    return int10(regs);
+}
+
+uint8_t* VbeRig::buffer()
+{
+    return at(BUFFER_SEGMENT, 0);
+}
+
+uint8_t* VbeRig::at(uint16_t segment, uint16_t offset)
+{
+    return machine_->memory() + (static_cast<uint32_t>(segment) << 4) + offset;
+}
+
+std::string VbeRig::farString(uint32_t pointer)
+{
+    if (pointer == 0)
+        return "<bad>";
+    const uint32_t linear = (pointer >> 16 << 4) + (pointer & 0xFFFF);
+    std::string text;
+    for (uint32_t i = 0; i < 256; ++i) {
+        if (linear + i >= 0x100000)
+            return "<bad>";
+        const char c = static_cast<char>(machine_->memory()[linear + i]);
+        if (c == 0)
+            return text;
+        text += c;
+    }
+    return "<bad>";
+}
+
+uint16_t VbeRig::dispi(uint16_t index)
+{
+    machine_->out16(0x1CE, index);
+    return machine_->in16(0x1CF);
+}
+
+uint8_t VbeRig::vgaIndexed(uint16_t port, uint8_t index)
+{
+    machine_->out8(port, index);
+    return machine_->in8(static_cast<uint16_t>(port + 1));
+}
+
+uint8_t VbeRig::attribute(uint8_t index)
+{
+    machine_->in8(0x3DA);
+    machine_->out8(0x3C0, static_cast<uint8_t>(index | 0x20));
+    const uint8_t value = machine_->in8(0x3C1);
+    machine_->in8(0x3DA);
+    return value;
+}
+
+void VbeRig::readDac(uint8_t first, uint8_t* rgb, int entries)
+{
+    machine_->out8(0x3C7, first);
+    for (int i = 0; i < entries * 3; ++i)
+        rgb[i] = machine_->in8(0x3C9);
+}
+
+uint16_t VbeRig::setMode(uint16_t mode)
+{
+    machine::CpuRegs regs;
+    regs.ax = 0x4F02;
+    regs.bx = mode;
+    if (!int10(regs).ok)
+        return 0xFFFF;
+    return regs.ax;
+}
+
+}  // namespace kestrel::checks

@@ -1,0 +1,48 @@
+// A booted machine to call VBE functions on, through int 10h as a real-mode program would:
+// a preset's BIOS alone, or with the Kestrel driver loaded over it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "machine/machine.h"
+
+namespace kestrel::checks {
+
+// A real-mode buffer for the blocks VBE functions fill, clear of the machine's stack and
+// of a resident driver at the top of conventional memory.
+constexpr uint16_t BUFFER_SEGMENT = 0x5000;
+
+class VbeRig {
+public:
+    VbeRig(const std::string& preset, bool withKestrel);
+
+    machine::Machine& machine() { return *machine_; }
+
+    // int 10h with these registers; fails the caller's expectations through ok=false.
+    machine::CallResult int10(machine::CpuRegs& regs);
+    // int 10h with ES:DI at the buffer.
+    machine::CallResult int10WithBuffer(machine::CpuRegs& regs);
+
+    uint8_t* buffer();
+    uint8_t* at(uint16_t segment, uint16_t offset);
+    uint16_t word(const uint8_t* p) const { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+    uint32_t dword(const uint8_t* p) const { return word(p) | static_cast<uint32_t>(word(p + 2)) << 16; }
+    // The zero-terminated text a real-mode far pointer (segment high) points at; "<bad>"
+    // when it is null, leaves the first megabyte or runs on for more than 256 bytes.
+    std::string farString(uint32_t pointer);
+
+    uint16_t dispi(uint16_t index);
+    uint8_t vgaIndexed(uint16_t port, uint8_t index);   // sequencer, graphics controller, CRTC
+    uint8_t attribute(uint8_t index);
+    void readDac(uint8_t first, uint8_t* rgb, int entries);
+
+    uint16_t setMode(uint16_t mode);   // AX after 4F02
+
+private:
+    std::unique_ptr<machine::Clock> clock_;
+    std::unique_ptr<machine::Machine> machine_;
+};
+
+}  // namespace kestrel::checks
