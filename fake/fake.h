@@ -72,7 +72,7 @@ struct TextItem {
 
 struct Display {
     DisplayContext context{};
-    AccelContext accelContext{};
+    alignas(4) AccelContext accelContext{};   // its 32-bit entries are written through pointers
     bool initFails = false;       // GX_init returns null
     bool hasAccel = false;        // GX_setMode sets context.accel
     std::vector<uint16_t> modeList{0xFFFF};
