@@ -6,12 +6,27 @@
 
 namespace kestrel {
 
+namespace {
+constexpr uint32_t OPTION_ROM = 0xC0000;      // the video BIOS: 55AAh, then its size in 512-byte blocks
+constexpr uint32_t UPPER_MEMORY_END = 0xF0000;
+}  // namespace
+
+uint16_t upperMemorySegment(machine::Machine& machine)
+{
+    const uint32_t imageBytes = static_cast<uint32_t>(assembledImage().size());
+    const uint32_t base = (UPPER_MEMORY_END - imageBytes) & ~0x3FFu;
+    const uint32_t romEnd = OPTION_ROM + machine.memory()[OPTION_ROM + 2] * 512u;
+    if (base < romEnd)
+        throw machine::MachineError("no upper memory left above the video BIOS for the Kestrel driver");
+    return static_cast<uint16_t>(base >> 4);
+}
+
 CardAnalysis probeCard(machine::Machine& machine, uint16_t segment)
 {
     const auto image = assembledImage();
     const uint32_t base = static_cast<uint32_t>(segment) << 4;
-    if (base + image.size() > machine.conventionalBytes())
-        throw machine::MachineError("no room for the Kestrel driver in conventional memory");
+    if (base + image.size() > UPPER_MEMORY_END)
+        throw machine::MachineError("no room for the Kestrel driver below the system BIOS");
     std::copy(image.begin(), image.end(), machine.memory() + base);
 
     machine::CpuRegs regs;

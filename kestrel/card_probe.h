@@ -9,9 +9,14 @@
 
 namespace kestrel {
 
-// Copies the assembled image to segment:0 of conventional memory (the caller's to reuse
+// Copies the assembled image to segment:0 of real-mode memory (the caller's to reuse
 // afterwards) and far-calls its probe entry. Throws machine::MachineError when the call
 // does not return.
 CardAnalysis probeCard(machine::Machine& machine, uint16_t segment);
+
+// Where a driver loaded high goes: the top of the upper memory block between the video
+// BIOS and the system BIOS, 1 KB aligned. Throws machine::MachineError when the video BIOS
+// leaves no room.
+uint16_t upperMemorySegment(machine::Machine& machine);
 
 }  // namespace kestrel

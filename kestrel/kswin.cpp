@@ -25,7 +25,6 @@
 #include "kestrel/card_probe.h"
 #include "kestrel/config_file.h"
 #include "kestrel/driver_build.h"
-#include "kestrel/driver_image.h"
 #include "machine/machine.h"
 
 namespace {
@@ -39,8 +38,6 @@ constexpr const char* USAGE =
     "The machine analysed is PALISADE_MACHINE (a preset name or machine file), \"default\"\n"
     "when unset. Exit status: 0 written, 1 failed, 2 bad arguments.\n";
 
-constexpr uint32_t PROBE_AT = 0x20000;  // in the free conventional memory of a fresh machine
-constexpr uint32_t FREE_FROM = 0x2000;  // below: vectors, BIOS data and the machine's stack
 
 struct Failure {
     std::string message;
@@ -125,14 +122,7 @@ kestrel::CardAnalysis probeThisMachine()
         const auto config = machine::loadMachine(name && *name ? name : "default");
         auto clock = machine::makeVirtualClock();
         machine::Machine machine(config, *clock);
-        const uint32_t imageBytes = static_cast<uint32_t>(kestrel::assembledImage().size());
-        uint32_t at = PROBE_AT;
-        if (at + imageBytes > machine.conventionalBytes()) {
-            if (machine.conventionalBytes() < FREE_FROM + imageBytes + 16)
-                throw Failure{"machine \"" + config.name + "\" has too little conventional memory to analyse its card"};
-            at = (machine.conventionalBytes() - imageBytes) & ~15u;
-        }
-        return kestrel::probeCard(machine, static_cast<uint16_t>(at >> 4));
+        return kestrel::probeCard(machine, kestrel::upperMemorySegment(machine));
     } catch (const machine::MachineError& error) {
         throw Failure{std::string("cannot analyse the machine: ") + error.what()};
     }

@@ -11,8 +11,6 @@ namespace kestrel {
 
 namespace {
 
-constexpr uint32_t BIOS_MEMORY_KB = 0x413;    // BIOS data area: conventional memory in KB
-
 uint32_t vectorOf(const uint8_t* memory, int interrupt)
 {
     uint32_t vector;
@@ -28,19 +26,14 @@ void setVector(uint8_t* memory, int interrupt, uint16_t segment, uint16_t offset
 
 }  // namespace
 
-// Like a driver loaded from the start-up files: it takes the top of conventional memory
-// and lowers the BIOS's memory size below itself, so nothing else hands that memory out.
+// Like a driver loaded high from the start-up files: it takes the top of the upper memory
+// block between the video BIOS and the system BIOS, so it costs the program no conventional
+// memory and no allocator can hand its memory out.
 void installResident(machine::Machine& machine)
 {
     uint8_t* memory = machine.memory();
-    uint16_t topKb;
-    std::memcpy(&topKb, memory + BIOS_MEMORY_KB, 2);
-    topKb = static_cast<uint16_t>(std::min<uint32_t>(topKb, machine.conventionalBytes() / 1024));
-    const uint32_t neededKb = static_cast<uint32_t>((assembledImage().size() + 1023) / 1024);
-    if (topKb < neededKb + 64)
-        throw machine::MachineError("too little conventional memory for the resident Kestrel driver");
-    const uint16_t newTopKb = static_cast<uint16_t>(topKb - neededKb);
-    const uint16_t segment = static_cast<uint16_t>(newTopKb * 64);
+    const uint16_t segment = upperMemorySegment(machine);
+    const uint32_t base = static_cast<uint32_t>(segment) << 4;
 
     const CardAnalysis card = probeCard(machine, segment);
     if (card.hardwareCode == HARDWARE_NONE)
@@ -48,7 +41,6 @@ void installResident(machine::Machine& machine)
                                     machine.config().name + "\" has none");
     std::vector<uint8_t> image = buildDriver(card);
     patchForLoad(image, vectorOf(memory, 0x10), vectorOf(memory, 0x2F), segment);
-    const uint32_t base = static_cast<uint32_t>(segment) << 4;
     std::copy(image.begin(), image.end(), memory + base);
 
     machine::CpuRegs regs;
@@ -60,7 +52,6 @@ void installResident(machine::Machine& machine)
     std::copy(image.begin(), image.end(), memory + base);  // clean again after the check
     setVector(memory, 0x10, segment, readWord(image, field::INT10_ENTRY));
     setVector(memory, 0x2F, segment, readWord(image, field::INT2F_ENTRY));
-    std::memcpy(memory + BIOS_MEMORY_KB, &newTopKb, 2);
 }
 
 }  // namespace kestrel

@@ -6,8 +6,9 @@
 
 namespace kestrel {
 
-// Installs the driver image built with this tree into conventional memory, runs its check
-// entry and hooks interrupts 10h and 2Fh. Throws machine::MachineError when it cannot.
+// Generates the driver built with this tree for the machine's card, loads it high (the top
+// of upper memory, below the system BIOS), runs its check entry and hooks interrupts 10h and
+// 2Fh. Throws machine::MachineError when it cannot.
 void installResident(machine::Machine& machine);
 
 }  // namespace kestrel
