@@ -1,0 +1,241 @@
+#include "display/vbe.h"
+
+#include <cstring>
+
+#include "machine/machine.h"
+#include "platform/realmode.h"
+
+namespace display::vbe {
+
+namespace {
+
+constexpr uint16_t VBE_OK = 0x004F;
+bool unsupported = false;
+
+bool finish(bool returned, const RealModeRegs& out)
+{
+    unsupported = !returned || (out.ax & 0xFF) != 0x4F;
+    return returned && out.ax == VBE_OK;
+}
+
+bool vbe(RealModeRegs& regs)
+{
+    RealModeRegs out{};
+    const bool returned = RM_int86(0x10, &regs, &out) != 0;
+    regs = out;
+    return finish(returned, out);
+}
+
+bool vbeWithBuffer(RealModeRegs& regs, const RealBuffer& buffer)
+{
+    RealModeRegs out{};
+    RealModeSegRegs seg{};
+    seg.es = buffer.segment;
+    regs.di = buffer.realOffset;
+    const bool returned = RM_int86x(0x10, &regs, &out, &seg) != 0;
+    regs = out;
+    return finish(returned, out);
+}
+
+uint16_t word(const uint8_t* p)
+{
+    return uint16_t(p[0] | p[1] << 8);
+}
+
+uint32_t dword(const uint8_t* p)
+{
+    return uint32_t(word(p)) | uint32_t(word(p + 2)) << 16;
+}
+
+}  // namespace
+
+bool allocate(RealBuffer& buffer, uint32_t size)
+{
+    uint32_t selector = 0, offset = 0, segment = 0, realOffset = 0;
+    if (!RM_allocRealSeg(size, &selector, &offset, &segment, &realOffset))
+        return false;
+    buffer.selector = selector;
+    buffer.offset = offset;
+    buffer.segment = uint16_t(segment);
+    buffer.realOffset = uint16_t(realOffset);
+    buffer.host = machine::current().memory() + (segment << 4) + realOffset;
+    buffer.size = size;
+    return true;
+}
+
+void release(RealBuffer& buffer)
+{
+    if (buffer.host)
+        RM_freeRealSeg(buffer.selector, buffer.offset);
+    buffer = RealBuffer{};
+}
+
+bool lastCallUnsupported()
+{
+    return unsupported;
+}
+
+const uint8_t* realLinear(uint32_t linear, uint32_t length)
+{
+    // Real-mode memory reaches to FFFF:FFFF, the end of the high memory area.
+    constexpr uint32_t END = 0x10FFF0;
+    if (linear >= END || length > END - linear)
+        return nullptr;
+    return machine::current().memory() + linear;
+}
+
+const uint8_t* realPointer(uint32_t farPointer, uint32_t length)
+{
+    return realLinear((farPointer >> 16) * 16 + (farPointer & 0xFFFF), length);
+}
+
+bool controllerInfo(const RealBuffer& scratch, uint8_t (&block)[512])
+{
+    std::memset(scratch.host, 0, 512);
+    std::memcpy(scratch.host, "VBE2", 4);
+    RealModeRegs regs{};
+    regs.ax = 0x4F00;
+    if (!vbeWithBuffer(regs, scratch))
+        return false;
+    std::memcpy(block, scratch.host, 512);
+    return std::memcmp(block, "VESA", 4) == 0;
+}
+
+bool modeInfo(const RealBuffer& scratch, uint16_t mode, ModeBlock& out)
+{
+    std::memset(scratch.host, 0, 256);
+    RealModeRegs regs{};
+    regs.ax = 0x4F01;
+    regs.cx = mode;
+    if (!vbeWithBuffer(regs, scratch))
+        return false;
+    const uint8_t* b = scratch.host;
+    out.attributes = word(b + 0);
+    out.winAAttributes = b[2];
+    out.winBAttributes = b[3];
+    out.granularityKb = word(b + 4);
+    out.windowKb = word(b + 6);
+    out.winASegment = word(b + 8);
+    out.winBSegment = word(b + 10);
+    out.bytesPerLine = word(b + 16);
+    out.width = word(b + 18);
+    out.height = word(b + 20);
+    out.planes = b[24];
+    out.bitsPerPixel = b[25];
+    out.memoryModel = b[27];
+    out.imagePages = b[29];
+    out.redSize = b[31];
+    out.redPos = b[32];
+    out.greenSize = b[33];
+    out.greenPos = b[34];
+    out.blueSize = b[35];
+    out.bluePos = b[36];
+    out.physBase = dword(b + 40);
+    return true;
+}
+
+bool setMode(uint16_t modeWithFlags)
+{
+    RealModeRegs regs{};
+    regs.ax = 0x4F02;
+    regs.bx = modeWithFlags;
+    return vbe(regs);
+}
+
+bool currentMode(uint16_t& mode)
+{
+    RealModeRegs regs{};
+    regs.ax = 0x4F03;
+    if (!vbe(regs))
+        return false;
+    mode = regs.bx;
+    return true;
+}
+
+bool setBank(uint8_t window, uint16_t position)
+{
+    RealModeRegs regs{};
+    regs.ax = 0x4F05;
+    regs.bx = window;
+    regs.dx = position;
+    return vbe(regs);
+}
+
+bool scanLineLength(uint8_t subfunction, uint16_t value, uint16_t& bytesPerLine, uint16_t& pixelsPerLine,
+                    uint16_t& scanLines)
+{
+    RealModeRegs regs{};
+    regs.ax = 0x4F06;
+    regs.bx = subfunction;
+    regs.cx = value;
+    if (!vbe(regs))
+        return false;
+    bytesPerLine = regs.bx;
+    pixelsPerLine = regs.cx;
+    scanLines = regs.dx;
+    return true;
+}
+
+bool setDisplayStart(uint16_t x, uint16_t y, bool duringRetrace)
+{
+    RealModeRegs regs{};
+    regs.ax = 0x4F07;
+    regs.bx = duringRetrace ? 0x80 : 0x00;
+    regs.cx = x;
+    regs.dx = y;
+    return vbe(regs);
+}
+
+bool setDacWidth(uint8_t bits, uint8_t& nowBits)
+{
+    RealModeRegs regs{};
+    regs.ax = 0x4F08;
+    regs.bx = uint16_t(bits << 8);
+    if (!vbe(regs))
+        return false;
+    nowBits = uint8_t(regs.bx >> 8);
+    return true;
+}
+
+bool getDacWidth(uint8_t& bits)
+{
+    RealModeRegs regs{};
+    regs.ax = 0x4F08;
+    regs.bx = 0x01;
+    if (!vbe(regs))
+        return false;
+    bits = uint8_t(regs.bx >> 8);
+    return true;
+}
+
+bool setPalette(const RealBuffer& scratch, uint16_t first, uint16_t count, const PaletteEntry* entries,
+                bool duringRetrace)
+{
+    if (uint32_t(count) * 4 > scratch.size)
+        return false;
+    std::memcpy(scratch.host, entries, size_t(count) * 4);
+    RealModeRegs regs{};
+    regs.ax = 0x4F09;
+    regs.bx = duringRetrace ? 0x80 : 0x00;
+    regs.cx = count;
+    regs.dx = first;
+    return vbeWithBuffer(regs, scratch);
+}
+
+bool setLegacyMode(uint8_t mode)
+{
+    RealModeRegs regs{}, out{};
+    regs.ax = mode;
+    return RM_int86(0x10, &regs, &out) != 0;
+}
+
+uint8_t legacyMode()
+{
+    RealModeRegs regs{}, out{};
+    regs.ax = 0x0F00;
+    if (!RM_int86(0x10, &regs, &out))
+        return 0x03;
+    return uint8_t(out.ax & 0x7F);
+}
+
+}  // namespace display::vbe
