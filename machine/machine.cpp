@@ -69,6 +69,8 @@ struct Machine::Impl {
     uint64_t chargedInstructions = 0;
     bool running = false;
     uint32_t toggle61 = 0;
+    uint64_t serial = nextSerial++;
+    static inline uint64_t nextSerial = 1;
 
     // Time as the machine sees it, with the instructions run so far charged to the clock.
     uint64_t now() {
@@ -177,7 +179,11 @@ struct Machine::Impl {
 
     static int interruptHook(x86emu_t* emu, u8 number, unsigned type) {
         auto* self = static_cast<Impl*>(emu->_private);
-        if ((type & 0xFF) == INTR_TYPE_FAULT) {
+        // A fault whose vector is still our IRET would return to the faulting instruction
+        // and raise it again for ever: divide error, BOUND, invalid opcode, no coprocessor.
+        const bool unhandledFault = (number == 0 || number == 5 || number == 6 || number == 7) &&
+                                    self->vectorIsOurs(number);
+        if ((type & 0xFF) == INTR_TYPE_FAULT || unhandledFault) {
             self->fault = "CPU fault: exception " + std::to_string(number) + " at " + hex4(emu->x86.R_CS) + ":" +
                           hex4(emu->x86.R_IP);
             x86emu_stop(emu);
@@ -399,6 +405,7 @@ Machine::~Machine() {
 
 const MachineConfig& Machine::config() const { return impl_->config; }
 Clock& Machine::clock() { return impl_->clock; }
+uint64_t Machine::serial() const { return impl_->serial; }
 uint8_t* Machine::memory() { return impl_->memory; }
 uint32_t Machine::memoryBytes() const { return MEMORY_BYTES; }
 uint32_t Machine::conventionalBytes() const { return impl_->config.conventionalKb * 1024u; }

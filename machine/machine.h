@@ -100,6 +100,7 @@ public:
 
     const MachineConfig& config() const;
     Clock& clock();
+    uint64_t serial() const;                  // unique to this machine within the process
 
     // Real mode. The first megabyte (plus the HMA) is one block of host memory below 4 GB:
     // guest address a is memory()[a], and host pointers into it fit in 32 bits.

@@ -25,7 +25,9 @@ namespace {
 
 const char* const BOCHS_ROM = "/usr/share/vgabios/vgabios-stdvga.bin";
 const char* const SEABIOS_ROM = "/usr/share/seabios/vgabios-stdvga.bin";
-const char* const SEABIOS_ISA_ROM = "/usr/share/seabios/vgabios-isavga.bin";
+// The LGPL BIOS built for the Cirrus card: on a card without a Cirrus chip it is a plain VGA
+// BIOS and offers no VBE. (SeaVGABIOS's ISA build is no use here: it finds DISPI and offers VBE.)
+const char* const VGA_ONLY_ROM = "/usr/share/vgabios/vgabios-cirrus.bin";
 
 constexpr uint32_t NO_CLIP_PATTERN_CURSOR =
     ACCEL_ALL & ~(ACCEL_SET_CLIP_RECT | ACCEL_DRAW_PATT_RECT | ACCEL_DRAW_PATT_SCAN | ACCEL_SET_CURSOR);
@@ -55,9 +57,8 @@ std::vector<MachineConfig> presets() {
         list.push_back(c);
     }
     {
-        MachineConfig c = base("novbe", "DISPI SuperVGA, 4 MB, with a VGA BIOS that offers no VBE (SeaVGABIOS ISA)");
-        c.romPath = SEABIOS_ISA_ROM;
-        c.romPackage = "seabios";
+        MachineConfig c = base("novbe", "DISPI SuperVGA, 4 MB, with a VGA BIOS that offers no VBE");
+        c.romPath = VGA_ONLY_ROM;
         list.push_back(c);
     }
     {

@@ -75,7 +75,7 @@ inline void planarGroup(const SvgaCard& card, uint32_t address, uint8_t out[8]) 
 }
 
 void scanPlanar(const SvgaCard& card, Picture& picture, int width, int height, uint32_t startPlaneAddress,
-                uint32_t firstPixel, uint32_t lineAddresses, int repeat) {
+                uint32_t firstPixel, uint32_t lineAddresses) {
     const Palette palette = dacColours(card);
     const auto attributes = attributeMap(card.vga());
     std::array<uint32_t, 16> colour;
@@ -84,7 +84,7 @@ void scanPlanar(const SvgaCard& card, Picture& picture, int width, int height, u
     uint8_t group[8];
     for (int y = 0; y < height; ++y) {
         uint32_t* out = &picture.pixels[static_cast<size_t>(y) * width];
-        const uint32_t row = startPlaneAddress + static_cast<uint32_t>(y / repeat) * lineAddresses;
+        const uint32_t row = startPlaneAddress + static_cast<uint32_t>(y) * lineAddresses;
         uint32_t loaded = ~0u;
         for (int x = 0; x < width; ++x) {
             const uint32_t pixel = firstPixel + static_cast<uint32_t>(x);
@@ -98,7 +98,7 @@ void scanPlanar(const SvgaCard& card, Picture& picture, int width, int height, u
 }
 
 void scanPacked(const SvgaCard& card, Picture& picture, int width, int height, uint64_t start, uint32_t line,
-                int bpp, int repeat) {
+                int bpp) {
     blank(picture, width, height);
     const int bytesPerPixel = (bpp + 7) / 8;
     const size_t rowLength = static_cast<size_t>(width) * bytesPerPixel;
@@ -106,7 +106,7 @@ void scanPacked(const SvgaCard& card, Picture& picture, int width, int height, u
     std::vector<uint8_t> spill;
     for (int y = 0; y < height; ++y) {
         uint32_t* out = &picture.pixels[static_cast<size_t>(y) * width];
-        const uint8_t* in = rowBytes(card, start + static_cast<uint64_t>(y / repeat) * line, rowLength, spill);
+        const uint8_t* in = rowBytes(card, start + static_cast<uint64_t>(y) * line, rowLength, spill);
         switch (bpp) {
         case 8:
             for (int x = 0; x < width; ++x) out[x] = palette[in[x]];
@@ -143,11 +143,11 @@ void scanDispi(const SvgaCard& card, Picture& picture) {
     const uint32_t line = card.dispiLineBytes();
     if (d.bpp == 4) {
         const uint32_t planeLine = line / 4;
-        scanPlanar(card, picture, d.xres, d.yres, d.yOffset * planeLine, d.xOffset, planeLine, 1);
+        scanPlanar(card, picture, d.xres, d.yres, d.yOffset * planeLine, d.xOffset, planeLine);
         return;
     }
     const uint64_t start = static_cast<uint64_t>(d.yOffset) * line + static_cast<uint64_t>(d.xOffset) * ((d.bpp + 7) / 8);
-    scanPacked(card, picture, d.xres, d.yres, start, line, d.bpp, 1);
+    scanPacked(card, picture, d.xres, d.yres, start, line, d.bpp);
 }
 
 void scanText(const SvgaCard& card, Picture& picture, int columns, int height, uint32_t start, uint32_t lineCells) {
@@ -222,17 +222,18 @@ void scanVga(const SvgaCard& card, Picture& picture) {
             blank(picture, characterClocks * ((vga.seq[1] & 1) ? 8 : 9), lines);
         return;
     }
+    // Each pixel row is scanned `repeat` times (mode 13h: twice); the picture shows it once.
     const int repeat = ((vga.crtc[0x09] & 0x1F) + 1) * ((vga.crtc[0x09] & 0x80) ? 2 : 1);
     const int height = std::max(1, lines / repeat);
     if (vga.gc[5] & 0x40) {  // 256 colours: four bytes per character clock, each pixel two dots
         const int width = characterClocks * 4;
         if (!pictureOn) return blank(picture, width, height);
-        scanPacked(card, picture, width, height, static_cast<uint64_t>(start) * 4, offset * 8, 8, repeat);
+        scanPacked(card, picture, width, height, static_cast<uint64_t>(start) * 4, offset * 8, 8);
         return;
     }
     const int width = characterClocks * 8;
     if (!pictureOn) return blank(picture, width, height);
-    scanPlanar(card, picture, width, height, start, 0, offset * 2, repeat);
+    scanPlanar(card, picture, width, height, start, 0, offset * 2);
 }
 
 void drawCursor(const HardwareCursor& cursor, Picture& picture) {

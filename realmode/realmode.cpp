@@ -24,14 +24,14 @@ std::FILE* callLog = nullptr;
 
 // The allocator belongs to the machine it was made for; a new machine starts afresh.
 struct AllocatorState {
-    const machine::Machine* owner = nullptr;
+    uint64_t owner = 0;
     std::optional<ConventionalAllocator> allocator;
 };
 
 ConventionalAllocator* allocatorFor(machine::Machine& m) {
     static AllocatorState state;
-    if (state.owner != &m || !state.allocator) {
-        state.owner = &m;
+    if (state.owner != m.serial() || !state.allocator) {
+        state.owner = m.serial();
         state.allocator.emplace(m.freeConventionalStart(), m.conventionalBytes());
     }
     return &*state.allocator;

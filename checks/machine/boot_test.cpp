@@ -1,0 +1,227 @@
+// Booting the real ROMs, the text screen they leave, and machines that cannot be built.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "checks/machine/machine_fixture.h"
+
+namespace checks {
+namespace {
+
+class TextScreen : public ::testing::TestWithParam<const char*> {};
+
+// The character the BIOS writes must appear in the picture exactly as its own 8x16 font
+// draws it, in the attribute's colours, in 9-dot cells.
+TEST_P(TextScreen, CharacterIsDrawnWithTheRomFontAndAttributeColours) {
+    BootedMachine pc(GetParam());
+    machine::CpuRegs regs;
+    regs.ax = 0x0200;  // cursor to row 24, column 3
+    regs.dx = 0x1803;
+    pc.int10(regs);
+    regs = {};
+    regs.ax = 0x0900 | 'X';
+    regs.bx = 0x001E;  // yellow on blue
+    regs.cx = 1;
+    pc.int10(regs);
+    ASSERT_TRUE(pc.lastResult.ok) << pc.lastResult.error;
+    regs = {};
+    regs.ax = 0x1130;
+    regs.bx = 0x0600;  // the 8x16 font
+    regs = pc.int10(regs);
+    const uint8_t* glyph = pc->memory() + regs.es * 16u + regs.bp + 'X' * 16;
+
+    const auto picture = pc.picture();
+    ASSERT_EQ(picture.width, 720);
+    ASSERT_EQ(picture.height, 400);
+    int foreground = 0;
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 9; ++x) {
+            const bool set = x < 8 && (glyph[y] & (0x80 >> x));
+            const uint32_t pixel = pixelAt(picture, 3 * 9 + x, 24 * 16 + y);
+            // The cursor may sit on this cell's last lines; it is drawn in the foreground colour.
+            if (y < 13) {
+                EXPECT_EQ(pixel, set ? 0xFFFF55u : 0x0000AAu) << "x " << x << " y " << y;
+            }
+            foreground += set;
+        }
+    }
+    EXPECT_GT(foreground, 10);
+}
+
+INSTANTIATE_TEST_SUITE_P(Roms, TextScreen, ::testing::Values("default", "seavgabios", "novbe", "plainvga"));
+
+TEST(Boot, BochsBannerStaysOnTheTextScreen) {
+    BootedMachine pc("default");
+    EXPECT_NE(pc->biosLog().find("VGABios"), std::string::npos);
+    const auto picture = pc.picture();
+    int lit = 0;
+    for (int x = 0; x < picture.width; ++x)
+        for (int y = 0; y < 16; ++y) lit += pixelAt(picture, x, y) != 0;
+    EXPECT_GT(lit, 300) << "the banner's first line";
+}
+
+TEST(Boot, SeaVgaBiosWritesItsDebugPort) {
+    BootedMachine pc("seavgabios");
+    EXPECT_NE(pc->biosLog().find("SeaVGABIOS"), std::string::npos);
+}
+
+class TempFile {
+public:
+    explicit TempFile(const std::vector<uint8_t>& bytes, const char* suffix = ".bin") {
+        path_ = (std::filesystem::temp_directory_path() /
+                 ("palisade-machine-" + std::to_string(getpid()) + "-" + std::to_string(counter_++) + suffix))
+                    .string();
+        std::ofstream(path_, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+    explicit TempFile(const std::string& text) : TempFile(std::vector<uint8_t>(text.begin(), text.end()), ".machine") {}
+    ~TempFile() { std::filesystem::remove(path_); }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    static inline int counter_ = 0;
+};
+
+std::vector<uint8_t> romWithHeader(size_t size, uint8_t blocks, bool fixChecksum) {
+    std::vector<uint8_t> rom(size, 0x90);
+    rom[0] = 0x55;
+    rom[1] = 0xAA;
+    rom[2] = blocks;
+    if (fixChecksum) {
+        uint8_t sum = 0;
+        for (size_t i = 0; i < std::min<size_t>(size, blocks * 512u); ++i) sum = static_cast<uint8_t>(sum + rom[i]);
+        rom[3] = static_cast<uint8_t>(rom[3] - sum);
+    }
+    return rom;
+}
+
+struct BadRom {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    const char* message;
+};
+
+TEST(Boot, UnusableRomIsAClearMachineError) {
+    const std::vector<BadRom> cases = {
+        {"short", std::vector<uint8_t>(100, 0x55), "expected 512 bytes to 128 KB"},
+        {"garbage", std::vector<uint8_t>(4096, 0x3C), "no 55AA signature"},
+        {"declares more than it holds", romWithHeader(1024, 64, true), "declares 32768 bytes"},
+        {"bad checksum", romWithHeader(1024, 2, false), "bad checksum"},
+        {"never returns from init", romWithHeader(1024, 2, true), "did not initialise"},
+    };
+    for (const auto& c : cases) {
+        const TempFile rom(c.bytes);
+        machine::MachineConfig config = machine::presetConfig("default");
+        config.romPath = rom.path();
+        config.instructionBudget = 100'000;
+        auto clock = machine::makeVirtualClock();
+        try {
+            machine::Machine pc(config, *clock);
+            ADD_FAILURE() << c.name << ": booted";
+        } catch (const machine::MachineError& error) {
+            EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << c.name << ": " << error.what();
+            EXPECT_EQ(std::string(error.what()).find('\n'), std::string::npos) << c.name;
+        }
+    }
+}
+
+TEST(Boot, MissingRomNamesThePackageToInstall) {
+    for (const char* preset : {"default", "seavgabios"}) {
+        machine::MachineConfig config = machine::presetConfig(preset);
+        const std::string package = config.romPackage;
+        config.romPath = "/nonexistent/" + std::string(preset) + ".bin";
+        auto clock = machine::makeVirtualClock();
+        try {
+            machine::Machine pc(config, *clock);
+            ADD_FAILURE() << preset << ": booted";
+        } catch (const machine::MachineError& error) {
+            EXPECT_NE(std::string(error.what()).find("install it with: apt-get install " + package), std::string::npos)
+                << error.what();
+        }
+    }
+}
+
+TEST(Presets, EveryPresetHasADescriptionAndBoots) {
+    for (const auto& name : machine::presetNames()) {
+        const auto config = machine::loadMachine(name);
+        EXPECT_EQ(config.name, name);
+        EXPECT_FALSE(config.description.empty()) << name;
+        EXPECT_EQ(config.description.find('\n'), std::string::npos) << name;
+        BootedMachine pc(config);
+        EXPECT_EQ(pc->videoMemoryBytes(), config.videoMemoryKb * 1024u) << name;
+    }
+    EXPECT_EQ(machine::loadMachine("noaccel").accelEntries, 0u);
+    EXPECT_TRUE(machine::loadMachine("resident").residentKestrel);
+    const uint32_t part = machine::loadMachine("partaccel").accelEntries;
+    EXPECT_EQ(part & (machine::ACCEL_SET_CLIP_RECT | machine::ACCEL_DRAW_PATT_RECT | machine::ACCEL_DRAW_PATT_SCAN |
+                      machine::ACCEL_SET_CURSOR),
+              0u);
+    EXPECT_TRUE(part & machine::ACCEL_DRAW_RECT);
+}
+
+TEST(MachineFile, DescribesAMachineOfTheUsersOwn) {
+    const TempFile file(
+        "# a small card\n"
+        "base = seavgabios\n"
+        "video_memory = 2M   # two megabytes\n"
+        "accel = draw_rect, bit_blt\n"
+        "conventional_memory = 512\n"
+        "refresh = 75\n"
+        "resident = yes\n"
+        "\n");
+    const auto config = machine::loadMachine(file.path());
+    EXPECT_EQ(config.romPath, machine::presetConfig("seavgabios").romPath);
+    EXPECT_EQ(config.videoMemoryKb, 2048u);
+    EXPECT_EQ(config.accelEntries, machine::ACCEL_PRESENT | machine::ACCEL_DRAW_RECT | machine::ACCEL_BIT_BLT);
+    EXPECT_EQ(config.conventionalKb, 512u);
+    EXPECT_EQ(config.refreshHz, 75u);
+    EXPECT_TRUE(config.residentKestrel);
+    BootedMachine pc(config);
+    EXPECT_EQ(pc->videoMemoryBytes(), 2u * 1024 * 1024);
+}
+
+TEST(MachineFile, MistakesAreOneLineErrorsThatSayWhatToFix) {
+    const std::vector<std::pair<const char*, const char*>> cases = {
+        {"colour = blue\n", "unknown key 'colour'"},
+        {"video_memory = 3000K\n", "multiple of 64 KB"},
+        {"video_memory = 32M\n", "256 KB to 16 MB"},
+        {"video_memory = lots\n", "needs a number"},
+        {"accel = draw_rect, warp_drive\n", "unknown accelerator entry 'warp_drive'"},
+        {"resident = maybe\n", "must be yes or no"},
+        {"base = cray\n", "unknown base machine 'cray'"},
+        {"refresh 60\n", "expected 'key = value'"},
+        {"conventional_memory = 4\n", "8 to 640"},
+        {"dispi = no\naccel = all\n", "needs the DISPI extension"},
+        {"rom = /x.bin\nbase = default\n", "'base' must come before"},
+        {"lfb = 0x1234\n", "between 16 MB and 4 GB"},
+        {"refresh =\n", "has no value"},
+    };
+    for (const auto& [text, message] : cases) {
+        const TempFile file{std::string(text)};
+        try {
+            machine::loadMachine(file.path());
+            ADD_FAILURE() << text << "accepted";
+        } catch (const machine::MachineError& error) {
+            const std::string what = error.what();
+            EXPECT_NE(what.find(message), std::string::npos) << what;
+            EXPECT_NE(what.find(file.path()), std::string::npos) << what;
+            EXPECT_EQ(what.find('\n'), std::string::npos) << what;
+        }
+    }
+}
+
+TEST(MachineFile, UnknownNameListsThePresets) {
+    try {
+        machine::loadMachine("no-such-machine");
+        FAIL() << "accepted";
+    } catch (const machine::MachineError& error) {
+        const std::string what = error.what();
+        EXPECT_NE(what.find("no-such-machine"), std::string::npos);
+        EXPECT_NE(what.find("seavgabios"), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace checks

@@ -1,0 +1,200 @@
+// The card on its own, driven through its registers as a BIOS or driver would.
+#include <gtest/gtest.h>
+
+#include "machine/dispi_regs.h"
+#include "machine/scan_out.h"
+#include "machine/svga_card.h"
+
+namespace checks {
+namespace {
+
+using machine::SvgaCard;
+
+struct Card {
+    explicit Card(uint32_t memory = 1024 * 1024, uint32_t accel = machine::ACCEL_ALL)
+        : card(memory, true, accel, 60, [this] { return now; }) {}
+
+    void dispi(uint16_t index, uint16_t value) {
+        card.out16(dispi::INDEX_PORT, index);
+        card.out16(dispi::DATA_PORT, value);
+    }
+    uint16_t dispi(uint16_t index) {
+        card.out16(dispi::INDEX_PORT, index);
+        return card.in16(dispi::DATA_PORT);
+    }
+    void mode(uint16_t width, uint16_t height, uint16_t bpp, uint16_t flags = dispi::LFB_ENABLED) {
+        dispi(dispi::ENABLE, 0);
+        dispi(dispi::XRES, width);
+        dispi(dispi::YRES, height);
+        dispi(dispi::BPP, bpp);
+        dispi(dispi::ENABLE, static_cast<uint16_t>(dispi::ENABLED | flags));
+    }
+    void dac(uint8_t index, uint8_t red, uint8_t green, uint8_t blue) {
+        card.out8(0x3C8, index);
+        card.out8(0x3C9, red);
+        card.out8(0x3C9, green);
+        card.out8(0x3C9, blue);
+    }
+    machine::Picture picture() {
+        machine::Picture p;
+        machine::scanOut(card, p);
+        return p;
+    }
+    uint32_t pixel(int x, int y) {
+        const auto p = picture();
+        return p.pixels.at(static_cast<size_t>(y) * p.width + x);
+    }
+
+    uint64_t now = 0;
+    SvgaCard card;
+};
+
+TEST(Card, ModeThatDoesNotFitIsRefusedWhole) {
+    Card c;  // 1 MB
+    c.mode(640, 480, 8);
+    ASSERT_TRUE(c.card.dispiEnabled());
+    c.card.videoMemory()[5] = 7;
+    c.dispi(dispi::ENABLE, 0);
+    struct Case {
+        uint16_t width, height, bpp;
+        bool fits;
+    };
+    for (const Case& m : {Case{1024, 768, 8, true}, Case{1024, 768, 16, false}, Case{800, 600, 32, false},
+                          Case{640, 480, 24, true}, Case{640, 480, 7, false}, Case{0, 480, 8, false},
+                          Case{3000, 8, 8, false}}) {
+        c.card.videoMemory()[5] = 7;
+        c.mode(m.width, m.height, m.bpp, dispi::LFB_ENABLED | dispi::NO_CLEAR_MEM);
+        EXPECT_EQ(c.card.dispiEnabled(), m.fits) << m.width << "x" << m.height << "x" << m.bpp;
+        if (m.fits) {
+            EXPECT_EQ(c.dispi(dispi::XRES), m.width);
+            EXPECT_EQ(c.card.videoMemory()[5], 7) << "no-clear kept memory";
+        } else {
+            EXPECT_EQ(c.dispi(dispi::ENABLE) & dispi::ENABLED, 0);
+        }
+        c.dispi(dispi::ENABLE, 0);
+    }
+    c.mode(640, 480, 8);
+    EXPECT_EQ(c.card.videoMemory()[5], 0) << "a plain enable clears memory";
+}
+
+TEST(Card, BankRegisterDecodesTheReadAndWriteFlags) {
+    Card c;
+    c.mode(640, 480, 8);
+    c.dispi(dispi::BANK, 3);
+    c.card.writeWindow(0xA0000, 0x11);
+    EXPECT_EQ(c.card.videoMemory()[3 * 0x10000], 0x11);
+    c.dispi(dispi::BANK, dispi::BANK_WRITE_ONLY | 5);
+    EXPECT_EQ(c.dispi(dispi::BANK), 5);
+    c.card.writeWindow(0xA0001, 0x22);
+    EXPECT_EQ(c.card.videoMemory()[5 * 0x10000 + 1], 0x22);
+    EXPECT_EQ(c.card.readWindow(0xA0000), 0x11) << "reads still from bank 3";
+    c.dispi(dispi::BANK, dispi::BANK_READ_ONLY | 5);
+    EXPECT_EQ(c.card.readWindow(0xA0001), 0x22);
+    c.dispi(dispi::BANK, 16);  // beyond 1 MB: refused, so the read-back differs
+    EXPECT_EQ(c.dispi(dispi::BANK), 5);
+}
+
+TEST(Card, VirtualWidthAndOffsetsMoveThePicture) {
+    Card c;
+    c.mode(320, 200, 8);
+    c.dac(1, 63, 0, 0);
+    c.dispi(dispi::VIRT_WIDTH, 400);
+    EXPECT_EQ(c.dispi(dispi::VIRT_HEIGHT), 1024 * 1024 / 400);
+    c.dispi(dispi::VIRT_WIDTH, 100);  // narrower than the mode: the mode's width
+    EXPECT_EQ(c.dispi(dispi::VIRT_WIDTH), 320);
+    c.dispi(dispi::VIRT_WIDTH, 400);
+    c.card.videoMemory()[10 * 400 + 350] = 1;
+    EXPECT_EQ(c.pixel(0, 0), 0u);
+    c.dispi(dispi::X_OFFSET, 350);
+    c.dispi(dispi::Y_OFFSET, 10);
+    EXPECT_EQ(c.pixel(0, 0), 0xFF0000u);
+}
+
+TEST(Card, DirectColourDepthsShowTheirComponents) {
+    struct Case {
+        uint16_t bpp;
+        std::vector<uint8_t> bytes;
+        uint32_t colour;
+    };
+    for (const Case& m : {Case{15, {0x1F, 0x7C}, 0xFF00FF}, Case{16, {0xE0, 0x07}, 0x00FF00},
+                          Case{24, {0x30, 0x20, 0x10}, 0x102030}, Case{32, {0x01, 0x02, 0x03, 0xFF}, 0x030201}}) {
+        Card c;
+        c.mode(64, 8, m.bpp);
+        const uint32_t at = 3 * 64 * ((m.bpp + 7) / 8) + 5 * ((m.bpp + 7) / 8);
+        std::copy(m.bytes.begin(), m.bytes.end(), c.card.videoMemory() + at);
+        EXPECT_EQ(c.pixel(5, 3), m.colour) << m.bpp;
+    }
+}
+
+TEST(Card, SixBitDacUsesOnlyTheLowBitsItWasGiven) {
+    Card c;
+    c.mode(64, 8, 8);
+    c.dac(9, 0xFF, 0x40, 0x20);
+    c.card.videoMemory()[0] = 9;
+    EXPECT_EQ(c.pixel(0, 0), 0xFF0082u);
+    c.card.out8(0x3C7, 9);
+    EXPECT_EQ(c.card.in8(0x3C9), 0x3F) << "a 6-bit DAC reads back 6 bits";
+    c.dispi(dispi::ENABLE, dispi::ENABLED | dispi::LFB_ENABLED | dispi::DAC_8BIT | dispi::NO_CLEAR_MEM);
+    EXPECT_EQ(c.pixel(0, 0), 0xFF4020u);
+    c.card.out8(0x3C6, 0x01);  // pixel mask
+    EXPECT_EQ(c.pixel(0, 0), 0u) << "index 9 masked to 1, which is black";
+}
+
+TEST(Card, HardwareCursorIsDrawnOverThePictureAtItsHotSpot) {
+    Card c;
+    c.mode(64, 64, 32);
+    std::fill(reinterpret_cast<uint32_t*>(c.card.videoMemory()),
+              reinterpret_cast<uint32_t*>(c.card.videoMemory()) + 64 * 64, 0x123456u);
+    c.dispi(dispi::CURSOR_IMAGE_INDEX, 0);
+    for (int word = 0; word < 128; ++word) {
+        uint16_t bits = 0;
+        if (word < 64 && word / 2 == 0) bits = 0xC000;   // first mask: row 0, pixels 0 and 1
+        if (word >= 64 && (word - 64) / 2 <= 1 && (word % 2) == 0) bits = 0xE000;  // second: rows 0-1, pixels 0-2
+        c.dispi(dispi::CURSOR_IMAGE_DATA, bits);
+    }
+    c.dispi(dispi::CURSOR_COLOR_RG, 0xFF80);
+    c.dispi(dispi::CURSOR_COLOR_B, 0x40);
+    c.dispi(dispi::CURSOR_HOTSPOT, 0x0101);
+    c.dispi(dispi::CURSOR_X, 11);
+    c.dispi(dispi::CURSOR_Y, 21);
+    EXPECT_EQ(c.pixel(10, 20), 0x123456u) << "hidden";
+    c.dispi(dispi::CURSOR_CONTROL, 1);
+    const struct {
+        int x, y;
+        uint32_t colour;
+    } expected[] = {{10, 20, 0xFF8040}, {11, 20, 0xFF8040}, {12, 20, 0x000000}, {13, 20, 0x123456},
+                    {10, 21, 0x000000}, {12, 21, 0x000000}, {10, 22, 0x123456}, {9, 20, 0x123456}};
+    for (const auto& e : expected) EXPECT_EQ(c.pixel(e.x, e.y), e.colour) << e.x << "," << e.y;
+    c.dispi(dispi::CURSOR_X, -1);  // partly off the picture
+    EXPECT_EQ(c.pixel(0, 20), 0x000000u);
+}
+
+TEST(Card, AcceleratorCapabilitiesAndIdentity) {
+    Card full;
+    EXPECT_EQ(full.dispi(dispi::ACCEL_CAPS), machine::ACCEL_ALL);
+    Card none(1024 * 1024, 0);
+    EXPECT_EQ(none.dispi(dispi::ACCEL_CAPS), 0);
+    full.dispi(dispi::ID, dispi::ID_LATEST);
+    EXPECT_EQ(full.dispi(dispi::ID), dispi::ID_LATEST);
+    EXPECT_EQ(full.dispi(dispi::VIDEO_MEMORY_64K), 16);
+    SvgaCard plain(256 * 1024, false, 0, 60, [] { return uint64_t{0}; });
+    plain.out16(dispi::INDEX_PORT, dispi::ID);
+    EXPECT_EQ(plain.in16(dispi::DATA_PORT), 0xFFFF) << "no DISPI: nothing answers";
+}
+
+TEST(Card, RetraceBitFollowsTheClock) {
+    Card c;
+    const uint64_t frame = 1'000'000 / 60;
+    const struct {
+        uint64_t at;
+        bool retrace;
+    } cases[] = {{0, false}, {frame / 2, false}, {frame - 40, true}, {frame - 1, true}, {frame + 10, false},
+                 {2 * frame - 20, true}};
+    for (const auto& e : cases) {
+        c.now = e.at;
+        EXPECT_EQ((c.card.in8(0x3DA) & 0x08) != 0, e.retrace) << e.at;
+    }
+}
+
+}  // namespace
+}  // namespace checks
