@@ -27,7 +27,7 @@ std::string fromHost(const std::string& hostPath)
         if (c == '/')
             c = '\\';
     if (!hostPath.empty() && hostPath[0] == '/')
-        path = "Z:" + path;
+        path.insert(0, "Z:");
     return path;
 }
 

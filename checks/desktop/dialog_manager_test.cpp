@@ -1,0 +1,370 @@
+// The dialog manager driven through its input queue, as a headless run drives it.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "checks/desktop/test_clock.h"
+#include "desktop/dialog_manager.h"
+#include "desktop/session.h"
+#include "platform/resources.h"
+#include "platform/win32.h"
+
+using desktop::Action;
+
+namespace {
+
+enum : int { RADIO_A = 10, RADIO_B = 11, RADIO_C = 12, CHECK = 20, CHECK_OFF = 21, LIST = 30, QUIET_LIST = 31, RUN = 40 };
+
+const DialogItemTemplate kItems[] = {
+    {"BUTTON", "Depth", BS_GROUPBOX | WS_CHILD | WS_VISIBLE, 4, 4, 80, 50, IDC_STATIC},
+    {"BUTTON", "A", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP | WS_CHILD, 8, 14, 60, 10, RADIO_A},
+    {"BUTTON", "B", BS_AUTORADIOBUTTON | WS_CHILD, 8, 26, 60, 10, RADIO_B},
+    {"BUTTON", "C", BS_AUTORADIOBUTTON | WS_DISABLED | WS_CHILD, 8, 38, 60, 10, RADIO_C},
+    {"BUTTON", "Check", BS_AUTOCHECKBOX | WS_GROUP | WS_TABSTOP | WS_CHILD, 90, 14, 60, 10, CHECK},
+    {"BUTTON", "Off", BS_AUTOCHECKBOX | WS_TABSTOP | WS_DISABLED | WS_CHILD, 90, 26, 60, 10, CHECK_OFF},
+    {"LISTBOX", "", LBS_NOTIFY | WS_VSCROLL | WS_BORDER | WS_GROUP | WS_TABSTOP | WS_CHILD, 4, 60, 100, 40, LIST},
+    {"LISTBOX", "", WS_BORDER | WS_TABSTOP | WS_CHILD, 110, 60, 60, 40, QUIET_LIST},
+    {"STATIC", "Centred", SS_CENTER | WS_GROUP | WS_CHILD, 4, 104, 100, 8, IDC_STATIC},
+    {"BUTTON", "Run", BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP | WS_CHILD, 20, 116, 50, 14, RUN},
+    {"BUTTON", "Quit", BS_PUSHBUTTON | WS_TABSTOP | WS_CHILD, 80, 116, 50, 14, IDCANCEL},
+};
+const DialogTemplate kDialog = {500, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_3DLOOK,
+                                10, 10, 180, 136, "Checks", 8, "MS Sans Serif", kItems,
+                                int(sizeof kItems / sizeof kItems[0])};
+const DialogTemplate* const kDialogs[] = {&kDialog};
+const ModuleResources kModule = {kDialogs, 1};
+
+struct Command {
+    int id;
+    int code;
+    bool operator==(const Command&) const = default;
+};
+
+// What the dialog procedure saw, and the state when Esc ended the dialog.
+struct Record {
+    std::vector<Command> commands;
+    int focusId = 0;
+    std::vector<UINT> checks;     // A, B, C, Check
+    LRESULT selection = 0;
+    LRESULT quietSelection = 0;
+    bool fromControlHandle = true;
+};
+Record record;
+
+INT_PTR CALLBACK_checks(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        for (const char* entry : {"one", "two", "three", "four", "five", "six", "seven", "eight"})
+            SendDlgItemMessageA(dialog, LIST, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
+        SendDlgItemMessageA(dialog, LIST, LB_SETCURSEL, 0, 0);
+        for (const char* entry : {"red", "green"})
+            SendDlgItemMessageA(dialog, QUIET_LIST, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
+        CheckRadioButton(dialog, RADIO_A, RADIO_C, RADIO_A);
+        return TRUE;
+    }
+    if (message != WM_COMMAND)
+        return FALSE;
+    const int id = LOWORD(wParam);
+    record.commands.push_back({id, HIWORD(wParam)});
+    if (lParam != 0 && reinterpret_cast<HWND>(lParam) != GetDlgItem(dialog, id))
+        record.fromControlHandle = false;
+    if (id == IDCANCEL) {
+        const desktop::Dialog& d = *desktop::openDialogs().back();
+        record.focusId = d.focus >= 0 ? d.controls[size_t(d.focus)].id : 0;
+        for (int button : {RADIO_A, RADIO_B, RADIO_C, CHECK})
+            record.checks.push_back(IsDlgButtonChecked(dialog, button));
+        record.selection = SendDlgItemMessageA(dialog, LIST, LB_GETCURSEL, 0, 0);
+        record.quietSelection = SendDlgItemMessageA(dialog, QUIET_LIST, LB_GETCURSEL, 0, 0);
+        EndDialog(dialog, 77);
+    }
+    return FALSE;
+}
+
+Action key(int code, bool shift = false)
+{
+    Action a;
+    a.kind = Action::Kind::Key;
+    a.key = code;
+    a.shift = shift;
+    return a;
+}
+Action onControl(Action::Kind kind, int id, std::string text = {}, int index = -1)
+{
+    Action a;
+    a.kind = kind;
+    a.id = id;
+    a.text = std::move(text);
+    a.index = index;
+    return a;
+}
+Action click(int id) { return onControl(Action::Kind::Click, id); }
+Action select(int id, std::string text) { return onControl(Action::Kind::Select, id, std::move(text)); }
+Action selectIndex(int id, int index) { return onControl(Action::Kind::Select, id, {}, index); }
+Action dblclick(int id) { return onControl(Action::Kind::DoubleClick, id); }
+
+class DialogManager : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        desktop::session().reset();
+        desktop::session().setClock(&clock);
+        desktop::session().setScripted(true);
+        desktop::session().setVirtualTime(true);
+        desktop::resetDialogManager();
+        record = Record{};
+    }
+    // Runs the dialog over input, then Esc; returns what the dialog procedure saw.
+    INT_PTR run(const std::vector<Action>& input)
+    {
+        for (const Action& a : input)
+            desktop::session().enqueue(a);
+        desktop::session().enqueue(key(desktop::KEY_ESCAPE));
+        return DialogBoxParamA(desktop::instanceFor(kModule), MAKEINTRESOURCEA(500), nullptr, CALLBACK_checks, 0);
+    }
+    TestClock clock;
+};
+
+constexpr UINT X = BST_CHECKED;
+constexpr UINT O = BST_UNCHECKED;
+constexpr int TAB = desktop::KEY_TAB;
+constexpr int DOWN = desktop::KEY_DOWN;
+constexpr int UP = desktop::KEY_UP;
+
+struct Case {
+    const char* what;
+    std::vector<Action> input;
+    std::vector<Command> commands;  // before the final Esc
+    int focusId;
+    std::vector<UINT> checks;       // A, B, C, Check
+    LRESULT selection;
+    LRESULT quietSelection;
+};
+
+TEST_F(DialogManager, KeyboardAndScriptedInputGiveWindowsCommandsAndState)
+{
+    const Case cases[] = {
+        {"focus starts on the first tab stop", {}, {}, RADIO_A, {X, O, O, O}, 0, LB_ERR},
+        {"Tab skips the disabled check box", {key(TAB), key(TAB)}, {}, LIST, {X, O, O, O}, 0, LB_ERR},
+        {"Tab wraps round to the checked radio button",
+         {key(DOWN), key(TAB), key(TAB), key(TAB), key(TAB), key(TAB), key(TAB)},
+         {{RADIO_B, BN_CLICKED}}, RADIO_B, {O, X, O, O}, 0, LB_ERR},
+        {"Shift-Tab goes backwards from the first", {key(TAB, true)}, {}, IDCANCEL, {X, O, O, O}, 0, LB_ERR},
+        {"arrows move the check in the group and skip the disabled button",
+         {key(DOWN), key(DOWN)}, {{RADIO_B, BN_CLICKED}, {RADIO_A, BN_CLICKED}}, RADIO_A, {X, O, O, O}, 0, LB_ERR},
+        {"Up wraps to the last enabled radio button", {key(UP)}, {{RADIO_B, BN_CLICKED}}, RADIO_B, {O, X, O, O}, 0, LB_ERR},
+        {"Space toggles the focused check box", {key(TAB), key(' '), key(' '), key(' ')},
+         {{CHECK, BN_CLICKED}, {CHECK, BN_CLICKED}, {CHECK, BN_CLICKED}}, CHECK, {X, O, O, X}, 0, LB_ERR},
+        {"Enter presses the default push button", {key(desktop::KEY_RETURN)}, {{RUN, BN_CLICKED}}, RADIO_A,
+         {X, O, O, O}, 0, LB_ERR},
+        {"Enter on a focused push button presses that one", {key(TAB, true), key(TAB, true), key(desktop::KEY_RETURN)},
+         {{RUN, BN_CLICKED}}, RUN, {X, O, O, O}, 0, LB_ERR},
+        {"arrows in the list move the selection and notify", {key(TAB), key(TAB), key(DOWN), key(DOWN), key(UP)},
+         {{LIST, LBN_SELCHANGE}, {LIST, LBN_SELCHANGE}, {LIST, LBN_SELCHANGE}}, LIST, {X, O, O, O}, 1, LB_ERR},
+        {"Up at the top of the list changes nothing", {key(TAB), key(TAB), key(UP)}, {}, LIST, {X, O, O, O}, 0, LB_ERR},
+        {"select by text and double click notify", {select(LIST, "hre"), dblclick(LIST)},
+         {{LIST, LBN_SELCHANGE}, {LIST, LBN_DBLCLK}}, LIST, {X, O, O, O}, 2, LB_ERR},
+        {"select by index, last entry", {selectIndex(LIST, 7)}, {{LIST, LBN_SELCHANGE}}, LIST, {X, O, O, O}, 7, LB_ERR},
+        {"a list without LBS_NOTIFY selects silently", {select(QUIET_LIST, "green"), dblclick(QUIET_LIST)}, {},
+         QUIET_LIST, {X, O, O, O}, 0, 1},
+        {"selecting text that is not there keeps the selection", {select(LIST, "nine")}, {}, RADIO_A, {X, O, O, O}, 0, LB_ERR},
+        {"clicks press buttons and take the focus", {click(CHECK), click(RADIO_B), click(RUN)},
+         {{CHECK, BN_CLICKED}, {RADIO_B, BN_CLICKED}, {RUN, BN_CLICKED}}, RUN, {O, X, O, X}, 0, LB_ERR},
+        {"clicks on disabled or missing controls do nothing", {click(CHECK_OFF), click(RADIO_C), click(99)}, {},
+         RADIO_A, {X, O, O, O}, 0, LB_ERR},
+        {"clicking the cancel button sends IDCANCEL like Esc", {click(IDCANCEL)}, {}, IDCANCEL, {X, O, O, O}, 0, LB_ERR},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        EXPECT_EQ(run(c.input), 77);
+        std::vector<Command> expected = c.commands;
+        expected.push_back({IDCANCEL, BN_CLICKED});
+        EXPECT_EQ(record.commands, expected);
+        EXPECT_EQ(record.focusId, c.focusId);
+        EXPECT_EQ(record.checks, c.checks);
+        EXPECT_EQ(record.selection, c.selection);
+        EXPECT_EQ(record.quietSelection, c.quietSelection);
+        EXPECT_TRUE(record.fromControlHandle);
+    }
+}
+
+// Disables the default button on the first command, then answers.
+INT_PTR disablingProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    if (message == WM_INITDIALOG) {
+        EXPECT_FALSE(EnableWindow(GetDlgItem(dialog, RUN), FALSE));
+        EXPECT_TRUE(EnableWindow(GetDlgItem(dialog, RUN), FALSE));
+        return TRUE;
+    }
+    if (message == WM_COMMAND) {
+        record.commands.push_back({LOWORD(wParam), HIWORD(wParam)});
+        if (LOWORD(wParam) == IDCANCEL)
+            EndDialog(dialog, 5);
+    }
+    return FALSE;
+}
+
+TEST_F(DialogManager, DisabledDefaultButtonIgnoresEnterAndClicks)
+{
+    for (Action a : {key(desktop::KEY_RETURN), click(RUN), key(desktop::KEY_ESCAPE)})
+        desktop::session().enqueue(a);
+    EXPECT_EQ(DialogBoxParamA(desktop::instanceFor(kModule), MAKEINTRESOURCEA(500), nullptr, disablingProcedure, 0), 5);
+    EXPECT_EQ(record.commands, (std::vector<Command>{{IDCANCEL, BN_CLICKED}}));
+}
+
+TEST_F(DialogManager, MissingTemplateFailsWithoutRunning)
+{
+    EXPECT_EQ(DialogBoxParamA(desktop::instanceFor(kModule), MAKEINTRESOURCEA(501), nullptr, CALLBACK_checks, 0), -1);
+    EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(500), nullptr, CALLBACK_checks, 0), -1);
+}
+
+TEST_F(DialogManager, ScriptThatEndsWhileTheDialogWaitsEndsTheRun)
+{
+    try {
+        DialogBoxParamA(desktop::instanceFor(kModule), MAKEINTRESOURCEA(500), nullptr, CALLBACK_checks, 0);
+        FAIL() << "the dialog returned without input";
+    } catch (const desktop::RunEnded& ended) {
+        EXPECT_EQ(ended.status, 3);
+        EXPECT_NE(ended.message.find("dialog 500 \"Checks\""), std::string::npos) << ended.message;
+    }
+    EXPECT_TRUE(desktop::openDialogs().empty());
+}
+
+// The list box messages, checked while the dialog is open.
+INT_PTR listProcedure(HWND dialog, UINT message, WPARAM, LPARAM)
+{
+    if (message != WM_INITDIALOG)
+        return FALSE;
+    auto send = [&](UINT m, WPARAM w = 0, LPARAM l = 0) { return SendDlgItemMessageA(dialog, LIST, m, w, l); };
+    EXPECT_EQ(send(LB_GETCURSEL), LB_ERR);
+    EXPECT_EQ(send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("640 x 480")), 0);
+    EXPECT_EQ(send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("A")), 1);
+    EXPECT_EQ(send(LB_GETCOUNT), 2);
+    EXPECT_EQ(send(LB_GETTEXTLEN, 0), 9);
+    char text[32] = {};
+    EXPECT_EQ(send(LB_GETTEXT, 0, reinterpret_cast<LPARAM>(text)), 9);
+    EXPECT_STREQ(text, "640 x 480");
+    EXPECT_EQ(send(LB_GETTEXT, 2, reinterpret_cast<LPARAM>(text)), LB_ERR);
+    EXPECT_EQ(send(LB_GETTEXTLEN, WPARAM(-1)), LB_ERR);
+    EXPECT_EQ(send(LB_SETCURSEL, 1), 1);
+    EXPECT_EQ(send(LB_GETCURSEL), 1);
+    EXPECT_EQ(send(LB_SETCURSEL, 5), LB_ERR);
+    EXPECT_EQ(send(LB_GETCURSEL), LB_ERR);
+    EXPECT_EQ(send(LB_RESETCONTENT), 0);
+    EXPECT_EQ(send(LB_GETCOUNT), 0);
+
+    EXPECT_EQ(SendDlgItemMessageA(dialog, CHECK, BM_SETCHECK, BST_CHECKED, 0), 0);
+    EXPECT_EQ(SendDlgItemMessageA(dialog, CHECK, BM_GETCHECK, 0, 0), LRESULT(BST_CHECKED));
+    EXPECT_TRUE(CheckDlgButton(dialog, CHECK, BST_UNCHECKED));
+    EXPECT_EQ(IsDlgButtonChecked(dialog, CHECK), BST_UNCHECKED);
+    EXPECT_EQ(GetDlgItem(dialog, 99), nullptr);
+
+    char title[8];
+    EXPECT_EQ(GetDlgItemTextA(dialog, RUN, title, sizeof title), 3u);
+    EXPECT_STREQ(title, "Run");
+    EXPECT_TRUE(SetDlgItemTextA(dialog, RUN, "Palisade 32 bit"));
+    EXPECT_EQ(GetDlgItemTextA(dialog, RUN, title, sizeof title), 7u);  // cut to the buffer
+    EXPECT_STREQ(title, "Palisad");
+    EndDialog(dialog, 3);
+    return TRUE;
+}
+
+TEST_F(DialogManager, ControlMessagesActAsOnWindows)
+{
+    EXPECT_EQ(DialogBoxParamA(desktop::instanceFor(kModule), MAKEINTRESOURCEA(500), nullptr, listProcedure, 0), 3);
+}
+
+// Geometry: the template in dialog units, moved as the program's CenterWindow moves it.
+RECT seenRect;
+int seenFaceColour;
+INT_PTR geometryProcedure(HWND dialog, UINT message, WPARAM, LPARAM)
+{
+    if (message != WM_INITDIALOG)
+        return FALSE;
+    GetWindowRect(dialog, &seenRect);
+    MoveWindow(dialog, 362, 284, seenRect.right - seenRect.left, seenRect.bottom - seenRect.top, FALSE);
+    RECT moved;
+    GetWindowRect(dialog, &moved);
+    EXPECT_EQ(moved.left, 362);
+    EXPECT_EQ(moved.top, 284);
+    EXPECT_EQ(moved.right - moved.left, seenRect.right - seenRect.left);
+    machine::Picture picture;
+    desktop::session().compose(picture);
+    // Inside the dialog, in a corner no control covers.
+    seenFaceColour = int(picture.pixels[size_t(moved.bottom - 5) * size_t(picture.width) + size_t(moved.left + 5)]);
+    EndDialog(dialog, 1);
+    return TRUE;
+}
+
+TEST_F(DialogManager, TemplatesAreLaidOutInDialogUnitsOfTheFont)
+{
+    DialogBoxParamA(desktop::instanceFor(kModule), MAKEINTRESOURCEA(500), nullptr, geometryProcedure, 0);
+    EXPECT_EQ(seenRect.left, desktop::dialogUnitsToPixelsX(10));
+    EXPECT_EQ(seenRect.top, desktop::dialogUnitsToPixelsY(10));
+    // Client area plus the frame and caption bar.
+    EXPECT_EQ(seenRect.right - seenRect.left, desktop::dialogUnitsToPixelsX(180) + 6);
+    EXPECT_EQ(seenRect.bottom - seenRect.top, desktop::dialogUnitsToPixelsY(136) + 6 + 18);
+    // 8-point text: a dialog unit is a quarter of a character across and an eighth of it down.
+    EXPECT_GE(desktop::dialogUnitsToPixelsX(4), 5);
+    EXPECT_LE(desktop::dialogUnitsToPixelsX(4), 8);
+    EXPECT_GE(desktop::dialogUnitsToPixelsY(8), 12);
+    EXPECT_LE(desktop::dialogUnitsToPixelsY(8), 14);
+
+    RECT screen;
+    GetWindowRect(GetDesktopWindow(), &screen);
+    EXPECT_EQ(screen.right, 1024);
+    EXPECT_EQ(screen.bottom, 768);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 1024);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 768);
+}
+
+TEST_F(DialogManager, Windows3DialogsAreFlatUnlessTheThreeDLibraryIsRegistered)
+{
+    const HINSTANCE instance = desktop::instanceFor(kModule);
+    struct Look {
+        const char* what;
+        int major, minor;
+        bool reg, subclass;
+        int face;
+    };
+    const int grey = 0xC0C0C0, white = 0xFFFFFF;
+    for (const Look& look : {Look{"Windows 95", 4, 0, false, false, grey}, Look{"Windows 3.1", 3, 10, false, false, white},
+                             Look{"3.1, registered only", 3, 10, true, false, white},
+                             Look{"3.1 with the 3-D library", 3, 10, true, true, grey}}) {
+        SCOPED_TRACE(look.what);
+        SetUp();
+        desktop::session().setVersion(look.major, look.minor);
+        if (look.reg)
+            Ctl3dRegister(instance);
+        if (look.subclass)
+            Ctl3dAutoSubclass(instance);
+        DialogBoxParamA(instance, MAKEINTRESOURCEA(500), nullptr, geometryProcedure, 0);
+        EXPECT_EQ(seenFaceColour, look.face);
+    }
+    SetUp();
+    desktop::session().setVersion(3, 10);
+    Ctl3dRegister(instance);
+    Ctl3dAutoSubclass(instance);
+    Ctl3dUnregister(instance);
+    DialogBoxParamA(instance, MAKEINTRESOURCEA(500), nullptr, geometryProcedure, 0);
+    EXPECT_EQ(seenFaceColour, white);
+}
+
+TEST_F(DialogManager, HeadlessMessageBoxGoesToStderrAndIsAnswered)
+{
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(MessageBoxA(nullptr, "Fatal error installing KestrelLib!", "Fatal Error!", 0x2030), IDOK);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Fatal Error!: Fatal error installing KestrelLib!\n");
+}
+
+TEST_F(DialogManager, WindowMessageBoxIsAModalDialogClosedByEnter)
+{
+    desktop::session().setScripted(false);
+    desktop::session().enqueue(key('x'));
+    desktop::session().enqueue(key(desktop::KEY_RETURN));
+    EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", MB_OK | MB_ICONEXCLAMATION), IDOK);
+    EXPECT_EQ(desktop::session().queued(), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,171 @@
+// kernel32 over host files and processes, with Windows paths at the boundary.
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "desktop/session.h"
+#include "desktop/winpath.h"
+#include "platform/win32.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Kernel32 : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = fs::temp_directory_path() / ("palisade-k32-" + std::to_string(getpid()));
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+    std::string windows(const std::string& name) const { return winpath::fromHost((folder / name).string()); }
+    void write(const std::string& name, const std::string& text, bool executable = false) const
+    {
+        std::ofstream(folder / name) << text;
+        if (executable)
+            fs::permissions(folder / name, fs::perms::owner_all);
+    }
+    fs::path folder;
+};
+
+TEST_F(Kernel32, ModuleFileNameIsTheExecutableAsADrivePath)
+{
+    char path[260];
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    const std::string expected = winpath::fromHost(fs::read_symlink("/proc/self/exe").string());
+    EXPECT_EQ(std::string(path), expected);
+    EXPECT_EQ(length, expected.size());
+    EXPECT_EQ(expected.rfind("Z:\\", 0), 0u);
+    EXPECT_EQ(expected.find('/'), std::string::npos);
+
+    char small[4];
+    EXPECT_EQ(GetModuleFileNameA(nullptr, small, sizeof small), 4u);  // cut, as Windows does
+    EXPECT_STREQ(small, "Z:\\");
+}
+
+TEST_F(Kernel32, VersionIsFourUnlessTheRunAsksForThreeOne)
+{
+    desktop::session().reset();
+    EXPECT_EQ(GetVersion() & 0xFFFF, 0x0004u);
+    desktop::session().setVersion(3, 10);
+    EXPECT_EQ(GetVersion() & 0xFF, 3u);
+    EXPECT_EQ((GetVersion() >> 8) & 0xFF, 10u);
+    desktop::session().reset();
+}
+
+TEST_F(Kernel32, FilesAreReadSoughtAndDeletedThroughWindowsPaths)
+{
+    write("KESTREL.DRV", "0123456789");
+    const std::string path = windows("KESTREL.DRV");
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(SetFilePointer(file, 0, nullptr, FILE_END), 10u);
+    EXPECT_EQ(SetFilePointer(file, 4, nullptr, FILE_BEGIN), 4u);
+    char buffer[16] = {};
+    DWORD read = 0;
+    EXPECT_TRUE(ReadFile(file, buffer, sizeof buffer, &read, nullptr));
+    EXPECT_EQ(read, 6u);
+    EXPECT_STREQ(buffer, "456789");
+    EXPECT_TRUE(ReadFile(file, buffer, 4, &read, nullptr));  // at the end: success, nothing read
+    EXPECT_EQ(read, 0u);
+    EXPECT_EQ(SetFilePointer(file, -20, nullptr, FILE_CURRENT), INVALID_SET_FILE_POINTER);
+    EXPECT_TRUE(CloseHandle(file));
+    EXPECT_FALSE(CloseHandle(file));
+    EXPECT_FALSE(ReadFile(file, buffer, 4, &read, nullptr));
+
+    EXPECT_EQ(GetFileAttributesA(path.c_str()), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(GetFileAttributesA(winpath::fromHost(folder.string()).c_str()), FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_FALSE(DeleteFileA(winpath::fromHost(folder.string()).c_str()));
+    EXPECT_TRUE(DeleteFileA(path.c_str()));
+    EXPECT_FALSE(DeleteFileA(path.c_str()));
+    EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFileA("C:\\AUTOEXEC.BAT", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+}
+
+TEST_F(Kernel32, ChildProcessesGetTheCommandLineSplitOnBlanksAndReportTheirExitCode)
+{
+    // The child exits with its argument count and leaves its arguments and folder behind.
+    write("KSWIN.EXE", "#!/bin/sh\nprintf '%s|' \"$@\" > args.txt\npwd > where.txt\nexit $#\n", true);
+    write("plain.txt", "not a program");
+    fs::current_path(folder);
+    struct Case {
+        const char* what;
+        std::string application;
+        std::string commandLine;
+        bool starts;
+        DWORD exitCode;
+        std::string args;
+    };
+    const std::string tool = windows("KSWIN.EXE");
+    const Case cases[] = {
+        {"the first word is the program", "", tool + " -gen -p.\\", true, 2, "-gen|-p.\\|"},
+        {"relative to the current folder", "", "KSWIN.EXE -gen -p.\\ -noanalyse", true, 3, "-gen|-p.\\|-noanalyse|"},
+        {"named application", tool, "KSWIN.EXE a", true, 1, "a|"},
+        {"missing file", "", windows("NOPE.EXE") + " -gen", false, 0, ""},
+        {"not a program", "", windows("plain.txt"), false, 0, ""},
+        {"a folder", "", winpath::fromHost(folder.string()), false, 0, ""},
+        {"another drive", "", "C:\\KSWIN.EXE", false, 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(folder / "args.txt");
+        std::string commandLine = c.commandLine;
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        const BOOL started = CreateProcessA(c.application.empty() ? nullptr : c.application.c_str(),
+                                            commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                            &startup, &process);
+        ASSERT_EQ(started != FALSE, c.starts);
+        if (!started)
+            continue;
+        EXPECT_EQ(WaitForSingleObject(process.hProcess, INFINITE), WAIT_OBJECT_0);
+        DWORD exitCode = 99;
+        EXPECT_TRUE(GetExitCodeProcess(process.hProcess, &exitCode));
+        EXPECT_EQ(exitCode, c.exitCode);
+        EXPECT_TRUE(CloseHandle(process.hThread));
+        EXPECT_TRUE(CloseHandle(process.hProcess));
+        std::ifstream args(folder / "args.txt");
+        std::string seen((std::istreambuf_iterator<char>(args)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(seen, c.args);
+        std::ifstream where(folder / "where.txt");
+        std::string folderSeen;
+        std::getline(where, folderSeen);
+        EXPECT_EQ(folderSeen, folder.string());  // the child inherits the current folder
+    }
+    fs::current_path(fs::temp_directory_path());
+}
+
+TEST_F(Kernel32, ADirectoryWithBlanksReachesTheChildAsSeveralArguments)
+{
+    write("KSWIN.EXE", "#!/bin/sh\nexit $#\n", true);
+    // The loader passes its folder unquoted: "-pZ:\...\Program Files\" arrives in two pieces.
+    std::string commandLine = "KSWIN.EXE -gen -p" + windows("Program Files") + "\\";
+    fs::current_path(folder);
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, nullptr,
+                               &process));
+    ASSERT_EQ(WaitForSingleObject(process.hProcess, INFINITE), WAIT_OBJECT_0);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    EXPECT_EQ(exitCode, 3u);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    fs::current_path(fs::temp_directory_path());
+}
+
+TEST_F(Kernel32, WaitingOnSomethingThatIsNotAProcessFails)
+{
+    EXPECT_EQ(WaitForSingleObject(nullptr, INFINITE), WAIT_FAILED);
+    DWORD code = 0;
+    EXPECT_FALSE(GetExitCodeProcess(INVALID_HANDLE_VALUE, &code));
+}
+
+}  // namespace

@@ -1,0 +1,196 @@
+// The full-screen library, the clock and the mouse over the session's input queue.
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "checks/desktop/test_clock.h"
+#include "desktop/session.h"
+#include "desktop/shots.h"
+#include "platform/fullscreen.h"
+#include "platform/win32.h"
+
+using desktop::Action;
+
+namespace {
+
+Action keyAction(int key, uint32_t waitMs = 0)
+{
+    Action a;
+    a.kind = Action::Kind::Key;
+    a.key = key;
+    a.waitMs = waitMs;
+    return a;
+}
+
+Action simple(Action::Kind kind, int x = 0, int y = 0, uint32_t waitMs = 0)
+{
+    Action a;
+    a.kind = kind;
+    a.x = x;
+    a.y = y;
+    a.waitMs = waitMs;
+    return a;
+}
+
+class FullScreen : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        desktop::session().reset();
+        desktop::session().setClock(&clock);
+        desktop::session().setScripted(true);
+        desktop::session().setVirtualTime(true);
+        desktop::session().setScreenSource(
+            [](desktop::Picture& p) {
+                p.width = 4;
+                p.height = 2;
+                p.pixels.assign(8, 0x123456);
+            },
+            [] { return std::string("full screen 4 x 2, 8 bit"); });
+    }
+    TestClock clock;
+};
+
+TEST_F(FullScreen, PeekLeavesTheEventQueuedAndHaltTakesIt)
+{
+    desktop::session().enqueue(keyAction('x'));
+    desktop::session().enqueue(simple(Action::Kind::Button));
+    PL_startFullScreen(nullptr, 640, 480);
+    InputEvent event{};
+    ASSERT_EQ(PL_peekEvent(&event, EVENT_MASK_KEY_OR_MOUSE), 1);
+    EXPECT_EQ(event.kind, EVENT_KEY_DOWN);
+    EXPECT_EQ(event.message & 0xFF, uint32_t('x'));
+    ASSERT_EQ(PL_peekEvent(&event, EVENT_MASK_KEY_OR_MOUSE), 1);
+    EXPECT_EQ(event.message & 0xFF, uint32_t('x'));
+    InputEvent taken{};
+    PL_haltEvent(&taken, EVENT_MASK_KEY_OR_MOUSE);
+    EXPECT_EQ(taken.kind, EVENT_KEY_DOWN);
+    EXPECT_EQ(taken.message & 0xFF, uint32_t('x'));
+    PL_haltEvent(&taken, EVENT_MASK_KEY_OR_MOUSE);
+    EXPECT_EQ(taken.kind, EVENT_MOUSE_DOWN);
+    PL_restoreGDI();
+}
+
+TEST_F(FullScreen, WaitHoldsTheNextEventBackForVirtualTimeOnly)
+{
+    desktop::session().enqueue(keyAction(27, 50));
+    const DWORD start = timeGetTime();
+    InputEvent event{};
+    int polls = 0;
+    while (!PL_peekEvent(&event, EVENT_MASK_KEY_OR_MOUSE))
+        ++polls;
+    // Each poll costs a millisecond of virtual time, so the loop ends after about 50.
+    EXPECT_GE(polls, 45);
+    EXPECT_LE(polls, 51);
+    EXPECT_GE(timeGetTime() - start, 50u);
+    PL_haltEvent(&event, EVENT_MASK_KEY_OR_MOUSE);
+    EXPECT_EQ(event.message, 27u);
+
+    // A blocking wait jumps the clock forward instead of polling.
+    desktop::session().enqueue(keyAction(13, 1000));
+    const DWORD before = timeGetTime();
+    PL_haltEvent(&event, EVENT_MASK_KEY_OR_MOUSE);
+    EXPECT_EQ(event.message, 13u);
+    EXPECT_GE(timeGetTime() - before, 1000u);
+    EXPECT_LE(timeGetTime() - before, 1002u);
+}
+
+TEST_F(FullScreen, ClockIsAWrappingMillisecondCount)
+{
+    clock.micros = (uint64_t(1) << 32) * 1000 + 5'000;
+    EXPECT_EQ(timeGetTime(), 5u);
+    clock.micros = 0xFFFFFFFFull * 1000 - 500;
+    EXPECT_EQ(timeGetTime(), 0xFFFFFFFEu);
+}
+
+TEST_F(FullScreen, MouseMovesAreSeenByGetCursorPosInOrder)
+{
+    desktop::session().enqueue(simple(Action::Kind::Mouse, 10, 20));
+    desktop::session().enqueue(simple(Action::Kind::Mouse, 300, 400, 5));
+    desktop::session().enqueue(keyAction('q'));
+    POINT p{};
+    ASSERT_TRUE(GetCursorPos(&p));
+    EXPECT_EQ(p.x, 10);
+    EXPECT_EQ(p.y, 20);
+    InputEvent event{};
+    EXPECT_EQ(PL_peekEvent(&event, EVENT_MASK_KEY_OR_MOUSE), 0);  // the second move is not due
+    clock.micros += 5000;
+    ASSERT_TRUE(GetCursorPos(&p));
+    EXPECT_EQ(p.x, 300);
+    EXPECT_EQ(p.y, 400);
+    EXPECT_EQ(PL_peekEvent(&event, EVENT_MASK_KEY_OR_MOUSE), 1);
+    EXPECT_EQ(event.whereX, 300);
+}
+
+TEST_F(FullScreen, DialogInputDuringATestRunIsSkippedNotWaitedFor)
+{
+    Action click;
+    click.kind = Action::Kind::Click;
+    click.id = 121;
+    click.line = 7;
+    desktop::session().enqueue(click);
+    desktop::session().enqueue(keyAction(' '));
+    testing::internal::CaptureStderr();
+    InputEvent event{};
+    PL_haltEvent(&event, EVENT_MASK_KEY_OR_MOUSE);
+    EXPECT_EQ(event.message, uint32_t(' '));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("script line 7"), std::string::npos);
+}
+
+TEST_F(FullScreen, EndOfScriptWhileWaitingOrPollingEndsTheRun)
+{
+    PL_startFullScreen(nullptr, 640, 480);
+    InputEvent event{};
+    for (bool blocking : {true, false}) {
+        try {
+            if (blocking)
+                PL_haltEvent(&event, EVENT_MASK_KEY_OR_MOUSE);
+            else
+                PL_peekEvent(&event, EVENT_MASK_KEY_OR_MOUSE);
+            ADD_FAILURE() << "returned without input";
+        } catch (const desktop::RunEnded& ended) {
+            EXPECT_EQ(ended.status, 3);
+            EXPECT_NE(ended.message.find("full screen 4 x 2, 8 bit"), std::string::npos);
+        }
+    }
+}
+
+TEST_F(FullScreen, ShotsAreTakenWhenTheProgramAsksForInput)
+{
+    const auto folder = std::filesystem::temp_directory_path() / ("palisade-shots-" + std::to_string(getpid()));
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    desktop::ShotWriter shots(folder.string());
+    desktop::session().setShots(&shots);
+    Action shot;
+    shot.kind = Action::Kind::Shot;
+    shot.text = "moire";
+    desktop::session().enqueue(shot);
+    desktop::session().enqueue(keyAction('a'));
+    desktop::session().enqueue(keyAction('b'));
+    PL_startFullScreen(nullptr, 640, 480);
+    timeGetTime();  // not asking for input: no picture yet
+    EXPECT_FALSE(std::filesystem::exists(folder / "moire.png"));
+    InputEvent event{};
+    ASSERT_EQ(PL_peekEvent(&event, EVENT_MASK_KEY_OR_MOUSE), 1);
+    ASSERT_EQ(PL_peekEvent(&event, EVENT_MASK_KEY_OR_MOUSE), 1);
+    PL_haltEvent(&event, EVENT_MASK_KEY_OR_MOUSE);  // the same event: one picture for it
+    PL_haltEvent(&event, EVENT_MASK_KEY_OR_MOUSE);
+    const std::string index = shots.finish();
+    EXPECT_TRUE(std::filesystem::exists(folder / "moire.png"));
+    EXPECT_TRUE(std::filesystem::exists(folder / "0001.png"));
+    EXPECT_TRUE(std::filesystem::exists(folder / "0002.png"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "0003.png"));
+    std::ifstream page(index);
+    const std::string html((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
+    const auto named = html.find("moire.png");
+    const auto first = html.find("0001.png");
+    ASSERT_NE(named, std::string::npos);
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_LT(named, first);
+    EXPECT_NE(html.find("full screen 4 x 2, 8 bit"), std::string::npos);
+    std::filesystem::remove_all(folder);
+}
+
+}  // namespace

@@ -1,0 +1,115 @@
+#include "desktop/command_line.h"
+
+#include <charconv>
+
+namespace desktop {
+
+namespace {
+
+bool parseSize(const std::string& text, int& width, int& height)
+{
+    const auto x = text.find('x');
+    if (x == std::string::npos)
+        return false;
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    auto [afterWidth, e1] = std::from_chars(begin, begin + x, width);
+    auto [afterHeight, e2] = std::from_chars(begin + x + 1, end, height);
+    return e1 == std::errc() && e2 == std::errc() && afterWidth == begin + x && afterHeight == end;
+}
+
+}  // namespace
+
+std::string helpText()
+{
+    return "Usage: palisade [OPTION]...\n"
+           "A test program for SuperVGA display hardware and its VESA BIOS Extensions, run on a\n"
+           "virtual SuperVGA PC (a real VGA BIOS ROM under an x86 emulator). The desktop with the\n"
+           "program's dialogs is shown in a window; test runs show the card's picture there.\n"
+           "\n"
+           "  --machine NAME|FILE       the machine: a preset name or a machine file (default: default)\n"
+           "  --list-machines           list the preset machines and exit\n"
+           "  --headless                no window; all input comes from --script\n"
+           "  --script FILE             input, one event per line:\n"
+           "                              key NAME        a printable character, Esc, Enter, Space, Tab,\n"
+           "                                              Shift-Tab, Up, Down, Left or Right\n"
+           "                              click ID        press control ID of the active dialog\n"
+           "                              select ID TEXT  select the first entry of list box ID containing TEXT\n"
+           "                              select ID #N    select entry N (from 0) of list box ID\n"
+           "                              dblclick ID     double-click the selected entry of list box ID\n"
+           "                              mouse X Y       move the desktop mouse\n"
+           "                              button          a mouse button press\n"
+           "                              wait MS         the next event comes MS milliseconds later\n"
+           "                              shot NAME       write the picture as NAME.png when the program\n"
+           "                                              next asks for input\n"
+           "                            '#' starts a comment line. A bad line stops the run before it\n"
+           "                            starts (exit status 2); a script that runs out while the program\n"
+           "                            waits for input ends the run (exit status 3).\n"
+           "  --shots DIR               write the picture each time the program waits for input as\n"
+           "                            DIR/NNNN.png, named shots into DIR, and DIR/index.html listing them\n"
+           "  --vbe-log FILE            write every real-mode interrupt the program issues to FILE\n"
+           "  --windows-version 3.1|4.0 the Windows version the program is told (default: 4.0)\n"
+           "  --desktop WxH             the desktop size in pixels (default: 1024x768)\n"
+           "  --help                    show this help and exit\n"
+           "  --version                 show the version and exit\n"
+           "\n"
+           "Headless runs use a virtual clock: the same script on the same machine gives the same\n"
+           "pictures and logs. A message box in a headless run is written to stderr as\n"
+           "\"CAPTION: TEXT\" and answered OK.\n"
+           "\n"
+           "Exit status: the program's (0, or 1 after a fatal message), 2 for a bad command line,\n"
+           "script or machine, or no display, 3 when the script ran out.\n";
+}
+
+Options parseCommandLine(int argc, const char* const* argv)
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc)
+                throw UsageError(arg + " needs a value (see --help)");
+            return argv[++i];
+        };
+        if (arg == "--machine") {
+            options.machine = value();
+        } else if (arg == "--list-machines") {
+            options.listMachines = true;
+        } else if (arg == "--headless") {
+            options.headless = true;
+        } else if (arg == "--script") {
+            options.scriptPath = value();
+        } else if (arg == "--shots") {
+            options.shotsDir = value();
+        } else if (arg == "--vbe-log") {
+            options.vbeLogPath = value();
+        } else if (arg == "--windows-version") {
+            const std::string v = value();
+            if (v == "3.1") {
+                options.versionMajor = 3;
+                options.versionMinor = 10;
+            } else if (v == "4.0") {
+                options.versionMajor = 4;
+                options.versionMinor = 0;
+            } else {
+                throw UsageError("--windows-version takes 3.1 or 4.0, not \"" + v + "\"");
+            }
+        } else if (arg == "--desktop") {
+            const std::string v = value();
+            if (!parseSize(v, options.desktopWidth, options.desktopHeight) || options.desktopWidth < 320 ||
+                options.desktopHeight < 200 || options.desktopWidth > 4096 || options.desktopHeight > 4096)
+                throw UsageError("--desktop takes WIDTHxHEIGHT from 320x200 to 4096x4096, not \"" + v + "\"");
+        } else if (arg == "--help" || arg == "-h") {
+            options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
+        } else {
+            throw UsageError("unknown option \"" + arg + "\" (see --help)");
+        }
+    }
+    if (options.headless && options.scriptPath.empty() && !options.help && !options.version && !options.listMachines)
+        throw UsageError("--headless needs --script FILE: a headless run takes all its input from a script");
+    return options;
+}
+
+}  // namespace desktop

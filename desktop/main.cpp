@@ -1,0 +1,203 @@
+// palisade: boots the virtual SuperVGA PC, puts the monitor on the screen (or runs headless
+// from a script) and hands over to the program's WinMain.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+
+#include <sys/stat.h>
+
+#include "desktop/command_line.h"
+#include "desktop/dialog_manager.h"
+#include "desktop/script.h"
+#include "desktop/sdl_monitor.h"
+#include "desktop/session.h"
+#include "desktop/shots.h"
+#include "kestrel/resident.h"
+#include "machine/dispi_regs.h"
+#include "machine/machine.h"
+#include "platform/resources.h"
+#include "platform/win32.h"
+#include "realmode/call_log.h"
+
+namespace {
+
+int fail(const std::string& message)
+{
+    std::fprintf(stderr, "palisade: %s\n", message.c_str());
+    return 2;
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        throw desktop::UsageError("cannot read the script " + path + ": " + std::strerror(errno));
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// The mode the card shows, as a person would name it: "8 bit", "4 bit", "text".
+std::string modeDepth(machine::Machine& machine)
+{
+    if (machine.config().dispi) {
+        const uint16_t savedIndex = machine.in16(dispi::INDEX_PORT);
+        machine.out16(dispi::INDEX_PORT, dispi::ENABLE);
+        const bool enabled = machine.in16(dispi::DATA_PORT) & dispi::ENABLED;
+        machine.out16(dispi::INDEX_PORT, dispi::BPP);
+        const uint16_t bpp = machine.in16(dispi::DATA_PORT);
+        machine.out16(dispi::INDEX_PORT, savedIndex);
+        if (enabled)
+            return std::to_string(bpp) + " bit";
+    }
+    const uint8_t savedGc = machine.in8(0x3CE);
+    machine.out8(0x3CE, 0x06);
+    const bool graphics = machine.in8(0x3CF) & 0x01;
+    machine.out8(0x3CE, savedGc);
+    if (!graphics)
+        return "text";
+    const uint8_t savedSeq = machine.in8(0x3C4);
+    machine.out8(0x3C4, 0x04);
+    const bool chain4 = machine.in8(0x3C5) & 0x08;
+    machine.out8(0x3C4, savedSeq);
+    return chain4 ? "8 bit" : "4 bit";
+}
+
+std::unique_ptr<desktop::ShotWriter> shotWriter;
+
+// Also runs when the program ends the process itself after a fatal message.
+void finishPictures()
+{
+    if (!shotWriter)
+        return;
+    try {
+        const std::string index = shotWriter->finish();
+        if (!index.empty())
+            std::printf("palisade: pictures of the run: %s\n", index.c_str());
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "palisade: %s\n", error.what());
+    }
+    std::fflush(stdout);
+    shotWriter.reset();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    desktop::Options options;
+    std::vector<desktop::Action> script;
+    std::FILE* vbeLog = nullptr;
+    try {
+        options = desktop::parseCommandLine(argc, argv);
+        if (options.help) {
+            std::fputs(desktop::helpText().c_str(), stdout);
+            return 0;
+        }
+        if (options.version) {
+            std::puts("palisade 6.0");
+            return 0;
+        }
+        if (options.listMachines) {
+            for (const std::string& name : machine::presetNames())
+                std::printf("%-16s %s\n", name.c_str(), machine::presetConfig(name).description.c_str());
+            return 0;
+        }
+        if (!options.scriptPath.empty()) {
+            try {
+                script = desktop::parseScript(readFile(options.scriptPath));
+            } catch (const desktop::ScriptError& error) {
+                return fail(options.scriptPath + ":" + std::to_string(error.line) + ": " +
+                            (std::strchr(error.what(), ':') + 2));
+            }
+        }
+        if (!options.shotsDir.empty()) {
+            struct stat info {};
+            if (stat(options.shotsDir.c_str(), &info) != 0 && mkdir(options.shotsDir.c_str(), 0777) != 0)
+                return fail("cannot make the shots folder " + options.shotsDir + ": " + std::strerror(errno));
+            if (stat(options.shotsDir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+                return fail("the shots folder " + options.shotsDir + " is not a folder");
+        }
+        if (!options.vbeLogPath.empty()) {
+            vbeLog = std::fopen(options.vbeLogPath.c_str(), "w");
+            if (!vbeLog)
+                return fail("cannot write the VBE log " + options.vbeLogPath + ": " + std::strerror(errno));
+        }
+    } catch (const desktop::UsageError& error) {
+        return fail(error.what());
+    }
+
+    std::unique_ptr<machine::Clock> clock = options.headless ? machine::makeVirtualClock() : machine::makeRealClock();
+    std::unique_ptr<machine::Machine> pc;
+    try {
+        const machine::MachineConfig config = machine::loadMachine(options.machine);
+        pc = std::make_unique<machine::Machine>(config, *clock);
+        machine::setCurrent(pc.get());
+        if (config.residentKestrel)
+            kestrel::installResident(*pc);
+        // KSWIN.EXE, started by the program's loader, analyses the same machine.
+        setenv("PALISADE_MACHINE", config.name.c_str(), 1);
+    } catch (const machine::MachineError& error) {
+        return fail(error.what());
+    }
+    if (vbeLog)
+        realmode::setCallLog(vbeLog);
+
+    desktop::Session& session = desktop::session();
+    std::unique_ptr<desktop::SdlMonitor> monitor;
+    if (!options.headless) {
+        if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
+            return fail("there is no display to open the window on; run headless with --headless --script FILE");
+        try {
+            monitor = std::make_unique<desktop::SdlMonitor>("Palisade - " + pc->config().name, options.desktopWidth,
+                                                            options.desktopHeight);
+        } catch (const desktop::NoDisplay& error) {
+            return fail(std::string("there is no display to open the window on (") + error.what() +
+                        "); run headless with --headless --script FILE");
+        }
+    }
+
+    shotWriter = std::make_unique<desktop::ShotWriter>(options.shotsDir);
+    std::atexit(finishPictures);
+    session.setClock(clock.get());
+    session.setVersion(options.versionMajor, options.versionMinor);
+    session.setDesktopSize(options.desktopWidth, options.desktopHeight);
+    session.setScripted(options.headless);
+    session.setVirtualTime(options.headless);
+    session.setMonitor(monitor.get());
+    session.setShots(shotWriter.get());
+    machine::Machine& card = *pc;
+    session.setScreenSource([&card](desktop::Picture& picture) { card.scanOut(picture); },
+                            [&card]() {
+                                machine::Picture picture;
+                                card.scanOut(picture);
+                                return "full screen " + std::to_string(picture.width) + " x " +
+                                       std::to_string(picture.height) + ", " + modeDepth(card);
+                            });
+    for (desktop::Action& action : script)
+        session.enqueue(std::move(action));
+
+    int status = 0;
+    try {
+        char noCommandLine[] = "";
+        status = WinMain(desktop::instanceFor(programResources), nullptr, noCommandLine, 1);
+    } catch (const desktop::RunEnded& ended) {
+        if (!ended.message.empty())
+            std::fprintf(stderr, "%s\n", ended.message.c_str());
+        status = ended.status;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "palisade: %s\n", error.what());
+        status = 2;
+    }
+    finishPictures();
+    if (vbeLog) {
+        realmode::setCallLog(nullptr);
+        std::fclose(vbeLog);
+    }
+    return status;
+}

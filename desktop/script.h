@@ -1,0 +1,31 @@
+// The input script of a headless run: one event per line.
+//   key NAME        a printable character, or Esc, Enter, Space, Tab, Shift-Tab, Up, Down, Left, Right
+//   click ID        press control ID of the active dialog
+//   select ID TEXT  select the first entry of list box ID whose text contains TEXT
+//   select ID #N    select entry N (from 0)
+//   dblclick ID     double-click the selected entry of list box ID
+//   mouse X Y       move the desktop mouse
+//   button          a mouse button press
+//   wait MS         the next event becomes available MS milliseconds later
+//   shot NAME       write the monitor picture as NAME.png when the program next asks for input
+// "#" starts a comment line; blank lines are skipped.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "desktop/input.h"
+
+namespace desktop {
+
+struct ScriptError : std::runtime_error {
+    ScriptError(int line, const std::string& message)
+        : std::runtime_error("line " + std::to_string(line) + ": " + message), line(line) {}
+    int line;
+};
+
+// Throws ScriptError for the first bad line.
+std::vector<Action> parseScript(const std::string& text);
+
+}  // namespace desktop

@@ -1,0 +1,194 @@
+#include "desktop/session.h"
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "desktop/dialog_manager.h"
+#include "desktop/shots.h"
+
+namespace desktop {
+
+namespace {
+
+// The window is redrawn at most this often while the program polls.
+constexpr uint64_t kRefreshMs = 16;
+
+uint64_t wallMs()
+{
+    return uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now().time_since_epoch())
+                        .count());
+}
+
+// Stands in until a run sets its clock: time as the wall measures it.
+class WallClock : public machine::Clock {
+public:
+    uint64_t nowMicros() override
+    {
+        return uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(
+                            std::chrono::steady_clock::now().time_since_epoch())
+                            .count());
+    }
+    void spend(uint64_t) override {}
+};
+
+}  // namespace
+
+Session& session()
+{
+    static Session instance;
+    return instance;
+}
+
+void Session::reset()
+{
+    *this = Session();
+}
+
+machine::Clock& Session::clock()
+{
+    static WallClock wall;
+    return clock_ ? *clock_ : wall;
+}
+
+void Session::setScreenSource(std::function<void(Picture&)> scanOut, std::function<std::string()> describe)
+{
+    scanOut_ = std::move(scanOut);
+    describeMode_ = std::move(describe);
+}
+
+bool Session::due()
+{
+    if (queue_.empty())
+        return false;
+    const uint64_t now = clock().nowMicros();
+    if (!headDueAt_)
+        headDueAt_ = now + uint64_t(queue_.front().waitMs) * 1000;
+    return now >= *headDueAt_;
+}
+
+void Session::service(bool askingForInput)
+{
+    if (monitor_)
+        monitor_->pump(*this);
+    refresh(false);
+    while (due()) {
+        Action& head = queue_.front();
+        if (head.kind == Action::Kind::Mouse) {
+            mouseX_ = head.x;
+            mouseY_ = head.y;
+        } else if (head.kind == Action::Kind::Shot && askingForInput) {
+            if (shots_) {
+                Picture picture;
+                compose(picture);
+                shots_->named(head.text, picture, describeScreen());
+            }
+        } else {
+            break;
+        }
+        take();
+    }
+}
+
+const Action* Session::poll()
+{
+    service(true);
+    if (queue_.empty()) {
+        if (scripted_)
+            throw RunEnded{3, "palisade: the script ended while the program waits for input (" + describeScreen() + ")"};
+        return nullptr;
+    }
+    if (!due())
+        return nullptr;
+    shootOnce(queue_.front());
+    return &queue_.front();
+}
+
+Action Session::take()
+{
+    Action action = std::move(queue_.front());
+    queue_.pop_front();
+    headDueAt_.reset();
+    headShot_ = false;
+    return action;
+}
+
+Action Session::wait()
+{
+    refresh(true);
+    for (;;) {
+        service(true);
+        if (!queue_.empty() && due()) {
+            shootOnce(queue_.front());
+            return take();
+        }
+        if (queue_.empty() && (scripted_ || !monitor_))
+            throw RunEnded{3, "palisade: the script ended while the program waits for input (" + describeScreen() + ")"};
+        if (!queue_.empty() && virtualTime_) {
+            const uint64_t now = clock().nowMicros();
+            clock().spend(*headDueAt_ > now ? *headDueAt_ - now : 1);
+        } else if (monitor_) {
+            monitor_->waitForEvents(int(kRefreshMs));
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+}
+
+void Session::shootOnce(Action&)
+{
+    if (!shots_ || headShot_)
+        return;
+    headShot_ = true;
+    Picture picture;
+    compose(picture);
+    shots_->automatic(picture, describeScreen());
+}
+
+void Session::setFullScreen(bool on)
+{
+    fullScreen_ = on;
+    refresh(true);
+}
+
+void Session::compose(Picture& picture)
+{
+    if (fullScreen_ && scanOut_) {
+        scanOut_(picture);
+        return;
+    }
+    picture.width = desktopWidth_;
+    picture.height = desktopHeight_;
+    picture.pixels.assign(size_t(desktopWidth_) * size_t(desktopHeight_), 0);
+    renderDesktop(picture);
+}
+
+std::string Session::describeScreen()
+{
+    if (fullScreen_)
+        return describeMode_ ? describeMode_() : "full screen";
+    return describeDesktop();
+}
+
+void Session::refresh(bool now)
+{
+    if (!monitor_)
+        return;
+    const uint64_t wall = wallMs();
+    if (!now && refreshed_ && wall - lastRefreshMs_ < kRefreshMs)
+        return;
+    lastRefreshMs_ = wall;
+    refreshed_ = true;
+    Picture picture;
+    compose(picture);
+    monitor_->present(picture);
+}
+
+void Session::remark(const Action& action, const std::string& text)
+{
+    if (action.line > 0)
+        std::fprintf(stderr, "palisade: script line %d: %s\n", action.line, text.c_str());
+}
+
+}  // namespace desktop

@@ -1,0 +1,109 @@
+// The run the desktop serves: its clock, the Windows version it reports, the desktop size,
+// the mouse, the queue of input, the monitor it presents to, and the pictures it keeps.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "desktop/canvas.h"
+#include "desktop/input.h"
+#include "machine/machine.h"
+
+namespace desktop {
+
+class Session;
+class ShotWriter;
+
+// The monitor a person looks at: a window. Headless runs have none.
+class Monitor {
+public:
+    virtual ~Monitor() = default;
+    virtual void present(const Picture& picture) = 0;
+    // Moves what the person did since the last call into the session's queue.
+    virtual void pump(Session& session) = 0;
+    // Sleeps until something may have arrived, at most milliseconds.
+    virtual void waitForEvents(int milliseconds) = 0;
+};
+
+// Ends the run from inside the program: main returns status after printing message.
+struct RunEnded {
+    int status = 0;
+    std::string message;
+};
+
+class Session {
+public:
+    // --- set-up ---------------------------------------------------------------------
+    void reset();
+    void setClock(machine::Clock* clock) { clock_ = clock; }
+    machine::Clock& clock();
+    void setVersion(int major, int minor) { major_ = major; minor_ = minor; }
+    uint32_t version() const { return uint32_t(major_) | (uint32_t(minor_) << 8); }
+    void setDesktopSize(int width, int height) { desktopWidth_ = width; desktopHeight_ = height; }
+    int desktopWidth() const { return desktopWidth_; }
+    int desktopHeight() const { return desktopHeight_; }
+    // A scripted run: its input is all in the queue, and running out of it ends the run.
+    void setScripted(bool scripted) { scripted_ = scripted; }
+    // Waits for input pass on the clock instead of the wall (headless runs).
+    void setVirtualTime(bool on) { virtualTime_ = on; }
+    bool scripted() const { return scripted_; }
+    void setMonitor(Monitor* monitor) { monitor_ = monitor; }
+    void setShots(ShotWriter* shots) { shots_ = shots; }
+    // The card's picture and a one-line description of its mode, for full-screen runs.
+    void setScreenSource(std::function<void(Picture&)> scanOut, std::function<std::string()> describe);
+
+    // --- input ----------------------------------------------------------------------
+    void enqueue(Action action) { queue_.push_back(std::move(action)); }
+    size_t queued() const { return queue_.size(); }
+    int mouseX() const { return mouseX_; }
+    int mouseY() const { return mouseY_; }
+    void setMouse(int x, int y) { mouseX_ = x; mouseY_ = y; }
+    // Applies mouse moves that are due (and, when the program asks for input, shots), and
+    // refreshes the window now and then.
+    void service(bool askingForInput = false);
+    // The next due action without taking it, or null. A scripted run that has nothing left
+    // ends here: the program is waiting for input that will never come.
+    const Action* poll();
+    Action take();
+    // Blocks until an action is due and takes it.
+    Action wait();
+
+    // --- the monitor ----------------------------------------------------------------
+    bool fullScreen() const { return fullScreen_; }
+    void setFullScreen(bool on);
+    // The picture the person sees now: the card's scan-out, or the desktop and its dialogs.
+    void compose(Picture& picture);
+    std::string describeScreen();
+    void refresh(bool now);
+    // Where a script's remarks go: a line on stderr with the script line.
+    void remark(const Action& action, const std::string& text);
+
+private:
+    bool due();
+    void shootOnce(Action& action);
+
+    machine::Clock* clock_ = nullptr;
+    int major_ = 4, minor_ = 0;
+    int desktopWidth_ = 1024, desktopHeight_ = 768;
+    bool scripted_ = false;
+    bool virtualTime_ = false;
+    Monitor* monitor_ = nullptr;
+    ShotWriter* shots_ = nullptr;
+    std::function<void(Picture&)> scanOut_;
+    std::function<std::string()> describeMode_;
+    std::deque<Action> queue_;
+    std::optional<uint64_t> headDueAt_;
+    bool headShot_ = false;
+    int mouseX_ = 0, mouseY_ = 0;
+    bool fullScreen_ = false;
+    uint64_t lastRefreshMs_ = 0;
+    bool refreshed_ = false;
+};
+
+Session& session();
+
+}  // namespace desktop

@@ -1,0 +1,34 @@
+// The pictures a run keeps: named shots, and with a shots folder one picture each time the
+// program waits for input, listed in order on an index page.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "desktop/canvas.h"
+
+namespace desktop {
+
+// Writes picture as an 8-bit RGB PNG; throws std::runtime_error when the file cannot be written.
+void writePng(const std::string& path, const Picture& picture);
+
+class ShotWriter {
+public:
+    // folder empty: named shots go to the current folder and nothing else is kept.
+    explicit ShotWriter(std::string folder);
+    void named(const std::string& name, const Picture& picture, const std::string& onScreen);
+    void automatic(const Picture& picture, const std::string& onScreen);
+    // Writes index.html and returns its path; empty without a folder.
+    std::string finish();
+
+private:
+    struct Entry {
+        std::string file;
+        std::string caption;
+    };
+    std::string folder_;
+    int counter_ = 0;
+    std::vector<Entry> entries_;
+};
+
+}  // namespace desktop
