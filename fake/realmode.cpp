@@ -118,6 +118,12 @@ int32_t RM_int86(int32_t interrupt, RealModeRegs* in, RealModeRegs* out)
 int32_t RM_callRealMode(uint32_t segment, uint32_t offset, RealModeRegs* regs, RealModeSegRegs*)
 {
     log("RM_callRealMode", {segment, offset});
+    // A scripted result of 0 is a call the machine had to stop: it never reaches the code.
+    if (!fake::resultFor("RM_callRealMode", 1)) {
+        regs->ax = 0xFFFF;
+        regs->cflag = 1;
+        return 0;
+    }
     if (fake::realMode().onFarCall)
         fake::realMode().onFarCall(segment, offset, *regs);
     return 1;
