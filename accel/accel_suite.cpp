@@ -105,6 +105,9 @@ int runSuitePass(void)
 
 void runAccelSuite(DisplayContext* dc)
 {
+    // Without an accelerator driver there is nothing to draw with.
+    if (!dc || !dc->accel)
+        return;
     RunningContext running(dc);
     AccelContext* accel = dc->accel;
     const bool canClip = accel->setClipRect != 0;

@@ -287,6 +287,14 @@ INSTANTIATE_TEST_SUITE_P(
                   KEYS_PER_PASS + 2,
                   {"clip 0 0 639 479", "xor", "clear", "clip 50 50 589 429", "xor"}}));
 
+TEST_F(SuiteTest, WithoutAnAcceleratorDriverTheSuiteDrawsNothing)
+{
+    fake::display().context.accel = nullptr;
+    runAccelSuite(displayContext);
+    runAccelSuite(nullptr);
+    EXPECT_TRUE(drawing().empty());
+}
+
 TEST_F(SuiteTest, ClearBetweenPassesUsesReplaceAndTheSuiteBlack)
 {
     dropEntry(&AccelContext::setClipRect);
