@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "checks/kestrel/vbe_rig.h"
@@ -189,6 +190,55 @@ TEST(KestrelDriver, ResidentLoaderLoadsHighAndLeavesConventionalMemoryAlone)
 
     VbeRig plain("plainvga", false);
     EXPECT_THROW(kestrel::installResident(plain.machine()), machine::MachineError);
+}
+
+// Drawing in a mode Kestrel set, on a BIOS without VBE, shows on the monitor (the scan-out).
+TEST(KestrelDriver, ModesItSetsShowOnTheMonitorWithoutAVbeBios)
+{
+    struct Case {
+        const char* what;
+        uint16_t mode;
+        int width, height;
+        std::function<void(VbeRig&)> draw;  // puts something at (0, 1), leaves (1, 1) black
+        uint32_t expected;                  // at (0, 1)
+    };
+    const auto pokeLfb = [](std::vector<uint8_t> bytes, uint32_t at) {
+        return [bytes, at](VbeRig& rig) { std::copy(bytes.begin(), bytes.end(), rig.machine().lfb() + at); };
+    };
+    const Case cases[] = {
+        {"8-bit, default palette white", 0x4101, 640, 480, pokeLfb({15}, 640), 0xFFFFFF},
+        {"8-bit, default palette red", 0x4101, 640, 480, pokeLfb({4}, 640), 0xAA0000},
+        {"16-bit", 0x4111, 640, 480, pokeLfb({0x00, 0xF8}, 640 * 2), 0xFF0000},
+        {"24-bit", 0x4112, 640, 480, pokeLfb({0x10, 0x20, 0x30}, 640 * 3), 0x302010},
+        {"32-bit", 0x4161, 640, 480, pokeLfb({0x40, 0x50, 0x60, 0}, 640 * 4), 0x605040},
+        {"4-bit planes through the window", 0x102, 800, 600,
+         [](VbeRig& rig) { rig.machine().writePhys8(0xA0000 + 100, 0x80); }, 0xFFFFFF},
+        {"8-bit through bank 1 of the window", 0x101, 640, 480,
+         [](VbeRig& rig) {
+             machine::CpuRegs regs;
+             regs.ax = 0x4F05;
+             regs.dx = 1;
+             rig.int10(regs);
+             rig.machine().writePhys8(0xA0000, 15);  // linear 65536
+         },
+         0xFFFFFF},
+    };
+    for (const Case& c : cases) {
+        VbeRig rig("novbe", true);
+        ASSERT_EQ(0x004F, rig.setMode(c.mode)) << c.what;
+        c.draw(rig);
+        machine::Picture picture;
+        rig.machine().scanOut(picture);
+        ASSERT_EQ(c.width, picture.width) << c.what;
+        ASSERT_EQ(c.height, picture.height) << c.what;
+        const auto pixel = [&](int x, int y) { return picture.pixels[static_cast<size_t>(y) * picture.width + x]; };
+        if (c.mode == 0x101) {
+            EXPECT_EQ(c.expected, pixel(65536 % 640, 65536 / 640)) << c.what;
+            continue;
+        }
+        EXPECT_EQ(c.expected, pixel(0, 1)) << c.what << std::hex << " got " << pixel(0, 1);
+        EXPECT_EQ(0u, pixel(1, 1)) << c.what;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,128 @@
+// Emulated instructions per VBE call, Kestrel over the Bochs ROM against the Bochs ROM and
+// SeaVGABIOS alone, measured in the same run. The counts are exact and repeatable; the
+// ratio vs_best_rom is Kestrel's count over the lowest count of a ROM that answered the call
+// with success (0 when none did). Wall time per call is Kestrel's.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "kestrel/resident.h"
+#include "machine/machine.h"
+
+namespace {
+
+constexpr uint16_t BUFFER_SEGMENT = 0x5000;
+
+struct Booted {
+    std::unique_ptr<machine::Clock> clock = machine::makeVirtualClock();
+    std::unique_ptr<machine::Machine> machine;
+
+    Booted(const char* preset, bool kestrel)
+        : machine(std::make_unique<machine::Machine>(machine::loadMachine(preset), *clock))
+    {
+        if (kestrel)
+            kestrel::installResident(*machine);
+    }
+};
+
+// One VBE call, prepared on a machine (mode set, buffer filled) and then made.
+struct Call {
+    uint16_t mode;                                  // set first with 4F02 (0: none)
+    std::function<void(machine::CpuRegs&, uint8_t* buffer)> prepare;
+    bool farCallWindowFunction = false;             // through WinFuncPtr instead of int 10h
+};
+
+struct Outcome {
+    uint64_t instructions = 0;
+    bool succeeded = false;
+};
+
+Outcome make(machine::Machine& m, const Call& call)
+{
+    uint8_t* buffer = m.memory() + (BUFFER_SEGMENT << 4);
+    machine::CpuRegs regs;
+    regs.es = BUFFER_SEGMENT;
+    call.prepare(regs, buffer);
+    if (call.farCallWindowFunction) {
+        machine::CpuRegs info;
+        info.ax = 0x4F01;
+        info.cx = call.mode;
+        info.es = BUFFER_SEGMENT;
+        m.interrupt(0x10, info);
+        uint32_t function;
+        std::memcpy(&function, buffer + 12, 4);
+        const auto result = m.farCall(static_cast<uint16_t>(function >> 16), static_cast<uint16_t>(function), regs);
+        return {result.instructions, result.ok};
+    }
+    const auto result = m.interrupt(0x10, regs);
+    return {result.instructions, result.ok && regs.ax == 0x004F};
+}
+
+void setUp(machine::Machine& m, const Call& call)
+{
+    if (!call.mode)
+        return;
+    machine::CpuRegs regs;
+    regs.ax = 0x4F02;
+    regs.bx = call.mode;
+    m.interrupt(0x10, regs);
+}
+
+void measure(benchmark::State& state, const Call& call)
+{
+    static Booted kestrel("default", true), bochs("default", false), seabios("seavgabios", false);
+    Outcome outcomes[3];
+    machine::Machine* machines[3] = {kestrel.machine.get(), bochs.machine.get(), seabios.machine.get()};
+    for (int i = 0; i < 3; ++i) {
+        setUp(*machines[i], call);
+        outcomes[i] = make(*machines[i], call);
+    }
+    for (auto _ : state)
+        make(*kestrel.machine, call);
+
+    uint64_t bestRom = 0;
+    for (int i = 1; i < 3; ++i)
+        if (outcomes[i].succeeded && (bestRom == 0 || outcomes[i].instructions < bestRom))
+            bestRom = outcomes[i].instructions;
+    state.counters["kestrel"] = static_cast<double>(outcomes[0].instructions);
+    state.counters["bochs"] = outcomes[1].succeeded ? static_cast<double>(outcomes[1].instructions) : 0;
+    state.counters["seabios"] = outcomes[2].succeeded ? static_cast<double>(outcomes[2].instructions) : 0;
+    state.counters["vs_best_rom"] = bestRom ? static_cast<double>(outcomes[0].instructions) / bestRom : 0;
+    if (!outcomes[0].succeeded)
+        state.SkipWithError("Kestrel failed the call");
+}
+
+void entries(uint8_t* buffer, int count)
+{
+    for (int i = 0; i < count * 4; ++i)
+        buffer[i] = static_cast<uint8_t>(i & 0x3F);
+}
+
+const struct {
+    const char* name;
+    Call call;
+} CALLS[] = {
+    {"4F00_controller_info", {0, [](auto& r, uint8_t* b) { r.ax = 0x4F00; std::memcpy(b, "VBE2", 4); }}},
+    {"4F01_mode_info_101h", {0, [](auto& r, uint8_t*) { r.ax = 0x4F01; r.cx = 0x101; }}},
+    {"4F02_set_mode_4101h", {0, [](auto& r, uint8_t*) { r.ax = 0x4F02; r.bx = 0xC101; }}},
+    {"4F03_current_mode", {0x101, [](auto& r, uint8_t*) { r.ax = 0x4F03; }}},
+    {"4F05_set_bank", {0x101, [](auto& r, uint8_t*) { r.ax = 0x4F05; r.bx = 0; r.dx = 3; }}},
+    {"4F05_window_function", {0x101, [](auto& r, uint8_t*) { r.bx = 0; r.dx = 3; }, true}},
+    {"4F06_get_scan_line", {0x101, [](auto& r, uint8_t*) { r.ax = 0x4F06; r.bx = 1; }}},
+    {"4F07_set_start", {0x101, [](auto& r, uint8_t*) { r.ax = 0x4F07; r.bx = 0; r.cx = 0; r.dx = 16; }}},
+    {"4F07_get_start", {0x101, [](auto& r, uint8_t*) { r.ax = 0x4F07; r.bx = 1; }}},
+    {"4F08_get_dac_width", {0x101, [](auto& r, uint8_t*) { r.ax = 0x4F08; r.bx = 1; }}},
+    {"4F09_set_palette_1", {0x101, [](auto& r, uint8_t* b) { r.ax = 0x4F09; r.bx = 0; r.cx = 1; r.dx = 7; entries(b, 1); }}},
+    {"4F09_set_palette_256", {0x101, [](auto& r, uint8_t* b) { r.ax = 0x4F09; r.bx = 0; r.cx = 256; r.dx = 0; entries(b, 256); }}},
+};
+
+const bool registered = [] {
+    for (const auto& c : CALLS)
+        benchmark::RegisterBenchmark(c.name, [&c](benchmark::State& state) { measure(state, c.call); });
+    return true;
+}();
+
+}  // namespace
