@@ -90,9 +90,11 @@ void loadDacPorts(int32_t first, int32_t count, const PaletteEntry* entries, int
     }
 }
 
+// A controller that keeps the VGA DAC at its ports (capabilities bit 1 clear); the modes'
+// own "not VGA compatible" bit speaks of their CRTC, not of the DAC.
 bool vgaCompatible(const LibraryState& lib)
 {
-    return !(lib.capabilities & 0x02) && !(lib.mode.block.attributes & vbe::ATTR_NOT_VGA);
+    return !(lib.capabilities & 0x02);
 }
 
 // Copies a BIOS string into the program's area; an empty string when it is missing.
