@@ -2,7 +2,7 @@
 //
 // A machine file holds "key = value" lines; '#' starts a comment. Keys:
 //   base = <preset>             start from this preset (default: default), must come first
-//   rom = <path>                video BIOS image
+//   rom = <path>                video BIOS image (a relative path is taken from the file's folder)
 //   dispi = yes|no              the card has the DISPI extension
 //   video_memory = 4M|512K|...  64 KB multiple, 256 KB to 16 MB (a bare number is KB)
 //   accel = all|none|<names>    accelerator entries, e.g. "draw_rect, bit_blt, set_cursor"
@@ -14,6 +14,7 @@
 //   description = <text>        the line --list-machines shows
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -152,7 +153,8 @@ public:
                     fail("unknown base machine '" + name + "' (presets: " + presetList() + ")");
                 }
             } else if (key == "rom") {
-                config_.romPath = value;
+                const std::filesystem::path rom(value);
+                config_.romPath = rom.is_relative() ? (std::filesystem::path(path_).parent_path() / rom).string() : value;
                 config_.romPackage.clear();
             } else if (key == "dispi") {
                 config_.dispi = flag(key, value);
@@ -302,8 +304,10 @@ MachineConfig presetConfig(const std::string& name) {
 MachineConfig loadMachine(const std::string& nameOrFile) {
     for (const auto& config : presets())
         if (config.name == nameOrFile) return config;
-    std::ifstream file(nameOrFile);
-    if (!file)
+    std::error_code error;
+    std::ifstream file;
+    if (std::filesystem::is_regular_file(nameOrFile, error)) file.open(nameOrFile);
+    if (!file.is_open())
         throw MachineError("unknown machine '" + nameOrFile + "': use one of " + presetList() +
                            ", or the path of a machine file");
     return FileParser(nameOrFile).parse(file);

@@ -171,6 +171,9 @@ TEST(MachineFile, DescribesAMachineOfTheUsersOwn) {
         "refresh = 75\n"
         "resident = yes\n"
         "\n");
+    const TempFile relativeRom("base = default\nrom = roms/my.bin\n");
+    EXPECT_EQ(machine::loadMachine(relativeRom.path()).romPath,
+              (std::filesystem::path(relativeRom.path()).parent_path() / "roms/my.bin").string());
     const auto config = machine::loadMachine(file.path());
     EXPECT_EQ(config.romPath, machine::presetConfig("seavgabios").romPath);
     EXPECT_EQ(config.videoMemoryKb, 2048u);
@@ -212,7 +215,8 @@ TEST(MachineFile, MistakesAreOneLineErrorsThatSayWhatToFix) {
     }
 }
 
-TEST(MachineFile, UnknownNameListsThePresets) {
+TEST(MachineFile, UnknownNameOrFolderListsThePresets) {
+    EXPECT_THROW(machine::loadMachine(std::filesystem::temp_directory_path().string()), machine::MachineError);
     try {
         machine::loadMachine("no-such-machine");
         FAIL() << "accepted";
