@@ -25,6 +25,7 @@ std::function<DWORD(const std::string&)> writingGenerator(DWORD exitCode = 0, bo
 
 struct PathCase {
     const char* name;
+    friend void PrintTo(const PathCase& c, std::ostream* os) { *os << c.name; }
     const char* driverDir;
     int analyse;
     const char* driverPath;
@@ -78,6 +79,7 @@ struct Candidate {
 
 struct GeneratorCase {
     const char* name;
+    friend void PrintTo(const GeneratorCase& c, std::ostream* os) { *os << c.name; }
     Candidate first;             // C:\PAL\KSWIN.EXE
     Candidate second;            // KSWIN.EXE in the current directory
     int expected;
@@ -125,6 +127,7 @@ constexpr int stopped = -1;      // the machine stopped the check entry: no retu
 
 struct RecheckCase {
     const char* name;
+    friend void PrintTo(const RecheckCase& c, std::ostream* os) { *os << c.name; }
     std::vector<int> checks;     // ax the check entry returns, per pass, or stopped
     int expected;
 };

@@ -140,6 +140,7 @@ TEST_F(InstallTest, DriverStringsAreCutToTheirFieldsAndTerminated)
 
 struct JudgeCase {
     const char* name;
+    friend void PrintTo(const JudgeCase& c, std::ostream* os) { *os << c.name; }
     std::function<void(DriverImage&)> edit;
     const char* resident;      // version of a resident Kestrel driver, or null
     int expected;
@@ -229,6 +230,7 @@ TEST_F(InstallTest, AResidentDriverThatDoesNotAnswerItsQueryIsIgnored)
 
 struct IgnoreVbeCase {
     const char* name;
+    friend void PrintTo(const IgnoreVbeCase& c, std::ostream* os) { *os << c.name; }
     int ignoreVBE;
     bool vbe;
     uint16_t version;

@@ -56,6 +56,7 @@ TEST_F(ProbeTest, HandsTheBiosAScratchBlockThatAsksForVbe2)
 
 struct VersionCase {
     const char* name;
+    friend void PrintTo(const VersionCase& c, std::ostream* os) { *os << c.name; }
     bool answers;
     uint16_t status;
     const char* signature;
@@ -95,6 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct ResidentCase {
     const char* name;
+    friend void PrintTo(const ResidentCase& c, std::ostream* os) { *os << c.name; }
     uint16_t status;           // of 4F00h
     const char* oem;
     uint16_t queryStatus;      // of 4F0Fh
