@@ -96,7 +96,7 @@ const Action* Session::poll()
     service(true);
     if (queue_.empty()) {
         if (scripted_)
-            throw RunEnded{3, "palisade: the script ended while the program waits for input (" + describeScreen() + ")"};
+            endOfScript();
         return nullptr;
     }
     if (!due())
@@ -124,7 +124,7 @@ Action Session::wait()
             return take();
         }
         if (queue_.empty() && (scripted_ || !monitor_))
-            throw RunEnded{3, "palisade: the script ended while the program waits for input (" + describeScreen() + ")"};
+            endOfScript();
         if (!queue_.empty() && virtualTime_) {
             const uint64_t now = clock().nowMicros();
             clock().spend(*headDueAt_ > now ? *headDueAt_ - now : 1);
@@ -134,6 +134,14 @@ Action Session::wait()
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     }
+}
+
+void Session::endOfScript()
+{
+    // The last picture shows where the script ran out.
+    Action none;
+    shootOnce(none);
+    throw RunEnded{3, "palisade: the script ended while the program waits for input (" + describeScreen() + ")"};
 }
 
 void Session::shootOnce(Action&)

@@ -85,6 +85,7 @@ public:
 private:
     bool due();
     void shootOnce(Action& action);
+    [[noreturn]] void endOfScript();
 
     machine::Clock* clock_ = nullptr;
     int major_ = 4, minor_ = 0;

@@ -1,0 +1,152 @@
+// The palisade executable, run headless: exit statuses, messages, pictures and logs.
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string slurp(const fs::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+class Palisade : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        work = fs::temp_directory_path() / (std::string("palisade-e2e-") + info->name() + "-" + std::to_string(getpid()));
+        fs::remove_all(work);
+        fs::create_directories(work);
+    }
+    void TearDown() override { fs::remove_all(work); }
+
+    // Runs palisade in the work folder with the script (if any); every run is bounded.
+    Outcome run(const std::string& arguments, const std::string& script = {}, const std::string& environment = {})
+    {
+        std::string command = "cd '" + work.string() + "' && " + environment + " timeout 240 '" PALISADE_BINARY "' " +
+                              arguments;
+        if (!script.empty()) {
+            std::ofstream(work / "input.txt") << script;
+            command += " --script input.txt";
+        }
+        command += " > out.txt 2> err.txt";
+        Outcome result;
+        const int raw = std::system(command.c_str());
+        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        result.out = slurp(work / "out.txt");
+        result.err = slurp(work / "err.txt");
+        return result;
+    }
+    fs::path work;
+};
+
+TEST_F(Palisade, ReportsBadInputInOneLineWithStatus2BeforeRunning)
+{
+    struct Case {
+        const char* what;
+        std::string arguments;
+        std::string script;
+        std::string environment;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"bad script line", "--headless", "shot start\nclick 2\npress 7\n", "", "input.txt:3: unknown event \"press\""},
+        {"missing script", "--headless --script nowhere.txt", "", "", "cannot read the script nowhere.txt"},
+        {"unknown machine", "--headless --machine no-such-pc", "key Esc\n", "", "no-such-pc"},
+        {"unknown option", "--fullscreen", "", "", "unknown option \"--fullscreen\""},
+        {"headless without script", "--headless", "", "", "--headless needs --script"},
+        {"no display", "", "", "env -u DISPLAY -u WAYLAND_DISPLAY", "--headless"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Outcome r = run(c.arguments, c.script, c.environment);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_FALSE(fs::exists(work / "start.png"));
+        EXPECT_FALSE(fs::exists(work / "kestrel.drv"));
+    }
+}
+
+TEST_F(Palisade, HelpAndListOfMachines)
+{
+    const Outcome help = run("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--windows-version"), std::string::npos);
+    const Outcome list = run("--list-machines");
+    EXPECT_EQ(list.status, 0);
+    EXPECT_NE(list.out.find("default"), std::string::npos);
+}
+
+TEST_F(Palisade, QuitFromTheMainDialogEndsWithStatus0AndNamedShot)
+{
+    const Outcome r = run("--headless", "shot main\nclick 2\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(work / "main.png"));
+}
+
+TEST_F(Palisade, ScriptThatRunsOutWhileTheProgramWaitsEndsWithStatus3)
+{
+    const Outcome r = run("--headless --shots pictures", "click 116\n");
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("the script ended while the program waits for input (dialog 1000)"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("pictures/index.html"), std::string::npos) << r.out;
+    EXPECT_TRUE(fs::exists(work / "pictures" / "0001.png"));
+    EXPECT_TRUE(fs::exists(work / "pictures" / "0002.png"));
+}
+
+TEST_F(Palisade, FatalMessageBoxGoesToStderrAndTheProgramsExitStatusStands)
+{
+    // No room for the driver in 8 KB of conventional memory: a fatal installer status.
+    const Outcome r = run("--headless --machine lowmem --shots pictures", "key Esc\n");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("Fatal Error!: Fatal error installing KestrelLib!"), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::exists(work / "pictures" / "index.html"));
+}
+
+TEST_F(Palisade, SameScriptOnTheSameMachineGivesIdenticalPicturesAndLogs)
+{
+    const std::string script =
+        "click 116\nselect 114 640 x 480\nshot list\nclick 121\nkey Enter\nwait 300\nkey Enter\nkey Esc\n"
+        "key Esc\nkey Esc\nkey Esc\nkey Esc\nkey Esc\nkey Esc\n";
+    for (const char* pass : {"a", "b"}) {
+        const Outcome r = run(std::string("--headless --shots ") + pass + " --vbe-log " + pass + ".log", script);
+        EXPECT_TRUE(r.status == 0 || r.status == 3) << r.err;
+    }
+    std::vector<std::string> files;
+    for (const auto& entry : fs::directory_iterator(work / "a"))
+        files.push_back(entry.path().filename().string());
+    EXPECT_GE(files.size(), 6u);
+    bool sawFullScreen = false;
+    for (const std::string& name : files) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(fs::exists(work / "b" / name));
+        EXPECT_TRUE(slurp(work / "a" / name) == slurp(work / "b" / name));
+    }
+    sawFullScreen = slurp(work / "a" / "index.html").find("full screen 640 x 480, 8 bit") != std::string::npos;
+    EXPECT_TRUE(sawFullScreen);
+    EXPECT_EQ(std::distance(fs::directory_iterator(work / "a"), fs::directory_iterator()),
+              std::distance(fs::directory_iterator(work / "b"), fs::directory_iterator()));
+    const std::string log = slurp(work / "a.log");
+    EXPECT_NE(log.find("AX=4F02"), std::string::npos);
+    EXPECT_TRUE(log == slurp(work / "b.log"));
+}
+
+}  // namespace
