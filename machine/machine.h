@@ -111,7 +111,8 @@ public:
     CallResult interrupt(uint8_t number, CpuRegs& regs);
     CallResult farCall(uint16_t segment, uint16_t offset, CpuRegs& regs);
 
-    // The bus as a protected-mode program on the host side sees it.
+    // The bus as a protected-mode program on the host side sees it. Reading input status 1
+    // (3DAh/3BAh) takes 1 us of machine time, so a retrace poll ends under a virtual clock too.
     uint8_t in8(uint16_t port);
     uint16_t in16(uint16_t port);
     void out8(uint16_t port, uint8_t value);
