@@ -11,4 +11,4 @@ cmake --build build -j"$(nproc)" --target palisade KSWIN.EXE
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   exec ./build/palisade "$@"
 fi
-exec ./build/palisade --demo build/demo "$@"
+exec ./build/palisade --headless --script scripts/demo.script --shots build/demo "$@"
