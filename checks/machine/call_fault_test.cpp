@@ -52,6 +52,26 @@ TEST(CallFaults, VirtualClockAdvancesWithTheWorkOfACall) {
     EXPECT_LE(spent, pc.lastResult.instructions / 25 + 1);
 }
 
+// Real-mode code that waits for the retrace, as a driver's set-display-start does, must see
+// time pass while it runs: its own instructions move the virtual clock.
+TEST(CallFaults, RetracePollInRealModeEndsWithinAFrameUnderTheVirtualClock) {
+    BootedMachine pc("default");
+    // mov dx,3DAh ; wait: in al,dx ; test al,8 ; jnz wait ; wait2: in al,dx ; test al,8 ; jz wait2 ; retf
+    const uint8_t code[] = {0xBA, 0xDA, 0x03, 0xEC, 0xA8, 0x08, 0x75, 0xFB, 0xEC, 0xA8, 0x08, 0x74, 0xFB, 0xCB};
+    std::memcpy(pc->memory() + CODE_SEGMENT * 16u, code, sizeof code);
+    const uint64_t frame = 1'000'000 / pc->config().refreshHz;
+    for (uint64_t offset : {uint64_t{0}, uint64_t{5000}, frame - 30}) {
+        pc->clock().spend(offset);
+        const uint64_t before = pc->clock().nowMicros();
+        machine::CpuRegs regs;
+        const auto result = pc->farCall(CODE_SEGMENT, 0, regs);
+        ASSERT_TRUE(result.ok) << result.error;
+        EXPECT_LE(pc->clock().nowMicros() - before, frame + 100) << offset;
+        const uint64_t phase = pc->clock().nowMicros() % frame;
+        EXPECT_GE(phase, frame - 70) << "ended in the retrace";
+    }
+}
+
 TEST(CallFaults, SameCallsGiveTheSameResultsUnderTheVirtualClock) {
     const auto run = [] {
         BootedMachine pc("seavgabios");
