@@ -151,6 +151,42 @@ masks16:        db 5, 11, 6, 5, 5, 0, 0, 0
 masks24:        db 8, 16, 8, 8, 8, 0, 0, 0
 masks32:        db 8, 16, 8, 8, 8, 0, 8, 24
 
+; The attribute controller of every DISPI mode: index, value.
+attribute_setup:
+%assign i 0
+%rep 16
+    db i, i                                 ; identity palette
+%assign i i + 1
+%endrep
+    db 11h, 00h, 12h, 0Fh, 13h, 00h, 14h, 00h
+ATTRIBUTE_BYTES equ $ - attribute_setup
+
+; The standard VGA 256-colour palette (6 bits per primary): 16 colours, 16 greys, then
+; 24 hues at three saturations and three intensities, then black.
+%macro HUES 5
+    db %1,%1,%5, %2,%1,%5, %3,%1,%5, %4,%1,%5, %5,%1,%5, %5,%1,%4, %5,%1,%3, %5,%1,%2
+    db %5,%1,%1, %5,%2,%1, %5,%3,%1, %5,%4,%1, %5,%5,%1, %4,%5,%1, %3,%5,%1, %2,%5,%1
+    db %1,%5,%1, %1,%5,%2, %1,%5,%3, %1,%5,%4, %1,%5,%5, %1,%4,%5, %1,%3,%5, %1,%2,%5
+%endmacro
+default_palette:
+    db  0, 0, 0,  0, 0,42,  0,42, 0,  0,42,42, 42, 0, 0, 42, 0,42, 42,21, 0, 42,42,42
+    db 21,21,21, 21,21,63, 21,63,21, 21,63,63, 63,21,21, 63,21,63, 63,63,21, 63,63,63
+    db  0, 0, 0,  5, 5, 5,  8, 8, 8, 11,11,11, 14,14,14, 17,17,17, 20,20,20, 24,24,24
+    db 28,28,28, 32,32,32, 36,36,36, 40,40,40, 45,45,45, 50,50,50, 56,56,56, 63,63,63
+    HUES  0,16,31,47,63
+    HUES 31,39,47,55,63
+    HUES 45,49,54,58,63
+    HUES  0, 7,14,21,28
+    HUES 14,17,21,24,28
+    HUES 20,22,24,26,28
+    HUES  0, 4, 8,12,16
+    HUES  8,10,12,14,16
+    HUES 11,12,13,15,16
+    times 8 * 3 db 0
+%if $ - default_palette != 768
+  %error "the default palette is not 256 entries"
+%endif
+
 ; ---------------------------------------------------------------------------------------
 ; DISPI access. The value macro argument must not be AX or DX.
 ; ---------------------------------------------------------------------------------------
@@ -650,17 +686,6 @@ vbe_02:
     test eax, eax
     jz .failed
 .mode_ok:
-    ; The standard VGA mode nearest to it sets the CRTC, the DAC and the BIOS data.
-    mov ax, 0093h
-    cmp byte [si+MODE_BPP], 4
-    jne .base_mode
-    mov ax, 0092h
-.base_mode:
-    push bx
-    push si
-    call call_bios
-    pop si
-    pop bx
     DISPI_SET DISPI_ENABLE, 0
     movzx cx, byte [si+MODE_BPP]
     DISPI_SET DISPI_BPP, cx
@@ -681,45 +706,86 @@ vbe_02:
     in ax, dx
     test al, EN_ENABLED
     jz .refused                             ; the card would not show it
-    DISPI_SET DISPI_VIRT_W, [si+MODE_XRES]
-    DISPI_SET DISPI_X_OFFSET, 0
-    DISPI_SET DISPI_Y_OFFSET, 0
-    ; The VGA side: graphics, the 64 KB window at A000, planes or chained pixels.
+    ; The card resets the virtual width, the display start and the bank on enabling.
+    ; The VGA side, programmed here rather than through the BIOS beneath (which may know
+    ; nothing of DISPI): graphics, the 64 KB window at A000, planes or chained pixels, an
+    ; identity attribute palette and the standard 256-colour DAC palette. The CRTC timing
+    ; is the DISPI extension's.
+    push si
+    push bx
+    push es
+    push cs
+    pop es                                  ; ES = DS: some x86 emulators read OUTS from ES
+    cld
+    mov dl, [si+MODE_BPP]
+    mov bx, 0604h                           ; planar: no chain 4 / write mode 0 / graphics
+    mov cx, 0005h
+    mov ah, 01h
+    cmp dl, 4
+    je .vga
+    mov bx, 0E04h                           ; packed: chain 4 / 256-colour shift
+    mov cx, 4005h
+    mov ah, 41h
+.vga:
+    push ax
     mov dx, 03C4h
+    mov ax, 0100h                           ; synchronous reset while changing
+    out dx, ax
+    mov ax, 0101h                           ; 8-dot characters, screen on
+    out dx, ax
     mov ax, 0F02h                           ; all planes
     out dx, ax
-    mov ax, 0604h                           ; planar, no chain 4
-    cmp byte [si+MODE_BPP], 4
-    je .sequencer
-    mov ax, 0E04h                           ; chain 4
-.sequencer:
+    mov ax, 0003h                           ; character maps (unused in graphics)
+    out dx, ax
+    mov ax, bx                              ; memory mode
+    out dx, ax
+    mov ax, 0300h                           ; out of reset
     out dx, ax
     mov dx, 03CEh
+    xor ax, ax                              ; no set/reset, no rotate, replace, plane 0
+    out dx, ax
+    inc ax
+    out dx, ax
+    inc ax
+    out dx, ax
+    mov ax, 0003h
+    out dx, ax
+    mov ax, 0004h
+    out dx, ax
+    mov ax, cx                              ; write mode 0, 256-colour shift when packed
+    out dx, ax
     mov ax, 0506h                           ; graphics, A000 64 KB
     out dx, ax
+    mov ax, 0F07h                           ; colour don't care
+    out dx, ax
     mov ax, 0FF08h                          ; bit mask
-    out dx, ax
-    mov ax, 0001h                           ; no set/reset
-    out dx, ax
-    mov ax, 0003h                           ; no rotate, replace
-    out dx, ax
-    mov ax, 0005h                           ; write mode 0
-    mov cl, 01h
-    cmp byte [si+MODE_BPP], 4
-    je .graphics_mode
-    mov ax, 4005h                           ; 256-colour shift
-    mov cl, 41h
-.graphics_mode:
     out dx, ax
     mov dx, 03DAh
     in al, dx                               ; attribute flip-flop to index
     mov dx, 03C0h
+    mov si, attribute_setup
+    mov cx, ATTRIBUTE_BYTES
+    rep outsb
     mov al, 10h
     out dx, al
-    mov al, cl
-    out dx, al                              ; attribute mode: graphics
+    pop ax
+    mov al, ah
+    out dx, al                              ; mode control: graphics
     mov al, 20h
     out dx, al                              ; palette access off: picture on
+    mov dx, 03C6h
+    mov al, 0FFh
+    out dx, al                              ; DAC mask
+    mov dx, 03C8h
+    xor al, al
+    out dx, al
+    inc dx
+    mov si, default_palette
+    mov cx, 768
+    rep outsb
+    pop es
+    pop bx
+    pop si
     and bx, 41FFh
     mov [cur_mode], bx
     mov [cur_entry], si
