@@ -6,28 +6,30 @@ namespace winpath {
 
 std::string toHost(const std::string& windowsPath)
 {
-    std::string path = windowsPath;
-    if (path.size() >= 2 && path[1] == ':') {
-        if (std::toupper(static_cast<unsigned char>(path[0])) != 'Z')
+    size_t start = 0;
+    if (windowsPath.size() >= 2 && windowsPath[1] == ':') {
+        if (std::toupper(static_cast<unsigned char>(windowsPath[0])) != 'Z')
             return {};
-        path = path.substr(2);
-        if (path.empty())
-            path = "\\";
+        start = 2;
     }
-    for (char& c : path)
-        if (c == '\\')
-            c = '/';
+    // Built front to back: GCC 12 warns falsely about assigning over a string at -O3.
+    std::string path;
+    path.reserve(windowsPath.size());
+    for (size_t i = start; i < windowsPath.size(); ++i)
+        path.push_back(windowsPath[i] == '\\' ? '/' : windowsPath[i]);
+    if (start == 2 && path.empty())
+        path.push_back('/');
     return path;
 }
 
 std::string fromHost(const std::string& hostPath)
 {
-    std::string path = hostPath;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
+    std::string path;
+    path.reserve(hostPath.size() + 2);
     if (!hostPath.empty() && hostPath[0] == '/')
-        path.insert(0, "Z:");
+        path = "Z:";
+    for (char c : hostPath)
+        path.push_back(c == '/' ? '\\' : c);
     return path;
 }
 
