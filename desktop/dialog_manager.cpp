@@ -306,8 +306,22 @@ int hitTest(const Dialog& dialog, int x, int y)
     return -1;
 }
 
+// The caption's close box, as drawn: it gives the cancel command, as on Windows.
+bool onCloseBox(const Dialog& dialog, int x, int y)
+{
+    if ((dialog.style & WS_CAPTION) != WS_CAPTION || !(dialog.style & WS_SYSMENU))
+        return false;
+    const int right = dialog.x + dialog.width - 5;
+    const int top = dialog.y + 3 + (dialog.clientY - 4 - 14) / 2;
+    return x >= right - 16 && x < right && y >= top && y < top + 14;
+}
+
 void clickAt(Dialog& dialog, const Action& action, int x, int y, int clicks)
 {
+    if (onCloseBox(dialog, x, y)) {
+        command(dialog, IDCANCEL, BN_CLICKED, nullptr);
+        return;
+    }
     const int index = hitTest(dialog, x, y);
     if (index < 0)
         return;

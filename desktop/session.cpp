@@ -72,7 +72,9 @@ void Session::service(bool askingForInput)
 {
     if (monitor_)
         monitor_->pump(*this);
-    refresh(false);
+    // While the program blocks nothing changes on the screen; while it polls, it draws.
+    if (!blocked_)
+        refresh(false);
     while (due()) {
         Action& head = queue_.front();
         if (head.kind == Action::Kind::Mouse) {
@@ -117,6 +119,11 @@ Action Session::take()
 Action Session::wait()
 {
     refresh(true);
+    struct Blocked {
+        bool& flag;
+        explicit Blocked(bool& f) : flag(f) { flag = true; }
+        ~Blocked() { flag = false; }
+    } blocked(blocked_);
     for (;;) {
         service(true);
         if (!queue_.empty() && due()) {

@@ -103,6 +103,7 @@ private:
     bool fullScreen_ = false;
     uint64_t lastRefreshMs_ = 0;
     bool refreshed_ = false;
+    bool blocked_ = false;
 };
 
 Session& session();

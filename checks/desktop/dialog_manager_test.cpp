@@ -368,3 +368,65 @@ TEST_F(DialogManager, WindowMessageBoxIsAModalDialogClosedByEnter)
 }
 
 }  // namespace
+
+namespace {
+
+// Mouse input, aimed at controls where the dialog manager placed them.
+INT_PTR mouseProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    if (message == WM_INITDIALOG) {
+        for (const char* entry : {"one", "two", "three"})
+            SendDlgItemMessageA(dialog, LIST, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
+        RECT r;
+        auto at = [&](int id, int dx, int dy, int clicks) {
+            GetWindowRect(GetDlgItem(dialog, id), &r);
+            Action a;
+            a.kind = Action::Kind::ClickAt;
+            a.x = r.left + dx;
+            a.y = r.top + dy;
+            a.clicks = clicks;
+            desktop::session().enqueue(a);
+        };
+        at(CHECK, 3, 3, 1);                                 // the check box
+        at(CHECK_OFF, 3, 3, 1);                             // disabled: nothing
+        at(LIST, 8, 2 + desktop::dialogUnitsToPixelsY(8) + 3, 2);  // second row, double click
+        GetWindowRect(GetDlgItem(dialog, RADIO_B), &r);
+        Action move;
+        move.kind = Action::Kind::Mouse;
+        move.x = r.left + 2;
+        move.y = r.top + 2;
+        desktop::session().enqueue(move);
+        Action button;
+        button.kind = Action::Kind::Button;
+        desktop::session().enqueue(button);                 // a press where the mouse is
+        RECT window;
+        GetWindowRect(dialog, &window);
+        Action close;
+        close.kind = Action::Kind::ClickAt;
+        close.x = window.right - 12;
+        close.y = window.top + 10;
+        desktop::session().enqueue(close);                  // the caption's close box
+        return TRUE;
+    }
+    if (message == WM_COMMAND) {
+        record.commands.push_back({LOWORD(wParam), HIWORD(wParam)});
+        if (LOWORD(wParam) == IDCANCEL) {
+            record.selection = SendDlgItemMessageA(dialog, LIST, LB_GETCURSEL, 0, 0);
+            EndDialog(dialog, 9);
+        }
+    }
+    return FALSE;
+}
+
+TEST_F(DialogManager, MouseClicksHitTheControlsWhereTheyAreDrawn)
+{
+    EXPECT_EQ(DialogBoxParamA(desktop::instanceFor(kModule), MAKEINTRESOURCEA(500), nullptr, mouseProcedure, 0), 9);
+    EXPECT_EQ(record.commands, (std::vector<Command>{{CHECK, BN_CLICKED},
+                                                     {LIST, LBN_SELCHANGE},
+                                                     {LIST, LBN_DBLCLK},
+                                                     {RADIO_B, BN_CLICKED},
+                                                     {IDCANCEL, BN_CLICKED}}));
+    EXPECT_EQ(record.selection, 1);
+}
+
+}  // namespace
