@@ -85,6 +85,7 @@ string3:        times 50 db 0               ; 471 generator
 cur_mode:       dw 0        ; VBE mode set through 4F02 (bit 14: LFB), 0 in a VGA mode
 cur_entry:      dw 0        ; its mode table entry
 cur_enable:     dw 0        ; the DISPI enable value it was set with (LFB, DAC bits)
+palette_limit:  dw 256      ; entries 4F09 may touch: 0 in a direct-colour mode
 mode_list:      times 64 dw 0FFFFh
 
 ; ---------------------------------------------------------------------------------------
@@ -211,6 +212,12 @@ default_palette:
 ; Interrupt 10h
 ; ---------------------------------------------------------------------------------------
 int10_entry:
+    cmp ax, 4F05h                           ; the calls made per frame or per bank first
+    je vbe_05
+    cmp ax, 4F07h
+    je vbe_07
+    cmp ax, 4F09h
+    je vbe_09
     cmp ah, 4Fh
     je vbe_function
     test ah, ah
@@ -222,16 +229,11 @@ int10_entry:
     pop dx
     pop ax
     mov word [cs:cur_mode], 0
+    mov word [cs:palette_limit], 256
 .chain:
     jmp far [cs:old_int10]
 
 vbe_function:
-    cmp al, 05h
-    je vbe_05
-    cmp al, 07h
-    je vbe_07
-    cmp al, 09h
-    je vbe_09
     cmp al, 00h
     je vbe_00
     cmp al, 01h
@@ -375,58 +377,76 @@ wait_retrace:
 ; 4F09: BL 00h set / 01h get / 80h set during retrace; CX entries from DX; ES:DI -> entries
 ; of blue, green, red, alignment.
 vbe_09:
-    cmp bl, 02h
-    je ret_unsupported_hw           ; no secondary palette
-    cmp bl, 03h
-    je ret_unsupported_hw
-    push si
-    mov si, [cs:cur_entry]
-    cmp word [cs:cur_mode], 0
-    je .palette_mode
-    cmp byte [cs:si+MODE_BPP], 8
-    ja .direct
-.palette_mode:
-    cmp dx, 256
-    jae .failed
-    mov si, dx
-    add si, cx
-    cmp si, 256
-    ja .failed
-    pop si
-    cmp bl, 01h
-    je .get
-    cmp bl, 80h
-    je .retrace
+    test bl, 7Fh
+    jnz .not_set
+    mov ax, dx
+    add ax, cx
+    jc .refused
+    cmp ax, [cs:palette_limit]
+    ja .refused
     test bl, bl
-    jnz ret_failed
+    js .retrace
 .set:
-    push cx
+    push ds
+    push si
     push dx
-    push di
     mov al, dl
     mov dx, 03C8h
     out dx, al
     inc dx
-    jcxz .set_done
-.set_next:
-    mov al, [es:di+2]
-    out dx, al
-    mov al, [es:di+1]
-    out dx, al
-    mov al, [es:di]
-    out dx, al
-    add di, 4
-    loop .set_next
+    ; Each entry's red, green and blue are its bytes 2, 1, 0: read backwards, with ES = DS
+    ; (some x86 emulators read OUTS from ES).
+    push es
+    pop ds
+    lea si, [di+2]
+    std
+    mov ax, cx
+    shr ax, 3
+    jz .set_rest
+.set_eight:
+%rep 8
+    outsb
+    outsb
+    outsb
+    add si, 7
+%endrep
+    dec ax
+    jnz .set_eight
+.set_rest:
+    mov ax, cx
+    and ax, 7
+    jz .set_done
+.set_one:
+    outsb
+    outsb
+    outsb
+    add si, 7
+    dec ax
+    jnz .set_one
 .set_done:
-    pop di
+    cld
     pop dx
-    pop cx
+    pop si
+    pop ds
     mov ax, 004Fh
     iret
 .retrace:
     call wait_retrace
     jmp .set
+.not_set:
+    cmp bl, 01h
+    je .get
+    cmp bl, 02h
+    je ret_unsupported_hw                   ; no secondary palette
+    cmp bl, 03h
+    je ret_unsupported_hw
+    jmp ret_failed
 .get:
+    mov ax, dx
+    add ax, cx
+    jc .refused
+    cmp ax, [cs:palette_limit]
+    ja .refused
     push cx
     push dx
     push di
@@ -434,7 +454,7 @@ vbe_09:
     mov dx, 03C7h
     out dx, al
     mov dx, 03C9h
-    jcxz .set_done
+    jcxz .get_done
 .get_next:
     in al, dx
     mov [es:di+2], al
@@ -445,12 +465,15 @@ vbe_09:
     mov byte [es:di+3], 0
     add di, 4
     loop .get_next
-    jmp .set_done
-.direct:
-    pop si
-    jmp ret_bad_mode
-.failed:
-    pop si
+.get_done:
+    pop di
+    pop dx
+    pop cx
+    mov ax, 004Fh
+    iret
+.refused:
+    cmp word [cs:palette_limit], 0
+    je ret_bad_mode                         ; a direct-colour mode has no palette
     jmp ret_failed
 
 ; 4F00: the controller block at ES:DI; 512 bytes when it asks "VBE2", else 256.
@@ -789,6 +812,11 @@ vbe_02:
     and bx, 41FFh
     mov [cur_mode], bx
     mov [cur_entry], si
+    mov word [palette_limit], 256
+    cmp byte [si+MODE_BPP], 8
+    jbe .palette_known
+    mov word [palette_limit], 0
+.palette_known:
     pop ds
     popad
     mov ax, 004Fh
@@ -796,6 +824,7 @@ vbe_02:
 .vga_mode:
     DISPI_SET DISPI_ENABLE, 0
     mov word [cur_mode], 0
+    mov word [palette_limit], 256
     mov al, bl
     and al, 7Fh
     test bh, 80h
@@ -810,6 +839,7 @@ vbe_02:
     iret
 .refused:
     mov word [cur_mode], 0
+    mov word [palette_limit], 256
 .failed:
     pop ds
     popad
@@ -913,6 +943,14 @@ vbe_04:
     mov [cs:cur_entry], ax
     mov ax, [es:si+4]
     mov [cs:cur_enable], ax
+    mov word [cs:palette_limit], 256
+    cmp word [cs:cur_mode], 0
+    je .restore_registers
+    mov di, [cs:cur_entry]
+    cmp byte [cs:di+MODE_BPP], 8
+    jbe .restore_registers
+    mov word [cs:palette_limit], 0
+.restore_registers:
     DISPI_SET DISPI_ENABLE, 0
     DISPI_SET DISPI_BPP, [es:si+10]
     DISPI_SET DISPI_XRES, [es:si+6]
