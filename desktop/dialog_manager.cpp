@@ -1,7 +1,6 @@
 #include "desktop/dialog_manager.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -351,13 +350,6 @@ void clickAt(Dialog& dialog, const Action& action, int x, int y, int clicks)
     (void)action;
 }
 
-std::string upper(std::string text)
-{
-    for (char& ch : text)
-        ch = char(std::toupper(static_cast<unsigned char>(ch)));
-    return text;
-}
-
 bool look3dFor(HINSTANCE instance)
 {
     if ((session().version() & 0xFF) >= 4)
@@ -497,12 +489,9 @@ void dispatch(Dialog& dialog, const Action& action)
             return;
         }
         int entry = action.index;
-        if (entry < 0) {
-            const std::string wanted = upper(action.text);
-            for (size_t i = 0; i < c.items.size() && entry < 0; ++i)
-                if (upper(c.items[i]).find(wanted) != std::string::npos)
-                    entry = int(i);
-        }
+        for (size_t i = 0; i < c.items.size() && entry < 0 && action.index < 0; ++i)
+            if (c.items[i].find(action.text) != std::string::npos)
+                entry = int(i);
         if (entry < 0 || entry >= int(c.items.size())) {
             session().remark(action, "list box " + std::to_string(action.id) + " has no entry " +
                                          (action.index >= 0 ? "#" + std::to_string(action.index) : "with \"" + action.text + "\""));
