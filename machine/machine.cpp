@@ -116,9 +116,11 @@ struct Machine::Impl {
         }
     }
 
+    // Plain memory the access lies in whole: below the VGA window, or from the ROM to the
+    // end of the HMA. 32-bit addressing reaches any address, so nothing here may wrap.
     static bool plainRam(uint32_t address, unsigned bytes) {
-        return address + bytes <= WINDOW_START ||
-               (address >= SYSTEM_BIOS_START - 0x30000 && address + bytes <= MEMORY_BYTES);
+        if (address >= MEMORY_BYTES || bytes > MEMORY_BYTES - address) return false;
+        return address + bytes <= WINDOW_START || address >= ROM_START;
     }
 
     uint32_t readMemory(uint32_t address, unsigned bytes) {
@@ -132,7 +134,7 @@ struct Machine::Impl {
     }
 
     void writeMemory(uint32_t address, uint32_t value, unsigned bytes) {
-        if (address + bytes <= WINDOW_START) {
+        if (address < WINDOW_START && bytes <= WINDOW_START - address) {
             std::memcpy(memory + address, &value, bytes);
             return;
         }
@@ -277,6 +279,10 @@ struct Machine::Impl {
             return result;
         }
         auto& r = emu->x86;
+        // Every call starts in real mode, whatever the last one left behind.
+        r.R_CR0 &= ~1u;
+        r.R_IDT_BASE = 0;
+        r.R_IDT_LIMIT = 0x3FF;
         r.R_EAX = regs.ax;
         r.R_EBX = regs.bx;
         r.R_ECX = regs.cx;
