@@ -87,25 +87,38 @@ bool cutSpan(const Surface& s, const ClipBox& c, int64_t y, int64_t& x1, int64_t
     return x1 < x2;
 }
 
-template <int BPP>
-void fillReplace(uint8_t* p, int64_t count, uint32_t color)
+// Stores a pattern that repeats every 8 bytes, in 16-byte stores.
+inline void fillPattern(uint8_t* p, size_t bytes, uint64_t pattern)
 {
-    if constexpr (BPP == 1) {
-        std::memset(p, int(color & 0xFF), size_t(count));
-    } else if constexpr (BPP == 2) {
-        uint16_t v = uint16_t(color);
-        for (int64_t i = 0; i < count; ++i)
-            std::memcpy(p + i * 2, &v, 2);
-    } else if constexpr (BPP == 4) {
-        for (int64_t i = 0; i < count; ++i)
-            std::memcpy(p + i * 4, &color, 4);
-    } else {
-        uint8_t b0 = uint8_t(color), b1 = uint8_t(color >> 8), b2 = uint8_t(color >> 16);
-        for (int64_t i = 0; i < count; ++i) {
+    uint8_t wide[16];
+    std::memcpy(wide, &pattern, 8);
+    std::memcpy(wide + 8, &pattern, 8);
+    size_t i = 0;
+    for (; i + 64 <= bytes; i += 64) {
+        std::memcpy(p + i, wide, 16);
+        std::memcpy(p + i + 16, wide, 16);
+        std::memcpy(p + i + 32, wide, 16);
+        std::memcpy(p + i + 48, wide, 16);
+    }
+    for (; i + 16 <= bytes; i += 16) std::memcpy(p + i, wide, 16);
+    for (; i < bytes; ++i) p[i] = wide[i % 8];
+}
+
+// `count` pixels of one colour from p.
+void fillReplace(uint8_t* p, int bpp, uint64_t count, uint32_t color)
+{
+    switch (bpp) {
+    case 1: std::memset(p, int(color & 0xFF), size_t(count)); break;
+    case 2: fillPattern(p, size_t(count) * 2, 0x0001000100010001ull * uint16_t(color)); break;
+    case 4: fillPattern(p, size_t(count) * 4, 0x0000000100000001ull * color); break;
+    default: {
+        const uint8_t b0 = uint8_t(color), b1 = uint8_t(color >> 8), b2 = uint8_t(color >> 16);
+        for (uint64_t i = 0; i < count; ++i) {
             p[i * 3] = b0;
             p[i * 3 + 1] = b1;
             p[i * 3 + 2] = b2;
         }
+    }
     }
 }
 
@@ -118,12 +131,7 @@ uint64_t fillSpan(const Surface& s, int64_t y, int64_t x1, int64_t x2, uint32_t 
     uint8_t* p = s.memory + s.origin + uint64_t(y) * uint64_t(s.bytesPerLine) + uint64_t(x1) * uint64_t(bpp);
     const int64_t count = x2 - x1;
     if (mix == MIX_REPLACE) {
-        switch (bpp) {
-        case 1: fillReplace<1>(p, count, color); break;
-        case 2: fillReplace<2>(p, count, color); break;
-        case 3: fillReplace<3>(p, count, color); break;
-        default: fillReplace<4>(p, count, color); break;
-        }
+        fillReplace(p, bpp, uint64_t(count), color);
         return uint64_t(count) * uint64_t(bpp);
     }
     for (int64_t i = 0; i < count; ++i, p += bpp)
@@ -259,12 +267,36 @@ uint64_t drawRect(const Surface& s, const AccelState& st, uint32_t color, int64_
     int64_t y1, y2;
     if (width <= 0 || !cutRows(c, top, height, y1, y2))
         return 0;
+    const int64_t x1 = std::max(left, c.left), x2 = std::min(left + width, c.right + 1);
+    if (x1 >= x2)
+        return 0;
+    const uint64_t pitch = uint64_t(s.bytesPerLine), bpp = uint64_t(s.bytesPerPixel);
+    // Lines that lie wholly inside video memory; the one after may be cut short.
+    const uint64_t firstRow = s.origin + uint64_t(y1) * pitch;
+    const uint64_t rowEnd = uint64_t(x2) * bpp;
+    if (firstRow + rowEnd > s.memoryBytes && firstRow >= s.memoryBytes)
+        return 0;
+    const uint64_t whole =
+        firstRow + rowEnd > s.memoryBytes ? 0 : (s.memoryBytes - firstRow - rowEnd) / pitch + 1;
+    const int64_t wholeEnd = std::min<int64_t>(y2, y1 + int64_t(std::min<uint64_t>(whole, uint64_t(y2 - y1))));
     uint64_t bytes = 0;
-    for (int64_t y = y1; y < y2; ++y) {
-        int64_t x1 = left, x2 = left + width;
-        if (!cutSpan(s, c, y, x1, x2))
-            break;  // rows further down lie past the end of video memory too
-        bytes += fillSpan(s, y, x1, x2, color, st.foregroundMix);
+    if (st.foregroundMix == MIX_REPLACE) {
+        const uint64_t count = uint64_t(x2 - x1);
+        uint8_t* p = s.memory + firstRow + uint64_t(x1) * bpp;
+        if (count * bpp == pitch) {
+            // Whole scan lines back to back are one block of memory: fill them at once.
+            fillReplace(p, s.bytesPerPixel, count * uint64_t(wholeEnd - y1), color);
+        } else {
+            for (int64_t y = y1; y < wholeEnd; ++y, p += pitch) fillReplace(p, s.bytesPerPixel, count, color);
+        }
+        bytes = count * bpp * uint64_t(wholeEnd - y1);
+    } else {
+        for (int64_t y = y1; y < wholeEnd; ++y) bytes += fillSpan(s, y, x1, x2, color, st.foregroundMix);
+    }
+    if (wholeEnd < y2) {
+        int64_t a = x1, b = x2;
+        if (cutSpan(s, c, wholeEnd, a, b))
+            bytes += fillSpan(s, wholeEnd, a, b, color, st.foregroundMix);
     }
     return bytes;
 }
