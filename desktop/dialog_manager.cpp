@@ -397,22 +397,25 @@ INT_PTR runModal(Dialog& dialog, LPARAM param)
         dialog.controls[i].handle = newHandle(&dialog, int(i));
     r.open.push_back(&dialog);
 
+    // However the dialog ends (EndDialog, or the run ending under it), its handles go.
+    struct Close {
+        Dialog& dialog;
+        ~Close()
+        {
+            Registry& r = registry();
+            r.open.pop_back();
+            for (auto it = r.windows.begin(); it != r.windows.end();)
+                it = it->second.first == &dialog ? r.windows.erase(it) : std::next(it);
+        }
+    } close{dialog};
+
     const INT_PTR focusFirst = dialog.procedure ? dialog.procedure(dialog.handle, WM_INITDIALOG, 0, param) : TRUE;
     if (focusFirst && dialog.focus < 0)
         moveTabFocus(dialog, 1);
-    try {
-        while (!dialog.ended) {
-            const Action action = session().wait();
-            dispatch(dialog, action);
-        }
-    } catch (...) {
-        r.open.pop_back();
-        throw;
+    while (!dialog.ended) {
+        const Action action = session().wait();
+        dispatch(dialog, action);
     }
-    r.open.pop_back();
-    for (auto it = r.windows.begin(); it != r.windows.end();)
-        it = it->second.first == &dialog ? r.windows.erase(it) : std::next(it);
-    session().refresh(true);
     return dialog.result;
 }
 
@@ -541,7 +544,9 @@ INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLG
     Dialog* ownerDialog = desktop::dialogOf(owner);
     Dialog dialog = desktop::build(*found, instance, ownerDialog);
     dialog.procedure = procedure;
-    return desktop::runModal(dialog, param);
+    const INT_PTR result = desktop::runModal(dialog, param);
+    desktop::session().refresh(true);
+    return result;
 }
 
 BOOL EndDialog(HWND window, INT_PTR result)
