@@ -377,15 +377,14 @@ wait_retrace:
 ; 4F09: BL 00h set / 01h get / 80h set during retrace; CX entries from DX; ES:DI -> entries
 ; of blue, green, red, alignment.
 vbe_09:
-    test bl, 7Fh
+    test bl, bl
     jnz .not_set
+.set_checked:
     mov ax, dx
     add ax, cx
     jc .refused
     cmp ax, [cs:palette_limit]
     ja .refused
-    test bl, bl
-    js .retrace
 .set:
     push ds
     push si
@@ -430,10 +429,12 @@ vbe_09:
     pop ds
     mov ax, 004Fh
     iret
-.retrace:
-    call wait_retrace
-    jmp .set
 .not_set:
+    cmp bl, 80h
+    jne .not_retrace
+    call wait_retrace
+    jmp .set_checked
+.not_retrace:
     cmp bl, 01h
     je .get
     cmp bl, 02h

@@ -82,8 +82,10 @@ std::filesystem::path hostDirectory(const std::string& directory)
     if (host.empty())
         throw Failure{"directory \"" + directory + "\" is on a drive that does not exist here (use Z:\\ or a relative path)"};
     std::error_code error;
-    if (!std::filesystem::is_directory(host, error))
+    if (!std::filesystem::exists(host, error))
         throw Failure{"directory \"" + directory + "\" does not exist"};
+    if (!std::filesystem::is_directory(host, error))
+        throw Failure{"\"" + directory + "\" is not a directory"};
     return host;
 }
 

@@ -152,6 +152,16 @@ TEST_F(Kswin, WritesTheDriverAndItsAnalysisForEveryFormOfTheDirectory)
     }
 }
 
+// The loader passes the directory unquoted: one with a blank arrives as two arguments.
+TEST_F(Kswin, DirectoryWithABlankArrivingInPiecesIsJoinedAgain)
+{
+    fs::create_directories(dir_ / "my drivers");
+    const ChildRun run = runKswin({"-gen", "-p" + windowsDir() + "my", "drivers\\"}, dir_);
+    ASSERT_EQ(0, run.status) << run.err;
+    EXPECT_TRUE(fs::exists(dir_ / "my drivers" / "kestrel.drv"));
+    EXPECT_TRUE(fs::exists(dir_ / "my drivers" / "KSCONFIG.DAT"));
+}
+
 TEST_F(Kswin, MachineWithoutSupportedCardGetsHardwareCode38)
 {
     const ChildRun run = runKswin({"-gen", "-p" + windowsDir()}, dir_, "plainvga");
@@ -204,6 +214,7 @@ TEST_F(Kswin, ErrorsSayWhatIsWrongExitNonzeroAndLeaveNoHalfFile)
         {{"-gen", "-pQ:\\games\\"}, "", "on a drive that does not exist here"},
         {{"-gen", "-p" + windowsDir() + "missing\\"}, "", "does not exist"},
         {{"-gen", "-pZ:\\proc\\"}, "", "cannot write"},
+        {{"-gen", "-p" + windowsDir() + "kestrel.drv"}, "", "is not a directory"},
         {{"-gen", "-p" + windowsDir()}, "no-such-machine", "cannot analyse the machine"},
         {{"-gen", "-p" + windowsDir(), "-noanalyse"}, "", "unknown key \"colour\""},
     };
