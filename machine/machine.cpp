@@ -42,6 +42,22 @@ std::string hex4(uint32_t value) {
     return text;
 }
 
+// A machine that cannot exist is refused before anything is built, whoever made the config.
+const MachineConfig& checked(const MachineConfig& config) {
+    const std::string name = "machine " + config.name + ": ";
+    if (config.videoMemoryKb < 256 || config.videoMemoryKb > 16384 || config.videoMemoryKb % 64 != 0)
+        throw MachineError(name + "video memory must be a multiple of 64 KB from 256 KB to 16 MB");
+    if (config.conventionalKb < FREE_CONVENTIONAL_START / 1024 || config.conventionalKb > 640)
+        throw MachineError(name + "conventional memory must be 8 to 640 KB");
+    if (config.refreshHz < 30 || config.refreshHz > 240) throw MachineError(name + "refresh must be 30 to 240 Hz");
+    if (config.instructionBudget == 0) throw MachineError(name + "the instruction budget must not be 0");
+    uint64_t barSize = 0x10000;
+    while (barSize < config.videoMemoryKb * 1024ull) barSize <<= 1;
+    if (config.lfbAddress < MEMORY_BYTES || config.lfbAddress % barSize != 0)
+        throw MachineError(name + "the framebuffer address must lie above the HMA, aligned to the video memory size");
+    return config;
+}
+
 }  // namespace
 
 struct Machine::Impl {
@@ -399,7 +415,7 @@ struct Machine::Impl {
     }
 };
 
-Machine::Machine(const MachineConfig& config, Clock& clock) : impl_(std::make_unique<Impl>(config, clock)) {
+Machine::Machine(const MachineConfig& config, Clock& clock) : impl_(std::make_unique<Impl>(checked(config), clock)) {
     impl_->setUpMemory();
     impl_->setUpCpu();
     impl_->boot();

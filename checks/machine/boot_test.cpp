@@ -127,6 +127,23 @@ TEST(Boot, UnusableRomIsAClearMachineError) {
     }
 }
 
+TEST(Boot, ImpossibleConfigIsRefusedBeforeAnythingIsBuilt) {
+    const std::vector<std::pair<const char*, void (*)(machine::MachineConfig&)>> cases = {
+        {"no video memory", [](machine::MachineConfig& c) { c.videoMemoryKb = 0; }},
+        {"odd video memory", [](machine::MachineConfig& c) { c.videoMemoryKb = 1000; }},
+        {"conventional memory into the VGA window", [](machine::MachineConfig& c) { c.conventionalKb = 700; }},
+        {"no refresh", [](machine::MachineConfig& c) { c.refreshHz = 0; }},
+        {"no budget", [](machine::MachineConfig& c) { c.instructionBudget = 0; }},
+        {"framebuffer over RAM", [](machine::MachineConfig& c) { c.lfbAddress = 0x80000; }},
+    };
+    for (const auto& [name, spoil] : cases) {
+        machine::MachineConfig config = machine::presetConfig("default");
+        spoil(config);
+        auto clock = machine::makeVirtualClock();
+        EXPECT_THROW(machine::Machine(config, *clock), machine::MachineError) << name;
+    }
+}
+
 TEST(Boot, MissingRomNamesThePackageToInstall) {
     for (const char* preset : {"default", "seavgabios"}) {
         machine::MachineConfig config = machine::presetConfig(preset);
@@ -165,7 +182,7 @@ TEST(MachineFile, DescribesAMachineOfTheUsersOwn) {
     const TempFile file(
         "# a small card\n"
         "base = seavgabios\n"
-        "video_memory = 2M   # two megabytes\n"
+        "video_memory = 3M   # three megabytes: the BAR is 4 MB\n"
         "accel = draw_rect, bit_blt\n"
         "conventional_memory = 512\n"
         "refresh = 75\n"
@@ -176,13 +193,16 @@ TEST(MachineFile, DescribesAMachineOfTheUsersOwn) {
               (std::filesystem::path(relativeRom.path()).parent_path() / "roms/my.bin").string());
     const auto config = machine::loadMachine(file.path());
     EXPECT_EQ(config.romPath, machine::presetConfig("seavgabios").romPath);
-    EXPECT_EQ(config.videoMemoryKb, 2048u);
+    EXPECT_EQ(config.videoMemoryKb, 3072u);
     EXPECT_EQ(config.accelEntries, machine::ACCEL_PRESENT | machine::ACCEL_DRAW_RECT | machine::ACCEL_BIT_BLT);
     EXPECT_EQ(config.conventionalKb, 512u);
     EXPECT_EQ(config.refreshHz, 75u);
     EXPECT_TRUE(config.residentKestrel);
     BootedMachine pc(config);
-    EXPECT_EQ(pc->videoMemoryBytes(), 2u * 1024 * 1024);
+    EXPECT_EQ(pc->videoMemoryBytes(), 3u * 1024 * 1024);
+    std::memcpy(pc.buffer(), "VBE2", 4);
+    EXPECT_EQ(pc.vbe(0x4F00).ax, 0x004F);
+    EXPECT_EQ(pc.word(BUFFER + 18), 48) << "3 MB in 64 KB units";
 }
 
 TEST(MachineFile, MistakesAreOneLineErrorsThatSayWhatToFix) {
