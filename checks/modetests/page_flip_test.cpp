@@ -73,7 +73,7 @@ TEST_P(PageFlipFrame, DrawsOneFrameIntoTheHiddenPageAndShowsIt)
         "GX_setActivePage(0)",
         "GX_setVisualPage(0,0)",
     };
-    EXPECT_EQ(callLines(), expected);
+    EXPECT_EQ(callLines(), expected) << c.what;
     EXPECT_EQ(fake::queuedEvents(), 0u) << "the key that stopped the animation is the one returned";
 }
 

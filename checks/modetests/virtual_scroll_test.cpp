@@ -12,6 +12,7 @@
 
 namespace {
 
+using modetests::ALREADY_QUEUED;
 using modetests::answerPrompts;
 using modetests::argsOf;
 using modetests::callLines;
@@ -362,8 +363,6 @@ TEST_P(VirtualScrollKeys, KeysStopWhatTheyShouldAndTheModeIsSetAgain)
     EXPECT_EQ(fake::callNames().back(), "GX_setMode") << c.what;
     EXPECT_EQ(fake::queuedEvents(), 0u) << c.what;
 }
-
-using modetests::ALREADY_QUEUED;
 
 INSTANTIATE_TEST_SUITE_P(
     Prompts, VirtualScrollKeys,

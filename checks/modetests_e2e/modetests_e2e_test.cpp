@@ -127,8 +127,8 @@ TEST_P(PageFlipE2E, ShowsTheAnimationWithItsFrameRate)
     ASSERT_EQ(std::sscanf(readout.c_str(), "%d.%1d %3s", &whole, &tenth, unit), 3) << "'" << readout << "'";
     EXPECT_EQ(std::string(unit), "fps");
     const double fps = whole + tenth / 10.0;
-    EXPECT_GE(fps, c.lowest) << readout;
-    EXPECT_LE(fps, c.highest) << readout;
+    EXPECT_GE(fps, c.lowest) << c.what << ": " << readout;
+    EXPECT_LE(fps, c.highest) << c.what << ": " << readout;
 
     EXPECT_EQ(readText(flip, 80, 80, 36, WHITE), "Page flipping - should be no flicker");
     int page = 0, pages = 0;
