@@ -389,6 +389,7 @@ vbe_09:
     push ds
     push si
     push dx
+    push cx
     mov al, dl
     mov dx, 03C8h
     out dx, al
@@ -404,26 +405,26 @@ vbe_09:
     jz .set_rest
 .set_eight:
 %rep 8
-    outsb
-    outsb
-    outsb
+    mov cx, 3
+    rep outsb
     add si, 7
 %endrep
     dec ax
     jnz .set_eight
 .set_rest:
-    mov ax, cx
+    pop ax
+    push ax
     and ax, 7
     jz .set_done
 .set_one:
-    outsb
-    outsb
-    outsb
+    mov cx, 3
+    rep outsb
     add si, 7
     dec ax
     jnz .set_one
 .set_done:
     cld
+    pop cx
     pop dx
     pop si
     pop ds
