@@ -16,6 +16,15 @@ using e2e::Picture;
 using e2e::RunResult;
 using e2e::RunOptions;
 
+RunOptions on(const std::string& machine, const std::string& script, bool withGenerator = true)
+{
+    RunOptions options;
+    options.machine = machine;
+    options.script = script;
+    options.withGenerator = withGenerator;
+    return options;
+}
+
 class App : public ::testing::Test {
 protected:
     void TearDown() override { e2e::removeRunFolders(HasFailure()); }
@@ -66,7 +75,7 @@ void expectCentred(const Box& box, const Picture& screen, const char* what)
 
 TEST_F(App, OpensTheMainDialogCentredAndShowsSvgaInfoCentredOverIt)
 {
-    const RunResult run = e2e::runPalisade(RunOptions{"default", "shot start\nclick 113\nshot info\nclick 1\nclick 2\n"});
+    const RunResult run = e2e::runPalisade(on("default", "shot start\nclick 113\nshot info\nclick 1\nclick 2\n"));
     ASSERT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_NE(run.out.find(run.dir + "/shots/index.html"), std::string::npos) << run.out;
 
@@ -106,6 +115,8 @@ struct MoireCase {
     int width, height, bitsPerPixel;
     std::vector<TextLine> lines;  // only where white means text (no white in the fan)
 };
+
+void PrintTo(const MoireCase& c, std::ostream* out) { *out << c.what; }
 
 class MoireScreen : public App, public ::testing::WithParamInterface<MoireCase> {};
 
@@ -156,7 +167,7 @@ TEST_P(MoireScreen, ShowsTheFanBorderAndTextAndEscReturnsToTheSameDialog)
     const MoireCase& c = GetParam();
     const std::string script =
         std::string(c.choose) + "shot before\ndblclick 114\nshot moire\nkey Esc\nshot after\nclick 2\n";
-    const RunResult run = e2e::runPalisade(RunOptions{"default", script});
+    const RunResult run = e2e::runPalisade(on("default", script));
     ASSERT_EQ(run.exitStatus, 0) << run.err;
 
     const Picture screen = run.shot("moire");
@@ -227,9 +238,28 @@ INSTANTIATE_TEST_SUITE_P(
                    {PRESS, 192}}}),
     [](const ::testing::TestParamInfo<MoireCase>& info) { return std::to_string(info.param.bitsPerPixel) + "bit"; });
 
+RunOptions withWindows31(RunOptions options)
+{
+    options.extraArguments = {"--windows-version", "3.1"};
+    return options;
+}
+
+// Windows 3.1 has no 3-D dialogs of its own: the program registers the 3-D control library,
+// so its dialogs look as they do on Windows 4.
+TEST_F(App, OnWindowsThreeTheDialogsKeepTheirThreeDimensionalLook)
+{
+    const char* script = "shot opened\nclick 113\nshot info\nclick 1\nclick 2\n";
+    const RunResult old = e2e::runPalisade(withWindows31(on("default", script)));
+    const RunResult current = e2e::runPalisade(on("default", script));
+    ASSERT_EQ(old.exitStatus, 0) << old.err;
+    ASSERT_EQ(current.exitStatus, 0) << current.err;
+    for (const char* shot : {"opened", "info"})
+        EXPECT_TRUE(old.shot(shot).pixels == current.shot(shot).pixels) << shot;
+}
+
 TEST_F(App, AFatalInstallationEndsWithStatusOneAndItsMessageBeforeAnyDialog)
 {
-    const RunResult run = e2e::runPalisade(RunOptions{"plainvga", "shot never\nclick 2\n"});
+    const RunResult run = e2e::runPalisade(on("plainvga", "shot never\nclick 2\n"));
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_NE(run.err.find("Fatal Error!: Fatal error installing KestrelLib!"), std::string::npos) << run.err;
     EXPECT_TRUE(run.captions().empty());
@@ -249,7 +279,7 @@ TEST_F(App, WithoutADriverTheVideoBiosDecidesTheDialog)
         {"novbe", "shot opened\nkey Esc\nshot still\nclick 1\n", "opened (dialog 1002 \"No VESA VBE detected!\")"},
     };
     for (const Case& c : cases) {
-        const RunResult run = e2e::runPalisade(RunOptions{c.machine, c.script, false});
+        const RunResult run = e2e::runPalisade(on(c.machine, c.script, false));
         ASSERT_EQ(run.exitStatus, 0) << c.machine << ": " << run.err;
         const auto captions = run.captions();
         ASSERT_FALSE(captions.empty()) << c.machine;
@@ -267,7 +297,7 @@ TEST_F(App, TheDemoShowsBothDialogsAndAnEightAndAThirtyTwoBitRun)
     std::ifstream file(std::string(PALISADE_SOURCE_DIR) + "/scripts/demo.script");
     std::stringstream script;
     script << file.rdbuf();
-    const RunResult run = e2e::runPalisade(RunOptions{"default", script.str()});
+    const RunResult run = e2e::runPalisade(on("default", script.str()));
     ASSERT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_NE(run.out.find("pictures of the run: " + run.dir + "/shots/index.html"), std::string::npos) << run.out;
 

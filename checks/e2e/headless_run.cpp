@@ -140,8 +140,14 @@ RunResult runPalisade(const RunOptions& options)
             _exit(126);
         if (!freopen((run.dir + "/stdout").c_str(), "w", stdout) || !freopen((run.dir + "/stderr").c_str(), "w", stderr))
             _exit(126);
-        execl(program.c_str(), program.c_str(), "--headless", "--machine", options.machine.c_str(), "--script",
-              script.c_str(), "--shots", shots.c_str(), static_cast<char*>(nullptr));
+        std::vector<std::string> arguments = {program,  "--headless", "--machine", options.machine,
+                                              "--script", script,       "--shots",   shots};
+        arguments.insert(arguments.end(), options.extraArguments.begin(), options.extraArguments.end());
+        std::vector<char*> argv;
+        for (std::string& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
         _exit(127);
     }
     run.exitStatus = waitWithin(child);

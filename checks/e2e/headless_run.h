@@ -21,6 +21,7 @@ struct RunOptions {
     std::string machine = "default";
     std::string script;
     bool withGenerator = true;    // KSWIN.EXE beside the program
+    std::vector<std::string> extraArguments;
 };
 
 struct RunResult {
