@@ -57,6 +57,7 @@ static_assert(offsetof(ResidentDriverInfo, majorVersion) == 263);
 static_assert(offsetof(ResidentDriverInfo, minorVersion) == 264);
 static_assert(DriverHeader::infoBlock + offsetof(ResidentDriverInfo, majorVersion) == DriverHeader::majorVersion);
 
+// Little-endian fields of an image, or of any real-mode block copied into program memory.
 uint16_t readDriverWord(const uint8_t* image, size_t offset);
 uint32_t readDriverLong(const uint8_t* image, size_t offset);
 

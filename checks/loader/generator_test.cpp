@@ -14,8 +14,10 @@ std::function<DWORD(const std::string&)> writingGenerator(DWORD exitCode = 0, bo
 {
     return [=](const std::string& commandLine) -> DWORD {
         if (writes) {
-            const size_t start = commandLine.find("-p") + 2;
-            const std::string directory = commandLine.substr(start, commandLine.find(' ', start) - start);
+            // Everything after -p is the directory, blanks included, up to the option.
+            std::string directory = commandLine.substr(commandLine.find(" -gen -p") + 8);
+            if (const size_t option = directory.rfind(" -noanalyse"); option != std::string::npos)
+                directory.resize(option);
             fake::files()[directory + "kestrel.drv"] = DriverImage().bytes;
             fake::files()[directory + "KSCONFIG.DAT"] = {'c', 'f', 'g'};
         }
@@ -67,6 +69,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "C:\\PAL\\KSWIN.EXE -gen -pC:\\PAL\\"},
         PathCase{"NoAnalyse", "C:\\PAL", 0, "C:\\PAL\\kestrel.drv", "C:\\PAL\\KSWIN.EXE",
                  "C:\\PAL\\KSWIN.EXE -gen -pC:\\PAL\\ -noanalyse"},
+        PathCase{"BlanksGoUnquoted", "C:\\MY PAL", 1, "C:\\MY PAL\\kestrel.drv", "C:\\MY PAL\\KSWIN.EXE",
+                 "C:\\MY PAL\\KSWIN.EXE -gen -pC:\\MY PAL\\"},
         PathCase{"ForwardSlashIsNoSeparator", "C:/PAL/", 1, "C:/PAL/\\kestrel.drv", "C:/PAL/\\KSWIN.EXE",
                  "C:/PAL/\\KSWIN.EXE -gen -pC:/PAL/\\"}),
     [](const auto& info) { return std::string(info.param.name); });
