@@ -44,7 +44,9 @@ bool reachable(const machine::Machine& m, uint32_t selector, uint32_t offset, ui
     return selector == FIRST_MEGABYTE && offset <= m.memoryBytes() && count <= m.memoryBytes() - offset;
 }
 
-bool inVgaWindow(uint32_t address) { return address >= 0xA0000 && address < 0xC0000; }
+// Above conventional memory the bus decides: the VGA window goes to the card, and the ROMs
+// ignore writes, as they would for a protected-mode program on a PC.
+bool throughTheBus(uint32_t address) { return address >= 0xA0000; }
 
 machine::CpuRegs toCpu(const RealModeRegs& in) {
     machine::CpuRegs regs;
@@ -147,13 +149,11 @@ void RM_memcpyfn(uint32_t selector, uint32_t offset, const void* source, uint32_
     const auto* bytes = static_cast<const uint8_t*>(source);
     for (uint32_t i = 0; i < count;) {
         const uint32_t address = offset + i;
-        if (inVgaWindow(address)) {
+        if (throughTheBus(address)) {
             m->writePhys8(address, bytes[i++]);
             continue;
         }
-        // A run of plain memory up to the window or the end.
-        uint32_t run = count - i;
-        if (address < 0xA0000) run = std::min(run, 0xA0000 - address);
+        const uint32_t run = std::min(count - i, 0xA0000 - address);  // plain memory up to the window
         std::memcpy(m->memory() + address, bytes + i, run);
         i += run;
     }
@@ -169,12 +169,11 @@ void RM_memcpynf(void* destination, uint32_t selector, uint32_t offset, uint32_t
     }
     for (uint32_t i = 0; i < count;) {
         const uint32_t address = offset + i;
-        if (inVgaWindow(address)) {
+        if (throughTheBus(address)) {
             bytes[i++] = m->readPhys8(address);
             continue;
         }
-        uint32_t run = count - i;
-        if (address < 0xA0000) run = std::min(run, 0xA0000 - address);
+        const uint32_t run = std::min(count - i, 0xA0000 - address);
         std::memcpy(bytes + i, m->memory() + address, run);
         i += run;
     }

@@ -78,6 +78,16 @@ TEST_F(RealMode, CopiesGoBothWaysAndStayInsideTheFirstMegabyte) {
     RM_memcpyfn(0, pc->memoryBytes() - 4, text, sizeof text);  // refused, no write past the end
     RM_memcpynf(outside, 7, block.offset, 4);                  // an unknown selector reaches nothing
     EXPECT_EQ(outside[0], 0);
+
+    // The video BIOS is read-only; text memory is reached through the card.
+    const uint8_t rom = pc->memory()[0xC0000];
+    RM_memcpyfn(0, 0xC0000, text, 4);
+    EXPECT_EQ(pc->memory()[0xC0000], rom);
+    RM_memcpyfn(0, 0xB8000, "H\x1FI\x1F", 4);
+    char screen[4];
+    RM_memcpynf(screen, 0, 0xB8000, 4);
+    EXPECT_EQ(std::string(screen, 4), std::string("H\x1FI\x1F", 4));
+    EXPECT_EQ(pc->readPhys8(0xB8002), 'I');
 }
 
 TEST_F(RealMode, VectorsReadAndWriteTheInterruptTable) {
