@@ -467,6 +467,36 @@ TEST(AcceleratorEntries, FollowTheCardsAccelerator)
     }
 }
 
+// The Bochs mode list offers modes larger than a 1 MB card holds (and its 4F02 reports
+// success for them although the card refuses): drawing in them, by the library and by the
+// accelerator, reaches the end of video memory and stops there.
+TEST(SmallVideoMemory, ModesLargerThanVideoMemoryDrawOnlyIntoIt)
+{
+    auto b = boot({"smallvram", "smallvram", false});
+    ASSERT_NE(b->dc, nullptr);
+    ModeInfo info{};
+    const int32_t mode = findMode(b->dc, {1024, 768, 32}, &info);
+    ASSERT_NE(mode, 0);
+    EXPECT_EQ(info.numberOfPages, 1);
+    ASSERT_NE(GX_setMode(mode | 0x4000, 0, 1, info.modeSetValue), 0);
+    EXPECT_EQ(b->dc->maxPage, 0);
+    GX_clear(b->dc->defaultColor);
+    const uint32_t size = machine::current().videoMemoryBytes();
+    EXPECT_EQ(machine::current().lfb()[size - 2], 0xFF);  // red of the last pixel
+    GX_lineFast(0, 767, 1023, 0, 0xFF0000);
+    GX_writeText(500, 750, "bottom line", 0xFF);
+    AccelContext* a = b->dc->accel;
+    ASSERT_NE(a, nullptr);
+    AF_drawRect(a, 0x00FF00, 0, 0, 1024, 768);
+    EXPECT_EQ(machine::current().lfb()[size - 3], 0xFF);  // green of the last pixel
+    AF_bitBlt(a, 0, 0, 1024, 700, 0, 68, AF_REPLACE_MIX);
+    AF_bitBltLin(a, 0, 0, 700, 1024, 68, AF_XOR_MIX);
+    AF_putMonoImage(a, 1, 2, 0, 760, 1, 8, reinterpret_cast<const uint8_t*>("ABCDEFGH"));
+    EXPECT_EQ(VBE_setDisplayStart(0, 1, 0), 0);
+    GX_restoreMode();
+    machine::setCurrent(nullptr);
+}
+
 TEST(Detection, NoVbeGivesNoContext)
 {
     auto b = boot({"novbe", "novbe", false});
