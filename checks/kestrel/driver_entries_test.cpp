@@ -192,6 +192,55 @@ TEST(KestrelDriver, ResidentLoaderLoadsHighAndLeavesConventionalMemoryAlone)
     EXPECT_THROW(kestrel::installResident(plain.machine()), machine::MachineError);
 }
 
+// Calls the driver cannot do are refused with the status that says why, and change nothing.
+TEST(KestrelDriver, RefusesWhatItCannotDoAndChangesNothing)
+{
+    struct Case {
+        const char* what;
+        uint16_t mode;
+        uint16_t ax, bx, cx, dx;
+        uint16_t status;
+    };
+    const Case cases[] = {
+        {"palette past entry 255", 0x101, 0x4F09, 0x0000, 10, 250, 0x014F},
+        {"palette count wrapping round", 0x101, 0x4F09, 0x0000, 0xFFFF, 2, 0x014F},
+        {"palette of a direct-colour mode", 0x112, 0x4F09, 0x0000, 1, 0, 0x034F},
+        {"secondary palette", 0x101, 0x4F09, 0x0002, 1, 0, 0x024F},
+        {"DAC width of a direct-colour mode", 0x112, 0x4F08, 0x0800, 0, 0, 0x034F},
+        {"bank beyond video memory", 0x101, 0x4F05, 0x0000, 0, 64, 0x014F},
+        {"window B", 0x101, 0x4F05, 0x0001, 0, 1, 0x014F},
+        {"scan line wider than memory", 0x111, 0x4F06, 0x0000, 5000, 0, 0x024F},
+        {"scan line narrower than the screen", 0x101, 0x4F06, 0x0000, 320, 0, 0x024F},
+        {"display start in a VGA mode", 0x003, 0x4F07, 0x0000, 0, 8, 0x034F},
+        {"linear framebuffer of a planar mode", 0x003, 0x4F02, 0x4102, 0, 0, 0x014F},
+        {"mode that does not fit in memory", 0x003, 0x4F02, 0x0000, 0, 0, 0x014F},
+    };
+    for (const Case& c : cases) {
+        VbeRig rig(c.ax == 0x4F02 && c.bx == 0 ? "default" : "novbe", true);
+        ASSERT_EQ(0x004F, rig.setMode(c.mode)) << c.what;
+        rig.buffer()[0] = 63;
+        uint8_t dacBefore[6];
+        rig.readDac(0, dacBefore, 2);
+        const uint16_t registersBefore[] = {rig.dispi(4), rig.dispi(5), rig.dispi(6), rig.dispi(8), rig.dispi(9)};
+        machine::CpuRegs regs;
+        regs.ax = c.ax;
+        regs.bx = c.bx;
+        regs.cx = c.cx;
+        regs.dx = c.dx;
+        if (c.ax == 0x4F02 && c.bx == 0) {
+            // 1280x1024 in 32 bits needs 5 MB: a card with 4 MB has no room for it.
+            regs.bx = 0x164;
+        }
+        ASSERT_TRUE(rig.int10WithBuffer(regs).ok) << c.what;
+        EXPECT_EQ(c.status, regs.ax) << c.what;
+        uint8_t dacAfter[6];
+        rig.readDac(0, dacAfter, 2);
+        EXPECT_EQ(0, std::memcmp(dacBefore, dacAfter, 6)) << c.what << ": palette changed";
+        const uint16_t registersAfter[] = {rig.dispi(4), rig.dispi(5), rig.dispi(6), rig.dispi(8), rig.dispi(9)};
+        EXPECT_EQ(0, std::memcmp(registersBefore, registersAfter, sizeof registersAfter)) << c.what << ": card changed";
+    }
+}
+
 // Drawing in a mode Kestrel set, on a BIOS without VBE, shows on the monitor (the scan-out).
 TEST(KestrelDriver, ModesItSetsShowOnTheMonitorWithoutAVbeBios)
 {

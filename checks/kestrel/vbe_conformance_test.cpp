@@ -390,23 +390,32 @@ const std::vector<Row>& rows()
          }},
         {"4F09 set: blue, green, red, all bytes", [](VbeRig& rig) -> Verdict {
              SET_MODE(0x101);
-             for (uint8_t subfunction : {0x00, 0x80}) {
-                 const uint8_t entries[8] = {1, 2, 3, 0, 4, 5, 6, 0};
-                 std::memcpy(rig.buffer(), entries, 8);
+             struct Load {
+                 uint8_t subfunction;
+                 int count;
+                 int first;
+             };
+             for (const Load load : {Load{0x00, 2, 10}, Load{0x80, 3, 40}, Load{0x00, 11, 200}, Load{0x00, 256, 0}}) {
+                 uint8_t* entries = rig.buffer();
+                 for (int i = 0; i < load.count; ++i) {
+                     entries[4 * i] = static_cast<uint8_t>((i + 1) % 64);      // blue
+                     entries[4 * i + 1] = static_cast<uint8_t>((i + 2) % 64);  // green
+                     entries[4 * i + 2] = static_cast<uint8_t>((i + 3) % 64);  // red
+                     entries[4 * i + 3] = 0;
+                 }
                  CpuRegs regs;
                  regs.ax = 0x4F09;
-                 regs.bx = subfunction;
-                 regs.cx = 2;
-                 regs.dx = 10;
+                 regs.bx = load.subfunction;
+                 regs.cx = static_cast<uint16_t>(load.count);
+                 regs.dx = static_cast<uint16_t>(load.first);
                  CALL(regs, true);
-                 REQUIRE(regs.ax == 0x004F, "BL=%02Xh AX=%04Xh", subfunction, regs.ax);
-                 uint8_t rgb[6];
-                 rig.readDac(10, rgb, 2);
-                 REQUIRE(rgb[0] == 3 && rgb[1] == 2 && rgb[2] == 1 && rgb[3] == 6 && rgb[4] == 5 && rgb[5] == 4,
-                         "BL=%02Xh DAC got %u,%u,%u %u,%u,%u", subfunction, rgb[0], rgb[1], rgb[2], rgb[3], rgb[4], rgb[5]);
-                 rig.machine().out8(0x3C8, 10);
-                 for (int i = 0; i < 6; ++i)
-                     rig.machine().out8(0x3C9, 0);
+                 REQUIRE(regs.ax == 0x004F, "BL=%02Xh, %d entries: AX=%04Xh", load.subfunction, load.count, regs.ax);
+                 std::vector<uint8_t> rgb(static_cast<size_t>(load.count) * 3);
+                 rig.readDac(static_cast<uint8_t>(load.first), rgb.data(), load.count);
+                 for (int i = 0; i < load.count; ++i)
+                     REQUIRE(rgb[3 * i] == (i + 3) % 64 && rgb[3 * i + 1] == (i + 2) % 64 && rgb[3 * i + 2] == (i + 1) % 64,
+                             "BL=%02Xh, %d entries: entry %d is %u,%u,%u", load.subfunction, load.count,
+                             load.first + i, rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]);
              }
              return {};
          }},
