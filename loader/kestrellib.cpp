@@ -159,7 +159,10 @@ const char* KS_getErrorString(int code)
     return texts[code];
 }
 
-const char* KS_getCopyright(void) { return "KestrelLib driver loader - Copyright (C) 1996 The Palisade developers"; }
+const char* KS_getCopyright(void)
+{
+    return "KestrelLib 5.2, the Kestrel VBE driver loader. Copyright (C) The Palisade developers";
+}
 const char* KS_getMajorVersion(void) { return "5"; }
 const char* KS_getMinorVersion(void) { return "2"; }
 const char* KS_getReleaseDate(void) { return "May  5 1996"; }
