@@ -244,6 +244,71 @@ RunOptions withWindows31(RunOptions options)
     return options;
 }
 
+// Every mode of every list, with and without the linear framebuffer, is set and shows its
+// moire screen, in its depth, and Esc brings the dialog back for the next one.
+TEST_F(App, EveryListedModeReachesItsMoireScreen)
+{
+    struct List {
+        int radio;
+        int bitsPerPixel;
+    };
+    const List lists[] = {{120, 4}, {116, 8}, {115, 15}, {119, 16}, {118, 24}, {117, 32}};
+    constexpr int PROBED = 12;
+
+    // First learn how many entries each list has: a select past the end is remarked on.
+    std::string probe;
+    std::vector<std::pair<int, int>> probeLines;   // script line -> (list, entry)
+    int line = 0;
+    for (bool linear : {true, false}) {
+        if (!linear) {
+            probe += "click 112\n";
+            ++line;
+        }
+        for (int list = 0; list < 6; ++list) {
+            probe += "click " + std::to_string(lists[list].radio) + "\n";
+            ++line;
+            for (int entry = 0; entry < PROBED; ++entry) {
+                probe += "select 114 #" + std::to_string(entry) + "\n";
+                probeLines.push_back({++line, (linear ? 0 : 6) + list});
+            }
+        }
+    }
+    probe += "click 2\n";
+    const RunResult probed = e2e::runPalisade(on("default", probe));
+    ASSERT_EQ(probed.exitStatus, 0) << probed.err;
+    std::vector<int> entries(12, PROBED);
+    for (size_t i = 0; i < probeLines.size(); ++i) {
+        const auto [scriptLine, list] = probeLines[i];
+        const std::string missing = "script line " + std::to_string(scriptLine) + ": list box 114 has no entry";
+        if (probed.err.find(missing) != std::string::npos)
+            entries[list] = std::min(entries[list], static_cast<int>(i % PROBED));
+    }
+
+    std::string script;
+    std::vector<std::string> expected;
+    for (bool linear : {true, false}) {
+        if (!linear)
+            script += "click 112\n";
+        for (int list = 0; list < 6; ++list) {
+            script += "click " + std::to_string(lists[list].radio) + "\n";
+            for (int entry = 0; entry < entries[(linear ? 0 : 6) + list]; ++entry) {
+                script += "select 114 #" + std::to_string(entry) + "\ndblclick 114\nkey Esc\n";
+                expected.push_back(", " + std::to_string(lists[list].bitsPerPixel) + " bit");
+            }
+        }
+    }
+    script += "click 2\n";
+    EXPECT_GE(expected.size(), 20u) << "the default machine lists modes of every depth";
+
+    const RunResult run = e2e::runPalisade(on("default", script));
+    ASSERT_EQ(run.exitStatus, 0) << run.err;
+    std::vector<std::string> shown;
+    for (const std::string& caption : run.captions())
+        if (caption.rfind("full screen ", 0) == 0)
+            shown.push_back(caption.substr(caption.rfind(',')));
+    EXPECT_EQ(shown, expected);
+}
+
 // Windows 3.1 has no 3-D dialogs of its own: the program registers the 3-D control library,
 // so its dialogs look as they do on Windows 4.
 TEST_F(App, OnWindowsThreeTheDialogsKeepTheirThreeDimensionalLook)
