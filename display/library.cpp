@@ -413,7 +413,7 @@ int32_t GX_setMode(int32_t mode, int32_t /*reserved*/, int32_t useLinear, int32_
         c.maxColor = componentMask(uint8_t(b.redSize + b.greenSize + b.blueSize));
         c.defaultColor = GX_rgbColor(255, 255, 255);
     }
-    c.virtualLfbActive = useLinear && !linear ? 1 : 0;
+    c.virtualLfbActive = useLinear && !linear && !f.planar ? 1 : 0;
     c.accel = startAccelerator(*lib);
     if (!lib->fontLoaded)
         loadFont(*lib);

@@ -365,6 +365,22 @@ TEST_P(DisplayOnEachVbe, PalettesReachTheDacAtItsWidth)
     EXPECT_EQ(at(screen(), 320, 240), uint32_t(def[200].red << 16 | def[200].green << 8 | def[200].blue));
 }
 
+// Drawing costs virtual time at the bus bandwidth, so headless frame rates are a real card's.
+TEST_P(DisplayOnEachVbe, DrawingSpendsVirtualTimeAtTheBusBandwidth)
+{
+    struct Case {
+        Wanted mode;
+        uint64_t clearMicros;  // the page's bytes at 100 MB/s
+    };
+    for (const Case& c : {Case{{640, 480, 8}, 3072}, Case{{1024, 768, 32}, 31457}}) {
+        SCOPED_TRACE(c.mode.text());
+        ASSERT_TRUE(set(c.mode, true));
+        const uint64_t before = b->clock->nowMicros();
+        GX_clear(0);
+        EXPECT_NEAR(double(b->clock->nowMicros() - before), double(c.clearMicros), 1.0);
+    }
+}
+
 // Out-of-range input never writes outside video memory or crashes (AddressSanitizer
 // watches the host side); lines wholly off screen change nothing.
 TEST_P(DisplayOnEachVbe, BadInputIsClippedOrRefused)
