@@ -55,10 +55,11 @@ protected:
         unsetenv("PALISADE_MACHINE");
     }
 
-    void boot(const std::string& preset)
+    void boot(const std::string& preset) { boot(machine::presetConfig(preset)); }
+    void boot(const machine::MachineConfig& config)
     {
         clock = machine::makeVirtualClock();
-        pc = std::make_unique<machine::Machine>(machine::presetConfig(preset), *clock);
+        pc = std::make_unique<machine::Machine>(config, *clock);
         machine::setCurrent(pc.get());
         if (pc->config().residentKestrel)
             kestrel::installResident(*pc);
@@ -157,6 +158,28 @@ TEST_F(MachineInstall, SecondRunFindsTheFile)
     EXPECT_EQ(KS_install(directory.c_str(), 1, 1), KS_OK);
     EXPECT_TRUE(kestrelAnswers());
     EXPECT_EQ(readDriverFile(), generated);
+}
+
+TEST_F(MachineInstall, ACheckEntryThatNeverReturnsIsAFailedCheck)
+{
+    machine::MachineConfig config = machine::presetConfig("default");
+    config.instructionBudget = 5'000'000;  // enough for the BIOS's start-up
+    boot(config);
+    generatorAnalyses("default");
+    provideGenerator();
+    ASSERT_TRUE(runGenerator(windowsFolder() + "\\", 1));
+    // A driver whose check entry spins: jmp $ at the end of the image.
+    std::vector<uint8_t> spinning = readDriverFile();
+    const auto spin = static_cast<uint16_t>(spinning.size());
+    spinning.insert(spinning.end(), {0xEB, 0xFE});
+    spinning[DriverHeader::checkEntry] = static_cast<uint8_t>(spin);
+    spinning[DriverHeader::checkEntry + 1] = static_cast<uint8_t>(spin >> 8);
+    std::ofstream(driverFile(), std::ios::binary).write(reinterpret_cast<const char*>(spinning.data()),
+                                                        static_cast<std::streamsize>(spinning.size()));
+
+    EXPECT_EQ(KS_install(windowsFolder().c_str(), 1, 1), KS_OK) << "stopped, regenerated, then installed";
+    EXPECT_NE(readDriverFile(), spinning);
+    EXPECT_TRUE(kestrelAnswers());
 }
 
 struct MachineCase {
