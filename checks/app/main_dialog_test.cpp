@@ -249,6 +249,27 @@ TEST_F(MainDialog, AnEmptyListStartsNothing)
     EXPECT_EQ(fake::countOf("GX_setMode"), 0u);
 }
 
+TEST_F(MainDialog, NoSelectionOrNoModeListStartsNothing)
+{
+    addMode(0x101, 8);
+    open([](fake::Dialog& d) {
+        d.click(116);
+        d.selectItem(114, -1);   // a list box may lose its selection
+        d.click(121);
+        d.command(114, LBN_DBLCLK);
+    });
+    EXPECT_EQ(fake::countOf("PL_startFullScreen"), 0u);
+
+    SetUp();
+    displayContext->modeList = nullptr;   // a library that found no modes
+    open([](fake::Dialog& d) {
+        d.click(116);
+        EXPECT_TRUE(d.control(114)->items.empty());
+        d.click(121);
+    });
+    EXPECT_EQ(fake::countOf("PL_startFullScreen"), 0u);
+}
+
 TEST_F(MainDialog, EveryDepthOrFramebufferCommandRebuildsTheListAndSelectsItsFirstEntry)
 {
     addMode(0x101, 8);

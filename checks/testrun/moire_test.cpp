@@ -112,6 +112,18 @@ TEST_F(Moire, PaletteModesStepByFiveAndNeverUseTheLastIndex)
     }
 }
 
+// A palette mode whose largest pixel value reads 0 would divide by zero.
+TEST_F(Moire, APaletteModeWithoutColoursDrawsItsFanInColourZero)
+{
+    setMode(320, 200, 8);
+    fake::display().context.maxColor = 0;
+    drawMoire(9);
+    const auto lines = linesDrawn();
+    ASSERT_EQ(lines.size(), size_t{2 * 64 + 2 * 40 + 4});
+    for (size_t i = 0; i + 4 < lines.size(); ++i)
+        EXPECT_EQ(lines[i].color, 0) << i;
+}
+
 TEST_F(Moire, DirectColourModesRampEveryEdge)
 {
     struct Case {
