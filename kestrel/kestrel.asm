@@ -212,12 +212,12 @@ default_palette:
 ; Interrupt 10h
 ; ---------------------------------------------------------------------------------------
 int10_entry:
-    cmp ax, 4F05h                           ; the calls made per frame or per bank first
+    cmp ax, 4F09h                           ; the calls made per frame or per bank first
+    je vbe_09
+    cmp ax, 4F05h
     je vbe_05
     cmp ax, 4F07h
     je vbe_07
-    cmp ax, 4F09h
-    je vbe_09
     cmp ah, 4Fh
     je vbe_function
     test ah, ah
@@ -351,6 +351,7 @@ vbe_07:
 ; Waits for the start of a vertical retrace (the end of the current one first), bounded so
 ; that a card whose retrace bit never moves cannot hang the caller.
 wait_retrace:
+    sti                                     ; the clock may tick while we wait
     push ax
     push dx
     push ecx
@@ -385,6 +386,32 @@ vbe_09:
     jc .refused
     cmp ax, [cs:palette_limit]
     ja .refused
+    cmp cx, 8
+    jae .set
+    ; A few entries: straight from ES:DI, red, green, blue being bytes 2, 1, 0.
+    push dx
+    push di
+    mov ah, cl
+    mov al, dl
+    mov dx, 03C8h
+    out dx, al
+    inc dx
+    jcxz .few_done
+.few_next:
+    mov al, [es:di+2]
+    out dx, al
+    mov al, [es:di+1]
+    out dx, al
+    mov al, [es:di]
+    out dx, al
+    add di, 4
+    dec ah
+    jnz .few_next
+.few_done:
+    pop di
+    pop dx
+    mov ax, 004Fh
+    iret
 .set:
     push ds
     push si
