@@ -1,6 +1,7 @@
 #include "desktop/dialog_manager.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -276,6 +277,18 @@ void handleKey(Dialog& dialog, int key, bool shift)
         return;
     }
     default:
+        // In a list, a character selects the next entry that begins with it, as on Windows.
+        if (focused && focused->kind == ControlKind::ListBox && key > KEY_SPACE && key < 0x7F) {
+            const int count = int(focused->items.size());
+            for (int n = 1; n <= count; ++n) {
+                const int i = (focused->selection + n + count) % count;
+                const std::string& item = focused->items[size_t(i)];
+                if (!item.empty() && std::tolower(static_cast<unsigned char>(item[0])) == std::tolower(key)) {
+                    selectEntry(dialog, *focused, i);
+                    return;
+                }
+            }
+        }
         return;
     }
 }

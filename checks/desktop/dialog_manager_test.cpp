@@ -161,6 +161,8 @@ TEST_F(DialogManager, KeyboardAndScriptedInputGiveWindowsCommandsAndState)
          {{RUN, BN_CLICKED}}, RUN, {X, O, O, O}, 0, LB_ERR},
         {"arrows in the list move the selection and notify", {key(TAB), key(TAB), key(DOWN), key(DOWN), key(UP)},
          {{LIST, LBN_SELCHANGE}, {LIST, LBN_SELCHANGE}, {LIST, LBN_SELCHANGE}}, LIST, {X, O, O, O}, 1, LB_ERR},
+        {"a character selects the next entry beginning with it", {key(TAB), key(TAB), key('t'), key('T'), key('t')},
+         {{LIST, LBN_SELCHANGE}, {LIST, LBN_SELCHANGE}, {LIST, LBN_SELCHANGE}}, LIST, {X, O, O, O}, 1, LB_ERR},
         {"Up at the top of the list changes nothing", {key(TAB), key(TAB), key(UP)}, {}, LIST, {X, O, O, O}, 0, LB_ERR},
         {"select by text and double click notify", {select(LIST, "hre"), dblclick(LIST)},
          {{LIST, LBN_SELCHANGE}, {LIST, LBN_DBLCLK}}, LIST, {X, O, O, O}, 2, LB_ERR},
