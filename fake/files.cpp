@@ -65,6 +65,12 @@ BOOL ReadFile(HANDLE handle, void* buffer, DWORD count, DWORD* read, void*)
     auto found = fs.open.find(handle);
     if (found == fs.open.end())
         return FALSE;
+    // A scripted result of 0 is a read error: nothing is read.
+    if (!fake::resultFor("ReadFile", 1)) {
+        if (read)
+            *read = 0;
+        return FALSE;
+    }
     fake::OpenFile& file = *found->second;
     const size_t available = file.position < file.data.size() ? file.data.size() - file.position : 0;
     const size_t n = std::min<size_t>(count, available);

@@ -226,6 +226,16 @@ TEST_F(InstallTest, AResidentDriverThatDoesNotAnswerItsQueryIsIgnored)
     EXPECT_EQ(KS_install(driverDir, 1, 1), KS_OK);
 }
 
+TEST_F(InstallTest, AFileThatCannotBeReadIsNotLoaded)
+{
+    putDriver(DriverImage());
+    fake::setResult("ReadFile", 0);
+    EXPECT_EQ(KS_install(driverDir, 1, 1), KS_FILE_INVALID);
+    EXPECT_EQ(fake::countOf("CloseHandle"), 1u);
+    EXPECT_EQ(fake::countOf("RM_callRealMode"), 0u);
+    EXPECT_EQ(fake::countOf("CreateProcessA"), 0u);
+}
+
 // ---- ignoreVBE ----------------------------------------------------------------------------
 
 struct IgnoreVbeCase {
