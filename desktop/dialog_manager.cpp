@@ -301,19 +301,16 @@ int indexOfId(const Dialog& dialog, int id)
     return -1;
 }
 
-// Which control is under a point of the screen; group boxes and static texts only when
-// nothing else is.
+// Which button or list is under a point of the screen; texts and group boxes take no clicks.
 int hitTest(const Dialog& dialog, int x, int y)
 {
     const int cx = x - dialog.x - dialog.clientX;
     const int cy = y - dialog.y - dialog.clientY;
     for (size_t i = 0; i < dialog.controls.size(); ++i) {
         const Control& c = dialog.controls[i];
-        if (canFocus(c) || !c.enabled) {
-            if (c.kind != ControlKind::Static && c.kind != ControlKind::GroupBox && cx >= c.x &&
-                cx < c.x + c.width && cy >= c.y && cy < c.y + c.height)
-                return int(i);
-        }
+        if (c.kind != ControlKind::Static && c.kind != ControlKind::GroupBox && cx >= c.x && cx < c.x + c.width &&
+            cy >= c.y && cy < c.y + c.height)
+            return int(i);
     }
     return -1;
 }
@@ -328,7 +325,7 @@ bool onCloseBox(const Dialog& dialog, int x, int y)
     return x >= right - 16 && x < right && y >= top && y < top + 14;
 }
 
-void clickAt(Dialog& dialog, const Action& action, int x, int y, int clicks)
+void clickAt(Dialog& dialog, int x, int y, int clicks)
 {
     if (onCloseBox(dialog, x, y)) {
         command(dialog, IDCANCEL, BN_CLICKED, nullptr);
@@ -360,7 +357,6 @@ void clickAt(Dialog& dialog, const Action& action, int x, int y, int clicks)
     selectEntry(dialog, c, row);
     if (clicks >= 2 && (c.style & LBS_NOTIFY))
         command(dialog, c.id, LBN_DBLCLK, c.handle);
-    (void)action;
 }
 
 bool look3dFor(HINSTANCE instance)
@@ -518,11 +514,11 @@ void dispatch(Dialog& dialog, const Action& action)
         return;
     }
     case Kind::Button:
-        clickAt(dialog, action, session().mouseX(), session().mouseY(), 1);
+        clickAt(dialog, session().mouseX(), session().mouseY(), 1);
         return;
     case Kind::ClickAt:
         session().setMouse(action.x, action.y);
-        clickAt(dialog, action, action.x, action.y, action.clicks);
+        clickAt(dialog, action.x, action.y, action.clicks);
         return;
     case Kind::Mouse:
     case Kind::Shot:
