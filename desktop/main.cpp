@@ -181,6 +181,8 @@ int main(int argc, char** argv)
                             });
     for (desktop::Action& action : script)
         session.enqueue(std::move(action));
+    // The empty desktop shows while the program starts up (the driver generator may run).
+    session.refresh(true);
 
     int status = 0;
     try {
