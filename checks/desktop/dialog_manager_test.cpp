@@ -432,3 +432,43 @@ TEST_F(DialogManager, MouseClicksHitTheControlsWhereTheyAreDrawn)
 }
 
 }  // namespace
+
+namespace {
+
+uint32_t ownerPixel = 0;
+uint32_t backgroundPixel = 0;
+
+INT_PTR ownedProcedure(HWND dialog, UINT message, WPARAM, LPARAM)
+{
+    if (message == WM_INITDIALOG) {
+        machine::Picture picture;
+        desktop::session().compose(picture);
+        RECT owner;
+        GetWindowRect(desktop::openDialogs().front()->handle, &owner);
+        ownerPixel = picture.pixels[size_t(owner.top + 4) * size_t(picture.width) + size_t(owner.left + 4)];
+        backgroundPixel = picture.pixels[size_t(picture.height - 1) * size_t(picture.width) + size_t(picture.width - 1)];
+        EXPECT_EQ(desktop::openDialogs().size(), 2u);
+        EndDialog(dialog, 4);
+    }
+    return FALSE;
+}
+
+INT_PTR ownerProcedure(HWND dialog, UINT message, WPARAM, LPARAM)
+{
+    if (message == WM_INITDIALOG) {
+        EXPECT_EQ(DialogBoxParamA(desktop::instanceFor(kModule), MAKEINTRESOURCEA(500), dialog, ownedProcedure, 0), 4);
+        EXPECT_EQ(desktop::openDialogs().size(), 1u);
+        EndDialog(dialog, 6);
+    }
+    return FALSE;
+}
+
+TEST_F(DialogManager, OwnerDialogStaysDrawnBeneathTheOneItOpened)
+{
+    EXPECT_EQ(DialogBoxParamA(desktop::instanceFor(kModule), MAKEINTRESOURCEA(500), nullptr, ownerProcedure, 0), 6);
+    EXPECT_TRUE(desktop::openDialogs().empty());
+    EXPECT_EQ(ownerPixel, 0x808080u);       // the owner's caption bar, drawn inactive
+    EXPECT_EQ(backgroundPixel, 0x008080u);  // the desktop
+}
+
+}  // namespace
