@@ -16,15 +16,20 @@ using modetests::ModeShape;
 using modetests::setMode;
 using modetests::textsWritten;
 
-TEST(PageFlip, SinglePageModeDrawsNothingAndLeavesPageZeroActiveAndVisible)
+class PageFlipSinglePage : public ::testing::TestWithParam<int> {};
+
+// A context reporting no pages at all is treated as one page rather than divided by.
+TEST_P(PageFlipSinglePage, DrawsNothingAndLeavesPageZeroActiveAndVisible)
 {
-    setMode({640, 480, 8, 1});
+    setMode({640, 480, 8, GetParam()});
     fake::pushKey('x');
 
     EXPECT_EQ(pageFlipTest(1), 0);
     EXPECT_EQ(callLines(), (std::vector<std::string>{"GX_setActivePage(0)", "GX_setVisualPage(0,0)"}));
     EXPECT_EQ(fake::queuedEvents(), 1u) << "no key may be taken";
 }
+
+INSTANTIATE_TEST_SUITE_P(Pages, PageFlipSinglePage, ::testing::Values(1, 0));
 
 struct FrameCase {
     const char* what;

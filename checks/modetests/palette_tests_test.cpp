@@ -180,6 +180,21 @@ TEST(WideDac, SkippedWhenTheDacCannotSwitchToEightBits)
     EXPECT_EQ(callLines(), (std::vector<std::string>{"VBE_setDACWidth(8)"}));
 }
 
+// Only an 8-bit mode runs the test, but a white outside the palette must not be written past it.
+TEST(WideDac, WhiteOutsideThePaletteLeavesTheRampsAlone)
+{
+    setMode({640, 480, 8, 2});
+    fake::display().context.defaultColor = 0x7FFF;
+    answerPrompts({' '});
+    EXPECT_EQ(wideDacTest(), ' ');
+    ASSERT_EQ(fake::display().paletteLoads.size(), 1u);
+    const auto& loaded = fake::display().paletteLoads[0];
+    for (int i = 0; i < 64; ++i) {
+        EXPECT_EQ(loaded[i], rgb(0, 0, 0)) << "entry " << i;
+        EXPECT_EQ(loaded[192 + i], rgb(0, 0, 4 * i)) << "entry " << 192 + i;
+    }
+}
+
 struct DacLayout {
     const char* what;
     int width, height;
