@@ -267,10 +267,9 @@ TEST_F(PaletteAndScrollE2E, WideDacBandsAreSmoothSixtyFourSteps)
             else
                 EXPECT_EQ(pixel, dac.at(80 + i - i % 3, band.row)) << band.name << " column " << i;
         }
-        EXPECT_EQ(shades.front(), 0) << band.name;
-        EXPECT_GE(shades.back(), 248) << band.name;
-        for (size_t s = 1; s < shades.size(); ++s)
-            EXPECT_GT(shades[s], shades[s - 1]) << band.name << " shade " << s << ": the band is not smooth";
+        // An 8-bit DAC shows the values as loaded: 0, 4, ... 252, no two alike.
+        for (size_t s = 0; s < shades.size(); ++s)
+            EXPECT_EQ(shades[s], int(4 * s)) << band.name << " shade " << s << ": the band is not smooth";
         EXPECT_EQ(dac.at(79, band.row), BLACK);
         EXPECT_EQ(dac.at(272, band.row), BLACK);
     }
