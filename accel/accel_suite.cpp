@@ -16,20 +16,8 @@ uint32_t whiteColor = 0;
 
 namespace {
 
-// The context of the running suite; outside runAccelSuite the program's own.
+// The context runAccelSuite was given, while it runs; outside a run the program's own.
 DisplayContext* runningContext = nullptr;
-
-// Makes dc the suite's context for one run and gives the previous one back afterwards.
-class RunningContext {
-public:
-    explicit RunningContext(DisplayContext* dc) : previous_(runningContext) { runningContext = dc; }
-    ~RunningContext() { runningContext = previous_; }
-    RunningContext(const RunningContext&) = delete;
-    RunningContext& operator=(const RunningContext&) = delete;
-
-private:
-    DisplayContext* previous_;
-};
 
 constexpr int PALETTE_SIZE = 256;
 constexpr int XOR_COLOR_INDEX = 255;
@@ -103,12 +91,11 @@ int runSuitePass(void)
     return 0;
 }
 
-void runAccelSuite(DisplayContext* dc)
+namespace {
+
+// Both passes and the cursor; returns early on Esc.
+void runPasses(DisplayContext* dc)
 {
-    // Without an accelerator driver there is nothing to draw with.
-    if (!dc || !dc->accel)
-        return;
-    RunningContext running(dc);
     AccelContext* accel = dc->accel;
     const bool canClip = accel->setClipRect != 0;
 
@@ -127,4 +114,16 @@ void runAccelSuite(DisplayContext* dc)
     }
 
     testHwCursor(accel->drawRect != 0 ? 1 : 0);
+}
+
+}  // namespace
+
+void runAccelSuite(DisplayContext* dc)
+{
+    // Without an accelerator driver there is nothing to draw with.
+    if (!dc || !dc->accel)
+        return;
+    runningContext = dc;
+    runPasses(dc);
+    runningContext = nullptr;
 }

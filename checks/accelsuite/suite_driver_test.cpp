@@ -295,6 +295,18 @@ TEST_F(SuiteTest, WithoutAnAcceleratorDriverTheSuiteDrawsNothing)
     EXPECT_TRUE(drawing().empty());
 }
 
+TEST_F(SuiteTest, DrawsOnTheContextItIsGiven)
+{
+    DisplayContext& given = fake::display().context;
+    displayContext = nullptr;
+    fake::pushKey('g');
+    fake::pushKey(27);
+    runAccelSuite(&given);
+    const auto rects = fake::callsNamed("AF_drawRect");
+    ASSERT_FALSE(rects.empty());
+    EXPECT_EQ(rects.back().args, fullScreen(255));  // the XOR screen, at the given context's size
+}
+
 TEST_F(SuiteTest, ClearBetweenPassesUsesReplaceAndTheSuiteBlack)
 {
     dropEntry(&AccelContext::setClipRect);
