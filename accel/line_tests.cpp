@@ -35,7 +35,7 @@ constexpr int32_t STIPPLE_FAN_STEP = 20;
 constexpr int32_t IMAGE_WIDTH = MONO_IMAGE_BYTES_PER_ROW * 8;
 constexpr int32_t IMAGE_ROW_PITCH = 17;
 
-// Draws one line in pixel coordinates; the fans pass the colour index, the frame a pixel value.
+// Draws one line in a pixel colour between two points in whole pixels.
 using DrawLine = void (*)(uint32_t color, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
 
 void solidLine(uint32_t color, int32_t x1, int32_t y1, int32_t x2, int32_t y2)
