@@ -25,7 +25,7 @@ int32_t pixelsPerKb(int32_t bitsPerPixel)
     case 8: return 1024;
     case 15:
     case 16: return 512;
-    case 24: return 341;
+    case 24: return 341;    // 1024 / 3, rounded down
     case 32: return 256;
     default: return 0;
     }
