@@ -539,5 +539,29 @@ TEST(PartialAccelerator, OnePassWithoutPatternScreensThenBackToTheDialog)
     EXPECT_NE(back.width, W) << "no second pass and no cursor screen: the dialog is back";
 }
 
+// ---- Esc ----------------------------------------------------------------------------------
+
+TEST(SuiteEsc, IgnoredOnTheFirstGridEndsTheRunOnTheXorScreen)
+{
+    std::vector<std::string> script = openTestRun(depth8);
+    script.insert(script.end(), SUITE_FIRST_KEY - 1, "key Space");
+    script.insert(script.end(), {"key Esc", "shot afteresc", "key Esc", "shot back", "key Esc"});
+    const RunResult run = runPalisade("escape", "default", script);
+    ASSERT_EQ(run.exitStatus, 0) << run.output;
+
+    std::string error;
+    const ScreenShot xorScreen = loadScreenShot(run.shots + "/afteresc.png", error);
+    ASSERT_TRUE(error.empty()) << error;
+    ASSERT_EQ(xorScreen.width, W);
+    PixelCheck cells(depth8, "the XOR screen after Esc on the grid");
+    forEachCellPixel([&](int x, int y, int n, int, int) {
+        if (n < 256)
+            cells.expect(xorScreen, x, y, depth8.xorOf(n));
+    });
+    const ScreenShot back = loadScreenShot(run.shots + "/back.png", error);
+    ASSERT_TRUE(error.empty()) << error;
+    EXPECT_NE(back.width, W) << "Esc on the XOR screen ends the run: the dialog is back";
+}
+
 }  // namespace
 }  // namespace accele2e
