@@ -43,7 +43,7 @@ Surface linearSurface(const FrameLayout& l)
 void FrameWriter::configure(const FrameLayout& layout)
 {
     layout_ = layout;
-    bank_ = -1;
+    bank_ = 0;  // a mode set leaves the window at the start of video memory
     failedBank_ = -1;
     depth_ = 0;
 }

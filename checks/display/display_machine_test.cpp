@@ -220,6 +220,8 @@ TEST_P(DisplayOnEachVbe, BankedDrawingMatchesLinearDrawing)
         std::vector<machine::Picture> pictures;
         for (bool linear : {true, false}) {
             ASSERT_TRUE(set(w, linear));
+            // Nothing of the first picture may survive into the second.
+            std::memset(machine::current().lfb(), 0x55, machine::current().videoMemoryBytes());
             drawScene();
             pictures.push_back(screen());
         }
@@ -230,6 +232,25 @@ TEST_P(DisplayOnEachVbe, BankedDrawingMatchesLinearDrawing)
         EXPECT_EQ(at(p, 0, p.height - 4), at(p, p.width - 1, p.height - 4));
         EXPECT_NE(at(p, 5, 3), at(p, 100, 50));
     }
+}
+
+// The VGA's own mode 13h, where a BIOS lists it: its 64 KB window needs no bank switch, and
+// a BIOS need not offer one there.
+TEST_P(DisplayOnEachVbe, VgaMode13hDrawsThroughItsWindow)
+{
+    ModeInfo info{};
+    bool listed = false;
+    for (const uint16_t* m = b->dc->modeList; *m != 0xFFFF; ++m) listed = listed || *m == 0x13;
+    if (!listed || !GX_getModeInfo(0x13, &info))
+        GTEST_SKIP() << "this VBE does not list mode 13h";
+    std::vector<machine::Picture> pictures;
+    for (int32_t number : {0x13, 0x4013}) {
+        ASSERT_NE(GX_setMode(number, 0, 0, info.modeSetValue), 0);
+        std::memset(machine::current().lfb(), 0x55, machine::current().videoMemoryBytes());
+        drawScene();
+        pictures.push_back(screen());
+    }
+    EXPECT_TRUE(pictures[0].pixels == pictures[1].pixels);
 }
 
 // 4-bit planar drawing shows the same picture as 8-bit drawing in colours 0-15, with and
