@@ -67,6 +67,8 @@ struct Depth {
     int linearSourceLine() const { return 100 / bytesPerPixel; }
 };
 
+void PrintTo(const Depth& depth, std::ostream* out) { *out << depth.name; }
+
 const Depth depth8{"8 bit", 116, 1, 4, true};
 const Depth depth32{"32 bit", 117, 4, 0, false};
 
