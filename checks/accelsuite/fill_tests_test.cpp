@@ -17,6 +17,8 @@ struct PatternCase {
     int callsPerCell;    // pattern rectangles: one; pattern scans: one per other line
 };
 
+void PrintTo(const PatternCase& c, std::ostream* out) { *out << c.what; }
+
 class PatternCells : public SuiteTest, public ::testing::WithParamInterface<PatternCase> {};
 
 TEST_P(PatternCells, ClearWithColour1ThenMixByColumnParity)

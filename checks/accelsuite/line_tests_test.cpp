@@ -38,6 +38,8 @@ struct FanCase {
     std::map<std::string, int> perEdge;
 };
 
+void PrintTo(const FanCase& c, std::ostream* out) { *out << c.what; }
+
 class Fan : public SuiteTest, public ::testing::WithParamInterface<FanCase> {};
 
 TEST_P(Fan, RunsFromTheCentreToEachEdgeThenDrawsTheWhiteFrame)

@@ -170,6 +170,8 @@ struct EscCase {
     const char* lastCallMade;   // the last drawing call the pass makes
 };
 
+void PrintTo(const EscCase& c, std::ostream* out) { *out << c.screen; }
+
 class EscInAPass : public SuiteTest, public ::testing::WithParamInterface<EscCase> {};
 
 TEST_P(EscInAPass, StopsWhereTheKeyCounts)
@@ -243,6 +245,8 @@ struct SuiteCase {
     int keysGiven;
     std::vector<std::string> expected;
 };
+
+void PrintTo(const SuiteCase& c, std::ostream* out) { *out << c.what; }
 
 class Suite : public SuiteTest, public ::testing::WithParamInterface<SuiteCase> {};
 
@@ -328,6 +332,8 @@ struct CursorGridCase {
     int gridKeys;               // key waits of the cursor test's grid screen
     size_t rectsAfterThePass;   // the clear between passes, then the grid's clear and cells
 };
+
+void PrintTo(const CursorGridCase& c, std::ostream* out) { *out << c.what; }
 
 class CursorAfterSuite : public SuiteTest, public ::testing::WithParamInterface<CursorGridCase> {};
 
