@@ -149,18 +149,17 @@ void surveyModes(LibraryState& lib)
     }
 }
 
-int32_t pagesOf(const LibraryState& lib, const vbe::ModeBlock& block, const ModeFacts& facts)
+int32_t pagesOf(const vbe::ModeBlock& block, const ModeFacts& facts)
 {
     uint64_t memory = uint64_t(machine::current().videoMemoryBytes());
     if (facts.planar)
         memory /= 4;
     const uint64_t page = uint64_t(block.bytesPerLine) * block.height;
     const int64_t fit = page ? int64_t(memory / page) : 1;
-    (void)lib;
     return int32_t(std::max<int64_t>(1, std::min<int64_t>(int64_t(block.imagePages) + 1, fit)));
 }
 
-FrameLayout layoutFor(const LibraryState& lib, const CurrentMode& mode)
+FrameLayout layoutFor(const CurrentMode& mode)
 {
     FrameLayout l;
     const ModeFacts& f = mode.facts;
@@ -179,7 +178,6 @@ FrameLayout layoutFor(const LibraryState& lib, const CurrentMode& mode)
     l.windowAddress = uint32_t(segment ? segment : 0xA000) << 4;
     l.granularity = std::max<uint32_t>(1, uint32_t(mode.block.granularityKb) * 1024);
     l.windowSize = std::max<uint32_t>(1, uint32_t(mode.block.windowKb) * 1024);
-    (void)lib;
     return l;
 }
 
@@ -346,7 +344,7 @@ int32_t GX_getModeInfo(int32_t mode, ModeInfo* info)
     info->bytesPerScanLine = block.bytesPerLine;
     info->bitsPerPixel = uint16_t(facts.depth);
     info->modeSetValue = plain;
-    info->numberOfPages = uint16_t(pagesOf(*lib, block, facts));
+    info->numberOfPages = uint16_t(pagesOf(block, facts));
     info->memoryModel = block.memoryModel;
     return 1;
 }
@@ -392,11 +390,11 @@ int32_t GX_setMode(int32_t mode, int32_t /*reserved*/, int32_t useLinear, int32_
     next.set = true;
     next.number = plain;
     next.hardwareLinear = linear;
-    next.pages = pagesOf(*lib, next.block, next.facts);
+    next.pages = pagesOf(next.block, next.facts);
     uint8_t bits = 6;
     next.dacBits = lib->context.wideDacAvailable && vbe::getDacWidth(bits) && bits == 8 ? 8 : 6;
     lib->mode = next;
-    lib->writer.configure(layoutFor(*lib, next));
+    lib->writer.configure(layoutFor(next));
 
     const ModeFacts& f = next.facts;
     DisplayContext& c = lib->context;

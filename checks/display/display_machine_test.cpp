@@ -263,6 +263,7 @@ TEST_P(DisplayOnEachVbe, PlanarDrawingMatchesPackedDrawing)
         drawScene();
         const machine::Picture planar = screen();
         ASSERT_TRUE(set({width, height, 8}, false));
+        std::memset(machine::current().lfb(), 0x55, machine::current().videoMemoryBytes());
         drawScene();
         const machine::Picture packed = screen();
         EXPECT_TRUE(planar.pixels == packed.pixels);
