@@ -81,9 +81,10 @@ int runSuitePass(void)
 
     using Test = int (*)(void);
     static constexpr Test tests[] = {
-        testPattRect, testScan,        testPattScan,    testScanList,       testTrap,
-        testLines,    testStippleLines, testMonoImage,  testBitBlt,         testBitBltLin,
-        testSrcTransBlt, testSrcTransBltLin, testDstTransBlt, testDstTransBltLin,
+        testPattRect, testScan, testPattScan, testScanList, testTrap,                        // fills
+        testLines, testStippleLines, testMonoImage,                                          // lines, image
+        testBitBlt, testBitBltLin, testSrcTransBlt, testSrcTransBltLin, testDstTransBlt,     // copies
+        testDstTransBltLin,
     };
     for (Test test : tests)
         if (test() == KEY_ESC)
