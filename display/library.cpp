@@ -28,9 +28,8 @@ namespace {
 constexpr uint32_t SCRATCH_BYTES = 1024;       // a 256-entry palette is the largest record
 constexpr uint32_t MODE_LIST_MAX = 256;         // longer lists are cut here
 constexpr uint32_t STRING_MAX = 255;
-constexpr uint32_t STABLE_BYTES = (MODE_LIST_MAX + 1) * 2 + 4 * (STRING_MAX + 1) + 1;
+constexpr uint32_t STABLE_BYTES = (MODE_LIST_MAX + 1) * 2 + 4 * (STRING_MAX + 1);
 constexpr uint32_t STRINGS_AT = (MODE_LIST_MAX + 1) * 2;
-constexpr uint32_t EMPTY_STRING_AT = STABLE_BYTES - 1;
 constexpr uint16_t STATUS_PORT = 0x3DA;
 
 // One state for the process, so that the DisplayContext handed out keeps its address.
@@ -181,6 +180,25 @@ FrameLayout layoutFor(const CurrentMode& mode)
     return l;
 }
 
+// The two conventional-memory blocks: one for records passed to the BIOS, one for what the
+// program is handed (the mode list, then the strings). Kept until the next GX_init.
+bool ensureBuffers(LibraryState& lib)
+{
+    if (lib.scratch.host && lib.stable.host)
+        return true;
+    vbe::release(lib.scratch);
+    vbe::release(lib.stable);
+    if (!vbe::allocate(lib.scratch, SCRATCH_BYTES) || !vbe::allocate(lib.stable, STABLE_BYTES)) {
+        vbe::release(lib.scratch);
+        return false;
+    }
+    std::memset(lib.stable.host, 0, STABLE_BYTES);
+    uint16_t* list = reinterpret_cast<uint16_t*>(lib.stable.host);
+    list[0] = 0xFFFF;
+    lib.context.modeList = list;
+    return true;
+}
+
 void charge(LibraryState& lib)
 {
     chargeBus(lib.writer.takeBytes());
@@ -250,12 +268,9 @@ DisplayContext* GX_init(int32_t /*option*/)
     vbe::release(lib->stable);
     state = nullptr;
     lib = library();
-    if (!vbe::allocate(lib->scratch, SCRATCH_BYTES) || !vbe::allocate(lib->stable, STABLE_BYTES))
+    if (!ensureBuffers(*lib))
         return nullptr;
-    std::memset(lib->stable.host, 0, STABLE_BYTES);
-    uint16_t* list = reinterpret_cast<uint16_t*>(lib->stable.host);
-    list[0] = 0xFFFF;
-    lib->context.modeList = list;
+    uint16_t* list = lib->context.modeList;
 
     uint8_t block[512];
     if (!vbe::controllerInfo(lib->scratch, block))
@@ -306,7 +321,7 @@ int32_t VBE_detect(VbeInfoBlock* info)
     LibraryState* lib = library();
     if (!info || !lib)
         return 0;
-    if (!lib->scratch.host && (!vbe::allocate(lib->scratch, SCRATCH_BYTES) || !vbe::allocate(lib->stable, STABLE_BYTES)))
+    if (!ensureBuffers(*lib))
         return 0;
     uint8_t block[512];
     const bool ok = vbe::controllerInfo(lib->scratch, block);
@@ -319,8 +334,7 @@ int32_t VBE_detect(VbeInfoBlock* info)
     info->OemVendorNamePtr = keepString(*lib, 1, v2 ? info->OemVendorNamePtr : 0);
     info->OemProductNamePtr = keepString(*lib, 2, v2 ? info->OemProductNamePtr : 0);
     info->OemProductRevPtr = keepString(*lib, 3, v2 ? info->OemProductRevPtr : 0);
-    info->VideoModePtr = lib->context.modeList ? hostAddress(lib->context.modeList)
-                                               : hostAddress(lib->stable.host + EMPTY_STRING_AT - 1);
+    info->VideoModePtr = hostAddress(lib->context.modeList);
     return ok ? 1 : 0;
 }
 
