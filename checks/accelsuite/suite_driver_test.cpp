@@ -267,6 +267,7 @@ TEST_P(Suite, RunsItsPassesThenTheCursor)
 
     runAccelSuite(displayContext);
     EXPECT_EQ(skeleton(), c.expected) << c.what;
+    EXPECT_EQ(fake::queuedEvents(), 0u) << c.what << ": every key given is read, and no more";
 }
 
 const int cursorGridKey = 1;  // the cursor's grid screen, before tracking
