@@ -64,7 +64,8 @@ struct Machine::Impl {
     Impl(const MachineConfig& cfg, Clock& clk)
         : config(cfg),
           clock(clk),
-          card(cfg.videoMemoryKb * 1024u, cfg.dispi, cfg.accelEntries, cfg.refreshHz, [this] { return now(); }),
+          card(cfg.videoMemoryKb * 1024u, cfg.dispi, cfg.accelEntries, cfg.refreshHz, [this] { return now(); },
+               cfg.wideDac),
           pci(cfg.lfbAddress, cfg.videoMemoryKb * 1024u) {}
 
     ~Impl() {

@@ -40,6 +40,13 @@ enum AccelEntry : uint32_t {
     ACCEL_ALL = 0xBFFF,
 };
 
+// What the card does with the DISPI 8-bit DAC switch.
+enum class WideDac : uint8_t {
+    Works,      // the DAC uses 8 bits per component once switched
+    Ignored,    // the switch is accepted (it reads back set) but the DAC keeps using 6 bits
+    Refused,    // the switch does not take: it reads back clear and the DAC stays at 6 bits
+};
+
 struct MachineConfig {
     std::string name;             // preset name, or the file it was read from
     std::string description;      // one line for --list-machines
@@ -48,6 +55,7 @@ struct MachineConfig {
     bool dispi = true;            // the card has the DISPI extension
     uint32_t videoMemoryKb = 4096;
     uint32_t accelEntries = ACCEL_ALL;  // 0: no accelerator
+    WideDac wideDac = WideDac::Works;
     uint32_t conventionalKb = 640;
     uint32_t refreshHz = 60;
     uint32_t lfbAddress = 0xE0000000;

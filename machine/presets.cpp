@@ -6,6 +6,8 @@
 //   dispi = yes|no              the card has the DISPI extension
 //   video_memory = 4M|512K|...  64 KB multiple, 256 KB to 16 MB (a bare number is KB)
 //   accel = all|none|<names>    accelerator entries, e.g. "draw_rect, bit_blt, set_cursor"
+//   dac8 = yes|ignored|no       the DISPI 8-bit DAC switch works, is accepted but the DAC stays
+//                               at 6 bits (a faulty card), or is refused
 //   conventional_memory = 640   KB, 8 to 640
 //   refresh = 60                Hz, 30 to 240
 //   resident = yes|no           a Kestrel driver is loaded before the program starts
@@ -17,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 
 #include "machine/machine.h"
@@ -85,6 +88,12 @@ std::vector<MachineConfig> presets() {
     {
         MachineConfig c = base("smallvram", "default with 1 MB of video memory (the Bochs mode list still offers more)");
         c.videoMemoryKb = 1024;
+        list.push_back(c);
+    }
+    {
+        MachineConfig c = base("dac6", "noaccel, with a faulty DAC that accepts the 8-bit switch but keeps using 6 bits");
+        c.accelEntries = 0;
+        c.wideDac = WideDac::Ignored;
         list.push_back(c);
     }
     return list;
@@ -163,6 +172,8 @@ public:
             } else if (key == "accel") {
                 config_.accelEntries = accel(value);
                 accelGiven = true;
+            } else if (key == "dac8") {
+                config_.wideDac = wideDac(value);
             } else if (key == "conventional_memory") {
                 config_.conventionalKb = number(key, value, 8, 640, "KB");
             } else if (key == "refresh") {
@@ -177,8 +188,8 @@ public:
                 config_.description = value;
             } else {
                 fail("unknown key '" + key +
-                     "' (keys: base, rom, dispi, video_memory, accel, conventional_memory, refresh, resident, lfb, "
-                     "instruction_budget, description)");
+                     "' (keys: base, rom, dispi, video_memory, accel, dac8, conventional_memory, refresh, resident, "
+                     "lfb, instruction_budget, description)");
             }
             sawKey = true;
         }
@@ -208,11 +219,22 @@ private:
         return out.str();
     }
 
-    bool flag(const std::string& key, const std::string& value) const {
+    static std::optional<bool> yesOrNo(const std::string& value) {
         const std::string v = lower(value);
         if (v == "yes" || v == "true" || v == "on" || v == "1") return true;
         if (v == "no" || v == "false" || v == "off" || v == "0") return false;
+        return std::nullopt;
+    }
+
+    bool flag(const std::string& key, const std::string& value) const {
+        if (const auto given = yesOrNo(value)) return *given;
         fail("'" + key + "' must be yes or no, got '" + value + "'");
+    }
+
+    WideDac wideDac(const std::string& value) const {
+        if (lower(value) == "ignored") return WideDac::Ignored;
+        if (const auto given = yesOrNo(value)) return *given ? WideDac::Works : WideDac::Refused;
+        fail("'dac8' must be yes, ignored or no, got '" + value + "'");
     }
 
     uint64_t parseUnsigned(const std::string& key, const std::string& digits, int base) const {

@@ -36,11 +36,12 @@ uint32_t lineBytesFor(uint16_t width, uint16_t bpp) {
 }  // namespace
 
 SvgaCard::SvgaCard(uint32_t videoMemoryBytes, bool dispi, uint32_t accelEntries, uint32_t refreshHz,
-                   std::function<uint64_t()> now)
+                   std::function<uint64_t()> now, WideDac wideDac)
     : vram_(videoMemoryBytes, 0),
       hasDispi_(dispi),
       accelEntries_(accelEntries),
       refreshHz_(refreshHz ? refreshHz : 60),
+      wideDac_(wideDac),
       now_(std::move(now)) {
     dispi_.virtHeight = static_cast<uint16_t>(std::min<uint32_t>(videoMemoryBytes / lineBytesFor(640, 8), 0xFFFF));
 }
@@ -50,7 +51,9 @@ bool SvgaCard::decodesPort(uint16_t port) {
            port == dispi::DATA_PORT;
 }
 
-int SvgaCard::dacBits() const { return dispiEnabled() && (dispi_.enable & dispi::DAC_8BIT) ? 8 : 6; }
+int SvgaCard::dacBits() const {
+    return wideDac_ == WideDac::Works && dispiEnabled() && (dispi_.enable & dispi::DAC_8BIT) ? 8 : 6;
+}
 
 uint32_t SvgaCard::dispiLineBytes() const { return lineBytesFor(dispi_.virtWidth, dispi_.bpp); }
 
@@ -264,6 +267,7 @@ void SvgaCard::writeDispi(uint16_t value) {
 }
 
 void SvgaCard::enableDispi(uint16_t value) {
+    if (wideDac_ == WideDac::Refused) value &= static_cast<uint16_t>(~dispi::DAC_8BIT);
     const bool wasEnabled = dispi_.enable & dispi::ENABLED;
     if (!(value & dispi::ENABLED) || wasEnabled) {
         dispi_.enable = value;

@@ -12,6 +12,8 @@
 #include <functional>
 #include <vector>
 
+#include "machine/machine.h"
+
 namespace machine {
 
 struct VgaRegisters {
@@ -55,7 +57,7 @@ class SvgaCard {
 public:
     // now() gives the card's time in microseconds, for the retrace bits of input status 1.
     SvgaCard(uint32_t videoMemoryBytes, bool dispi, uint32_t accelEntries, uint32_t refreshHz,
-             std::function<uint64_t()> now);
+             std::function<uint64_t()> now, WideDac wideDac = WideDac::Works);
 
     static bool decodesPort(uint16_t port);
     uint8_t in8(uint16_t port);
@@ -76,7 +78,8 @@ public:
     const HardwareCursor& cursor() const { return cursor_; }
     bool hasDispi() const { return hasDispi_; }
     bool dispiEnabled() const { return hasDispi_ && (dispi_.enable & 0x01); }
-    int dacBits() const;                         // 6 or 8
+    int dacBits() const;                         // 6 or 8: the width the DAC really uses
+    WideDac wideDac() const { return wideDac_; }
     uint32_t refreshHz() const { return refreshHz_; }
 
     // Bytes of video memory per scan line in the current DISPI mode (plane bytes x 4 at 4 bits).
@@ -93,6 +96,7 @@ private:
     bool hasDispi_;
     uint32_t accelEntries_;
     uint32_t refreshHz_;
+    WideDac wideDac_;
     std::function<uint64_t()> now_;
     VgaRegisters vga_;
     DispiRegisters dispi_;

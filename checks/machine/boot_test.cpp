@@ -171,6 +171,9 @@ TEST(Presets, EveryPresetHasADescriptionAndBoots) {
     }
     EXPECT_EQ(machine::loadMachine("noaccel").accelEntries, 0u);
     EXPECT_TRUE(machine::loadMachine("resident").residentKestrel);
+    EXPECT_EQ(machine::loadMachine("dac6").accelEntries, 0u);
+    EXPECT_EQ(machine::loadMachine("dac6").wideDac, machine::WideDac::Ignored);
+    EXPECT_EQ(machine::loadMachine("default").wideDac, machine::WideDac::Works);
     const uint32_t part = machine::loadMachine("partaccel").accelEntries;
     EXPECT_EQ(part & (machine::ACCEL_SET_CLIP_RECT | machine::ACCEL_DRAW_PATT_RECT | machine::ACCEL_DRAW_PATT_SCAN |
                       machine::ACCEL_SET_CURSOR),
@@ -187,6 +190,7 @@ TEST(MachineFile, DescribesAMachineOfTheUsersOwn) {
         "conventional_memory = 512\n"
         "refresh = 75\n"
         "resident = yes\n"
+        "dac8 = no\n"
         "\n");
     const TempFile relativeRom("base = default\nrom = roms/my.bin\n");
     EXPECT_EQ(machine::loadMachine(relativeRom.path()).romPath,
@@ -198,6 +202,7 @@ TEST(MachineFile, DescribesAMachineOfTheUsersOwn) {
     EXPECT_EQ(config.conventionalKb, 512u);
     EXPECT_EQ(config.refreshHz, 75u);
     EXPECT_TRUE(config.residentKestrel);
+    EXPECT_EQ(config.wideDac, machine::WideDac::Refused);
     BootedMachine pc(config);
     EXPECT_EQ(pc->videoMemoryBytes(), 3u * 1024 * 1024);
     std::memcpy(pc.buffer(), "VBE2", 4);
@@ -213,6 +218,7 @@ TEST(MachineFile, MistakesAreOneLineErrorsThatSayWhatToFix) {
         {"video_memory = lots\n", "needs a number"},
         {"accel = draw_rect, warp_drive\n", "unknown accelerator entry 'warp_drive'"},
         {"resident = maybe\n", "must be yes or no"},
+        {"dac8 = sometimes\n", "'dac8' must be yes, ignored or no"},
         {"base = cray\n", "unknown base machine 'cray'"},
         {"refresh 60\n", "expected 'key = value'"},
         {"conventional_memory = 4\n", "8 to 640"},

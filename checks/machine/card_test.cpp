@@ -11,8 +11,9 @@ namespace {
 using machine::SvgaCard;
 
 struct Card {
-    explicit Card(uint32_t memory = 1024 * 1024, uint32_t accel = machine::ACCEL_ALL)
-        : card(memory, true, accel, 60, [this] { return now; }) {}
+    explicit Card(uint32_t memory = 1024 * 1024, uint32_t accel = machine::ACCEL_ALL,
+                  machine::WideDac wideDac = machine::WideDac::Works)
+        : card(memory, true, accel, 60, [this] { return now; }, wideDac) {}
 
     void dispi(uint16_t index, uint16_t value) {
         card.out16(dispi::INDEX_PORT, index);
@@ -138,6 +139,35 @@ TEST(Card, SixBitDacUsesOnlyTheLowBitsItWasGiven) {
     EXPECT_EQ(c.pixel(0, 0), 0xFF4020u);
     c.card.out8(0x3C6, 0x01);  // pixel mask
     EXPECT_EQ(c.pixel(0, 0), 0u) << "index 9 masked to 1, which is black";
+}
+
+// The 8-bit switch as each kind of card takes it: what ENABLE reads back, and what the DAC
+// then makes of a palette entry loaded with 8-bit values.
+TEST(Card, EightBitDacSwitchWorksIsIgnoredOrIsRefused) {
+    struct Case {
+        machine::WideDac wideDac;
+        bool readsBackSet;
+        int bits;
+        uint32_t colour;       // entry 0xFF, 0x80, 0x3F on the monitor
+        uint8_t readBack;      // its red as 3C9h gives it back
+    };
+    for (const Case k : {Case{machine::WideDac::Works, true, 8, 0xFF803Fu, 0xFF},
+                         Case{machine::WideDac::Ignored, true, 6, 0xFF00FFu, 0x3F},
+                         Case{machine::WideDac::Refused, false, 6, 0xFF00FFu, 0x3F}}) {
+        SCOPED_TRACE(static_cast<int>(k.wideDac));
+        Card c(1024 * 1024, 0, k.wideDac);
+        c.mode(64, 8, 8, dispi::LFB_ENABLED | dispi::DAC_8BIT);
+        EXPECT_EQ((c.dispi(dispi::ENABLE) & dispi::DAC_8BIT) != 0, k.readsBackSet) << "set with the mode";
+        c.dispi(dispi::ENABLE, dispi::ENABLED | dispi::LFB_ENABLED | dispi::NO_CLEAR_MEM);
+        c.dispi(dispi::ENABLE, dispi::ENABLED | dispi::LFB_ENABLED | dispi::DAC_8BIT | dispi::NO_CLEAR_MEM);
+        EXPECT_EQ((c.dispi(dispi::ENABLE) & dispi::DAC_8BIT) != 0, k.readsBackSet) << "set in the mode";
+        EXPECT_EQ(c.card.dacBits(), k.bits);
+        c.dac(9, 0xFF, 0x80, 0x3F);
+        c.card.videoMemory()[0] = 9;
+        EXPECT_EQ(c.pixel(0, 0), k.colour);
+        c.card.out8(0x3C7, 9);
+        EXPECT_EQ(c.card.in8(0x3C9), k.readBack);
+    }
 }
 
 TEST(Card, HardwareCursorIsDrawnOverThePictureAtItsHotSpot) {
