@@ -1166,6 +1166,11 @@ vbe_08:
     mov [cs:cur_enable], cx
     or cx, EN_NOCLEAR
     DISPI_SET DISPI_ENABLE, cx
+    ; A card may refuse the 8-bit DAC: report the width it took, not the one asked for.
+    DISPI_GET DISPI_ENABLE
+    and word [cs:cur_enable], ~EN_DAC8
+    and ax, EN_DAC8
+    or [cs:cur_enable], ax
     pop dx
     pop cx
 .get:
