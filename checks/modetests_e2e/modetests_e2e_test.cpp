@@ -5,10 +5,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "checks/modetests_e2e/run_headless.h"
 
@@ -57,6 +60,41 @@ bool frameIsBorder(const Shot& shot, uint32_t color)
         if (shot.at(0, y) != color || shot.at(shot.width - 1, y) != color)
             return false;
     return true;
+}
+
+// The wide DAC screen at 640 x 480: its border, heading and two messages in white.
+void expectWideDacScreen(const Shot& dac)
+{
+    ASSERT_EQ(dac.width, 640);
+    EXPECT_TRUE(frameIsBorder(dac, WHITE));
+    EXPECT_EQ(readText(dac, 80, 80, 13, WHITE), "Wide DAC test");
+    EXPECT_EQ(readText(dac, 80, 112, 44, WHITE), "You should see a smooth transition of colors");
+    EXPECT_EQ(readText(dac, 80, 128, 65, WHITE), "If the colors are broken into 4 lots, the wide DAC is not working");
+}
+
+struct Band {
+    const char* name;
+    int row;
+    int shift;
+};
+const Band WIDE_DAC_BANDS[] = {{"red", 176, 16}, {"green", 208, 8}, {"blue", 240, 0}};
+
+// The 64 shades across a band of the wide DAC screen at 640 x 480, each checked to be of the
+// band's colour alone, 3 pixels wide, with black on either side of the band.
+std::vector<int> bandShades(const Shot& dac, const Band& band)
+{
+    std::vector<int> shades;
+    for (int i = 0; i < 192; ++i) {
+        const uint32_t pixel = dac.at(80 + i, band.row);
+        EXPECT_EQ(pixel & ~(0xFFu << band.shift), 0u) << band.name << " column " << i;
+        if (i % 3 == 0)
+            shades.push_back(static_cast<int>((pixel >> band.shift) & 0xFF));
+        else
+            EXPECT_EQ(pixel, dac.at(80 + i - i % 3, band.row)) << band.name << " column " << i;
+    }
+    EXPECT_EQ(dac.at(79, band.row), BLACK) << band.name;
+    EXPECT_EQ(dac.at(272, band.row), BLACK) << band.name;
+    return shades;
 }
 
 // Display starts set without the retrace wait (the scroll steps), in order.
@@ -246,32 +284,14 @@ TEST_F(PaletteAndScrollE2E, FadeScreenShowsTheRampsAndFadesBackInAShadeDarker)
 TEST_F(PaletteAndScrollE2E, WideDacBandsAreSmoothSixtyFourSteps)
 {
     const Shot dac = run().shot("wide_dac");
-    ASSERT_EQ(dac.width, 640);
-    EXPECT_TRUE(frameIsBorder(dac, WHITE));
-    EXPECT_EQ(readText(dac, 80, 80, 13, WHITE), "Wide DAC test");
-    EXPECT_EQ(readText(dac, 80, 112, 44, WHITE), "You should see a smooth transition of colors");
-    EXPECT_EQ(readText(dac, 80, 128, 65, WHITE), "If the colors are broken into 4 lots, the wide DAC is not working");
-
-    struct Band {
-        const char* name;
-        int row;
-        int shift;
-    };
-    for (const Band band : {Band{"red", 176, 16}, Band{"green", 208, 8}, Band{"blue", 240, 0}}) {
-        std::vector<int> shades;
-        for (int i = 0; i < 192; ++i) {
-            const uint32_t pixel = dac.at(80 + i, band.row);
-            EXPECT_EQ(pixel & ~(0xFFu << band.shift), 0u) << band.name << " column " << i;
-            if (i % 3 == 0)
-                shades.push_back(static_cast<int>((pixel >> band.shift) & 0xFF));
-            else
-                EXPECT_EQ(pixel, dac.at(80 + i - i % 3, band.row)) << band.name << " column " << i;
-        }
+    expectWideDacScreen(dac);
+    if (dac.width != 640)
+        return;
+    for (const Band& band : WIDE_DAC_BANDS) {
+        const std::vector<int> shades = bandShades(dac, band);
         // An 8-bit DAC shows the values as loaded: 0, 4, ... 252, no two alike.
         for (size_t s = 0; s < shades.size(); ++s)
             EXPECT_EQ(shades[s], int(4 * s)) << band.name << " shade " << s << ": the band is not smooth";
-        EXPECT_EQ(dac.at(79, band.row), BLACK);
-        EXPECT_EQ(dac.at(272, band.row), BLACK);
     }
 }
 
@@ -338,6 +358,76 @@ TEST_F(PaletteAndScrollE2E, ScansLinesAsWideAsTheCardGrantsPansRoundAndScrollsTh
         --asked;
     ASSERT_GT(asked, restore) << "the mode set again is the mode in force";
     EXPECT_EQ(calls[setAgain].bx, calls[asked].outBx);
+}
+
+// ---- Cards whose DAC does not go to 8 bits ----
+
+// Up to the first key after the palette fade, which shows the next screen (the wide DAC test
+// when it runs, else the virtual scroll) as "after_fade"; then the given keys.
+std::vector<std::string> throughTheFade(const std::vector<std::string>& then)
+{
+    return startRun({}) + std::vector<std::string>{"key Space",      // moire
+                                                   "key Space",      // page flipping
+                                                   "key Space",      // starts the fade
+                                                   "key Space",      // ends the fade
+                                                   "shot after_fade"} +
+           then;
+}
+
+// What 4F08 answered when the wide DAC test asked for 8 bits; 0 when it never asked.
+int eightBitDacReply(const HeadlessRun& run)
+{
+    const size_t at = indexOf(run.vbe, 0, [](const VbeCall& c) { return c.ax == 0x4F08 && c.bx == 0x0800; });
+    if (at == run.vbe.size())
+        return 0;
+    return succeeded(run.vbe[at]) ? run.vbe[at].outBx >> 8 : -1;
+}
+
+// The card takes the switch but its DAC keeps using 6 bits: each band's values 0, 4, ... 252
+// lose their top two bits, so a 16-step ramp from black repeats four times across the band.
+TEST(WideDacE2E, DacStuckAtSixBitsShowsEachBandInFourLots)
+{
+    const HeadlessRun run = runHeadless("dac6", throughTheFade({"key Esc",       // ends the run
+                                                                      "key Esc"}));
+    ASSERT_EQ(run.exitStatus, 0) << run.errors;
+    EXPECT_EQ(eightBitDacReply(run), 8) << "the card accepted the switch";
+
+    const Shot dac = run.shot("after_fade");
+    expectWideDacScreen(dac);
+    if (dac.width != 640)
+        return;
+    for (const Band& band : WIDE_DAC_BANDS) {
+        const std::vector<int> shades = bandShades(dac, band);
+        ASSERT_EQ(shades.size(), 64u);
+        EXPECT_EQ(shades[0], 0) << band.name;
+        EXPECT_GE(shades[15], 0xF0) << band.name << ": the first lot should rise to full";
+        for (size_t s = 1; s < 16; ++s)
+            EXPECT_GT(shades[s], shades[s - 1]) << band.name << " shade " << s;
+        for (size_t s = 16; s < shades.size(); ++s)
+            EXPECT_EQ(shades[s], shades[s % 16]) << band.name << " shade " << s << ": not a repeat of the first lot";
+    }
+}
+
+// The card refuses the switch: the test asks for 8 bits, is told 6, and draws nothing; the
+// run goes on to the virtual scroll.
+TEST(WideDacE2E, CardThatRefusesEightBitsSkipsTheWideDacTest)
+{
+    const std::string machineFile = ::testing::TempDir() + "palisade-dac8-no-" + std::to_string(getpid()) + ".machine";
+    {
+        std::ofstream out(machineFile);
+        out << "base = noaccel\ndac8 = no\n";
+    }
+    const HeadlessRun run = runHeadless(machineFile, throughTheFade({"key Esc",      // starts the pan
+                                                                           "key Esc",      // stops it, ends the run
+                                                                           "key Esc"}));
+    std::remove(machineFile.c_str());
+    ASSERT_EQ(run.exitStatus, 0) << run.errors;
+    EXPECT_EQ(eightBitDacReply(run), 6) << "the switch should have been asked for and refused";
+
+    const Shot next = run.shot("after_fade");
+    ASSERT_EQ(next.width, 640);
+    EXPECT_NE(readText(next, 80, 80, 13, WHITE), "Wide DAC test");
+    EXPECT_EQ(readText(next, 20, 60, 40, WHITE), "Press any key to begin virtual scrolling");
 }
 
 // ---- A pan stopped on the far corner ----
