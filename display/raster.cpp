@@ -4,6 +4,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace display {
 
 bool isMix(int32_t code)
@@ -87,28 +91,61 @@ bool cutSpan(const Surface& s, const ClipBox& c, int64_t y, int64_t& x1, int64_t
     return x1 < x2;
 }
 
-// Stores a pattern that repeats every 8 bytes, in 16-byte stores.
+// Stores a pattern that repeats every 8 bytes (byte i is byte i mod 8 of the pattern): one
+// unaligned 16-byte store at each end, aligned 16-byte stores between.
 inline void fillPattern(uint8_t* p, size_t bytes, uint64_t pattern)
 {
-    uint8_t wide[16];
-    std::memcpy(wide, &pattern, 8);
-    std::memcpy(wide + 8, &pattern, 8);
+#if defined(__SSE2__)
+    if (bytes >= 16) {
+        auto phase = [&](size_t at) {
+            const unsigned shift = unsigned(8 * (at % 8));
+            return _mm_set1_epi64x(int64_t(shift ? (pattern >> shift) | (pattern << (64 - shift)) : pattern));
+        };
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), phase(0));
+        size_t i = (16 - reinterpret_cast<uintptr_t>(p) % 16) % 16;
+        const __m128i wide = phase(i);
+        for (; i + 64 <= bytes; i += 64) {
+            _mm_store_si128(reinterpret_cast<__m128i*>(p + i), wide);
+            _mm_store_si128(reinterpret_cast<__m128i*>(p + i + 16), wide);
+            _mm_store_si128(reinterpret_cast<__m128i*>(p + i + 32), wide);
+            _mm_store_si128(reinterpret_cast<__m128i*>(p + i + 48), wide);
+        }
+        for (; i + 16 <= bytes; i += 16) _mm_store_si128(reinterpret_cast<__m128i*>(p + i), wide);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + bytes - 16), phase(bytes - 16));
+        return;
+    }
+#endif
+    for (size_t i = 0; i < bytes; ++i) p[i] = uint8_t(pattern >> (8 * (i % 8)));
+}
+
+// Copies between byte ranges that do not overlap, in 16-byte moves.
+inline void copyApart(uint8_t* to, const uint8_t* from, size_t bytes)
+{
+#if defined(__SSE2__)
     size_t i = 0;
     for (; i + 64 <= bytes; i += 64) {
-        std::memcpy(p + i, wide, 16);
-        std::memcpy(p + i + 16, wide, 16);
-        std::memcpy(p + i + 32, wide, 16);
-        std::memcpy(p + i + 48, wide, 16);
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 16));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 32));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 48));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), a);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i + 16), b);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i + 32), c);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i + 48), d);
     }
-    for (; i + 16 <= bytes; i += 16) std::memcpy(p + i, wide, 16);
-    for (; i < bytes; ++i) p[i] = wide[i % 8];
+    for (; i + 16 <= bytes; i += 16)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i)));
+    for (; i < bytes; ++i) to[i] = from[i];
+#else
+    std::memcpy(to, from, bytes);
+#endif
 }
 
 // `count` pixels of one colour from p.
 void fillReplace(uint8_t* p, int bpp, uint64_t count, uint32_t color)
 {
     switch (bpp) {
-    case 1: std::memset(p, int(color & 0xFF), size_t(count)); break;
+    case 1: fillPattern(p, size_t(count), 0x0101010101010101ull * uint8_t(color)); break;
     case 2: fillPattern(p, size_t(count) * 2, 0x0001000100010001ull * uint16_t(color)); break;
     case 4: fillPattern(p, size_t(count) * 4, 0x0000000100000001ull * color); break;
     default: {
@@ -190,9 +227,29 @@ uint64_t copyBlock(const Surface& s, int64_t srcStart, int64_t dstX, int64_t dst
         return 0;
     const int64_t memory = int64_t(s.memoryBytes);
     const int64_t dstStart = int64_t(s.origin) + dstY * pitch + dstX * bpp;
-    const bool bottomUp = dstStart > srcStart;
+    // Rows go bottom up only when a destination row would overwrite a source row that is
+    // still to be read: some later source row k lines down overlaps it.
+    const int64_t delta = dstStart - srcStart;
+    const int64_t laterRow = std::max<int64_t>(1, (delta - width * bpp) / pitch + 1);
+    const bool bottomUp = delta > 0 && laterRow <= height - 1 && laterRow * pitch < delta + width * bpp;
     const uint32_t mask = bpp == 4 ? 0xFFFFFFFFu : (1u << (8 * bpp)) - 1;
     transparent &= mask;
+    const int64_t rowBytes = width * bpp;
+    const int64_t lastOffset = (height - 1) * pitch + rowBytes;
+    if (mix == MIX_REPLACE && mode == Transparency::NONE && srcStart >= 0 && dstStart >= 0 &&
+        srcStart + lastOffset <= memory && dstStart + lastOffset <= memory) {
+        // Wholly inside video memory: plain row copies, in the order overlap needs.
+        for (int64_t k = 0; k < height; ++k) {
+            const int64_t r = bottomUp ? height - 1 - k : k;
+            uint8_t* to = s.memory + dstStart + r * pitch;
+            const uint8_t* from = s.memory + srcStart + r * pitch;
+            if (to + rowBytes <= from || from + rowBytes <= to)
+                copyApart(to, from, size_t(rowBytes));
+            else
+                std::memmove(to, from, size_t(rowBytes));
+        }
+        return 2 * uint64_t(rowBytes) * uint64_t(height);
+    }
     std::vector<uint8_t> row;
     uint64_t bytes = 0;
     for (int64_t k = 0; k < height; ++k) {
