@@ -260,7 +260,9 @@ std::vector<Op> operations(int32_t mix)
     }
     for (auto [l, t, w, h, dx, dy] : std::vector<std::array<int64_t, 6>>{
              {0, 0, 61, 37, 3, 2}, {5, 5, 30, 20, 2, 1}, {0, 5, 61, 32, 0, 0}, {4, 0, 57, 37, 0, 0},
-             {-10, -10, 30, 30, 20, 10}, {10, 10, 20, 20, -100000, 5}, {0, 0, 1000000, 1000000, 0, 0}}) {
+             {-10, -10, 30, 30, 20, 10}, {10, 10, 20, 20, -100000, 5}, {0, 0, 1000000, 1000000, 0, 0},
+             // Down and beside, down and across: which rows a copy must take bottom up.
+             {2, 3, 20, 25, 30, 5}, {10, 2, 30, 20, 0, 9}, {30, 0, 25, 10, 0, 1}, {30, 0, 31, 10, 0, 1}}) {
         add("blit " + std::to_string(l) + "," + std::to_string(t) + " to " + std::to_string(dx) + "," + std::to_string(dy),
             [=](const Surface& s, const AccelState& st) { return bitBlt(s, st, l, t, w, h, dx, dy, mix); },
             [=](Reference& r) { r.blit(l, t, w, h, dx, dy, mix); });
