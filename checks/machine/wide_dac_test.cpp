@@ -1,5 +1,5 @@
 // The 8-bit DAC switch (VBE 4F08) on cards whose switch works, is ignored or is refused,
-// through the Bochs VGA BIOS and through a resident Kestrel driver: what the call reports,
+// through both VGA BIOS ROMs and through a resident Kestrel driver: what the call reports,
 // and what the monitor shows of a palette loaded with 8-bit values.
 #include <gtest/gtest.h>
 
@@ -14,6 +14,7 @@ using machine::WideDac;
 
 struct SwitchCase {
     const char* name;
+    const char* preset;        // the BIOS beneath
     bool kestrel;
     WideDac wideDac;
     uint8_t reported;          // BH after 4F08 BX=0800h, and after BX=0001h
@@ -24,7 +25,7 @@ class WideDacSwitch : public ::testing::TestWithParam<SwitchCase> {};
 
 TEST_P(WideDacSwitch, ReportsTheWidthTheCardTookAndShowsWhatItsDacMakesOfIt) {
     const SwitchCase& c = GetParam();
-    machine::MachineConfig config = machine::presetConfig("noaccel");
+    machine::MachineConfig config = machine::presetConfig(c.preset);
     config.wideDac = c.wideDac;
     BootedMachine pc(config);
     if (c.kestrel) kestrel::installResident(*pc);
@@ -54,12 +55,14 @@ TEST_P(WideDacSwitch, ReportsTheWidthTheCardTookAndShowsWhatItsDacMakesOfIt) {
 // A 6-bit DAC keeps the low 6 bits: 0x80 is black, 0xFF and 0x3F full.
 INSTANTIATE_TEST_SUITE_P(
     Cards, WideDacSwitch,
-    ::testing::Values(SwitchCase{"BochsWorks", false, WideDac::Works, 8, 0xFF803Fu},
-                      SwitchCase{"BochsIgnored", false, WideDac::Ignored, 8, 0xFF00FFu},
-                      SwitchCase{"BochsRefused", false, WideDac::Refused, 6, 0xFF00FFu},
-                      SwitchCase{"KestrelWorks", true, WideDac::Works, 8, 0xFF803Fu},
-                      SwitchCase{"KestrelIgnored", true, WideDac::Ignored, 8, 0xFF00FFu},
-                      SwitchCase{"KestrelRefused", true, WideDac::Refused, 6, 0xFF00FFu}),
+    ::testing::Values(SwitchCase{"BochsWorks", "noaccel", false, WideDac::Works, 8, 0xFF803Fu},
+                      SwitchCase{"BochsIgnored", "noaccel", false, WideDac::Ignored, 8, 0xFF00FFu},
+                      SwitchCase{"BochsRefused", "noaccel", false, WideDac::Refused, 6, 0xFF00FFu},
+                      SwitchCase{"SeaVgaBiosIgnored", "seavgabios", false, WideDac::Ignored, 8, 0xFF00FFu},
+                      SwitchCase{"SeaVgaBiosRefused", "seavgabios", false, WideDac::Refused, 6, 0xFF00FFu},
+                      SwitchCase{"KestrelWorks", "noaccel", true, WideDac::Works, 8, 0xFF803Fu},
+                      SwitchCase{"KestrelIgnored", "noaccel", true, WideDac::Ignored, 8, 0xFF00FFu},
+                      SwitchCase{"KestrelRefused", "noaccel", true, WideDac::Refused, 6, 0xFF00FFu}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
