@@ -40,8 +40,10 @@ std::string helpText()
            "                              mouse X Y       move the desktop mouse\n"
            "                              button          a mouse button press\n"
            "                              wait MS         the next event comes MS milliseconds later\n"
-           "                              shot NAME       write the picture as NAME.png when the program\n"
-           "                                              next asks for input\n"
+           "                              shot NAME [CAPTION]\n"
+           "                                              write the picture as NAME.png when the program\n"
+           "                                              next asks for input; with --shots, CAPTION\n"
+           "                                              (else NAME) heads that picture's caption\n"
            "                            '#' starts a comment line. A bad line stops the run before it\n"
            "                            starts (exit status 2). Headless, a script that runs out while\n"
            "                            the program waits for input ends the run (exit status 3); with\n"
@@ -54,12 +56,20 @@ std::string helpText()
            "  --help                    show this help and exit\n"
            "  --version                 show the version and exit\n"
            "\n"
+           "Each machine is a PC of its own with its own program folder: PALISADE_DIR/machines/ID/,\n"
+           "where PALISADE_DIR is the folder of the palisade executable, or\n"
+           "$XDG_STATE_HOME/palisade (default ~/.local/state/palisade) when that folder cannot be\n"
+           "written. ID is the preset's name, or for a machine file its name and a hash of its\n"
+           "path. The program runs from there (links to palisade and KSWIN.EXE), so the driver\n"
+           "kestrel.drv and KSCONFIG.DAT that KSWIN.EXE generates for a machine are kept there;\n"
+           "delete the folder to have them generated afresh.\n"
+           "\n"
            "Headless runs use a virtual clock: the same script on the same machine gives the same\n"
            "pictures and logs. A message box in a headless run is written to stderr as\n"
            "\"CAPTION: TEXT\" and answered OK.\n"
            "\n"
            "Exit status: the program's (0, or 1 after a fatal message), 2 for a bad command line,\n"
-           "script or machine, or no display, 3 when the script ran out.\n";
+           "script or machine, no display or no program folder, 3 when the script ran out.\n";
 }
 
 Options parseCommandLine(int argc, const char* const* argv)

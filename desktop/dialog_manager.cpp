@@ -526,13 +526,53 @@ void dispatch(Dialog& dialog, const Action& action)
     }
 }
 
+namespace {
+
+// The words of a text on one line, without the blanks around them.
+std::string oneLine(const std::string& text)
+{
+    std::string line;
+    bool blank = false;
+    for (char c : text) {
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+            blank = !line.empty();
+            continue;
+        }
+        if (blank)
+            line.push_back(' ');
+        blank = false;
+        line.push_back(c);
+    }
+    return line;
+}
+
+}  // namespace
+
+std::string dialogTitle(const Dialog& dialog)
+{
+    if (!dialog.caption.empty())
+        return oneLine(dialog.caption);
+    // Without a caption the dialog's top line names it: a title text or a group box's label.
+    const Control* top = nullptr;
+    for (const Control& control : dialog.controls) {
+        if (control.kind != ControlKind::Static && control.kind != ControlKind::GroupBox)
+            continue;
+        if (oneLine(control.text).empty())
+            continue;
+        if (!top || control.y < top->y || (control.y == top->y && control.x < top->x))
+            top = &control;
+    }
+    return top ? oneLine(top->text) : std::string();
+}
+
 std::string describeDesktop()
 {
     const auto& open = registry().open;
     if (open.empty())
         return "desktop";
     const Dialog& active = *open.back();
-    return active.caption.empty() ? active.name : active.name + " \"" + active.caption + "\"";
+    const std::string title = dialogTitle(active);
+    return title.empty() ? active.name : title + " (" + active.name + ")";
 }
 
 }  // namespace desktop

@@ -59,7 +59,10 @@ void dispatch(Dialog& dialog, const Action& action);
 
 // The desktop picture: background and every open dialog.
 void renderDesktop(Picture& picture);
+// What the person sees: the active dialog's title and name, "SuperVGA Information (dialog 1001)".
 std::string describeDesktop();
+// The dialog's caption, else its topmost static text or group box label; empty when none.
+std::string dialogTitle(const Dialog& dialog);
 void drawDialog(Canvas& canvas, const Dialog& dialog, bool active);
 
 // Forgets the 3-D control library registrations (tests).

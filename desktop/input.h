@@ -26,13 +26,14 @@ struct Action {
         Mouse,        // move the desktop mouse to x, y
         Button,       // a mouse button press where the mouse is
         ClickAt,      // a mouse press at x, y with 1 or 2 clicks (the window)
-        Shot,         // write the monitor picture as text + ".png"
+        Shot,         // write the monitor picture as text + ".png", captioned caption
     };
     Kind kind = Kind::Key;
     int key = 0;
     bool shift = false;
     int id = 0;
     std::string text;
+    std::string caption;          // shot: what the index page calls the picture
     int index = -1;
     int x = 0;
     int y = 0;

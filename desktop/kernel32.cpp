@@ -82,13 +82,19 @@ DWORD GetModuleFileNameA(HINSTANCE, LPSTR path, DWORD size)
 {
     if (!path || size == 0)
         return 0;
-    char buffer[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (length <= 0) {
-        path[0] = '\0';
-        return 0;
+    // The machine's program folder when the run has one, so what the program keeps beside
+    // itself belongs to this machine.
+    std::string host = desktop::session().programPath();
+    if (host.empty()) {
+        char buffer[PATH_MAX];
+        const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+        if (length <= 0) {
+            path[0] = '\0';
+            return 0;
+        }
+        host.assign(buffer, size_t(length));
     }
-    const std::string windows = winpath::fromHost(std::string(buffer, size_t(length)));
+    const std::string windows = winpath::fromHost(host);
     // As Windows does: a path that does not fit is cut and the size is returned.
     const size_t copied = std::min(windows.size(), size_t(size) - 1);
     std::memcpy(path, windows.data(), copied);

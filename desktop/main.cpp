@@ -1,18 +1,22 @@
 // palisade: boots the virtual SuperVGA PC, puts the monitor on the screen (or runs headless
 // from a script) and hands over to the program's WinMain.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <vector>
 #include <sstream>
 
 #include <sys/stat.h>
 
 #include "desktop/command_line.h"
 #include "desktop/dialog_manager.h"
+#include "desktop/program_folder.h"
 #include "desktop/script.h"
 #include "desktop/sdl_monitor.h"
 #include "desktop/session.h"
@@ -66,6 +70,21 @@ std::string modeDepth(machine::Machine& machine)
     const bool chain4 = machine.in8(0x3C5) & 0x08;
     machine.out8(0x3C4, savedSeq);
     return chain4 ? "8 bit" : "4 bit";
+}
+
+// The program's path in the machine's own program folder, beside the executable when that
+// folder can be written, else in the user's state folder.
+std::string programFolderFor(const std::string& machineName)
+{
+    std::error_code error;
+    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        throw desktop::ProgramFolderError("cannot find palisade's own file: " + error.message());
+    const std::vector<std::string> presets = machine::presetNames();
+    const bool preset = std::find(presets.begin(), presets.end(), machineName) != presets.end();
+    return desktop::prepareProgramFolder(executable, desktop::machineId(machineName, preset),
+                                         {executable.parent_path(), desktop::stateFolder()})
+        .string();
 }
 
 std::unique_ptr<desktop::ShotWriter> shotWriter;
@@ -134,8 +153,10 @@ int main(int argc, char** argv)
 
     std::unique_ptr<machine::Clock> clock = options.headless ? machine::makeVirtualClock() : machine::makeRealClock();
     std::unique_ptr<machine::Machine> pc;
+    std::string programPath;
     try {
         const machine::MachineConfig config = machine::loadMachine(options.machine);
+        programPath = programFolderFor(options.machine);
         pc = std::make_unique<machine::Machine>(config, *clock);
         machine::setCurrent(pc.get());
         if (config.residentKestrel)
@@ -143,6 +164,8 @@ int main(int argc, char** argv)
         // KSWIN.EXE, started by the program's loader, analyses the same machine.
         setenv("PALISADE_MACHINE", config.name.c_str(), 1);
     } catch (const machine::MachineError& error) {
+        return fail(error.what());
+    } catch (const desktop::ProgramFolderError& error) {
         return fail(error.what());
     }
     if (vbeLog)
@@ -171,6 +194,7 @@ int main(int argc, char** argv)
     session.setVirtualTime(options.headless);
     session.setMonitor(monitor.get());
     session.setShots(shotWriter.get());
+    session.setProgramPath(programPath);
     machine::Machine& card = *pc;
     session.setScreenSource([&card](desktop::Picture& picture) { card.scanOut(picture); },
                             [&card]() {

@@ -140,9 +140,11 @@ std::vector<Action> parseScript(const std::string& text)
             continue;
         } else if (name == "shot") {
             action.kind = Action::Kind::Shot;
-            if (rest.empty() || rest.find_first_of("/\\ \t") != std::string::npos || rest[0] == '.')
+            const auto [file, caption] = firstWord(rest);
+            if (file.empty() || file.find_first_of("/\\") != std::string::npos || file[0] == '.')
                 throw ScriptError(number, "shot needs a file name without folders or blanks");
-            action.text = rest;
+            action.text = file;
+            action.caption = caption;
         } else {
             throw ScriptError(number, "unknown event \"" + event +
                                           "\" (key, click, select, dblclick, mouse, button, wait or shot)");

@@ -7,7 +7,8 @@
 //   mouse X Y       move the desktop mouse
 //   button          a mouse button press
 //   wait MS         the next event becomes available MS milliseconds later
-//   shot NAME       write the monitor picture as NAME.png when the program next asks for input
+//   shot NAME [CAPTION]  write the monitor picture as NAME.png when the program next asks for
+//                   input; CAPTION (else NAME) captions that wait's picture on the index page
 // "#" starts a comment line; blank lines are skipped.
 #pragma once
 

@@ -84,7 +84,7 @@ void Session::service(bool askingForInput)
             if (shots_) {
                 Picture picture;
                 compose(picture);
-                shots_->named(head.text, picture, describeScreen());
+                shots_->named(head.text, head.caption, picture, describeScreen());
             }
         } else {
             break;
@@ -148,7 +148,7 @@ void Session::endOfScript()
     // The last picture shows where the script ran out.
     Action none;
     shootOnce(none);
-    throw RunEnded{3, "palisade: the script ended while the program waits for input (" + describeScreen() + ")"};
+    throw RunEnded{3, "palisade: the script ended while the program waits for input on: " + describeScreen()};
 }
 
 void Session::shootOnce(Action&)

@@ -53,6 +53,9 @@ public:
     bool scripted() const { return scripted_; }
     void setMonitor(Monitor* monitor) { monitor_ = monitor; }
     void setShots(ShotWriter* shots) { shots_ = shots; }
+    // The program's file as GetModuleFileNameA names it; empty: the running executable.
+    void setProgramPath(std::string hostPath) { programPath_ = std::move(hostPath); }
+    const std::string& programPath() const { return programPath_; }
     // The card's picture and a one-line description of its mode, for full-screen runs.
     void setScreenSource(std::function<void(Picture&)> scanOut, std::function<std::string()> describe);
 
@@ -94,6 +97,7 @@ private:
     bool virtualTime_ = false;
     Monitor* monitor_ = nullptr;
     ShotWriter* shots_ = nullptr;
+    std::string programPath_;
     std::function<void(Picture&)> scanOut_;
     std::function<std::string()> describeMode_;
     std::deque<Action> queue_;

@@ -66,12 +66,13 @@ std::string escapeHtml(const std::string& text)
 
 ShotWriter::ShotWriter(std::string folder) : folder_(std::move(folder)) {}
 
-void ShotWriter::named(const std::string& name, const Picture& picture, const std::string& onScreen)
+void ShotWriter::named(const std::string& name, const std::string& caption, const Picture& picture,
+                       const std::string& onScreen)
 {
     const std::string file = name + ".png";
     writePng(folder_.empty() ? file : folder_ + "/" + file, picture);
     if (!folder_.empty())
-        entries_.push_back({file, name + " (" + onScreen + ")"});
+        pending_.push_back({file, caption.empty() ? name : caption, onScreen});
 }
 
 void ShotWriter::automatic(const Picture& picture, const std::string& onScreen)
@@ -81,13 +82,22 @@ void ShotWriter::automatic(const Picture& picture, const std::string& onScreen)
     char file[32];
     std::snprintf(file, sizeof file, "%04d.png", ++counter_);
     writePng(folder_ + "/" + file, picture);
-    entries_.push_back({file, onScreen});
+    // The names a script gave this wait say what the picture shows; the generic line stays.
+    std::string caption;
+    for (const Pending& shot : pending_)
+        caption += (caption.empty() ? "" : ", ") + shot.caption;
+    pending_.clear();
+    entries_.push_back({file, caption.empty() ? onScreen : caption + " \u2014 " + onScreen});
 }
 
 std::string ShotWriter::finish()
 {
     if (folder_.empty())
         return {};
+    // Named shots no wait's picture followed (the program ended first) are listed themselves.
+    for (const Pending& shot : pending_)
+        entries_.push_back({shot.file, shot.caption + " \u2014 " + shot.onScreen});
+    pending_.clear();
     const std::string path = folder_ + "/index.html";
     std::ofstream page(path);
     page << "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Palisade run</title>\n"

@@ -16,7 +16,11 @@ class ShotWriter {
 public:
     // folder empty: named shots go to the current folder and nothing else is kept.
     explicit ShotWriter(std::string folder);
-    void named(const std::string& name, const Picture& picture, const std::string& onScreen);
+    // Writes NAME.png. With a folder, caption (the name when empty) heads the caption of the
+    // picture of the same wait on the index page, before what onScreen says is shown.
+    void named(const std::string& name, const std::string& caption, const Picture& picture,
+               const std::string& onScreen);
+    // With a folder, writes the wait's picture as NNNN.png and lists it on the index page.
     void automatic(const Picture& picture, const std::string& onScreen);
     // Writes index.html and returns its path; empty without a folder.
     std::string finish();
@@ -29,6 +33,13 @@ private:
     std::string folder_;
     int counter_ = 0;
     std::vector<Entry> entries_;
+    // Named shots waiting for the wait's picture: file, caption and what is shown.
+    struct Pending {
+        std::string file;
+        std::string caption;
+        std::string onScreen;
+    };
+    std::vector<Pending> pending_;
 };
 
 }  // namespace desktop

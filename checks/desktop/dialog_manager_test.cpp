@@ -228,7 +228,7 @@ TEST_F(DialogManager, ScriptThatEndsWhileTheDialogWaitsEndsTheRun)
         FAIL() << "the dialog returned without input";
     } catch (const desktop::RunEnded& ended) {
         EXPECT_EQ(ended.status, 3);
-        EXPECT_NE(ended.message.find("dialog 500 \"Checks\""), std::string::npos) << ended.message;
+        EXPECT_NE(ended.message.find("waits for input on: Checks (dialog 500)"), std::string::npos) << ended.message;
     }
     EXPECT_TRUE(desktop::openDialogs().empty());
 }
@@ -469,6 +469,51 @@ TEST_F(DialogManager, OwnerDialogStaysDrawnBeneathTheOneItOpened)
     EXPECT_TRUE(desktop::openDialogs().empty());
     EXPECT_EQ(ownerPixel, 0x808080u);       // the owner's caption bar, drawn inactive
     EXPECT_EQ(backgroundPixel, 0x008080u);  // the desktop
+}
+
+}  // namespace
+
+namespace {
+
+// What the index page and the end-of-script message call a dialog.
+TEST(DialogTitle, IsTheCaptionElseTheTopLineOfText)
+{
+    auto control = [](desktop::ControlKind kind, const char* text, int x, int y) {
+        desktop::Control c;
+        c.kind = kind;
+        c.text = text;
+        c.x = x;
+        c.y = y;
+        return c;
+    };
+    using K = desktop::ControlKind;
+    struct Case {
+        const char* what;
+        const char* caption;
+        std::vector<desktop::Control> controls;
+        const char* title;
+    };
+    const Case cases[] = {
+        {"caption", "No VESA VBE detected!", {control(K::Static, "Title", 0, 0)}, "No VESA VBE detected!"},
+        {"title line above the first static of the template",
+         "",
+         {control(K::Static, "Video mode to test:", 10, 50), control(K::Static, "Palisade  Release\n6.0", 30, 10)},
+         "Palisade Release 6.0"},
+        {"group box label",
+         "",
+         {control(K::PushButton, "OK", 0, 0), control(K::GroupBox, " SuperVGA Information ", 8, 6),
+          control(K::Static, "VBE Version:", 15, 20)},
+         "SuperVGA Information"},
+        {"blank statics are passed over", "", {control(K::Static, "  ", 0, 0), control(K::Static, "Left", 5, 9),
+                                               control(K::Static, "Right", 90, 9)}, "Left"},
+        {"nothing to read", "", {control(K::ListBox, "", 0, 0), control(K::CheckBox, "Option", 0, 0)}, ""},
+    };
+    for (const Case& c : cases) {
+        desktop::Dialog dialog;
+        dialog.caption = c.caption;
+        dialog.controls = c.controls;
+        EXPECT_EQ(desktop::dialogTitle(dialog), c.title) << c.what;
+    }
 }
 
 }  // namespace

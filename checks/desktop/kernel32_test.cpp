@@ -45,6 +45,14 @@ TEST_F(Kernel32, ModuleFileNameIsTheExecutableAsADrivePath)
     char small[4];
     EXPECT_EQ(GetModuleFileNameA(nullptr, small, sizeof small), 4u);  // cut, as Windows does
     EXPECT_STREQ(small, "Z:\\");
+
+    // A run with a program folder of its machine names the program there.
+    desktop::session().setProgramPath("/pc/machines/plainvga/palisade");
+    EXPECT_EQ(GetModuleFileNameA(nullptr, path, sizeof path), 32u);
+    EXPECT_STREQ(path, "Z:\\pc\\machines\\plainvga\\palisade");
+    desktop::session().reset();
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    EXPECT_EQ(std::string(path), expected);
 }
 
 TEST_F(Kernel32, VersionIsFourUnlessTheRunAsksForThreeOne)

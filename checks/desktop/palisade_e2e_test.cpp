@@ -1,10 +1,13 @@
 // The palisade executable, run headless: exit statuses, messages, pictures and logs.
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -40,7 +43,7 @@ protected:
     // Runs palisade in the work folder with the script (if any); every run is bounded.
     Outcome run(const std::string& arguments, const std::string& script = {}, const std::string& environment = {})
     {
-        std::string command = "cd '" + work.string() + "' && " + environment + " timeout 240 '" PALISADE_BINARY "' " +
+        std::string command = "cd '" + work.string() + "' && " + environment + " timeout 240 '" + program + "' " +
                               arguments;
         if (!script.empty()) {
             std::ofstream(work / "input.txt") << script;
@@ -55,6 +58,7 @@ protected:
         return result;
     }
     fs::path work;
+    std::string program = PALISADE_BINARY;
 };
 
 TEST_F(Palisade, ReportsBadInputInOneLineWithStatus2BeforeRunning)
@@ -90,6 +94,7 @@ TEST_F(Palisade, HelpAndListOfMachines)
     const Outcome help = run("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--windows-version"), std::string::npos);
+    EXPECT_NE(help.out.find("PALISADE_DIR/machines/ID/"), std::string::npos);
     const Outcome list = run("--list-machines");
     EXPECT_EQ(list.status, 0);
     EXPECT_NE(list.out.find("default"), std::string::npos);
@@ -106,10 +111,57 @@ TEST_F(Palisade, ScriptThatRunsOutWhileTheProgramWaitsEndsWithStatus3)
 {
     const Outcome r = run("--headless --shots pictures", "click 116\n");
     EXPECT_EQ(r.status, 3);
-    EXPECT_NE(r.err.find("the script ended while the program waits for input (dialog 1000)"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("the script ended while the program waits for input on: Palisade 32 bit Test Program - "
+                          "Release 6.0 (dialog 1000)"), std::string::npos) << r.err;
     EXPECT_NE(r.out.find("pictures/index.html"), std::string::npos) << r.out;
     EXPECT_TRUE(fs::exists(work / "pictures" / "0001.png"));
     EXPECT_TRUE(fs::exists(work / "pictures" / "0002.png"));
+}
+
+// Each machine is a PC with a program folder of its own: the "no hardware" driver generated
+// for a plain VGA does not reach the next run on another machine.
+TEST_F(Palisade, EachMachineKeepsTheGeneratedDriverInItsOwnProgramFolder)
+{
+    // A copy of the program and its generator, so the folders made are this test's alone.
+    const fs::path built = PALISADE_BINARY;
+    const fs::path bin = work / "bin";
+    fs::create_directories(bin);
+    fs::copy_file(built, bin / "palisade");
+    fs::copy_file(built.parent_path() / "KSWIN.EXE", bin / "KSWIN.EXE");
+    program = (bin / "palisade").string();
+    std::ofstream(work / "card.machine") << "base = default\n";
+
+    const Outcome plain = run("--headless --machine plainvga", "click 2\n");
+    EXPECT_EQ(plain.status, 1) << plain.err;
+    EXPECT_NE(plain.err.find("Fatal error installing KestrelLib!"), std::string::npos) << plain.err;
+    for (const char* machine : {"default", "card.machine"}) {
+        SCOPED_TRACE(machine);
+        fs::remove(work / "main.png");
+        const Outcome next = run(std::string("--headless --machine ") + machine, "shot main\nclick 2\n");
+        EXPECT_EQ(next.status, 0) << next.err;
+        EXPECT_EQ(next.err, "");
+        EXPECT_TRUE(fs::exists(work / "main.png")) << "the main dialog was shown";
+    }
+
+    std::vector<std::string> folders;
+    for (const auto& entry : fs::directory_iterator(bin / "machines"))
+        folders.push_back(entry.path().filename().string());
+    std::sort(folders.begin(), folders.end());
+    ASSERT_EQ(folders.size(), 3u);
+    EXPECT_EQ(folders[0].rfind("card-", 0), 0u) << folders[0];
+    EXPECT_EQ(folders[1], "default");
+    EXPECT_EQ(folders[2], "plainvga");
+    for (const std::string& folder : folders) {
+        SCOPED_TRACE(folder);
+        const fs::path home = bin / "machines" / folder;
+        EXPECT_EQ(fs::read_symlink(home / "palisade"), bin / "palisade");
+        EXPECT_EQ(fs::read_symlink(home / "KSWIN.EXE"), bin / "KSWIN.EXE");
+        EXPECT_TRUE(fs::exists(home / "kestrel.drv"));
+        const bool noHardware = slurp(home / "KSCONFIG.DAT").find("hardware-code: 38") != std::string::npos;
+        EXPECT_EQ(noHardware, folder == "plainvga");
+    }
+    for (const fs::path& elsewhere : {bin, work})
+        EXPECT_FALSE(fs::exists(elsewhere / "kestrel.drv") || fs::exists(elsewhere / "KSCONFIG.DAT")) << elsewhere;
 }
 
 TEST_F(Palisade, FatalMessageBoxGoesToStderrAndTheProgramsExitStatusStands)

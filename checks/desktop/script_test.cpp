@@ -18,6 +18,7 @@ struct Good {
     const char* text = "";
     int index = -1;
     int x = 0, y = 0;
+    const char* caption = "";
 };
 
 TEST(Script, ReadsEveryEventKind)
@@ -42,6 +43,8 @@ TEST(Script, ReadsEveryEventKind)
         {"mouse 100 -5", Kind::Mouse, 0, false, 0, "", -1, 100, -5},
         {"button", Kind::Button},
         {"shot main-dialog", Kind::Shot, 0, false, 0, "main-dialog"},
+        {"shot moire  Bank switching test, 8 bit ", Kind::Shot, 0, false, 0, "moire", -1, 0, 0,
+         "Bank switching test, 8 bit"},
     };
     for (const Good& c : cases) {
         SCOPED_TRACE(c.line);
@@ -56,6 +59,7 @@ TEST(Script, ReadsEveryEventKind)
         EXPECT_EQ(a.index, c.index);
         EXPECT_EQ(a.x, c.x);
         EXPECT_EQ(a.y, c.y);
+        EXPECT_EQ(a.caption, c.caption);
         EXPECT_EQ(a.line, 1);
         EXPECT_EQ(a.waitMs, 0u);
     }

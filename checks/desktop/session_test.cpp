@@ -1,6 +1,9 @@
 // The full-screen library, the clock and the mouse over the session's input queue.
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -156,17 +159,32 @@ TEST_F(FullScreen, EndOfScriptWhileWaitingOrPollingEndsTheRun)
     }
 }
 
-TEST_F(FullScreen, ShotsAreTakenWhenTheProgramAsksForInput)
+// The captions of an index page, in order.
+std::vector<std::string> captionsOf(const std::string& index)
+{
+    std::ifstream page(index);
+    const std::string html((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
+    std::vector<std::string> captions;
+    const std::string open = "<figcaption>", close = "</figcaption>";
+    for (size_t at = html.find(open); at != std::string::npos; at = html.find(open, at + 1))
+        captions.push_back(html.substr(at + open.size(), html.find(close, at) - at - open.size()));
+    return captions;
+}
+
+TEST_F(FullScreen, ShotsAreTakenWhenTheProgramAsksForInputAndNameThatWaitsPicture)
 {
     const auto folder = std::filesystem::temp_directory_path() / ("palisade-shots-" + std::to_string(getpid()));
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     desktop::ShotWriter shots(folder.string());
     desktop::session().setShots(&shots);
-    Action shot;
-    shot.kind = Action::Kind::Shot;
-    shot.text = "moire";
-    desktop::session().enqueue(shot);
+    for (const auto& [name, caption] : {std::pair{"moire", "Moire & lines"}, std::pair{"plain", ""}}) {
+        Action shot;
+        shot.kind = Action::Kind::Shot;
+        shot.text = name;
+        shot.caption = caption;
+        desktop::session().enqueue(shot);
+    }
     desktop::session().enqueue(keyAction('a'));
     desktop::session().enqueue(keyAction('b'));
     PL_startFullScreen(nullptr, 640, 480);
@@ -178,18 +196,34 @@ TEST_F(FullScreen, ShotsAreTakenWhenTheProgramAsksForInput)
     PL_haltEvent(&event, EVENT_MASK_KEY_OR_MOUSE);  // the same event: one picture for it
     PL_haltEvent(&event, EVENT_MASK_KEY_OR_MOUSE);
     const std::string index = shots.finish();
-    EXPECT_TRUE(std::filesystem::exists(folder / "moire.png"));
-    EXPECT_TRUE(std::filesystem::exists(folder / "0001.png"));
-    EXPECT_TRUE(std::filesystem::exists(folder / "0002.png"));
+    for (const char* file : {"moire.png", "plain.png", "0001.png", "0002.png"})
+        EXPECT_TRUE(std::filesystem::exists(folder / file)) << file;
     EXPECT_FALSE(std::filesystem::exists(folder / "0003.png"));
-    std::ifstream page(index);
-    const std::string html((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
-    const auto named = html.find("moire.png");
-    const auto first = html.find("0001.png");
-    ASSERT_NE(named, std::string::npos);
-    ASSERT_NE(first, std::string::npos);
-    EXPECT_LT(named, first);
-    EXPECT_NE(html.find("full screen 4 x 2, 8 bit"), std::string::npos);
+    // One entry per wait; the named shots caption the first, the generic line stays after them.
+    EXPECT_EQ(captionsOf(index), (std::vector<std::string>{
+                                     "0001.png: Moire &amp; lines, plain \u2014 full screen 4 x 2, 8 bit",
+                                     "0002.png: full screen 4 x 2, 8 bit",
+                                 }));
+    std::filesystem::remove_all(folder);
+}
+
+TEST(ShotWriter, NamedShotsWithoutAWaitAfterThemAreListedThemselves)
+{
+    const auto folder = std::filesystem::temp_directory_path() / ("palisade-named-" + std::to_string(getpid()));
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    desktop::Picture picture;
+    picture.width = 2;
+    picture.height = 1;
+    picture.pixels = {0xFF0000, 0x0000FF};
+    desktop::ShotWriter shots(folder.string());
+    shots.automatic(picture, "dialog 1000");
+    shots.named("last", "The last screen", picture, "message box");
+    EXPECT_EQ(captionsOf(shots.finish()), (std::vector<std::string>{
+                                              "0001.png: dialog 1000",
+                                              "last.png: The last screen \u2014 message box",
+                                          }));
+    EXPECT_TRUE(std::filesystem::exists(folder / "last.png"));
     std::filesystem::remove_all(folder);
 }
 
