@@ -9,8 +9,8 @@
 #include <fstream>
 #include <memory>
 #include <optional>
-#include <vector>
 #include <sstream>
+#include <vector>
 
 #include <sys/stat.h>
 
