@@ -8,13 +8,13 @@
 #include <set>
 #include <sstream>
 
-#include "checks/e2e/headless_run.h"
+#include "checks/support/headless_palisade.h"
 
 namespace {
 
-using e2e::Picture;
-using e2e::RunResult;
-using e2e::RunOptions;
+using harness::Picture;
+using RunResult = harness::HeadlessRun;
+using RunOptions = harness::HeadlessOptions;
 
 RunOptions on(const std::string& machine, const std::string& script, bool withGenerator = true)
 {
@@ -25,10 +25,8 @@ RunOptions on(const std::string& machine, const std::string& script, bool withGe
     return options;
 }
 
-class App : public ::testing::Test {
-protected:
-    void TearDown() override { e2e::removeRunFolders(HasFailure()); }
-};
+// Each run's folder goes when its check passes; a failed check keeps it and says where.
+class App : public ::testing::Test {};
 
 uint8_t red(uint32_t c) { return static_cast<uint8_t>(c >> 16); }
 uint8_t green(uint32_t c) { return static_cast<uint8_t>(c >> 8); }
@@ -75,7 +73,7 @@ void expectCentred(const Box& box, const Picture& screen, const char* what)
 
 TEST_F(App, OpensTheMainDialogCentredAndShowsSvgaInfoCentredOverIt)
 {
-    const RunResult run = e2e::runPalisade(on("default", "shot start\nclick 113\nshot info\nclick 1\nclick 2\n"));
+    const RunResult run = harness::runHeadless(on("default", "shot start\nclick 113\nshot info\nclick 1\nclick 2\n"));
     ASSERT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_NE(run.out.find(run.dir + "/shots/index.html"), std::string::npos) << run.out;
 
@@ -168,7 +166,7 @@ TEST_P(MoireScreen, ShowsTheFanBorderAndTextAndEscReturnsToTheSameDialog)
     const MoireCase& c = GetParam();
     const std::string script =
         std::string(c.choose) + "shot before\ndblclick 114\nshot moire\nkey Esc\nshot after\nclick 2\n";
-    const RunResult run = e2e::runPalisade(on("default", script));
+    const RunResult run = harness::runHeadless(on("default", script));
     ASSERT_EQ(run.exitStatus, 0) << run.err;
 
     const Picture screen = run.shot("moire");
@@ -275,7 +273,7 @@ TEST_F(App, EveryListedModeReachesItsMoireScreen)
         }
     }
     probe += "click 2\n";
-    const RunResult probed = e2e::runPalisade(on("default", probe));
+    const RunResult probed = harness::runHeadless(on("default", probe));
     ASSERT_EQ(probed.exitStatus, 0) << probed.err;
     std::vector<int> entries(12, PROBED);
     for (size_t i = 0; i < probeLines.size(); ++i) {
@@ -301,7 +299,7 @@ TEST_F(App, EveryListedModeReachesItsMoireScreen)
     script += "click 2\n";
     EXPECT_GE(expected.size(), 20u) << "the default machine lists modes of every depth";
 
-    const RunResult run = e2e::runPalisade(on("default", script));
+    const RunResult run = harness::runHeadless(on("default", script));
     ASSERT_EQ(run.exitStatus, 0) << run.err;
     std::vector<std::string> shown;
     for (const std::string& caption : run.captions())
@@ -315,8 +313,8 @@ TEST_F(App, EveryListedModeReachesItsMoireScreen)
 TEST_F(App, OnWindowsThreeTheDialogsKeepTheirThreeDimensionalLook)
 {
     const char* script = "shot opened\nclick 113\nshot info\nclick 1\nclick 2\n";
-    const RunResult old = e2e::runPalisade(withWindows31(on("default", script)));
-    const RunResult current = e2e::runPalisade(on("default", script));
+    const RunResult old = harness::runHeadless(withWindows31(on("default", script)));
+    const RunResult current = harness::runHeadless(on("default", script));
     ASSERT_EQ(old.exitStatus, 0) << old.err;
     ASSERT_EQ(current.exitStatus, 0) << current.err;
     for (const char* shot : {"opened", "info"})
@@ -325,7 +323,7 @@ TEST_F(App, OnWindowsThreeTheDialogsKeepTheirThreeDimensionalLook)
 
 TEST_F(App, AFatalInstallationEndsWithStatusOneAndItsMessageBeforeAnyDialog)
 {
-    const RunResult run = e2e::runPalisade(on("plainvga", "shot never\nclick 2\n"));
+    const RunResult run = harness::runHeadless(on("plainvga", "shot never\nclick 2\n"));
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_NE(run.err.find("Fatal Error!: Fatal error installing KestrelLib!"), std::string::npos) << run.err;
     EXPECT_TRUE(run.captions().empty());
@@ -345,7 +343,7 @@ TEST_F(App, WithoutADriverTheVideoBiosDecidesTheDialog)
         {"novbe", "shot opened\nkey Esc\nshot still\nclick 1\n", "opened \u2014 No VESA VBE detected! (dialog 1002)"},
     };
     for (const Case& c : cases) {
-        const RunResult run = e2e::runPalisade(on(c.machine, c.script, false));
+        const RunResult run = harness::runHeadless(on(c.machine, c.script, false));
         ASSERT_EQ(run.exitStatus, 0) << c.machine << ": " << run.err;
         const auto captions = run.captions();
         ASSERT_FALSE(captions.empty()) << c.machine;
@@ -363,7 +361,7 @@ TEST_F(App, TheDemoShowsBothDialogsAndAnEightAndAThirtyTwoBitRun)
     std::ifstream file(std::string(PALISADE_SOURCE_DIR) + "/scripts/demo.script");
     std::stringstream script;
     script << file.rdbuf();
-    const RunResult run = e2e::runPalisade(on("default", script.str()));
+    const RunResult run = harness::runHeadless(on("default", script.str()));
     ASSERT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_NE(run.out.find("pictures of the run: " + run.dir + "/shots/index.html"), std::string::npos) << run.out;
 

@@ -1,0 +1,25 @@
+// A picture written by the program (a PNG shot), read back as RGB pixels.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace harness {
+
+// 0xRRGGBB per pixel, rows top to bottom; width 0 when nothing could be read.
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+
+    uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+// Throws std::runtime_error saying why when the file is missing or not a PNG.
+Picture readPng(const std::string& path);
+
+// The same without throwing: an empty picture, and `error` says why.
+Picture readPng(const std::string& path, std::string& error);
+
+}  // namespace harness
