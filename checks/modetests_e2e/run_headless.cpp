@@ -1,39 +1,17 @@
 #include "checks/modetests_e2e/run_headless.h"
 
 #include <gtest/gtest.h>
-#include <png.h>
-#include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <memory>
 #include <sstream>
+#include <stdexcept>
 
 #include "machine/machine.h"
 
 namespace e2e {
 namespace {
-
-constexpr int RUN_LIMIT_SECONDS = 300;
-
-std::string freshDirectory()
-{
-    std::string pattern = ::testing::TempDir() + "palisade-modetests-XXXXXX";
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("cannot make a directory under " + ::testing::TempDir());
-    return pattern;
-}
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
 
 uint16_t field(const std::string& text, const std::string& name)
 {
@@ -77,65 +55,27 @@ const std::array<uint8_t, 256 * 16>& biosFont()
 
 }  // namespace
 
-HeadlessRun::HeadlessRun(HeadlessRun&& other) noexcept
-    : exitStatus(other.exitStatus), errors(std::move(other.errors)), dir(std::move(other.dir)), vbe(std::move(other.vbe))
-{
-    other.dir.clear();
-}
-
-HeadlessRun::~HeadlessRun()
-{
-    if (dir.empty())
-        return;
-    if (::testing::UnitTest::GetInstance()->failed_test_count() > 0 || ::testing::Test::HasFailure()) {
-        std::fprintf(stderr, "palisade's pictures and logs kept in %s\n", dir.c_str());
-        return;
-    }
-    std::error_code ignored;
-    std::filesystem::remove_all(dir, ignored);
-}
-
 Shot HeadlessRun::shot(const std::string& name) const
 {
-    Shot picture;
-    const std::string path = dir + "/" + name + ".png";
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) {
-        ADD_FAILURE() << "no picture " << path;
-        return picture;
-    }
-    image.format = PNG_FORMAT_RGB;
-    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) {
-        ADD_FAILURE() << "unreadable picture " << path << ": " << image.message;
-        return picture;
-    }
-    picture.width = static_cast<int>(image.width);
-    picture.height = static_cast<int>(image.height);
-    picture.pixels.resize(static_cast<size_t>(picture.width) * picture.height);
-    for (size_t i = 0; i < picture.pixels.size(); ++i)
-        picture.pixels[i] = uint32_t(rgb[3 * i]) << 16 | uint32_t(rgb[3 * i + 1]) << 8 | rgb[3 * i + 2];
+    std::string error;
+    Shot picture = harness::readPng(program.shots() + "/" + name + ".png", error);
+    if (!error.empty())
+        ADD_FAILURE() << "no picture: " << error;
     return picture;
 }
 
 HeadlessRun runHeadless(const std::string& machine, const std::vector<std::string>& script)
 {
+    harness::HeadlessOptions options;
+    options.machine = machine;
+    for (const std::string& line : script)
+        options.script += line + '\n';
+    options.vbeLog = true;
     HeadlessRun run;
-    run.dir = freshDirectory();
-    const std::string scriptPath = run.dir + "/script.txt";
-    {
-        std::ofstream out(scriptPath);
-        for (const std::string& line : script)
-            out << line << '\n';
-    }
-    const std::string command = "timeout " + std::to_string(RUN_LIMIT_SECONDS) + " '" PALISADE_BINARY
-                                "' --headless --machine '" + machine + "' --script '" + scriptPath + "' --shots '" +
-                                run.dir + "' --vbe-log '" + run.dir + "/vbe.log' >/dev/null 2>'" + run.dir + "/stderr'";
-    const int status = std::system(command.c_str());
-    run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.errors = readFile(run.dir + "/stderr");
-    run.vbe = readVbeLog(run.dir + "/vbe.log");
+    run.program = harness::runHeadless(options);
+    run.exitStatus = run.program.exitStatus;
+    run.errors = run.program.err;
+    run.vbe = readVbeLog(run.program.vbeLog());
     return run;
 }
 

@@ -6,14 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "checks/support/headless_palisade.h"
+
 namespace e2e {
 
 // A picture as the shots hold it: 0xRRGGBB per pixel, row by row.
-struct Shot {
-    int width = 0, height = 0;
-    std::vector<uint32_t> pixels;
-    uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-};
+using Shot = harness::Picture;
 
 // One int 10h call as --vbe-log writes it.
 struct VbeCall {
@@ -21,23 +19,17 @@ struct VbeCall {
     uint16_t outAx = 0, outBx = 0, outCx = 0, outDx = 0;
 };
 
-// Owns the directory of one run: removed afterwards unless a test has failed, for a look.
+// One run and its log of int 10h calls; its folder goes afterwards unless a test has failed.
 struct HeadlessRun {
-    HeadlessRun() = default;
-    HeadlessRun(HeadlessRun&& other) noexcept;
-    HeadlessRun& operator=(HeadlessRun&&) = delete;
-    ~HeadlessRun();
-
+    harness::HeadlessRun program;
     int exitStatus = -1;
     std::string errors;           // what palisade wrote to stderr
-    std::string dir;              // its shots and logs
     std::vector<VbeCall> vbe;
 
-    Shot shot(const std::string& name) const;    // DIR/NAME.png; fails the test if missing
+    Shot shot(const std::string& name) const;    // the run's picture NAME; fails the test if missing
 };
 
-// palisade --headless --machine MACHINE --script <lines> --shots DIR --vbe-log DIR/vbe.log,
-// bounded by a time limit.
+// palisade --headless --machine MACHINE --script <lines> --vbe-log, bounded by a time limit.
 HeadlessRun runHeadless(const std::string& machine, const std::vector<std::string>& script);
 
 // Text written with the video BIOS's 8x16 font (as the display library writes it), read back
