@@ -2,7 +2,6 @@
 // screens are written as PNGs at chosen key waits and checked pixel by pixel against what
 // the suite draws there.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,11 +11,15 @@
 #include <sstream>
 
 #include "accel/cursor_test.h"
-#include "checks/accelsuite_e2e/screen_shot.h"
+#include "checks/support/headless_palisade.h"
 #include "display/palette.h"
 
 namespace accele2e {
 namespace {
+
+using ScreenShot = harness::Picture;
+
+ScreenShot loadScreenShot(const std::string& path, std::string& error) { return harness::readPng(path, error); }
 
 // 640x480: grid units, the inset clip of the second pass, the blit block.
 constexpr int W = 640, H = 480, U = 13, V = 9;
@@ -137,28 +140,16 @@ void pressSuiteKeys(std::vector<std::string>& script, int first, int last, const
     }
 }
 
+// Each run in a folder of its own under the build's runs/, kept for a look at its pictures.
 RunResult runPalisade(const std::string& name, const std::string& machine, const std::vector<std::string>& script)
 {
-    namespace fs = std::filesystem;
-    const fs::path dir = fs::path(ACCELSUITE_E2E_WORK_DIR) / name;
-    fs::remove_all(dir);
-    fs::create_directories(dir / "shots");
-    std::ofstream(dir / "script.txt") << [&] {
-        std::string text;
-        for (const std::string& line : script)
-            text += line + "\n";
-        return text;
-    }();
-    const std::string command = "timeout 300 '" PALISADE_BINARY "' --headless --machine " + machine + " --script '" +
-                                (dir / "script.txt").string() + "' --shots '" + (dir / "shots").string() + "' > '" +
-                                (dir / "output.txt").string() + "' 2>&1";
-    const int status = std::system(command.c_str());
-    RunResult result;
-    result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.shots = (dir / "shots").string();
-    std::ifstream output(dir / "output.txt");
-    result.output.assign(std::istreambuf_iterator<char>(output), {});
-    return result;
+    harness::HeadlessOptions options;
+    options.machine = machine;
+    for (const std::string& line : script)
+        options.script += line + "\n";
+    options.folder = (std::filesystem::path(ACCELSUITE_E2E_WORK_DIR) / name).string();
+    const harness::HeadlessRun run = harness::runHeadless(options);
+    return RunResult{run.exitStatus, run.shots(), run.out + run.err};
 }
 
 // Both passes and the cursor, pictures at the screens the checks look at.
