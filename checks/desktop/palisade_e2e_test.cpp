@@ -1,8 +1,6 @@
 // The palisade executable, run headless: exit statuses, messages, pictures and logs.
-#include <sys/wait.h>
-
 #include <algorithm>
-#include <cstdlib>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -11,23 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include "checks/support/headless_palisade.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string slurp(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
+using Outcome = harness::Exit;
+using harness::readFile;
 
 class Palisade : public ::testing::Test {
 protected:
@@ -40,25 +29,27 @@ protected:
     }
     void TearDown() override { fs::remove_all(work); }
 
-    // Runs palisade in the work folder with the script (if any); every run is bounded.
-    Outcome run(const std::string& arguments, const std::string& script = {}, const std::string& environment = {})
+    // Runs palisade in the work folder with the script (if any), without the environment
+    // variables named; every run is bounded.
+    Outcome run(const std::string& arguments, const std::string& script = {},
+                const std::vector<std::string>& unsetEnvironment = {})
     {
-        std::string command = "cd '" + work.string() + "' && " + environment + " timeout 240 '" + program + "' " +
-                              arguments;
+        harness::Launch launch;
+        launch.program = program;
+        launch.folder = work.string();
+        launch.unsetEnvironment = unsetEnvironment;
+        launch.limit = std::chrono::seconds(240);
+        std::istringstream words(arguments);
+        for (std::string word; words >> word;)
+            launch.arguments.push_back(word);
         if (!script.empty()) {
             std::ofstream(work / "input.txt") << script;
-            command += " --script input.txt";
+            launch.arguments.insert(launch.arguments.end(), {"--script", "input.txt"});
         }
-        command += " > out.txt 2> err.txt";
-        Outcome result;
-        const int raw = std::system(command.c_str());
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        result.out = slurp(work / "out.txt");
-        result.err = slurp(work / "err.txt");
-        return result;
+        return harness::runProgram(launch);
     }
     fs::path work;
-    std::string program = PALISADE_BINARY;
+    std::string program = harness::palisadeBinary();
 };
 
 TEST_F(Palisade, ReportsBadInputInOneLineWithStatus2BeforeRunning)
@@ -67,20 +58,20 @@ TEST_F(Palisade, ReportsBadInputInOneLineWithStatus2BeforeRunning)
         const char* what;
         std::string arguments;
         std::string script;
-        std::string environment;
+        std::vector<std::string> unsetEnvironment;
         const char* says;
     };
     const Case cases[] = {
-        {"bad script line", "--headless", "shot start\nclick 2\npress 7\n", "", "input.txt:3: unknown event \"press\""},
-        {"missing script", "--headless --script nowhere.txt", "", "", "cannot read the script nowhere.txt"},
-        {"unknown machine", "--headless --machine no-such-pc", "key Esc\n", "", "no-such-pc"},
-        {"unknown option", "--fullscreen", "", "", "unknown option \"--fullscreen\""},
-        {"headless without script", "--headless", "", "", "--headless needs --script"},
-        {"no display", "", "", "env -u DISPLAY -u WAYLAND_DISPLAY", "--headless"},
+        {"bad script line", "--headless", "shot start\nclick 2\npress 7\n", {}, "input.txt:3: unknown event \"press\""},
+        {"missing script", "--headless --script nowhere.txt", "", {}, "cannot read the script nowhere.txt"},
+        {"unknown machine", "--headless --machine no-such-pc", "key Esc\n", {}, "no-such-pc"},
+        {"unknown option", "--fullscreen", "", {}, "unknown option \"--fullscreen\""},
+        {"headless without script", "--headless", "", {}, "--headless needs --script"},
+        {"no display", "", "", {"DISPLAY", "WAYLAND_DISPLAY"}, "--headless"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const Outcome r = run(c.arguments, c.script, c.environment);
+        const Outcome r = run(c.arguments, c.script, c.unsetEnvironment);
         EXPECT_EQ(r.status, 2);
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
@@ -123,7 +114,7 @@ TEST_F(Palisade, ScriptThatRunsOutWhileTheProgramWaitsEndsWithStatus3)
 TEST_F(Palisade, EachMachineKeepsTheGeneratedDriverInItsOwnProgramFolder)
 {
     // A copy of the program and its generator, so the folders made are this test's alone.
-    const fs::path built = PALISADE_BINARY;
+    const fs::path built = harness::palisadeBinary();
     const fs::path bin = work / "bin";
     fs::create_directories(bin);
     fs::copy_file(built, bin / "palisade");
@@ -157,7 +148,7 @@ TEST_F(Palisade, EachMachineKeepsTheGeneratedDriverInItsOwnProgramFolder)
         EXPECT_EQ(fs::read_symlink(home / "palisade"), bin / "palisade");
         EXPECT_EQ(fs::read_symlink(home / "KSWIN.EXE"), bin / "KSWIN.EXE");
         EXPECT_TRUE(fs::exists(home / "kestrel.drv"));
-        const bool noHardware = slurp(home / "KSCONFIG.DAT").find("hardware-code: 38") != std::string::npos;
+        const bool noHardware = readFile(home / "KSCONFIG.DAT").find("hardware-code: 38") != std::string::npos;
         EXPECT_EQ(noHardware, folder == "plainvga");
     }
     for (const fs::path& elsewhere : {bin, work})
@@ -190,15 +181,15 @@ TEST_F(Palisade, SameScriptOnTheSameMachineGivesIdenticalPicturesAndLogs)
     for (const std::string& name : files) {
         SCOPED_TRACE(name);
         ASSERT_TRUE(fs::exists(work / "b" / name));
-        EXPECT_TRUE(slurp(work / "a" / name) == slurp(work / "b" / name));
+        EXPECT_TRUE(readFile(work / "a" / name) == readFile(work / "b" / name));
     }
-    sawFullScreen = slurp(work / "a" / "index.html").find("full screen 640 x 480, 8 bit") != std::string::npos;
+    sawFullScreen = readFile(work / "a" / "index.html").find("full screen 640 x 480, 8 bit") != std::string::npos;
     EXPECT_TRUE(sawFullScreen);
     EXPECT_EQ(std::distance(fs::directory_iterator(work / "a"), fs::directory_iterator()),
               std::distance(fs::directory_iterator(work / "b"), fs::directory_iterator()));
-    const std::string log = slurp(work / "a.log");
+    const std::string log = readFile(work / "a.log");
     EXPECT_NE(log.find("AX=4F02"), std::string::npos);
-    EXPECT_TRUE(log == slurp(work / "b.log"));
+    EXPECT_TRUE(log == readFile(work / "b.log"));
 }
 
 }  // namespace
