@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "checks/machine/machine_fixture.h"
 #include "machine/machine.h"
 
 namespace {
@@ -21,28 +22,26 @@ double cpuSeconds() {
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-constexpr uint16_t BUFFER_SEGMENT = 0x3000;
 constexpr uint16_t RETF_SEGMENT = 0x4000;
 
-struct Bench {
-    explicit Bench(const char* preset, uint32_t videoMemoryKb = 4096) {
-        machine::MachineConfig config = machine::presetConfig(preset);
-        config.videoMemoryKb = videoMemoryKb;
-        pc = std::make_unique<machine::Machine>(config, *clock);
+machine::MachineConfig withVideoMemory(const char* preset, uint32_t videoMemoryKb) {
+    machine::MachineConfig config = machine::presetConfig(preset);
+    config.videoMemoryKb = videoMemoryKb;
+    return config;
+}
+
+// The checks' booted machine, with a RETF to time an empty far call against.
+struct Bench : checks::BootedMachine {
+    explicit Bench(const char* preset, uint32_t videoMemoryKb = 4096)
+        : BootedMachine(withVideoMemory(preset, videoMemoryKb)) {
         pc->memory()[RETF_SEGMENT * 16] = 0xCB;
     }
-    machine::CallResult vbe(uint16_t ax, uint16_t bx = 0, uint16_t cx = 0, uint16_t dx = 0) {
-        machine::CpuRegs regs;
-        regs.ax = ax;
-        regs.bx = bx;
-        regs.cx = cx;
-        regs.dx = dx;
-        regs.es = BUFFER_SEGMENT;
-        if (ax == 0x4F00) std::memcpy(pc->memory() + BUFFER_SEGMENT * 16, "VBE2", 4);
-        return pc->interrupt(0x10, regs);
+    // The call's result rather than its registers: the benchmarks count its instructions.
+    machine::CallResult call(uint16_t ax, uint16_t bx = 0, uint16_t cx = 0, uint16_t dx = 0) {
+        if (ax == 0x4F00) std::memcpy(buffer(), "VBE2", 4);
+        vbe(ax, bx, cx, dx);
+        return lastResult;
     }
-    std::unique_ptr<machine::Clock> clock = machine::makeVirtualClock();
-    std::unique_ptr<machine::Machine> pc;
 };
 
 struct VbeCall {
@@ -51,13 +50,13 @@ struct VbeCall {
 
 void vbeCall(benchmark::State& state, const char* preset, VbeCall call) {
     Bench bench(preset);
-    if (call.ax != 0x4F02 && call.ax != 0x4F00 && call.ax != 0x4F01) bench.vbe(0x4F02, 0x4101);
+    if (call.ax != 0x4F02 && call.ax != 0x4F00 && call.ax != 0x4F01) bench.call(0x4F02, 0x4101);
     double callSeconds = 0, emptySeconds = 0;
     uint64_t instructions = 0;
     bool ok = true;
     for (auto _ : state) {
         double start = cpuSeconds();
-        const auto result = bench.vbe(call.ax, call.bx, call.cx, call.dx);
+        const auto result = bench.call(call.ax, call.bx, call.cx, call.dx);
         callSeconds += cpuSeconds() - start;
         instructions = result.instructions;
         ok = ok && result.ok;
@@ -74,7 +73,7 @@ void vbeCall(benchmark::State& state, const char* preset, VbeCall call) {
 
 void scanOut(benchmark::State& state, uint16_t mode, uint32_t videoMemoryKb) {
     Bench bench("default", videoMemoryKb);
-    if (bench.vbe(0x4F02, static_cast<uint16_t>(0x4000 | mode)).ok == false) {
+    if (bench.call(0x4F02, static_cast<uint16_t>(0x4000 | mode)).ok == false) {
         state.SkipWithError("mode not set");
         return;
     }
