@@ -107,10 +107,7 @@ class DialogManager : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        desktop::session().reset();
-        desktop::session().setClock(&clock);
-        desktop::session().setScripted(true);
-        desktop::session().setVirtualTime(true);
+        startScriptedSession(clock);
         desktop::resetDialogManager();
         record = Record{};
     }

@@ -40,10 +40,7 @@ class FullScreen : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        desktop::session().reset();
-        desktop::session().setClock(&clock);
-        desktop::session().setScripted(true);
-        desktop::session().setVirtualTime(true);
+        startScriptedSession(clock);
         desktop::session().setScreenSource(
             [](desktop::Picture& p) {
                 p.width = 4;
