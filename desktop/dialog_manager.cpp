@@ -522,6 +522,7 @@ void dispatch(Dialog& dialog, const Action& action)
         return;
     case Kind::Mouse:
     case Kind::Shot:
+    case Kind::Snap:
         return;
     }
 }

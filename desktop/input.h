@@ -27,6 +27,7 @@ struct Action {
         Button,       // a mouse button press where the mouse is
         ClickAt,      // a mouse press at x, y with 1 or 2 clicks (the window)
         Shot,         // write the monitor picture as text + ".png", captioned caption
+        Snap,         // the same at its due time, even while the program does not ask for input
     };
     Kind kind = Kind::Key;
     int key = 0;

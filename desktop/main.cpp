@@ -135,6 +135,14 @@ int main(int argc, char** argv)
                             (std::strchr(error.what(), ':') + 2));
             }
         }
+        if (!options.headless) {
+            const auto snap = std::find_if(script.begin(), script.end(), [](const desktop::Action& action) {
+                return action.kind == desktop::Action::Kind::Snap;
+            });
+            if (snap != script.end())
+                return fail(options.scriptPath + ":" + std::to_string(snap->line) +
+                            ": snap needs --headless: only a headless run's virtual clock says when it is due");
+        }
         if (!options.shotsDir.empty()) {
             struct stat info {};
             if (stat(options.shotsDir.c_str(), &info) != 0 && mkdir(options.shotsDir.c_str(), 0777) != 0)
@@ -151,7 +159,11 @@ int main(int argc, char** argv)
         return fail(error.what());
     }
 
-    std::unique_ptr<machine::Clock> clock = options.headless ? machine::makeVirtualClock() : machine::makeRealClock();
+    std::unique_ptr<machine::Clock> baseClock =
+        options.headless ? machine::makeVirtualClock() : machine::makeRealClock();
+    desktop::Session& session = desktop::session();
+    // The machine and the display library charge their work here, so snaps fall due mid-work.
+    auto clock = std::make_unique<desktop::SessionClock>(*baseClock, session);
     std::unique_ptr<machine::Machine> pc;
     std::string programPath;
     try {
@@ -171,7 +183,6 @@ int main(int argc, char** argv)
     if (vbeLog)
         realmode::setCallLog(vbeLog);
 
-    desktop::Session& session = desktop::session();
     std::unique_ptr<desktop::SdlMonitor> monitor;
     if (!options.headless) {
         if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
@@ -218,6 +229,10 @@ int main(int argc, char** argv)
         status = ended.status;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "palisade: %s\n", error.what());
+        status = 2;
+    }
+    if (status == 0 && !session.snapError().empty()) {
+        std::fprintf(stderr, "palisade: %s\n", session.snapError().c_str());
         status = 2;
     }
     finishPictures();

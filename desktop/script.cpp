@@ -138,16 +138,27 @@ std::vector<Action> parseScript(const std::string& text)
                 throw ScriptError(number, "wait needs a number of milliseconds, not \"" + rest + "\"");
             pendingWait += uint64_t(ms);
             continue;
-        } else if (name == "shot") {
-            action.kind = Action::Kind::Shot;
-            const auto [file, caption] = firstWord(rest);
+        } else if (name == "shot" || name == "snap") {
+            std::string named = rest;
+            if (name == "snap") {
+                action.kind = Action::Kind::Snap;
+                const auto [msWord, after] = firstWord(rest);
+                long ms = 0;
+                if (!parseNumber(msWord, 0, 86'400'000, ms))
+                    throw ScriptError(number, "snap needs a number of milliseconds, not \"" + msWord + "\"");
+                pendingWait += uint64_t(ms);
+                named = after;
+            } else {
+                action.kind = Action::Kind::Shot;
+            }
+            const auto [file, caption] = firstWord(named);
             if (file.empty() || file.find_first_of("/\\") != std::string::npos || file[0] == '.')
-                throw ScriptError(number, "shot needs a file name without folders or blanks");
+                throw ScriptError(number, name + " needs a file name without folders or blanks");
             action.text = file;
             action.caption = caption;
         } else {
             throw ScriptError(number, "unknown event \"" + event +
-                                          "\" (key, click, select, dblclick, mouse, button, wait or shot)");
+                                          "\" (key, click, select, dblclick, mouse, button, wait, shot or snap)");
         }
         action.waitMs = uint32_t(std::min<uint64_t>(pendingWait, 0xFFFFFFFFu));
         pendingWait = 0;

@@ -9,6 +9,10 @@
 //   wait MS         the next event becomes available MS milliseconds later
 //   shot NAME [CAPTION]  write the monitor picture as NAME.png when the program next asks for
 //                   input; CAPTION (else NAME) captions that wait's picture on the index page
+//   snap MS NAME [CAPTION]  write the monitor picture as NAME.png MS milliseconds of virtual
+//                   time after the event before it was taken, whether or not the program is
+//                   asking for input then (headless runs only); listed on the index page as
+//                   a picture of its own, captioned CAPTION (else NAME)
 // "#" starts a comment line; blank lines are skipped.
 #pragma once
 

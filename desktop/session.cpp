@@ -70,6 +70,8 @@ bool Session::due()
 
 void Session::service(bool askingForInput)
 {
+    if (!snapError_.empty())
+        throw RunEnded{2, "palisade: " + snapError_};
     if (monitor_)
         monitor_->pump(*this);
     // While the program blocks nothing changes on the screen; while it polls, it draws.
@@ -80,6 +82,8 @@ void Session::service(bool askingForInput)
         if (head.kind == Action::Kind::Mouse) {
             mouseX_ = head.x;
             mouseY_ = head.y;
+        } else if (head.kind == Action::Kind::Snap) {
+            snap(head);
         } else if (head.kind == Action::Kind::Shot && askingForInput) {
             if (shots_) {
                 Picture picture;
@@ -91,6 +95,37 @@ void Session::service(bool askingForInput)
         }
         take();
     }
+}
+
+void Session::serviceSnaps()
+{
+    if (snapping_)
+        return;
+    snapping_ = true;
+    while (snapError_.empty() && !queue_.empty() && queue_.front().kind == Action::Kind::Snap && due()) {
+        // No exception may leave here: the machine may be inside the CPU's own code.
+        try {
+            snap(queue_.front());
+        } catch (const std::exception& error) {
+            snapError_ = error.what();
+        }
+        take();
+    }
+    snapping_ = false;
+}
+
+void Session::snap(const Action& action)
+{
+    if (!shots_)
+        return;
+    Picture picture;
+    compose(picture);
+    // Said from the picture alone: asking the card its depth would take port reads in the
+    // middle of the program's own.
+    const std::string onScreen = fullScreen_ ? "full screen " + std::to_string(picture.width) + " x " +
+                                                   std::to_string(picture.height)
+                                             : describeDesktop();
+    shots_->snapped(action.text, action.caption, picture, onScreen);
 }
 
 const Action* Session::poll()
@@ -113,6 +148,9 @@ Action Session::take()
     queue_.pop_front();
     headDueAt_.reset();
     headShot_ = false;
+    // A snap counts from the moment the event before it reached the program.
+    if (!queue_.empty() && queue_.front().kind == Action::Kind::Snap)
+        due();
     return action;
 }
 

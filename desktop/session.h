@@ -68,6 +68,12 @@ public:
     // Applies mouse moves that are due (and, when the program asks for input, shots), and
     // refreshes the window now and then.
     void service(bool askingForInput = false);
+    // Takes the snaps that are due, wherever the program is: called after every bit of work
+    // charged to the run's clock. Reads no port and runs no CPU, so a real-mode call may be
+    // under way.
+    void serviceSnaps();
+    // Why a snap could not be written, once the next input call has not yet ended the run.
+    const std::string& snapError() const { return snapError_; }
     // The next due action without taking it, or null. A scripted run that has nothing left
     // ends here: the program is waiting for input that will never come.
     const Action* poll();
@@ -88,6 +94,7 @@ public:
 private:
     bool due();
     void shootOnce(Action& action);
+    void snap(const Action& action);
     [[noreturn]] void endOfScript();
 
     machine::Clock* clock_ = nullptr;
@@ -108,6 +115,25 @@ private:
     uint64_t lastRefreshMs_ = 0;
     bool refreshed_ = false;
     bool blocked_ = false;
+    bool snapping_ = false;
+    std::string snapError_;
+};
+
+// The clock a run hands to the machine: the given clock, with the run's snaps taken as soon
+// as the work charged to it brings them due.
+class SessionClock : public machine::Clock {
+public:
+    SessionClock(machine::Clock& inner, Session& session) : inner_(inner), session_(session) {}
+    uint64_t nowMicros() override { return inner_.nowMicros(); }
+    void spend(uint64_t micros) override
+    {
+        inner_.spend(micros);
+        session_.serviceSnaps();
+    }
+
+private:
+    machine::Clock& inner_;
+    Session& session_;
 };
 
 Session& session();

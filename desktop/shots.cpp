@@ -75,6 +75,15 @@ void ShotWriter::named(const std::string& name, const std::string& caption, cons
         pending_.push_back({file, caption.empty() ? name : caption, onScreen});
 }
 
+void ShotWriter::snapped(const std::string& name, const std::string& caption, const Picture& picture,
+                         const std::string& onScreen)
+{
+    const std::string file = name + ".png";
+    writePng(folder_.empty() ? file : folder_ + "/" + file, picture);
+    if (!folder_.empty())
+        entries_.push_back({file, (caption.empty() ? name : caption) + " \u2014 " + onScreen});
+}
+
 void ShotWriter::automatic(const Picture& picture, const std::string& onScreen)
 {
     if (folder_.empty())

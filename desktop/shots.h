@@ -20,6 +20,10 @@ public:
     // picture of the same wait on the index page, before what onScreen says is shown.
     void named(const std::string& name, const std::string& caption, const Picture& picture,
                const std::string& onScreen);
+    // Writes NAME.png, taken while the program was at work; with a folder it is listed on the
+    // index page in its turn, captioned caption (the name when empty) and what onScreen says.
+    void snapped(const std::string& name, const std::string& caption, const Picture& picture,
+                 const std::string& onScreen);
     // With a folder, writes the wait's picture as NNNN.png and lists it on the index page.
     void automatic(const Picture& picture, const std::string& onScreen);
     // Writes index.html and returns its path; empty without a folder.

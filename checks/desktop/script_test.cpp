@@ -19,6 +19,7 @@ struct Good {
     int index = -1;
     int x = 0, y = 0;
     const char* caption = "";
+    uint32_t waitMs = 0;
 };
 
 TEST(Script, ReadsEveryEventKind)
@@ -45,6 +46,9 @@ TEST(Script, ReadsEveryEventKind)
         {"shot main-dialog", Kind::Shot, 0, false, 0, "main-dialog"},
         {"shot moire  Bank switching test, 8 bit ", Kind::Shot, 0, false, 0, "moire", -1, 0, 0,
          "Bank switching test, 8 bit"},
+        {"snap 0 fade-mid", Kind::Snap, 0, false, 0, "fade-mid"},
+        {"snap 500  fade-mid  Halfway through the fade ", Kind::Snap, 0, false, 0, "fade-mid", -1, 0, 0,
+         "Halfway through the fade", 500},
     };
     for (const Good& c : cases) {
         SCOPED_TRACE(c.line);
@@ -61,7 +65,7 @@ TEST(Script, ReadsEveryEventKind)
         EXPECT_EQ(a.y, c.y);
         EXPECT_EQ(a.caption, c.caption);
         EXPECT_EQ(a.line, 1);
-        EXPECT_EQ(a.waitMs, 0u);
+        EXPECT_EQ(a.waitMs, c.waitMs);
     }
 }
 
@@ -73,6 +77,18 @@ TEST(Script, WaitsDelayTheNextEventAndCommentsKeepLineNumbers)
     EXPECT_EQ(actions[0].waitMs, 0u);
     EXPECT_EQ(actions[1].line, 6);
     EXPECT_EQ(actions[1].waitMs, 300u);
+}
+
+// A snap's time counts from the event before it; a wait before the snap adds to it.
+TEST(Script, SnapsAreDueTheirTimeAfterTheEventBeforeThem)
+{
+    const auto actions = desktop::parseScript("key Space\nwait 100\nsnap 250 mid\nsnap 0 next\nkey Esc\n");
+    ASSERT_EQ(actions.size(), 4u);
+    EXPECT_EQ(actions[1].kind, Kind::Snap);
+    EXPECT_EQ(actions[1].waitMs, 350u);
+    EXPECT_EQ(actions[1].line, 3);
+    EXPECT_EQ(actions[2].waitMs, 0u);
+    EXPECT_EQ(actions[3].waitMs, 0u);
 }
 
 TEST(Script, BadLinesAreReportedWithTheirNumber)
@@ -101,6 +117,11 @@ TEST(Script, BadLinesAreReportedWithTheirNumber)
         {"shot", 1, "shot needs a file name"},
         {"shot ../up", 1, "shot needs a file name"},
         {"shot a/b", 1, "shot needs a file name"},
+        {"snap", 1, "snap needs a number of milliseconds"},
+        {"snap fade", 1, "snap needs a number of milliseconds, not \"fade\""},
+        {"snap -1 fade", 1, "snap needs a number of milliseconds"},
+        {"key a\nsnap 500", 2, "snap needs a file name"},
+        {"snap 500 ../up", 1, "snap needs a file name"},
     };
     for (const Bad& c : cases) {
         SCOPED_TRACE(c.script);
@@ -158,7 +179,7 @@ TEST(CommandLine, HelpNamesEveryOption)
     for (const char* option : {"--machine", "--list-machines", "--headless", "--script", "--shots", "--vbe-log",
                                "--windows-version", "--desktop", "--help", "--version", "key NAME", "click ID",
                                "select ID TEXT", "select ID #N", "dblclick ID", "mouse X Y", "button", "wait MS",
-                               "shot NAME"})
+                               "shot NAME", "snap MS NAME"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 

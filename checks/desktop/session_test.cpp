@@ -204,6 +204,44 @@ TEST_F(FullScreen, ShotsAreTakenWhenTheProgramAsksForInputAndNameThatWaitsPictur
     std::filesystem::remove_all(folder);
 }
 
+// A snap falls due by the work charged to the clock after the key before it, with no input
+// call in between, and is listed between the pictures of the waits around it.
+TEST_F(FullScreen, SnapsAreTakenByTheWorkThatBringsThemDue)
+{
+    const auto folder = std::filesystem::temp_directory_path() / ("palisade-snaps-" + std::to_string(getpid()));
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    desktop::ShotWriter shots(folder.string());
+    desktop::session().setShots(&shots);
+    desktop::SessionClock observed(clock, desktop::session());
+    desktop::session().setClock(&observed);
+    Action snap;
+    snap.kind = Action::Kind::Snap;
+    snap.text = "mid";
+    snap.caption = "Mid-fade";
+    snap.waitMs = 5;
+    desktop::session().enqueue(keyAction('a'));
+    desktop::session().enqueue(snap);
+    desktop::session().enqueue(keyAction('b', 1));
+    PL_startFullScreen(nullptr, 640, 480);
+    InputEvent event{};
+    PL_haltEvent(&event, EVENT_MASK_KEY_OR_MOUSE);
+    EXPECT_EQ(event.message, uint32_t('a'));
+    for (int ms = 1; ms <= 5; ++ms) {
+        EXPECT_FALSE(std::filesystem::exists(folder / "mid.png")) << ms;
+        observed.spend(1000);
+    }
+    EXPECT_TRUE(std::filesystem::exists(folder / "mid.png"));
+    PL_haltEvent(&event, EVENT_MASK_KEY_OR_MOUSE);
+    EXPECT_EQ(event.message, uint32_t('b'));
+    EXPECT_EQ(captionsOf(shots.finish()), (std::vector<std::string>{
+                                              "0001.png: full screen 4 x 2, 8 bit",
+                                              "mid.png: Mid-fade \u2014 full screen 4 x 2",
+                                              "0002.png: full screen 4 x 2, 8 bit",
+                                          }));
+    std::filesystem::remove_all(folder);
+}
+
 TEST(ShotWriter, NamedShotsWithoutAWaitAfterThemAreListedThemselves)
 {
     const auto folder = std::filesystem::temp_directory_path() / ("palisade-named-" + std::to_string(getpid()));
