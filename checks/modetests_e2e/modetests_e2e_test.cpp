@@ -199,6 +199,9 @@ INSTANTIATE_TEST_SUITE_P(Retrace, PageFlipE2E,
 
 // ---- Palette, wide DAC and virtual scroll: one run through all of them ----
 
+// The fade runs 64 retraces down and 64 up, about 2.1 s; this is well inside the way down.
+const std::string FADE_MID_MS = "500", FADE_MID_CAPTION = "Halfway down the palette fade";
+
 class PaletteAndScrollE2E : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -208,6 +211,8 @@ protected:
                                                                  "key Space",          // page flipping
                                                                  "shot fade_before",
                                                                  "key Space",          // starts the fade
+                                                                 "snap " + FADE_MID_MS + " fade_mid " +
+                                                                     FADE_MID_CAPTION,
                                                                  "shot fade_after",
                                                                  "key Space",
                                                                  "shot wide_dac",
@@ -278,6 +283,51 @@ TEST_F(PaletteAndScrollE2E, FadeScreenShowsTheRampsAndFadesBackInAShadeDarker)
     EXPECT_GT(colours.size(), 100u) << "the four ramps should show in many shades";
     EXPECT_GT(darker, 0u);
     EXPECT_NE(after.at(0, 0), brightestGrey);
+}
+
+// A snap taken while the program fades, never asking for input: every bright grey of the
+// moire and its text is dimmed, none is black yet, and the page lists it between the waits.
+TEST_F(PaletteAndScrollE2E, SnapDuringTheFadeCatchesTheGreysHalfwayDown)
+{
+    const Shot before = run().shot("fade_before"), mid = run().shot("fade_mid");
+    ASSERT_EQ(mid.width, before.width);
+    ASSERT_EQ(mid.pixels.size(), before.pixels.size());
+    size_t greys = 0;
+    for (size_t i = 0; i < before.pixels.size(); ++i) {
+        const uint32_t b = before.pixels[i], m = mid.pixels[i];
+        if (red(b) != green(b) || green(b) != blue(b) || red(b) < 0x80)
+            continue;
+        ++greys;
+        ASSERT_TRUE(red(m) == green(m) && green(m) == blue(m)) << "pixel " << i << " is " << std::hex << m;
+        ASSERT_LT(red(m), red(b) - 0x20) << "pixel " << i << ": not dimmed";
+        ASSERT_GT(red(m), 0x10) << "pixel " << i << ": already black";
+    }
+    EXPECT_GT(greys, 1000u) << "the moire's grey lines should fill much of the screen";
+
+    const std::vector<std::string> captions = run().program.captions();
+    const auto has = [](const std::string& text) {
+        return [text](const std::string& caption) { return caption.find(text) != std::string::npos; };
+    };
+    const auto shotBefore = std::find_if(captions.begin(), captions.end(), has("fade_before"));
+    const auto snap = std::find_if(captions.begin(), captions.end(), has(FADE_MID_CAPTION));
+    const auto shotAfter = std::find_if(captions.begin(), captions.end(), has("fade_after"));
+    ASSERT_NE(snap, captions.end());
+    EXPECT_EQ(*snap, FADE_MID_CAPTION + " \u2014 full screen 640 x 480");
+    EXPECT_EQ(snap - shotBefore, 1) << "the snap follows the picture of the wait before the fade";
+    EXPECT_EQ(shotAfter - snap, 1) << "and comes before the one after it";
+}
+
+// The same script up to the snap gives the same picture: the virtual clock decides when.
+TEST_F(PaletteAndScrollE2E, SnapIsTheSamePictureInEveryRun)
+{
+    const HeadlessRun again = runHeadless("noaccel", startRun({}) + std::vector<std::string>{
+                                                                       "key Space", "key Space", "key Space",
+                                                                       "snap " + FADE_MID_MS + " fade_mid",
+                                                                   });
+    EXPECT_EQ(again.exitStatus, 3) << "the script runs out at the wait after the fade\n" << again.errors;
+    const Shot first = run().shot("fade_mid"), second = again.shot("fade_mid");
+    EXPECT_EQ(second.width, first.width);
+    EXPECT_TRUE(second.pixels == first.pixels);
 }
 
 // 8-bit DAC: each band rises through 64 shades, 3 pixels each, from black.
