@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 
 #include "app/globals.h"
 #include "fake/fake.h"
@@ -166,6 +167,9 @@ struct LayoutCase {
     int32_t virtualLfbActive;
     std::vector<fake::TextItem> expected;
 };
+
+// Test listings name a case by what it shows.
+void PrintTo(const LayoutCase& c, std::ostream* out) { *out << c.what; }
 
 class MoireLayout : public Moire, public ::testing::WithParamInterface<LayoutCase> {};
 
