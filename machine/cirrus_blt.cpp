@@ -1,0 +1,342 @@
+#include "machine/cirrus_blt.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "hw/cirrus.h"
+
+namespace machine {
+namespace {
+
+using namespace cirrus;
+
+enum class Kind { Copy, Expand, MonoPattern, ColourPattern, Fill };
+
+Kind kindOf(const BltOperation& op) {
+    const bool expand = op.mode & BLT_COLOUR_EXPAND, pattern = op.mode & BLT_PATTERN;
+    if (expand && pattern)
+        return (op.modeExtension & BLT_SOLID_FILL) && !(op.mode & BLT_TRANSPARENT) ? Kind::Fill : Kind::MonoPattern;
+    if (expand) return Kind::Expand;
+    if (pattern) return Kind::ColourPattern;
+    return Kind::Copy;
+}
+
+unsigned bytesPerPixel(uint8_t mode) { return ((mode & BLT_DEPTH_MASK) >> 4) + 1u; }
+
+// A colour pattern line holds 8 pixels; at 24 bits it takes 32 bytes, the last 8 unused.
+unsigned patternLineBytes(unsigned bpp) { return bpp == 3 ? 32 : 8 * bpp; }
+
+// Bytes of mono data per line: whole bytes, or whole dwords from system memory with GR33 bit 0.
+uint32_t monoRowBytes(const BltOperation& op, bool fromHost) {
+    const uint32_t pixels = op.width / bytesPerPixel(op.mode);
+    const uint32_t bytes = (pixels + 7) / 8;
+    return fromHost && (op.modeExtension & BLT_DWORD_ROWS) ? (bytes + 3) & ~3u : bytes;
+}
+
+uint32_t leftSkipBytes(const BltOperation& op) {
+    const unsigned bpp = bytesPerPixel(op.mode);
+    return bpp == 3 ? op.leftSkip & 0x1Fu : (op.leftSkip & 7u) * bpp;
+}
+
+template <class F>
+void combine(const uint8_t* s, const uint8_t* d, uint8_t* out, size_t n, F f) {
+    for (size_t i = 0; i < n; ++i) out[i] = f(s[i], d[i]);
+}
+
+// out = rop(S, D) byte by byte; out may be d. A code the engine does not know leaves D.
+void ropRow(uint8_t rop, const uint8_t* s, const uint8_t* d, uint8_t* out, size_t n) {
+    using B = uint8_t;
+    switch (rop) {
+    case ROP_ZERO: std::memset(out, 0, n); return;
+    case ROP_SRC_AND_DST: return combine(s, d, out, n, [](B a, B b) { return B(a & b); });
+    case ROP_SRC_AND_NOT_DST: return combine(s, d, out, n, [](B a, B b) { return B(a & ~b); });
+    case ROP_NOT_DST: return combine(s, d, out, n, [](B, B b) { return B(~b); });
+    case ROP_SRC: std::memmove(out, s, n); return;
+    case ROP_ONE: std::memset(out, 0xFF, n); return;
+    case ROP_NOT_SRC_AND_DST: return combine(s, d, out, n, [](B a, B b) { return B(~a & b); });
+    case ROP_SRC_XOR_DST: return combine(s, d, out, n, [](B a, B b) { return B(a ^ b); });
+    case ROP_SRC_OR_DST: return combine(s, d, out, n, [](B a, B b) { return B(a | b); });
+    case ROP_NOT_SRC_OR_DST: return combine(s, d, out, n, [](B a, B b) { return B(~(a | b)); });
+    case ROP_SRC_XNOR_DST: return combine(s, d, out, n, [](B a, B b) { return B(~(a ^ b)); });
+    case ROP_SRC_OR_NOT_DST: return combine(s, d, out, n, [](B a, B b) { return B(a | ~b); });
+    case ROP_NOT_SRC: return combine(s, d, out, n, [](B a, B) { return B(~a); });
+    case ROP_NOT_SRC_OR_DST_MERGE: return combine(s, d, out, n, [](B a, B b) { return B(~a | b); });
+    case ROP_NOT_SRC_AND_DST_NAND: return combine(s, d, out, n, [](B a, B b) { return B(~(a & b)); });
+    default:
+        if (out != d) std::memmove(out, d, n);
+        return;
+    }
+}
+
+// Where a span of `width` bytes on line y starts: forwards from the first byte, or backwards
+// from the last byte of the last line.
+int64_t rowStart(uint32_t address, uint32_t pitch, uint32_t width, uint32_t y, bool backwards) {
+    return backwards ? int64_t(address) - int64_t(y) * pitch - (int64_t(width) - 1) : int64_t(address) + int64_t(y) * pitch;
+}
+
+// Every line of the area lies in memory of `size` bytes.
+bool areaFits(uint32_t address, uint32_t pitch, uint32_t width, uint32_t height, bool backwards, size_t size) {
+    const int64_t first = rowStart(address, pitch, width, 0, backwards);
+    const int64_t last = rowStart(address, pitch, width, height - 1, backwards);
+    return std::min(first, last) >= 0 && std::max(first, last) + int64_t(width) <= int64_t(size);
+}
+
+// MMIO offset to graphics-controller index, or -1.
+int mmioRegister(uint8_t offset) {
+    static constexpr uint8_t colours[8] = {GR_BACKGROUND0, GR_BACKGROUND1, GR_BACKGROUND2, GR_BACKGROUND3,
+                                           GR_FOREGROUND0, GR_FOREGROUND1, GR_FOREGROUND2, GR_FOREGROUND3};
+    if (offset < MMIO_WIDTH) return colours[offset];
+    if (offset <= MMIO_LEFT_SKIP) return GR_BLT_WIDTH + (offset - MMIO_WIDTH);
+    switch (offset) {
+    case MMIO_MODE: return GR_BLT_MODE;
+    case MMIO_ROP: return GR_BLT_ROP;
+    case MMIO_MODE_EXTENSION: return GR_BLT_MODE_EXTENSION;
+    case MMIO_TRANSPARENT_COLOUR: return GR_BLT_TRANSPARENT_COLOUR;
+    case MMIO_TRANSPARENT_COLOUR + 1: return GR_BLT_TRANSPARENT_COLOUR + 1;
+    case MMIO_TRANSPARENT_MASK: return GR_BLT_TRANSPARENT_MASK;
+    case MMIO_TRANSPARENT_MASK + 1: return GR_BLT_TRANSPARENT_MASK + 1;
+    case MMIO_STATUS: return GR_BLT_STATUS;
+    default: return -1;
+    }
+}
+
+}  // namespace
+
+std::string describe(const BltOperation& op) {
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "blt mode=%02X rop=%02X ext=%02X width=%u height=%u dst=%06X dpitch=%u src=%06X spitch=%u "
+                  "fg=%08X bg=%08X skip=%02X key=%04X",
+                  op.mode, op.rop, op.modeExtension, op.width, op.height, op.dst, op.dstPitch, op.src, op.srcPitch,
+                  op.foreground, op.background, op.leftSkip, op.transparentColour);
+    return line;
+}
+
+CirrusBlt::CirrusBlt(std::span<uint8_t> videoMemory) : vram_(videoMemory) {}
+
+bool CirrusBlt::ownsRegister(uint8_t index) {
+    return index == GR_BACKGROUND0 || index == GR_FOREGROUND0 || (index >= GR_BACKGROUND1 && index <= GR_FOREGROUND3) ||
+           (index >= GR_BLT_WIDTH && index <= GR_BLT_TRANSPARENT_COLOUR + 1) || index == GR_BLT_TRANSPARENT_MASK ||
+           index == GR_BLT_TRANSPARENT_MASK + 1;
+}
+
+uint8_t CirrusBlt::readRegister(uint8_t index) const { return ownsRegister(index) ? regs_[index] : 0xFF; }
+
+void CirrusBlt::writeRegister(uint8_t index, uint8_t value) {
+    if (!ownsRegister(index)) return;
+    switch (index) {
+    case GR_BLT_WIDTH + 1:
+    case GR_BLT_HEIGHT + 1:
+    case GR_BLT_DST_PITCH + 1:
+    case GR_BLT_SRC_PITCH + 1: value &= 0x1F; break;  // 13-bit fields
+    case GR_BLT_DST_ADDRESS + 2:
+    case GR_BLT_SRC_ADDRESS + 2: value &= 0x3F; break;  // 22-bit addresses
+    case GR_BLT_STATUS: {
+        const uint8_t before = regs_[GR_BLT_STATUS];
+        regs_[GR_BLT_STATUS] = static_cast<uint8_t>((value & ~BLT_BUSY) | (before & BLT_BUSY));
+        if ((before & BLT_RESET) && !(value & BLT_RESET)) finish();  // a reset aborts what is pending
+        else if (!(before & BLT_START) && (value & BLT_START)) start();
+        return;
+    }
+    default: break;
+    }
+    regs_[index] = value;
+    if (index == GR_BLT_DST_ADDRESS + 2 && (regs_[GR_BLT_STATUS] & BLT_AUTOSTART)) start();
+}
+
+uint8_t CirrusBlt::readMmio(uint8_t offset) const {
+    const int index = mmioRegister(offset);
+    return index < 0 ? 0xFF : readRegister(static_cast<uint8_t>(index));
+}
+
+void CirrusBlt::writeMmio(uint8_t offset, uint8_t value) {
+    const int index = mmioRegister(offset);
+    if (index >= 0) writeRegister(static_cast<uint8_t>(index), value);
+}
+
+BltOperation CirrusBlt::current() const {
+    const auto word = [this](uint8_t index) { return static_cast<uint32_t>(regs_[index] | (regs_[index + 1] << 8)); };
+    const auto colour = [this](uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3) {
+        return static_cast<uint32_t>(regs_[b0] | (regs_[b1] << 8) | (regs_[b2] << 16) | (uint32_t(regs_[b3]) << 24));
+    };
+    BltOperation op;
+    op.mode = regs_[GR_BLT_MODE];
+    op.rop = regs_[GR_BLT_ROP];
+    op.modeExtension = regs_[GR_BLT_MODE_EXTENSION];
+    op.leftSkip = regs_[GR_BLT_LEFT_SKIP];
+    op.width = word(GR_BLT_WIDTH) + 1;
+    op.height = word(GR_BLT_HEIGHT) + 1;
+    op.dstPitch = word(GR_BLT_DST_PITCH);
+    op.srcPitch = word(GR_BLT_SRC_PITCH);
+    op.dst = word(GR_BLT_DST_ADDRESS) | (regs_[GR_BLT_DST_ADDRESS + 2] << 16);
+    op.src = word(GR_BLT_SRC_ADDRESS) | (regs_[GR_BLT_SRC_ADDRESS + 2] << 16);
+    op.foreground = colour(GR_FOREGROUND0, GR_FOREGROUND1, GR_FOREGROUND2, GR_FOREGROUND3);
+    op.background = colour(GR_BACKGROUND0, GR_BACKGROUND1, GR_BACKGROUND2, GR_BACKGROUND3);
+    op.transparentColour = static_cast<uint16_t>(word(GR_BLT_TRANSPARENT_COLOUR));
+    return op;
+}
+
+uint32_t CirrusBlt::hostBytesFor(const BltOperation& op) const {
+    switch (kindOf(op)) {
+    case Kind::Copy: return ((op.width + 3) & ~3u) * op.height;  // each line padded to a dword
+    case Kind::Expand: return monoRowBytes(op, true) * op.height;
+    case Kind::MonoPattern: return 8;
+    case Kind::ColourPattern: return 8 * patternLineBytes(bytesPerPixel(op.mode));
+    case Kind::Fill: return 0;
+    }
+    return 0;
+}
+
+void CirrusBlt::start() {
+    const BltOperation op = current();
+    if (observer_) observer_(op);
+    regs_[GR_BLT_STATUS] |= BLT_BUSY;
+    if (op.mode & BLT_DST_SYSTEM) return finish();  // screen to system memory: not offered
+    if (op.mode & BLT_SRC_SYSTEM) {
+        hostBytesNeeded_ = hostBytesFor(op);
+        host_.clear();
+        if (hostBytesNeeded_ != 0) return;  // runs when its data is in
+    }
+    run(op, host_.data());
+    finish();
+}
+
+void CirrusBlt::finish() {
+    hostBytesNeeded_ = 0;
+    host_.clear();
+    regs_[GR_BLT_STATUS] &= static_cast<uint8_t>(~(BLT_BUSY | BLT_START | BLT_FIFO_USED));
+}
+
+void CirrusBlt::hostData(uint8_t value) {
+    if (!hostBytesNeeded_) return;
+    host_.push_back(value);
+    if (host_.size() < hostBytesNeeded_) return;
+    run(current(), host_.data());
+    finish();
+}
+
+void CirrusBlt::run(const BltOperation& op, const uint8_t* hostSource) {
+    const Kind kind = kindOf(op);
+    const bool fromHost = op.mode & BLT_SRC_SYSTEM;
+    const bool backwards = kind == Kind::Copy && (op.mode & BLT_BACKWARDS);
+    const bool transparent = op.mode & BLT_TRANSPARENT;
+    const unsigned bpp = bytesPerPixel(op.mode);
+    const size_t size = vram_.size();
+    uint8_t* vram = vram_.data();
+    if (kind == Kind::Copy && transparent && bpp > 2) return;  // no transparent copy at 24/32 bits
+    if (!areaFits(op.dst, op.dstPitch, op.width, op.height, backwards, size)) return;
+
+    // The source: where line y's data starts.
+    const uint32_t lineBytes = patternLineBytes(bpp);
+    const uint32_t monoRow = monoRowBytes(op, fromHost);
+    const uint8_t* pattern = nullptr;
+    if (kind == Kind::MonoPattern || kind == Kind::ColourPattern) {
+        const uint32_t bytes = kind == Kind::MonoPattern ? 8 : 8 * lineBytes;
+        if (fromHost) {
+            pattern = hostSource;
+        } else {
+            const uint32_t base = op.src & ~(bytes - 1);  // video patterns sit on their own size
+            if (base + bytes > size) return;
+            pattern = vram + base;
+        }
+    }
+    if (!fromHost) {
+        if (kind == Kind::Copy && !areaFits(op.src, op.srcPitch, op.width, op.height, backwards, size)) return;
+        if (kind == Kind::Expand && uint64_t(op.src) + uint64_t(monoRow) * op.height > size) return;
+    }
+    const uint32_t firstPatternLine = fromHost ? op.src & 7 : 0;
+    const auto sourceRow = [&](uint32_t y) -> const uint8_t* {
+        if (kind == Kind::Copy)
+            return fromHost ? hostSource + size_t(y) * ((op.width + 3) & ~3u)
+                            : vram + rowStart(op.src, op.srcPitch, op.width, y, backwards);
+        return fromHost ? hostSource + size_t(y) * monoRow : vram + op.src + size_t(y) * monoRow;
+    };
+
+    const uint32_t width = op.width;
+    rowSource_.resize(width);
+    rowResult_.resize(width);
+    rowMask_.resize(width);
+    uint8_t fg[4], bg[4];
+    std::memcpy(fg, &op.foreground, 4);
+    std::memcpy(bg, &op.background, 4);
+
+    // Expanded lines: the colour per pixel and whether it is written at all.
+    const uint32_t pixels = width / bpp;
+    const uint32_t skip = leftSkipBytes(op);
+    const bool invert = transparent && (op.modeExtension & BLT_INVERT_EXPANSION);
+    const auto expandLine = [&](auto bitOf, auto colourOf) {
+        std::memset(rowMask_.data(), 0, width);
+        for (uint32_t x = 0; x < pixels; ++x) {
+            const uint32_t at = x * bpp;
+            const uint8_t* colour = colourOf(x, bitOf(x));
+            if (at < skip || !colour) continue;
+            std::memcpy(&rowSource_[at], colour, bpp);
+            std::memset(&rowMask_[at], 1, bpp);
+        }
+    };
+    const auto monoColour = [&](uint32_t, bool bit) -> const uint8_t* {
+        if (!transparent) return bit ? fg : bg;
+        if (invert) return bit ? nullptr : bg;
+        return bit ? fg : nullptr;
+    };
+    const auto writeMasked = [&](uint8_t* d) {
+        ropRow(op.rop, rowSource_.data(), d, rowResult_.data(), width);
+        for (uint32_t i = 0; i < width; ++i)
+            if (rowMask_[i]) d[i] = rowResult_[i];
+    };
+
+    if (kind == Kind::Fill) expandLine([](uint32_t) { return true; }, [&](uint32_t, bool) { return fg; });
+    const bool fillWhole = kind == Kind::Fill && skip == 0 && pixels * bpp == width;
+    const uint16_t key = bpp == 1 ? op.transparentColour & 0xFF : op.transparentColour;
+
+    for (uint32_t y = 0; y < op.height; ++y) {
+        uint8_t* d = vram + rowStart(op.dst, op.dstPitch, width, y, backwards);
+        switch (kind) {
+        case Kind::Fill:
+            if (fillWhole)
+                ropRow(op.rop, rowSource_.data(), d, d, width);
+            else
+                writeMasked(d);
+            break;
+        case Kind::Copy: {
+            const uint8_t* s = sourceRow(y);
+            if (transparent) {
+                // Pixels whose result equals the key are left alone.
+                ropRow(op.rop, s, d, rowResult_.data(), width);
+                for (uint32_t x = 0; x + bpp <= width; x += bpp) {
+                    const uint16_t value = bpp == 1 ? rowResult_[x] : uint16_t(rowResult_[x] | (rowResult_[x + 1] << 8));
+                    if (value != key) std::memcpy(d + x, &rowResult_[x], bpp);
+                }
+            } else if (op.rop == ROP_SRC) {
+                std::memmove(d, s, width);
+            } else {
+                std::memcpy(rowSource_.data(), s, width);  // the line is read whole before it is written
+                ropRow(op.rop, rowSource_.data(), d, d, width);
+            }
+            break;
+        }
+        case Kind::Expand: {
+            const uint8_t* bits = sourceRow(y);
+            expandLine([&](uint32_t x) { return ((bits[x >> 3] >> (7 - (x & 7))) & 1) != 0; }, monoColour);
+            writeMasked(d);
+            break;
+        }
+        case Kind::MonoPattern: {
+            const uint8_t bits = pattern[(firstPatternLine + y) & 7];
+            expandLine([&](uint32_t x) { return ((bits >> (7 - (x & 7))) & 1) != 0; }, monoColour);
+            writeMasked(d);
+            break;
+        }
+        case Kind::ColourPattern: {
+            const uint8_t* line = pattern + ((firstPatternLine + y) & 7) * lineBytes;
+            expandLine([](uint32_t) { return true; },
+                       [&](uint32_t x, bool) -> const uint8_t* { return line + (x & 7) * bpp; });
+            writeMasked(d);
+            break;
+        }
+        }
+    }
+}
+
+}  // namespace machine
