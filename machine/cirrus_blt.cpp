@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 #include "hw/cirrus.h"
 
@@ -67,6 +68,34 @@ void ropRow(uint8_t rop, const uint8_t* s, const uint8_t* d, uint8_t* out, size_
         if (out != d) std::memmove(out, d, n);
         return;
     }
+}
+
+// Fills n bytes (a whole number of pixels) with one colour, 16 bytes per store.
+void fillColour(uint8_t* d, size_t n, const uint8_t* colour, unsigned bpp) {
+    if (bpp == 1) return (void)std::memset(d, colour[0], n);
+    uint8_t pattern[48];  // 48: a multiple of every pixel size and of 16
+    for (unsigned i = 0; i < sizeof pattern; ++i) pattern[i] = colour[i % bpp];
+    size_t at = 0;
+    if (bpp != 3) {
+        // Two- and four-byte pixels repeat in every 32 bits: the C library's wide fill stores
+        // them as fast as memset stores bytes.
+        const size_t head = std::min(n, (4 - reinterpret_cast<uintptr_t>(d) % 4) % 4);
+        std::memcpy(d, pattern, head);
+        static_assert(sizeof(wchar_t) == 4);
+        uint32_t word;
+        std::memcpy(&word, pattern + head % bpp, 4);
+        const size_t words = (n - head) / 4;
+        std::wmemset(reinterpret_cast<wchar_t*>(d + head), static_cast<wchar_t>(word), words);
+        at = head + words * 4;
+        std::memcpy(d + at, pattern + at % bpp, n - at);
+        return;
+    }
+    for (; at + sizeof pattern <= n; at += sizeof pattern) {
+        std::memcpy(d + at, pattern, 16);
+        std::memcpy(d + at + 16, pattern + 16, 16);
+        std::memcpy(d + at + 32, pattern + 32, 16);
+    }
+    std::memcpy(d + at, pattern, n - at);
 }
 
 // Where a span of `width` bytes on line y starts: forwards from the first byte, or backwards
@@ -289,6 +318,20 @@ void CirrusBlt::run(const BltOperation& op, const uint8_t* hostSource) {
     if (kind == Kind::Fill) expandLine([](uint32_t) { return true; }, [&](uint32_t, bool) { return fg; });
     const bool fillWhole = kind == Kind::Fill && skip == 0 && pixels * bpp == width;
     const uint16_t key = bpp == 1 ? op.transparentColour & 0xFF : op.transparentColour;
+
+    // Whole screens and off-screen areas are usually one run of bytes: write it at once.
+    const size_t area = size_t(width) * op.height;
+    const bool oneRun = !backwards && op.dstPitch == width && op.rop == ROP_SRC;
+    if (fillWhole && op.rop == ROP_SRC) {
+        if (oneRun) return fillColour(vram + op.dst, area, fg, bpp);
+        for (uint32_t y = 0; y < op.height; ++y) fillColour(vram + op.dst + size_t(y) * op.dstPitch, width, fg, bpp);
+        return;
+    }
+    // Rows read whole before they are written give what one move gives, unless the
+    // destination lies above the source inside it.
+    if (oneRun && kind == Kind::Copy && !fromHost && !transparent && op.srcPitch == width &&
+        (op.dst <= op.src || op.dst >= op.src + area))
+        return (void)std::memmove(vram + op.dst, vram + op.src, area);
 
     for (uint32_t y = 0; y < op.height; ++y) {
         uint8_t* d = vram + rowStart(op.dst, op.dstPitch, width, y, backwards);

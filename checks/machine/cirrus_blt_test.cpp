@@ -225,6 +225,10 @@ std::vector<Case> cases() {
                                            .dstPitch = 64, .dst = 64, .src = 2}, 8 * (bpp == 3 ? 32 : 8 * bpp));
         add("solid fill", {.mode = uint8_t(BLT_COLOUR_EXPAND | BLT_PATTERN | d), .ext = BLT_SOLID_FILL, .width = 33 * bpp,
                            .height = 4, .dstPitch = 1024, .dst = 12345, .fg = 0x7F6E5D4C});
+        add("solid fill of one run", {.mode = uint8_t(BLT_COLOUR_EXPAND | BLT_PATTERN | d), .ext = BLT_SOLID_FILL,
+                                      .width = 40 * bpp, .height = 30, .dstPitch = 40 * bpp, .dst = 20001, .fg = 0x8899AABB});
+        add("copy of one run", {.mode = d, .width = 40 * bpp, .height = 30, .dstPitch = 40 * bpp, .srcPitch = 40 * bpp,
+                                .dst = 20001, .src = 20001 + 40 * bpp * 7});
         add("solid fill rop skip", {.mode = uint8_t(BLT_COLOUR_EXPAND | BLT_PATTERN | d), .rop = ROP_NOT_SRC_AND_DST,
                                     .ext = BLT_SOLID_FILL, .skip = 2, .width = 10 * bpp + 1, .height = 4, .dstPitch = 99, .dst = 54321, .fg = 0x3C3C3C3C});
     }
