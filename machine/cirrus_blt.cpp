@@ -15,15 +15,15 @@ using namespace cirrus;
 enum class Kind { Copy, Expand, MonoPattern, ColourPattern, Fill };
 
 Kind kindOf(const BltOperation& op) {
-    const bool expand = op.mode & BLT_COLOUR_EXPAND, pattern = op.mode & BLT_PATTERN;
+    const bool expand = op.mode & gc::BLT_MODE_COLOUR_EXPAND, pattern = op.mode & gc::BLT_MODE_PATTERN;
     if (expand && pattern)
-        return (op.modeExtension & BLT_SOLID_FILL) && !(op.mode & BLT_TRANSPARENT) ? Kind::Fill : Kind::MonoPattern;
+        return (op.modeExtension & gc::BLT_MODE_EXTENSION_SOLID_FILL) && !(op.mode & gc::BLT_MODE_TRANSPARENT) ? Kind::Fill : Kind::MonoPattern;
     if (expand) return Kind::Expand;
     if (pattern) return Kind::ColourPattern;
     return Kind::Copy;
 }
 
-unsigned bytesPerPixel(uint8_t mode) { return ((mode & BLT_DEPTH_MASK) >> 4) + 1u; }
+unsigned bytesPerPixel(uint8_t mode) { return ((mode & gc::BLT_MODE_DEPTH) >> 4) + 1u; }
 
 // A colour pattern line holds 8 pixels; at 24 bits it takes 32 bytes, the last 8 unused.
 unsigned patternLineBytes(unsigned bpp) { return bpp == 3 ? 32 : 8 * bpp; }
@@ -32,7 +32,7 @@ unsigned patternLineBytes(unsigned bpp) { return bpp == 3 ? 32 : 8 * bpp; }
 uint32_t monoRowBytes(const BltOperation& op, bool fromHost) {
     const uint32_t pixels = op.width / bytesPerPixel(op.mode);
     const uint32_t bytes = (pixels + 7) / 8;
-    return fromHost && (op.modeExtension & BLT_DWORD_ROWS) ? (bytes + 3) & ~3u : bytes;
+    return fromHost && (op.modeExtension & gc::BLT_MODE_EXTENSION_DWORD_ROWS) ? (bytes + 3) & ~3u : bytes;
 }
 
 uint32_t leftSkipBytes(const BltOperation& op) {
@@ -49,21 +49,21 @@ void combine(const uint8_t* s, const uint8_t* d, uint8_t* out, size_t n, F f) {
 void ropRow(uint8_t rop, const uint8_t* s, const uint8_t* d, uint8_t* out, size_t n) {
     using B = uint8_t;
     switch (rop) {
-    case ROP_ZERO: std::memset(out, 0, n); return;
-    case ROP_SRC_AND_DST: return combine(s, d, out, n, [](B a, B b) { return B(a & b); });
-    case ROP_SRC_AND_NOT_DST: return combine(s, d, out, n, [](B a, B b) { return B(a & ~b); });
-    case ROP_NOT_DST: return combine(s, d, out, n, [](B, B b) { return B(~b); });
-    case ROP_SRC: std::memmove(out, s, n); return;
-    case ROP_ONE: std::memset(out, 0xFF, n); return;
-    case ROP_NOT_SRC_AND_DST: return combine(s, d, out, n, [](B a, B b) { return B(~a & b); });
-    case ROP_SRC_XOR_DST: return combine(s, d, out, n, [](B a, B b) { return B(a ^ b); });
-    case ROP_SRC_OR_DST: return combine(s, d, out, n, [](B a, B b) { return B(a | b); });
-    case ROP_NOT_SRC_OR_DST: return combine(s, d, out, n, [](B a, B b) { return B(~(a | b)); });
-    case ROP_SRC_XNOR_DST: return combine(s, d, out, n, [](B a, B b) { return B(~(a ^ b)); });
-    case ROP_SRC_OR_NOT_DST: return combine(s, d, out, n, [](B a, B b) { return B(a | ~b); });
-    case ROP_NOT_SRC: return combine(s, d, out, n, [](B a, B) { return B(~a); });
-    case ROP_NOT_SRC_OR_DST_MERGE: return combine(s, d, out, n, [](B a, B b) { return B(~a | b); });
-    case ROP_NOT_SRC_AND_DST_NAND: return combine(s, d, out, n, [](B a, B b) { return B(~(a & b)); });
+    case rop::ZERO: std::memset(out, 0, n); return;
+    case rop::SRC_AND_DST: return combine(s, d, out, n, [](B a, B b) { return B(a & b); });
+    case rop::SRC_AND_NOT_DST: return combine(s, d, out, n, [](B a, B b) { return B(a & ~b); });
+    case rop::NOT_DST: return combine(s, d, out, n, [](B, B b) { return B(~b); });
+    case rop::SRC: std::memmove(out, s, n); return;
+    case rop::ONE: std::memset(out, 0xFF, n); return;
+    case rop::NOT_SRC_AND_DST: return combine(s, d, out, n, [](B a, B b) { return B(~a & b); });
+    case rop::SRC_XOR_DST: return combine(s, d, out, n, [](B a, B b) { return B(a ^ b); });
+    case rop::SRC_OR_DST: return combine(s, d, out, n, [](B a, B b) { return B(a | b); });
+    case rop::NOT_SRC_OR_DST: return combine(s, d, out, n, [](B a, B b) { return B(~(a | b)); });
+    case rop::SRC_XNOR_DST: return combine(s, d, out, n, [](B a, B b) { return B(~(a ^ b)); });
+    case rop::SRC_OR_NOT_DST: return combine(s, d, out, n, [](B a, B b) { return B(a | ~b); });
+    case rop::NOT_SRC: return combine(s, d, out, n, [](B a, B) { return B(~a); });
+    case rop::NOT_SRC_OR_DST_MERGE: return combine(s, d, out, n, [](B a, B b) { return B(~a | b); });
+    case rop::NOT_SRC_AND_DST_NAND: return combine(s, d, out, n, [](B a, B b) { return B(~(a & b)); });
     default:
         if (out != d) std::memmove(out, d, n);
         return;
@@ -113,19 +113,19 @@ bool areaFits(uint32_t address, uint32_t pitch, uint32_t width, uint32_t height,
 
 // MMIO offset to graphics-controller index, or -1.
 int mmioRegister(uint8_t offset) {
-    static constexpr uint8_t colours[8] = {GR_BACKGROUND0, GR_BACKGROUND1, GR_BACKGROUND2, GR_BACKGROUND3,
-                                           GR_FOREGROUND0, GR_FOREGROUND1, GR_FOREGROUND2, GR_FOREGROUND3};
-    if (offset < MMIO_WIDTH) return colours[offset];
-    if (offset <= MMIO_LEFT_SKIP) return GR_BLT_WIDTH + (offset - MMIO_WIDTH);
+    static constexpr uint8_t colours[8] = {gc::BACKGROUND0, gc::BACKGROUND1, gc::BACKGROUND2, gc::BACKGROUND3,
+                                           gc::FOREGROUND0, gc::FOREGROUND1, gc::FOREGROUND2, gc::FOREGROUND3};
+    if (offset < mmio::WIDTH) return colours[offset];
+    if (offset <= mmio::LEFT_SKIP) return gc::BLT_WIDTH + (offset - mmio::WIDTH);
     switch (offset) {
-    case MMIO_MODE: return GR_BLT_MODE;
-    case MMIO_ROP: return GR_BLT_ROP;
-    case MMIO_MODE_EXTENSION: return GR_BLT_MODE_EXTENSION;
-    case MMIO_TRANSPARENT_COLOUR: return GR_BLT_TRANSPARENT_COLOUR;
-    case MMIO_TRANSPARENT_COLOUR + 1: return GR_BLT_TRANSPARENT_COLOUR + 1;
-    case MMIO_TRANSPARENT_MASK: return GR_BLT_TRANSPARENT_MASK;
-    case MMIO_TRANSPARENT_MASK + 1: return GR_BLT_TRANSPARENT_MASK + 1;
-    case MMIO_STATUS: return GR_BLT_STATUS;
+    case mmio::MODE: return gc::BLT_MODE;
+    case mmio::ROP: return gc::BLT_ROP;
+    case mmio::MODE_EXTENSION: return gc::BLT_MODE_EXTENSION;
+    case mmio::TRANSPARENT_COLOUR: return gc::BLT_TRANSPARENT_COLOUR;
+    case mmio::TRANSPARENT_COLOUR + 1: return gc::BLT_TRANSPARENT_COLOUR + 1;
+    case mmio::TRANSPARENT_MASK: return gc::BLT_TRANSPARENT_MASK;
+    case mmio::TRANSPARENT_MASK + 1: return gc::BLT_TRANSPARENT_MASK + 1;
+    case mmio::STATUS: return gc::BLT_STATUS;
     default: return -1;
     }
 }
@@ -145,9 +145,9 @@ std::string describe(const BltOperation& op) {
 CirrusBlt::CirrusBlt(std::span<uint8_t> videoMemory) : vram_(videoMemory) {}
 
 bool CirrusBlt::ownsRegister(uint8_t index) {
-    return index == GR_BACKGROUND0 || index == GR_FOREGROUND0 || (index >= GR_BACKGROUND1 && index <= GR_FOREGROUND3) ||
-           (index >= GR_BLT_WIDTH && index <= GR_BLT_TRANSPARENT_COLOUR + 1) || index == GR_BLT_TRANSPARENT_MASK ||
-           index == GR_BLT_TRANSPARENT_MASK + 1;
+    return index == gc::BACKGROUND0 || index == gc::FOREGROUND0 || (index >= gc::BACKGROUND1 && index <= gc::FOREGROUND3) ||
+           (index >= gc::BLT_WIDTH && index <= gc::BLT_TRANSPARENT_COLOUR + 1) || index == gc::BLT_TRANSPARENT_MASK ||
+           index == gc::BLT_TRANSPARENT_MASK + 1;
 }
 
 uint8_t CirrusBlt::readRegister(uint8_t index) const { return ownsRegister(index) ? regs_[index] : 0xFF; }
@@ -155,23 +155,23 @@ uint8_t CirrusBlt::readRegister(uint8_t index) const { return ownsRegister(index
 void CirrusBlt::writeRegister(uint8_t index, uint8_t value) {
     if (!ownsRegister(index)) return;
     switch (index) {
-    case GR_BLT_WIDTH + 1:
-    case GR_BLT_HEIGHT + 1:
-    case GR_BLT_DST_PITCH + 1:
-    case GR_BLT_SRC_PITCH + 1: value &= 0x1F; break;  // 13-bit fields
-    case GR_BLT_DST_ADDRESS + 2:
-    case GR_BLT_SRC_ADDRESS + 2: value &= 0x3F; break;  // 22-bit addresses
-    case GR_BLT_STATUS: {
-        const uint8_t before = regs_[GR_BLT_STATUS];
-        regs_[GR_BLT_STATUS] = static_cast<uint8_t>((value & ~BLT_BUSY) | (before & BLT_BUSY));
-        if ((before & BLT_RESET) && !(value & BLT_RESET)) finish();  // a reset aborts what is pending
-        else if (!(before & BLT_START) && (value & BLT_START)) start();
+    case gc::BLT_WIDTH + 1:
+    case gc::BLT_HEIGHT + 1:
+    case gc::BLT_DST_PITCH + 1:
+    case gc::BLT_SRC_PITCH + 1: value &= 0x1F; break;  // 13-bit fields
+    case gc::BLT_DST_ADDRESS + 2:
+    case gc::BLT_SRC_ADDRESS + 2: value &= 0x3F; break;  // 22-bit addresses
+    case gc::BLT_STATUS: {
+        const uint8_t before = regs_[gc::BLT_STATUS];
+        regs_[gc::BLT_STATUS] = static_cast<uint8_t>((value & ~gc::BLT_STATUS_BUSY) | (before & gc::BLT_STATUS_BUSY));
+        if ((before & gc::BLT_STATUS_RESET) && !(value & gc::BLT_STATUS_RESET)) finish();  // a reset aborts what is pending
+        else if (!(before & gc::BLT_STATUS_START) && (value & gc::BLT_STATUS_START)) start();
         return;
     }
     default: break;
     }
     regs_[index] = value;
-    if (index == GR_BLT_DST_ADDRESS + 2 && (regs_[GR_BLT_STATUS] & BLT_AUTOSTART)) start();
+    if (index == gc::BLT_DST_ADDRESS + 2 && (regs_[gc::BLT_STATUS] & gc::BLT_STATUS_AUTOSTART)) start();
 }
 
 uint8_t CirrusBlt::readMmio(uint8_t offset) const {
@@ -190,19 +190,19 @@ BltOperation CirrusBlt::current() const {
         return static_cast<uint32_t>(regs_[b0] | (regs_[b1] << 8) | (regs_[b2] << 16) | (uint32_t(regs_[b3]) << 24));
     };
     BltOperation op;
-    op.mode = regs_[GR_BLT_MODE];
-    op.rop = regs_[GR_BLT_ROP];
-    op.modeExtension = regs_[GR_BLT_MODE_EXTENSION];
-    op.leftSkip = regs_[GR_BLT_LEFT_SKIP];
-    op.width = word(GR_BLT_WIDTH) + 1;
-    op.height = word(GR_BLT_HEIGHT) + 1;
-    op.dstPitch = word(GR_BLT_DST_PITCH);
-    op.srcPitch = word(GR_BLT_SRC_PITCH);
-    op.dst = word(GR_BLT_DST_ADDRESS) | (regs_[GR_BLT_DST_ADDRESS + 2] << 16);
-    op.src = word(GR_BLT_SRC_ADDRESS) | (regs_[GR_BLT_SRC_ADDRESS + 2] << 16);
-    op.foreground = colour(GR_FOREGROUND0, GR_FOREGROUND1, GR_FOREGROUND2, GR_FOREGROUND3);
-    op.background = colour(GR_BACKGROUND0, GR_BACKGROUND1, GR_BACKGROUND2, GR_BACKGROUND3);
-    op.transparentColour = static_cast<uint16_t>(word(GR_BLT_TRANSPARENT_COLOUR));
+    op.mode = regs_[gc::BLT_MODE];
+    op.rop = regs_[gc::BLT_ROP];
+    op.modeExtension = regs_[gc::BLT_MODE_EXTENSION];
+    op.leftSkip = regs_[gc::BLT_LEFT_SKIP];
+    op.width = word(gc::BLT_WIDTH) + 1;
+    op.height = word(gc::BLT_HEIGHT) + 1;
+    op.dstPitch = word(gc::BLT_DST_PITCH);
+    op.srcPitch = word(gc::BLT_SRC_PITCH);
+    op.dst = word(gc::BLT_DST_ADDRESS) | (regs_[gc::BLT_DST_ADDRESS + 2] << 16);
+    op.src = word(gc::BLT_SRC_ADDRESS) | (regs_[gc::BLT_SRC_ADDRESS + 2] << 16);
+    op.foreground = colour(gc::FOREGROUND0, gc::FOREGROUND1, gc::FOREGROUND2, gc::FOREGROUND3);
+    op.background = colour(gc::BACKGROUND0, gc::BACKGROUND1, gc::BACKGROUND2, gc::BACKGROUND3);
+    op.transparentColour = static_cast<uint16_t>(word(gc::BLT_TRANSPARENT_COLOUR));
     return op;
 }
 
@@ -220,9 +220,9 @@ uint32_t CirrusBlt::hostBytesFor(const BltOperation& op) const {
 void CirrusBlt::start() {
     const BltOperation op = current();
     if (observer_) observer_(op);
-    regs_[GR_BLT_STATUS] |= BLT_BUSY;
-    if (op.mode & BLT_DST_SYSTEM) return finish();  // screen to system memory: not offered
-    if (op.mode & BLT_SRC_SYSTEM) {
+    regs_[gc::BLT_STATUS] |= gc::BLT_STATUS_BUSY;
+    if (op.mode & gc::BLT_MODE_DST_SYSTEM) return finish();  // screen to system memory: not offered
+    if (op.mode & gc::BLT_MODE_SRC_SYSTEM) {
         hostBytesNeeded_ = hostBytesFor(op);
         host_.clear();
         if (hostBytesNeeded_ != 0) return;  // runs when its data is in
@@ -234,7 +234,7 @@ void CirrusBlt::start() {
 void CirrusBlt::finish() {
     hostBytesNeeded_ = 0;
     host_.clear();
-    regs_[GR_BLT_STATUS] &= static_cast<uint8_t>(~(BLT_BUSY | BLT_START | BLT_FIFO_USED));
+    regs_[gc::BLT_STATUS] &= static_cast<uint8_t>(~(gc::BLT_STATUS_BUSY | gc::BLT_STATUS_START | gc::BLT_STATUS_FIFO_USED));
 }
 
 void CirrusBlt::hostData(uint8_t value) {
@@ -247,9 +247,9 @@ void CirrusBlt::hostData(uint8_t value) {
 
 void CirrusBlt::run(const BltOperation& op, const uint8_t* hostSource) {
     const Kind kind = kindOf(op);
-    const bool fromHost = op.mode & BLT_SRC_SYSTEM;
-    const bool backwards = kind == Kind::Copy && (op.mode & BLT_BACKWARDS);
-    const bool transparent = op.mode & BLT_TRANSPARENT;
+    const bool fromHost = op.mode & gc::BLT_MODE_SRC_SYSTEM;
+    const bool backwards = kind == Kind::Copy && (op.mode & gc::BLT_MODE_BACKWARDS);
+    const bool transparent = op.mode & gc::BLT_MODE_TRANSPARENT;
     const unsigned bpp = bytesPerPixel(op.mode);
     const size_t size = vram_.size();
     uint8_t* vram = vram_.data();
@@ -293,7 +293,7 @@ void CirrusBlt::run(const BltOperation& op, const uint8_t* hostSource) {
     // Expanded lines: the colour per pixel and whether it is written at all.
     const uint32_t pixels = width / bpp;
     const uint32_t skip = leftSkipBytes(op);
-    const bool invert = transparent && (op.modeExtension & BLT_INVERT_EXPANSION);
+    const bool invert = transparent && (op.modeExtension & gc::BLT_MODE_EXTENSION_INVERT);
     const auto expandLine = [&](auto bitOf, auto colourOf) {
         std::memset(rowMask_.data(), 0, width);
         for (uint32_t x = 0; x < pixels; ++x) {
@@ -321,8 +321,8 @@ void CirrusBlt::run(const BltOperation& op, const uint8_t* hostSource) {
 
     // Whole screens and off-screen areas are usually one run of bytes: write it at once.
     const size_t area = size_t(width) * op.height;
-    const bool oneRun = !backwards && op.dstPitch == width && op.rop == ROP_SRC;
-    if (fillWhole && op.rop == ROP_SRC) {
+    const bool oneRun = !backwards && op.dstPitch == width && op.rop == rop::SRC;
+    if (fillWhole && op.rop == rop::SRC) {
         if (oneRun) return fillColour(vram + op.dst, area, fg, bpp);
         for (uint32_t y = 0; y < op.height; ++y) fillColour(vram + op.dst + size_t(y) * op.dstPitch, width, fg, bpp);
         return;
@@ -351,7 +351,7 @@ void CirrusBlt::run(const BltOperation& op, const uint8_t* hostSource) {
                     const uint16_t value = bpp == 1 ? rowResult_[x] : uint16_t(rowResult_[x] | (rowResult_[x + 1] << 8));
                     if (value != key) std::memcpy(d + x, &rowResult_[x], bpp);
                 }
-            } else if (op.rop == ROP_SRC) {
+            } else if (op.rop == rop::SRC) {
                 std::memmove(d, s, width);
             } else {
                 std::memcpy(rowSource_.data(), s, width);  // the line is read whole before it is written

@@ -28,29 +28,29 @@ void program(machine::CirrusBlt& blt, uint8_t mode, uint32_t lineBytes, uint32_t
     const auto field = [&](uint8_t index, uint32_t value, int bytes) {
         for (int i = 0; i < bytes; ++i) blt.writeRegister(static_cast<uint8_t>(index + i), static_cast<uint8_t>(value >> (8 * i)));
     };
-    field(GR_BLT_WIDTH, lineBytes - 1, 2);
-    field(GR_BLT_HEIGHT, HEIGHT - 1, 2);
-    field(GR_BLT_DST_PITCH, lineBytes, 2);
-    field(GR_BLT_SRC_PITCH, lineBytes, 2);
-    field(GR_BLT_DST_ADDRESS, dst, 3);
-    field(GR_BLT_SRC_ADDRESS, src, 3);
-    blt.writeRegister(GR_FOREGROUND0, 0x5A);
-    blt.writeRegister(GR_FOREGROUND1, 0xA5);
-    blt.writeRegister(GR_BLT_MODE, mode);
-    blt.writeRegister(GR_BLT_ROP, ROP_SRC);
-    blt.writeRegister(GR_BLT_MODE_EXTENSION, (mode & BLT_PATTERN) ? BLT_SOLID_FILL : 0);
+    field(gc::BLT_WIDTH, lineBytes - 1, 2);
+    field(gc::BLT_HEIGHT, HEIGHT - 1, 2);
+    field(gc::BLT_DST_PITCH, lineBytes, 2);
+    field(gc::BLT_SRC_PITCH, lineBytes, 2);
+    field(gc::BLT_DST_ADDRESS, dst, 3);
+    field(gc::BLT_SRC_ADDRESS, src, 3);
+    blt.writeRegister(gc::FOREGROUND0, 0x5A);
+    blt.writeRegister(gc::FOREGROUND1, 0xA5);
+    blt.writeRegister(gc::BLT_MODE, mode);
+    blt.writeRegister(gc::BLT_ROP, rop::SRC);
+    blt.writeRegister(gc::BLT_MODE_EXTENSION, (mode & gc::BLT_MODE_PATTERN) ? gc::BLT_MODE_EXTENSION_SOLID_FILL : 0);
 }
 
 void screen(benchmark::State& state, bool fill, unsigned bytesPerPixel) {
     std::vector<uint8_t> vram(VIDEO_MEMORY, 1);
     machine::CirrusBlt blt(vram);
     const uint32_t line = WIDTH * bytesPerPixel, bytes = line * HEIGHT;
-    const uint8_t depth = bytesPerPixel == 2 ? BLT_DEPTH_16 : BLT_DEPTH_8;
-    program(blt, fill ? uint8_t(BLT_COLOUR_EXPAND | BLT_PATTERN | depth) : depth, line, 0, fill ? 0 : bytes);
+    const uint8_t depth = bytesPerPixel == 2 ? gc::BLT_MODE_DEPTH_16 : gc::BLT_MODE_DEPTH_8;
+    program(blt, fill ? uint8_t(gc::BLT_MODE_COLOUR_EXPAND | gc::BLT_MODE_PATTERN | depth) : depth, line, 0, fill ? 0 : bytes);
     double bltSeconds = 0, referenceSeconds = 0;
     for (auto _ : state) {
         double start = cpuSeconds();
-        blt.writeRegister(GR_BLT_STATUS, BLT_START);
+        blt.writeRegister(gc::BLT_STATUS, gc::BLT_STATUS_START);
         benchmark::ClobberMemory();
         bltSeconds += cpuSeconds() - start;
         start = cpuSeconds();

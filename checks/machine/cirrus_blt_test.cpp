@@ -17,7 +17,7 @@ using namespace cirrus;
 constexpr uint32_t MEMORY = 64 * 1024;
 
 struct Blt {
-    uint8_t mode = 0, rop = ROP_SRC, ext = 0, skip = 0;
+    uint8_t mode = 0, rop = rop::SRC, ext = 0, skip = 0;
     uint32_t width = 1, height = 1;  // bytes, lines
     uint32_t dstPitch = 0, srcPitch = 0, dst = 0, src = 0;
     uint32_t fg = 0, bg = 0;
@@ -48,9 +48,9 @@ uint8_t referenceRop(uint8_t rop, uint8_t s, uint8_t d) {
 
 // What the operation draws, pixel by pixel, into a copy of memory.
 void reference(const Blt& b, std::vector<uint8_t>& m, const std::vector<uint8_t>& host) {
-    const unsigned bpp = ((b.mode & BLT_DEPTH_MASK) >> 4) + 1;
-    const bool fromHost = b.mode & BLT_SRC_SYSTEM, transparent = b.mode & BLT_TRANSPARENT;
-    const bool expand = b.mode & BLT_COLOUR_EXPAND, pattern = b.mode & BLT_PATTERN;
+    const unsigned bpp = ((b.mode & gc::BLT_MODE_DEPTH) >> 4) + 1;
+    const bool fromHost = b.mode & gc::BLT_MODE_SRC_SYSTEM, transparent = b.mode & gc::BLT_MODE_TRANSPARENT;
+    const bool expand = b.mode & gc::BLT_MODE_COLOUR_EXPAND, pattern = b.mode & gc::BLT_MODE_PATTERN;
     const uint32_t pixels = b.width / bpp;
     const uint32_t skip = bpp == 3 ? (b.skip & 0x1F) : (b.skip & 7) * bpp;
     const auto put = [&](uint32_t at, uint32_t colour) {
@@ -58,7 +58,7 @@ void reference(const Blt& b, std::vector<uint8_t>& m, const std::vector<uint8_t>
             m[at + i] = referenceRop(b.rop, static_cast<uint8_t>(colour >> (8 * i)), m[at + i]);
     };
     if (!expand && !pattern) {  // plain copy, row by row, each row read before it is written
-        const bool back = b.mode & BLT_BACKWARDS;
+        const bool back = b.mode & gc::BLT_MODE_BACKWARDS;
         const uint32_t hostRow = (b.width + 3) & ~3u;
         for (uint32_t y = 0; y < b.height; ++y) {
             std::vector<uint8_t> s(b.width);
@@ -81,7 +81,7 @@ void reference(const Blt& b, std::vector<uint8_t>& m, const std::vector<uint8_t>
         return;
     }
     uint32_t monoRow = (pixels + 7) / 8;
-    if (fromHost && (b.ext & BLT_DWORD_ROWS)) monoRow = (monoRow + 3) / 4 * 4;
+    if (fromHost && (b.ext & gc::BLT_MODE_EXTENSION_DWORD_ROWS)) monoRow = (monoRow + 3) / 4 * 4;
     const uint32_t line = bpp == 3 ? 32 : 8 * bpp;
     const uint8_t* patternBytes = fromHost ? host.data()
                                            : &m[b.src & ~((expand ? 8u : 8u * line) - 1)];
@@ -91,7 +91,7 @@ void reference(const Blt& b, std::vector<uint8_t>& m, const std::vector<uint8_t>
         for (uint32_t x = 0; x < pixels; ++x) {
             if (x * bpp < skip) continue;
             const uint32_t at = b.dst + y * b.dstPitch + x * bpp;
-            if (expand && pattern && (b.ext & BLT_SOLID_FILL) && !transparent) {
+            if (expand && pattern && (b.ext & gc::BLT_MODE_EXTENSION_SOLID_FILL) && !transparent) {
                 put(at, b.fg);
                 continue;
             }
@@ -108,7 +108,7 @@ void reference(const Blt& b, std::vector<uint8_t>& m, const std::vector<uint8_t>
             const bool bit = bits & (0x80 >> (x % 8));
             if (!transparent)
                 put(at, bit ? b.fg : b.bg);
-            else if (b.ext & BLT_INVERT_EXPANSION) {
+            else if (b.ext & gc::BLT_MODE_EXTENSION_INVERT) {
                 if (!bit) put(at, b.bg);
             } else if (bit) {
                 put(at, b.fg);
@@ -128,33 +128,33 @@ struct Engine {
             else
                 blt.writeRegister(index, static_cast<uint8_t>(value));
         };
-        const uint8_t fgRegs[4] = {GR_FOREGROUND0, GR_FOREGROUND1, GR_FOREGROUND2, GR_FOREGROUND3};
-        const uint8_t bgRegs[4] = {GR_BACKGROUND0, GR_BACKGROUND1, GR_BACKGROUND2, GR_BACKGROUND3};
+        const uint8_t fgRegs[4] = {gc::FOREGROUND0, gc::FOREGROUND1, gc::FOREGROUND2, gc::FOREGROUND3};
+        const uint8_t bgRegs[4] = {gc::BACKGROUND0, gc::BACKGROUND1, gc::BACKGROUND2, gc::BACKGROUND3};
         for (uint8_t i = 0; i < 4; ++i) {
-            set(fgRegs[i], MMIO_FOREGROUND + i, b.fg >> (8 * i));
-            set(bgRegs[i], MMIO_BACKGROUND + i, b.bg >> (8 * i));
+            set(fgRegs[i], mmio::FOREGROUND + i, b.fg >> (8 * i));
+            set(bgRegs[i], mmio::BACKGROUND + i, b.bg >> (8 * i));
         }
         const auto field = [&](uint8_t index, uint8_t offset, uint32_t value, int bytes) {
             for (int i = 0; i < bytes; ++i) set(index + i, offset + i, value >> (8 * i));
         };
-        field(GR_BLT_WIDTH, MMIO_WIDTH, b.width - 1, 2);
-        field(GR_BLT_HEIGHT, MMIO_WIDTH + 2, b.height - 1, 2);
-        field(GR_BLT_DST_PITCH, MMIO_WIDTH + 4, b.dstPitch, 2);
-        field(GR_BLT_SRC_PITCH, MMIO_WIDTH + 6, b.srcPitch, 2);
-        field(GR_BLT_DST_ADDRESS, MMIO_WIDTH + 8, b.dst, 3);
-        field(GR_BLT_SRC_ADDRESS, MMIO_WIDTH + 12, b.src, 3);
-        set(GR_BLT_LEFT_SKIP, MMIO_LEFT_SKIP, b.skip);
-        set(GR_BLT_MODE, MMIO_MODE, b.mode);
-        set(GR_BLT_ROP, MMIO_ROP, b.rop);
-        set(GR_BLT_MODE_EXTENSION, MMIO_MODE_EXTENSION, b.ext);
-        field(GR_BLT_TRANSPARENT_COLOUR, MMIO_TRANSPARENT_COLOUR, b.key, 2);
+        field(gc::BLT_WIDTH, mmio::WIDTH, b.width - 1, 2);
+        field(gc::BLT_HEIGHT, mmio::WIDTH + 2, b.height - 1, 2);
+        field(gc::BLT_DST_PITCH, mmio::WIDTH + 4, b.dstPitch, 2);
+        field(gc::BLT_SRC_PITCH, mmio::WIDTH + 6, b.srcPitch, 2);
+        field(gc::BLT_DST_ADDRESS, mmio::WIDTH + 8, b.dst, 3);
+        field(gc::BLT_SRC_ADDRESS, mmio::WIDTH + 12, b.src, 3);
+        set(gc::BLT_LEFT_SKIP, mmio::LEFT_SKIP, b.skip);
+        set(gc::BLT_MODE, mmio::MODE, b.mode);
+        set(gc::BLT_ROP, mmio::ROP, b.rop);
+        set(gc::BLT_MODE_EXTENSION, mmio::MODE_EXTENSION, b.ext);
+        field(gc::BLT_TRANSPARENT_COLOUR, mmio::TRANSPARENT_COLOUR, b.key, 2);
     }
     void run(const Blt& b, const std::vector<uint8_t>& host = {}, bool mmio = false) {
         program(b, mmio);
         if (mmio)
-            blt.writeMmio(MMIO_STATUS, BLT_START);
+            blt.writeMmio(mmio::STATUS, gc::BLT_STATUS_START);
         else
-            blt.writeRegister(GR_BLT_STATUS, BLT_START);
+            blt.writeRegister(gc::BLT_STATUS, gc::BLT_STATUS_START);
         for (uint8_t byte : host) blt.hostData(byte);
     }
     std::vector<uint8_t> memory;
@@ -184,56 +184,56 @@ std::vector<Case> cases() {
     const auto add = [&](const char* name, Blt b, size_t host = 0) { all.push_back({name, b, host}); };
     // Overlap: forwards with the destination above, backwards with it below.
     add("forward overlap", {.width = 30, .height = 12, .dstPitch = 64, .srcPitch = 64, .dst = 2000, .src = 2000 + 64 * 3 + 5});
-    add("backward overlap", {.mode = BLT_BACKWARDS, .width = 30, .height = 12, .dstPitch = 64, .srcPitch = 64,
+    add("backward overlap", {.mode = gc::BLT_MODE_BACKWARDS, .width = 30, .height = 12, .dstPitch = 64, .srcPitch = 64,
                              .dst = 3000 + 64 * 11 + 29 + 64 * 3 + 5, .src = 3000 + 64 * 11 + 29});
-    add("backward overlap rop", {.mode = BLT_BACKWARDS, .rop = ROP_SRC_XOR_DST, .width = 9, .height = 4, .dstPitch = 16,
+    add("backward overlap rop", {.mode = gc::BLT_MODE_BACKWARDS, .rop = rop::SRC_XOR_DST, .width = 9, .height = 4, .dstPitch = 16,
                                  .srcPitch = 16, .dst = 600, .src = 598});
     // Odd sizes.
     add("1x1", {.width = 1, .height = 1, .dstPitch = 1, .srcPitch = 1, .dst = 7, .src = 9000});
     add("width 7 pitch 100", {.width = 7, .height = 9, .dstPitch = 100, .srcPitch = 100, .dst = 123, .src = 20001});
     add("16 bit width 6 pitch 50", {.mode = depth(2), .width = 6, .height = 3, .dstPitch = 50, .srcPitch = 70, .dst = 7000, .src = 100});
     // Transparent copies.
-    add("transparent 8", {.mode = BLT_TRANSPARENT, .width = 40, .height = 6, .dstPitch = 64, .srcPitch = 64, .dst = 100, .src = 10000, .key = 0x40});
-    add("transparent 16 xor", {.mode = uint8_t(BLT_TRANSPARENT | depth(2)), .rop = ROP_SRC_XOR_DST, .width = 40, .height = 6,
+    add("transparent 8", {.mode = gc::BLT_MODE_TRANSPARENT, .width = 40, .height = 6, .dstPitch = 64, .srcPitch = 64, .dst = 100, .src = 10000, .key = 0x40});
+    add("transparent 16 xor", {.mode = uint8_t(gc::BLT_MODE_TRANSPARENT | depth(2)), .rop = rop::SRC_XOR_DST, .width = 40, .height = 6,
                                .dstPitch = 64, .srcPitch = 64, .dst = 100, .src = 10000, .key = 0x1234});
     // Colour expansion from video memory and from system memory, 8 to 32 bits.
     for (unsigned bpp : {1u, 2u, 3u, 4u}) {
         const uint8_t d = depth(bpp);
-        add("expand", {.mode = uint8_t(BLT_COLOUR_EXPAND | d), .width = 21 * bpp, .height = 7, .dstPitch = 200,
+        add("expand", {.mode = uint8_t(gc::BLT_MODE_COLOUR_EXPAND | d), .width = 21 * bpp, .height = 7, .dstPitch = 200,
                        .dst = 300, .src = 30000, .fg = 0x11223344, .bg = 0x55667788});
-        add("expand transparent", {.mode = uint8_t(BLT_COLOUR_EXPAND | BLT_TRANSPARENT | d), .rop = ROP_SRC_XOR_DST,
+        add("expand transparent", {.mode = uint8_t(gc::BLT_MODE_COLOUR_EXPAND | gc::BLT_MODE_TRANSPARENT | d), .rop = rop::SRC_XOR_DST,
                                    .width = 21 * bpp, .height = 7, .dstPitch = 200, .dst = 301, .src = 30000, .fg = 0xA5C3E1F0});
-        add("expand transparent inverted", {.mode = uint8_t(BLT_COLOUR_EXPAND | BLT_TRANSPARENT | d), .ext = BLT_INVERT_EXPANSION,
+        add("expand transparent inverted", {.mode = uint8_t(gc::BLT_MODE_COLOUR_EXPAND | gc::BLT_MODE_TRANSPARENT | d), .ext = gc::BLT_MODE_EXTENSION_INVERT,
                                             .width = 21 * bpp, .height = 7, .dstPitch = 200, .dst = 301, .src = 30000, .bg = 0x0F0E0D0C});
-        add("expand from system", {.mode = uint8_t(BLT_COLOUR_EXPAND | BLT_SRC_SYSTEM | d), .width = 19 * bpp, .height = 5,
+        add("expand from system", {.mode = uint8_t(gc::BLT_MODE_COLOUR_EXPAND | gc::BLT_MODE_SRC_SYSTEM | d), .width = 19 * bpp, .height = 5,
                                    .dstPitch = 160, .dst = 700, .fg = 0x01020304, .bg = 0xF1F2F3F4}, 3 * 5);
-        add("expand from system dword rows", {.mode = uint8_t(BLT_COLOUR_EXPAND | BLT_SRC_SYSTEM | BLT_TRANSPARENT | d), .ext = BLT_DWORD_ROWS,
+        add("expand from system dword rows", {.mode = uint8_t(gc::BLT_MODE_COLOUR_EXPAND | gc::BLT_MODE_SRC_SYSTEM | gc::BLT_MODE_TRANSPARENT | d), .ext = gc::BLT_MODE_EXTENSION_DWORD_ROWS,
                                               .width = 19 * bpp, .height = 5, .dstPitch = 160, .dst = 700, .fg = 0x01020304}, 4 * 5);
-        add("expand with left skip", {.mode = uint8_t(BLT_COLOUR_EXPAND | d), .skip = uint8_t(bpp == 3 ? 6 : 3), .width = 16 * bpp,
+        add("expand with left skip", {.mode = uint8_t(gc::BLT_MODE_COLOUR_EXPAND | d), .skip = uint8_t(bpp == 3 ? 6 : 3), .width = 16 * bpp,
                                       .height = 3, .dstPitch = 128, .dst = 900, .src = 31000, .fg = 0x99, .bg = 0x66});
         // Patterns and fills.
-        add("mono pattern", {.mode = uint8_t(BLT_COLOUR_EXPAND | BLT_PATTERN | d), .width = 20 * bpp, .height = 19,
+        add("mono pattern", {.mode = uint8_t(gc::BLT_MODE_COLOUR_EXPAND | gc::BLT_MODE_PATTERN | d), .width = 20 * bpp, .height = 19,
                              .dstPitch = 256, .dst = 1200, .src = 40000 + 3, .fg = 0xCAFEBABE, .bg = 0x12345678});
-        add("mono pattern transparent", {.mode = uint8_t(BLT_COLOUR_EXPAND | BLT_PATTERN | BLT_TRANSPARENT | d),
+        add("mono pattern transparent", {.mode = uint8_t(gc::BLT_MODE_COLOUR_EXPAND | gc::BLT_MODE_PATTERN | gc::BLT_MODE_TRANSPARENT | d),
                                          .width = 20 * bpp, .height = 19, .dstPitch = 256, .dst = 1200, .src = 40000, .fg = 0xCAFEBABE});
-        add("mono pattern from system line 5", {.mode = uint8_t(BLT_COLOUR_EXPAND | BLT_PATTERN | BLT_SRC_SYSTEM | d),
+        add("mono pattern from system line 5", {.mode = uint8_t(gc::BLT_MODE_COLOUR_EXPAND | gc::BLT_MODE_PATTERN | gc::BLT_MODE_SRC_SYSTEM | d),
                                                 .width = 11 * bpp, .height = 10, .dstPitch = 100, .dst = 50, .src = 5,
                                                 .fg = 0x0A0B0C0D, .bg = 0x01010101}, 8);
-        add("colour pattern", {.mode = uint8_t(BLT_PATTERN | d), .rop = ROP_SRC_OR_DST, .width = 17 * bpp, .height = 11,
+        add("colour pattern", {.mode = uint8_t(gc::BLT_MODE_PATTERN | d), .rop = rop::SRC_OR_DST, .width = 17 * bpp, .height = 11,
                                .dstPitch = 300, .dst = 4000, .src = 8192 + 77});
-        add("colour pattern from system", {.mode = uint8_t(BLT_PATTERN | BLT_SRC_SYSTEM | d), .width = 9 * bpp, .height = 9,
+        add("colour pattern from system", {.mode = uint8_t(gc::BLT_MODE_PATTERN | gc::BLT_MODE_SRC_SYSTEM | d), .width = 9 * bpp, .height = 9,
                                            .dstPitch = 64, .dst = 64, .src = 2}, 8 * (bpp == 3 ? 32 : 8 * bpp));
-        add("solid fill", {.mode = uint8_t(BLT_COLOUR_EXPAND | BLT_PATTERN | d), .ext = BLT_SOLID_FILL, .width = 33 * bpp,
+        add("solid fill", {.mode = uint8_t(gc::BLT_MODE_COLOUR_EXPAND | gc::BLT_MODE_PATTERN | d), .ext = gc::BLT_MODE_EXTENSION_SOLID_FILL, .width = 33 * bpp,
                            .height = 4, .dstPitch = 1024, .dst = 12345, .fg = 0x7F6E5D4C});
-        add("solid fill of one run", {.mode = uint8_t(BLT_COLOUR_EXPAND | BLT_PATTERN | d), .ext = BLT_SOLID_FILL,
+        add("solid fill of one run", {.mode = uint8_t(gc::BLT_MODE_COLOUR_EXPAND | gc::BLT_MODE_PATTERN | d), .ext = gc::BLT_MODE_EXTENSION_SOLID_FILL,
                                       .width = 40 * bpp, .height = 30, .dstPitch = 40 * bpp, .dst = 20001, .fg = 0x8899AABB});
         add("copy of one run", {.mode = d, .width = 40 * bpp, .height = 30, .dstPitch = 40 * bpp, .srcPitch = 40 * bpp,
                                 .dst = 20001, .src = 20001 + 40 * bpp * 7});
-        add("solid fill rop skip", {.mode = uint8_t(BLT_COLOUR_EXPAND | BLT_PATTERN | d), .rop = ROP_NOT_SRC_AND_DST,
-                                    .ext = BLT_SOLID_FILL, .skip = 2, .width = 10 * bpp + 1, .height = 4, .dstPitch = 99, .dst = 54321, .fg = 0x3C3C3C3C});
+        add("solid fill rop skip", {.mode = uint8_t(gc::BLT_MODE_COLOUR_EXPAND | gc::BLT_MODE_PATTERN | d), .rop = rop::NOT_SRC_AND_DST,
+                                    .ext = gc::BLT_MODE_EXTENSION_SOLID_FILL, .skip = 2, .width = 10 * bpp + 1, .height = 4, .dstPitch = 99, .dst = 54321, .fg = 0x3C3C3C3C});
     }
-    add("copy from system", {.mode = BLT_SRC_SYSTEM, .rop = ROP_SRC_AND_DST, .width = 6, .height = 3, .dstPitch = 10, .dst = 60000}, 8 * 3);
-    add("copy from system 16", {.mode = uint8_t(BLT_SRC_SYSTEM | depth(2)), .width = 12, .height = 2, .dstPitch = 640, .dst = 640}, 12 * 2);
+    add("copy from system", {.mode = gc::BLT_MODE_SRC_SYSTEM, .rop = rop::SRC_AND_DST, .width = 6, .height = 3, .dstPitch = 10, .dst = 60000}, 8 * 3);
+    add("copy from system 16", {.mode = uint8_t(gc::BLT_MODE_SRC_SYSTEM | depth(2)), .width = 12, .height = 2, .dstPitch = 640, .dst = 640}, 12 * 2);
     return all;
 }
 
@@ -247,7 +247,7 @@ TEST_P(BltReference, DrawsWhatThePerPixelReferenceDraws) {
         std::vector<uint8_t> expected = engine.memory;
         reference(c.blt, expected, host);
         engine.run(c.blt, host, mmio);
-        EXPECT_EQ(engine.blt.readRegister(GR_BLT_STATUS) & (BLT_BUSY | BLT_START), 0) << c.name;
+        EXPECT_EQ(engine.blt.readRegister(gc::BLT_STATUS) & (gc::BLT_STATUS_BUSY | gc::BLT_STATUS_START), 0) << c.name;
         for (uint32_t i = 0; i < MEMORY; ++i)
             if (engine.memory[i] != expected[i]) {
                 ADD_FAILURE() << c.name << (mmio ? " (MMIO)" : " (ports)") << ": byte " << i << " is "
@@ -292,59 +292,59 @@ TEST(Blt, OperationsThatLeaveVideoMemoryDoNothing) {
     const Blt bad[] = {
         {.width = 100, .height = 2, .dstPitch = 100, .srcPitch = 100, .dst = MEMORY - 150, .src = 0},        // destination
         {.width = 100, .height = 2, .dstPitch = 100, .srcPitch = 100, .dst = 0, .src = MEMORY - 150},        // source
-        {.mode = BLT_BACKWARDS, .width = 100, .height = 3, .dstPitch = 100, .srcPitch = 100, .dst = 250, .src = 5000},
-        {.mode = BLT_COLOUR_EXPAND | BLT_PATTERN, .ext = BLT_SOLID_FILL, .width = 8192, .height = 8192, .dstPitch = 8191, .dst = 0x3FFFFF},
-        {.mode = BLT_COLOUR_EXPAND, .width = 8192, .height = 100, .dstPitch = 10, .dst = 0, .src = MEMORY - 10},
-        {.mode = uint8_t(BLT_PATTERN | depth(4)), .width = 8, .height = 1, .dstPitch = 8, .dst = 0, .src = 0x3FFF00},
-        {.mode = uint8_t(BLT_TRANSPARENT | depth(3)), .width = 9, .height = 1, .dstPitch = 9, .srcPitch = 9, .dst = 0, .src = 90},
+        {.mode = gc::BLT_MODE_BACKWARDS, .width = 100, .height = 3, .dstPitch = 100, .srcPitch = 100, .dst = 250, .src = 5000},
+        {.mode = gc::BLT_MODE_COLOUR_EXPAND | gc::BLT_MODE_PATTERN, .ext = gc::BLT_MODE_EXTENSION_SOLID_FILL, .width = 8192, .height = 8192, .dstPitch = 8191, .dst = 0x3FFFFF},
+        {.mode = gc::BLT_MODE_COLOUR_EXPAND, .width = 8192, .height = 100, .dstPitch = 10, .dst = 0, .src = MEMORY - 10},
+        {.mode = uint8_t(gc::BLT_MODE_PATTERN | depth(4)), .width = 8, .height = 1, .dstPitch = 8, .dst = 0, .src = 0x3FFF00},
+        {.mode = uint8_t(gc::BLT_MODE_TRANSPARENT | depth(3)), .width = 9, .height = 1, .dstPitch = 9, .srcPitch = 9, .dst = 0, .src = 90},
     };
     for (const Blt& b : bad) {
         Engine engine;
         const std::vector<uint8_t> before = engine.memory;
         engine.run(b);
         EXPECT_EQ(engine.memory, before);
-        EXPECT_EQ(engine.blt.readRegister(GR_BLT_STATUS) & (BLT_BUSY | BLT_START), 0);
+        EXPECT_EQ(engine.blt.readRegister(gc::BLT_STATUS) & (gc::BLT_STATUS_BUSY | gc::BLT_STATUS_START), 0);
     }
 }
 
 TEST(Blt, SystemSourceIsBusyUntilItsLastByteAndResetAbortsIt) {
     Engine engine;
-    const Blt glyph{.mode = BLT_COLOUR_EXPAND | BLT_SRC_SYSTEM, .width = 8, .height = 16, .dstPitch = 640, .dst = 0, .fg = 0x0F};
+    const Blt glyph{.mode = gc::BLT_MODE_COLOUR_EXPAND | gc::BLT_MODE_SRC_SYSTEM, .width = 8, .height = 16, .dstPitch = 640, .dst = 0, .fg = 0x0F};
     engine.run(glyph);
-    EXPECT_EQ(engine.blt.readRegister(GR_BLT_STATUS), BLT_BUSY | BLT_START);
+    EXPECT_EQ(engine.blt.readRegister(gc::BLT_STATUS), gc::BLT_STATUS_BUSY | gc::BLT_STATUS_START);
     for (int i = 0; i < 15; ++i) engine.blt.hostData(0xFF);
     EXPECT_TRUE(engine.blt.awaitingHostData());
     EXPECT_NE(engine.memory[15 * 640], 0x0F);
     engine.blt.hostData(0xFF);
-    EXPECT_EQ(engine.blt.readRegister(GR_BLT_STATUS), 0);
+    EXPECT_EQ(engine.blt.readRegister(gc::BLT_STATUS), 0);
     EXPECT_EQ(engine.memory[15 * 640 + 7], 0x0F);
 
     engine.run(glyph);
-    engine.blt.writeRegister(GR_BLT_STATUS, BLT_RESET);
-    engine.blt.writeRegister(GR_BLT_STATUS, 0);
+    engine.blt.writeRegister(gc::BLT_STATUS, gc::BLT_STATUS_RESET);
+    engine.blt.writeRegister(gc::BLT_STATUS, 0);
     EXPECT_FALSE(engine.blt.awaitingHostData());
-    EXPECT_EQ(engine.blt.readRegister(GR_BLT_STATUS), 0);
+    EXPECT_EQ(engine.blt.readRegister(gc::BLT_STATUS), 0);
 }
 
 TEST(Blt, AutostartRunsOnTheDestinationsTopByteAndRegistersKeepTheirWidths) {
     Engine engine;
-    engine.program({.mode = BLT_COLOUR_EXPAND | BLT_PATTERN, .ext = BLT_SOLID_FILL, .width = 4, .height = 1, .dstPitch = 4, .fg = 0x77}, false);
-    engine.blt.writeRegister(GR_BLT_STATUS, BLT_AUTOSTART);
-    engine.blt.writeRegister(GR_BLT_DST_ADDRESS, 0x10);
+    engine.program({.mode = gc::BLT_MODE_COLOUR_EXPAND | gc::BLT_MODE_PATTERN, .ext = gc::BLT_MODE_EXTENSION_SOLID_FILL, .width = 4, .height = 1, .dstPitch = 4, .fg = 0x77}, false);
+    engine.blt.writeRegister(gc::BLT_STATUS, gc::BLT_STATUS_AUTOSTART);
+    engine.blt.writeRegister(gc::BLT_DST_ADDRESS, 0x10);
     EXPECT_NE(engine.memory[0x10], 0x77);
-    engine.blt.writeRegister(GR_BLT_DST_ADDRESS + 2, 0);
+    engine.blt.writeRegister(gc::BLT_DST_ADDRESS + 2, 0);
     EXPECT_EQ(engine.memory[0x10], 0x77);
     EXPECT_EQ(engine.memory[0x13], 0x77);
 
     const std::vector<std::string> lines = [&] {
         std::vector<std::string> seen;
         engine.blt.setObserver([&](const machine::BltOperation& op) { seen.push_back(machine::describe(op)); });
-        engine.blt.writeRegister(GR_BLT_DST_ADDRESS + 2, 0xFF);
+        engine.blt.writeRegister(gc::BLT_DST_ADDRESS + 2, 0xFF);
         return seen;
     }();
-    EXPECT_EQ(engine.blt.readRegister(GR_BLT_DST_ADDRESS + 2), 0x3F);
-    engine.blt.writeRegister(GR_BLT_WIDTH + 1, 0xFF);
-    EXPECT_EQ(engine.blt.readMmio(MMIO_WIDTH + 1), 0x1F);
+    EXPECT_EQ(engine.blt.readRegister(gc::BLT_DST_ADDRESS + 2), 0x3F);
+    engine.blt.writeRegister(gc::BLT_WIDTH + 1, 0xFF);
+    EXPECT_EQ(engine.blt.readMmio(mmio::WIDTH + 1), 0x1F);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].rfind("blt mode=C0 rop=0D ext=04 width=4 height=1 dst=3F0010", 0), 0u) << lines[0];
 }
