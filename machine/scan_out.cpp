@@ -97,6 +97,8 @@ void scanPlanar(const SvgaCard& card, Picture& picture, int width, int height, u
     }
 }
 
+}  // namespace
+
 void scanPacked(const SvgaCard& card, Picture& picture, int width, int height, uint64_t start, uint32_t line,
                 int bpp) {
     blank(picture, width, height);
@@ -137,6 +139,8 @@ void scanPacked(const SvgaCard& card, Picture& picture, int width, int height, u
         }
     }
 }
+
+namespace {
 
 void scanDispi(const SvgaCard& card, Picture& picture) {
     const DispiRegisters& d = card.dispi();

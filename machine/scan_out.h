@@ -15,4 +15,9 @@ namespace machine {
 
 void scanOut(const SvgaCard& card, Picture& picture);
 
+// Packed pixels of 8 (through the DAC), 15, 16, 24 or 32 bits: width x height pixels from byte
+// `start`, `line` bytes apart, wrapping at the end of video memory. Every SuperVGA mode's picture.
+void scanPacked(const SvgaCard& card, Picture& picture, int width, int height, uint64_t start, uint32_t line,
+                int bpp);
+
 }  // namespace machine

@@ -1,0 +1,400 @@
+#include "machine/cirrus_card.h"
+
+#include <algorithm>
+
+#include "hw/cirrus.h"
+
+namespace machine {
+namespace {
+
+using namespace cirrus;
+
+constexpr uint16_t SEQ_INDEX = 0x3C4, SEQ_DATA = 0x3C5, DAC_MASK = 0x3C6, DAC_READ_INDEX = 0x3C7,
+                   DAC_WRITE_INDEX = 0x3C8, DAC_DATA = 0x3C9, GC_INDEX = 0x3CE, GC_DATA = 0x3CF,
+                   CRTC_INDEX = 0x3D4, CRTC_DATA = 0x3D5, MONO_CRTC_INDEX = 0x3B4, MONO_CRTC_DATA = 0x3B5;
+constexpr uint8_t VGA_SEQ_LAST = 0x04, VGA_GC_LAST = 0x08, VGA_CRTC_LAST = 0x18;
+constexpr uint8_t VGA_GC_MODE = 0x05, VGA_GC_MISC = 0x06;
+constexpr uint8_t WRITE_MODE_EXPAND = 4, WRITE_MODE_EXPAND_OPAQUE = 5;
+
+constexpr uint32_t WINDOW_START = 0xA0000, WINDOW_HALF = 0x8000, WINDOW_BYTES = 0x10000;
+
+// SR0F as the ROMs read the memory size: 256 KB << bits 4:3, 4 MB with the second bank.
+uint8_t dramControlFor(uint32_t bytes) {
+    if (bytes >= (4u << 20)) return seq::DRAM_CONTROL_4MB;
+    uint8_t width = 0;
+    while (width < 3 && (256u << 10) << (width + 1) <= bytes) ++width;
+    return static_cast<uint8_t>(width << 3);
+}
+
+uint32_t sixToEight(uint8_t value) {
+    const uint32_t six = value & 0x3F;
+    return (six << 2) | (six >> 4);
+}
+
+}  // namespace
+
+CirrusCard::CirrusCard(uint32_t videoMemoryBytes, uint32_t refreshHz, std::function<uint64_t()> now)
+    : core_(videoMemoryBytes, false, 0, refreshHz, std::move(now), WideDac::Refused),
+      blt_(std::span<uint8_t>(core_.videoMemory(), videoMemoryBytes)) {
+    sr_[seq::UNLOCK] = seq::UNLOCK_LOCKED;
+    sr_[seq::DRAM_CONTROL] = dramControlFor(videoMemoryBytes);
+    sr_[seq::SCRATCH3] = seq::SCRATCH3_4MB;
+    sr_[seq::CONFIGURATION] = seq::CONFIGURATION_BUS_PCI;
+    sr_[seq::MCLK] = seq::MCLK_RESET;
+    cr_[crtc::ID] = crtc::ID_GD5446;
+}
+
+bool CirrusCard::decodesPort(uint16_t port) {
+    return (port >= 0x3B4 && port <= 0x3BA) || (port >= 0x3C0 && port <= 0x3DA);
+}
+
+bool CirrusCard::unlocked() const { return sr_[seq::UNLOCK] == seq::UNLOCK_KEY; }
+
+bool CirrusCard::extendedColourAccess() const {
+    return unlocked() && (sr_[seq::CURSOR_ATTRIBUTES] & seq::CURSOR_ATTRIBUTES_DAC_ACCESS);
+}
+
+uint8_t CirrusCard::in8(uint16_t port) {
+    switch (port) {
+    case SEQ_INDEX: return seqIndex_;
+    case SEQ_DATA: return seqIndex_ > VGA_SEQ_LAST ? readSequencer() : core_.in8(port);
+    case GC_INDEX: return gcIndex_;
+    case GC_DATA: return gcIndex_ > VGA_GC_LAST || gcIndex_ <= gc::FOREGROUND0 ? readGraphics() : core_.in8(port);
+    case CRTC_INDEX:
+    case MONO_CRTC_INDEX: return crtcIndex_;
+    case CRTC_DATA:
+    case MONO_CRTC_DATA: return crtcIndex_ > VGA_CRTC_LAST ? readCrtc() : core_.in8(port);
+    case DAC_MASK:
+        // The fifth read in a row shows the hidden DAC register instead of the pixel mask.
+        if (unlocked() && hdrReads_ == hdr::READS_BEFORE) {
+            hdrReads_ = 0;
+            return hdr_;
+        }
+        ++hdrReads_;
+        return core_.in8(port);
+    case DAC_WRITE_INDEX: hdrReads_ = 0; return extendedColourAccess() ? extendedWriteIndex_ : core_.in8(port);
+    case DAC_DATA: return extendedColourAccess() ? readExtendedColour() : core_.in8(port);
+    default: return core_.in8(port);
+    }
+}
+
+void CirrusCard::out8(uint16_t port, uint8_t value) {
+    switch (port) {
+    case SEQ_INDEX:
+        seqIndex_ = value;
+        core_.out8(port, value);
+        return;
+    case SEQ_DATA:
+        if (seqIndex_ > VGA_SEQ_LAST) return writeSequencer(value);
+        return core_.out8(port, value);
+    case GC_INDEX:
+        gcIndex_ = value;
+        core_.out8(port, value);
+        return;
+    case GC_DATA:
+        if (gcIndex_ <= gc::FOREGROUND0) blt_.writeRegister(gcIndex_, value);  // and the VGA's set/reset
+        if (gcIndex_ > VGA_GC_LAST) return writeGraphics(value);
+        return core_.out8(port, value);
+    case CRTC_INDEX:
+    case MONO_CRTC_INDEX:
+        crtcIndex_ = value;
+        core_.out8(port, value);
+        return;
+    case CRTC_DATA:
+    case MONO_CRTC_DATA:
+        if (crtcIndex_ > VGA_CRTC_LAST) return writeCrtc(value);
+        return core_.out8(port, value);
+    case DAC_MASK:
+        if (unlocked() && hdrReads_ == hdr::READS_BEFORE)
+            hdr_ = value;
+        else
+            core_.out8(port, value);
+        hdrReads_ = 0;
+        return;
+    case DAC_READ_INDEX:
+    case DAC_WRITE_INDEX:
+        if (!extendedColourAccess()) return core_.out8(port, value);
+        (port == DAC_READ_INDEX ? extendedReadIndex_ : extendedWriteIndex_) = value & 0x0F;
+        extendedComponent_ = 0;
+        return;
+    case DAC_DATA: return extendedColourAccess() ? writeExtendedColour(value) : core_.out8(port, value);
+    default: return core_.out8(port, value);
+    }
+}
+
+uint16_t CirrusCard::in16(uint16_t port) {
+    const uint8_t low = in8(port);
+    return static_cast<uint16_t>(low | (in8(static_cast<uint16_t>(port + 1)) << 8));
+}
+
+void CirrusCard::out16(uint16_t port, uint16_t value) {
+    out8(port, static_cast<uint8_t>(value));
+    out8(static_cast<uint16_t>(port + 1), static_cast<uint8_t>(value >> 8));
+}
+
+uint8_t CirrusCard::readExtendedColour() {
+    const uint8_t value = extendedColours_[extendedReadIndex_ * 3 + extendedComponent_];
+    if (++extendedComponent_ == 3) {
+        extendedComponent_ = 0;
+        extendedReadIndex_ = (extendedReadIndex_ + 1) & 0x0F;
+    }
+    return value;
+}
+
+void CirrusCard::writeExtendedColour(uint8_t value) {
+    extendedColours_[extendedWriteIndex_ * 3 + extendedComponent_] = value & 0x3F;
+    if (++extendedComponent_ == 3) {
+        extendedComponent_ = 0;
+        extendedWriteIndex_ = (extendedWriteIndex_ + 1) & 0x0F;
+    }
+}
+
+// ---- Sequencer ---------------------------------------------------------------------------------
+
+uint8_t CirrusCard::readSequencer() {
+    const uint8_t index = seqIndex_ & 0x1F;
+    if (index == seq::UNLOCK) return sr_[seq::UNLOCK];
+    if (!unlocked() || (seqIndex_ > seq::LAST && index != seq::CURSOR_X && index != seq::CURSOR_Y)) return 0xFF;
+    return sr_[index];
+}
+
+void CirrusCard::writeSequencer(uint8_t value) {
+    const uint8_t index = seqIndex_ & 0x1F;
+    if (index == seq::UNLOCK) {
+        sr_[seq::UNLOCK] = (value & seq::UNLOCK_COMPARED) == seq::UNLOCK_KEY ? seq::UNLOCK_KEY : seq::UNLOCK_LOCKED;
+        return;
+    }
+    if (!unlocked()) return;
+    switch (index) {
+    case seq::CURSOR_X:
+    case seq::CURSOR_Y: {
+        // The data byte holds bits 10:3, the index byte's top three bits bits 2:0.
+        const uint16_t position = static_cast<uint16_t>((value << 3) | (seqIndex_ >> seq::CURSOR_LOW_BITS_SHIFT));
+        (index == seq::CURSOR_X ? cursorX_ : cursorY_) = position;
+        sr_[index] = value;
+        return;
+    }
+    case seq::CONFIGURATION:
+        sr_[index] = static_cast<uint8_t>((value & ~seq::CONFIGURATION_BUS) | (sr_[index] & seq::CONFIGURATION_BUS));
+        return;
+    default:
+        if (seqIndex_ <= seq::LAST) sr_[index] = value;
+        return;
+    }
+}
+
+// ---- Graphics controller -----------------------------------------------------------------------
+
+uint8_t CirrusCard::readGraphics() {
+    if (gcIndex_ <= gc::FOREGROUND0) return blt_.readRegister(gcIndex_);  // all 8 bits, as written
+    if (!unlocked() || gcIndex_ > gc::LAST) return 0xFF;
+    if (CirrusBlt::ownsRegister(gcIndex_)) return blt_.readRegister(gcIndex_);
+    if (gcIndex_ == gc::ID_5446) return 0x0F;
+    return gcIndex_ < 0x10 ? gr_[gcIndex_] : 0x00;
+}
+
+void CirrusCard::writeGraphics(uint8_t value) {
+    if (!unlocked() || gcIndex_ > gc::LAST) return;
+    if (CirrusBlt::ownsRegister(gcIndex_)) return blt_.writeRegister(gcIndex_, value);
+    if (gcIndex_ >= gc::OFFSET0 && gcIndex_ <= gc::MODE_EXTENSIONS) gr_[gcIndex_] = value;
+}
+
+// ---- CRTC --------------------------------------------------------------------------------------
+
+uint8_t CirrusCard::crtc(uint8_t index) const {
+    if (index <= VGA_CRTC_LAST) return core_.vga().crtc[index];
+    return index <= crtc::LAST ? cr_[index] : 0xFF;
+}
+
+uint8_t CirrusCard::readCrtc() {
+    if (!unlocked()) return 0xFF;
+    switch (crtcIndex_) {
+    case crtc::INTERLACE_END:
+    case crtc::MISC_CONTROL:
+    case crtc::EXTENDED_DISPLAY:
+    case crtc::SYNC_ADJUST:
+    case crtc::OVERLAY:
+    case crtc::LATCH_READBACK:
+    case crtc::PART_STATUS:
+    case crtc::ID: return cr_[crtcIndex_];
+    case crtc::ATTRIBUTE_STATE: return core_.vga().attrFlipFlopData ? crtc::ATTRIBUTE_STATE_FLIP_FLOP : 0x00;
+    case crtc::ATTRIBUTE_INDEX: return core_.vga().attrIndex & 0x3F;
+    default: return 0xFF;
+    }
+}
+
+void CirrusCard::writeCrtc(uint8_t value) {
+    if (!unlocked()) return;
+    switch (crtcIndex_) {
+    case crtc::INTERLACE_END:
+    case crtc::MISC_CONTROL:
+    case crtc::EXTENDED_DISPLAY:
+    case crtc::SYNC_ADJUST:
+    case crtc::OVERLAY:
+    case crtc::LATCH_READBACK: cr_[crtcIndex_] = value; return;
+    default: return;  // read-only or absent
+    }
+}
+
+// ---- Memory ------------------------------------------------------------------------------------
+
+bool CirrusCard::extendedMode() const { return sr_[seq::EXTENDED_MODE] & seq::EXTENDED_MODE_SVGA; }
+
+uint32_t CirrusCard::shifted(uint32_t offset) const {
+    const uint8_t ext = gr_[gc::MODE_EXTENSIONS];
+    const uint8_t by16 = gc::MODE_EXTENSIONS_BY16 | gc::MODE_EXTENSIONS_WRITE_MODES;
+    if ((ext & by16) == by16) return offset << 4;
+    if (ext & gc::MODE_EXTENSIONS_BY8) return offset << 3;
+    return offset;
+}
+
+// A0000h-AFFFFh in two 32 KB halves: single page maps both through GR09, dual page the upper
+// half through GR0A. A bank is GR09/GR0A times 4 KB, or 16 KB with GR0B bit 5.
+bool CirrusCard::bankedOffset(uint32_t address, uint32_t& offset) const {
+    if (address < WINDOW_START || address >= WINDOW_START + WINDOW_BYTES) return false;
+    const uint32_t within = address - WINDOW_START;
+    const uint8_t ext = gr_[gc::MODE_EXTENSIONS];
+    const uint32_t granularity = (ext & gc::MODE_EXTENSIONS_16K) ? 16u << 10 : 4u << 10;
+    if ((ext & gc::MODE_EXTENSIONS_DUAL_PAGE) && within >= WINDOW_HALF)
+        offset = gr_[gc::OFFSET1] * granularity + shifted(within - WINDOW_HALF);
+    else
+        offset = gr_[gc::OFFSET0] * granularity + shifted(within);
+    return true;
+}
+
+void CirrusCard::writeMemory(uint32_t offset, uint8_t value) {
+    uint8_t* vram = core_.videoMemory();
+    const uint32_t size = core_.videoMemoryBytes();
+    const uint8_t writeMode = core_.vga().gc[VGA_GC_MODE] & 0x07;
+    const bool expand = (gr_[gc::MODE_EXTENSIONS] & gc::MODE_EXTENSIONS_WRITE_MODES) &&
+                        (writeMode == WRITE_MODE_EXPAND || writeMode == WRITE_MODE_EXPAND_OPAQUE);
+    if (!expand) {
+        if (offset < size) vram[offset] = value;
+        return;
+    }
+    // Write modes 4 and 5: the byte paints eight pixels, MSB first, in the foreground colour
+    // where its bit is 1 and (mode 5) the background colour where it is 0.
+    const unsigned bytes = (gr_[gc::MODE_EXTENSIONS] & gc::MODE_EXTENSIONS_BY16) ? 2 : 1;
+    const uint8_t fg[2] = {blt_.readRegister(gc::FOREGROUND0), blt_.readRegister(gc::FOREGROUND1)};
+    const uint8_t bg[2] = {blt_.readRegister(gc::BACKGROUND0), blt_.readRegister(gc::BACKGROUND1)};
+    for (unsigned pixel = 0; pixel < 8; ++pixel) {
+        const bool set = value & (0x80 >> pixel);
+        if (!set && writeMode != WRITE_MODE_EXPAND_OPAQUE) continue;
+        for (unsigned i = 0; i < bytes; ++i) {
+            const uint32_t at = offset + pixel * bytes + i;
+            if (at < size) vram[at] = set ? fg[i] : bg[i];
+        }
+    }
+}
+
+uint8_t CirrusCard::readWindow(uint32_t address) {
+    const uint8_t config = sr_[seq::CONFIGURATION];
+    if ((config & (seq::CONFIGURATION_MMIO | seq::CONFIGURATION_MMIO_AT_MEMORY_END)) == seq::CONFIGURATION_MMIO &&
+        address >= mmio::LEGACY_ADDRESS && address < mmio::LEGACY_ADDRESS + mmio::BLT_BLOCK_BYTES)
+        return blt_.readMmio(static_cast<uint8_t>(address - mmio::LEGACY_ADDRESS));
+    if (!extendedMode()) return core_.readWindow(address);
+    uint32_t offset = 0;
+    if (!bankedOffset(address, offset) || offset >= core_.videoMemoryBytes()) return 0xFF;
+    return core_.videoMemory()[offset];
+}
+
+void CirrusCard::writeWindow(uint32_t address, uint8_t value) {
+    const uint8_t config = sr_[seq::CONFIGURATION];
+    if ((config & (seq::CONFIGURATION_MMIO | seq::CONFIGURATION_MMIO_AT_MEMORY_END)) == seq::CONFIGURATION_MMIO &&
+        address >= mmio::LEGACY_ADDRESS && address < mmio::LEGACY_ADDRESS + mmio::BLT_BLOCK_BYTES)
+        return blt_.writeMmio(static_cast<uint8_t>(address - mmio::LEGACY_ADDRESS), value);
+    if (!extendedMode()) return core_.writeWindow(address, value);
+    uint32_t offset = 0;
+    if (!bankedOffset(address, offset)) return;
+    // While a BitBLT waits for system data, every byte written to the window is that data.
+    if (blt_.awaitingHostData()) return blt_.hostData(value);
+    writeMemory(offset, value);
+}
+
+uint8_t CirrusCard::readFramebuffer(uint32_t offset) {
+    const uint32_t size = core_.videoMemoryBytes();
+    if (offset >= size) return 0xFF;  // the host-data aperture and the undecoded rest
+    const uint8_t config = sr_[seq::CONFIGURATION];
+    const uint8_t atEnd = seq::CONFIGURATION_MMIO | seq::CONFIGURATION_MMIO_AT_MEMORY_END;
+    if ((config & atEnd) == atEnd && offset >= size - mmio::BLT_BLOCK_BYTES)
+        return blt_.readMmio(static_cast<uint8_t>(offset - (size - mmio::BLT_BLOCK_BYTES)));
+    const uint32_t at = shifted(offset);
+    return at < size ? core_.videoMemory()[at] : 0xFF;
+}
+
+void CirrusCard::writeFramebuffer(uint32_t offset, uint8_t value) {
+    const uint32_t size = core_.videoMemoryBytes();
+    if (offset >= pci::HOST_DATA_APERTURE && offset < pci::HOST_DATA_APERTURE + pci::HOST_DATA_APERTURE_BYTES)
+        return blt_.hostData(value);  // dropped unless a BitBLT waits for it
+    if (offset >= size) return;
+    const uint8_t config = sr_[seq::CONFIGURATION];
+    const uint8_t atEnd = seq::CONFIGURATION_MMIO | seq::CONFIGURATION_MMIO_AT_MEMORY_END;
+    if ((config & atEnd) == atEnd && offset >= size - mmio::BLT_BLOCK_BYTES)
+        return blt_.writeMmio(static_cast<uint8_t>(offset - (size - mmio::BLT_BLOCK_BYTES)), value);
+    if (blt_.awaitingHostData()) return blt_.hostData(value);
+    writeMemory(shifted(offset), value);
+}
+
+uint8_t CirrusCard::readRegisters(uint32_t offset) {
+    if (offset < mmio::VGA_PORTS + mmio::VGA_PORTS_BYTES) return in8(static_cast<uint16_t>(0x3C0 + offset));
+    if (offset >= mmio::BLT_BLOCK && offset < mmio::BLT_BLOCK + mmio::BLT_BLOCK_BYTES)
+        return blt_.readMmio(static_cast<uint8_t>(offset - mmio::BLT_BLOCK));
+    return 0xFF;
+}
+
+void CirrusCard::writeRegisters(uint32_t offset, uint8_t value) {
+    if (offset < mmio::VGA_PORTS + mmio::VGA_PORTS_BYTES) return out8(static_cast<uint16_t>(0x3C0 + offset), value);
+    if (offset >= mmio::BLT_BLOCK && offset < mmio::BLT_BLOCK + mmio::BLT_BLOCK_BYTES)
+        blt_.writeMmio(static_cast<uint8_t>(offset - mmio::BLT_BLOCK), value);
+}
+
+// ---- What the monitor shows --------------------------------------------------------------------
+
+bool CirrusCard::screenOff() const { return core_.vga().seq[1] & 0x20; }
+
+CirrusGeometry CirrusCard::geometry() const {
+    const auto& crtcRegs = core_.vga().crtc;
+    CirrusGeometry g;
+    g.width = (crtcRegs[0x01] + 1) * 8;
+    int lines = crtcRegs[0x12] + ((crtcRegs[0x07] & 0x02) << 7) + ((crtcRegs[0x07] & 0x40) << 3) + 1;
+    if (cr_[crtc::MISC_CONTROL] & crtc::MISC_CONTROL_INTERLACE) lines *= 2;
+    const int repeat = ((crtcRegs[0x09] & 0x1F) + 1) * ((crtcRegs[0x09] & 0x80) ? 2 : 1);
+    g.height = std::max(1, lines / repeat);
+    const uint8_t ext = cr_[crtc::EXTENDED_DISPLAY];
+    const uint32_t startUnits = crtcRegs[0x0D] | (crtcRegs[0x0C] << 8) |
+                                ((ext & crtc::EXTENDED_DISPLAY_START_16) ? 1u << 16 : 0) |
+                                (static_cast<uint32_t>(ext & crtc::EXTENDED_DISPLAY_START_17_18) << 15) |
+                                ((cr_[crtc::OVERLAY] & crtc::OVERLAY_START_19) ? 1u << 19 : 0);
+    g.start = static_cast<uint64_t>(startUnits) * 4;  // in dwords in every Cirrus mode
+    g.pitch = 8u * (crtcRegs[0x13] + ((ext & crtc::EXTENDED_DISPLAY_OFFSET_8) ? 256u : 0));
+    const bool is565 = (hdr_ & hdr::FORMAT) == hdr::FORMAT_565;
+    switch (sr_[seq::EXTENDED_MODE] & seq::EXTENDED_MODE_DEPTH) {
+    case seq::EXTENDED_MODE_DEPTH_16_DOUBLE_CLOCK:
+    case seq::EXTENDED_MODE_DEPTH_16: g.bpp = is565 ? 16 : 15; break;
+    case seq::EXTENDED_MODE_DEPTH_24: g.bpp = 24; break;
+    case seq::EXTENDED_MODE_DEPTH_32: g.bpp = 32; break;
+    default: g.bpp = 8; break;
+    }
+    return g;
+}
+
+CirrusCursor CirrusCard::cursor() const {
+    CirrusCursor c;
+    const uint8_t attributes = sr_[seq::CURSOR_ATTRIBUTES];
+    c.shown = attributes & seq::CURSOR_ATTRIBUTES_SHOW;
+    c.size = (attributes & seq::CURSOR_ATTRIBUTES_LARGE) ? cursor::LARGE : cursor::SMALL;
+    c.x = cursorX_;
+    c.y = cursorY_;
+    const uint8_t slot = sr_[seq::CURSOR_PATTERN] &
+                         (c.size == cursor::LARGE ? seq::CURSOR_PATTERN_LARGE : seq::CURSOR_PATTERN_SMALL);
+    c.pattern = core_.videoMemoryBytes() - cursor::AREA_BYTES + slot * cursor::SLOT_BYTES;
+    const auto colour = [this](int entry) {
+        const uint8_t* rgb = &extendedColours_[entry * 3];
+        return (sixToEight(rgb[0]) << 16) | (sixToEight(rgb[1]) << 8) | sixToEight(rgb[2]);
+    };
+    c.background = colour(cursor::BACKGROUND_ENTRY);
+    c.foreground = colour(cursor::FOREGROUND_ENTRY);
+    return c;
+}
+
+}  // namespace machine
