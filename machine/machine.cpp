@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "machine/cirrus_card.h"
+#include "machine/cirrus_scan_out.h"
+#include "hw/cirrus.h"
 #include "machine/pci_bus.h"
 #include "machine/rom_image.h"
 #include "machine/scan_out.h"
@@ -53,9 +56,42 @@ const MachineConfig& checked(const MachineConfig& config) {
     if (config.instructionBudget == 0) throw MachineError(name + "the instruction budget must not be 0");
     uint64_t barSize = 0x10000;
     while (barSize < config.videoMemoryKb * 1024ull) barSize <<= 1;
+    if (config.card == CardKind::Cirrus) {
+        if (config.videoMemoryKb != 1024 && config.videoMemoryKb != 2048 && config.videoMemoryKb != 4096)
+            throw MachineError(name + "the Cirrus card has 1, 2 or 4 MB of video memory");
+        barSize = cirrus::pci::FRAMEBUFFER_BAR_BYTES;
+    }
     if (config.lfbAddress < MEMORY_BYTES || config.lfbAddress % barSize != 0)
         throw MachineError(name + "the framebuffer address must lie above the HMA, aligned to the video memory size");
     return config;
+}
+
+// The Cirrus machine's bus: a host bridge (the LGPL BIOS looks for one before the card) and the
+// GD5446 with its framebuffer window, its register window after it and its expansion ROM.
+std::vector<PciFunction> cirrusFunctions(uint32_t framebuffer) {
+    PciFunction bridge;
+    bridge.bdf = PciBus::HOST_BRIDGE_BDF;
+    bridge.vendor = 0x8086;
+    bridge.device = 0x1237;               // i440FX
+    bridge.classRevision = 0x06000002;    // host bridge
+    PciFunction card;
+    card.bdf = PciBus::CARD_BDF;
+    card.vendor = cirrus::pci::VENDOR;
+    card.device = cirrus::pci::DEVICE_GD5446;
+    card.classRevision = 0x03000000;      // VGA display controller, revision 0
+    card.barBytes[0] = cirrus::pci::FRAMEBUFFER_BAR_BYTES;
+    card.barFlags[0] = 0x8;               // prefetchable
+    card.bars[0] = framebuffer;
+    card.barBytes[1] = cirrus::pci::MMIO_BAR_BYTES;
+    card.bars[1] = framebuffer + cirrus::pci::FRAMEBUFFER_BAR_BYTES;
+    card.romBytes = cirrus::pci::ROM_BAR_BYTES;
+    card.rom = card.bars[1] + cirrus::pci::ROM_BAR_BYTES;
+    return {bridge, card};
+}
+
+PciBus busFor(const MachineConfig& config) {
+    if (config.card == CardKind::Cirrus) return PciBus(cirrusFunctions(config.lfbAddress));
+    return PciBus(config.lfbAddress, config.videoMemoryKb * 1024u);
 }
 
 }  // namespace
@@ -66,7 +102,10 @@ struct Machine::Impl {
           clock(clk),
           card(cfg.videoMemoryKb * 1024u, cfg.dispi, cfg.accelEntries, cfg.refreshHz, [this] { return now(); },
                cfg.wideDac),
-          pci(cfg.lfbAddress, cfg.videoMemoryKb * 1024u) {}
+          pci(busFor(cfg)) {
+        if (cfg.card == CardKind::Cirrus)
+            cirrus = std::make_unique<CirrusCard>(cfg.videoMemoryKb * 1024u, cfg.refreshHz, [this] { return now(); });
+    }
 
     ~Impl() {
         if (emu) x86emu_done(emu);
@@ -79,6 +118,7 @@ struct Machine::Impl {
     uint32_t romBytes = 0;
     bool romWritable = false;
     SvgaCard card;
+    std::unique_ptr<CirrusCard> cirrus;   // the machine's card instead of `card` when it is a Cirrus
     PciBus pci;
     x86emu_t* emu = nullptr;
     std::string biosLog;
@@ -107,8 +147,16 @@ struct Machine::Impl {
 
     uint8_t readByte(uint32_t address) {
         if (address < WINDOW_START) return memory[address];
-        if (address < ROM_START) return card.readWindow(address);
+        if (address < ROM_START) return cirrus ? cirrus->readWindow(address) : card.readWindow(address);
         if (address < MEMORY_BYTES) return memory[address];
+        if (cirrus) {
+            const uint32_t framebuffer = pci.barAddress(PciBus::CARD_BDF, 0);
+            const uint32_t registers = pci.barAddress(PciBus::CARD_BDF, 1);
+            if (address - framebuffer < cirrus::pci::FRAMEBUFFER_BAR_BYTES)
+                return cirrus->readFramebuffer(address - framebuffer);
+            if (address - registers < cirrus::pci::MMIO_BAR_BYTES) return cirrus->readRegisters(address - registers);
+            return 0xFF;
+        }
         const uint32_t lfb = pci.lfbAddress();
         if (address >= lfb && address - lfb < card.videoMemoryBytes()) return card.videoMemory()[address - lfb];
         return 0xFF;
@@ -118,7 +166,10 @@ struct Machine::Impl {
         if (address < WINDOW_START) {
             memory[address] = value;
         } else if (address < ROM_START) {
-            card.writeWindow(address, value);
+            if (cirrus)
+                cirrus->writeWindow(address, value);
+            else
+                card.writeWindow(address, value);
         } else if (address < ROM_START + romBytes) {
             if (romWritable) memory[address] = value;  // SeaVGABIOS keeps data in its own segment during init
         } else if (address < SYSTEM_BIOS_START) {
@@ -127,6 +178,13 @@ struct Machine::Impl {
             // our system BIOS is ROM
         } else if (address < MEMORY_BYTES) {
             memory[address] = value;
+        } else if (cirrus) {
+            const uint32_t framebuffer = pci.barAddress(PciBus::CARD_BDF, 0);
+            const uint32_t registers = pci.barAddress(PciBus::CARD_BDF, 1);
+            if (address - framebuffer < cirrus::pci::FRAMEBUFFER_BAR_BYTES)
+                cirrus->writeFramebuffer(address - framebuffer, value);
+            else if (address - registers < cirrus::pci::MMIO_BAR_BYTES)
+                cirrus->writeRegisters(address - registers, value);
         } else {
             const uint32_t lfb = pci.lfbAddress();
             if (address >= lfb && address - lfb < card.videoMemoryBytes()) card.videoMemory()[address - lfb] = value;
@@ -160,7 +218,12 @@ struct Machine::Impl {
 
     uint32_t portIn(uint16_t port, unsigned bytes) {
         if (PciBus::decodesPort(port)) return pci.in(port, bytes);
-        if (SvgaCard::decodesPort(port)) {
+        if (cirrus && CirrusCard::decodesPort(port)) {
+            if (bytes == 1) return cirrus->in8(port);
+            if (bytes == 2) return cirrus->in16(port);
+            return cirrus->in16(port) | (static_cast<uint32_t>(cirrus->in16(static_cast<uint16_t>(port + 2))) << 16);
+        }
+        if (!cirrus && SvgaCard::decodesPort(port)) {
             if (bytes == 1) return card.in8(port);
             if (bytes == 2) return card.in16(port);
             return card.in16(port) | (static_cast<uint32_t>(card.in16(static_cast<uint16_t>(port + 2))) << 16);
@@ -171,7 +234,13 @@ struct Machine::Impl {
 
     void portOut(uint16_t port, uint32_t value, unsigned bytes) {
         if (PciBus::decodesPort(port)) return pci.out(port, value, bytes);
-        if (SvgaCard::decodesPort(port)) {
+        if (cirrus && CirrusCard::decodesPort(port)) {
+            if (bytes == 1) return cirrus->out8(port, static_cast<uint8_t>(value));
+            cirrus->out16(port, static_cast<uint16_t>(value));
+            if (bytes == 4) cirrus->out16(static_cast<uint16_t>(port + 2), static_cast<uint16_t>(value >> 16));
+            return;
+        }
+        if (!cirrus && SvgaCard::decodesPort(port)) {
             if (bytes == 1) return card.out8(port, static_cast<uint8_t>(value));
             card.out16(port, static_cast<uint16_t>(value));
             if (bytes == 4) card.out16(static_cast<uint16_t>(port + 2), static_cast<uint16_t>(value >> 16));
@@ -260,14 +329,16 @@ struct Machine::Impl {
             r.R_BX = 0x0210;
             r.R_CL = 0;
             break;
-        case 0x02:
-            if (r.R_DX == 0x1234 && r.R_CX == 0x1111 && r.R_SI == 0)
+        case 0x02: {
+            const PciFunction* display = pci.find(PciBus::CARD_BDF);
+            if (r.R_DX == display->vendor && r.R_CX == display->device && r.R_SI == 0)
                 r.R_BX = PciBus::CARD_BDF;
             else
                 ok = false;
             break;
+        }
         case 0x03:
-            if (((r.R_ECX & 0xFFFFFF) == 0x030000) && r.R_SI == 0)
+            if (((r.R_ECX & 0xFFFFFF) == (pci.find(PciBus::CARD_BDF)->classRevision >> 8)) && r.R_SI == 0)
                 r.R_BX = PciBus::CARD_BDF;
             else
                 ok = false;
@@ -450,11 +521,17 @@ void Machine::out8(uint16_t port, uint8_t value) { impl_->portOut(port, value, 1
 void Machine::out16(uint16_t port, uint16_t value) { impl_->portOut(port, value, 2); }
 uint8_t Machine::readPhys8(uint32_t address) { return impl_->readByte(address); }
 void Machine::writePhys8(uint32_t address, uint8_t value) { impl_->writeByte(address, value); }
-uint8_t* Machine::lfb() { return impl_->card.videoMemory(); }
+uint8_t* Machine::lfb() { return impl_->cirrus ? impl_->cirrus->videoMemory() : impl_->card.videoMemory(); }
 uint32_t Machine::videoMemoryBytes() const { return impl_->card.videoMemoryBytes(); }
-void Machine::scanOut(Picture& picture) { machine::scanOut(impl_->card, picture); }
+void Machine::scanOut(Picture& picture) {
+    if (impl_->cirrus)
+        machine::scanOut(*impl_->cirrus, picture);
+    else
+        machine::scanOut(impl_->card, picture);
+}
 const std::string& Machine::biosLog() const { return impl_->biosLog; }
-const SvgaCard& Machine::card() const { return impl_->card; }
+const SvgaCard& Machine::card() const { return impl_->cirrus ? impl_->cirrus->core() : impl_->card; }
+const CirrusCard* Machine::cirrusCard() const { return impl_->cirrus.get(); }
 
 namespace {
 Machine* currentMachine = nullptr;

@@ -13,6 +13,7 @@
 namespace machine {
 
 class SvgaCard;
+class CirrusCard;
 
 // A machine description or ROM that cannot be used: the message is one line that says
 // what is wrong and how to fix it.
@@ -47,12 +48,19 @@ enum class WideDac : uint8_t {
     Refused,    // the switch does not take: it reads back clear and the DAC stays at 6 bits
 };
 
+// Which SuperVGA card the machine has.
+enum class CardKind : uint8_t {
+    Dispi,      // the Bochs DISPI card (or, with dispi = no, a plain VGA)
+    Cirrus,     // a Cirrus Logic CL-GD5446 with its BitBLT engine and hardware cursor
+};
+
 struct MachineConfig {
     std::string name;             // preset name, or the file it was read from
     std::string description;      // one line for --list-machines
     std::string romPath;          // video BIOS image
     std::string romPackage;       // Debian package that ships romPath
-    bool dispi = true;            // the card has the DISPI extension
+    CardKind card = CardKind::Dispi;
+    bool dispi = true;            // the DISPI card has the DISPI extension
     uint32_t videoMemoryKb = 4096;
     uint32_t accelEntries = ACCEL_ALL;  // 0: no accelerator
     WideDac wideDac = WideDac::Works;
@@ -136,8 +144,9 @@ public:
     // Lines the BIOS wrote to its debug ports, and the machine's own notes on failed calls.
     const std::string& biosLog() const;
 
-    // The card's registers as they stand, for tests and tools that look at the hardware.
+    // The VGA registers as they stand; on a Cirrus machine, the VGA core under its extension.
     const SvgaCard& card() const;
+    const CirrusCard* cirrusCard() const;     // null unless the machine has the Cirrus card
 
 private:
     struct Impl;

@@ -13,29 +13,66 @@ uint32_t powerOfTwoAtLeast(uint32_t bytes) {
 
 }  // namespace
 
-PciBus::PciBus(uint32_t lfbAddress, uint32_t videoMemoryBytes)
-    : barSizeMask_(~(powerOfTwoAtLeast(videoMemoryBytes) - 1)) {
-    bar0_ = (lfbAddress & barSizeMask_) | PREFETCHABLE;
+PciBus::PciBus(uint32_t lfbAddress, uint32_t videoMemoryBytes) {
+    PciFunction card;
+    card.bdf = CARD_BDF;
+    card.vendor = 0x1234;
+    card.device = 0x1111;
+    card.classRevision = 0x03000002;  // VGA display controller, revision 2
+    card.subsystem = 0x11001AF4;
+    card.barBytes[0] = powerOfTwoAtLeast(videoMemoryBytes);
+    card.barFlags[0] = PREFETCHABLE;
+    card.bars[0] = lfbAddress & ~(card.barBytes[0] - 1);
+    functions_.push_back(card);
+}
+
+PciBus::PciBus(std::vector<PciFunction> functions) : functions_(std::move(functions)) {}
+
+PciFunction* PciBus::function(uint16_t bdf) {
+    for (PciFunction& f : functions_)
+        if (f.bdf == bdf) return &f;
+    return nullptr;
+}
+
+const PciFunction* PciBus::find(uint16_t bdf) const { return const_cast<PciBus*>(this)->function(bdf); }
+
+uint32_t PciBus::barAddress(uint16_t bdf, int bar) const {
+    const PciFunction* f = find(bdf);
+    return f ? f->bars[bar] : 0;
 }
 
 uint32_t PciBus::readConfig(uint16_t bdf, uint8_t reg) {
-    if (bdf != CARD_BDF) return 0xFFFFFFFF;
-    switch (reg & 0xFC) {
-    case 0x00: return 0x11111234;                     // device, vendor
-    case 0x04: return 0x02000000u | command_;           // status, command
-    case 0x08: return 0x03000002;                     // VGA display controller, revision 2
-    case 0x0C: return 0x00000000;
-    case 0x10: return bar0_;
-    case 0x2C: return 0x11001AF4;                     // subsystem
+    const PciFunction* f = function(bdf);
+    if (!f) return 0xFFFFFFFF;
+    reg &= 0xFC;
+    if (reg >= 0x10 && reg < 0x28) {
+        const int bar = (reg - 0x10) / 4;
+        return f->barBytes[bar] ? f->bars[bar] | f->barFlags[bar] : 0;
+    }
+    switch (reg) {
+    case 0x00: return static_cast<uint32_t>(f->device) << 16 | f->vendor;
+    case 0x04: return (bdf == HOST_BRIDGE_BDF ? 0u : 0x02000000u) | f->command;  // status, command
+    case 0x08: return f->classRevision;
+    case 0x2C: return f->subsystem;
+    case 0x30: return f->romBytes ? f->rom : 0;
     default: return 0;
     }
 }
 
 void PciBus::writeConfig(uint16_t bdf, uint8_t reg, uint32_t value) {
-    if (bdf != CARD_BDF) return;
-    switch (reg & 0xFC) {
-    case 0x04: command_ = static_cast<uint16_t>(value & 0x0007); break;
-    case 0x10: bar0_ = (value & barSizeMask_) | PREFETCHABLE; break;  // sizing writes all ones
+    PciFunction* f = function(bdf);
+    if (!f) return;
+    reg &= 0xFC;
+    if (reg >= 0x10 && reg < 0x28) {
+        const int bar = (reg - 0x10) / 4;
+        if (f->barBytes[bar]) f->bars[bar] = value & ~(f->barBytes[bar] - 1);  // sizing writes all ones
+        return;
+    }
+    switch (reg) {
+    case 0x04: f->command = static_cast<uint16_t>(value & 0x0007); break;
+    case 0x30:
+        if (f->romBytes) f->rom = value & (~(f->romBytes - 1) | 1u);
+        break;
     default: break;
     }
 }

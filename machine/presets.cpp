@@ -3,6 +3,7 @@
 // A machine file holds "key = value" lines; '#' starts a comment. Keys:
 //   base = <preset>             start from this preset (default: default), must come first
 //   rom = <path>                video BIOS image (a relative path is taken from the file's folder)
+//   card = dispi|cirrus         the DISPI card, or a Cirrus Logic GD5446 (1, 2 or 4 MB)
 //   dispi = yes|no              the card has the DISPI extension
 //   video_memory = 4M|512K|...  64 KB multiple, 256 KB to 16 MB (a bare number is KB)
 //   accel = all|none|<names>    accelerator entries, e.g. "draw_rect, bit_blt, set_cursor"
@@ -32,6 +33,8 @@ const char* const SEABIOS_ROM = "/usr/share/seabios/vgabios-stdvga.bin";
 // The LGPL BIOS built for the Cirrus card: on a card without a Cirrus chip it is a plain VGA
 // BIOS and offers no VBE. (SeaVGABIOS's ISA build is no use here: it finds DISPI and offers VBE.)
 const char* const VGA_ONLY_ROM = "/usr/share/vgabios/vgabios-cirrus.bin";
+const char* const CIRRUS_ROM = "/usr/share/vgabios/vgabios.cirrus.bin";
+const char* const SEABIOS_CIRRUS_ROM = "/usr/share/seabios/vgabios-cirrus.bin";
 
 constexpr uint32_t NO_CLIP_PATTERN_CURSOR =
     ACCEL_ALL & ~(ACCEL_SET_CLIP_RECT | ACCEL_DRAW_PATT_RECT | ACCEL_DRAW_PATT_SCAN | ACCEL_SET_CURSOR);
@@ -94,6 +97,21 @@ std::vector<MachineConfig> presets() {
         MachineConfig c = base("dac6", "noaccel, with a faulty DAC that accepts the 8-bit switch but keeps using 6 bits");
         c.accelEntries = 0;
         c.wideDac = WideDac::Ignored;
+        list.push_back(c);
+    }
+    {
+        MachineConfig c = base("cirrus", "Cirrus Logic GD5446, 4 MB, LGPL Cirrus VGA BIOS (VBE 2.0), BitBLT engine");
+        c.card = CardKind::Cirrus;
+        c.romPath = CIRRUS_ROM;
+        c.accelEntries = 0;
+        list.push_back(c);
+    }
+    {
+        MachineConfig c = base("cirrus-seavgabios", "Cirrus Logic GD5446, 4 MB, SeaVGABIOS Cirrus build (VBE 3.0)");
+        c.card = CardKind::Cirrus;
+        c.romPath = SEABIOS_CIRRUS_ROM;
+        c.romPackage = "seabios";
+        c.accelEntries = 0;
         list.push_back(c);
     }
     return list;
@@ -165,6 +183,9 @@ public:
                 const std::filesystem::path rom(value);
                 config_.romPath = rom.is_relative() ? (std::filesystem::path(path_).parent_path() / rom).string() : value;
                 config_.romPackage.clear();
+            } else if (key == "card") {
+                config_.card = card(value);
+                if (config_.card == CardKind::Cirrus && !accelGiven) config_.accelEntries = 0;
             } else if (key == "dispi") {
                 config_.dispi = flag(key, value);
             } else if (key == "video_memory") {
@@ -188,16 +209,22 @@ public:
                 config_.description = value;
             } else {
                 fail("unknown key '" + key +
-                     "' (keys: base, rom, dispi, video_memory, accel, dac8, conventional_memory, refresh, resident, "
+                     "' (keys: base, rom, card, dispi, video_memory, accel, dac8, conventional_memory, refresh, resident, "
                      "lfb, instruction_budget, description)");
             }
             sawKey = true;
         }
+        if (config_.card == CardKind::Cirrus && config_.accelEntries != 0)
+            fail("accel describes the DISPI card's accelerator: the Cirrus card has its own BitBLT engine");
+        if (config_.card == CardKind::Cirrus && config_.videoMemoryKb != 1024 && config_.videoMemoryKb != 2048 &&
+            config_.videoMemoryKb != 4096)
+            fail("the Cirrus card has 1, 2 or 4 MB of video memory");
         if (!config_.dispi && config_.accelEntries != 0) {
             if (accelGiven) fail("an accelerator needs the DISPI extension: set dispi = yes or accel = none");
             config_.accelEntries = 0;
         }
         const uint64_t barSize = [&] {
+            if (config_.card == CardKind::Cirrus) return uint64_t{32} << 20;
             uint64_t size = 0x10000;
             while (size < config_.videoMemoryKb * 1024ull) size <<= 1;
             return size;
@@ -229,6 +256,13 @@ private:
     bool flag(const std::string& key, const std::string& value) const {
         if (const auto given = yesOrNo(value)) return *given;
         fail("'" + key + "' must be yes or no, got '" + value + "'");
+    }
+
+    CardKind card(const std::string& value) const {
+        const std::string v = lower(value);
+        if (v == "dispi") return CardKind::Dispi;
+        if (v == "cirrus") return CardKind::Cirrus;
+        fail("'card' must be dispi or cirrus, got '" + value + "'");
     }
 
     WideDac wideDac(const std::string& value) const {
