@@ -61,6 +61,10 @@ std::string helpText()
            "                            is shown (a dialog's title, or the full-screen mode), and the\n"
            "                            snaps in between\n"
            "  --vbe-log FILE            write every real-mode interrupt the program issues to FILE\n"
+           "  --io-log FILE             write every access to a card register to FILE, one line each:\n"
+           "                            port or mmio, read or write, address, width and value (video\n"
+           "                            memory is not included), and a line starting \"blt \" with the\n"
+           "                            parameters of each BitBLT operation the card runs\n"
            "  --windows-version 3.1|4.0 the Windows version the program is told (default: 4.0)\n"
            "  --desktop WxH             the desktop size in pixels (default: 1024x768)\n"
            "  --help                    show this help and exit\n"
@@ -104,6 +108,8 @@ Options parseCommandLine(int argc, const char* const* argv)
             options.shotsDir = value();
         } else if (arg == "--vbe-log") {
             options.vbeLogPath = value();
+        } else if (arg == "--io-log") {
+            options.ioLogPath = value();
         } else if (arg == "--windows-version") {
             const std::string v = value();
             if (v == "3.1") {

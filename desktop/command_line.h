@@ -14,6 +14,7 @@ struct Options {
     std::string scriptPath;
     std::string shotsDir;
     std::string vbeLogPath;
+    std::string ioLogPath;
     int versionMajor = 4;
     int versionMinor = 0;
     int desktopWidth = 1024;

@@ -22,6 +22,7 @@
 #include "desktop/session.h"
 #include "desktop/shots.h"
 #include "kestrel/resident.h"
+#include "machine/cirrus_card.h"
 #include "machine/dispi_regs.h"
 #include "machine/machine.h"
 #include "platform/resources.h"
@@ -49,6 +50,8 @@ std::string readFile(const std::string& path)
 // The mode the card shows, as a person would name it: "8 bit", "4 bit", "text".
 std::string modeDepth(machine::Machine& machine)
 {
+    if (const machine::CirrusCard* cirrus = machine.cirrusCard(); cirrus && cirrus->extendedMode())
+        return std::to_string(cirrus->geometry().bpp) + " bit";
     if (machine.config().dispi) {
         const uint16_t savedIndex = machine.in16(dispi::INDEX_PORT);
         machine.out16(dispi::INDEX_PORT, dispi::ENABLE);
@@ -112,6 +115,7 @@ int main(int argc, char** argv)
     desktop::Options options;
     std::vector<desktop::Action> script;
     std::FILE* vbeLog = nullptr;
+    std::FILE* ioLog = nullptr;
     try {
         options = desktop::parseCommandLine(argc, argv);
         if (options.help) {
@@ -155,6 +159,11 @@ int main(int argc, char** argv)
             if (!vbeLog)
                 return fail("cannot write the VBE log " + options.vbeLogPath + ": " + std::strerror(errno));
         }
+        if (!options.ioLogPath.empty()) {
+            ioLog = std::fopen(options.ioLogPath.c_str(), "w");
+            if (!ioLog)
+                return fail("cannot write the io log " + options.ioLogPath + ": " + std::strerror(errno));
+        }
     } catch (const desktop::UsageError& error) {
         return fail(error.what());
     }
@@ -182,6 +191,11 @@ int main(int argc, char** argv)
     }
     if (vbeLog)
         realmode::setCallLog(vbeLog);
+    if (ioLog)
+        pc->setIoLog([ioLog](const std::string& line) {
+            std::fputs(line.c_str(), ioLog);
+            std::fputc('\n', ioLog);
+        });
 
     std::unique_ptr<desktop::SdlMonitor> monitor;
     if (!options.headless) {
@@ -239,6 +253,10 @@ int main(int argc, char** argv)
     if (vbeLog) {
         realmode::setCallLog(nullptr);
         std::fclose(vbeLog);
+    }
+    if (ioLog) {
+        pc->setIoLog(nullptr);
+        std::fclose(ioLog);
     }
     return status;
 }

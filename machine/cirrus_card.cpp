@@ -287,10 +287,20 @@ void CirrusCard::writeMemory(uint32_t offset, uint8_t value) {
     }
 }
 
+bool CirrusCard::registersAtWindow(uint32_t address) const {
+    const uint8_t config = sr_[seq::CONFIGURATION] & (seq::CONFIGURATION_MMIO | seq::CONFIGURATION_MMIO_AT_MEMORY_END);
+    return config == seq::CONFIGURATION_MMIO && address >= mmio::LEGACY_ADDRESS &&
+           address < mmio::LEGACY_ADDRESS + mmio::BLT_BLOCK_BYTES;
+}
+
+bool CirrusCard::registersAtFramebuffer(uint32_t offset) const {
+    const uint8_t atEnd = seq::CONFIGURATION_MMIO | seq::CONFIGURATION_MMIO_AT_MEMORY_END;
+    const uint32_t size = core_.videoMemoryBytes();
+    return (sr_[seq::CONFIGURATION] & atEnd) == atEnd && offset >= size - mmio::BLT_BLOCK_BYTES && offset < size;
+}
+
 uint8_t CirrusCard::readWindow(uint32_t address) {
-    const uint8_t config = sr_[seq::CONFIGURATION];
-    if ((config & (seq::CONFIGURATION_MMIO | seq::CONFIGURATION_MMIO_AT_MEMORY_END)) == seq::CONFIGURATION_MMIO &&
-        address >= mmio::LEGACY_ADDRESS && address < mmio::LEGACY_ADDRESS + mmio::BLT_BLOCK_BYTES)
+    if (registersAtWindow(address))
         return blt_.readMmio(static_cast<uint8_t>(address - mmio::LEGACY_ADDRESS));
     if (!extendedMode()) return core_.readWindow(address);
     uint32_t offset = 0;
@@ -299,9 +309,7 @@ uint8_t CirrusCard::readWindow(uint32_t address) {
 }
 
 void CirrusCard::writeWindow(uint32_t address, uint8_t value) {
-    const uint8_t config = sr_[seq::CONFIGURATION];
-    if ((config & (seq::CONFIGURATION_MMIO | seq::CONFIGURATION_MMIO_AT_MEMORY_END)) == seq::CONFIGURATION_MMIO &&
-        address >= mmio::LEGACY_ADDRESS && address < mmio::LEGACY_ADDRESS + mmio::BLT_BLOCK_BYTES)
+    if (registersAtWindow(address))
         return blt_.writeMmio(static_cast<uint8_t>(address - mmio::LEGACY_ADDRESS), value);
     if (!extendedMode()) return core_.writeWindow(address, value);
     uint32_t offset = 0;
@@ -314,9 +322,7 @@ void CirrusCard::writeWindow(uint32_t address, uint8_t value) {
 uint8_t CirrusCard::readFramebuffer(uint32_t offset) {
     const uint32_t size = core_.videoMemoryBytes();
     if (offset >= size) return 0xFF;  // the host-data aperture and the undecoded rest
-    const uint8_t config = sr_[seq::CONFIGURATION];
-    const uint8_t atEnd = seq::CONFIGURATION_MMIO | seq::CONFIGURATION_MMIO_AT_MEMORY_END;
-    if ((config & atEnd) == atEnd && offset >= size - mmio::BLT_BLOCK_BYTES)
+    if (registersAtFramebuffer(offset))
         return blt_.readMmio(static_cast<uint8_t>(offset - (size - mmio::BLT_BLOCK_BYTES)));
     const uint32_t at = shifted(offset);
     return at < size ? core_.videoMemory()[at] : 0xFF;
@@ -327,9 +333,7 @@ void CirrusCard::writeFramebuffer(uint32_t offset, uint8_t value) {
     if (offset >= pci::HOST_DATA_APERTURE && offset < pci::HOST_DATA_APERTURE + pci::HOST_DATA_APERTURE_BYTES)
         return blt_.hostData(value);  // dropped unless a BitBLT waits for it
     if (offset >= size) return;
-    const uint8_t config = sr_[seq::CONFIGURATION];
-    const uint8_t atEnd = seq::CONFIGURATION_MMIO | seq::CONFIGURATION_MMIO_AT_MEMORY_END;
-    if ((config & atEnd) == atEnd && offset >= size - mmio::BLT_BLOCK_BYTES)
+    if (registersAtFramebuffer(offset))
         return blt_.writeMmio(static_cast<uint8_t>(offset - (size - mmio::BLT_BLOCK_BYTES)), value);
     if (blt_.awaitingHostData()) return blt_.hostData(value);
     writeMemory(shifted(offset), value);

@@ -53,6 +53,10 @@ public:
     uint8_t readRegisters(uint32_t offset);
     void writeRegisters(uint32_t offset, uint8_t value);
 
+    // Whether a window or framebuffer address reaches the BitBLT registers (SR17), not memory.
+    bool registersAtWindow(uint32_t address) const;
+    bool registersAtFramebuffer(uint32_t offset) const;
+
     const SvgaCard& core() const { return core_; }
     uint8_t* videoMemory() { return core_.videoMemory(); }
     uint32_t videoMemoryBytes() const { return core_.videoMemoryBytes(); }

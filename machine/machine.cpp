@@ -122,6 +122,7 @@ struct Machine::Impl {
     PciBus pci;
     x86emu_t* emu = nullptr;
     std::string biosLog;
+    std::function<void(const std::string&)> ioLog;
     std::string fault;
     uint64_t chargedInstructions = 0;
     bool running = false;
@@ -205,6 +206,7 @@ struct Machine::Impl {
             return value;
         }
         for (unsigned i = 0; i < bytes; ++i) value |= static_cast<uint32_t>(readByte(address + i)) << (8 * i);
+        if (ioLog && cardRegisterAt(address)) logAccess("mmio read", address, bytes, value);
         return value;
     }
 
@@ -213,10 +215,41 @@ struct Machine::Impl {
             std::memcpy(memory + address, &value, bytes);
             return;
         }
+        if (ioLog && cardRegisterAt(address)) logAccess("mmio write", address, bytes, value);
         for (unsigned i = 0; i < bytes; ++i) writeByte(address + i, static_cast<uint8_t>(value >> (8 * i)));
     }
 
+    // A memory address where the card decodes registers rather than video memory.
+    bool cardRegisterAt(uint32_t address) const {
+        if (!cirrus) return false;
+        const uint32_t framebuffer = pci.barAddress(PciBus::CARD_BDF, 0);
+        if (address - pci.barAddress(PciBus::CARD_BDF, 1) < cirrus::pci::MMIO_BAR_BYTES) return true;
+        if (address >= WINDOW_START && address < ROM_START) return cirrus->registersAtWindow(address);
+        return address - framebuffer < cirrus::pci::FRAMEBUFFER_BAR_BYTES && cirrus->registersAtFramebuffer(address - framebuffer);
+    }
+
+    void logAccess(const char* what, uint32_t where, unsigned bytes, uint32_t value) {
+        char line[64];
+        const char* width = bytes == 1 ? "byte" : bytes == 2 ? "word" : "dword";
+        std::snprintf(line, sizeof line, "%s %0*X %s %0*X", what, where > 0xFFFF ? 8 : 4, where, width,
+                      static_cast<int>(bytes * 2), value);
+        ioLog(line);
+    }
+
+    static bool cardPort(uint16_t port) { return SvgaCard::decodesPort(port) || CirrusCard::decodesPort(port); }
+
     uint32_t portIn(uint16_t port, unsigned bytes) {
+        const uint32_t value = portRead(port, bytes);
+        if (ioLog && cardPort(port)) logAccess("port read", port, bytes, value);
+        return value;
+    }
+
+    void portOut(uint16_t port, uint32_t value, unsigned bytes) {
+        if (ioLog && cardPort(port)) logAccess("port write", port, bytes, value);
+        portWrite(port, value, bytes);
+    }
+
+    uint32_t portRead(uint16_t port, unsigned bytes) {
         if (PciBus::decodesPort(port)) return pci.in(port, bytes);
         if (cirrus && CirrusCard::decodesPort(port)) {
             if (bytes == 1) return cirrus->in8(port);
@@ -232,7 +265,7 @@ struct Machine::Impl {
         return bytes == 4 ? 0xFFFFFFFF : (1u << (8 * bytes)) - 1;
     }
 
-    void portOut(uint16_t port, uint32_t value, unsigned bytes) {
+    void portWrite(uint16_t port, uint32_t value, unsigned bytes) {
         if (PciBus::decodesPort(port)) return pci.out(port, value, bytes);
         if (cirrus && CirrusCard::decodesPort(port)) {
             if (bytes == 1) return cirrus->out8(port, static_cast<uint8_t>(value));
@@ -530,6 +563,15 @@ void Machine::scanOut(Picture& picture) {
         machine::scanOut(impl_->card, picture);
 }
 const std::string& Machine::biosLog() const { return impl_->biosLog; }
+
+void Machine::setIoLog(std::function<void(const std::string&)> sink) {
+    impl_->ioLog = std::move(sink);
+    if (!impl_->cirrus) return;
+    if (impl_->ioLog)
+        impl_->cirrus->blt().setObserver([this](const BltOperation& op) { impl_->ioLog(describe(op)); });
+    else
+        impl_->cirrus->blt().setObserver(nullptr);
+}
 const SvgaCard& Machine::card() const { return impl_->cirrus ? impl_->cirrus->core() : impl_->card; }
 const CirrusCard* Machine::cirrusCard() const { return impl_->cirrus.get(); }
 

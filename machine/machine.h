@@ -141,6 +141,11 @@ public:
     // Scan-out: the picture the monitor shows now, hardware cursor included.
     void scanOut(Picture& picture);
 
+    // Every access to a card register, port or memory-mapped, as one line to `sink`
+    // ("port write 03C4 byte 07", "mmio read E2000140 byte 00"), and one "blt ..." line per
+    // BitBLT operation the card runs. Video memory is not logged. An empty sink stops it.
+    void setIoLog(std::function<void(const std::string&)> sink);
+
     // Lines the BIOS wrote to its debug ports, and the machine's own notes on failed calls.
     const std::string& biosLog() const;
 

@@ -102,6 +102,7 @@ std::vector<MachineConfig> presets() {
     {
         MachineConfig c = base("cirrus", "Cirrus Logic GD5446, 4 MB, LGPL Cirrus VGA BIOS (VBE 2.0), BitBLT engine");
         c.card = CardKind::Cirrus;
+        c.dispi = false;
         c.romPath = CIRRUS_ROM;
         c.accelEntries = 0;
         list.push_back(c);
@@ -109,6 +110,7 @@ std::vector<MachineConfig> presets() {
     {
         MachineConfig c = base("cirrus-seavgabios", "Cirrus Logic GD5446, 4 MB, SeaVGABIOS Cirrus build (VBE 3.0)");
         c.card = CardKind::Cirrus;
+        c.dispi = false;
         c.romPath = SEABIOS_CIRRUS_ROM;
         c.romPackage = "seabios";
         c.accelEntries = 0;
@@ -185,6 +187,7 @@ public:
                 config_.romPackage.clear();
             } else if (key == "card") {
                 config_.card = card(value);
+                config_.dispi = config_.card == CardKind::Dispi;
                 if (config_.card == CardKind::Cirrus && !accelGiven) config_.accelEntries = 0;
             } else if (key == "dispi") {
                 config_.dispi = flag(key, value);
