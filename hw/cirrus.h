@@ -1,4 +1,4 @@
-// The Cirrus Logic CL-GD5446 register vocabulary: PCI identity and memory layout, the
+// The Cirrus Logic CL-GD5446 register vocabulary: what its PCI BARs decode, the
 // sequencer, graphics controller and CRTC extension registers with their bits, the BitBLT
 // engine's registers, ROPs and memory-mapped offsets, the hidden DAC register and the
 // hardware cursor.
@@ -12,16 +12,14 @@
 
 namespace cirrus {
 
-// PCI function and what its BARs decode.
-namespace pci {
-constexpr uint16_t VENDOR = 0x1013;            // Cirrus Logic
-constexpr uint16_t DEVICE_GD5446 = 0x00B8;
-constexpr uint32_t FRAMEBUFFER_BAR_BYTES = 32u << 20;   // BAR 0, prefetchable
-constexpr uint32_t MMIO_BAR_BYTES = 4096;               // BAR 1
-constexpr uint32_t ROM_BAR_BYTES = 64u << 10;           // expansion ROM
-constexpr uint32_t HOST_DATA_APERTURE = 16u << 20;      // BAR 0 + 16 MB: BitBLT system data
+// What the PCI function's BARs decode (its vendor and device ids are in hw/pci.h).
+namespace bar {
+constexpr uint32_t FRAMEBUFFER_BYTES = 32u << 20;      // BAR 0, prefetchable
+constexpr uint32_t REGISTERS_BYTES = 4096;             // BAR 1
+constexpr uint32_t ROM_BYTES = 64u << 10;              // expansion ROM
+constexpr uint32_t HOST_DATA_APERTURE = 16u << 20;     // BAR 0 + 16 MB: BitBLT system data
 constexpr uint32_t HOST_DATA_APERTURE_BYTES = 4u << 20;
-}  // namespace pci
+}  // namespace bar
 
 // Sequencer extensions: index 3C4h, data 3C5h.
 namespace seq {

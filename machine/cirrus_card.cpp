@@ -3,20 +3,25 @@
 #include <algorithm>
 
 #include "hw/cirrus.h"
+#include "hw/vga.h"
 
 namespace machine {
 namespace {
 
 using namespace cirrus;
 
-constexpr uint16_t SEQ_INDEX = 0x3C4, SEQ_DATA = 0x3C5, DAC_MASK = 0x3C6, DAC_READ_INDEX = 0x3C7,
-                   DAC_WRITE_INDEX = 0x3C8, DAC_DATA = 0x3C9, GC_INDEX = 0x3CE, GC_DATA = 0x3CF,
-                   CRTC_INDEX = 0x3D4, CRTC_DATA = 0x3D5, MONO_CRTC_INDEX = 0x3B4, MONO_CRTC_DATA = 0x3B5;
-constexpr uint8_t VGA_SEQ_LAST = 0x04, VGA_GC_LAST = 0x08, VGA_CRTC_LAST = 0x18;
-constexpr uint8_t VGA_GC_MODE = 0x05, VGA_GC_MISC = 0x06;
-constexpr uint8_t WRITE_MODE_EXPAND = 4, WRITE_MODE_EXPAND_OPAQUE = 5;
+constexpr uint16_t SEQ_INDEX = vga::seq::INDEX_PORT, SEQ_DATA = vga::seq::DATA_PORT;
+constexpr uint16_t GC_INDEX = vga::gc::INDEX_PORT, GC_DATA = vga::gc::DATA_PORT;
+constexpr uint16_t CRTC_INDEX = vga::crtc::INDEX_PORT, CRTC_DATA = vga::crtc::DATA_PORT;
+constexpr uint16_t MONO_CRTC_INDEX = vga::crtc::MONO_INDEX_PORT, MONO_CRTC_DATA = vga::crtc::MONO_DATA_PORT;
+constexpr uint16_t DAC_MASK = vga::dac::PIXEL_MASK_PORT, DAC_READ_INDEX = vga::dac::READ_INDEX_PORT;
+constexpr uint16_t DAC_WRITE_INDEX = vga::dac::WRITE_INDEX_PORT, DAC_DATA = vga::dac::DATA_PORT;
+// The VGA's own registers in each block, which the core keeps.
+constexpr uint8_t VGA_SEQ_LAST = vga::seq::MEMORY_MODE, VGA_GC_LAST = vga::gc::BIT_MASK,
+                  VGA_CRTC_LAST = vga::crtc::LINE_COMPARE;
+constexpr uint8_t WRITE_MODE_EXPAND = 4, WRITE_MODE_EXPAND_OPAQUE = 5;  // with GR0B bit 2
 
-constexpr uint32_t WINDOW_START = 0xA0000, WINDOW_HALF = 0x8000, WINDOW_BYTES = 0x10000;
+constexpr uint32_t WINDOW_START = vga::WINDOW_START, WINDOW_HALF = 0x8000, WINDOW_BYTES = 0x10000;
 
 // SR0F as the ROMs read the memory size: 256 KB << bits 4:3, 4 MB with the second bank.
 uint8_t dramControlFor(uint32_t bytes) {
@@ -265,7 +270,7 @@ bool CirrusCard::bankedOffset(uint32_t address, uint32_t& offset) const {
 void CirrusCard::writeMemory(uint32_t offset, uint8_t value) {
     uint8_t* vram = core_.videoMemory();
     const uint32_t size = core_.videoMemoryBytes();
-    const uint8_t writeMode = core_.vga().gc[VGA_GC_MODE] & 0x07;
+    const uint8_t writeMode = core_.vga().gc[vga::gc::MODE] & 0x07;
     const bool expand = (gr_[gc::MODE_EXTENSIONS] & gc::MODE_EXTENSIONS_WRITE_MODES) &&
                         (writeMode == WRITE_MODE_EXPAND || writeMode == WRITE_MODE_EXPAND_OPAQUE);
     if (!expand) {
@@ -330,7 +335,7 @@ uint8_t CirrusCard::readFramebuffer(uint32_t offset) {
 
 void CirrusCard::writeFramebuffer(uint32_t offset, uint8_t value) {
     const uint32_t size = core_.videoMemoryBytes();
-    if (offset >= pci::HOST_DATA_APERTURE && offset < pci::HOST_DATA_APERTURE + pci::HOST_DATA_APERTURE_BYTES)
+    if (offset >= bar::HOST_DATA_APERTURE && offset < bar::HOST_DATA_APERTURE + bar::HOST_DATA_APERTURE_BYTES)
         return blt_.hostData(value);  // dropped unless a BitBLT waits for it
     if (offset >= size) return;
     if (registersAtFramebuffer(offset))
@@ -340,37 +345,42 @@ void CirrusCard::writeFramebuffer(uint32_t offset, uint8_t value) {
 }
 
 uint8_t CirrusCard::readRegisters(uint32_t offset) {
-    if (offset < mmio::VGA_PORTS + mmio::VGA_PORTS_BYTES) return in8(static_cast<uint16_t>(0x3C0 + offset));
+    if (offset < mmio::VGA_PORTS + mmio::VGA_PORTS_BYTES) return in8(static_cast<uint16_t>(vga::attr::WRITE_PORT + offset));
     if (offset >= mmio::BLT_BLOCK && offset < mmio::BLT_BLOCK + mmio::BLT_BLOCK_BYTES)
         return blt_.readMmio(static_cast<uint8_t>(offset - mmio::BLT_BLOCK));
     return 0xFF;
 }
 
 void CirrusCard::writeRegisters(uint32_t offset, uint8_t value) {
-    if (offset < mmio::VGA_PORTS + mmio::VGA_PORTS_BYTES) return out8(static_cast<uint16_t>(0x3C0 + offset), value);
+    if (offset < mmio::VGA_PORTS + mmio::VGA_PORTS_BYTES) return out8(static_cast<uint16_t>(vga::attr::WRITE_PORT + offset), value);
     if (offset >= mmio::BLT_BLOCK && offset < mmio::BLT_BLOCK + mmio::BLT_BLOCK_BYTES)
         blt_.writeMmio(static_cast<uint8_t>(offset - mmio::BLT_BLOCK), value);
 }
 
 // ---- What the monitor shows --------------------------------------------------------------------
 
-bool CirrusCard::screenOff() const { return core_.vga().seq[1] & 0x20; }
+bool CirrusCard::screenOff() const {
+    return core_.vga().seq[vga::seq::CLOCKING_MODE] & vga::seq::CLOCKING_MODE_SCREEN_OFF;
+}
 
 CirrusGeometry CirrusCard::geometry() const {
     const auto& crtcRegs = core_.vga().crtc;
     CirrusGeometry g;
-    g.width = (crtcRegs[0x01] + 1) * 8;
-    int lines = crtcRegs[0x12] + ((crtcRegs[0x07] & 0x02) << 7) + ((crtcRegs[0x07] & 0x40) << 3) + 1;
+    using namespace vga::crtc;
+    g.width = (crtcRegs[H_DISPLAY_END] + 1) * 8;  // pixels at every depth
+    int lines = crtcRegs[V_DISPLAY_END] + ((crtcRegs[OVERFLOW] & OVERFLOW_V_DISPLAY_END_8) << 7) +
+                ((crtcRegs[OVERFLOW] & OVERFLOW_V_DISPLAY_END_9) << 3) + 1;
     if (cr_[crtc::MISC_CONTROL] & crtc::MISC_CONTROL_INTERLACE) lines *= 2;
-    const int repeat = ((crtcRegs[0x09] & 0x1F) + 1) * ((crtcRegs[0x09] & 0x80) ? 2 : 1);
+    const int repeat = ((crtcRegs[MAX_SCAN_LINE] & MAX_SCAN_LINE_COUNT) + 1) *
+                       ((crtcRegs[MAX_SCAN_LINE] & MAX_SCAN_LINE_DOUBLE) ? 2 : 1);
     g.height = std::max(1, lines / repeat);
     const uint8_t ext = cr_[crtc::EXTENDED_DISPLAY];
-    const uint32_t startUnits = crtcRegs[0x0D] | (crtcRegs[0x0C] << 8) |
+    const uint32_t startUnits = crtcRegs[START_ADDRESS_LOW] | (crtcRegs[START_ADDRESS_HIGH] << 8) |
                                 ((ext & crtc::EXTENDED_DISPLAY_START_16) ? 1u << 16 : 0) |
                                 (static_cast<uint32_t>(ext & crtc::EXTENDED_DISPLAY_START_17_18) << 15) |
                                 ((cr_[crtc::OVERLAY] & crtc::OVERLAY_START_19) ? 1u << 19 : 0);
     g.start = static_cast<uint64_t>(startUnits) * 4;  // in dwords in every Cirrus mode
-    g.pitch = 8u * (crtcRegs[0x13] + ((ext & crtc::EXTENDED_DISPLAY_OFFSET_8) ? 256u : 0));
+    g.pitch = 8u * (crtcRegs[OFFSET] + ((ext & crtc::EXTENDED_DISPLAY_OFFSET_8) ? 256u : 0));
     const bool is565 = (hdr_ & hdr::FORMAT) == hdr::FORMAT_565;
     switch (sr_[seq::EXTENDED_MODE] & seq::EXTENDED_MODE_DEPTH) {
     case seq::EXTENDED_MODE_DEPTH_16_DOUBLE_CLOCK:

@@ -1,5 +1,6 @@
 #include "machine/cirrus_scan_out.h"
 
+#include "hw/vga.h"
 #include "machine/scan_out.h"
 
 namespace machine {
@@ -31,15 +32,15 @@ void drawCursor(const CirrusCard& card, const CirrusCursor& cursor, Picture& pic
 }  // namespace
 
 void scanOut(const CirrusCard& card, Picture& picture) {
-    const VgaRegisters& vga = card.core().vga();
-    const bool packed = card.extendedMode() && (vga.gc[6] & 0x01);
+    const VgaRegisters& regs = card.core().vga();
+    const bool packed = card.extendedMode() && (regs.gc[vga::gc::MISC] & vga::gc::MISC_GRAPHICS);
     if (!packed) {
         scanOut(card.core(), picture);
     } else {
         const CirrusGeometry g = card.geometry();
         // The attribute controller shows nothing while its palette is loaded, nor the
         // sequencer with its screen-off bit, in Cirrus modes as in VGA ones.
-        if (!(vga.attrIndex & 0x20) || card.screenOff()) {
+        if (!(regs.attrIndex & vga::attr::INDEX_PICTURE_ON) || card.screenOff()) {
             picture.width = g.width;
             picture.height = g.height;
             picture.pixels.assign(static_cast<size_t>(g.width) * g.height, 0);

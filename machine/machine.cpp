@@ -9,6 +9,7 @@
 #include "machine/cirrus_card.h"
 #include "machine/cirrus_scan_out.h"
 #include "hw/cirrus.h"
+#include "hw/pci.h"
 #include "machine/pci_bus.h"
 #include "machine/rom_image.h"
 #include "machine/scan_out.h"
@@ -59,7 +60,7 @@ const MachineConfig& checked(const MachineConfig& config) {
     if (config.card == CardKind::Cirrus) {
         if (config.videoMemoryKb != 1024 && config.videoMemoryKb != 2048 && config.videoMemoryKb != 4096)
             throw MachineError(name + "the Cirrus card has 1, 2 or 4 MB of video memory");
-        barSize = cirrus::pci::FRAMEBUFFER_BAR_BYTES;
+        barSize = cirrus::bar::FRAMEBUFFER_BYTES;
     }
     if (config.lfbAddress < MEMORY_BYTES || config.lfbAddress % barSize != 0)
         throw MachineError(name + "the framebuffer address must lie above the HMA, aligned to the video memory size");
@@ -71,21 +72,21 @@ const MachineConfig& checked(const MachineConfig& config) {
 std::vector<PciFunction> cirrusFunctions(uint32_t framebuffer) {
     PciFunction bridge;
     bridge.bdf = PciBus::HOST_BRIDGE_BDF;
-    bridge.vendor = 0x8086;
-    bridge.device = 0x1237;               // i440FX
-    bridge.classRevision = 0x06000002;    // host bridge
+    bridge.vendor = pci::VENDOR_INTEL;
+    bridge.device = pci::DEVICE_I440FX_HOST;
+    bridge.classRevision = pci::CLASS_BRIDGE_HOST << 8 | 0x02;
     PciFunction card;
     card.bdf = PciBus::CARD_BDF;
-    card.vendor = cirrus::pci::VENDOR;
-    card.device = cirrus::pci::DEVICE_GD5446;
-    card.classRevision = 0x03000000;      // VGA display controller, revision 0
-    card.barBytes[0] = cirrus::pci::FRAMEBUFFER_BAR_BYTES;
-    card.barFlags[0] = 0x8;               // prefetchable
+    card.vendor = pci::VENDOR_CIRRUS;
+    card.device = pci::DEVICE_CIRRUS_GD5446;
+    card.classRevision = pci::CLASS_DISPLAY_VGA << 8;  // revision 0
+    card.barBytes[0] = cirrus::bar::FRAMEBUFFER_BYTES;
+    card.barFlags[0] = pci::BAR_PREFETCHABLE;
     card.bars[0] = framebuffer;
-    card.barBytes[1] = cirrus::pci::MMIO_BAR_BYTES;
-    card.bars[1] = framebuffer + cirrus::pci::FRAMEBUFFER_BAR_BYTES;
-    card.romBytes = cirrus::pci::ROM_BAR_BYTES;
-    card.rom = card.bars[1] + cirrus::pci::ROM_BAR_BYTES;
+    card.barBytes[1] = cirrus::bar::REGISTERS_BYTES;
+    card.bars[1] = framebuffer + cirrus::bar::FRAMEBUFFER_BYTES;
+    card.romBytes = cirrus::bar::ROM_BYTES;
+    card.rom = card.bars[1] + cirrus::bar::ROM_BYTES;
     return {bridge, card};
 }
 
@@ -153,9 +154,9 @@ struct Machine::Impl {
         if (cirrus) {
             const uint32_t framebuffer = pci.barAddress(PciBus::CARD_BDF, 0);
             const uint32_t registers = pci.barAddress(PciBus::CARD_BDF, 1);
-            if (address - framebuffer < cirrus::pci::FRAMEBUFFER_BAR_BYTES)
+            if (address - framebuffer < cirrus::bar::FRAMEBUFFER_BYTES)
                 return cirrus->readFramebuffer(address - framebuffer);
-            if (address - registers < cirrus::pci::MMIO_BAR_BYTES) return cirrus->readRegisters(address - registers);
+            if (address - registers < cirrus::bar::REGISTERS_BYTES) return cirrus->readRegisters(address - registers);
             return 0xFF;
         }
         const uint32_t lfb = pci.lfbAddress();
@@ -182,9 +183,9 @@ struct Machine::Impl {
         } else if (cirrus) {
             const uint32_t framebuffer = pci.barAddress(PciBus::CARD_BDF, 0);
             const uint32_t registers = pci.barAddress(PciBus::CARD_BDF, 1);
-            if (address - framebuffer < cirrus::pci::FRAMEBUFFER_BAR_BYTES)
+            if (address - framebuffer < cirrus::bar::FRAMEBUFFER_BYTES)
                 cirrus->writeFramebuffer(address - framebuffer, value);
-            else if (address - registers < cirrus::pci::MMIO_BAR_BYTES)
+            else if (address - registers < cirrus::bar::REGISTERS_BYTES)
                 cirrus->writeRegisters(address - registers, value);
         } else {
             const uint32_t lfb = pci.lfbAddress();
@@ -223,9 +224,9 @@ struct Machine::Impl {
     bool cardRegisterAt(uint32_t address) const {
         if (!cirrus) return false;
         const uint32_t framebuffer = pci.barAddress(PciBus::CARD_BDF, 0);
-        if (address - pci.barAddress(PciBus::CARD_BDF, 1) < cirrus::pci::MMIO_BAR_BYTES) return true;
+        if (address - pci.barAddress(PciBus::CARD_BDF, 1) < cirrus::bar::REGISTERS_BYTES) return true;
         if (address >= WINDOW_START && address < ROM_START) return cirrus->registersAtWindow(address);
-        return address - framebuffer < cirrus::pci::FRAMEBUFFER_BAR_BYTES && cirrus->registersAtFramebuffer(address - framebuffer);
+        return address - framebuffer < cirrus::bar::FRAMEBUFFER_BYTES && cirrus->registersAtFramebuffer(address - framebuffer);
     }
 
     void logAccess(const char* what, uint32_t where, unsigned bytes, uint32_t value) {

@@ -265,10 +265,10 @@ TEST(Gd5446, BitBltReachesItsRegistersThroughEveryWindowAndTakesSystemData) {
     c.gr(gc::BLT_DST_ADDRESS, 8);
     c.gr(gc::BLT_STATUS, 0);
     c.gr(gc::BLT_STATUS, gc::BLT_STATUS_START);
-    c.card.writeFramebuffer(pci::HOST_DATA_APERTURE, 0xFF);
-    c.card.writeFramebuffer(pci::HOST_DATA_APERTURE + 5, 0xFF);
+    c.card.writeFramebuffer(bar::HOST_DATA_APERTURE, 0xFF);
+    c.card.writeFramebuffer(bar::HOST_DATA_APERTURE + 5, 0xFF);
     EXPECT_EQ(c.vram()[8 + 64 + 7], 0x0F);
-    c.card.writeFramebuffer(pci::HOST_DATA_APERTURE, 0x55);  // nothing waits: dropped
+    c.card.writeFramebuffer(bar::HOST_DATA_APERTURE, 0x55);  // nothing waits: dropped
 }
 
 }  // namespace

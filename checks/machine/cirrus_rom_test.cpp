@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "checks/machine/machine_fixture.h"
 #include "hw/cirrus.h"
@@ -66,6 +68,86 @@ TEST_P(CirrusRoms, EveryListedModeIsSetBankedAndLinearAndShowsWhatIsDrawn) {
         }
     }
     EXPECT_EQ(svgaModes, 15);
+}
+
+// A pattern drawn through the banked window and through the framebuffer BAR gives the same
+// picture, once the screen-off bit both ROMs leave set is cleared as a driver would.
+TEST_P(CirrusRoms, BankedAndLinearDrawingShowAt8And16Bits) {
+    for (uint16_t mode : {0x101, 0x111}) {
+        const int bytesPerPixel = mode == 0x101 ? 1 : 2;
+        const uint32_t lineBytes = 640u * bytesPerPixel;
+        const auto value = [&](uint32_t x, uint32_t y) { return static_cast<uint8_t>((x * x + y * y) >> 4); };
+        std::vector<uint32_t> pictures[2];
+        for (bool linear : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << "mode " << std::hex << mode << (linear ? " linear" : " banked"));
+            ASSERT_EQ(pc.vbe(0x4F02, static_cast<uint16_t>(mode | (linear ? 0x4000 : 0))).ax, 0x004F);
+            for (uint32_t y = 0; y < 480; ++y)
+                for (uint32_t x = 0; x < lineBytes; ++x) {
+                    const uint32_t offset = y * lineBytes + x;
+                    if (linear) {
+                        pc->writePhys8(pc->config().lfbAddress + offset, value(x, y));
+                        continue;
+                    }
+                    if (offset % 0x4000 == 0 || x == 0) pc.vbe(0x4F05, 0, 0, static_cast<uint16_t>(offset / 0x4000));
+                    pc->writePhys8(0xA0000 + offset % 0x4000, value(x, y));
+                }
+            EXPECT_EQ(pixelAt(pc.picture(), 320, 240), 0u) << "the ROM left the screen off";
+            pc->out8(0x3C4, 0x01);
+            pc->out8(0x3C5, static_cast<uint8_t>(pc->in8(0x3C5) & ~0x20));
+            const auto picture = pc.picture();
+            ASSERT_EQ(picture.width, 640);
+            ASSERT_EQ(picture.height, 480);
+            EXPECT_NE(pixelAt(picture, 320, 240), pixelAt(picture, 321, 240));
+            pictures[linear] = picture.pixels;
+        }
+        EXPECT_EQ(pictures[0], pictures[1]) << std::hex << mode;
+    }
+}
+
+// 4F07 to line 480 of 640 x 480 x 8: the LGPL ROM programs start 4B000h; SeaVGABIOS puts start
+// bits 8-11 (dwords) where bits 16-19 belong, and the picture starts at 30B000h.
+TEST_P(CirrusRoms, DisplayStartShowsSeaVgaBiosFault) {
+    ASSERT_EQ(pc.vbe(0x4F02, 0x4101).ax, 0x004F);
+    ASSERT_EQ(pc.vbe(0x4F07, 0, 0, 480).ax, 0x004F);
+    const uint64_t expected = GetParam().version == 0x0200 ? 640u * 480 : 4u * (0x2C00 | 0x40000 | 0x80000);
+    EXPECT_EQ(card().geometry().start, expected);
+}
+
+TEST_P(CirrusRoms, CursorSetThroughItsRegistersShowsOverTheMode) {
+    ASSERT_EQ(pc.vbe(0x4F02, 0x4101).ax, 0x004F);
+    pc->out8(0x3C4, 0x01);
+    pc->out8(0x3C5, static_cast<uint8_t>(pc->in8(0x3C5) & ~0x20));
+    const uint32_t pattern = pc->config().lfbAddress + (4u << 20) - 256;  // slot 3Fh
+    for (int row = 0; row < 32; ++row)
+        for (int i = 0; i < 4; ++i) {
+            pc->writePhys8(pattern + row * 4 + i, 0xFF);        // plane 0
+            pc->writePhys8(pattern + 128 + row * 4 + i, 0xFF);  // plane 1: foreground everywhere
+        }
+    const auto sr = [&](uint8_t index, uint8_t value) { pc->out8(0x3C4, index), pc->out8(0x3C5, value); };
+    sr(cirrus::seq::CURSOR_ATTRIBUTES, cirrus::seq::CURSOR_ATTRIBUTES_DAC_ACCESS);
+    pc->out8(0x3C8, cirrus::cursor::FOREGROUND_ENTRY);
+    pc->out8(0x3C9, 0x3F), pc->out8(0x3C9, 0x3F), pc->out8(0x3C9, 0x00);
+    sr(cirrus::seq::CURSOR_ATTRIBUTES, cirrus::seq::CURSOR_ATTRIBUTES_SHOW);
+    sr(cirrus::seq::CURSOR_PATTERN, 0x3F);
+    sr(cirrus::seq::CURSOR_X, 200 / 8);
+    sr(cirrus::seq::CURSOR_Y, 160 / 8);
+    const auto picture = pc.picture();
+    EXPECT_EQ(pixelAt(picture, 200, 160), 0xFFFF00u);
+    EXPECT_EQ(pixelAt(picture, 231, 191), 0xFFFF00u);
+    EXPECT_NE(pixelAt(picture, 232, 191), 0xFFFF00u);
+}
+
+TEST_P(CirrusRoms, IoLogShowsTheRomsModeSet) {
+    std::vector<std::string> lines;
+    pc->setIoLog([&](const std::string& line) { lines.push_back(line); });
+    ASSERT_EQ(pc.vbe(0x4F02, 0x4111).ax, 0x004F);
+    pc->setIoLog(nullptr);
+    const auto logged = [&](const std::string& text) { return std::find(lines.begin(), lines.end(), text) != lines.end(); };
+    // SR07 = 17h (16 bits) and the HDR E1h, by byte or by word as each ROM writes them.
+    EXPECT_TRUE(logged("port write 03C4 word 1707") || logged("port write 03C5 byte 17"));
+    EXPECT_TRUE(logged("port write 03C6 byte E1"));
+    EXPECT_TRUE(logged("port write 03D4 word A013") || logged("port write 03D5 byte A0")) << "CR13";
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("mmio", 0) == 0; }), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothRoms, CirrusRoms,
