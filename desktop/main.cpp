@@ -23,7 +23,7 @@
 #include "desktop/shots.h"
 #include "kestrel/resident.h"
 #include "hw/dispi.h"
-#include "machine/cirrus_card.h"
+#include "machine/card.h"
 #include "machine/machine.h"
 #include "platform/resources.h"
 #include "platform/win32.h"
@@ -50,8 +50,8 @@ std::string readFile(const std::string& path)
 // The mode the card shows, as a person would name it: "8 bit", "4 bit", "text".
 std::string modeDepth(machine::Machine& machine)
 {
-    if (const machine::CirrusCard* cirrus = machine.cirrusCard(); cirrus && cirrus->extendedMode())
-        return std::to_string(cirrus->geometry().bpp) + " bit";
+    if (const auto mode = machine.card().extendedMode(); mode && !machine.config().dispi)
+        return std::to_string(mode->bitsPerPixel) + " bit";
     if (machine.config().dispi) {
         const uint16_t savedIndex = machine.in16(dispi::INDEX_PORT);
         machine.out16(dispi::INDEX_PORT, dispi::ENABLE);

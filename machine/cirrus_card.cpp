@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "hw/cirrus.h"
+#include "hw/pci.h"
 #include "hw/vga.h"
+#include "machine/machine.h"
 
 namespace machine {
 namespace {
@@ -38,9 +40,21 @@ uint32_t sixToEight(uint8_t value) {
 
 }  // namespace
 
-CirrusCard::CirrusCard(uint32_t videoMemoryBytes, uint32_t refreshHz, std::function<uint64_t()> now)
-    : core_(videoMemoryBytes, false, 0, refreshHz, std::move(now), WideDac::Refused),
-      blt_(std::span<uint8_t>(core_.videoMemory(), videoMemoryBytes)) {
+CirrusCard::CirrusCard(uint32_t videoMemoryBytes, uint32_t refreshHz, std::function<uint64_t()> now,
+                       uint32_t framebufferAddress)
+    : vga_(videoMemoryBytes, refreshHz, std::move(now)),
+      blt_(std::span<uint8_t>(vga_.videoMemory(), videoMemoryBytes)) {
+    pci_.set16(pci::VENDOR_ID, pci::VENDOR_CIRRUS);
+    pci_.set16(pci::DEVICE_ID, pci::DEVICE_CIRRUS_GD5446);
+    pci_.set16(pci::COMMAND, pci::COMMAND_IO | pci::COMMAND_MEMORY);  // as the firmware left it
+    pci_.setWritable(pci::COMMAND, pci::COMMAND_IO | pci::COMMAND_MEMORY | pci::COMMAND_MASTER);
+    pci_.set16(pci::STATUS, pci::STATUS_DEVSEL_MEDIUM);
+    pci_.set32(pci::REVISION_ID, pci::CLASS_DISPLAY_VGA << 8);  // revision 0
+    pci_.defineMemoryBar(0, framebufferAddress, bar::FRAMEBUFFER_BYTES, pci::BAR_PREFETCHABLE);
+    pci_.defineMemoryBar(1, framebufferAddress + bar::FRAMEBUFFER_BYTES, bar::REGISTERS_BYTES, 0);
+    pci_.set32(pci::EXPANSION_ROM, framebufferAddress + bar::FRAMEBUFFER_BYTES + bar::ROM_BYTES);
+    pci_.setWritable(pci::EXPANSION_ROM, ~(bar::ROM_BYTES - 1) | pci::EXPANSION_ROM_ENABLE);
+
     sr_[seq::UNLOCK] = seq::UNLOCK_LOCKED;
     sr_[seq::DRAM_CONTROL] = dramControlFor(videoMemoryBytes);
     sr_[seq::SCRATCH3] = seq::SCRATCH3_4MB;
@@ -49,8 +63,13 @@ CirrusCard::CirrusCard(uint32_t videoMemoryBytes, uint32_t refreshHz, std::funct
     cr_[crtc::ID] = crtc::ID_GD5446;
 }
 
-bool CirrusCard::decodesPort(uint16_t port) {
-    return (port >= 0x3B4 && port <= 0x3BA) || (port >= 0x3C0 && port <= 0x3DA);
+std::unique_ptr<Card> CirrusCard::make(const MachineConfig& config, std::function<uint64_t()> now) {
+    const uint32_t kb = config.videoMemoryKb;
+    if (kb != 1024 && kb != 2048 && kb != 4096)
+        throw MachineError("machine " + config.name + ": the Cirrus card has 1, 2 or 4 MB of video memory");
+    if (config.lfbAddress % bar::FRAMEBUFFER_BYTES != 0)
+        throw MachineError("machine " + config.name + ": the Cirrus card's framebuffer address must be 32 MB aligned");
+    return std::make_unique<CirrusCard>(kb * 1024u, config.refreshHz, std::move(now), config.lfbAddress);
 }
 
 bool CirrusCard::unlocked() const { return sr_[seq::UNLOCK] == seq::UNLOCK_KEY; }
@@ -62,13 +81,13 @@ bool CirrusCard::extendedColourAccess() const {
 uint8_t CirrusCard::in8(uint16_t port) {
     switch (port) {
     case SEQ_INDEX: return seqIndex_;
-    case SEQ_DATA: return seqIndex_ > VGA_SEQ_LAST ? readSequencer() : core_.in8(port);
+    case SEQ_DATA: return seqIndex_ > VGA_SEQ_LAST ? readSequencer() : vga_.in8(port);
     case GC_INDEX: return gcIndex_;
-    case GC_DATA: return gcIndex_ > VGA_GC_LAST || gcIndex_ <= gc::FOREGROUND0 ? readGraphics() : core_.in8(port);
+    case GC_DATA: return gcIndex_ > VGA_GC_LAST || gcIndex_ <= gc::FOREGROUND0 ? readGraphics() : vga_.in8(port);
     case CRTC_INDEX:
     case MONO_CRTC_INDEX: return crtcIndex_;
     case CRTC_DATA:
-    case MONO_CRTC_DATA: return crtcIndex_ > VGA_CRTC_LAST ? readCrtc() : core_.in8(port);
+    case MONO_CRTC_DATA: return crtcIndex_ > VGA_CRTC_LAST ? readCrtc() : vga_.in8(port);
     case DAC_MASK:
         // The fifth read in a row shows the hidden DAC register instead of the pixel mask.
         if (unlocked() && hdrReads_ == hdr::READS_BEFORE) {
@@ -76,10 +95,10 @@ uint8_t CirrusCard::in8(uint16_t port) {
             return hdr_;
         }
         ++hdrReads_;
-        return core_.in8(port);
-    case DAC_WRITE_INDEX: hdrReads_ = 0; return extendedColourAccess() ? extendedWriteIndex_ : core_.in8(port);
-    case DAC_DATA: return extendedColourAccess() ? readExtendedColour() : core_.in8(port);
-    default: return core_.in8(port);
+        return vga_.in8(port);
+    case DAC_WRITE_INDEX: hdrReads_ = 0; return extendedColourAccess() ? extendedWriteIndex_ : vga_.in8(port);
+    case DAC_DATA: return extendedColourAccess() ? readExtendedColour() : vga_.in8(port);
+    default: return vga_.in8(port);
     }
 }
 
@@ -87,54 +106,44 @@ void CirrusCard::out8(uint16_t port, uint8_t value) {
     switch (port) {
     case SEQ_INDEX:
         seqIndex_ = value;
-        core_.out8(port, value);
+        vga_.out8(port, value);
         return;
     case SEQ_DATA:
         if (seqIndex_ > VGA_SEQ_LAST) return writeSequencer(value);
-        return core_.out8(port, value);
+        return vga_.out8(port, value);
     case GC_INDEX:
         gcIndex_ = value;
-        core_.out8(port, value);
+        vga_.out8(port, value);
         return;
     case GC_DATA:
         if (gcIndex_ <= gc::FOREGROUND0) blt_.writeRegister(gcIndex_, value);  // and the VGA's set/reset
         if (gcIndex_ > VGA_GC_LAST) return writeGraphics(value);
-        return core_.out8(port, value);
+        return vga_.out8(port, value);
     case CRTC_INDEX:
     case MONO_CRTC_INDEX:
         crtcIndex_ = value;
-        core_.out8(port, value);
+        vga_.out8(port, value);
         return;
     case CRTC_DATA:
     case MONO_CRTC_DATA:
         if (crtcIndex_ > VGA_CRTC_LAST) return writeCrtc(value);
-        return core_.out8(port, value);
+        return vga_.out8(port, value);
     case DAC_MASK:
         if (unlocked() && hdrReads_ == hdr::READS_BEFORE)
             hdr_ = value;
         else
-            core_.out8(port, value);
+            vga_.out8(port, value);
         hdrReads_ = 0;
         return;
     case DAC_READ_INDEX:
     case DAC_WRITE_INDEX:
-        if (!extendedColourAccess()) return core_.out8(port, value);
+        if (!extendedColourAccess()) return vga_.out8(port, value);
         (port == DAC_READ_INDEX ? extendedReadIndex_ : extendedWriteIndex_) = value & 0x0F;
         extendedComponent_ = 0;
         return;
-    case DAC_DATA: return extendedColourAccess() ? writeExtendedColour(value) : core_.out8(port, value);
-    default: return core_.out8(port, value);
+    case DAC_DATA: return extendedColourAccess() ? writeExtendedColour(value) : vga_.out8(port, value);
+    default: return vga_.out8(port, value);
     }
-}
-
-uint16_t CirrusCard::in16(uint16_t port) {
-    const uint8_t low = in8(port);
-    return static_cast<uint16_t>(low | (in8(static_cast<uint16_t>(port + 1)) << 8));
-}
-
-void CirrusCard::out16(uint16_t port, uint16_t value) {
-    out8(port, static_cast<uint8_t>(value));
-    out8(static_cast<uint16_t>(port + 1), static_cast<uint8_t>(value >> 8));
 }
 
 uint8_t CirrusCard::readExtendedColour() {
@@ -206,11 +215,6 @@ void CirrusCard::writeGraphics(uint8_t value) {
 
 // ---- CRTC --------------------------------------------------------------------------------------
 
-uint8_t CirrusCard::crtc(uint8_t index) const {
-    if (index <= VGA_CRTC_LAST) return core_.vga().crtc[index];
-    return index <= crtc::LAST ? cr_[index] : 0xFF;
-}
-
 uint8_t CirrusCard::readCrtc() {
     if (!unlocked()) return 0xFF;
     switch (crtcIndex_) {
@@ -222,8 +226,8 @@ uint8_t CirrusCard::readCrtc() {
     case crtc::LATCH_READBACK:
     case crtc::PART_STATUS:
     case crtc::ID: return cr_[crtcIndex_];
-    case crtc::ATTRIBUTE_STATE: return core_.vga().attrFlipFlopData ? crtc::ATTRIBUTE_STATE_FLIP_FLOP : 0x00;
-    case crtc::ATTRIBUTE_INDEX: return core_.vga().attrIndex & 0x3F;
+    case crtc::ATTRIBUTE_STATE: return vga_.attr.dataNext ? crtc::ATTRIBUTE_STATE_FLIP_FLOP : 0x00;
+    case crtc::ATTRIBUTE_INDEX: return vga_.attr.index & 0x3F;
     default: return 0xFF;
     }
 }
@@ -243,7 +247,7 @@ void CirrusCard::writeCrtc(uint8_t value) {
 
 // ---- Memory ------------------------------------------------------------------------------------
 
-bool CirrusCard::extendedMode() const { return sr_[seq::EXTENDED_MODE] & seq::EXTENDED_MODE_SVGA; }
+bool CirrusCard::svgaMode() const { return sr_[seq::EXTENDED_MODE] & seq::EXTENDED_MODE_SVGA; }
 
 uint32_t CirrusCard::shifted(uint32_t offset) const {
     const uint8_t ext = gr_[gc::MODE_EXTENSIONS];
@@ -268,9 +272,9 @@ bool CirrusCard::bankedOffset(uint32_t address, uint32_t& offset) const {
 }
 
 void CirrusCard::writeMemory(uint32_t offset, uint8_t value) {
-    uint8_t* vram = core_.videoMemory();
-    const uint32_t size = core_.videoMemoryBytes();
-    const uint8_t writeMode = core_.vga().gc[vga::gc::MODE] & 0x07;
+    uint8_t* vram = vga_.videoMemory();
+    const uint32_t size = vga_.videoMemoryBytes();
+    const uint8_t writeMode = vga_.gc.reg[vga::gc::MODE] & 0x07;
     const bool expand = (gr_[gc::MODE_EXTENSIONS] & gc::MODE_EXTENSIONS_WRITE_MODES) &&
                         (writeMode == WRITE_MODE_EXPAND || writeMode == WRITE_MODE_EXPAND_OPAQUE);
     if (!expand) {
@@ -300,23 +304,23 @@ bool CirrusCard::registersAtWindow(uint32_t address) const {
 
 bool CirrusCard::registersAtFramebuffer(uint32_t offset) const {
     const uint8_t atEnd = seq::CONFIGURATION_MMIO | seq::CONFIGURATION_MMIO_AT_MEMORY_END;
-    const uint32_t size = core_.videoMemoryBytes();
+    const uint32_t size = vga_.videoMemoryBytes();
     return (sr_[seq::CONFIGURATION] & atEnd) == atEnd && offset >= size - mmio::BLT_BLOCK_BYTES && offset < size;
 }
 
 uint8_t CirrusCard::readWindow(uint32_t address) {
     if (registersAtWindow(address))
         return blt_.readMmio(static_cast<uint8_t>(address - mmio::LEGACY_ADDRESS));
-    if (!extendedMode()) return core_.readWindow(address);
+    if (!svgaMode()) return vga_.readWindow(address);
     uint32_t offset = 0;
-    if (!bankedOffset(address, offset) || offset >= core_.videoMemoryBytes()) return 0xFF;
-    return core_.videoMemory()[offset];
+    if (!bankedOffset(address, offset) || offset >= vga_.videoMemoryBytes()) return 0xFF;
+    return vga_.videoMemory()[offset];
 }
 
 void CirrusCard::writeWindow(uint32_t address, uint8_t value) {
     if (registersAtWindow(address))
         return blt_.writeMmio(static_cast<uint8_t>(address - mmio::LEGACY_ADDRESS), value);
-    if (!extendedMode()) return core_.writeWindow(address, value);
+    if (!svgaMode()) return vga_.writeWindow(address, value);
     uint32_t offset = 0;
     if (!bankedOffset(address, offset)) return;
     // While a BitBLT waits for system data, every byte written to the window is that data.
@@ -325,16 +329,16 @@ void CirrusCard::writeWindow(uint32_t address, uint8_t value) {
 }
 
 uint8_t CirrusCard::readFramebuffer(uint32_t offset) {
-    const uint32_t size = core_.videoMemoryBytes();
+    const uint32_t size = vga_.videoMemoryBytes();
     if (offset >= size) return 0xFF;  // the host-data aperture and the undecoded rest
     if (registersAtFramebuffer(offset))
         return blt_.readMmio(static_cast<uint8_t>(offset - (size - mmio::BLT_BLOCK_BYTES)));
     const uint32_t at = shifted(offset);
-    return at < size ? core_.videoMemory()[at] : 0xFF;
+    return at < size ? vga_.videoMemory()[at] : 0xFF;
 }
 
 void CirrusCard::writeFramebuffer(uint32_t offset, uint8_t value) {
-    const uint32_t size = core_.videoMemoryBytes();
+    const uint32_t size = vga_.videoMemoryBytes();
     if (offset >= bar::HOST_DATA_APERTURE && offset < bar::HOST_DATA_APERTURE + bar::HOST_DATA_APERTURE_BYTES)
         return blt_.hostData(value);  // dropped unless a BitBLT waits for it
     if (offset >= size) return;
@@ -357,14 +361,44 @@ void CirrusCard::writeRegisters(uint32_t offset, uint8_t value) {
         blt_.writeMmio(static_cast<uint8_t>(offset - mmio::BLT_BLOCK), value);
 }
 
-// ---- What the monitor shows --------------------------------------------------------------------
-
-bool CirrusCard::screenOff() const {
-    return core_.vga().seq[vga::seq::CLOCKING_MODE] & vga::seq::CLOCKING_MODE_SCREEN_OFF;
+bool CirrusCard::readBus(uint32_t address, uint8_t& value) {
+    const uint32_t framebuffer = pci_.barAddress(0), registers = pci_.barAddress(1);
+    if (address - framebuffer < bar::FRAMEBUFFER_BYTES)
+        value = readFramebuffer(address - framebuffer);
+    else if (address - registers < bar::REGISTERS_BYTES)
+        value = readRegisters(address - registers);
+    else
+        return false;
+    return true;
 }
 
+bool CirrusCard::writeBus(uint32_t address, uint8_t value) {
+    const uint32_t framebuffer = pci_.barAddress(0), registers = pci_.barAddress(1);
+    if (address - framebuffer < bar::FRAMEBUFFER_BYTES)
+        writeFramebuffer(address - framebuffer, value);
+    else if (address - registers < bar::REGISTERS_BYTES)
+        writeRegisters(address - registers, value);
+    else
+        return false;
+    return true;
+}
+
+bool CirrusCard::registersAt(uint32_t address) const {
+    const uint32_t framebuffer = pci_.barAddress(0);
+    if (address - pci_.barAddress(1) < bar::REGISTERS_BYTES) return true;
+    if (address >= vga::WINDOW_START && address < vga::WINDOW_END) return registersAtWindow(address);
+    return address - framebuffer < bar::FRAMEBUFFER_BYTES && registersAtFramebuffer(address - framebuffer);
+}
+
+void CirrusCard::setOperationLog(std::function<void(const std::string&)> log) {
+    if (!log) return blt_.setObserver(nullptr);
+    blt_.setObserver([log = std::move(log)](const BltOperation& op) { log(describe(op)); });
+}
+
+// ---- What the monitor shows --------------------------------------------------------------------
+
 CirrusGeometry CirrusCard::geometry() const {
-    const auto& crtcRegs = core_.vga().crtc;
+    const auto& crtcRegs = vga_.crtc.reg;
     CirrusGeometry g;
     using namespace vga::crtc;
     g.width = (crtcRegs[H_DISPLAY_END] + 1) * 8;  // pixels at every depth
@@ -401,7 +435,7 @@ CirrusCursor CirrusCard::cursor() const {
     c.y = cursorY_;
     const uint8_t slot = sr_[seq::CURSOR_PATTERN] &
                          (c.size == cursor::LARGE ? seq::CURSOR_PATTERN_LARGE : seq::CURSOR_PATTERN_SMALL);
-    c.pattern = core_.videoMemoryBytes() - cursor::AREA_BYTES + slot * cursor::SLOT_BYTES;
+    c.pattern = vga_.videoMemoryBytes() - cursor::AREA_BYTES + slot * cursor::SLOT_BYTES;
     const auto colour = [this](int entry) {
         const uint8_t* rgb = &extendedColours_[entry * 3];
         return (sixToEight(rgb[0]) << 16) | (sixToEight(rgb[1]) << 8) | sixToEight(rgb[2]);
@@ -409,6 +443,50 @@ CirrusCursor CirrusCard::cursor() const {
     c.background = colour(cursor::BACKGROUND_ENTRY);
     c.foreground = colour(cursor::FOREGROUND_ENTRY);
     return c;
+}
+
+}  // namespace machine
+
+namespace machine {
+
+std::optional<ExtendedMode> CirrusCard::extendedMode() const {
+    if (!svgaMode() || !vga_.gc.graphics()) return std::nullopt;
+    const CirrusGeometry g = geometry();
+    ExtendedMode mode;
+    mode.width = g.width;
+    mode.height = g.height;
+    mode.bitsPerPixel = g.bpp;
+    mode.start = g.start;
+    mode.lineBytes = g.pitch;
+    // The attribute controller shows nothing while its palette is loaded, nor the sequencer
+    // with its screen-off bit, in Cirrus modes as in VGA ones.
+    mode.screenOff = !vga_.attr.pictureOn() || vga_.seq.screenOff();
+    return mode;
+}
+
+// The cursor's two bit planes per pixel: transparent, inverted screen, background, foreground.
+bool CirrusCard::cursorSprite(CursorSprite& sprite) const {
+    const CirrusCursor c = cursor();
+    if (!c.shown || vga_.seq.screenOff()) return false;
+    sprite.left = c.x;
+    sprite.top = c.y;
+    sprite.size = c.size;
+    sprite.pixels.assign(static_cast<size_t>(c.size) * c.size, CursorSprite::TRANSPARENT);
+    const uint8_t* vram = vga_.videoMemory();
+    const uint32_t size = vga_.videoMemoryBytes();
+    const int rowBytes = c.size / 8;  // of one plane
+    for (int row = 0; row < c.size; ++row) {
+        // 32 x 32: plane 0 whole, then plane 1; 64 x 64: each line's plane 0 then its plane 1.
+        const uint32_t plane0 = c.size == cursor::SMALL ? c.pattern + row * rowBytes : c.pattern + row * rowBytes * 2;
+        const uint32_t plane1 = c.size == cursor::SMALL ? plane0 + cursor::SMALL * rowBytes : plane0 + rowBytes;
+        for (int column = 0; column < c.size; ++column) {
+            const uint8_t bit = static_cast<uint8_t>(0x80 >> (column % 8));
+            const bool p0 = vram[(plane0 + column / 8) % size] & bit, p1 = vram[(plane1 + column / 8) % size] & bit;
+            uint32_t& pixel = sprite.pixels[static_cast<size_t>(row) * c.size + column];
+            if (p0 || p1) pixel = !p1 ? CursorSprite::INVERT : p0 ? c.foreground : c.background;
+        }
+    }
+    return true;
 }
 
 }  // namespace machine

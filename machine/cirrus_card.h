@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "machine/card.h"
 #include "machine/cirrus_blt.h"
-#include "machine/svga_card.h"
 
 namespace machine {
 
@@ -34,43 +34,43 @@ struct CirrusCursor {
     uint32_t background = 0, foreground = 0;  // 0x00RRGGBB from the extended DAC entries
 };
 
-class CirrusCard {
+class CirrusCard final : public Card {
 public:
-    CirrusCard(uint32_t videoMemoryBytes, uint32_t refreshHz, std::function<uint64_t()> now);
+    // Video memory of 1, 2 or 4 MB; BAR 0 at `framebufferAddress` (32 MB aligned), BAR 1 and
+    // the expansion ROM right after it.
+    CirrusCard(uint32_t videoMemoryBytes, uint32_t refreshHz, std::function<uint64_t()> now,
+               uint32_t framebufferAddress = 0xE0000000);
+    static std::unique_ptr<Card> make(const MachineConfig& config, std::function<uint64_t()> now);
 
-    static bool decodesPort(uint16_t port);
-    uint8_t in8(uint16_t port);
-    void out8(uint16_t port, uint8_t value);
-    uint16_t in16(uint16_t port);             // two byte cycles, as on the card's 8-bit ports
-    void out16(uint16_t port, uint16_t value);
-
+    uint8_t in8(uint16_t port) override;
+    void out8(uint16_t port, uint8_t value) override;
     // A0000h-BFFFFh, as the extended mode and the memory map select it.
-    uint8_t readWindow(uint32_t address);
-    void writeWindow(uint32_t address, uint8_t value);
-    // BAR 0 (framebuffer window, 32 MB) and BAR 1 (4 KB of registers), by offset into the BAR.
+    uint8_t readWindow(uint32_t address) override;
+    void writeWindow(uint32_t address, uint8_t value) override;
+    // BAR 0 (the 32 MB framebuffer window) and BAR 1 (4 KB of registers).
+    bool readBus(uint32_t address, uint8_t& value) override;
+    bool writeBus(uint32_t address, uint8_t value) override;
+
+    VgaCore& vga() override { return vga_; }
+    const VgaCore& vga() const override { return vga_; }
+    ConfigSpace& pciFunction() override { return pci_; }
+    std::optional<ExtendedMode> extendedMode() const override;
+    bool cursorSprite(CursorSprite& sprite) const override;
+    bool registersAt(uint32_t address) const override;
+    void setOperationLog(std::function<void(const std::string&)> log) override;
+
+    // By offset into the BARs, for checks of the card alone.
     uint8_t readFramebuffer(uint32_t offset);
     void writeFramebuffer(uint32_t offset, uint8_t value);
     uint8_t readRegisters(uint32_t offset);
     void writeRegisters(uint32_t offset, uint8_t value);
 
-    // Whether a window or framebuffer address reaches the BitBLT registers (SR17), not memory.
-    bool registersAtWindow(uint32_t address) const;
-    bool registersAtFramebuffer(uint32_t offset) const;
-
-    const SvgaCard& core() const { return core_; }
-    uint8_t* videoMemory() { return core_.videoMemory(); }
-    uint32_t videoMemoryBytes() const { return core_.videoMemoryBytes(); }
     CirrusBlt& blt() { return blt_; }
-
-    // What the scan-out needs: whether a Cirrus mode is on, its geometry, the cursor, and
-    // whether the sequencer has the screen off.
-    bool extendedMode() const;
+    bool svgaMode() const;                    // SR07 bit 0
     CirrusGeometry geometry() const;
     CirrusCursor cursor() const;
-    bool screenOff() const;
-
+    bool screenOff() const { return vga_.seq.screenOff(); }
     uint8_t sequencer(uint8_t index) const { return sr_[index & 0x1F]; }
-    uint8_t crtc(uint8_t index) const;
     uint8_t hiddenDac() const { return hdr_; }
 
 private:
@@ -88,8 +88,11 @@ private:
     uint32_t shifted(uint32_t offset) const;
     bool bankedOffset(uint32_t address, uint32_t& offset) const;
     void writeMemory(uint32_t offset, uint8_t value);
+    bool registersAtWindow(uint32_t address) const;
+    bool registersAtFramebuffer(uint32_t offset) const;
 
-    SvgaCard core_;
+    VgaCore vga_;
+    ConfigSpace pci_;
     CirrusBlt blt_;
     uint8_t seqIndex_ = 0, gcIndex_ = 0, crtcIndex_ = 0;
     std::array<uint8_t, 0x20> sr_{};

@@ -14,8 +14,7 @@
 
 namespace machine {
 
-class SvgaCard;
-class CirrusCard;
+class Card;
 
 // A machine description or ROM that cannot be used: the message is one line that says
 // what is wrong and how to fix it.
@@ -30,19 +29,13 @@ enum class WideDac : uint8_t {
     Refused,    // the switch does not take: it reads back clear and the DAC stays at 6 bits
 };
 
-// Which SuperVGA card the machine has.
-enum class CardKind : uint8_t {
-    Dispi,      // the Bochs DISPI card (or, with dispi = no, a plain VGA)
-    Cirrus,     // a Cirrus Logic CL-GD5446 with its BitBLT engine and hardware cursor
-};
-
 struct MachineConfig {
     std::string name;             // preset name, or the file it was read from
     std::string description;      // one line for --list-machines
     std::string romPath;          // video BIOS image
     std::string romPackage;       // Debian package that ships romPath
-    CardKind card = CardKind::Dispi;
-    bool dispi = true;            // the DISPI card has the DISPI extension
+    std::string card = "stdvga";  // one of cardTypes() (machine/card.h)
+    bool dispi = true;            // the card has the DISPI extension
     uint32_t videoMemoryKb = 4096;
     uint32_t accelEntries = palisade_ext::ACCEL_CAPS_ALL;  // palisade_ext::AccelCaps bits, 0: none
     WideDac wideDac = WideDac::Works;
@@ -86,6 +79,7 @@ struct CallResult {
 struct Picture {
     int width = 0;
     int height = 0;
+    int bitsPerPixel = 0;         // of the mode shown: 0 for text, 4 for planar, 8 to 32
     std::vector<uint32_t> pixels;
 };
 
@@ -131,9 +125,8 @@ public:
     // Lines the BIOS wrote to its debug ports, and the machine's own notes on failed calls.
     const std::string& biosLog() const;
 
-    // The VGA registers as they stand; on a Cirrus machine, the VGA core under its extension.
-    const SvgaCard& card() const;
-    const CirrusCard* cirrusCard() const;     // null unless the machine has the Cirrus card
+    // The card's registers as they stand, for tests and tools that look at the hardware.
+    const Card& card() const;
 
 private:
     struct Impl;

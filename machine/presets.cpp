@@ -3,7 +3,7 @@
 // A machine file holds "key = value" lines; '#' starts a comment. Keys:
 //   base = <preset>             start from this preset (default: default), must come first
 //   rom = <path>                video BIOS image (a relative path is taken from the file's folder)
-//   card = dispi|cirrus         the DISPI card, or a Cirrus Logic GD5446 (1, 2 or 4 MB)
+//   card = stdvga|cirrus        the video card, one of cardTypes() (machine/cards.cpp)
 //   dispi = yes|no              the card has the DISPI extension
 //   video_memory = 4M|512K|...  64 KB multiple, 256 KB to 16 MB (a bare number is KB)
 //   accel = all|none|<names>    accelerator entries, e.g. "draw_rect, bit_blt, set_cursor"
@@ -23,6 +23,7 @@
 #include <optional>
 #include <sstream>
 
+#include "machine/card.h"
 #include "machine/machine.h"
 
 namespace machine {
@@ -101,21 +102,15 @@ std::vector<MachineConfig> presets() {
         c.wideDac = WideDac::Ignored;
         list.push_back(c);
     }
-    {
-        MachineConfig c = base("cirrus", "Cirrus Logic GD5446, 4 MB, LGPL Cirrus VGA BIOS (VBE 2.0), BitBLT engine");
-        c.card = CardKind::Cirrus;
+    for (const bool sea : {false, true}) {
+        MachineConfig c = base(sea ? "cirrus-seavgabios" : "cirrus",
+                               sea ? "Cirrus Logic GD5446, 4 MB, SeaVGABIOS Cirrus build (VBE 3.0), BitBLT engine"
+                                   : "Cirrus Logic GD5446, 4 MB, LGPL Cirrus VGA BIOS (VBE 2.0), BitBLT engine");
+        c.card = "cirrus";
         c.dispi = false;
-        c.romPath = CIRRUS_ROM;
         c.accelEntries = 0;
-        list.push_back(c);
-    }
-    {
-        MachineConfig c = base("cirrus-seavgabios", "Cirrus Logic GD5446, 4 MB, SeaVGABIOS Cirrus build (VBE 3.0)");
-        c.card = CardKind::Cirrus;
-        c.dispi = false;
-        c.romPath = SEABIOS_CIRRUS_ROM;
-        c.romPackage = "seabios";
-        c.accelEntries = 0;
+        c.romPath = sea ? SEABIOS_CIRRUS_ROM : CIRRUS_ROM;
+        c.romPackage = sea ? "seabios" : "vgabios";
         list.push_back(c);
     }
     return list;
@@ -189,8 +184,10 @@ public:
                 config_.romPackage.clear();
             } else if (key == "card") {
                 config_.card = card(value);
-                config_.dispi = config_.card == CardKind::Dispi;
-                if (config_.card == CardKind::Cirrus && !accelGiven) config_.accelEntries = 0;
+                if (config_.card == "cirrus") {  // the DISPI card's own settings do not apply
+                    config_.dispi = false;
+                    if (!accelGiven) config_.accelEntries = 0;
+                }
             } else if (key == "dispi") {
                 config_.dispi = flag(key, value);
             } else if (key == "video_memory") {
@@ -219,17 +216,11 @@ public:
             }
             sawKey = true;
         }
-        if (config_.card == CardKind::Cirrus && config_.accelEntries != 0)
-            fail("accel describes the DISPI card's accelerator: the Cirrus card has its own BitBLT engine");
-        if (config_.card == CardKind::Cirrus && config_.videoMemoryKb != 1024 && config_.videoMemoryKb != 2048 &&
-            config_.videoMemoryKb != 4096)
-            fail("the Cirrus card has 1, 2 or 4 MB of video memory");
         if (!config_.dispi && config_.accelEntries != 0) {
             if (accelGiven) fail("an accelerator needs the DISPI extension: set dispi = yes or accel = none");
             config_.accelEntries = 0;
         }
         const uint64_t barSize = [&] {
-            if (config_.card == CardKind::Cirrus) return uint64_t{32} << 20;
             uint64_t size = 0x10000;
             while (size < config_.videoMemoryKb * 1024ull) size <<= 1;
             return size;
@@ -261,13 +252,6 @@ private:
     bool flag(const std::string& key, const std::string& value) const {
         if (const auto given = yesOrNo(value)) return *given;
         fail("'" + key + "' must be yes or no, got '" + value + "'");
-    }
-
-    CardKind card(const std::string& value) const {
-        const std::string v = lower(value);
-        if (v == "dispi") return CardKind::Dispi;
-        if (v == "cirrus") return CardKind::Cirrus;
-        fail("'card' must be dispi or cirrus, got '" + value + "'");
     }
 
     WideDac wideDac(const std::string& value) const {
@@ -310,6 +294,15 @@ private:
         if (kb % 64 != 0) fail("video_memory must be a multiple of 64 KB, got " + value);
         if (kb < 256 || kb > 16384) fail("video_memory must be 256 KB to 16 MB, got " + value);
         return static_cast<uint32_t>(kb);
+    }
+
+    std::string card(const std::string& value) const {
+        std::string known;
+        for (const CardType& type : cardTypes()) {
+            if (lower(value) == type.name) return type.name;
+            known += (known.empty() ? "" : ", ") + std::string(type.name);
+        }
+        fail("unknown card '" + value + "' (cards: " + known + ")");
     }
 
     uint32_t accel(const std::string& value) const {

@@ -6,7 +6,7 @@
 
 #include "hw/cirrus.h"
 #include "machine/cirrus_card.h"
-#include "machine/cirrus_scan_out.h"
+#include "machine/scan_out.h"
 
 namespace checks {
 namespace {
@@ -115,7 +115,7 @@ TEST(Gd5446, HiddenDacIsTheFifthReadAndTheWriteAfterFour) {
     Gd5446 c;
     c.hdr(0xE1);
     EXPECT_EQ(c.card.hiddenDac(), 0xE1);
-    EXPECT_EQ(c.card.core().vga().dacMask, 0xFF);
+    EXPECT_EQ(c.card.vga().dac.pixelMask, 0xFF);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(c.card.in8(0x3C6), 0xFF);
     EXPECT_EQ(c.card.in8(0x3C6), 0xE1);
     for (int i = 0; i < 2; ++i) c.card.in8(0x3C6);
@@ -214,7 +214,7 @@ TEST(Gd5446, CursorShowsItsFourKindsOfPixelInBothSizes) {
         EXPECT_EQ(c.pixel(p, 104, 7), 0xAAAAAAu) << large;
         EXPECT_EQ(c.pixel(p, 101, 6), 0xAAAAAAu) << large;
         c.card.out8(0x3C8, 1);
-        EXPECT_EQ(c.card.core().vga().dac[3], 0x2A);  // the normal palette kept its entry
+        EXPECT_EQ(c.card.vga().dac.entries[3], 0x2A);  // the normal palette kept its entry
     }
 }
 

@@ -9,7 +9,6 @@
 #include "checks/machine/machine_fixture.h"
 #include "hw/cirrus.h"
 #include "machine/cirrus_card.h"
-#include "machine/svga_card.h"
 
 namespace checks {
 namespace {
@@ -22,7 +21,7 @@ struct CirrusRom {
 class CirrusRoms : public ::testing::TestWithParam<CirrusRom> {
 protected:
     BootedMachine pc{GetParam().preset};
-    const machine::CirrusCard& card() { return *pc->cirrusCard(); }
+    const machine::CirrusCard& card() { return dynamic_cast<const machine::CirrusCard&>(pc->card()); }
 };
 
 TEST_P(CirrusRoms, BootAndIdentifyTheGd5446) {
