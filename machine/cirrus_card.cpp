@@ -445,10 +445,6 @@ CirrusCursor CirrusCard::cursor() const {
     return c;
 }
 
-}  // namespace machine
-
-namespace machine {
-
 std::optional<ExtendedMode> CirrusCard::extendedMode() const {
     if (!svgaMode() || !vga_.gc.graphics()) return std::nullopt;
     const CirrusGeometry g = geometry();

@@ -66,6 +66,7 @@ TEST_F(Palisade, ReportsBadInputInOneLineWithStatus2BeforeRunning)
         {"missing script", "--headless --script nowhere.txt", "", {}, "cannot read the script nowhere.txt"},
         {"unknown machine", "--headless --machine no-such-pc", "key Esc\n", {}, "no-such-pc"},
         {"unknown option", "--fullscreen", "", {}, "unknown option \"--fullscreen\""},
+        {"unwritable io log", "--headless --io-log no-such-folder/io.log", "key Esc\n", {}, "cannot write the io log"},
         {"headless without script", "--headless", "", {}, "--headless needs --script"},
         {"no display", "", "", {"DISPLAY", "WAYLAND_DISPLAY"}, "--headless"},
     };
@@ -85,10 +86,12 @@ TEST_F(Palisade, HelpAndListOfMachines)
     const Outcome help = run("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--windows-version"), std::string::npos);
+    EXPECT_NE(help.out.find("--io-log"), std::string::npos);
     EXPECT_NE(help.out.find("PALISADE_DIR/machines/ID/"), std::string::npos);
     const Outcome list = run("--list-machines");
     EXPECT_EQ(list.status, 0);
     EXPECT_NE(list.out.find("default"), std::string::npos);
+    EXPECT_NE(list.out.find("cirrus-seavgabios"), std::string::npos);
 }
 
 TEST_F(Palisade, QuitFromTheMainDialogEndsWithStatus0AndNamedShot)

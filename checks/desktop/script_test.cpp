@@ -176,7 +176,7 @@ TEST(CommandLine, ReadsEveryOptionAndRejectsBadOnes)
 TEST(CommandLine, HelpNamesEveryOption)
 {
     const std::string help = desktop::helpText();
-    for (const char* option : {"--machine", "--list-machines", "--headless", "--script", "--shots", "--vbe-log",
+    for (const char* option : {"--machine", "--list-machines", "--headless", "--script", "--shots", "--vbe-log", "--io-log",
                                "--windows-version", "--desktop", "--help", "--version", "key NAME", "click ID",
                                "select ID TEXT", "select ID #N", "dblclick ID", "mouse X Y", "button", "wait MS",
                                "shot NAME", "snap MS NAME"})
