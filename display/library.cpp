@@ -15,11 +15,11 @@
 #include <cstring>
 
 #include "display/bus_clock.h"
+#include "display/hardware_bus.h"
 #include "display/library_state.h"
 #include "display/palette.h"
-#include "machine/dispi_regs.h"
-#include "machine/machine.h"
 #include "platform/display.h"
+#include "realmode/bios_call.h"
 
 namespace display {
 
@@ -41,21 +41,14 @@ LibraryState& storage()
     return *instance;
 }
 
-uint16_t dispiRead(uint16_t index)
-{
-    machine::current().out16(dispi::INDEX_PORT, index);
-    return machine::current().in16(dispi::DATA_PORT);
-}
-
 // Waits for the start of the next vertical retrace on the status port, spending the time
 // of each read so that a virtual clock moves; bounded to a few frames whatever happens.
-void waitForRetrace()
+void waitForRetrace(HardwareBus& b)
 {
-    auto& m = machine::current();
     const int maxPolls = 100000;
     int polls = 0;
-    while ((m.in8(STATUS_PORT) & 0x08) && polls++ < maxPolls) m.clock().spend(1);
-    while (!(m.in8(STATUS_PORT) & 0x08) && polls++ < maxPolls) m.clock().spend(1);
+    while ((b.in8(STATUS_PORT) & 0x08) && polls++ < maxPolls) b.spend(1);
+    while (!(b.in8(STATUS_PORT) & 0x08) && polls++ < maxPolls) b.spend(1);
 }
 
 uint32_t componentMask(uint8_t size)
@@ -79,13 +72,15 @@ bool validPalette(int32_t first, int32_t count, const PaletteEntry* entries)
 
 void loadDacPorts(int32_t first, int32_t count, const PaletteEntry* entries, int dacBits, bool scale)
 {
-    auto& m = machine::current();
-    m.out8(0x3C8, uint8_t(first));
+    HardwareBus* b = bus();
+    if (!b)
+        return;
+    b->out8(0x3C8, uint8_t(first));
     for (int32_t i = 0; i < count; ++i) {
         const PaletteEntry& e = entries[i];
-        m.out8(0x3C9, scale ? scaleToDac(e.red, dacBits) : e.red);
-        m.out8(0x3C9, scale ? scaleToDac(e.green, dacBits) : e.green);
-        m.out8(0x3C9, scale ? scaleToDac(e.blue, dacBits) : e.blue);
+        b->out8(0x3C9, scale ? scaleToDac(e.red, dacBits) : e.red);
+        b->out8(0x3C9, scale ? scaleToDac(e.green, dacBits) : e.green);
+        b->out8(0x3C9, scale ? scaleToDac(e.blue, dacBits) : e.blue);
     }
 }
 
@@ -119,12 +114,13 @@ uint32_t hostAddress(const void* p)
     return uint32_t(reinterpret_cast<uintptr_t>(p));
 }
 
+// The ROM's 8x16 font: int 10h AX=1130h BH=06h answers with its address in ES:BP.
 void loadFont(LibraryState& lib)
 {
-    machine::CpuRegs regs;
+    realmode::BiosRegs regs;
     regs.ax = 0x1130;
     regs.bx = 0x0600;
-    if (!machine::current().interrupt(0x10, regs).ok)
+    if (!realmode::biosInterrupt(0x10, regs))
         return;
     const uint8_t* font = vbe::realPointer(uint32_t(regs.es) << 16 | regs.bp, sizeof lib.font);
     if (!font)
@@ -148,9 +144,9 @@ void surveyModes(LibraryState& lib)
     }
 }
 
-int32_t pagesOf(const vbe::ModeBlock& block, const ModeFacts& facts)
+int32_t pagesOf(const LibraryState& lib, const vbe::ModeBlock& block, const ModeFacts& facts)
 {
-    uint64_t memory = uint64_t(machine::current().videoMemoryBytes());
+    uint64_t memory = lib.videoMemoryBytes;
     if (facts.planar)
         memory /= 4;
     const uint64_t page = uint64_t(block.bytesPerLine) * block.height;
@@ -158,7 +154,7 @@ int32_t pagesOf(const vbe::ModeBlock& block, const ModeFacts& facts)
     return int32_t(std::max<int64_t>(1, std::min<int64_t>(int64_t(block.imagePages) + 1, fit)));
 }
 
-FrameLayout layoutFor(const CurrentMode& mode)
+FrameLayout layoutFor(const LibraryState& lib, const CurrentMode& mode)
 {
     FrameLayout l;
     const ModeFacts& f = mode.facts;
@@ -168,7 +164,8 @@ FrameLayout layoutFor(const CurrentMode& mode)
     l.lines = f.height;
     l.bytesPerLine = mode.block.bytesPerLine;
     l.bytesPerPixel = f.planar ? 1 : (f.depth + 7) / 8;
-    l.memoryBytes = machine::current().videoMemoryBytes() / (f.planar ? 4 : 1);
+    l.memoryBytes = lib.videoMemoryBytes / (f.planar ? 4 : 1);
+    l.framebuffer = lib.framebuffer;
     l.origin = 0;
     // Draw through a window the program may write; A if it can, else B.
     const bool aWritable = (mode.block.winAAttributes & 0x05) == 0x05;
@@ -208,9 +205,10 @@ void charge(LibraryState& lib)
 
 LibraryState* library()
 {
-    if (!machine::hasCurrent())
+    HardwareBus* b = bus();
+    if (!b)
         return nullptr;
-    const void* memory = machine::current().memory();
+    const void* memory = b->realModeMemory();
     if (!state || state->machineMemory != memory) {
         forgetAccelerator();
         state = &storage();
@@ -251,7 +249,7 @@ bool describeMode(const vbe::ModeBlock& b, ModeFacts& f)
 
 bool modeIsAccelerated(const LibraryState& lib, const ModeFacts& f)
 {
-    return lib.accelEntries != 0 && !f.planar && f.depth >= 8 && f.hardwareLinear;
+    return lib.accel && !f.planar && f.depth >= 8 && f.hardwareLinear;
 }
 
 }  // namespace display
@@ -260,7 +258,8 @@ using namespace display;
 
 DisplayContext* GX_init(int32_t /*option*/)
 {
-    if (!machine::hasCurrent())
+    HardwareBus* b = bus();
+    if (!b)
         return nullptr;
     LibraryState* lib = library();
     // Detection starts afresh; the records handed to the BIOS before go back first.
@@ -280,6 +279,8 @@ DisplayContext* GX_init(int32_t /*option*/)
     lib->capabilities = uint32_t(block[10]) | uint32_t(block[11]) << 8 | uint32_t(block[12]) << 16 |
                         uint32_t(block[13]) << 24;
     lib->context.videoMemoryKb = (block[18] | block[19] << 8) * 64;
+    lib->framebuffer = b->framebuffer();
+    lib->videoMemoryBytes = std::min<uint64_t>(uint64_t(lib->context.videoMemoryKb) * 1024, b->framebufferMappedBytes());
     lib->context.wideDacAvailable = (lib->capabilities & 0x01) ? 1 : 0;
 
     // The mode list, copied while the block is fresh (it may live in the block's own
@@ -306,10 +307,7 @@ DisplayContext* GX_init(int32_t /*option*/)
     }
     list[n] = 0xFFFF;
 
-    // The card's accelerator, through its DISPI registers.
-    const uint16_t id = dispiRead(dispi::ID);
-    if (id >= 0xB0C0 && id <= 0xB0CF)
-        lib->accelEntries = dispiRead(dispi::ACCEL_CAPS);
+    lib->accel = findAccelBackend(*b);
 
     surveyModes(*lib);
     loadFont(*lib);
@@ -358,7 +356,7 @@ int32_t GX_getModeInfo(int32_t mode, ModeInfo* info)
     info->bytesPerScanLine = block.bytesPerLine;
     info->bitsPerPixel = uint16_t(facts.depth);
     info->modeSetValue = plain;
-    info->numberOfPages = uint16_t(pagesOf(block, facts));
+    info->numberOfPages = uint16_t(pagesOf(*lib, block, facts));
     info->memoryModel = block.memoryModel;
     return 1;
 }
@@ -404,11 +402,11 @@ int32_t GX_setMode(int32_t mode, int32_t /*reserved*/, int32_t useLinear, int32_
     next.set = true;
     next.number = plain;
     next.hardwareLinear = linear;
-    next.pages = pagesOf(next.block, next.facts);
+    next.pages = pagesOf(*lib, next.block, next.facts);
     uint8_t bits = 6;
     next.dacBits = lib->context.wideDacAvailable && vbe::getDacWidth(bits) && bits == 8 ? 8 : 6;
     lib->mode = next;
-    lib->writer.configure(layoutFor(next));
+    lib->writer.configure(layoutFor(*lib, next));
 
     const ModeFacts& f = next.facts;
     DisplayContext& c = lib->context;
@@ -503,12 +501,7 @@ void GX_writeText(int32_t x, int32_t y, const char* text, uint32_t color)
     for (const unsigned char* c = reinterpret_cast<const unsigned char*>(text); *c; ++c, penX += 8) {
         if (penX >= lib->writer.layout().width)
             break;
-        for (int row = 0; row < 16; ++row) {
-            const uint8_t bits = lib->font[*c * 16 + row];
-            for (int col = 0; col < 8; ++col)
-                if (bits & (0x80 >> col))
-                    lib->writer.plot(penX + col, int64_t{y} + row, color);
-        }
+        lib->writer.glyph(penX, y, lib->font[*c], color);
     }
     lib->writer.end();
     charge(*lib);
@@ -541,7 +534,7 @@ void GX_setPalette(int32_t first, int32_t count, const PaletteEntry* palette, in
         return;
     count = std::min(count, 256 - first);
     if (pace >= 0)
-        waitForRetrace();
+        waitForRetrace(*bus());
     if (vgaCompatible(*lib)) {
         loadDacPorts(first, count, palette, lib->mode.dacBits, true);
         return;
@@ -605,7 +598,7 @@ void GX_setVisualPage(int32_t page, int32_t waitRetrace)
         ok = vbe::setDisplayStart(0, uint16_t(y), true);
         if (!ok) {
             // No retrace-synchronised start in this BIOS: wait on the status port instead.
-            waitForRetrace();
+            waitForRetrace(*bus());
             ok = vbe::setDisplayStart(0, uint16_t(y), false);
         }
     } else {

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
+#include "display/accel_backend.h"
 #include "display/frame_writer.h"
 #include "display/mode_name.h"
 #include "display/vbe.h"
@@ -35,19 +37,21 @@ struct LibraryState {
     bool detected = false;
     alignas(8) DisplayContext context{};  // aligned, so that the 32-bit fields are too
     uint32_t capabilities = 0;
-    uint32_t accelEntries = 0;            // the card's ACCEL_CAPS, 0 without an accelerator
+    uint64_t videoMemoryBytes = 0;        // as 4F00 reported it, within the framebuffer mapping
+    uint8_t* framebuffer = nullptr;       // the host's mapping of the linear framebuffer
+    std::unique_ptr<AccelBackend> accel;  // the card's accelerator, null without one
     vbe::RealBuffer scratch;              // records passed to the BIOS
     vbe::RealBuffer stable;               // mode list and strings handed to the program
     bool restoreKnown = false;
     uint16_t modeBefore = 0x03;
     CurrentMode mode;
     FrameWriter writer;
-    uint8_t font[256 * 16] = {};
+    uint8_t font[256][16] = {};          // the ROM's 8 x 16 characters
     bool fontLoaded = false;
 };
 
-// The state, or null when no machine is running. A different machine than the one the
-// state was built on starts it afresh.
+// The state, or null when no bus is connected. A different machine than the one the state
+// was built on starts it afresh.
 LibraryState* library();
 
 // Facts of a VBE mode the library can draw in; false for text modes and depths it cannot.

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "machine/machine.h"
+#include "display/hardware_bus.h"
 #include "platform/realmode.h"
 
 namespace display::vbe {
@@ -58,7 +58,12 @@ bool allocate(RealBuffer& buffer, uint32_t size)
     buffer.offset = offset;
     buffer.segment = uint16_t(segment);
     buffer.realOffset = uint16_t(realOffset);
-    buffer.host = machine::current().memory() + (segment << 4) + realOffset;
+    HardwareBus* b = bus();
+    if (!b) {
+        RM_freeRealSeg(selector, offset);
+        return false;
+    }
+    buffer.host = b->realModeMemory() + (segment << 4) + realOffset;
     buffer.size = size;
     return true;
 }
@@ -79,9 +84,10 @@ const uint8_t* realLinear(uint32_t linear, uint32_t length)
 {
     // Real-mode memory reaches to FFFF:FFFF, the end of the high memory area.
     constexpr uint32_t END = 0x10FFF0;
-    if (linear >= END || length > END - linear)
+    HardwareBus* b = bus();
+    if (!b || linear >= END || length > END - linear)
         return nullptr;
-    return machine::current().memory() + linear;
+    return b->realModeMemory() + linear;
 }
 
 const uint8_t* realPointer(uint32_t farPointer, uint32_t length)

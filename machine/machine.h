@@ -92,11 +92,12 @@ struct CallResult {
     uint64_t instructions = 0;
 };
 
-// An RGB picture, 0x00RRGGBB per pixel, row by row.
+// An RGB picture, 0x00RRGGBB per pixel, row by row, and the mode it shows.
 struct Picture {
     int width = 0;
     int height = 0;
     std::vector<uint32_t> pixels;
+    int bitsPerPixel = 0;         // of the graphics mode shown; 0 for a text mode
 };
 
 class Machine {

@@ -254,13 +254,22 @@ void drawCursor(const HardwareCursor& cursor, Picture& picture) {
     }
 }
 
+// The bits per pixel a VGA mode shows: text, 16 colours from the planes, or 256 colours.
+int vgaDepth(const VgaRegisters& vga) {
+    if (!(vga.gc[6] & 0x01)) return 0;
+    return (vga.gc[5] & 0x40) ? 8 : 4;
+}
+
 }  // namespace
 
 void scanOut(const SvgaCard& card, Picture& picture) {
-    if (card.dispiEnabled())
+    if (card.dispiEnabled()) {
         scanDispi(card, picture);
-    else
+        picture.bitsPerPixel = card.dispi().bpp;
+    } else {
         scanVga(card, picture);
+        picture.bitsPerPixel = vgaDepth(card.vga());
+    }
     if (card.hasDispi() && card.cursor().shown) drawCursor(card.cursor(), picture);
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "app/globals.h"
+#include "display_bus/machine_bus.h"
 #include "machine/machine.h"
 #include "platform/display.h"
 #include "tests/page_flip.h"
@@ -32,6 +33,7 @@ struct Screen {
         config.videoMemoryKb = videoMemoryKb;
         pc = std::make_unique<machine::Machine>(config, *clock);
         machine::setCurrent(pc.get());
+        display_bus::connectCurrentMachine();
         displayContext = GX_init(0);
         if (!displayContext)
             return;

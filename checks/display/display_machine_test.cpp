@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "machine/dispi_regs.h"
+#include "display_bus/machine_bus.h"
 #include "machine/machine.h"
 #include "platform/accel.h"
 #include "platform/display.h"
@@ -48,6 +49,7 @@ std::unique_ptr<Booted> boot(const Vbe& vbe)
         kestrel::installResident(*b->machine);
 #endif
     machine::setCurrent(b->machine.get());
+    display_bus::connectCurrentMachine();
     b->dc = GX_init(0);
     return b;
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "display_bus/machine_bus.h"
 #include "machine/machine.h"
 #include "platform/display.h"
 #include "platform/realmode.h"
@@ -27,6 +28,7 @@ struct HostileBios {
     {
         pc = std::make_unique<machine::Machine>(machine::presetConfig("default"), *clock);
         machine::setCurrent(pc.get());
+        display_bus::connectCurrentMachine();
         uint32_t selector, offset, realSegment, realOffset;
         EXPECT_NE(RM_allocRealSeg(0x200, &selector, &offset, &realSegment, &realOffset), 0);
         segment = uint16_t(realSegment);
