@@ -9,26 +9,30 @@
 #include "display/line_walk.h"
 #include "display/raster.h"
 #include "display/vbe.h"
+#include "hw/vga.h"
 
 namespace display {
 
 namespace {
 
-constexpr uint16_t SEQ_INDEX = 0x3C4, SEQ_DATA = 0x3C5, GC_INDEX = 0x3CE, GC_DATA = 0x3CF;
+// Write mode 2 (the graphics controller's mode field): the byte written is the colour of the
+// pixels the bit mask lets through.
+constexpr uint8_t WRITE_MODE_COLOR = 2;
+constexpr uint8_t ALL_PIXELS = 0xFF;  // a bit mask keeping none of the latched pixels
 
 void graphicsController(uint8_t index, uint8_t value)
 {
     if (HardwareBus* b = bus()) {
-        b->out8(GC_INDEX, index);
-        b->out8(GC_DATA, value);
+        b->out8(vga::gc::INDEX_PORT, index);
+        b->out8(vga::gc::DATA_PORT, value);
     }
 }
 
 void sequencer(uint8_t index, uint8_t value)
 {
     if (HardwareBus* b = bus()) {
-        b->out8(SEQ_INDEX, index);
-        b->out8(SEQ_DATA, value);
+        b->out8(vga::seq::INDEX_PORT, index);
+        b->out8(vga::seq::DATA_PORT, value);
     }
 }
 
@@ -77,18 +81,18 @@ uint64_t FrameWriter::takeBytes()
 void FrameWriter::begin()
 {
     if (layout_.kind == FrameLayout::PLANAR && depth_++ == 0) {
-        sequencer(0x02, 0x0F);          // all four planes
-        graphicsController(0x01, 0x00); // no set/reset
-        graphicsController(0x03, 0x00); // replace, no rotation
-        graphicsController(0x05, 0x02); // write mode 2: the byte written is the colour
+        sequencer(vga::seq::MAP_MASK, vga::seq::MAP_MASK_PLANES);  // all four planes
+        graphicsController(vga::gc::ENABLE_SET_RESET, 0);
+        graphicsController(vga::gc::DATA_ROTATE, 0);  // replace, no rotation
+        graphicsController(vga::gc::MODE, WRITE_MODE_COLOR);
     }
 }
 
 void FrameWriter::end()
 {
     if (layout_.kind == FrameLayout::PLANAR && depth_ > 0 && --depth_ == 0) {
-        graphicsController(0x05, 0x00);
-        graphicsController(0x08, 0xFF);
+        graphicsController(vga::gc::MODE, 0);
+        graphicsController(vga::gc::BIT_MASK, ALL_PIXELS);
     }
 }
 
@@ -108,7 +112,7 @@ bool FrameWriter::reachWindow(uint64_t offset)
     const int64_t wanted = int64_t(offset / gran);
     if (wanted == failedBank_ || wanted > 0xFFFF)
         return false;
-    if (!vbe::setBank(layout_.window, uint16_t(wanted))) {
+    if (!bios::setBank(layout_.window, uint16_t(wanted))) {
         failedBank_ = wanted;
         bank_ = -1;
         return false;
@@ -156,8 +160,8 @@ void FrameWriter::planarByte(uint64_t offset, uint8_t mask, uint8_t color)
 {
     if (offset >= layout_.memoryBytes)
         return;
-    graphicsController(0x08, mask);
-    if (mask != 0xFF)
+    graphicsController(vga::gc::BIT_MASK, mask);
+    if (mask != ALL_PIXELS)
         readWindow(offset);  // fills the latches with the pixels the mask keeps
     writeWindow(offset, color & 0x0F);
 }
@@ -241,7 +245,6 @@ void glyphRows8(uint8_t* p, int64_t pitch, const uint8_t (&rows)[16], uint32_t c
 {
     const uint64_t paint = 0x0101010101010101ull * uint8_t(color);
     for (uint8_t bits : rows) {
-        __builtin_prefetch(p + 4 * pitch, 1);  // rows lie a scan line apart: ask early
         if (bits) {
             const uint64_t mask = ROW_MASKS[bits];
             uint64_t row;

@@ -9,6 +9,7 @@
 #include "display/frame_writer.h"
 #include "display/mode_name.h"
 #include "display/vbe.h"
+#include "hw/vbe.h"
 #include "platform/accel.h"
 #include "platform/display.h"
 
@@ -24,7 +25,7 @@ struct CurrentMode {
     bool set = false;
     uint16_t number = 0;          // plain VBE number
     bool hardwareLinear = false;  // set with the linear framebuffer
-    vbe::ModeBlock block;
+    vbe::ModeInfo block{};
     ModeFacts facts;
     int32_t pages = 1;
     int32_t activePage = 0;
@@ -40,8 +41,8 @@ struct LibraryState {
     uint64_t videoMemoryBytes = 0;        // as 4F00 reported it, within the framebuffer mapping
     uint8_t* framebuffer = nullptr;       // the host's mapping of the linear framebuffer
     std::unique_ptr<AccelBackend> accel;  // the card's accelerator, null without one
-    vbe::RealBuffer scratch;              // records passed to the BIOS
-    vbe::RealBuffer stable;               // mode list and strings handed to the program
+    bios::RealBuffer scratch;              // records passed to the BIOS
+    bios::RealBuffer stable;               // mode list and strings handed to the program
     bool restoreKnown = false;
     uint16_t modeBefore = 0x03;
     CurrentMode mode;
@@ -55,7 +56,7 @@ struct LibraryState {
 LibraryState* library();
 
 // Facts of a VBE mode the library can draw in; false for text modes and depths it cannot.
-bool describeMode(const vbe::ModeBlock& block, ModeFacts& facts);
+bool describeMode(const vbe::ModeInfo& block, ModeFacts& facts);
 bool modeIsAccelerated(const LibraryState& lib, const ModeFacts& facts);
 
 // The accelerator driver's side of a mode change: a fresh device context for the mode, or

@@ -427,12 +427,7 @@ void replaceRun(const Surface& s, LineRun run, uint32_t color)
     uint8_t* p = s.memory + s.origin + uint64_t(run.y()) * uint64_t(pitch) + uint64_t(run.x()) * BPP;
     const int64_t majorStep = run.majorSign * (run.xMajor ? BPP : pitch);
     const int64_t minorStep = run.minorSign * (run.xMajor ? pitch : BPP);
-    // A steep line stores into a new cache line nearly every pixel: ask for the lines a few
-    // pixels ahead early (a prefetch past the end of the line or of memory does no harm).
-    constexpr int64_t AHEAD = 8;
-    const int64_t ahead = AHEAD * majorStep + (AHEAD * run.twoD / run.twoN) * minorStep;
     for (int64_t k = 0; k <= run.count; ++k) {
-        __builtin_prefetch(p + ahead, 1);
         storePixel<BPP>(p, color);
         p += majorStep;
         run.remainder += run.twoD;

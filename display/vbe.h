@@ -5,9 +5,10 @@
 #include <cstdint>
 #include <string>
 
+#include "hw/vbe.h"
 #include "platform/display.h"
 
-namespace display::vbe {
+namespace display::bios {
 
 // A block of conventional memory for passing records to the BIOS.
 struct RealBuffer {
@@ -27,32 +28,10 @@ const uint8_t* realLinear(uint32_t linear, uint32_t length);
 // True when the last VBE call was not supported at all (AL other than 4Fh).
 bool lastCallUnsupported();
 
-// 4F00 with "VBE2" into the buffer (512 bytes); true when the BIOS answered "VESA".
-bool controllerInfo(const RealBuffer& scratch, uint8_t (&block)[512]);
-
-// 4F01, parsed.
-struct ModeBlock {
-    uint16_t attributes = 0;
-    uint8_t winAAttributes = 0, winBAttributes = 0;
-    uint16_t granularityKb = 0, windowKb = 0;
-    uint16_t winASegment = 0, winBSegment = 0;
-    uint16_t bytesPerLine = 0, width = 0, height = 0;
-    uint8_t planes = 0, bitsPerPixel = 0, memoryModel = 0, imagePages = 0;
-    uint8_t redSize = 0, redPos = 0, greenSize = 0, greenPos = 0, blueSize = 0, bluePos = 0;
-    uint32_t physBase = 0;
-};
-bool modeInfo(const RealBuffer& scratch, uint16_t mode, ModeBlock& out);
-
-// VBE mode attribute bits.
-constexpr uint16_t ATTR_SUPPORTED = 0x01;
-constexpr uint16_t ATTR_GRAPHICS = 0x10;
-constexpr uint16_t ATTR_NOT_VGA = 0x20;
-constexpr uint16_t ATTR_NO_WINDOW = 0x40;
-constexpr uint16_t ATTR_LINEAR = 0x80;
-// Memory models.
-constexpr uint8_t MODEL_PLANAR = 3;
-constexpr uint8_t MODEL_PACKED = 4;
-constexpr uint8_t MODEL_DIRECT = 6;
+// 4F00 with "VBE2" in the buffer; true when the BIOS answered "VESA".
+bool controllerInfo(const RealBuffer& scratch, vbe::ControllerInfo& info);
+// 4F01.
+bool modeInfo(const RealBuffer& scratch, uint16_t mode, vbe::ModeInfo& info);
 
 bool setMode(uint16_t modeWithFlags);
 bool currentMode(uint16_t& mode);
@@ -74,4 +53,4 @@ bool setPalette(const RealBuffer& scratch, uint16_t first, uint16_t count, const
 bool setLegacyMode(uint8_t mode);
 uint8_t legacyMode();
 
-}  // namespace display::vbe
+}  // namespace display::bios
