@@ -4,7 +4,8 @@
 #include <array>
 #include <cstring>
 
-#include "machine/dispi_regs.h"
+#include "hw/palisade_ext.h"
+#include "hw/vga.h"
 
 namespace machine {
 namespace {
@@ -239,10 +240,10 @@ void scanVga(const SvgaCard& card, Picture& picture) {
 void drawCursor(const HardwareCursor& cursor, Picture& picture) {
     const uint32_t colour = (static_cast<uint32_t>(cursor.red) << 16) | (cursor.green << 8) | cursor.blue;
     const int left = cursor.x - cursor.hotX, top = cursor.y - cursor.hotY;
-    for (int row = 0; row < dispi::CURSOR_SIZE; ++row) {
+    for (int row = 0; row < palisade_ext::CURSOR_SIZE; ++row) {
         const int y = top + row;
         if (y < 0 || y >= picture.height) continue;
-        for (int column = 0; column < dispi::CURSOR_SIZE; ++column) {
+        for (int column = 0; column < palisade_ext::CURSOR_SIZE; ++column) {
             const int x = left + column;
             if (x < 0 || x >= picture.width) continue;
             const int word = row * 2 + column / 16;
@@ -255,9 +256,9 @@ void drawCursor(const HardwareCursor& cursor, Picture& picture) {
 }
 
 // The bits per pixel a VGA mode shows: text, 16 colours from the planes, or 256 colours.
-int vgaDepth(const VgaRegisters& vga) {
-    if (!(vga.gc[6] & 0x01)) return 0;
-    return (vga.gc[5] & 0x40) ? 8 : 4;
+int vgaDepth(const VgaRegisters& regs) {
+    if (!(regs.gc[vga::gc::MISC] & vga::gc::MISC_GRAPHICS)) return 0;
+    return (regs.gc[vga::gc::MODE] & vga::gc::MODE_SHIFT_256) ? 8 : 4;
 }
 
 }  // namespace

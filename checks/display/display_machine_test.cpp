@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "machine/dispi_regs.h"
 #include "display_bus/machine_bus.h"
 #include "machine/machine.h"
 #include "platform/accel.h"
