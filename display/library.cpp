@@ -21,7 +21,6 @@
 #include "hw/vbe.h"
 #include "hw/vga.h"
 #include "platform/display.h"
-#include "realmode/bios_call.h"
 
 namespace display {
 
@@ -116,15 +115,12 @@ uint32_t hostAddress(const void* p)
     return uint32_t(reinterpret_cast<uintptr_t>(p));
 }
 
-// The ROM's 8x16 font: int 10h AX=1130h BH=06h answers with its address in ES:BP.
 void loadFont(LibraryState& lib)
 {
-    realmode::BiosRegs regs;
-    regs.ax = 0x1130;
-    regs.bx = 0x0600;
-    if (!realmode::biosInterrupt(0x10, regs))
+    const uint32_t address = bios::romFont8x16();
+    if (!address)
         return;
-    const uint8_t* font = bios::realPointer(uint32_t(regs.es) << 16 | regs.bp, sizeof lib.font);
+    const uint8_t* font = bios::realPointer(address, sizeof lib.font);
     if (!font)
         return;
     std::memcpy(lib.font, font, sizeof lib.font);
@@ -653,10 +649,10 @@ int32_t setScanLine(uint8_t subfunction, int32_t value, int32_t* newBytes, int32
 
 int32_t VBE_setBytesPerLine(int32_t bytes, int32_t* newBytes, int32_t* newPixels, int32_t* scanLines)
 {
-    return setScanLine(0x02, bytes, newBytes, newPixels, scanLines);
+    return setScanLine(bios::SCAN_LINE_SET_BYTES, bytes, newBytes, newPixels, scanLines);
 }
 
 int32_t VBE_setPixelsPerLine(int32_t pixels, int32_t* newBytes, int32_t* newPixels, int32_t* scanLines)
 {
-    return setScanLine(0x00, pixels, newBytes, newPixels, scanLines);
+    return setScanLine(bios::SCAN_LINE_SET_PIXELS, pixels, newBytes, newPixels, scanLines);
 }

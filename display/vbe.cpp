@@ -4,6 +4,7 @@
 
 #include "display/hardware_bus.h"
 #include "platform/realmode.h"
+#include "realmode/bios_call.h"
 
 namespace display::bios {
 
@@ -211,6 +212,17 @@ uint8_t legacyMode()
     if (!RM_int86(VIDEO_BIOS, &regs, &out))
         return 0x03;
     return uint8_t(out.ax & 0x7F);
+}
+
+uint32_t romFont8x16()
+{
+    // The answer comes in ES:BP, which the RM_ call records do not carry.
+    realmode::BiosRegs regs;
+    regs.ax = 0x1130;
+    regs.bx = 0x0600;
+    if (!realmode::biosInterrupt(VIDEO_BIOS, regs))
+        return 0;
+    return uint32_t(regs.es) << 16 | regs.bp;
 }
 
 }  // namespace display::bios

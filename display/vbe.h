@@ -1,4 +1,5 @@
-// The VBE functions, each one real-mode int 10h through the real-mode services. A call
+// The video BIOS calls (namespace bios): the VBE functions, each one real-mode int 10h
+// through the real-mode services, and the few older calls the library needs. A VBE call
 // counts as done only when the interrupt returned and AX came back 004Fh.
 #pragma once
 
@@ -38,6 +39,8 @@ bool currentMode(uint16_t& mode);
 bool setBank(uint8_t window, uint16_t position);
 
 // 4F06 with the given sub-function; the three results.
+constexpr uint8_t SCAN_LINE_SET_PIXELS = 0x00;
+constexpr uint8_t SCAN_LINE_SET_BYTES = 0x02;
 bool scanLineLength(uint8_t subfunction, uint16_t value, uint16_t& bytesPerLine, uint16_t& pixelsPerLine,
                     uint16_t& scanLines);
 // 4F07: set (BL 00h) or set during the vertical retrace (BL 80h).
@@ -52,5 +55,7 @@ bool setPalette(const RealBuffer& scratch, uint16_t first, uint16_t count, const
 // Legacy BIOS: AH=00h set mode, AH=0Fh current mode.
 bool setLegacyMode(uint8_t mode);
 uint8_t legacyMode();
+// AX=1130h BH=06h: the real-mode address (segment:offset) of the ROM's 8 x 16 font, or 0.
+uint32_t romFont8x16();
 
 }  // namespace display::bios
