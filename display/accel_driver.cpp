@@ -140,8 +140,9 @@ void AF_setLineStipple(AccelContext* dc, uint16_t stipple)
 
 void AF_drawRect(AccelContext* dc, uint32_t color, int32_t left, int32_t top, int32_t width, int32_t height)
 {
-    draw(dc, ACCEL_DRAW_RECT,
-         [&](AccelBackend& b, const Surface& s, const AccelState& st) { return b.drawRect(s, st, color, left, top, width, height); });
+    draw(dc, ACCEL_DRAW_RECT, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+        return b.drawRect(s, st, color, left, top, width, height);
+    });
 }
 
 void AF_drawPattRect(AccelContext* dc, uint32_t foreground, uint32_t background, int32_t left, int32_t top,
@@ -154,7 +155,9 @@ void AF_drawPattRect(AccelContext* dc, uint32_t foreground, uint32_t background,
 
 void AF_drawScan(AccelContext* dc, uint32_t color, int32_t y, int32_t x1, int32_t x2)
 {
-    draw(dc, 0, [&](AccelBackend& b, const Surface& s, const AccelState& st) { return b.drawScan(s, st, color, y, x1, x2); });
+    draw(dc, 0, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+        return b.drawScan(s, st, color, y, x1, x2);
+    });
 }
 
 void AF_drawPattScan(AccelContext* dc, uint32_t foreground, uint32_t background, int32_t y, int32_t x1, int32_t x2)
@@ -166,7 +169,9 @@ void AF_drawPattScan(AccelContext* dc, uint32_t foreground, uint32_t background,
 
 void AF_drawScanList(AccelContext* dc, uint32_t color, int32_t y, int32_t count, const int16_t* scans)
 {
-    draw(dc, 0, [&](AccelBackend& b, const Surface& s, const AccelState& st) { return b.drawScanList(s, st, color, y, count, scans); });
+    draw(dc, 0, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+        return b.drawScanList(s, st, color, y, count, scans);
+    });
 }
 
 void AF_drawTrap(AccelContext* dc, uint32_t color, int32_t y, int32_t count, int32_t x1, int32_t x2, int32_t slope1,
@@ -179,8 +184,9 @@ void AF_drawTrap(AccelContext* dc, uint32_t color, int32_t y, int32_t count, int
 
 void AF_drawLine(AccelContext* dc, uint32_t color, int32_t x1, int32_t y1, int32_t x2, int32_t y2)
 {
-    draw(dc, ACCEL_DRAW_LINE,
-         [&](AccelBackend& b, const Surface& s, const AccelState& st) { return b.drawLine(s, st, color, x1, y1, x2, y2); });
+    draw(dc, ACCEL_DRAW_LINE, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+        return b.drawLine(s, st, color, x1, y1, x2, y2);
+    });
 }
 
 void AF_drawStippleLine(AccelContext* dc, uint32_t foreground, uint32_t background, int32_t x1, int32_t y1,

@@ -219,8 +219,8 @@ LibraryState* library()
 
 bool describeMode(const vbe::ModeInfo& b, ModeFacts& f)
 {
-    if (!(b.ModeAttributes & vbe::MODE_ATTR_SUPPORTED) || !(b.ModeAttributes & vbe::MODE_ATTR_GRAPHICS) || !b.XResolution || !b.YResolution ||
-        !b.BytesPerScanLine)
+    if (!(b.ModeAttributes & vbe::MODE_ATTR_SUPPORTED) || !(b.ModeAttributes & vbe::MODE_ATTR_GRAPHICS) ||
+        !b.XResolution || !b.YResolution || !b.BytesPerScanLine)
         return false;
     f = ModeFacts{};
     f.width = b.XResolution;
@@ -513,7 +513,8 @@ uint32_t GX_rgbColor(int32_t red, int32_t green, int32_t blue)
     if (lib->mode.facts.depth <= 8)
         return nearestDefaultColor(red, green, blue, lib->mode.facts.depth == 4 ? 16 : 256);
     const vbe::ModeInfo& b = lib->mode.block;
-    return packComponent(red, b.RedMaskSize, b.RedFieldPosition) | packComponent(green, b.GreenMaskSize, b.GreenFieldPosition) |
+    return packComponent(red, b.RedMaskSize, b.RedFieldPosition) |
+           packComponent(green, b.GreenMaskSize, b.GreenFieldPosition) |
            packComponent(blue, b.BlueMaskSize, b.BlueFieldPosition);
 }
 
