@@ -463,6 +463,13 @@ uint64_t drawPixelLine(const Surface& s, const AccelState& st, uint32_t color, i
         if (run.count < 0)
             return 0;
         if (runInsideMemory(s, run)) {
+            if (run.xMajor && run.twoD == 0) {  // horizontal: one span
+                const int64_t left = run.majorSign > 0 ? run.major : run.major - run.count;
+                fillReplace(s.memory + s.origin + uint64_t(run.minor) * uint64_t(s.bytesPerLine) +
+                                uint64_t(left) * uint64_t(bpp),
+                            bpp, uint64_t(run.count + 1), color);
+                return uint64_t(run.count + 1) * uint64_t(bpp);
+            }
             switch (bpp) {
             case 1: replaceRun<1>(s, run, color); break;
             case 2: replaceRun<2>(s, run, color); break;
