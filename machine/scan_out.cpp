@@ -215,12 +215,10 @@ void drawCursor(const CursorSprite& cursor, Picture& picture) {
 
 void scanOut(const Card& card, Picture& picture) {
     if (const auto mode = card.extendedMode()) {
-        if (mode->screenOff) {
+        if (mode->screenOff)
             blank(picture, mode->width, mode->height);
-            picture.bitsPerPixel = mode->bitsPerPixel;
-            return;
-        }
-        scanExtended(card, *mode, picture);
+        else
+            scanExtended(card, *mode, picture);
         picture.bitsPerPixel = mode->bitsPerPixel;
     } else {
         scanVga(card, picture);
