@@ -122,7 +122,8 @@ void finishOutputs()
     if (shotWriter) {
         try {
             const std::string index = shotWriter->finish();
-            std::printf("palisade: pictures of the run: %s\n", index.c_str());
+            if (!index.empty())
+                std::printf("palisade: pictures of the run: %s\n", index.c_str());
         } catch (const std::exception& error) {
             std::fprintf(stderr, "palisade: %s\n", error.what());
             outputLost = true;

@@ -30,7 +30,8 @@ public:
                  const std::string& onScreen);
     // Writes the wait's picture as NNNN.png and lists it on the index page.
     void automatic(const Picture& picture, const std::string& onScreen);
-    // Writes index.html and returns its path.
+    // Writes index.html and returns its path; empty, with no page, when a picture could not
+    // be written (the run has said so already).
     std::string finish();
 
 private:
@@ -55,6 +56,7 @@ private:
     // The file of each distinct picture written, by a 64-bit hash of its size and pixels
     // (a run has a few hundred pictures: a false match is out of reach).
     std::unordered_map<uint64_t, std::string> encoded_;
+    bool lost_ = false;  // a picture could not be written
 };
 
 }  // namespace desktop
