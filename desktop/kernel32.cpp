@@ -93,6 +93,11 @@ std::string programFile(LPCSTR name)
     return hostPath(name);
 }
 
+bool isProgram(const std::string& file, struct stat& info)
+{
+    return !file.empty() && stat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 // Records how a child ended.
 void reap(KernelObject& process, int status)
 {
@@ -237,36 +242,32 @@ BOOL CreateProcessA(LPCSTR application, LPSTR commandLine, void*, void*, BOOL, D
     std::istringstream line(commandLine ? commandLine : "");
     for (std::string word; line >> word;)
         words.push_back(word);
-    if (!application && words.empty())
-        return FALSE;
-    // As Windows reads an unquoted command line: the program's name is the first run of
-    // words that names a program ("Z:\My Builds\KSWIN.EXE" is two words), the rest its
-    // arguments. With an application name, the run of words that names that same file.
+    // As Windows reads an unquoted command line: the program is named by the first run of
+    // words that names a program ("Z:\My Builds\KSWIN.EXE" is two words), the rest are its
+    // arguments. With the application named apart, the run of words that names that file.
     struct stat wanted {};
-    const std::string program = programFile(application ? application : words[0].c_str());
-    if (application && (program.empty() || stat(program.c_str(), &wanted) != 0 || !S_ISREG(wanted.st_mode)))
+    std::string file = application ? programFile(application) : std::string();
+    if (application && !isProgram(file, wanted))
         return FALSE;
     std::string name;
-    size_t arguments = 0;
-    for (size_t count = 1; count <= words.size() && arguments == 0; ++count) {
+    size_t programWords = 0;
+    for (size_t count = 1; count <= words.size() && programWords == 0; ++count) {
         name += (count > 1 ? " " : "") + words[count - 1];
         struct stat info {};
         const std::string candidate = programFile(name.c_str());
-        if (candidate.empty() || stat(candidate.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
-            continue;
-        if (!application || (info.st_dev == wanted.st_dev && info.st_ino == wanted.st_ino))
-            arguments = count;
+        if (isProgram(candidate, info) &&
+            (!application || (info.st_dev == wanted.st_dev && info.st_ino == wanted.st_ino))) {
+            programWords = count;
+            file = candidate;
+        }
     }
-    std::string file = program;
-    if (!application) {
-        if (arguments == 0)
-            return FALSE;
-        file = programFile(name.c_str());
-    }
-    // A command line that does not start with the application's name passes all its words.
+    if (file.empty())
+        return FALSE;
+    // A command line that does not name the application: its first word stands for it.
+    if (programWords == 0 && !words.empty())
+        programWords = 1;
     std::vector<std::string> argvWords = {file};
-    argvWords.insert(argvWords.end(), words.begin() + std::ptrdiff_t(arguments == 0 && !words.empty() ? 1 : arguments),
-                     words.end());
+    argvWords.insert(argvWords.end(), words.begin() + std::ptrdiff_t(programWords), words.end());
     std::vector<char*> argv;
     for (std::string& word : argvWords)
         argv.push_back(word.data());
