@@ -1,4 +1,4 @@
-; Kestrel Video Core 5.2: a real-mode VBE 2.0 driver for the Bochs-DISPI SuperVGA.
+; Kestrel Video Core 5.2: a real-mode VBE 2.0 driver, one VBE front end over a chip back end.
 ;
 ; The image is loaded at offset 0 of its own segment. The loader fills the words marked
 ; "installer" before it far-calls the check entry; KSWIN.EXE fills the words marked
@@ -14,29 +14,41 @@
 ; Header word 153 (generator) is the video memory in KB, so the word the installer derives
 ; from it at 129 (153 / 64) is the video memory in 64 KB units: the TotalMemory the driver
 ; reports and the size its mode list and checks work against.
+;
+; This file is the front end: it decodes every VBE function, checks its arguments against
+; the mode table and the video memory, and answers from its own state. It touches no port
+; itself; the chip back end (included at the end) does, through these near calls. Each keeps
+; every register it does not return in, reads its own data through CS, and may be called
+; with any DS:
+;   chip_check            CF clear when the chip this driver was generated for is there with
+;                         at least total_64k of memory; leaves no trace on the card
+;   chip_probe            AX = the chip's identification (0: not there), BX = its memory in
+;                         64 KB units; leaves no trace on the card
+;   chip_can_show         CS:SI -> mode table entry: CF set when the chip cannot scan it out
+;   chip_set_mode         CS:SI -> mode table entry, BX = VBE mode (bit 14 linear, bit 15
+;                         keep memory): programs the chip's own registers and the VGA side
+;                         for it, standard palette; CF set when the chip refused it
+;   chip_leave            the chip's extensions off, before a standard VGA mode is set
+;   chip_set_bank         DX = 64 KB bank in window A at A000 (checked), DX kept
+;   chip_get_bank         -> DX
+;   chip_set_start        CX = first pixel, DX = first line shown (checked)
+;   chip_get_start        -> CX, DX
+;   chip_set_line_pixels  CX = pixels per scan line (checked against width and memory)
+;   chip_get_line_pixels  -> CX
+;   chip_set_dac_width    BH = bits per primary wanted (6 or 8) -> BH = bits now in use
+;   chip_get_dac_width    -> BH
+;   chip_set_palette      DX = first entry, CX = entries, ES:DI -> blue, green, red, 0 each
+;   chip_get_palette      the same, filling ES:DI
+;   chip_save_state       ES:DI -> the driver's 64-byte state block: bytes 4-63 are the chip's
+;   chip_restore_state    ES:SI -> the same block, as saved
+; The window is 64 KB with 64 KB granularity on every chip (one with a finer bank register
+; scales the bank); a chip without a linear framebuffer is generated without a PCI BAR
+; (word 155 = 0), which the front end already reads as "no linear framebuffer". A chip with
+; a hardware cursor adds its cursor calls here for the accelerator driver; VBE 2.0 has none.
 
 bits 16
 cpu 386
 org 0
-
-DISPI_INDEX     equ 01CEh
-DISPI_DATA      equ 01CFh
-DISPI_ID        equ 0
-DISPI_XRES      equ 1
-DISPI_YRES      equ 2
-DISPI_BPP       equ 3
-DISPI_ENABLE    equ 4
-DISPI_BANK      equ 5
-DISPI_VIRT_W    equ 6
-DISPI_VIRT_H    equ 7
-DISPI_X_OFFSET  equ 8
-DISPI_Y_OFFSET  equ 9
-DISPI_MEMORY    equ 0Ah
-
-EN_ENABLED      equ 01h
-EN_DAC8         equ 20h
-EN_LFB          equ 40h
-EN_NOCLEAR      equ 80h
 
 NO_HARDWARE     equ 38
 MUX_ID          equ 0C5h
@@ -84,7 +96,6 @@ string3:        times 50 db 0               ; 471 generator
 ; ---------------------------------------------------------------------------------------
 cur_mode:       dw 0        ; VBE mode set through 4F02 (bit 14: LFB), 0 in a VGA mode
 cur_entry:      dw 0        ; its mode table entry
-cur_enable:     dw 0        ; the DISPI enable value it was set with (LFB, DAC bits)
 palette_limit:  dw 256      ; entries 4F09 may touch: 0 in a direct-colour mode
 mode_list:      times 64 dw 0FFFFh
 
@@ -152,62 +163,6 @@ masks16:        db 5, 11, 6, 5, 5, 0, 0, 0
 masks24:        db 8, 16, 8, 8, 8, 0, 0, 0
 masks32:        db 8, 16, 8, 8, 8, 0, 8, 24
 
-; The attribute controller of every DISPI mode: index, value.
-attribute_setup:
-%assign i 0
-%rep 16
-    db i, i                                 ; identity palette
-%assign i i + 1
-%endrep
-    db 11h, 00h, 12h, 0Fh, 13h, 00h, 14h, 00h
-ATTRIBUTE_BYTES equ $ - attribute_setup
-
-; The standard VGA 256-colour palette (6 bits per primary): 16 colours, 16 greys, then
-; 24 hues at three saturations and three intensities, then black.
-%macro HUES 5
-    db %1,%1,%5, %2,%1,%5, %3,%1,%5, %4,%1,%5, %5,%1,%5, %5,%1,%4, %5,%1,%3, %5,%1,%2
-    db %5,%1,%1, %5,%2,%1, %5,%3,%1, %5,%4,%1, %5,%5,%1, %4,%5,%1, %3,%5,%1, %2,%5,%1
-    db %1,%5,%1, %1,%5,%2, %1,%5,%3, %1,%5,%4, %1,%5,%5, %1,%4,%5, %1,%3,%5, %1,%2,%5
-%endmacro
-default_palette:
-    db  0, 0, 0,  0, 0,42,  0,42, 0,  0,42,42, 42, 0, 0, 42, 0,42, 42,21, 0, 42,42,42
-    db 21,21,21, 21,21,63, 21,63,21, 21,63,63, 63,21,21, 63,21,63, 63,63,21, 63,63,63
-    db  0, 0, 0,  5, 5, 5,  8, 8, 8, 11,11,11, 14,14,14, 17,17,17, 20,20,20, 24,24,24
-    db 28,28,28, 32,32,32, 36,36,36, 40,40,40, 45,45,45, 50,50,50, 56,56,56, 63,63,63
-    HUES  0,16,31,47,63
-    HUES 31,39,47,55,63
-    HUES 45,49,54,58,63
-    HUES  0, 7,14,21,28
-    HUES 14,17,21,24,28
-    HUES 20,22,24,26,28
-    HUES  0, 4, 8,12,16
-    HUES  8,10,12,14,16
-    HUES 11,12,13,15,16
-    times 8 * 3 db 0
-%if $ - default_palette != 768
-  %error "the default palette is not 256 entries"
-%endif
-
-; ---------------------------------------------------------------------------------------
-; DISPI access. The value macro argument must not be AX or DX.
-; ---------------------------------------------------------------------------------------
-%macro DISPI_SET 2
-    mov dx, DISPI_INDEX
-    mov ax, %1
-    out dx, ax
-    inc dx
-    mov ax, %2
-    out dx, ax
-%endmacro
-
-%macro DISPI_GET 1      ; -> AX
-    mov dx, DISPI_INDEX
-    mov ax, %1
-    out dx, ax
-    inc dx
-    in ax, dx
-%endmacro
-
 ; ---------------------------------------------------------------------------------------
 ; Interrupt 10h
 ; ---------------------------------------------------------------------------------------
@@ -222,12 +177,8 @@ int10_entry:
     je vbe_function
     test ah, ah
     jnz .chain
-    ; A standard mode set ends a DISPI mode, whatever the BIOS beneath knows about DISPI.
-    push ax
-    push dx
-    DISPI_SET DISPI_ENABLE, 0
-    pop dx
-    pop ax
+    ; A standard mode set ends a SuperVGA mode, whatever the BIOS beneath knows of the chip.
+    call chip_leave
     mov word [cs:cur_mode], 0
     mov word [cs:palette_limit], 256
 .chain:
@@ -268,45 +219,21 @@ vbe_05:
     jnz .get
     cmp dx, [cs:total_64k]
     jae ret_failed
-    push dx
-    mov ax, DISPI_BANK
-    mov dx, DISPI_INDEX
-    out dx, ax
-    inc dx
-    pop ax
-    out dx, ax
-    mov dx, ax
+    call chip_set_bank
     mov ax, 004Fh
     iret
 .get:
     cmp bh, 1
     jne ret_failed
-    DISPI_GET DISPI_BANK
-    and ax, 03FFh
-    mov dx, ax
+    call chip_get_bank
     mov ax, 004Fh
     iret
 
-; The WinFuncPtr of the mode block: 4F05 by far call, ending with RETF. AX is not kept.
+; The WinFuncPtr of the mode block: 4F05 itself, by far call.
 window_function:
-    test bl, bl
-    jnz .done
-    test bh, bh
-    jnz .get
-    push dx
-    mov ax, DISPI_BANK
-    mov dx, DISPI_INDEX
-    out dx, ax
-    inc dx
-    pop ax
-    out dx, ax
-    mov dx, ax
-.done:
-    retf
-.get:
-    DISPI_GET DISPI_BANK
-    and ax, 03FFh
-    mov dx, ax
+    pushf
+    push cs
+    call vbe_05                             ; as interrupt 10h would: it returns with IRET
     retf
 
 ; 4F07: BL 00h set / 01h get / 80h set at the start of the vertical retrace.
@@ -320,148 +247,37 @@ vbe_07:
     test bl, bl
     jnz ret_failed
 .set:
-    push dx
-    mov ax, DISPI_X_OFFSET
-    mov dx, DISPI_INDEX
-    out dx, ax
-    inc dx
-    mov ax, cx
-    out dx, ax
-    dec dx
-    mov ax, DISPI_Y_OFFSET
-    out dx, ax
-    inc dx
-    pop ax
-    out dx, ax
-    mov dx, ax
+    call chip_set_start
     mov ax, 004Fh
     iret
 .retrace:
-    call wait_retrace
+    call vga_wait_retrace
     jmp .set
 .get:
-    DISPI_GET DISPI_X_OFFSET
-    mov cx, ax
-    DISPI_GET DISPI_Y_OFFSET
-    mov dx, ax
+    call chip_get_start
     xor bh, bh
     mov ax, 004Fh
     iret
-
-; Waits for the start of a vertical retrace (the end of the current one first), bounded so
-; that a card whose retrace bit never moves cannot hang the caller.
-wait_retrace:
-    sti                                     ; the clock may tick while we wait
-    push ax
-    push dx
-    push ecx
-    mov dx, 03DAh
-    mov ecx, 400000h
-.leave:
-    in al, dx
-    test al, 08h
-    jz .enter
-    dec ecx
-    jnz .leave
-.enter:
-    in al, dx
-    test al, 08h
-    jnz .done
-    dec ecx
-    jnz .enter
-.done:
-    pop ecx
-    pop dx
-    pop ax
-    ret
 
 ; 4F09: BL 00h set / 01h get / 80h set during retrace; CX entries from DX; ES:DI -> entries
 ; of blue, green, red, alignment.
 vbe_09:
     test bl, bl
     jnz .not_set
-.set_checked:
+.set:
     mov ax, dx
     add ax, cx
     jc .refused
     cmp ax, [cs:palette_limit]
     ja .refused
-    cmp cx, 8
-    jae .set
-    ; A few entries: straight from ES:DI, red, green, blue being bytes 2, 1, 0.
-    push dx
-    push di
-    mov ah, cl
-    mov al, dl
-    mov dx, 03C8h
-    out dx, al
-    inc dx
-    jcxz .few_done
-.few_next:
-    mov al, [es:di+2]
-    out dx, al
-    mov al, [es:di+1]
-    out dx, al
-    mov al, [es:di]
-    out dx, al
-    add di, 4
-    dec ah
-    jnz .few_next
-.few_done:
-    pop di
-    pop dx
-    mov ax, 004Fh
-    iret
-.set:
-    push ds
-    push si
-    push dx
-    push cx
-    mov al, dl
-    mov dx, 03C8h
-    out dx, al
-    inc dx
-    ; Each entry's red, green and blue are its bytes 2, 1, 0: read backwards, with ES = DS
-    ; (some x86 emulators read OUTS from ES).
-    push es
-    pop ds
-    lea si, [di+2]
-    std
-    mov ax, cx
-    shr ax, 3
-    jz .set_rest
-.set_eight:
-%rep 8
-    mov cx, 3
-    rep outsb
-    add si, 7
-%endrep
-    dec ax
-    jnz .set_eight
-.set_rest:
-    pop ax
-    push ax
-    and ax, 7
-    jz .set_done
-.set_one:
-    mov cx, 3
-    rep outsb
-    add si, 7
-    dec ax
-    jnz .set_one
-.set_done:
-    cld
-    pop cx
-    pop dx
-    pop si
-    pop ds
+    call chip_set_palette
     mov ax, 004Fh
     iret
 .not_set:
     cmp bl, 80h
     jne .not_retrace
-    call wait_retrace
-    jmp .set_checked
+    call vga_wait_retrace
+    jmp .set
 .not_retrace:
     cmp bl, 01h
     je .get
@@ -476,28 +292,7 @@ vbe_09:
     jc .refused
     cmp ax, [cs:palette_limit]
     ja .refused
-    push cx
-    push dx
-    push di
-    mov al, dl
-    mov dx, 03C7h
-    out dx, al
-    mov dx, 03C9h
-    jcxz .get_done
-.get_next:
-    in al, dx
-    mov [es:di+2], al
-    in al, dx
-    mov [es:di+1], al
-    in al, dx
-    mov [es:di], al
-    mov byte [es:di+3], 0
-    add di, 4
-    loop .get_next
-.get_done:
-    pop di
-    pop dx
-    pop cx
+    call chip_get_palette
     mov ax, 004Fh
     iret
 .refused:
@@ -538,11 +333,11 @@ vbe_00:
     mov [es:di+28], ax
     mov word [es:di+30], revision_name
     mov [es:di+32], ax
-    ; The mode list holds the modes that fit in video memory.
+    ; The mode list holds the modes the chip shows in the video memory it has.
     mov si, mode_table
     mov bx, mode_list
 .next_mode:
-    call mode_fits
+    call mode_offered
     jc .skip
     mov ax, [si+MODE_NUMBER]
     mov [bx], ax
@@ -576,7 +371,18 @@ mode_fits:
     pop ebx
     ret
 
-; In: CX = mode number. Out: DS:SI -> its entry, CF set when unknown or too big.
+; In: DS:SI -> mode table entry (DS = CS). Out: CF set when it does not fit in video memory
+; or the chip cannot show it.
+mode_offered:
+    push eax
+    call mode_fits
+    pop eax
+    jc .done
+    call chip_can_show
+.done:
+    ret
+
+; In: CX = mode number. Out: DS:SI -> its entry, CF set when unknown or not offered.
 find_mode:
     and cx, 01FFh
     mov si, mode_table
@@ -589,10 +395,7 @@ find_mode:
     stc
     ret
 .found:
-    push eax
-    call mode_fits
-    pop eax
-    ret
+    jmp mode_offered
 
 ; Out: EAX = the linear framebuffer's physical address from the card's BAR0, 0 when none.
 ; The PCI configuration address register is left as it was found.
@@ -738,106 +541,9 @@ vbe_02:
     test eax, eax
     jz .failed
 .mode_ok:
-    DISPI_SET DISPI_ENABLE, 0
-    movzx cx, byte [si+MODE_BPP]
-    DISPI_SET DISPI_BPP, cx
-    DISPI_SET DISPI_XRES, [si+MODE_XRES]
-    DISPI_SET DISPI_YRES, [si+MODE_YRES]
-    DISPI_SET DISPI_BANK, 0
-    mov cx, EN_ENABLED
-    test bh, 40h
-    jz .no_lfb
-    or cx, EN_LFB
-.no_lfb:
-    mov [cur_enable], cx
-    test bh, 80h
-    jz .clear
-    or cx, EN_NOCLEAR
-.clear:
-    DISPI_SET DISPI_ENABLE, cx
-    in ax, dx
-    test al, EN_ENABLED
-    jz .refused                             ; the card would not show it
-    ; The card resets the virtual width, the display start and the bank on enabling.
-    ; The VGA side, programmed here rather than through the BIOS beneath (which may know
-    ; nothing of DISPI): graphics, the 64 KB window at A000, planes or chained pixels, an
-    ; identity attribute palette and the standard 256-colour DAC palette. The CRTC timing
-    ; is the DISPI extension's.
-    push si
-    push bx
-    push es
-    push cs
-    pop es                                  ; ES = DS: some x86 emulators read OUTS from ES
-    cld
-    mov dl, [si+MODE_BPP]
-    mov bx, 0604h                           ; planar: no chain 4 / write mode 0 / graphics
-    mov cx, 0005h
-    mov ah, 01h
-    cmp dl, 4
-    je .vga
-    mov bx, 0E04h                           ; packed: chain 4 / 256-colour shift
-    mov cx, 4005h
-    mov ah, 41h
-.vga:
-    push ax
-    mov dx, 03C4h
-    mov ax, 0100h                           ; synchronous reset while changing
-    out dx, ax
-    mov ax, 0101h                           ; 8-dot characters, screen on
-    out dx, ax
-    mov ax, 0F02h                           ; all planes
-    out dx, ax
-    mov ax, 0003h                           ; character maps (unused in graphics)
-    out dx, ax
-    mov ax, bx                              ; memory mode
-    out dx, ax
-    mov ax, 0300h                           ; out of reset
-    out dx, ax
-    mov dx, 03CEh
-    xor ax, ax                              ; no set/reset, no rotate, replace, plane 0
-    out dx, ax
-    inc ax
-    out dx, ax
-    inc ax
-    out dx, ax
-    mov ax, 0003h
-    out dx, ax
-    mov ax, 0004h
-    out dx, ax
-    mov ax, cx                              ; write mode 0, 256-colour shift when packed
-    out dx, ax
-    mov ax, 0506h                           ; graphics, A000 64 KB
-    out dx, ax
-    mov ax, 0F07h                           ; colour don't care
-    out dx, ax
-    mov ax, 0FF08h                          ; bit mask
-    out dx, ax
-    mov dx, 03DAh
-    in al, dx                               ; attribute flip-flop to index
-    mov dx, 03C0h
-    mov si, attribute_setup
-    mov cx, ATTRIBUTE_BYTES
-    rep outsb
-    mov al, 10h
-    out dx, al
-    pop ax
-    mov al, ah
-    out dx, al                              ; mode control: graphics
-    mov al, 20h
-    out dx, al                              ; palette access off: picture on
-    mov dx, 03C6h
-    mov al, 0FFh
-    out dx, al                              ; DAC mask
-    mov dx, 03C8h
-    xor al, al
-    out dx, al
-    inc dx
-    mov si, default_palette
-    mov cx, 768
-    rep outsb
-    pop es
-    pop bx
-    pop si
+    ; The chip's own registers, not the BIOS beneath, which may know nothing of the chip.
+    call chip_set_mode
+    jc .refused
     and bx, 41FFh
     mov [cur_mode], bx
     mov [cur_entry], si
@@ -851,7 +557,7 @@ vbe_02:
     mov ax, 004Fh
     iret
 .vga_mode:
-    DISPI_SET DISPI_ENABLE, 0
+    call chip_leave
     mov word [cur_mode], 0
     mov word [palette_limit], 256
     mov al, bl
@@ -890,7 +596,7 @@ vbe_03:
 
 ; 4F04: save and restore state. CX bits 0-2 (hardware, BIOS data, DAC) go to the BIOS's
 ; own AH=1Ch; bit 3, the SuperVGA state, is one 64-byte block of the driver's that comes
-; first in the buffer.
+; first in the buffer: the mode and its table entry, then the chip's part from byte 4.
 SVGA_STATE      equ 08h
 vbe_04:
     cmp dl, 00h
@@ -925,24 +631,12 @@ vbe_04:
     pusha
     test cl, SVGA_STATE
     jz .save_bios
-    push cx
     mov di, bx
     mov ax, [cs:cur_mode]
     mov [es:di], ax
     mov ax, [cs:cur_entry]
     mov [es:di+2], ax
-    mov ax, [cs:cur_enable]
-    mov [es:di+4], ax
-    add di, 6
-    mov cx, DISPI_XRES                      ; XRES .. Y_OFFSET at 6 .. 22
-.save_next:
-    DISPI_GET cx
-    mov [es:di], ax
-    add di, 2
-    inc cx
-    cmp cx, DISPI_Y_OFFSET
-    jbe .save_next
-    pop cx
+    call chip_save_state
     add bx, 64
 .save_bios:
     and cx, 07h
@@ -970,30 +664,15 @@ vbe_04:
     mov [cs:cur_mode], ax
     mov ax, [es:si+2]
     mov [cs:cur_entry], ax
-    mov ax, [es:si+4]
-    mov [cs:cur_enable], ax
     mov word [cs:palette_limit], 256
     cmp word [cs:cur_mode], 0
-    je .restore_registers
+    je .restore_chip
     mov di, [cs:cur_entry]
     cmp byte [cs:di+MODE_BPP], 8
-    jbe .restore_registers
+    jbe .restore_chip
     mov word [cs:palette_limit], 0
-.restore_registers:
-    DISPI_SET DISPI_ENABLE, 0
-    DISPI_SET DISPI_BPP, [es:si+10]
-    DISPI_SET DISPI_XRES, [es:si+6]
-    DISPI_SET DISPI_YRES, [es:si+8]
-    test word [es:si+12], EN_ENABLED
-    jz .restore_bank
-    mov cx, [es:si+4]
-    or cx, EN_NOCLEAR
-    DISPI_SET DISPI_ENABLE, cx
-    DISPI_SET DISPI_VIRT_W, [es:si+16]
-    DISPI_SET DISPI_X_OFFSET, [es:si+20]
-    DISPI_SET DISPI_Y_OFFSET, [es:si+22]
-.restore_bank:
-    DISPI_SET DISPI_BANK, [es:si+14]
+.restore_chip:
+    call chip_restore_state
 .state_done:
     popa
     mov ax, 004Fh
@@ -1088,10 +767,9 @@ vbe_06:
     call mode_memory
     cmp ebx, eax
     ja .too_wide
-    DISPI_SET DISPI_VIRT_W, cx
+    call chip_set_line_pixels
 .get:
-    DISPI_GET DISPI_VIRT_W
-    mov cx, ax
+    call chip_get_line_pixels
     jmp .report
 .maximum:
     call mode_memory
@@ -1155,29 +833,10 @@ vbe_08:
     je .get
     test bl, bl
     jnz ret_failed
-    push cx
-    push dx
-    mov cx, [cs:cur_enable]
-    and cx, ~EN_DAC8
-    cmp bh, 8
-    jb .width_known
-    or cx, EN_DAC8
-.width_known:
-    mov [cs:cur_enable], cx
-    or cx, EN_NOCLEAR
-    DISPI_SET DISPI_ENABLE, cx
-    ; A card may refuse the 8-bit DAC: report the width it took, not the one asked for.
-    DISPI_GET DISPI_ENABLE
-    and word [cs:cur_enable], ~EN_DAC8
-    and ax, EN_DAC8
-    or [cs:cur_enable], ax
-    pop dx
-    pop cx
+    call chip_set_dac_width
+    jmp .done
 .get:
-    mov bh, 6
-    test word [cs:cur_enable], EN_DAC8
-    jz .done
-    mov bh, 8
+    call chip_get_dac_width
 .done:
     mov ax, 004Fh
     iret
@@ -1210,69 +869,30 @@ int2f_entry:
     jmp far [cs:old_int2f]
 
 ; ---------------------------------------------------------------------------------------
-; Check entry (far call): AX=1 when the card this driver was generated for is there: the
-; DISPI ID answers and at least the generated video memory is present. It writes nothing
-; but the DISPI index register, which it puts back.
+; Check entry (far call): AX=1 when the card this driver was generated for is there with at
+; least the generated video memory. It leaves no trace on the card.
 ; ---------------------------------------------------------------------------------------
 check_entry:
-    push bx
-    push dx
-    xor bx, bx
+    xor ax, ax
     cmp word [cs:hardware_code], NO_HARDWARE
     je .done
-    mov dx, DISPI_INDEX
-    in ax, dx
-    push ax
-    DISPI_GET DISPI_ID
-    and ax, 0FFF0h
-    cmp ax, 0B0C0h
-    jne .restore
-    mov ax, [cs:total_64k]
-    test ax, ax
-    jz .restore
-    push ax
-    DISPI_GET DISPI_MEMORY
-    pop dx
-    cmp ax, dx
-    jb .restore
-    mov bx, 1
-.restore:
-    pop ax
-    mov dx, DISPI_INDEX
-    out dx, ax
+    call chip_check
+    jc .done
+    inc ax
 .done:
-    mov ax, bx
-    pop dx
-    pop bx
     retf
 
 ; ---------------------------------------------------------------------------------------
 ; Probe entry (far call), used by the generator on an image that is not installed:
-;   AX = DISPI ID (0 when no DISPI card answers), BX = video memory in 64 KB units,
-;   DI = 1 when a 1234h:1111h PCI display device answered on bus 0, SI = its device and
-;   function (device << 3 | function), DX:CX = its BAR0 (type bits cleared).
+;   AX = the chip's identification (the DISPI ID; 0 when the chip does not answer),
+;   BX = video memory in 64 KB units, DI = 1 when a 1234h:1111h PCI display device answered
+;   on bus 0, SI = its device and function (device << 3 | function), DX:CX = its BAR0 (type
+;   bits cleared).
 ; ---------------------------------------------------------------------------------------
 probe_entry:
     push ebp
-    xor bx, bx
-    mov dx, DISPI_INDEX
-    in ax, dx
-    mov bp, ax                              ; index as found
-    DISPI_GET DISPI_ID
-    mov cx, ax
-    and ax, 0FFF0h
-    cmp ax, 0B0C0h
-    je .dispi
-    xor cx, cx
-    jmp .pci
-.dispi:
-    DISPI_GET DISPI_MEMORY
-    mov bx, ax
-.pci:
-    mov ax, bp
-    mov dx, DISPI_INDEX
-    out dx, ax
-    push cx                                 ; DISPI ID
+    call chip_probe
+    push ax
     mov dx, 0CF8h
     in eax, dx
     mov ebp, eax                            ; configuration address as found
@@ -1314,5 +934,8 @@ probe_entry:
     pop ax
     pop ebp
     retf
+
+%include "vga.asm"
+%include "chip_dispi.asm"
 
 image_end:
