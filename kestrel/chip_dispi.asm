@@ -78,7 +78,6 @@ dispi_packed_registers:
     DISPI_VGA_REGISTERS 0Eh, 40h, 41h       ; chain 4 / 256-colour shift
 
 chip_check:
-    push ax
     push bx
     push dx
     mov dx, DISPI_INDEX
@@ -102,7 +101,6 @@ chip_check:
     out dx, ax
     pop dx
     pop bx
-    pop ax
     ret
 
 chip_probe:
@@ -179,15 +177,12 @@ chip_set_mode:
     ret
 
 chip_leave:
-    push ax
     push dx
     DISPI_SET DISPI_ENABLE, 0
     pop dx
-    pop ax
     ret
 
 chip_set_bank:
-    push ax
     push dx
     mov ax, DISPI_BANK
     mov dx, DISPI_INDEX
@@ -196,19 +191,15 @@ chip_set_bank:
     pop ax
     out dx, ax
     mov dx, ax
-    pop ax
     ret
 
 chip_get_bank:
-    push ax
     DISPI_GET DISPI_BANK
     and ax, 03FFh
     mov dx, ax
-    pop ax
     ret
 
 chip_set_start:
-    push ax
     push dx
     mov ax, DISPI_X_OFFSET
     mov dx, DISPI_INDEX
@@ -223,37 +214,33 @@ chip_set_start:
     pop ax
     out dx, ax
     mov dx, ax
-    pop ax
     ret
 
 chip_get_start:
-    push ax
     DISPI_GET DISPI_X_OFFSET
     mov cx, ax
-    DISPI_GET DISPI_Y_OFFSET
+    dec dx
+    mov ax, DISPI_Y_OFFSET
+    out dx, ax
+    inc dx
+    in ax, dx
     mov dx, ax
-    pop ax
     ret
 
 chip_set_line_pixels:
-    push ax
     push dx
     DISPI_SET DISPI_VIRT_W, cx
     pop dx
-    pop ax
     ret
 
 chip_get_line_pixels:
-    push ax
     push dx
     DISPI_GET DISPI_VIRT_W
     mov cx, ax
     pop dx
-    pop ax
     ret
 
 chip_set_dac_width:
-    push ax
     push cx
     push dx
     mov cx, [cs:dispi_enable]
@@ -272,7 +259,6 @@ chip_set_dac_width:
     or [cs:dispi_enable], ax
     pop dx
     pop cx
-    pop ax
     ; fall through: BH = the width now in use
 
 chip_get_dac_width:

@@ -18,8 +18,8 @@
 ; This file is the front end: it decodes every VBE function, checks its arguments against
 ; the mode table and the video memory, and answers from its own state. It touches no port
 ; itself; the chip back end (included at the end) does, through these near calls. Each keeps
-; every register it does not return in, reads its own data through CS, and may be called
-; with any DS:
+; every register it does not return in but AX, reads its own data through CS, and may be
+; called with any DS:
 ;   chip_check            CF clear when the chip this driver was generated for is there with
 ;                         at least total_64k of memory; leaves no trace on the card
 ;   chip_probe            AX = the chip's identification (0: not there), BX = its memory in
@@ -97,6 +97,10 @@ string3:        times 50 db 0               ; 471 generator
 cur_mode:       dw 0        ; VBE mode set through 4F02 (bit 14: LFB), 0 in a VGA mode
 cur_entry:      dw 0        ; its mode table entry
 palette_limit:  dw 256      ; entries 4F09 may touch: 0 in a direct-colour mode
+line_entry:     dw 0        ; 4F06's last answer: for this mode table entry
+line_pixels:    dw 0        ;   and this line length in pixels,
+line_bytes:     dw 0        ;   the bytes per line
+line_count:     dw 0        ;   and the scan lines that fit
 mode_list:      times 64 dw 0FFFFh
 
 ; ---------------------------------------------------------------------------------------
@@ -169,36 +173,38 @@ masks32:        db 8, 16, 8, 8, 8, 0, 8, 24
 int10_entry:
     cmp ax, 4F09h                           ; the calls made per frame or per bank first
     je vbe_09
-    cmp ax, 4F05h
-    je vbe_05
     cmp ax, 4F07h
     je vbe_07
+    cmp ax, 4F05h
+    je vbe_05
     cmp ah, 4Fh
     je vbe_function
     test ah, ah
     jnz .chain
     ; A standard mode set ends a SuperVGA mode, whatever the BIOS beneath knows of the chip.
+    push ax
     call chip_leave
+    pop ax
     mov word [cs:cur_mode], 0
     mov word [cs:palette_limit], 256
 .chain:
     jmp far [cs:old_int10]
 
-vbe_function:
-    cmp al, 00h
-    je vbe_00
-    cmp al, 01h
-    je vbe_01
-    cmp al, 02h
-    je vbe_02
-    cmp al, 03h
-    je vbe_03
-    cmp al, 04h
-    je vbe_04
+vbe_function:                               ; the calls made in a drawing loop first
     cmp al, 06h
     je vbe_06
     cmp al, 08h
     je vbe_08
+    cmp al, 03h
+    je vbe_03
+    cmp al, 01h
+    je vbe_01
+    cmp al, 00h
+    je vbe_00
+    cmp al, 02h
+    je vbe_02
+    cmp al, 04h
+    je vbe_04
     cmp al, 0Fh
     je vbe_0f
 ret_failed:
@@ -238,26 +244,28 @@ window_function:
 
 ; 4F07: BL 00h set / 01h get / 80h set at the start of the vertical retrace.
 vbe_07:
-    cmp word [cs:cur_mode], 0
-    je ret_bad_mode
     cmp bl, 01h
     je .get
-    cmp bl, 80h
-    je .retrace
+    cmp word [cs:cur_mode], 0
+    je ret_bad_mode
     test bl, bl
-    jnz ret_failed
+    jnz .not_set
 .set:
     call chip_set_start
     mov ax, 004Fh
     iret
-.retrace:
-    call vga_wait_retrace
-    jmp .set
 .get:
+    cmp word [cs:cur_mode], 0
+    je ret_bad_mode
     call chip_get_start
     xor bh, bh
     mov ax, 004Fh
     iret
+.not_set:
+    cmp bl, 80h
+    jne ret_failed
+    call vga_wait_retrace
+    jmp .set
 
 ; 4F09: BL 00h set / 01h get / 80h set during retrace; CX entries from DX; ES:DI -> entries
 ; of blue, green, red, alignment.
@@ -720,6 +728,20 @@ FRAME_ECX       equ 24
 vbe_06:
     cmp word [cs:cur_mode], 0
     je ret_bad_mode
+    cmp bl, 01h
+    jne .work
+    ; Get: the answer of the last call stands while the chip keeps that line length.
+    call chip_get_line_pixels
+    cmp cx, [cs:line_pixels]
+    jne .work
+    mov ax, [cs:cur_entry]
+    cmp ax, [cs:line_entry]
+    jne .work
+    mov bx, [cs:line_bytes]
+    mov dx, [cs:line_count]
+    mov ax, 004Fh
+    iret
+.work:
     pushad
     mov si, [cs:cur_entry]
     movzx di, byte [cs:si+MODE_BPP]
@@ -810,6 +832,10 @@ vbe_06:
     mov [bp+FRAME_EBX], bx
     mov [bp+FRAME_ECX], cx
     mov [bp+FRAME_EDX], ax
+    mov [cs:line_entry], si
+    mov [cs:line_pixels], cx
+    mov [cs:line_bytes], bx
+    mov [cs:line_count], ax
     popad
     mov ax, 004Fh
     iret
@@ -877,6 +903,7 @@ check_entry:
     cmp word [cs:hardware_code], NO_HARDWARE
     je .done
     call chip_check
+    mov ax, 0
     jc .done
     inc ax
 .done:

@@ -122,19 +122,19 @@ vga_load_default_palette:
     ret
 
 ; In: DX = first entry, CX = entries, ES:DI -> entries of blue, green, red, alignment.
+; AX is not kept.
 vga_set_palette:
-    push ax
-    push cx
     push dx
-    push di
     mov al, dl
     mov dx, 03C8h
     out dx, al
     inc dx
     cmp cx, 8
     jae .many
-    ; A few entries: straight from ES:DI, red, green, blue being bytes 2, 1, 0.
     jcxz .done
+    ; A few entries: straight from ES:DI, red, green, blue being bytes 2, 1, 0.
+    push cx
+    push di
 .few:
     mov al, [es:di+2]
     out dx, al
@@ -144,18 +144,19 @@ vga_set_palette:
     out dx, al
     add di, 4
     loop .few
-.done:
     pop di
-    pop dx
     pop cx
-    pop ax
+.done:
+    pop dx
     ret
 .many:
     ; Each entry's red, green and blue are its bytes 2, 1, 0: read backwards, with ES = DS
-    ; (some x86 emulators read OUTS from ES).
-    push ds
-    push si
+    ; (some x86 emulators read OUTS from ES). An instruction costs an emulator more than a
+    ; byte a REP moves, so eight entries go per loop.
+    push cx
     push bx
+    push si
+    push ds
     push es
     pop ds
     lea si, [di+2]
@@ -182,14 +183,16 @@ vga_set_palette:
     jnz .one
 .many_done:
     cld
-    pop bx
-    pop si
     pop ds
-    jmp .done
+    pop si
+    pop bx
+    pop cx
+    pop dx
+    ret
 
 ; In: DX = first entry, CX = entries, ES:DI -> entries to fill with blue, green, red, 0.
+; AX is not kept.
 vga_get_palette:
-    push ax
     push cx
     push dx
     push di
@@ -212,9 +215,7 @@ vga_get_palette:
     pop di
     pop dx
     pop cx
-    pop ax
     ret
-
 ; ---------------------------------------------------------------------------------------
 ; Waits for the start of a vertical retrace (the end of the current one first), bounded so
 ; that a card whose retrace bit never moves cannot hang the caller.
