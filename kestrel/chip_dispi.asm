@@ -3,31 +3,15 @@
 ;
 ; Included by kestrel.asm; the contract of every chip_* routine is written there.
 
-DISPI_INDEX     equ 01CEh
-DISPI_DATA      equ 01CFh
-DISPI_ID        equ 0
-DISPI_XRES      equ 1
-DISPI_YRES      equ 2
-DISPI_BPP       equ 3
-DISPI_ENABLE    equ 4
-DISPI_BANK      equ 5
-DISPI_VIRT_W    equ 6
-DISPI_VIRT_H    equ 7
-DISPI_X_OFFSET  equ 8
-DISPI_Y_OFFSET  equ 9
-DISPI_MEMORY    equ 0Ah
+%include "hw/dispi.inc"
 
-DISPI_ID_MASK   equ 0FFF0h                  ; B0C0h..B0CFh: the versions of the interface
-DISPI_ID_ANY    equ 0B0C0h
+CHIP_PCI_ID     equ PCI_DEVICE_QEMU_VGA << 16 | PCI_VENDOR_QEMU_VGA
 
-EN_ENABLED      equ 01h
-EN_DAC8         equ 20h
-EN_LFB          equ 40h
-EN_NOCLEAR      equ 80h
+DISPI_ID_VERSIONS equ 0FFF0h                ; DISPI_ID_0 and the versions after it
 
 ; The value argument must not be AX or DX.
 %macro DISPI_SET 2
-    mov dx, DISPI_INDEX
+    mov dx, DISPI_INDEX_PORT
     mov ax, %1
     out dx, ax
     inc dx
@@ -36,7 +20,7 @@ EN_NOCLEAR      equ 80h
 %endmacro
 
 %macro DISPI_GET 1      ; -> AX
-    mov dx, DISPI_INDEX
+    mov dx, DISPI_INDEX_PORT
     mov ax, %1
     out dx, ax
     inc dx
@@ -48,56 +32,63 @@ dispi_enable:   dw 0        ; the enable value of the current mode (LFB, DAC wid
 ; The VGA side of a DISPI mode: graphics, the 64 KB window at A000, planes or chained
 ; pixels, an identity attribute palette. The CRTC timing is the DISPI extension's.
 %macro DISPI_VGA_REGISTERS 3    ; sequencer memory mode, graphics mode, attribute mode control
-    VGA_BLOCK 03C4h, 6
-    db 00h, 01h                             ; synchronous reset while changing
-    db 01h, 01h                             ; 8-dot characters, screen on
-    db 02h, 0Fh                             ; all planes
-    db 03h, 00h                             ; character maps (unused in graphics)
-    db 04h, %1
-    db 00h, 03h                             ; out of reset
-    VGA_BLOCK 03CEh, 9
-    db 00h, 00h, 01h, 00h, 02h, 00h, 03h, 00h, 04h, 00h   ; no set/reset, no rotate, replace, plane 0
-    db 05h, %2
-    db 06h, 05h                             ; graphics, A000 64 KB
-    db 07h, 0Fh                             ; colour don't care
-    db 08h, 0FFh                            ; bit mask
-    VGA_BLOCK 03C0h, 21
+    REGISTER_BLOCK VGA_SEQ_INDEX_PORT, 6
+    db VGA_SEQ_RESET, 01h                   ; synchronous reset while changing
+    db VGA_SEQ_CLOCKING_MODE, 01h           ; 8-dot characters, screen on
+    db VGA_SEQ_MAP_MASK, 0Fh                ; all planes
+    db VGA_SEQ_CHARACTER_MAP, 00h           ; (unused in graphics)
+    db VGA_SEQ_MEMORY_MODE, %1
+    db VGA_SEQ_RESET, 03h                   ; out of reset
+    REGISTER_BLOCK VGA_GC_INDEX_PORT, 9
+    db VGA_GC_SET_RESET, 00h
+    db VGA_GC_ENABLE_SET_RESET, 00h
+    db VGA_GC_COLOR_COMPARE, 00h
+    db VGA_GC_DATA_ROTATE, 00h              ; no rotate, replace
+    db VGA_GC_READ_MAP_SELECT, 00h
+    db VGA_GC_MODE, %2
+    db VGA_GC_MISC, 05h                     ; graphics, A000 64 KB
+    db VGA_GC_COLOR_DONT_CARE, 0Fh
+    db VGA_GC_BIT_MASK, 0FFh
+    REGISTER_BLOCK VGA_ATTR_WRITE_PORT, 21
 %assign i 0
 %rep 16
-    db i, i                                 ; identity palette
+    db VGA_ATTR_PALETTE + i, i              ; identity palette
 %assign i i + 1
 %endrep
-    db 11h, 00h, 12h, 0Fh, 13h, 00h, 14h, 00h
-    db 10h, %3
-    VGA_END
+    db VGA_ATTR_OVERSCAN, 00h
+    db VGA_ATTR_COLOR_PLANE_ENABLE, 0Fh
+    db VGA_ATTR_H_PIXEL_PANNING, 00h
+    db VGA_ATTR_COLOR_SELECT, 00h
+    db VGA_ATTR_MODE_CONTROL, %3
+    REGISTERS_END
 %endmacro
 
 dispi_planar_registers:
-    DISPI_VGA_REGISTERS 06h, 00h, 01h       ; no chain 4 / write mode 0 / graphics
+    DISPI_VGA_REGISTERS 06h, 00h, 01h       ; no chain 4, write mode 0, graphics
 dispi_packed_registers:
-    DISPI_VGA_REGISTERS 0Eh, 40h, 41h       ; chain 4 / 256-colour shift
+    DISPI_VGA_REGISTERS 0Eh, 40h, 41h       ; chain 4, 256-colour shift
 
 chip_check:
     push bx
     push dx
-    mov dx, DISPI_INDEX
+    mov dx, DISPI_INDEX_PORT
     in ax, dx
     push ax                                 ; index as found
     DISPI_GET DISPI_ID
-    and ax, DISPI_ID_MASK
-    cmp ax, DISPI_ID_ANY
+    and ax, DISPI_ID_VERSIONS
+    cmp ax, DISPI_ID_0
     jne .absent
     mov bx, [cs:total_64k]
     test bx, bx
     jz .absent                              ; no memory was generated
-    DISPI_GET DISPI_MEMORY
+    DISPI_GET DISPI_VIDEO_MEMORY_64K
     cmp ax, bx                              ; CF: less memory than generated
     jmp .restore
 .absent:
     stc
 .restore:
     pop ax
-    mov dx, DISPI_INDEX
+    mov dx, DISPI_INDEX_PORT
     out dx, ax
     pop dx
     pop bx
@@ -107,26 +98,26 @@ chip_probe:
     push dx
     push bp
     xor bx, bx
-    mov dx, DISPI_INDEX
+    mov dx, DISPI_INDEX_PORT
     in ax, dx
     mov bp, ax                              ; index as found
     DISPI_GET DISPI_ID
     push ax
-    and ax, DISPI_ID_MASK
-    cmp ax, DISPI_ID_ANY
+    and ax, DISPI_ID_VERSIONS
+    cmp ax, DISPI_ID_0
     pop ax
     je .dispi
     xor ax, ax
     jmp .restore
 .dispi:
     push ax
-    DISPI_GET DISPI_MEMORY
+    DISPI_GET DISPI_VIDEO_MEMORY_64K
     mov bx, ax
     pop ax
 .restore:
     push ax
     mov ax, bp
-    mov dx, DISPI_INDEX
+    mov dx, DISPI_INDEX_PORT
     out dx, ax
     pop ax
     pop bp
@@ -145,23 +136,23 @@ chip_set_mode:
     DISPI_SET DISPI_XRES, [cs:si+MODE_XRES]
     DISPI_SET DISPI_YRES, [cs:si+MODE_YRES]
     DISPI_SET DISPI_BANK, 0
-    mov cx, EN_ENABLED
-    test bh, 40h
+    mov cx, DISPI_ENABLE_ON
+    test bx, VBE_MODE_LINEAR
     jz .no_lfb
-    or cx, EN_LFB
+    or cx, DISPI_ENABLE_LFB
 .no_lfb:
     mov [cs:dispi_enable], cx
-    test bh, 80h
+    test bx, VBE_MODE_NO_CLEAR
     jz .clear
-    or cx, EN_NOCLEAR
+    or cx, DISPI_ENABLE_NO_CLEAR_MEM
 .clear:
     DISPI_SET DISPI_ENABLE, cx
     in ax, dx
-    test al, EN_ENABLED
+    test al, DISPI_ENABLE_ON
     jz .refused                             ; the card would not show it
     ; The card resets the virtual width, the display start and the bank on enabling.
     mov bx, dispi_planar_registers
-    cmp byte [cs:si+MODE_BPP], 4
+    cmp byte [cs:si+MODE_MODEL], VBE_MEMORY_PLANAR
     je .vga
     mov bx, dispi_packed_registers
 .vga:
@@ -185,7 +176,7 @@ chip_leave:
 chip_set_bank:
     push dx
     mov ax, DISPI_BANK
-    mov dx, DISPI_INDEX
+    mov dx, DISPI_INDEX_PORT
     out dx, ax
     inc dx
     pop ax
@@ -195,14 +186,14 @@ chip_set_bank:
 
 chip_get_bank:
     DISPI_GET DISPI_BANK
-    and ax, 03FFh
+    and ax, DISPI_BANK_NUMBER
     mov dx, ax
     ret
 
 chip_set_start:
     push dx
     mov ax, DISPI_X_OFFSET
-    mov dx, DISPI_INDEX
+    mov dx, DISPI_INDEX_PORT
     out dx, ax
     inc dx
     mov ax, cx
@@ -229,13 +220,13 @@ chip_get_start:
 
 chip_set_line_pixels:
     push dx
-    DISPI_SET DISPI_VIRT_W, cx
+    DISPI_SET DISPI_VIRT_WIDTH, cx
     pop dx
     ret
 
 chip_get_line_pixels:
     push dx
-    DISPI_GET DISPI_VIRT_W
+    DISPI_GET DISPI_VIRT_WIDTH
     mov cx, ax
     pop dx
     ret
@@ -244,18 +235,18 @@ chip_set_dac_width:
     push cx
     push dx
     mov cx, [cs:dispi_enable]
-    and cx, ~EN_DAC8
+    and cx, ~DISPI_ENABLE_DAC_8BIT
     cmp bh, 8
     jb .width_known
-    or cx, EN_DAC8
+    or cx, DISPI_ENABLE_DAC_8BIT
 .width_known:
     mov [cs:dispi_enable], cx
-    or cx, EN_NOCLEAR
+    or cx, DISPI_ENABLE_NO_CLEAR_MEM
     DISPI_SET DISPI_ENABLE, cx
     ; A card may refuse the 8-bit DAC: keep the width it took, not the one asked for.
     DISPI_GET DISPI_ENABLE
-    and word [cs:dispi_enable], ~EN_DAC8
-    and ax, EN_DAC8
+    and word [cs:dispi_enable], ~DISPI_ENABLE_DAC_8BIT
+    and ax, DISPI_ENABLE_DAC_8BIT
     or [cs:dispi_enable], ax
     pop dx
     pop cx
@@ -263,7 +254,7 @@ chip_set_dac_width:
 
 chip_get_dac_width:
     mov bh, 6
-    test word [cs:dispi_enable], EN_DAC8
+    test word [cs:dispi_enable], DISPI_ENABLE_DAC_8BIT
     jz .done
     mov bh, 8
 .done:
@@ -272,12 +263,26 @@ chip_get_dac_width:
 chip_set_palette equ vga_set_palette
 chip_get_palette equ vga_get_palette
 
-; The chip part of the state block: the enable value at 4, then XRES .. Y_OFFSET at 6 .. 22.
+; The chip's part of the 4F04 state block: the enable value of the mode, then the DISPI
+; registers XRES to Y_OFFSET as they were.
+struc DispiState, SvgaState.chip
+    .enable             resw 1
+    .xres               resw 1
+    .yres               resw 1
+    .bpp                resw 1
+    .enable_register    resw 1
+    .bank               resw 1
+    .virt_width         resw 1
+    .virt_height        resw 1
+    .x_offset           resw 1
+    .y_offset           resw 1
+endstruc
+
 chip_save_state:
     pusha
     mov ax, [cs:dispi_enable]
-    mov [es:di+4], ax
-    add di, 6
+    mov [es:di+DispiState.enable], ax
+    add di, DispiState.xres
     mov cx, DISPI_XRES
 .next:
     DISPI_GET cx
@@ -291,21 +296,25 @@ chip_save_state:
 
 chip_restore_state:
     pusha
-    mov ax, [es:si+4]
+    mov ax, [es:si+DispiState.enable]
     mov [cs:dispi_enable], ax
     DISPI_SET DISPI_ENABLE, 0
-    DISPI_SET DISPI_BPP, [es:si+10]
-    DISPI_SET DISPI_XRES, [es:si+6]
-    DISPI_SET DISPI_YRES, [es:si+8]
-    test word [es:si+12], EN_ENABLED
+    DISPI_SET DISPI_BPP, [es:si+DispiState.bpp]
+    DISPI_SET DISPI_XRES, [es:si+DispiState.xres]
+    DISPI_SET DISPI_YRES, [es:si+DispiState.yres]
+    test word [es:si+DispiState.enable_register], DISPI_ENABLE_ON
     jz .bank
-    mov cx, [es:si+4]
-    or cx, EN_NOCLEAR
+    mov cx, [es:si+DispiState.enable]
+    or cx, DISPI_ENABLE_NO_CLEAR_MEM
     DISPI_SET DISPI_ENABLE, cx
-    DISPI_SET DISPI_VIRT_W, [es:si+16]
-    DISPI_SET DISPI_X_OFFSET, [es:si+20]
-    DISPI_SET DISPI_Y_OFFSET, [es:si+22]
+    DISPI_SET DISPI_VIRT_WIDTH, [es:si+DispiState.virt_width]
+    DISPI_SET DISPI_X_OFFSET, [es:si+DispiState.x_offset]
+    DISPI_SET DISPI_Y_OFFSET, [es:si+DispiState.y_offset]
 .bank:
-    DISPI_SET DISPI_BANK, [es:si+14]
+    DISPI_SET DISPI_BANK, [es:si+DispiState.bank]
     popa
     ret
+
+%if DispiState.y_offset - DispiState.xres != 2 * (DISPI_Y_OFFSET - DISPI_XRES) || DispiState_size > SvgaState_size
+  %error "DispiState does not hold the DISPI registers XRES to Y_OFFSET in the state block"
+%endif

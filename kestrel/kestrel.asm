@@ -22,6 +22,7 @@
 ; called with any DS:
 ;   chip_check            CF clear when the chip this driver was generated for is there with
 ;                         at least total_64k of memory; leaves no trace on the card
+;   CHIP_PCI_ID           (a constant) the chip's PCI device and vendor id as one dword
 ;   chip_probe            AX = the chip's identification (0: not there), BX = its memory in
 ;                         64 KB units; leaves no trace on the card
 ;   chip_can_show         CS:SI -> mode table entry: CF set when the chip cannot scan it out
@@ -50,9 +51,17 @@ bits 16
 cpu 386
 org 0
 
+%include "hw/vbe.inc"
+%include "hw/vga.inc"
+%include "hw/pci.inc"
+
 NO_HARDWARE     equ 38
 MUX_ID          equ 0C5h
+MUX_ANSWER      equ 4B53h                   ; 'KS'
+DRIVER_VERSION  equ 0502h
 MAX_VIRT_PIXELS equ 8192
+WINDOW_KB       equ 64                      ; window A at A000, on every chip
+BDA_VIDEO_MODE  equ 0449h                   ; the BIOS data area's current mode
 
 ; ---------------------------------------------------------------------------------------
 ; Header
@@ -101,7 +110,7 @@ line_entry:     dw 0        ; 4F06's last answer: for this mode table entry
 line_pixels:    dw 0        ;   and this line length in pixels,
 line_bytes:     dw 0        ;   the bytes per line
 line_count:     dw 0        ;   and the scan lines that fit
-mode_list:      times 64 dw 0FFFFh
+mode_list:      times 64 dw VBE_MODE_LIST_END
 
 ; ---------------------------------------------------------------------------------------
 ; Modes: number, width, height, bytes per line, bits per pixel, memory model
@@ -118,13 +127,13 @@ MODE_SIZE       equ 10
     dw %1, %2, %3
   %if %4 == 4
     dw %2 / 8
-    db 4, 3
+    db 4, VBE_MEMORY_PLANAR
   %elif %4 == 8
     dw %2
-    db 8, 4
+    db 8, VBE_MEMORY_PACKED
   %else
     dw %2 * ((%4 + 7) / 8)
-    db %4, 6
+    db %4, VBE_MEMORY_DIRECT
   %endif
 %endmacro
 
@@ -171,13 +180,13 @@ masks32:        db 8, 16, 8, 8, 8, 0, 8, 24
 ; Interrupt 10h
 ; ---------------------------------------------------------------------------------------
 int10_entry:
-    cmp ax, 4F09h                           ; the calls made per frame or per bank first
+    cmp ax, VBE_PALETTE_DATA                ; the calls made per frame or per bank first
     je vbe_09
-    cmp ax, 4F07h
+    cmp ax, VBE_DISPLAY_START
     je vbe_07
-    cmp ax, 4F05h
+    cmp ax, VBE_WINDOW_CONTROL
     je vbe_05
-    cmp ah, 4Fh
+    cmp ah, VBE_STATUS_SUPPORTED
     je vbe_function
     test ah, ah
     jnz .chain
@@ -191,30 +200,30 @@ int10_entry:
     jmp far [cs:old_int10]
 
 vbe_function:                               ; the calls made in a drawing loop first
-    cmp al, 06h
+    cmp al, VBE_SCAN_LINE_LENGTH & 0FFh
     je vbe_06
-    cmp al, 08h
+    cmp al, VBE_DAC_PALETTE_FORMAT & 0FFh
     je vbe_08
-    cmp al, 03h
+    cmp al, VBE_GET_MODE & 0FFh
     je vbe_03
-    cmp al, 01h
+    cmp al, VBE_MODE_INFO & 0FFh
     je vbe_01
-    cmp al, 00h
+    cmp al, VBE_CONTROLLER_INFO & 0FFh
     je vbe_00
-    cmp al, 02h
+    cmp al, VBE_SET_MODE & 0FFh
     je vbe_02
-    cmp al, 04h
+    cmp al, VBE_SAVE_RESTORE_STATE & 0FFh
     je vbe_04
-    cmp al, 0Fh
+    cmp al, VBE_KESTREL_RECORD_QUERY & 0FFh
     je vbe_0f
 ret_failed:
-    mov ax, 014Fh
+    mov ax, VBE_STATUS_FAILED
     iret
 ret_unsupported_hw:
-    mov ax, 024Fh
+    mov ax, VBE_STATUS_NOT_IN_HARDWARE
     iret
 ret_bad_mode:
-    mov ax, 034Fh
+    mov ax, VBE_STATUS_NOT_IN_MODE
     iret
 
 ; 4F05: BH 00h set / 01h get, BL window (A only), DX bank in 64 KB units.
@@ -226,13 +235,13 @@ vbe_05:
     cmp dx, [cs:total_64k]
     jae ret_failed
     call chip_set_bank
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 .get:
     cmp bh, 1
     jne ret_failed
     call chip_get_bank
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 
 ; The WinFuncPtr of the mode block: 4F05 itself, by far call.
@@ -244,25 +253,25 @@ window_function:
 
 ; 4F07: BL 00h set / 01h get / 80h set at the start of the vertical retrace.
 vbe_07:
-    cmp bl, 01h
+    cmp bl, VBE_DISPLAY_START_GET
     je .get
     cmp word [cs:cur_mode], 0
     je ret_bad_mode
-    test bl, bl
-    jnz .not_set
+    cmp bl, VBE_DISPLAY_START_SET
+    jne .not_set
 .set:
     call chip_set_start
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 .get:
     cmp word [cs:cur_mode], 0
     je ret_bad_mode
     call chip_get_start
     xor bh, bh
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 .not_set:
-    cmp bl, 80h
+    cmp bl, VBE_DISPLAY_START_SET_IN_RETRACE
     jne ret_failed
     call vga_wait_retrace
     jmp .set
@@ -279,7 +288,7 @@ vbe_09:
     cmp ax, [cs:palette_limit]
     ja .refused
     call chip_set_palette
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 .not_set:
     cmp bl, 80h
@@ -301,7 +310,7 @@ vbe_09:
     cmp ax, [cs:palette_limit]
     ja .refused
     call chip_get_palette
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 .refused:
     cmp word [cs:palette_limit], 0
@@ -315,32 +324,32 @@ vbe_00:
     push cs
     pop ds
     cld
-    mov cx, 256
-    cmp dword [es:di], 'VBE2'
+    mov cx, VbeControllerInfo.OemData
+    cmp dword [es:di+VbeControllerInfo.VbeSignature], 'VBE2'
     jne .clear
-    mov cx, 512
+    mov cx, VbeControllerInfo_size
 .clear:
     push di
     xor al, al
     rep stosb
     pop di
-    mov dword [es:di], 'VESA'
-    mov word [es:di+4], 0200h
+    mov dword [es:di+VbeControllerInfo.VbeSignature], 'VESA'
+    mov word [es:di+VbeControllerInfo.VbeVersion], 0200h
     mov ax, [load_seg]
-    mov word [es:di+6], signature
-    mov [es:di+8], ax
-    mov dword [es:di+10], 1                 ; DAC switchable to 8 bits
-    mov word [es:di+14], mode_list
-    mov [es:di+16], ax
+    mov word [es:di+VbeControllerInfo.OemStringPtr], signature
+    mov [es:di+VbeControllerInfo.OemStringPtr+2], ax
+    mov dword [es:di+VbeControllerInfo.Capabilities], VBE_CAP_DAC_SWITCHABLE
+    mov word [es:di+VbeControllerInfo.VideoModePtr], mode_list
+    mov [es:di+VbeControllerInfo.VideoModePtr+2], ax
     mov bx, [total_64k]
-    mov [es:di+18], bx
-    mov word [es:di+20], 0502h
-    mov word [es:di+22], vendor_name
-    mov [es:di+24], ax
-    mov word [es:di+26], string2
-    mov [es:di+28], ax
-    mov word [es:di+30], revision_name
-    mov [es:di+32], ax
+    mov [es:di+VbeControllerInfo.TotalMemory], bx
+    mov word [es:di+VbeControllerInfo.OemSoftwareRev], DRIVER_VERSION
+    mov word [es:di+VbeControllerInfo.OemVendorNamePtr], vendor_name
+    mov [es:di+VbeControllerInfo.OemVendorNamePtr+2], ax
+    mov word [es:di+VbeControllerInfo.OemProductNamePtr], string2
+    mov [es:di+VbeControllerInfo.OemProductNamePtr+2], ax
+    mov word [es:di+VbeControllerInfo.OemProductRevPtr], revision_name
+    mov [es:di+VbeControllerInfo.OemProductRevPtr+2], ax
     ; The mode list holds the modes the chip shows in the video memory it has.
     mov si, mode_table
     mov bx, mode_list
@@ -354,10 +363,10 @@ vbe_00:
     add si, MODE_SIZE
     cmp si, mode_table_end
     jb .next_mode
-    mov word [bx], 0FFFFh
+    mov word [bx], VBE_MODE_LIST_END
     pop ds
     popad
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 
 ; In: DS:SI -> mode table entry. Out: CF set when the mode does not fit in video memory;
@@ -392,7 +401,7 @@ mode_offered:
 
 ; In: CX = mode number. Out: DS:SI -> its entry, CF set when unknown or not offered.
 find_mode:
-    and cx, 01FFh
+    and cx, VBE_MODE_NUMBER
     mov si, mode_table
 .next:
     cmp [si+MODE_NUMBER], cx
@@ -414,14 +423,14 @@ read_lfb_base:
     mov ebx, [cs:pci_bar_addr]
     test ebx, ebx
     jz .done
-    mov dx, 0CF8h
+    mov dx, PCI_CONFIG_ADDRESS_PORT
     in eax, dx
     xchg eax, ebx
     out dx, eax
-    mov dx, 0CFCh
+    mov dx, PCI_CONFIG_DATA_PORT
     in eax, dx
-    and eax, 0FFFFFFF0h
-    mov dx, 0CF8h
+    and eax, PCI_BAR_MEMORY_ADDRESS
+    mov dx, PCI_CONFIG_ADDRESS_PORT
     xchg eax, ebx
     out dx, eax
     mov eax, ebx
@@ -441,46 +450,47 @@ vbe_01:
     jc .failed
     push di
     push cx
-    mov cx, 256
+    mov cx, VbeModeInfo_size
     xor al, al
     rep stosb
     pop cx
     pop di
     mov bl, [si+MODE_BPP]
-    mov dx, 001Bh                           ; supported, colour, graphics, no BIOS text
-    cmp bl, 4
+    ; No BIOS text output.
+    mov dx, VBE_MODE_ATTR_SUPPORTED | VBE_MODE_ATTR_EXTENDED_INFO | VBE_MODE_ATTR_COLOR | VBE_MODE_ATTR_GRAPHICS
+    cmp byte [si+MODE_MODEL], VBE_MEMORY_PLANAR
     je .attributes                          ; planes have no linear framebuffer
     call read_lfb_base
     test eax, eax
     jz .attributes
-    mov [es:di+40], eax
-    or dl, 80h                              ; linear framebuffer available
+    mov [es:di+VbeModeInfo.PhysBasePtr], eax
+    or dx, VBE_MODE_ATTR_LINEAR
 .attributes:
-    mov [es:di+0], dx
-    mov byte [es:di+2], 07h                 ; window A: exists, readable, writable
-    mov word [es:di+4], 64
-    mov word [es:di+6], 64
-    mov word [es:di+8], 0A000h
-    mov word [es:di+12], window_function
+    mov [es:di+VbeModeInfo.ModeAttributes], dx
+    mov byte [es:di+VbeModeInfo.WinAAttributes], VBE_WIN_ATTR_EXISTS | VBE_WIN_ATTR_READABLE | VBE_WIN_ATTR_WRITABLE
+    mov word [es:di+VbeModeInfo.WinGranularity], WINDOW_KB
+    mov word [es:di+VbeModeInfo.WinSize], WINDOW_KB
+    mov word [es:di+VbeModeInfo.WinASegment], VGA_WINDOW_START >> 4
+    mov word [es:di+VbeModeInfo.WinFuncPtr], window_function
     mov ax, [load_seg]
-    mov [es:di+14], ax
+    mov [es:di+VbeModeInfo.WinFuncPtr+2], ax
     mov ax, [si+MODE_PITCH]
-    mov [es:di+16], ax
+    mov [es:di+VbeModeInfo.BytesPerScanLine], ax
     mov ax, [si+MODE_XRES]
-    mov [es:di+18], ax
+    mov [es:di+VbeModeInfo.XResolution], ax
     mov ax, [si+MODE_YRES]
-    mov [es:di+20], ax
-    mov byte [es:di+22], 8
-    mov byte [es:di+23], 16
-    mov byte [es:di+24], 1
-    cmp bl, 4
+    mov [es:di+VbeModeInfo.YResolution], ax
+    mov byte [es:di+VbeModeInfo.XCharSize], 8
+    mov byte [es:di+VbeModeInfo.YCharSize], 16
+    mov byte [es:di+VbeModeInfo.NumberOfPlanes], 1
+    cmp byte [si+MODE_MODEL], VBE_MEMORY_PLANAR
     jne .planes_known
-    mov byte [es:di+24], 4
+    mov byte [es:di+VbeModeInfo.NumberOfPlanes], 4
 .planes_known:
-    mov [es:di+25], bl
-    mov byte [es:di+26], 1
+    mov [es:di+VbeModeInfo.BitsPerPixel], bl
+    mov byte [es:di+VbeModeInfo.NumberOfBanks], 1
     mov al, [si+MODE_MODEL]
-    mov [es:di+27], al
+    mov [es:di+VbeModeInfo.MemoryModel], al
     ; Image pages: whole screens in video memory, minus the one shown.
     call mode_fits
     mov ebx, eax
@@ -493,8 +503,8 @@ vbe_01:
     jbe .pages_known
     mov eax, 255
 .pages_known:
-    mov [es:di+29], al
-    mov byte [es:di+30], 1
+    mov [es:di+VbeModeInfo.NumberOfImagePages], al
+    mov byte [es:di+VbeModeInfo.Reserved1], 1     ; VBE 2.0: always 1
     mov al, [si+MODE_BPP]
     mov bx, masks15
     cmp al, 15
@@ -510,13 +520,13 @@ vbe_01:
     jne .done
 .masks:
     mov eax, [bx]
-    mov [es:di+31], eax
+    mov [es:di+VbeModeInfo.RedMaskSize], eax
     mov eax, [bx+4]
-    mov [es:di+35], eax
+    mov [es:di+VbeModeInfo.BlueMaskSize], eax
 .done:
     pop ds
     popad
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 .failed:
     pop ds
@@ -536,14 +546,14 @@ vbe_02:
     push cs
     pop ds
     mov cx, bx
-    and cx, 01FFh
+    and cx, VBE_MODE_NUMBER
     cmp cx, 0100h
     jb .vga_mode
     call find_mode
     jc .failed
-    test bh, 40h
+    test bx, VBE_MODE_LINEAR
     jz .mode_ok
-    cmp byte [si+MODE_BPP], 4
+    cmp byte [si+MODE_MODEL], VBE_MEMORY_PLANAR
     je .failed
     call read_lfb_base
     test eax, eax
@@ -552,7 +562,7 @@ vbe_02:
     ; The chip's own registers, not the BIOS beneath, which may know nothing of the chip.
     call chip_set_mode
     jc .refused
-    and bx, 41FFh
+    and bx, VBE_MODE_LINEAR | VBE_MODE_NUMBER
     mov [cur_mode], bx
     mov [cur_entry], si
     mov word [palette_limit], 256
@@ -562,15 +572,15 @@ vbe_02:
 .palette_known:
     pop ds
     popad
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 .vga_mode:
     call chip_leave
     mov word [cur_mode], 0
     mov word [palette_limit], 256
     mov al, bl
-    and al, 7Fh
-    test bh, 80h
+    and al, 7Fh                             ; int 10h AH=00h: bit 7 keeps video memory
+    test bx, VBE_MODE_NO_CLEAR
     jz .vga_clear
     or al, 80h
 .vga_clear:
@@ -578,7 +588,7 @@ vbe_02:
     call call_bios
     pop ds
     popad
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 .refused:
     mov word [cur_mode], 0
@@ -596,16 +606,26 @@ vbe_03:
     push ds
     push bx
     pop ds                                  ; segment 0: the BIOS data area
-    mov bl, [0449h]
+    mov bl, [BDA_VIDEO_MODE]
     pop ds
 .done:
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 
 ; 4F04: save and restore state. CX bits 0-2 (hardware, BIOS data, DAC) go to the BIOS's
 ; own AH=1Ch; bit 3, the SuperVGA state, is one 64-byte block of the driver's that comes
 ; first in the buffer: the mode and its table entry, then the chip's part from byte 4.
-SVGA_STATE      equ 08h
+STANDARD_STATE  equ VBE_STATE_CONTROLLER | VBE_STATE_BIOS_DATA | VBE_STATE_DAC
+BIOS_STATE_SIZE equ 1C00h                   ; int 10h AH=1Ch: the BIOS's own state calls
+BIOS_STATE_SAVE equ 1C01h
+BIOS_STATE_RESTORE equ 1C02h
+
+struc SvgaState                             ; one 64-byte block, as 4F04 counts them
+    .mode               resw 1
+    .entry              resw 1
+    .chip               resb 60
+endstruc
+
 vbe_04:
     cmp dl, 00h
     je .size
@@ -617,60 +637,60 @@ vbe_04:
 .size:
     push cx
     xor bx, bx
-    test cl, 07h
+    test cl, STANDARD_STATE
     jz .size_svga
-    mov ax, 1C00h
-    and cx, 07h
+    mov ax, BIOS_STATE_SIZE
+    and cx, STANDARD_STATE
     call call_bios
-    cmp al, 1Ch
+    cmp al, BIOS_STATE_SIZE >> 8            ; AL = 1Ch: the BIOS has the call
     jne .size_failed
 .size_svga:
     pop cx
-    test cl, SVGA_STATE
+    test cl, VBE_STATE_SUPERVGA
     jz .size_done
     inc bx
 .size_done:
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 .size_failed:
     pop cx
     jmp ret_failed
 .save:
     pusha
-    test cl, SVGA_STATE
+    test cl, VBE_STATE_SUPERVGA
     jz .save_bios
     mov di, bx
     mov ax, [cs:cur_mode]
-    mov [es:di], ax
+    mov [es:di+SvgaState.mode], ax
     mov ax, [cs:cur_entry]
-    mov [es:di+2], ax
+    mov [es:di+SvgaState.entry], ax
     call chip_save_state
-    add bx, 64
+    add bx, SvgaState_size
 .save_bios:
-    and cx, 07h
+    and cx, STANDARD_STATE
     jz .state_done
-    mov ax, 1C01h
+    mov ax, BIOS_STATE_SAVE
     call call_bios
     jmp .state_done
 .restore:
     pusha
     mov si, bx
-    test cl, SVGA_STATE
+    test cl, VBE_STATE_SUPERVGA
     jz .restore_bios
-    add bx, 64
+    add bx, SvgaState_size
 .restore_bios:
     push cx
-    and cx, 07h
+    and cx, STANDARD_STATE
     jz .restore_svga
-    mov ax, 1C02h
+    mov ax, BIOS_STATE_RESTORE
     call call_bios
 .restore_svga:
     pop cx
-    test cl, SVGA_STATE
+    test cl, VBE_STATE_SUPERVGA
     jz .state_done
-    mov ax, [es:si]
+    mov ax, [es:si+SvgaState.mode]
     mov [cs:cur_mode], ax
-    mov ax, [es:si+2]
+    mov ax, [es:si+SvgaState.entry]
     mov [cs:cur_entry], ax
     mov word [cs:palette_limit], 256
     cmp word [cs:cur_mode], 0
@@ -683,7 +703,7 @@ vbe_04:
     call chip_restore_state
 .state_done:
     popa
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 
 ; Bytes per line of the current mode for CX pixels -> AX (DX kept).
@@ -739,7 +759,7 @@ vbe_06:
     jne .work
     mov bx, [cs:line_bytes]
     mov dx, [cs:line_count]
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 .work:
     pushad
@@ -837,7 +857,7 @@ vbe_06:
     mov [cs:line_bytes], bx
     mov [cs:line_count], ax
     popad
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 .too_wide:
     popad
@@ -864,16 +884,16 @@ vbe_08:
 .get:
     call chip_get_dac_width
 .done:
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 
 ; 4F0Fh BX=1234h: the driver's information record, DX:BX.
 vbe_0f:
-    cmp bx, 1234h
+    cmp bx, VBE_KESTREL_RECORD_KEY
     jne ret_failed
     mov dx, [cs:load_seg]
     mov bx, info_record
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 
 ; ---------------------------------------------------------------------------------------
@@ -885,8 +905,8 @@ int2f_entry:
     test al, al
     jnz .chain
     mov al, 0FFh
-    mov bx, 4B53h
-    mov cx, 0502h
+    mov bx, MUX_ANSWER
+    mov cx, DRIVER_VERSION
     push word [cs:load_seg]
     pop es
     mov di, signature
@@ -912,28 +932,28 @@ check_entry:
 ; ---------------------------------------------------------------------------------------
 ; Probe entry (far call), used by the generator on an image that is not installed:
 ;   AX = the chip's identification (the DISPI ID; 0 when the chip does not answer),
-;   BX = video memory in 64 KB units, DI = 1 when a 1234h:1111h PCI display device answered
-;   on bus 0, SI = its device and function (device << 3 | function), DX:CX = its BAR0 (type
+;   BX = video memory in 64 KB units, DI = 1 when the chip's PCI function (CHIP_PCI_ID)
+;   answered on bus 0, SI = its device and function (device << 3 | function), DX:CX = its BAR0 (type
 ;   bits cleared).
 ; ---------------------------------------------------------------------------------------
 probe_entry:
     push ebp
     call chip_probe
     push ax
-    mov dx, 0CF8h
+    mov dx, PCI_CONFIG_ADDRESS_PORT
     in eax, dx
     mov ebp, eax                            ; configuration address as found
     xor si, si
     xor di, di
 .next_device:
     movzx eax, si
-    shl eax, 8
-    or eax, 80000000h
-    mov dx, 0CF8h
+    shl eax, PCI_CONFIG_ADDRESS_BDF_SHIFT
+    or eax, PCI_CONFIG_ADDRESS_ENABLE | PCI_VENDOR_ID
+    mov dx, PCI_CONFIG_ADDRESS_PORT
     out dx, eax
-    mov dx, 0CFCh
+    mov dx, PCI_CONFIG_DATA_PORT
     in eax, dx
-    cmp eax, 11111234h
+    cmp eax, CHIP_PCI_ID
     je .found
     add si, 8                               ; next device, function 0
     cmp si, 32 * 8
@@ -944,17 +964,17 @@ probe_entry:
 .found:
     mov di, 1
     movzx eax, si
-    shl eax, 8
-    or eax, 80000010h
-    mov dx, 0CF8h
+    shl eax, PCI_CONFIG_ADDRESS_BDF_SHIFT
+    or eax, PCI_CONFIG_ADDRESS_ENABLE | PCI_BAR0
+    mov dx, PCI_CONFIG_ADDRESS_PORT
     out dx, eax
-    mov dx, 0CFCh
+    mov dx, PCI_CONFIG_DATA_PORT
     in eax, dx
-    and eax, 0FFFFFFF0h
+    and eax, PCI_BAR_MEMORY_ADDRESS
     mov ecx, eax
 .pci_done:
     mov eax, ebp
-    mov dx, 0CF8h
+    mov dx, PCI_CONFIG_ADDRESS_PORT
     out dx, eax
     mov edx, ecx
     shr edx, 16

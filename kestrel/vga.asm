@@ -1,21 +1,24 @@
 ; Standard VGA parts every Kestrel chip back end shares: register sets, the DAC, the retrace.
 ;
+%include "hw/vga.inc"
+%include "hw/vbe.inc"
+
 ; Included by kestrel.asm; all routines are near calls that keep every register they do not
 ; return in, and read their tables through CS.
 
 ; ---------------------------------------------------------------------------------------
-; Register sets. A set is a list of blocks, each `VGA_BLOCK port, count` followed by count
-; index/value pairs, ended by `VGA_END`. Sequencer, graphics controller and CRTC pairs go out
+; Register sets. A set is a list of blocks, each `REGISTER_BLOCK port, count` followed by
+; count index/value pairs, ended by `REGISTERS_END`. Sequencer, graphics controller and CRTC pairs go out
 ; as one word to the index port; attribute controller pairs (port 3C0h) go out as two bytes
 ; after the flip-flop is reset, and the block ends with the palette access bit set (picture
 ; on). Registers are written in table order.
 ; ---------------------------------------------------------------------------------------
-%macro VGA_BLOCK 2      ; port, number of index/value pairs
+%macro REGISTER_BLOCK 2 ; port, number of index/value pairs
     dw %1
     db %2
 %endmacro
 
-%macro VGA_END 0
+%macro REGISTERS_END 0
     dw 0
 %endmacro
 
@@ -31,7 +34,7 @@ vga_load_registers:
     jz .done
     movzx cx, byte [cs:si+2]
     add si, 3
-    cmp dx, 03C0h
+    cmp dx, VGA_ATTR_WRITE_PORT
     je .attributes
 .pair:
     mov ax, [cs:si]
@@ -40,9 +43,9 @@ vga_load_registers:
     loop .pair
     jmp .block
 .attributes:
-    mov dx, 03DAh
+    mov dx, VGA_STATUS1_PORT
     in al, dx                               ; flip-flop to index
-    mov dx, 03C0h
+    mov dx, VGA_ATTR_WRITE_PORT
 .attribute:
     mov ax, [cs:si]
     out dx, al
@@ -50,7 +53,7 @@ vga_load_registers:
     out dx, al
     add si, 2
     loop .attribute
-    mov al, 20h                             ; palette access off: picture on
+    mov al, VGA_ATTR_INDEX_PICTURE_ON
     out dx, al
     jmp .block
 .done:
@@ -86,7 +89,7 @@ default_palette:
     HUES  8,10,12,14,16
     HUES 11,12,13,15,16
     times 8 * 3 db 0
-%if $ - default_palette != 768
+%if $ - default_palette != VGA_DAC_ENTRIES * VGA_DAC_COMPONENTS
   %error "the default palette is not 256 entries"
 %endif
 
@@ -103,15 +106,15 @@ vga_load_default_palette:
     push cs
     pop es                                  ; ES = DS: some x86 emulators read OUTS from ES
     cld
-    mov dx, 03C6h
+    mov dx, VGA_DAC_PIXEL_MASK_PORT
     mov al, 0FFh
-    out dx, al                              ; DAC mask
-    mov dx, 03C8h
+    out dx, al
+    mov dx, VGA_DAC_WRITE_INDEX_PORT
     xor al, al
     out dx, al
     inc dx
     mov si, default_palette
-    mov cx, 768
+    mov cx, VGA_DAC_ENTRIES * VGA_DAC_COMPONENTS
     rep outsb
     pop es
     pop ds
@@ -126,23 +129,23 @@ vga_load_default_palette:
 vga_set_palette:
     push dx
     mov al, dl
-    mov dx, 03C8h
+    mov dx, VGA_DAC_WRITE_INDEX_PORT
     out dx, al
     inc dx
     cmp cx, 8
     jae .many
     jcxz .done
-    ; A few entries: straight from ES:DI, red, green, blue being bytes 2, 1, 0.
+    ; A few entries: straight from ES:DI.
     push cx
     push di
 .few:
-    mov al, [es:di+2]
+    mov al, [es:di+VbePaletteEntry.Red]
     out dx, al
-    mov al, [es:di+1]
+    mov al, [es:di+VbePaletteEntry.Green]
     out dx, al
-    mov al, [es:di]
+    mov al, [es:di+VbePaletteEntry.Blue]
     out dx, al
-    add di, 4
+    add di, VbePaletteEntry_size
     loop .few
     pop di
     pop cx
@@ -150,16 +153,16 @@ vga_set_palette:
     pop dx
     ret
 .many:
-    ; Each entry's red, green and blue are its bytes 2, 1, 0: read backwards, with ES = DS
-    ; (some x86 emulators read OUTS from ES). An instruction costs an emulator more than a
-    ; byte a REP moves, so eight entries go per loop.
+    ; Each entry's red, green and blue come backwards from its red, with ES = DS (some x86
+    ; emulators read OUTS from ES). An instruction costs an emulator more than a byte a REP
+    ; moves, so eight entries go per loop.
     push cx
     push bx
     push si
     push ds
     push es
     pop ds
-    lea si, [di+2]
+    lea si, [di+VbePaletteEntry.Red]
     std
     mov bx, cx
     and bx, 7
@@ -167,18 +170,18 @@ vga_set_palette:
     shr ax, 3
 .eight:
 %rep 8
-    mov cx, 3
+    mov cx, VGA_DAC_COMPONENTS
     rep outsb
-    add si, 7
+    add si, VbePaletteEntry_size + VGA_DAC_COMPONENTS
 %endrep
     dec ax
     jnz .eight
     test bx, bx
     jz .many_done
 .one:
-    mov cx, 3
+    mov cx, VGA_DAC_COMPONENTS
     rep outsb
-    add si, 7
+    add si, VbePaletteEntry_size + VGA_DAC_COMPONENTS
     dec bx
     jnz .one
 .many_done:
@@ -197,19 +200,19 @@ vga_get_palette:
     push dx
     push di
     mov al, dl
-    mov dx, 03C7h
+    mov dx, VGA_DAC_READ_INDEX_PORT
     out dx, al
-    mov dx, 03C9h
+    mov dx, VGA_DAC_DATA_PORT
     jcxz .done
 .next:
     in al, dx
-    mov [es:di+2], al
+    mov [es:di+VbePaletteEntry.Red], al
     in al, dx
-    mov [es:di+1], al
+    mov [es:di+VbePaletteEntry.Green], al
     in al, dx
-    mov [es:di], al
-    mov byte [es:di+3], 0
-    add di, 4
+    mov [es:di+VbePaletteEntry.Blue], al
+    mov byte [es:di+VbePaletteEntry.Alignment], 0
+    add di, VbePaletteEntry_size
     loop .next
 .done:
     pop di
@@ -225,17 +228,17 @@ vga_wait_retrace:
     push ax
     push dx
     push ecx
-    mov dx, 03DAh
+    mov dx, VGA_STATUS1_PORT
     mov ecx, 400000h
 .leave:
     in al, dx
-    test al, 08h
+    test al, VGA_STATUS1_VERTICAL_RETRACE
     jz .enter
     dec ecx
     jnz .leave
 .enter:
     in al, dx
-    test al, 08h
+    test al, VGA_STATUS1_VERTICAL_RETRACE
     jnz .done
     dec ecx
     jnz .enter
