@@ -5,7 +5,7 @@
 
 %include "hw/dispi.inc"
 
-CHIP_PCI_ID     equ PCI_DEVICE_QEMU_VGA << 16 | PCI_VENDOR_QEMU_VGA
+CHIP_CODE       equ 1                       ; kestrel::HARDWARE_DISPI
 
 DISPI_ID_VERSIONS equ 0FFF0h                ; DISPI_ID_0 and the versions after it
 
@@ -92,36 +92,6 @@ chip_check:
     out dx, ax
     pop dx
     pop bx
-    ret
-
-chip_probe:
-    push dx
-    push bp
-    xor bx, bx
-    mov dx, DISPI_INDEX_PORT
-    in ax, dx
-    mov bp, ax                              ; index as found
-    DISPI_GET DISPI_ID
-    push ax
-    and ax, DISPI_ID_VERSIONS
-    cmp ax, DISPI_ID_0
-    pop ax
-    je .dispi
-    xor ax, ax
-    jmp .restore
-.dispi:
-    push ax
-    DISPI_GET DISPI_VIDEO_MEMORY_64K
-    mov bx, ax
-    pop ax
-.restore:
-    push ax
-    mov ax, bp
-    mov dx, DISPI_INDEX_PORT
-    out dx, ax
-    pop ax
-    pop bp
-    pop dx
     ret
 
 chip_can_show:

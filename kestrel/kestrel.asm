@@ -9,7 +9,6 @@
 ; Own interfaces beyond VBE:
 ;   int 10h AX=4F0Fh BX=1234h   -> AX=004Fh, DX:BX -> the 292-byte information record (341)
 ;   int 2Fh AH=MUX_ID AL=00h    -> AL=0FFh, BX='KS' (4B53h), CX=0502h, ES:DI -> signature
-;   far call probe_entry        -> what the generator needs to know about the card (below)
 ;
 ; Header word 153 (generator) is the video memory in KB, so the word the installer derives
 ; from it at 129 (153 / 64) is the video memory in 64 KB units: the TotalMemory the driver
@@ -22,9 +21,7 @@
 ; called with any DS:
 ;   chip_check            CF clear when the chip this driver was generated for is there with
 ;                         at least total_64k of memory; leaves no trace on the card
-;   CHIP_PCI_ID           (a constant) the chip's PCI device and vendor id as one dword
-;   chip_probe            AX = the chip's identification (0: not there), BX = its memory in
-;                         64 KB units; leaves no trace on the card
+;   CHIP_CODE             (a constant) the hardware code (word 149) of the chip
 ;   chip_can_show         CS:SI -> mode table entry: CF set when the chip cannot scan it out
 ;   chip_set_mode         CS:SI -> mode table entry, BX = VBE mode (bit 14 linear, bit 15
 ;                         keep memory): programs the chip's own registers and the VGA side
@@ -73,7 +70,7 @@ vendor_name:    db "Palisade", 0
 
                 times 95-($-$$) db 0
                 dw check_entry              ; 95
-                dw probe_entry              ; 97
+                dw 0                        ; 97: no probe entry (KSWIN.EXE analyses the card)
                 dw int10_entry              ; 99
                 dw int2f_entry              ; 101
 old_int10:      dd 0                        ; 103 installer
@@ -85,8 +82,8 @@ total_64k:      dw 0                        ; 129 installer: video memory, 64 KB
                 times 145-($-$$) db 0
 load_seg:       dw 0                        ; 145 installer
                 dw 0                        ; 147 generator: needs a VBE BIOS (never)
-hardware_code:  dw NO_HARDWARE              ; 149 generator
-                dw 0                        ; 151
+hardware_code:  dw NO_HARDWARE              ; 149 generator: the chip (CHIP_CODE of a back end)
+                dw 0                        ; 151 generator: chip family
                 dw 0                        ; 153 generator: video memory in KB
 pci_bar_addr:   dd 0                        ; 155 generator: PCI config address of BAR0, 0 = none
 
@@ -916,70 +913,18 @@ int2f_entry:
 
 ; ---------------------------------------------------------------------------------------
 ; Check entry (far call): AX=1 when the card this driver was generated for is there with at
-; least the generated video memory. It leaves no trace on the card.
+; least the generated video memory, and it is the chip this image's back end drives. It
+; leaves no trace on the card.
 ; ---------------------------------------------------------------------------------------
 check_entry:
     xor ax, ax
-    cmp word [cs:hardware_code], NO_HARDWARE
-    je .done
+    cmp word [cs:hardware_code], CHIP_CODE
+    jne .done
     call chip_check
     mov ax, 0
     jc .done
     inc ax
 .done:
-    retf
-
-; ---------------------------------------------------------------------------------------
-; Probe entry (far call), used by the generator on an image that is not installed:
-;   AX = the chip's identification (the DISPI ID; 0 when the chip does not answer),
-;   BX = video memory in 64 KB units, DI = 1 when the chip's PCI function (CHIP_PCI_ID)
-;   answered on bus 0, SI = its device and function (device << 3 | function), DX:CX = its BAR0 (type
-;   bits cleared).
-; ---------------------------------------------------------------------------------------
-probe_entry:
-    push ebp
-    call chip_probe
-    push ax
-    mov dx, PCI_CONFIG_ADDRESS_PORT
-    in eax, dx
-    mov ebp, eax                            ; configuration address as found
-    xor si, si
-    xor di, di
-.next_device:
-    movzx eax, si
-    shl eax, PCI_CONFIG_ADDRESS_BDF_SHIFT
-    or eax, PCI_CONFIG_ADDRESS_ENABLE | PCI_VENDOR_ID
-    mov dx, PCI_CONFIG_ADDRESS_PORT
-    out dx, eax
-    mov dx, PCI_CONFIG_DATA_PORT
-    in eax, dx
-    cmp eax, CHIP_PCI_ID
-    je .found
-    add si, 8                               ; next device, function 0
-    cmp si, 32 * 8
-    jb .next_device
-    xor si, si
-    xor ecx, ecx
-    jmp .pci_done
-.found:
-    mov di, 1
-    movzx eax, si
-    shl eax, PCI_CONFIG_ADDRESS_BDF_SHIFT
-    or eax, PCI_CONFIG_ADDRESS_ENABLE | PCI_BAR0
-    mov dx, PCI_CONFIG_ADDRESS_PORT
-    out dx, eax
-    mov dx, PCI_CONFIG_DATA_PORT
-    in eax, dx
-    and eax, PCI_BAR_MEMORY_ADDRESS
-    mov ecx, eax
-.pci_done:
-    mov eax, ebp
-    mov dx, PCI_CONFIG_ADDRESS_PORT
-    out dx, eax
-    mov edx, ecx
-    shr edx, 16
-    pop ax
-    pop ebp
     retf
 
 %include "vga.asm"
