@@ -250,28 +250,23 @@ window_function:
 
 ; 4F07: BL 00h set / 01h get / 80h set at the start of the vertical retrace.
 vbe_07:
-    cmp bl, VBE_DISPLAY_START_GET
-    je .get
     cmp word [cs:cur_mode], 0
     je ret_bad_mode
-    cmp bl, VBE_DISPLAY_START_SET
-    jne .not_set
+    cmp bl, VBE_DISPLAY_START_GET
+    je .get
+    jb .set                                 ; BL = VBE_DISPLAY_START_SET
+    cmp bl, VBE_DISPLAY_START_SET_IN_RETRACE
+    jne ret_failed
+    call vga_wait_retrace
 .set:
     call chip_set_start
     mov ax, VBE_STATUS_OK
     iret
 .get:
-    cmp word [cs:cur_mode], 0
-    je ret_bad_mode
     call chip_get_start
     xor bh, bh
     mov ax, VBE_STATUS_OK
     iret
-.not_set:
-    cmp bl, VBE_DISPLAY_START_SET_IN_RETRACE
-    jne ret_failed
-    call vga_wait_retrace
-    jmp .set
 
 ; 4F09: BL 00h set / 01h get / 80h set during retrace; CX entries from DX; ES:DI -> entries
 ; of blue, green, red, alignment.
