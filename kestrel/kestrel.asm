@@ -15,8 +15,9 @@
 ; reports and the size its mode list and checks work against.
 ;
 ; This file is the front end: it decodes every VBE function, checks its arguments against
-; the mode table and the video memory, and answers from its own state. It touches no port
-; itself; the chip back end (included at the end) does, through these near calls. Each keeps
+; the mode table and the video memory, and answers from its own state. It touches no register
+; of the chip (only the PCI BAR the generator named); the chip back end (included at the end)
+; does, through these near calls. Each keeps
 ; every register it does not return in but AX, reads its own data through CS, and may be
 ; called with any DS:
 ;   chip_check            CF clear when the chip this driver was generated for is there with
