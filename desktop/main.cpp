@@ -21,8 +21,8 @@
 #include "desktop/sdl_monitor.h"
 #include "desktop/session.h"
 #include "desktop/shots.h"
+#include "display_bus/machine_bus.h"
 #include "kestrel/resident.h"
-#include "hw/dispi.h"
 #include "machine/machine.h"
 #include "platform/resources.h"
 #include "platform/win32.h"
@@ -46,30 +46,10 @@ std::string readFile(const std::string& path)
     return text.str();
 }
 
-// The mode the card shows, as a person would name it: "8 bit", "4 bit", "text".
-std::string modeDepth(machine::Machine& machine)
+// The mode of a picture as a person would name it: "8 bit", "4 bit", "text".
+std::string modeDepth(const machine::Picture& picture)
 {
-    if (machine.config().dispi) {
-        const uint16_t savedIndex = machine.in16(dispi::INDEX_PORT);
-        machine.out16(dispi::INDEX_PORT, dispi::ENABLE);
-        const bool enabled = machine.in16(dispi::DATA_PORT) & dispi::ENABLE_ON;
-        machine.out16(dispi::INDEX_PORT, dispi::BPP);
-        const uint16_t bpp = machine.in16(dispi::DATA_PORT);
-        machine.out16(dispi::INDEX_PORT, savedIndex);
-        if (enabled)
-            return std::to_string(bpp) + " bit";
-    }
-    const uint8_t savedGc = machine.in8(0x3CE);
-    machine.out8(0x3CE, 0x06);
-    const bool graphics = machine.in8(0x3CF) & 0x01;
-    machine.out8(0x3CE, savedGc);
-    if (!graphics)
-        return "text";
-    const uint8_t savedSeq = machine.in8(0x3C4);
-    machine.out8(0x3C4, 0x04);
-    const bool chain4 = machine.in8(0x3C5) & 0x08;
-    machine.out8(0x3C4, savedSeq);
-    return chain4 ? "8 bit" : "4 bit";
+    return picture.bitsPerPixel ? std::to_string(picture.bitsPerPixel) + " bit" : "text";
 }
 
 // The program's path in the machine's own program folder, beside the executable when that
@@ -171,6 +151,7 @@ int main(int argc, char** argv)
         programPath = programFolderFor(options.machine);
         pc = std::make_unique<machine::Machine>(config, *clock);
         machine::setCurrent(pc.get());
+        display_bus::connectCurrentMachine();
         if (config.residentKestrel)
             kestrel::installResident(*pc);
         // KSWIN.EXE, started by the program's loader, analyses the same machine.
@@ -212,7 +193,7 @@ int main(int argc, char** argv)
                                 machine::Picture picture;
                                 card.scanOut(picture);
                                 return "full screen " + std::to_string(picture.width) + " x " +
-                                       std::to_string(picture.height) + ", " + modeDepth(card);
+                                       std::to_string(picture.height) + ", " + modeDepth(picture);
                             });
     for (desktop::Action& action : script)
         session.enqueue(std::move(action));
