@@ -908,12 +908,15 @@ int2f_entry:
     jmp far [cs:old_int2f]
 
 ; ---------------------------------------------------------------------------------------
-; Check entry (far call): AX=1 when the card this driver was generated for is there with at
-; least the generated video memory, and it is the chip this image's back end drives. It
-; leaves no trace on the card.
+; Check entry (far call): AX=1 when the image is whole (its checksum matches), the card this
+; driver was generated for is there with at least the generated video memory, and it is the
+; chip this image's back end drives. It leaves no trace on the card.
 ; ---------------------------------------------------------------------------------------
 check_entry:
-    xor ax, ax
+    call image_sum
+    cmp eax, [cs:image_checksum]
+    mov ax, 0
+    jne .done
     cmp word [cs:hardware_code], CHIP_CODE
     jne .done
     call chip_check
@@ -926,4 +929,41 @@ check_entry:
 %include "vga.asm"
 %include "chip_dispi.asm"
 
+; ---------------------------------------------------------------------------------------
+; Image checksum: 32-bit FNV-1a over the image up to image_checksum, leaving out the fields
+; the installer fills. A damaged byte anywhere else changes it, so a damaged driver fails
+; its check and is generated again instead of running. The loop ends whatever the ranges
+; hold: SI only counts up to a 16-bit limit.
+; ---------------------------------------------------------------------------------------
+checksum_ranges:                            ; [start, end) pairs
+    dw 0, old_int10
+    dw old_int2f + 4, total_64k
+    dw total_64k + 2, load_seg
+    dw load_seg + 2, image_checksum
+checksum_ranges_end:
+
+; Out: EAX = the checksum.
+image_sum:
+    push bx
+    push si
+    mov eax, 2166136261
+    mov bx, checksum_ranges
+.range:
+    mov si, [cs:bx]
+.byte:
+    cmp si, [cs:bx + 2]
+    jae .next
+    xor al, [cs:si]
+    imul eax, eax, 16777619
+    inc si
+    jmp .byte
+.next:
+    add bx, 4
+    cmp bx, checksum_ranges_end
+    jb .range
+    pop si
+    pop bx
+    ret
+
+image_checksum: dd 0                        ; generator: image_sum of the generated image
 image_end:
