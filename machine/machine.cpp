@@ -35,6 +35,10 @@ constexpr uint16_t CARD_BDF = pci::bdf(0, 2, 0);
 // Emulated instructions per microsecond charged to the clock while real-mode code runs.
 constexpr uint64_t INSTRUCTIONS_PER_MICROSECOND = 25;
 
+// Reads of input status 1 this close together, with no other port access between them, are a
+// loop polling it (in, test, jump, count down, jump).
+constexpr uint64_t POLL_LOOP_INSTRUCTIONS = 8;
+
 constexpr uint16_t BOCHS_DEBUG_PORT = 0x500;
 constexpr uint16_t SEABIOS_DEBUG_PORT = 0x402;
 
@@ -87,6 +91,9 @@ struct Machine::Impl {
     uint64_t chargedInstructions = 0;
     bool running = false;
     uint32_t toggle61 = 0;
+    uint64_t lastStatusPoll = 0;       // instruction count at the last emulated read of input status 1
+    uint8_t lastStatus = 0;            // what it read
+    bool polling = false;              // no other port access since
     uint64_t serial = nextSerial++;
     static inline uint64_t nextSerial = 1;
 
@@ -158,6 +165,27 @@ struct Machine::Impl {
         for (unsigned i = 0; i < bytes; ++i) writeByte(address + i, static_cast<uint8_t>(value >> (8 * i)));
     }
 
+    // A port read by the emulated CPU. A loop polling input status 1 sees the same status
+    // again and again until it changes: the clock moves on to that change at once, so the
+    // loop sees what it would have seen, at the time it would have seen it, for a few
+    // instructions instead of hundreds of thousands a frame.
+    uint32_t emulatedPortIn(uint16_t port, unsigned bytes) {
+        const bool status = bytes == 1 && (port == vga::status1::PORT || port == vga::status1::MONO_PORT);
+        if (!status) {
+            polling = false;
+            return portIn(port, bytes);
+        }
+        const uint64_t executed = emu->x86.R_TSC;
+        if (polling && executed - lastStatusPoll <= POLL_LOOP_INSTRUCTIONS) {
+            const uint64_t at = now();
+            if (card->vga().status1At(at) == lastStatus) clock.spend(card->vga().nextStatus1Change(at) - at);
+        }
+        lastStatus = static_cast<uint8_t>(portIn(port, bytes));
+        lastStatusPoll = executed;
+        polling = true;
+        return lastStatus;
+    }
+
     uint32_t portIn(uint16_t port, unsigned bytes) {
         if (PciBus::decodesPort(port)) return pci.in(port, bytes);
         if (card->decodesPort(port)) {
@@ -190,8 +218,11 @@ struct Machine::Impl {
         case X86EMU_MEMIO_R:
         case X86EMU_MEMIO_X: *value = self->readMemory(address, bytes); return 0;
         case X86EMU_MEMIO_W: self->writeMemory(address, *value, bytes); return 0;
-        case X86EMU_MEMIO_I: *value = self->portIn(static_cast<uint16_t>(address), bytes); return 0;
-        case X86EMU_MEMIO_O: self->portOut(static_cast<uint16_t>(address), *value, bytes); return 0;
+        case X86EMU_MEMIO_I: *value = self->emulatedPortIn(static_cast<uint16_t>(address), bytes); return 0;
+        case X86EMU_MEMIO_O:
+            self->polling = false;
+            self->portOut(static_cast<uint16_t>(address), *value, bytes);
+            return 0;
         default: return 1;
         }
     }
@@ -251,6 +282,7 @@ struct Machine::Impl {
         r.R_EIP = offset;
         r.mode &= ~static_cast<u32>(_MODE_HALTED);
         fault.clear();
+        polling = false;
 
         const uint64_t start = r.R_TSC;
         emu->max_instr = start + config.instructionBudget;
