@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "machine/card.h"
+#include "machine/host_bridge.h"
 #include "machine/pci_bus.h"
 #include "machine/rom_image.h"
 #include "machine/scan_out.h"
@@ -69,6 +70,7 @@ const MachineConfig& checked(const MachineConfig& config) {
 struct Machine::Impl {
     Impl(const MachineConfig& cfg, Clock& clk)
         : config(cfg), clock(clk), card(makeCard(cfg, [this] { return now(); })) {
+        pci.attach(HOST_BRIDGE_BDF, hostBridge);
         pci.attach(CARD_BDF, card->pciFunction());
     }
 
@@ -83,6 +85,7 @@ struct Machine::Impl {
     uint32_t romBytes = 0;
     bool romWritable = false;
     std::unique_ptr<Card> card;
+    ConfigSpace hostBridge = hostBridgeConfig();
     PciBus pci;
     std::unique_ptr<SystemBios> bios;
     x86emu_t* emu = nullptr;
@@ -117,9 +120,7 @@ struct Machine::Impl {
         if (address < WINDOW_START) return memory[address];
         if (address < ROM_START) return card->readWindow(address);
         if (address < MEMORY_BYTES) return memory[address];
-        uint8_t value = 0xFF;
-        card->readBus(address, value);
-        return value;
+        return static_cast<uint8_t>(card->readBus(address, 1));
     }
 
     void writeByte(uint32_t address, uint8_t value) {
@@ -136,7 +137,7 @@ struct Machine::Impl {
         } else if (address < MEMORY_BYTES) {
             memory[address] = value;
         } else {
-            card->writeBus(address, value);
+            card->writeBus(address, 1, value);
         }
     }
 
@@ -147,12 +148,18 @@ struct Machine::Impl {
         return address + bytes <= WINDOW_START || address >= ROM_START;
     }
 
+    // Above the first megabyte an access goes to the card whole, as a bus cycle of its width.
+    static bool onTheBus(uint32_t address, unsigned bytes) {
+        return address >= MEMORY_BYTES && bytes - 1 <= 0xFFFFFFFFu - address;
+    }
+
     uint32_t readMemory(uint32_t address, unsigned bytes) {
         uint32_t value = 0;
         if (plainRam(address, bytes)) {
             std::memcpy(&value, memory + address, bytes);
             return value;
         }
+        if (onTheBus(address, bytes)) return card->readBus(address, bytes);
         for (unsigned i = 0; i < bytes; ++i) value |= static_cast<uint32_t>(readByte(address + i)) << (8 * i);
         return value;
     }
@@ -162,6 +169,7 @@ struct Machine::Impl {
             std::memcpy(memory + address, &value, bytes);
             return;
         }
+        if (onTheBus(address, bytes)) return card->writeBus(address, bytes, value);
         for (unsigned i = 0; i < bytes; ++i) writeByte(address + i, static_cast<uint8_t>(value >> (8 * i)));
     }
 
@@ -249,7 +257,8 @@ struct Machine::Impl {
         memory[at + 1] = static_cast<uint8_t>(value >> 8);
     }
 
-    CallResult call(uint16_t segment, uint16_t offset, CpuRegs& regs, bool asInterrupt, const std::string& what) {
+    CallResult call(uint16_t segment, uint16_t offset, CpuRegs& regs, bool asInterrupt, const std::string& what,
+                    bool bigRealMode = false) {
         CallResult result;
         if (running) {
             result.error = "real-mode call made while another one runs";
@@ -271,8 +280,14 @@ struct Machine::Impl {
         x86emu_set_seg_register(emu, r.R_ES_SEL, regs.es);
         x86emu_set_seg_register(emu, r.R_FS_SEL, 0);
         x86emu_set_seg_register(emu, r.R_GS_SEL, 0);
-        x86emu_set_seg_register(emu, r.R_SS_SEL, STACK_SEGMENT);
-        r.R_ESP = STACK_TOP;
+        // A PC's firmware starts option ROMs in big real mode: data segments reach all 4 GB,
+        // so a ROM's start-up can read its card's register window with 32-bit addresses.
+        for (int data : {R_DS_INDEX, R_ES_INDEX, R_FS_INDEX, R_GS_INDEX})
+            r.seg[data].limit = bigRealMode ? 0xFFFFFFFF : 0xFFFF;
+        // The same stack either way; in big real mode from segment 0, as a PC's firmware calls
+        // option ROMs, whose C code addresses flat memory through DS = SS.
+        x86emu_set_seg_register(emu, r.R_SS_SEL, bigRealMode ? 0 : STACK_SEGMENT);
+        r.R_ESP = bigRealMode ? STACK_SEGMENT * 16u + STACK_TOP : STACK_TOP;
         const uint16_t flags = static_cast<uint16_t>((regs.flags & 0x0CD5) | 0x0002);
         if (asInterrupt) push16(flags);
         push16(BIOS_SEGMENT);
@@ -348,7 +363,7 @@ struct Machine::Impl {
         romWritable = true;
         CpuRegs regs;
         regs.ax = CARD_BDF;
-        CallResult init = call(0xC000, 0x0003, regs, false, "video BIOS init");
+        CallResult init = call(0xC000, 0x0003, regs, false, "video BIOS init", true);
         romWritable = false;
         if (!init.ok) throw MachineError("video BIOS " + config.romPath + " did not initialise: " + init.error);
         // Text mode 3 without clearing the screen (bit 7), so the banner the ROM printed
