@@ -361,26 +361,33 @@ void CirrusCard::writeRegisters(uint32_t offset, uint8_t value) {
         blt_.writeMmio(static_cast<uint8_t>(offset - mmio::BLT_BLOCK), value);
 }
 
-bool CirrusCard::readBus(uint32_t address, uint8_t& value) {
+// BAR 0 and BAR 1, a byte at a time in address order (wider accesses are split as the bus
+// splits them for the card's 8-bit registers and its BitBLT data).
+uint32_t CirrusCard::readBus(uint32_t address, unsigned bytes) {
     const uint32_t framebuffer = pci_.barAddress(0), registers = pci_.barAddress(1);
-    if (address - framebuffer < bar::FRAMEBUFFER_BYTES)
-        value = readFramebuffer(address - framebuffer);
-    else if (address - registers < bar::REGISTERS_BYTES)
-        value = readRegisters(address - registers);
-    else
-        return false;
-    return true;
+    uint32_t value = 0;
+    for (unsigned i = 0; i < bytes; ++i) {
+        const uint32_t at = address + i;
+        uint8_t byte = 0xFF;
+        if (at - framebuffer < bar::FRAMEBUFFER_BYTES)
+            byte = readFramebuffer(at - framebuffer);
+        else if (at - registers < bar::REGISTERS_BYTES)
+            byte = readRegisters(at - registers);
+        value |= static_cast<uint32_t>(byte) << (8 * i);
+    }
+    return value;
 }
 
-bool CirrusCard::writeBus(uint32_t address, uint8_t value) {
+void CirrusCard::writeBus(uint32_t address, unsigned bytes, uint32_t value) {
     const uint32_t framebuffer = pci_.barAddress(0), registers = pci_.barAddress(1);
-    if (address - framebuffer < bar::FRAMEBUFFER_BYTES)
-        writeFramebuffer(address - framebuffer, value);
-    else if (address - registers < bar::REGISTERS_BYTES)
-        writeRegisters(address - registers, value);
-    else
-        return false;
-    return true;
+    for (unsigned i = 0; i < bytes; ++i) {
+        const uint32_t at = address + i;
+        const uint8_t byte = static_cast<uint8_t>(value >> (8 * i));
+        if (at - framebuffer < bar::FRAMEBUFFER_BYTES)
+            writeFramebuffer(at - framebuffer, byte);
+        else if (at - registers < bar::REGISTERS_BYTES)
+            writeRegisters(at - registers, byte);
+    }
 }
 
 bool CirrusCard::registersAt(uint32_t address) const {

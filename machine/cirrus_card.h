@@ -48,8 +48,8 @@ public:
     uint8_t readWindow(uint32_t address) override;
     void writeWindow(uint32_t address, uint8_t value) override;
     // BAR 0 (the 32 MB framebuffer window) and BAR 1 (4 KB of registers).
-    bool readBus(uint32_t address, uint8_t& value) override;
-    bool writeBus(uint32_t address, uint8_t value) override;
+    uint32_t readBus(uint32_t address, unsigned bytes) override;
+    void writeBus(uint32_t address, unsigned bytes, uint32_t value) override;
 
     VgaCore& vga() override { return vga_; }
     const VgaCore& vga() const override { return vga_; }
