@@ -49,6 +49,7 @@ public:
     const VgaCore& vga() const override { return vga_; }
     ConfigSpace& pciFunction() override { return pci_; }
     std::optional<ExtendedMode> extendedMode() const override;
+    bool registersAt(uint32_t address) const override { return inRegisterWindow(address, 1); }
     bool cursorSprite(CursorSprite& sprite) const override;
 
     const DispiRegisters& dispi() const { return dispi_; }
