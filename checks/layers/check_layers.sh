@@ -18,17 +18,14 @@ done
 
 program_folders="platform app tests accel loader"
 
-# Whether FOLDER may include from INCLUDED, another top-level folder.
-allowed() {
+# The folders FOLDER may not include from, among the top-level folders of the tree.
+forbidden() {
   local folder=$1 included=$2
   if [[ " $program_folders " == *" $folder "* ]]; then
-    [[ " $program_folders " == *" $included "* ]]
+    [[ " $program_folders " != *" $included "* ]]
     return
   fi
-  if [ "$folder" = display ] && [ "$included" = machine ]; then
-    return 1
-  fi
-  return 0
+  [ "$folder" = display ] && [ "$included" = machine ]
 }
 
 is_known() {
@@ -39,14 +36,17 @@ is_known() {
   return 1
 }
 
+include_pattern='^[[:space:]]*#[[:space:]]*include[[:space:]]*["<]([^/">]+)/'
 failures=0
-for dir in "$root"/*/; do
-  folder=$(basename "$dir")
-  # Every #include "x/..." or <x/...> naming a top-level folder of the tree.
+for folder in $program_folders display; do
+  [ -d "$root/$folder" ] || continue
+  # Every #include "x/..." or <x/...> naming another top-level folder of the tree.
   while IFS=: read -r file line text; do
-    included=$(sed -E 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*["<]([^/">]+)\/.*/\1/' <<<"$text")
-    [ "$included" = "$folder" ] || [ ! -d "$root/$included" ] && continue
-    allowed "$folder" "$included" && continue
+    [[ $text =~ $include_pattern ]] || continue
+    included=${BASH_REMATCH[1]}
+    if [ "$included" = "$folder" ] || [ ! -d "$root/$included" ] || ! forbidden "$folder" "$included"; then
+      continue
+    fi
     where="${file#"$root"/}:$line: $folder/ includes $included/"
     if is_known "$folder:$included"; then
       echo "known: $where"
@@ -54,8 +54,7 @@ for dir in "$root"/*/; do
       echo "$where"
       failures=$((failures + 1))
     fi
-  done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*["<][^/">]+/' "$dir" \
-             --include='*.h' --include='*.cpp' --include='*.c' --include='*.inc' | sort || true)
+  done < <(grep -rnE "$include_pattern" "$root/$folder" --include='*.h' --include='*.cpp' --include='*.c' | sort || true)
 done
 
 if [ $failures -gt 0 ]; then
