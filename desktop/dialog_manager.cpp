@@ -255,7 +255,7 @@ void clickAt(Dialog& dialog, int x, int y, int clicks)
     case Part::ScrollDown: scroll(1); return;
     case Part::PageUp: scroll(-page); return;
     case Part::PageDown: scroll(page); return;
-    case Part::Thumb:
+    case Part::Thumb:  // it scrolls when dragged; a press alone moves nothing
     case Part::CloseBox:
     case Part::None: return;
     }
