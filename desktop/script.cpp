@@ -91,8 +91,9 @@ std::vector<Action> parseScript(const std::string& text)
             if (rest.size() == 1 && std::isprint(static_cast<unsigned char>(rest[0]))) {
                 action.key = static_cast<unsigned char>(rest[0]);
             } else {
+                const std::string keyName = lower(rest);
                 const auto found = std::find_if(std::begin(kKeys), std::end(kKeys),
-                                                [&](const KeyName& k) { return lower(rest) == k.name; });
+                                                [&](const KeyName& k) { return keyName == k.name; });
                 if (found == std::end(kKeys))
                     throw ScriptError(number, rest.empty() ? "key needs a key name"
                                                            : "unknown key \"" + rest +
