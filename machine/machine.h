@@ -43,7 +43,7 @@ struct MachineConfig {
     uint32_t refreshHz = 60;
     uint32_t lfbAddress = 0xE0000000;
     bool residentKestrel = false; // a Kestrel driver is loaded before the program starts
-    uint64_t instructionBudget = 50'000'000;  // per real-mode call
+    uint64_t instructionBudget = 5'000'000;  // per real-mode call: the slowest ROM call takes 320 000
 };
 
 // Named presets and machine files ("key = value" lines).
