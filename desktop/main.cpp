@@ -14,6 +14,7 @@
 
 #include <sys/stat.h>
 
+#include "desktop/card_judge.h"
 #include "desktop/command_line.h"
 #include "desktop/dialog_manager.h"
 #include "desktop/program_folder.h"
@@ -21,6 +22,7 @@
 #include "desktop/sdl_monitor.h"
 #include "desktop/session.h"
 #include "desktop/shots.h"
+#include "judge/conformance_command.h"
 #include "kestrel/resident.h"
 #include "machine/dispi_regs.h"
 #include "machine/machine.h"
@@ -74,7 +76,7 @@ std::string modeDepth(machine::Machine& machine)
 
 // The program's path in the machine's own program folder, beside the executable when that
 // folder can be written, else in the user's state folder.
-std::string programFolderFor(const std::string& machineName)
+std::string programFolderFor(const std::string& machineName, bool withKestrel)
 {
     std::error_code error;
     const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -83,7 +85,7 @@ std::string programFolderFor(const std::string& machineName)
     const std::vector<std::string> presets = machine::presetNames();
     const bool preset = std::find(presets.begin(), presets.end(), machineName) != presets.end();
     return desktop::prepareProgramFolder(executable, desktop::machineId(machineName, preset),
-                                         {executable.parent_path(), desktop::stateFolder()})
+                                         {executable.parent_path(), desktop::stateFolder()}, withKestrel)
         .string();
 }
 
@@ -159,6 +161,14 @@ int main(int argc, char** argv)
         return fail(error.what());
     }
 
+    if (options.conformance) {
+        try {
+            return judge::conformanceCommand(machine::loadMachine(options.machine), options.shotsDir);
+        } catch (const machine::MachineError& error) {
+            return fail(error.what());
+        }
+    }
+
     std::unique_ptr<machine::Clock> baseClock =
         options.headless ? machine::makeVirtualClock() : machine::makeRealClock();
     desktop::Session& session = desktop::session();
@@ -168,7 +178,7 @@ int main(int argc, char** argv)
     std::string programPath;
     try {
         const machine::MachineConfig config = machine::loadMachine(options.machine);
-        programPath = programFolderFor(options.machine);
+        programPath = programFolderFor(options.machine, config.kestrel);
         pc = std::make_unique<machine::Machine>(config, *clock);
         machine::setCurrent(pc.get());
         if (config.residentKestrel)
@@ -206,6 +216,11 @@ int main(int argc, char** argv)
     session.setMonitor(monitor.get());
     session.setShots(shotWriter.get());
     session.setProgramPath(programPath);
+    std::unique_ptr<desktop::CardJudge> judge;
+    if (options.verdict) {
+        judge = std::make_unique<desktop::CardJudge>(*pc);
+        session.setJudge(judge.get());
+    }
     machine::Machine& card = *pc;
     session.setScreenSource([&card](desktop::Picture& picture) { card.scanOut(picture); },
                             [&card]() {
@@ -234,6 +249,11 @@ int main(int argc, char** argv)
     if (status == 0 && !session.snapError().empty()) {
         std::fprintf(stderr, "palisade: %s\n", session.snapError().c_str());
         status = 2;
+    }
+    if (judge) {
+        std::fprintf(stderr, "verdict: %d screens, %d differ\n", judge->screens(), judge->differing());
+        if (status == 0 && judge->differing() > 0)
+            status = 4;
     }
     finishPictures();
     if (vbeLog) {

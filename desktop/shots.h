@@ -3,9 +3,11 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "desktop/canvas.h"
+#include "desktop/screen_verdict.h"
 
 namespace desktop {
 
@@ -24,15 +26,20 @@ public:
     // index page in its turn, captioned caption (the name when empty) and what onScreen says.
     void snapped(const std::string& name, const std::string& caption, const Picture& picture,
                  const std::string& onScreen);
-    // With a folder, writes the wait's picture as NNNN.png and lists it on the index page.
-    void automatic(const Picture& picture, const std::string& onScreen);
+    // With a folder, writes the wait's picture as NNNN.png and lists it on the index page,
+    // marked with its verdict when it was judged; one that differs also gets NNNN-diff.png.
+    void automatic(const Picture& picture, const std::string& onScreen, const ScreenVerdict& verdict = {});
     // Writes index.html and returns its path; empty without a folder.
     std::string finish();
 
 private:
     struct Entry {
+        Entry(std::string f, std::string c, std::string v = {}, std::string d = {})
+            : file(std::move(f)), caption(std::move(c)), verdict(std::move(v)), diffFile(std::move(d)) {}
         std::string file;
         std::string caption;
+        std::string verdict;      // "pass", "differs: <hint>", or empty when not judged
+        std::string diffFile;
     };
     std::string folder_;
     int counter_ = 0;

@@ -8,6 +8,7 @@
 #include "display/bus_clock.h"
 #include "display/library_state.h"
 #include "display/raster.h"
+#include "display/reference.h"
 #include "machine/dispi_regs.h"
 #include "machine/machine.h"
 #include "platform/accel.h"
@@ -110,6 +111,7 @@ void stopAccelerator(LibraryState&)
 {
     if (driver.active && (driver.entries & machine::ACCEL_SET_CURSOR) && machine::hasCurrent())
         writeDispi(dispi::CURSOR_CONTROL, 0);
+    meanCursorShown(false);
     driver.active = false;
 }
 
@@ -279,6 +281,7 @@ void AF_setCursor(AccelContext* dc, const AF_CursorImage* cursor)
     const int hotX = std::clamp(cursor->hotX, 0, dispi::CURSOR_SIZE - 1);
     const int hotY = std::clamp(cursor->hotY, 0, dispi::CURSOR_SIZE - 1);
     writeDispi(dispi::CURSOR_HOTSPOT, uint16_t(hotY << 8 | hotX));
+    meanCursorImage(*cursor, hotX, hotY);
 }
 
 void AF_setCursorColor(AccelContext* dc, uint8_t red, uint8_t green, uint8_t blue)
@@ -287,6 +290,7 @@ void AF_setCursorColor(AccelContext* dc, uint8_t red, uint8_t green, uint8_t blu
         return;
     writeDispi(dispi::CURSOR_COLOR_RG, uint16_t(red << 8 | green));
     writeDispi(dispi::CURSOR_COLOR_B, blue);
+    meanCursorColor(red, green, blue);
 }
 
 void AF_setCursorPos(AccelContext* dc, int32_t x, int32_t y)
@@ -295,10 +299,13 @@ void AF_setCursorPos(AccelContext* dc, int32_t x, int32_t y)
         return;
     writeDispi(dispi::CURSOR_X, uint16_t(int16_t(std::clamp(x, -32768, 32767))));
     writeDispi(dispi::CURSOR_Y, uint16_t(int16_t(std::clamp(y, -32768, 32767))));
+    meanCursorPosition(x, y);
 }
 
 void AF_showCursor(AccelContext* dc, int32_t visible)
 {
-    if (live(dc, machine::ACCEL_SET_CURSOR))
-        writeDispi(dispi::CURSOR_CONTROL, visible ? 1 : 0);
+    if (!live(dc, machine::ACCEL_SET_CURSOR))
+        return;
+    writeDispi(dispi::CURSOR_CONTROL, visible ? 1 : 0);
+    meanCursorShown(visible != 0);
 }

@@ -17,6 +17,7 @@
 #include "display/bus_clock.h"
 #include "display/library_state.h"
 #include "display/palette.h"
+#include "display/reference.h"
 #include "machine/dispi_regs.h"
 #include "machine/machine.h"
 #include "platform/display.h"
@@ -409,6 +410,9 @@ int32_t GX_setMode(int32_t mode, int32_t /*reserved*/, int32_t useLinear, int32_
     next.dacBits = lib->context.wideDacAvailable && vbe::getDacWidth(bits) && bits == 8 ? 8 : 6;
     lib->mode = next;
     lib->writer.configure(layoutFor(next));
+    const vbe::ModeBlock& b = next.block;
+    meanMode(plain, next.facts, b.bytesPerLine,
+             {b.redSize, b.redPos, b.greenSize, b.greenPos, b.blueSize, b.bluePos}, next.dacBits);
 
     const ModeFacts& f = next.facts;
     DisplayContext& c = lib->context;
@@ -443,6 +447,7 @@ void GX_restoreMode(void)
     else
         vbe::setMode(lib->modeBefore);
     lib->mode = CurrentMode{};
+    meanNoMode();
     lib->writer.configure(FrameLayout{});
     lib->context.accel = nullptr;
     lib->context.virtualLfbActive = 0;
@@ -542,16 +547,17 @@ void GX_setPalette(int32_t first, int32_t count, const PaletteEntry* palette, in
     count = std::min(count, 256 - first);
     if (pace >= 0)
         waitForRetrace();
-    if (vgaCompatible(*lib)) {
-        loadDacPorts(first, count, palette, lib->mode.dacBits, true);
-        return;
-    }
     PaletteEntry scaled[256];
     for (int32_t i = 0; i < count; ++i) {
         scaled[i].red = scaleToDac(palette[i].red, lib->mode.dacBits);
         scaled[i].green = scaleToDac(palette[i].green, lib->mode.dacBits);
         scaled[i].blue = scaleToDac(palette[i].blue, lib->mode.dacBits);
         scaled[i].alignment = 0;
+    }
+    meanPalette(first, count, scaled);
+    if (vgaCompatible(*lib)) {
+        loadDacPorts(first, count, scaled, lib->mode.dacBits, false);
+        return;
     }
     vbe::setPalette(lib->scratch, uint16_t(first), uint16_t(count), scaled, false);
 }
@@ -562,6 +568,7 @@ void VBE_setPalette(int32_t first, int32_t count, const PaletteEntry* palette, i
     if (!lib || !validPalette(first, count, palette))
         return;
     count = std::min(count, 256 - first);
+    meanPalette(first, count, palette);
     if (vbe::setPalette(lib->scratch, uint16_t(first), uint16_t(count), palette, waitRetrace != 0))
         return;
     // A VGA-compatible controller need not offer 4F09: its DAC is programmed directly then.
@@ -577,8 +584,10 @@ int32_t VBE_setDACWidth(int32_t bits)
     uint8_t now = 0;
     if (!vbe::setDacWidth(uint8_t(bits), now))
         return 0;
-    if (now == 6 || now == 8)
+    if (now == 6 || now == 8) {
         lib->mode.dacBits = now;
+        meanDacWidth(now);
+    }
     return now == bits ? 1 : 0;
 }
 
@@ -611,8 +620,10 @@ void GX_setVisualPage(int32_t page, int32_t waitRetrace)
     } else {
         ok = vbe::setDisplayStart(0, uint16_t(y), false);
     }
-    if (ok)
+    if (ok) {
         lib->mode.visualPage = page;
+        meanStart(0, y);
+    }
 }
 
 int32_t VBE_setDisplayStart(int32_t x, int32_t y, int32_t waitRetrace)
@@ -627,7 +638,10 @@ int32_t VBE_setDisplayStart(int32_t x, int32_t y, int32_t waitRetrace)
     const uint64_t lineEnd = f.planar ? (uint64_t(x) + f.width + 7) / 8 : (uint64_t(x) + f.width) * l.bytesPerPixel;
     if (lastLine * uint64_t(l.bytesPerLine) + lineEnd > l.memoryBytes)
         return 0;
-    return vbe::setDisplayStart(uint16_t(x), uint16_t(y), waitRetrace != 0) ? 1 : 0;
+    if (!vbe::setDisplayStart(uint16_t(x), uint16_t(y), waitRetrace != 0))
+        return 0;
+    meanStart(uint32_t(x), uint32_t(y));
+    return 1;
 }
 
 namespace {
@@ -645,6 +659,7 @@ int32_t setScanLine(uint8_t subfunction, int32_t value, int32_t* newBytes, int32
     const uint64_t fit = l.memoryBytes / bytes;
     const int32_t usable = int32_t(std::min<uint64_t>(lines ? lines : fit, fit));
     lib->writer.setLines(pixels, usable, bytes);
+    meanLineLength(bytes);
     if (newBytes)
         *newBytes = bytes;
     if (newPixels)

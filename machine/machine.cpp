@@ -66,7 +66,9 @@ struct Machine::Impl {
           clock(clk),
           card(cfg.videoMemoryKb * 1024u, cfg.dispi, cfg.accelEntries, cfg.refreshHz, [this] { return now(); },
                cfg.wideDac),
-          pci(cfg.lfbAddress, cfg.videoMemoryKb * 1024u) {}
+          pci(cfg.lfbAddress, cfg.videoMemoryKb * 1024u) {
+        card.setFault(cfg.cardFault);
+    }
 
     ~Impl() {
         if (emu) x86emu_done(emu);

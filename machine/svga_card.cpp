@@ -128,13 +128,15 @@ void SvgaCard::out8(uint16_t port, uint8_t value) {
         vga_.dacComponent = 0;
         vga_.dacLastWasRead = false;
         return;
-    case 0x3C9:
-        vga_.dac[vga_.dacWriteIndex * 3 + vga_.dacComponent] = value;
+    case 0x3C9: {
+        const bool crossed = fault_ == CardFault::DacSwapsRedGreen && vga_.dacComponent < 2;
+        vga_.dac[vga_.dacWriteIndex * 3 + (crossed ? 1 - vga_.dacComponent : vga_.dacComponent)] = value;
         if (++vga_.dacComponent == 3) {
             vga_.dacComponent = 0;
             ++vga_.dacWriteIndex;
         }
         return;
+    }
     case 0x3CE: vga_.gcIndex = value & 0x0F; return;
     case 0x3CF: vga_.gc[vga_.gcIndex & 0x0F] = value; return;
     case 0x3B4:
@@ -244,7 +246,9 @@ void SvgaCard::writeDispi(uint16_t value) {
     }
     case dispi::VIRT_HEIGHT: return;  // follows from the width and the memory
     case dispi::X_OFFSET: dispi_.xOffset = value; return;
-    case dispi::Y_OFFSET: dispi_.yOffset = value; return;
+    case dispi::Y_OFFSET:
+        dispi_.yOffset = fault_ == CardFault::DisplayStartLate ? static_cast<uint16_t>(value + 1) : value;
+        return;
     case dispi::CURSOR_CONTROL: cursor_.shown = value & 1; return;
     case dispi::CURSOR_X: cursor_.x = static_cast<int16_t>(value); return;
     case dispi::CURSOR_Y: cursor_.y = static_cast<int16_t>(value); return;
@@ -282,7 +286,8 @@ void SvgaCard::enableDispi(uint16_t value) {
     dispi_.enable = value;
     dispi_.virtWidth = dispi_.xres;
     dispi_.virtHeight = static_cast<uint16_t>(std::min<uint64_t>(vram_.size() / line, 0xFFFF));
-    dispi_.xOffset = dispi_.yOffset = 0;
+    dispi_.xOffset = 0;
+    dispi_.yOffset = fault_ == CardFault::DisplayStartLate ? 1 : 0;
     dispi_.readBank = dispi_.writeBank = 0;
     if (!(value & dispi::NO_CLEAR_MEM)) std::fill(vram_.begin(), vram_.end(), 0);
 }

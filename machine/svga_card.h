@@ -59,6 +59,9 @@ public:
     SvgaCard(uint32_t videoMemoryBytes, bool dispi, uint32_t accelEntries, uint32_t refreshHz,
              std::function<uint64_t()> now, WideDac wideDac = WideDac::Works);
 
+    // A deliberate fault, for checks of the verdict (none unless a machine file asks).
+    void setFault(CardFault fault) { fault_ = fault; }
+
     static bool decodesPort(uint16_t port);
     uint8_t in8(uint16_t port);
     void out8(uint16_t port, uint8_t value);
@@ -97,6 +100,7 @@ private:
     uint32_t accelEntries_;
     uint32_t refreshHz_;
     WideDac wideDac_;
+    CardFault fault_ = CardFault::None;
     std::function<uint64_t()> now_;
     VgaRegisters vga_;
     DispiRegisters dispi_;

@@ -1,12 +1,13 @@
-#include "checks/kestrel/vbe_rig.h"
+// A booted machine to call VBE functions on, with or without Kestrel.
+#include "judge/vbe_rig.h"
 
 #include "kestrel/resident.h"
 
-namespace kestrel::checks {
+namespace judge {
 
-VbeRig::VbeRig(const std::string& preset, bool withKestrel)
+VbeRig::VbeRig(const machine::MachineConfig& config, bool withKestrel)
     : clock_(machine::makeVirtualClock()),
-      machine_(std::make_unique<machine::Machine>(machine::loadMachine(preset), *clock_))
+      machine_(std::make_unique<machine::Machine>(config, *clock_))
 {
     if (withKestrel)
         kestrel::installResident(*machine_);
@@ -89,4 +90,4 @@ uint16_t VbeRig::setMode(uint16_t mode)
     return regs.ax;
 }
 
-}  // namespace kestrel::checks
+}  // namespace judge

@@ -1,0 +1,96 @@
+#include "desktop/card_judge.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "desktop/meant_picture.h"
+#include "desktop/verdict_hint.h"
+#include "machine/svga_card.h"
+
+namespace desktop {
+namespace {
+
+// The card's state as the monitor follows it: DISPI when enabled, else the VGA's own.
+ShownScreen shownScreen(const machine::SvgaCard& card, const Picture& shown)
+{
+    ShownScreen s;
+    const machine::VgaRegisters& vga = card.vga();
+    s.dac = vga.dac;
+    s.dacBits = card.dacBits();
+    if (card.dispiEnabled()) {
+        const machine::DispiRegisters& d = card.dispi();
+        s.graphics = true;
+        s.width = d.xres;
+        s.height = d.yres;
+        s.depth = d.bpp;
+        s.bytesPerLine = card.dispiLineBytes() / (d.bpp == 4 ? 4 : 1);
+        s.startX = d.xOffset;
+        s.startY = d.yOffset;
+        return s;
+    }
+    s.graphics = vga.gc[6] & 0x01;
+    s.width = shown.width;
+    s.height = shown.height;
+    s.depth = (vga.gc[5] & 0x40) ? 8 : 4;
+    s.bytesPerLine = uint32_t(vga.crtc[0x13]) * (s.depth == 8 ? 8 : 2);
+    return s;
+}
+
+// Counts the meant picture's pixels the card does not show, and marks them red on a dimmed copy.
+PixelDifference compare(const Picture& meant, const Picture& shown, Picture& diff)
+{
+    PixelDifference first;
+    diff = meant;
+    for (int y = 0; y < meant.height; ++y)
+        for (int x = 0; x < meant.width; ++x) {
+            const size_t at = size_t(y) * size_t(meant.width) + size_t(x);
+            const uint32_t want = meant.pixels[at];
+            const bool inside = x < shown.width && y < shown.height;
+            const uint32_t got = inside ? shown.pixels[size_t(y) * size_t(shown.width) + size_t(x)] : 0;
+            if (inside && want == got) {
+                diff.pixels[at] = (want >> 2) & 0x3F3F3F;
+                continue;
+            }
+            if (first.count++ == 0) {
+                first.x = x;
+                first.y = y;
+                first.meant = want;
+                first.shown = got;
+            }
+            diff.pixels[at] = 0xFF0000;
+        }
+    // A picture larger than the one meant differs in what lies outside it too.
+    if (shown.width > meant.width || shown.height > meant.height)
+        first.count += uint64_t(shown.width) * uint64_t(shown.height) -
+                       uint64_t(std::min(shown.width, meant.width)) * uint64_t(std::min(shown.height, meant.height));
+    return first;
+}
+
+}  // namespace
+
+ScreenVerdict CardJudge::judge(const Picture& shown, const std::string& onScreen)
+{
+    ScreenVerdict verdict;
+    const display::MeantScreen& meant = display::meantScreen();
+    if (!meant.modeSet)
+        return verdict;
+    verdict.judged = true;
+    ++screens_;
+    const machine::SvgaCard& card = machine_.card();
+    Picture picture;
+    renderMeant(meant, card.videoMemory(), card.videoMemoryBytes(), picture);
+    const PixelDifference first = compare(picture, shown, verdict.diff);
+    if (first.count == 0) {
+        verdict.diff = {};
+        return verdict;
+    }
+    verdict.differs = true;
+    ++differing_;
+    verdict.hint = std::to_string(first.count) + " pixels differ; " +
+                   verdictHint(meant, shownScreen(card, shown), first);
+    std::fprintf(stderr, "palisade: verdict: screen %d (%s) differs: %s\n", screens_, onScreen.c_str(),
+                 verdict.hint.c_str());
+    return verdict;
+}
+
+}  // namespace desktop
