@@ -107,6 +107,17 @@ void finishPictures()
     shotWriter.reset();
 }
 
+// The verdict's last line, also when the program ends the process itself.
+std::unique_ptr<desktop::CardJudge> cardJudge;
+
+void finishVerdict()
+{
+    if (!cardJudge)
+        return;
+    std::fprintf(stderr, "verdict: %d screens, %d differ\n", cardJudge->screens(), cardJudge->differing());
+    cardJudge.reset();
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -216,10 +227,10 @@ int main(int argc, char** argv)
     session.setMonitor(monitor.get());
     session.setShots(shotWriter.get());
     session.setProgramPath(programPath);
-    std::unique_ptr<desktop::CardJudge> judge;
     if (options.verdict) {
-        judge = std::make_unique<desktop::CardJudge>(*pc);
-        session.setJudge(judge.get());
+        cardJudge = std::make_unique<desktop::CardJudge>(*pc);
+        session.setJudge(cardJudge.get());
+        std::atexit(finishVerdict);
     }
     machine::Machine& card = *pc;
     session.setScreenSource([&card](desktop::Picture& picture) { card.scanOut(picture); },
@@ -250,11 +261,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "palisade: %s\n", session.snapError().c_str());
         status = 2;
     }
-    if (judge) {
-        std::fprintf(stderr, "verdict: %d screens, %d differ\n", judge->screens(), judge->differing());
-        if (status == 0 && judge->differing() > 0)
-            status = 4;
-    }
+    if (cardJudge && status == 0 && cardJudge->differing() > 0)
+        status = 4;
+    finishVerdict();
     finishPictures();
     if (vbeLog) {
         realmode::setCallLog(nullptr);

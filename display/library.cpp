@@ -78,15 +78,16 @@ bool validPalette(int32_t first, int32_t count, const PaletteEntry* entries)
     return entries && first >= 0 && first < 256 && count > 0;
 }
 
-void loadDacPorts(int32_t first, int32_t count, const PaletteEntry* entries, int dacBits, bool scale)
+// Entries in the DAC's own units, written at its ports.
+void loadDacPorts(int32_t first, int32_t count, const PaletteEntry* entries)
 {
     auto& m = machine::current();
     m.out8(0x3C8, uint8_t(first));
     for (int32_t i = 0; i < count; ++i) {
         const PaletteEntry& e = entries[i];
-        m.out8(0x3C9, scale ? scaleToDac(e.red, dacBits) : e.red);
-        m.out8(0x3C9, scale ? scaleToDac(e.green, dacBits) : e.green);
-        m.out8(0x3C9, scale ? scaleToDac(e.blue, dacBits) : e.blue);
+        m.out8(0x3C9, e.red);
+        m.out8(0x3C9, e.green);
+        m.out8(0x3C9, e.blue);
     }
 }
 
@@ -556,7 +557,7 @@ void GX_setPalette(int32_t first, int32_t count, const PaletteEntry* palette, in
     }
     meanPalette(first, count, scaled);
     if (vgaCompatible(*lib)) {
-        loadDacPorts(first, count, scaled, lib->mode.dacBits, false);
+        loadDacPorts(first, count, scaled);
         return;
     }
     vbe::setPalette(lib->scratch, uint16_t(first), uint16_t(count), scaled, false);
@@ -573,7 +574,7 @@ void VBE_setPalette(int32_t first, int32_t count, const PaletteEntry* palette, i
         return;
     // A VGA-compatible controller need not offer 4F09: its DAC is programmed directly then.
     if (vbe::lastCallUnsupported() && vgaCompatible(*lib))
-        loadDacPorts(first, count, palette, 8, false);
+        loadDacPorts(first, count, palette);
 }
 
 int32_t VBE_setDACWidth(int32_t bits)
