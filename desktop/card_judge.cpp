@@ -10,13 +10,11 @@
 namespace desktop {
 namespace {
 
-// The card's state as the monitor follows it: DISPI when enabled, else the VGA's own.
-ShownScreen shownScreen(const machine::SvgaCard& card, const Picture& shown)
+// Mode, line length and display start, from the registers the monitor follows.
+ShownScreen shownGeometry(const machine::SvgaCard& card, const Picture& shown)
 {
     ShownScreen s;
     const machine::VgaRegisters& vga = card.vga();
-    s.dac = vga.dac;
-    s.dacBits = card.dacBits();
     if (card.dispiEnabled()) {
         const machine::DispiRegisters& d = card.dispi();
         s.graphics = true;
@@ -33,6 +31,31 @@ ShownScreen shownScreen(const machine::SvgaCard& card, const Picture& shown)
     s.height = shown.height;
     s.depth = (vga.gc[5] & 0x40) ? 8 : 4;
     s.bytesPerLine = uint32_t(vga.crtc[0x13]) * (s.depth == 8 ? 8 : 2);
+    return s;
+}
+
+// The DAC entry the attribute controller sends a 4-bit colour to.
+uint8_t attributeEntry(const machine::VgaRegisters& vga, int colour)
+{
+    const uint8_t entry = vga.attr[size_t(colour & vga.attr[0x12] & 0x0F)];
+    const uint8_t select = vga.attr[0x14];
+    const uint8_t low = (vga.attr[0x10] & 0x80) ? uint8_t((entry & 0x0F) | (select & 0x03) << 4) : uint8_t(entry & 0x3F);
+    return uint8_t(low | (select & 0x0C) << 4);
+}
+
+// The card's state as the monitor follows it: DISPI when enabled, else the VGA's own. In a
+// 4-bit mode the first 16 palette entries are the colours 0-15 show, through the attribute
+// controller.
+ShownScreen shownScreen(const machine::SvgaCard& card, const Picture& shown)
+{
+    ShownScreen s = shownGeometry(card, shown);
+    const machine::VgaRegisters& vga = card.vga();
+    s.dac = vga.dac;
+    s.dacBits = card.dacBits();
+    if (s.depth == 4)
+        for (int colour = 0; colour < 16; ++colour)
+            for (int component = 0; component < 3; ++component)
+                s.dac[size_t(3 * colour + component)] = vga.dac[size_t(3 * attributeEntry(vga, colour) + component)];
     return s;
 }
 

@@ -5,10 +5,6 @@
 namespace desktop {
 namespace {
 
-// The attribute controller of the 16-colour modes as the VGA BIOS programs it: pixel value to
-// DAC entry.
-constexpr std::array<uint8_t, 16> SIXTEEN_COLOUR_MAP = {0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x14, 0x07,
-                                                        0x38, 0x39, 0x3A, 0x3B, 0x3C, 0x3D, 0x3E, 0x3F};
 constexpr int CURSOR_SIZE = 32;
 
 uint32_t widen(uint32_t value, uint8_t bits)
@@ -88,7 +84,7 @@ void renderMeant(const display::MeantScreen& meant, const uint8_t* memory, uint3
                 int value = 0;
                 for (int plane = 0; plane < 4; ++plane)
                     value |= ((byteAt(address * 4 + uint64_t(plane)) >> shift) & 1) << plane;
-                out[x] = palette[SIXTEEN_COLOUR_MAP[size_t(value)]];
+                out[x] = palette[size_t(value)];  // colour p is palette entry p, as in the packed modes
                 continue;
             }
             const uint64_t at = line * meant.bytesPerLine + column * bytesPerPixel;

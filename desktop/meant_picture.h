@@ -1,6 +1,7 @@
 // The picture a correct card would show for the screen the program means: the video memory it
 // drew into, read in the mode, from the display start, with the line length, DAC width and
-// palette it asked for, and its hardware cursor on top.
+// palette it asked for, and its hardware cursor on top. In 4-bit modes colour p is palette
+// entry p, whatever the card's attribute controller does on the way to the DAC.
 #pragma once
 
 #include <cstdint>

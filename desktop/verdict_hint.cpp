@@ -46,7 +46,9 @@ std::string verdictHint(const display::MeantScreen& meant, const ShownScreen& sh
             return "DAC width: asked " + std::to_string(meant.dacBits) + " bits, shows " +
                    std::to_string(shown.dacBits) + " bits";
         const uint8_t mask = meant.dacBits >= 8 ? 0xFF : 0x3F;
-        for (int entry = 0; entry < 256; ++entry)
+        // A 4-bit mode shows colours 0-15 only.
+        const int entries = meant.depth == 4 ? 16 : 256;
+        for (int entry = 0; entry < entries; ++entry)
             if (entryText(meant.dac, entry, mask) != entryText(shown.dac, entry, mask))
                 return "palette entry " + std::to_string(entry) + ": asked " + entryText(meant.dac, entry, mask) +
                        ", shows " + entryText(shown.dac, entry, mask);

@@ -19,7 +19,8 @@ struct ShownScreen {
     uint32_t bytesPerLine = 0;    // per plane at 4 bits
     uint32_t startX = 0, startY = 0;
     int32_t dacBits = 6;
-    std::array<uint8_t, 256 * 3> dac{};  // as the DAC holds them
+    std::array<uint8_t, 256 * 3> dac{};  // as the DAC holds them; at 4 bits, 0-15 are the colours
+                                         // shown for pixel values 0-15
 };
 
 struct PixelDifference {

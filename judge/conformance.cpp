@@ -222,9 +222,11 @@ const std::vector<Row>& rows()
              REQUIRE(rig.attribute(0x10) & 1, "attribute controller not in graphics");
              return {};
          }},
-        {"4F02 unknown mode fails", [](VbeRig& rig) -> Verdict {
+        {"4F02 unknown mode fails and changes nothing", [](VbeRig& rig) -> Verdict {
              SET_MODE(0x101);
              REQUIRE(rig.setMode(0x1FF) != 0x004F, "mode 1FFh accepted");
+             REQUIRE(rig.dispi(1) == 640 && rig.dispi(3) == 8 && (rig.dispi(4) & 1), "refused: DISPI %ux%u enable %04Xh",
+                     rig.dispi(1), rig.dispi(3), rig.dispi(4));
              return {};
          }},
         {"4F04 state size", [](VbeRig& rig) -> Verdict {
@@ -416,6 +418,40 @@ const std::vector<Row>& rows()
                              load.count, load.first + i, rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2], (i + 3) % 64,
                              (i + 2) % 64, (i + 1) % 64);
              }
+             return {};
+         }},
+        {"4F09 past entry 255 fails and changes nothing", [](VbeRig& rig) -> Verdict {
+             SET_MODE(0x101);
+             uint8_t before[3];
+             rig.readDac(255, before, 1);
+             std::memset(rig.buffer(), 0x11, 8);
+             CpuRegs regs;
+             regs.ax = 0x4F09;
+             regs.bx = 0x0000;
+             regs.cx = 2;
+             regs.dx = 255;
+             CALL(regs, true);
+             uint8_t after[3];
+             rig.readDac(255, after, 1);
+             REQUIRE(regs.ax != 0x004F, "entries 255-256 accepted");
+             REQUIRE(std::memcmp(before, after, 3) == 0, "refused, but entry 255 changed to %u,%u,%u", after[0], after[1],
+                     after[2]);
+             return {};
+         }},
+        {"4F05 bank past video memory fails and changes nothing", [](VbeRig& rig) -> Verdict {
+             SET_MODE(0x101);
+             CpuRegs regs;
+             regs.ax = 0x4F05;
+             regs.dx = 2;
+             CALL(regs);
+             regs = {};
+             regs.ax = 0x4F05;
+             regs.dx = static_cast<uint16_t>(totalMemory(rig) / 65536);
+             CALL(regs);
+             REQUIRE(regs.ax != 0x004F, "bank %u of %u accepted", static_cast<unsigned>(totalMemory(rig) / 65536),
+                     static_cast<unsigned>(totalMemory(rig) / 65536));
+             rig.machine().writePhys8(0xA0003, 0x55);
+             REQUIRE(rig.machine().lfb()[2 * 65536 + 3] == 0x55, "refused, but the window no longer shows bank 2");
              return {};
          }},
         {"4F09 get", [](VbeRig& rig) -> Verdict {

@@ -116,7 +116,7 @@ TEST_F(Judge, ConformanceTableShowsEachBiosFaultsWhileKestrelPassesEveryRow)
         for (const auto& [check, verdict] : c.biosFaults)
             EXPECT_EQ(verdictOf(table, check, 1).rfind(verdict, 0), 0u) << check << ": " << verdictOf(table, check, 1);
         EXPECT_NE(r.err.find(std::string("conformance of ") + c.machine + ": BIOS "), std::string::npos) << r.err;
-        EXPECT_NE(r.err.find("Kestrel 24 pass, 0 fail"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("Kestrel " + std::to_string(table.size()) + " pass, 0 fail"), std::string::npos) << r.err;
         const std::string page = readFile(work / "pages" / "conformance.html");
         EXPECT_NE(page.find("<td class=\"fail\">FAIL: "), std::string::npos);
     }

@@ -66,6 +66,8 @@ TEST(VerdictHint, NamesTheFirstRequestTheCardDidNotFollow)
          "palette entry 1: asked 00 00 2A, shows 00 2A 00"},
         {"6-bit DAC ignores the top bits", [](auto&, auto& s) { s.dac[3 * 1 + 2] = 0xEA; },
          "first at 3, 4: asked 0000AA, shows 000000"},
+        {"4-bit modes show colours 0-15 only", [](auto& m, auto& s) { m.depth = 4, s.depth = 4, s.dac[3 * 16] = 1; },
+         "first at 3, 4: asked 0000AA, shows 000000"},
         {"direct colour has no palette", [](auto& m, auto& s) { m.depth = 32, s.depth = 32, s.dac[0] = 1; },
          "first at 3, 4: asked 0000AA, shows 000000"},
     };

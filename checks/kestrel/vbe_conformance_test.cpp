@@ -40,6 +40,7 @@ const std::map<std::string, std::set<std::string>> KNOWN_FAULTS = {
          "4F06 maximum",                           // BL=03h unsupported
          "4F07 set in vertical retrace",           // BL=80h does not wait
          "4F09 set: blue, green, red, all bytes",  // skips byte 0 of each entry
+         "4F09 past entry 255 fails and changes nothing",
          "4F09 get",
      }},
     {"SeaVGABIOS",
@@ -60,6 +61,7 @@ const std::map<std::string, std::set<std::string>> KNOWN_FAULTS = {
          "4F06 maximum",
          "4F07 set in vertical retrace",
          "4F09 set: blue, green, red, all bytes",
+         "4F09 past entry 255 fails and changes nothing",
          "4F09 get",
      }},
 };
