@@ -5,6 +5,7 @@
 
 #include "desktop/meant_picture.h"
 #include "desktop/verdict_hint.h"
+#include "hw/vga.h"
 #include "machine/svga_card.h"
 
 namespace desktop {
@@ -26,21 +27,24 @@ ShownScreen shownGeometry(const machine::SvgaCard& card, const Picture& shown)
         s.startY = d.yOffset;
         return s;
     }
-    s.graphics = vga.gc[6] & 0x01;
+    s.graphics = vga.gc[vga::gc::MISC] & vga::gc::MISC_GRAPHICS;
     s.width = shown.width;
     s.height = shown.height;
-    s.depth = (vga.gc[5] & 0x40) ? 8 : 4;
-    s.bytesPerLine = uint32_t(vga.crtc[0x13]) * (s.depth == 8 ? 8 : 2);
+    s.depth = (vga.gc[vga::gc::MODE] & vga::gc::MODE_SHIFT_256) ? 8 : 4;
+    s.bytesPerLine = uint32_t(vga.crtc[vga::crtc::OFFSET]) * (s.depth == 8 ? 8 : 2);
     return s;
 }
 
 // The DAC entry the attribute controller sends a 4-bit colour to.
 uint8_t attributeEntry(const machine::VgaRegisters& vga, int colour)
 {
-    const uint8_t entry = vga.attr[size_t(colour & vga.attr[0x12] & 0x0F)];
-    const uint8_t select = vga.attr[0x14];
-    const uint8_t low = (vga.attr[0x10] & 0x80) ? uint8_t((entry & 0x0F) | (select & 0x03) << 4) : uint8_t(entry & 0x3F);
-    return uint8_t(low | (select & 0x0C) << 4);
+    using namespace vga::attr;
+    const uint8_t entry = vga.attr[size_t(colour & vga.attr[COLOR_PLANE_ENABLE] & COLOR_PLANE_ENABLE_PLANES)];
+    const uint8_t select = vga.attr[COLOR_SELECT];
+    const uint8_t low = (vga.attr[MODE_CONTROL] & MODE_CONTROL_P54_SELECT)
+                            ? uint8_t((entry & 0x0F) | (select & COLOR_SELECT_54) << 4)
+                            : uint8_t(entry & 0x3F);
+    return uint8_t(low | (select & COLOR_SELECT_76) << 4);
 }
 
 // The card's state as the monitor follows it: DISPI when enabled, else the VGA's own. In a

@@ -24,7 +24,7 @@
 #include "desktop/shots.h"
 #include "judge/conformance_command.h"
 #include "kestrel/resident.h"
-#include "machine/dispi_regs.h"
+#include "hw/dispi.h"
 #include "machine/machine.h"
 #include "platform/resources.h"
 #include "platform/win32.h"
@@ -54,7 +54,7 @@ std::string modeDepth(machine::Machine& machine)
     if (machine.config().dispi) {
         const uint16_t savedIndex = machine.in16(dispi::INDEX_PORT);
         machine.out16(dispi::INDEX_PORT, dispi::ENABLE);
-        const bool enabled = machine.in16(dispi::DATA_PORT) & dispi::ENABLED;
+        const bool enabled = machine.in16(dispi::DATA_PORT) & dispi::ENABLE_ON;
         machine.out16(dispi::INDEX_PORT, dispi::BPP);
         const uint16_t bpp = machine.in16(dispi::DATA_PORT);
         machine.out16(dispi::INDEX_PORT, savedIndex);

@@ -9,7 +9,8 @@
 #include "display/library_state.h"
 #include "display/raster.h"
 #include "display/reference.h"
-#include "machine/dispi_regs.h"
+#include "hw/dispi.h"
+#include "hw/palisade_ext.h"
 #include "machine/machine.h"
 #include "platform/accel.h"
 
@@ -17,10 +18,12 @@ namespace display {
 
 namespace {
 
+using namespace palisade_ext;
+
 struct Driver {
     AccelContext context{};
     AccelState state;
-    uint32_t entries = 0;         // machine::AccelEntry bits of the card
+    uint32_t entries = 0;         // AccelCaps bits of the card
     bool active = false;
 };
 
@@ -85,20 +88,20 @@ AccelContext* startAccelerator(LibraryState& lib)
     AccelContext& c = driver.context;
     const uint32_t e = driver.entries;
     auto offer = [&](uint32_t& field, uint32_t bit) { field = (e & bit) ? tag(bit) : 0; };
-    offer(c.setCursor, machine::ACCEL_SET_CURSOR);
-    offer(c.setClipRect, machine::ACCEL_SET_CLIP_RECT);
-    offer(c.drawPattScan, machine::ACCEL_DRAW_PATT_SCAN);
-    offer(c.drawRect, machine::ACCEL_DRAW_RECT);
-    offer(c.drawPattRect, machine::ACCEL_DRAW_PATT_RECT);
-    offer(c.drawLine, machine::ACCEL_DRAW_LINE);
-    offer(c.drawStippleLine, machine::ACCEL_DRAW_STIPPLE_LINE);
-    offer(c.putMonoImage, machine::ACCEL_PUT_MONO_IMAGE);
-    offer(c.bitBlt, machine::ACCEL_BIT_BLT);
-    offer(c.bitBltLin, machine::ACCEL_BIT_BLT_LIN);
-    offer(c.srcTransBlt, machine::ACCEL_SRC_TRANS_BLT);
-    offer(c.srcTransBltLin, machine::ACCEL_SRC_TRANS_BLT_LIN);
-    offer(c.dstTransBlt, machine::ACCEL_DST_TRANS_BLT);
-    offer(c.dstTransBltLin, machine::ACCEL_DST_TRANS_BLT_LIN);
+    offer(c.setCursor, ACCEL_CAPS_SET_CURSOR);
+    offer(c.setClipRect, ACCEL_CAPS_SET_CLIP_RECT);
+    offer(c.drawPattScan, ACCEL_CAPS_DRAW_PATT_SCAN);
+    offer(c.drawRect, ACCEL_CAPS_DRAW_RECT);
+    offer(c.drawPattRect, ACCEL_CAPS_DRAW_PATT_RECT);
+    offer(c.drawLine, ACCEL_CAPS_DRAW_LINE);
+    offer(c.drawStippleLine, ACCEL_CAPS_DRAW_STIPPLE_LINE);
+    offer(c.putMonoImage, ACCEL_CAPS_PUT_MONO_IMAGE);
+    offer(c.bitBlt, ACCEL_CAPS_BIT_BLT);
+    offer(c.bitBltLin, ACCEL_CAPS_BIT_BLT_LIN);
+    offer(c.srcTransBlt, ACCEL_CAPS_SRC_TRANS_BLT);
+    offer(c.srcTransBltLin, ACCEL_CAPS_SRC_TRANS_BLT_LIN);
+    offer(c.dstTransBlt, ACCEL_CAPS_DST_TRANS_BLT);
+    offer(c.dstTransBltLin, ACCEL_CAPS_DST_TRANS_BLT_LIN);
     return &driver.context;
 }
 
@@ -109,8 +112,8 @@ void forgetAccelerator()
 
 void stopAccelerator(LibraryState&)
 {
-    if (driver.active && (driver.entries & machine::ACCEL_SET_CURSOR) && machine::hasCurrent())
-        writeDispi(dispi::CURSOR_CONTROL, 0);
+    if (driver.active && (driver.entries & ACCEL_CAPS_SET_CURSOR) && machine::hasCurrent())
+        writeDispi(CURSOR_CONTROL, 0);
     meanCursorShown(false);
     driver.active = false;
 }
@@ -131,7 +134,7 @@ void AF_setMix(AccelContext* dc, int32_t foregroundMix, int32_t backgroundMix)
 
 void AF_setClipRect(AccelContext* dc, int32_t left, int32_t top, int32_t right, int32_t bottom)
 {
-    if (Driver* d = live(dc, machine::ACCEL_SET_CLIP_RECT))
+    if (Driver* d = live(dc, ACCEL_CAPS_SET_CLIP_RECT))
         d->state.clip = ClipBox{left, top, right, bottom};
 }
 
@@ -149,14 +152,14 @@ void AF_setLineStipple(AccelContext* dc, uint16_t stipple)
 
 void AF_drawRect(AccelContext* dc, uint32_t color, int32_t left, int32_t top, int32_t width, int32_t height)
 {
-    draw(dc, machine::ACCEL_DRAW_RECT,
+    draw(dc, ACCEL_CAPS_DRAW_RECT,
          [&](const Surface& s, const AccelState& st) { return drawRect(s, st, color, left, top, width, height); });
 }
 
 void AF_drawPattRect(AccelContext* dc, uint32_t foreground, uint32_t background, int32_t left, int32_t top,
                      int32_t width, int32_t height)
 {
-    draw(dc, machine::ACCEL_DRAW_PATT_RECT, [&](const Surface& s, const AccelState& st) {
+    draw(dc, ACCEL_CAPS_DRAW_PATT_RECT, [&](const Surface& s, const AccelState& st) {
         return drawPattRect(s, st, foreground, background, left, top, width, height);
     });
 }
@@ -168,7 +171,7 @@ void AF_drawScan(AccelContext* dc, uint32_t color, int32_t y, int32_t x1, int32_
 
 void AF_drawPattScan(AccelContext* dc, uint32_t foreground, uint32_t background, int32_t y, int32_t x1, int32_t x2)
 {
-    draw(dc, machine::ACCEL_DRAW_PATT_SCAN, [&](const Surface& s, const AccelState& st) {
+    draw(dc, ACCEL_CAPS_DRAW_PATT_SCAN, [&](const Surface& s, const AccelState& st) {
         return drawPattScan(s, st, foreground, background, y, x1, x2);
     });
 }
@@ -188,14 +191,14 @@ void AF_drawTrap(AccelContext* dc, uint32_t color, int32_t y, int32_t count, int
 
 void AF_drawLine(AccelContext* dc, uint32_t color, int32_t x1, int32_t y1, int32_t x2, int32_t y2)
 {
-    draw(dc, machine::ACCEL_DRAW_LINE,
+    draw(dc, ACCEL_CAPS_DRAW_LINE,
          [&](const Surface& s, const AccelState& st) { return drawLine(s, st, color, x1, y1, x2, y2); });
 }
 
 void AF_drawStippleLine(AccelContext* dc, uint32_t foreground, uint32_t background, int32_t x1, int32_t y1,
                         int32_t x2, int32_t y2)
 {
-    draw(dc, machine::ACCEL_DRAW_STIPPLE_LINE, [&](const Surface& s, const AccelState& st) {
+    draw(dc, ACCEL_CAPS_DRAW_STIPPLE_LINE, [&](const Surface& s, const AccelState& st) {
         return drawStippleLine(s, st, foreground, background, x1, y1, x2, y2);
     });
 }
@@ -203,7 +206,7 @@ void AF_drawStippleLine(AccelContext* dc, uint32_t foreground, uint32_t backgrou
 void AF_putMonoImage(AccelContext* dc, uint32_t foreground, uint32_t background, int32_t x, int32_t y,
                      int32_t bytesPerRow, int32_t rows, const uint8_t* image)
 {
-    draw(dc, machine::ACCEL_PUT_MONO_IMAGE, [&](const Surface& s, const AccelState& st) {
+    draw(dc, ACCEL_CAPS_PUT_MONO_IMAGE, [&](const Surface& s, const AccelState& st) {
         return putMonoImage(s, st, foreground, background, x, y, bytesPerRow, rows, image);
     });
 }
@@ -213,7 +216,7 @@ void AF_bitBlt(AccelContext* dc, int32_t left, int32_t top, int32_t width, int32
 {
     if (!isMix(mix))
         return;
-    draw(dc, machine::ACCEL_BIT_BLT, [&](const Surface& s, const AccelState& st) {
+    draw(dc, ACCEL_CAPS_BIT_BLT, [&](const Surface& s, const AccelState& st) {
         return bitBlt(s, st, left, top, width, height, dstX, dstY, mix);
     });
 }
@@ -223,7 +226,7 @@ void AF_bitBltLin(AccelContext* dc, int32_t srcOffset, int32_t dstX, int32_t dst
 {
     if (!isMix(mix))
         return;
-    draw(dc, machine::ACCEL_BIT_BLT_LIN, [&](const Surface& s, const AccelState& st) {
+    draw(dc, ACCEL_CAPS_BIT_BLT_LIN, [&](const Surface& s, const AccelState& st) {
         return bitBltLin(s, st, srcOffset, dstX, dstY, width, height, mix);
     });
 }
@@ -233,7 +236,7 @@ void AF_srcTransBlt(AccelContext* dc, int32_t left, int32_t top, int32_t width, 
 {
     if (!isMix(mix))
         return;
-    draw(dc, machine::ACCEL_SRC_TRANS_BLT, [&](const Surface& s, const AccelState& st) {
+    draw(dc, ACCEL_CAPS_SRC_TRANS_BLT, [&](const Surface& s, const AccelState& st) {
         return bitBlt(s, st, left, top, width, height, dstX, dstY, mix, Transparency::SOURCE, transparent);
     });
 }
@@ -243,7 +246,7 @@ void AF_srcTransBltLin(AccelContext* dc, int32_t srcOffset, int32_t dstX, int32_
 {
     if (!isMix(mix))
         return;
-    draw(dc, machine::ACCEL_SRC_TRANS_BLT_LIN, [&](const Surface& s, const AccelState& st) {
+    draw(dc, ACCEL_CAPS_SRC_TRANS_BLT_LIN, [&](const Surface& s, const AccelState& st) {
         return bitBltLin(s, st, srcOffset, dstX, dstY, width, height, mix, Transparency::SOURCE, transparent);
     });
 }
@@ -253,7 +256,7 @@ void AF_dstTransBlt(AccelContext* dc, int32_t left, int32_t top, int32_t width, 
 {
     if (!isMix(mix))
         return;
-    draw(dc, machine::ACCEL_DST_TRANS_BLT, [&](const Surface& s, const AccelState& st) {
+    draw(dc, ACCEL_CAPS_DST_TRANS_BLT, [&](const Surface& s, const AccelState& st) {
         return bitBlt(s, st, left, top, width, height, dstX, dstY, mix, Transparency::DESTINATION, transparent);
     });
 }
@@ -263,49 +266,49 @@ void AF_dstTransBltLin(AccelContext* dc, int32_t srcOffset, int32_t dstX, int32_
 {
     if (!isMix(mix))
         return;
-    draw(dc, machine::ACCEL_DST_TRANS_BLT_LIN, [&](const Surface& s, const AccelState& st) {
+    draw(dc, ACCEL_CAPS_DST_TRANS_BLT_LIN, [&](const Surface& s, const AccelState& st) {
         return bitBltLin(s, st, srcOffset, dstX, dstY, width, height, mix, Transparency::DESTINATION, transparent);
     });
 }
 
 void AF_setCursor(AccelContext* dc, const AF_CursorImage* cursor)
 {
-    if (!live(dc, machine::ACCEL_SET_CURSOR) || !cursor)
+    if (!live(dc, ACCEL_CAPS_SET_CURSOR) || !cursor)
         return;
-    writeDispi(dispi::CURSOR_IMAGE_INDEX, 0);
+    writeDispi(CURSOR_IMAGE_INDEX, 0);
     auto words = [](const uint8_t* mask) {
-        for (int i = 0; i < 64; ++i) writeDispi(dispi::CURSOR_IMAGE_DATA, uint16_t(mask[2 * i] << 8 | mask[2 * i + 1]));
+        for (int i = 0; i < 64; ++i) writeDispi(CURSOR_IMAGE_DATA, uint16_t(mask[2 * i] << 8 | mask[2 * i + 1]));
     };
     words(cursor->firstMask);
     words(cursor->secondMask);
-    const int hotX = std::clamp(cursor->hotX, 0, dispi::CURSOR_SIZE - 1);
-    const int hotY = std::clamp(cursor->hotY, 0, dispi::CURSOR_SIZE - 1);
-    writeDispi(dispi::CURSOR_HOTSPOT, uint16_t(hotY << 8 | hotX));
+    const int hotX = std::clamp(cursor->hotX, 0, CURSOR_SIZE - 1);
+    const int hotY = std::clamp(cursor->hotY, 0, CURSOR_SIZE - 1);
+    writeDispi(CURSOR_HOTSPOT, uint16_t(hotY << 8 | hotX));
     meanCursorImage(*cursor, hotX, hotY);
 }
 
 void AF_setCursorColor(AccelContext* dc, uint8_t red, uint8_t green, uint8_t blue)
 {
-    if (!live(dc, machine::ACCEL_SET_CURSOR))
+    if (!live(dc, ACCEL_CAPS_SET_CURSOR))
         return;
-    writeDispi(dispi::CURSOR_COLOR_RG, uint16_t(red << 8 | green));
-    writeDispi(dispi::CURSOR_COLOR_B, blue);
+    writeDispi(CURSOR_COLOR_RG, uint16_t(red << 8 | green));
+    writeDispi(CURSOR_COLOR_B, blue);
     meanCursorColor(red, green, blue);
 }
 
 void AF_setCursorPos(AccelContext* dc, int32_t x, int32_t y)
 {
-    if (!live(dc, machine::ACCEL_SET_CURSOR))
+    if (!live(dc, ACCEL_CAPS_SET_CURSOR))
         return;
-    writeDispi(dispi::CURSOR_X, uint16_t(int16_t(std::clamp(x, -32768, 32767))));
-    writeDispi(dispi::CURSOR_Y, uint16_t(int16_t(std::clamp(y, -32768, 32767))));
+    writeDispi(CURSOR_X, uint16_t(int16_t(std::clamp(x, -32768, 32767))));
+    writeDispi(CURSOR_Y, uint16_t(int16_t(std::clamp(y, -32768, 32767))));
     meanCursorPosition(x, y);
 }
 
 void AF_showCursor(AccelContext* dc, int32_t visible)
 {
-    if (!live(dc, machine::ACCEL_SET_CURSOR))
+    if (!live(dc, ACCEL_CAPS_SET_CURSOR))
         return;
-    writeDispi(dispi::CURSOR_CONTROL, visible ? 1 : 0);
+    writeDispi(CURSOR_CONTROL, visible ? 1 : 0);
     meanCursorShown(visible != 0);
 }

@@ -18,7 +18,8 @@
 #include "display/library_state.h"
 #include "display/palette.h"
 #include "display/reference.h"
-#include "machine/dispi_regs.h"
+#include "hw/dispi.h"
+#include "hw/palisade_ext.h"
 #include "machine/machine.h"
 #include "platform/display.h"
 
@@ -311,7 +312,7 @@ DisplayContext* GX_init(int32_t /*option*/)
     // The card's accelerator, through its DISPI registers.
     const uint16_t id = dispiRead(dispi::ID);
     if (id >= 0xB0C0 && id <= 0xB0CF)
-        lib->accelEntries = dispiRead(dispi::ACCEL_CAPS);
+        lib->accelEntries = dispiRead(palisade_ext::ACCEL_CAPS);
 
     surveyModes(*lib);
     loadFont(*lib);

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "hw/palisade_ext.h"
+
 namespace machine {
 
 class SvgaCard;
@@ -18,26 +20,6 @@ class SvgaCard;
 // what is wrong and how to fix it.
 struct MachineError : std::runtime_error {
     using std::runtime_error::runtime_error;
-};
-
-// Which optional VBE/AF entries the card's accelerator offers (bit per entry).
-enum AccelEntry : uint32_t {
-    ACCEL_SET_CURSOR = 1u << 0,
-    ACCEL_SET_CLIP_RECT = 1u << 1,
-    ACCEL_DRAW_PATT_SCAN = 1u << 2,
-    ACCEL_DRAW_RECT = 1u << 3,
-    ACCEL_DRAW_PATT_RECT = 1u << 4,
-    ACCEL_DRAW_LINE = 1u << 5,
-    ACCEL_DRAW_STIPPLE_LINE = 1u << 6,
-    ACCEL_PUT_MONO_IMAGE = 1u << 7,
-    ACCEL_BIT_BLT = 1u << 8,
-    ACCEL_BIT_BLT_LIN = 1u << 9,
-    ACCEL_SRC_TRANS_BLT = 1u << 10,
-    ACCEL_SRC_TRANS_BLT_LIN = 1u << 11,
-    ACCEL_DST_TRANS_BLT = 1u << 12,
-    ACCEL_DST_TRANS_BLT_LIN = 1u << 13,
-    ACCEL_PRESENT = 1u << 15,     // an accelerator at all (with none of the optional entries)
-    ACCEL_ALL = 0xBFFF,
 };
 
 // What the card does with the DISPI 8-bit DAC switch.
@@ -61,7 +43,7 @@ struct MachineConfig {
     std::string romPackage;       // Debian package that ships romPath
     bool dispi = true;            // the card has the DISPI extension
     uint32_t videoMemoryKb = 4096;
-    uint32_t accelEntries = ACCEL_ALL;  // 0: no accelerator
+    uint32_t accelEntries = palisade_ext::ACCEL_CAPS_ALL;  // palisade_ext::AccelCaps bits, 0: none
     WideDac wideDac = WideDac::Works;
     uint32_t conventionalKb = 640;
     uint32_t refreshHz = 60;

@@ -37,8 +37,10 @@ const char* const SEABIOS_ROM = "/usr/share/seabios/vgabios-stdvga.bin";
 // BIOS and offers no VBE. (SeaVGABIOS's ISA build is no use here: it finds DISPI and offers VBE.)
 const char* const VGA_ONLY_ROM = "/usr/share/vgabios/vgabios-cirrus.bin";
 
-constexpr uint32_t NO_CLIP_PATTERN_CURSOR =
-    ACCEL_ALL & ~(ACCEL_SET_CLIP_RECT | ACCEL_DRAW_PATT_RECT | ACCEL_DRAW_PATT_SCAN | ACCEL_SET_CURSOR);
+using namespace palisade_ext;
+
+constexpr uint32_t NO_CLIP_PATTERN_CURSOR = ACCEL_CAPS_ALL & ~(ACCEL_CAPS_SET_CLIP_RECT | ACCEL_CAPS_DRAW_PATT_RECT |
+                                                                ACCEL_CAPS_DRAW_PATT_SCAN | ACCEL_CAPS_SET_CURSOR);
 
 MachineConfig base(const char* name, const char* description) {
     MachineConfig config;
@@ -105,21 +107,21 @@ std::vector<MachineConfig> presets() {
 
 const std::map<std::string, uint32_t>& accelNames() {
     static const std::map<std::string, uint32_t> names = {
-        {"set_cursor", ACCEL_SET_CURSOR},
-        {"set_clip_rect", ACCEL_SET_CLIP_RECT},
-        {"draw_patt_scan", ACCEL_DRAW_PATT_SCAN},
-        {"draw_rect", ACCEL_DRAW_RECT},
-        {"draw_patt_rect", ACCEL_DRAW_PATT_RECT},
-        {"draw_line", ACCEL_DRAW_LINE},
-        {"draw_stipple_line", ACCEL_DRAW_STIPPLE_LINE},
-        {"put_mono_image", ACCEL_PUT_MONO_IMAGE},
-        {"bit_blt", ACCEL_BIT_BLT},
-        {"bit_blt_lin", ACCEL_BIT_BLT_LIN},
-        {"src_trans_blt", ACCEL_SRC_TRANS_BLT},
-        {"src_trans_blt_lin", ACCEL_SRC_TRANS_BLT_LIN},
-        {"dst_trans_blt", ACCEL_DST_TRANS_BLT},
-        {"dst_trans_blt_lin", ACCEL_DST_TRANS_BLT_LIN},
-        {"present", ACCEL_PRESENT},
+        {"set_cursor", ACCEL_CAPS_SET_CURSOR},
+        {"set_clip_rect", ACCEL_CAPS_SET_CLIP_RECT},
+        {"draw_patt_scan", ACCEL_CAPS_DRAW_PATT_SCAN},
+        {"draw_rect", ACCEL_CAPS_DRAW_RECT},
+        {"draw_patt_rect", ACCEL_CAPS_DRAW_PATT_RECT},
+        {"draw_line", ACCEL_CAPS_DRAW_LINE},
+        {"draw_stipple_line", ACCEL_CAPS_DRAW_STIPPLE_LINE},
+        {"put_mono_image", ACCEL_CAPS_PUT_MONO_IMAGE},
+        {"bit_blt", ACCEL_CAPS_BIT_BLT},
+        {"bit_blt_lin", ACCEL_CAPS_BIT_BLT_LIN},
+        {"src_trans_blt", ACCEL_CAPS_SRC_TRANS_BLT},
+        {"src_trans_blt_lin", ACCEL_CAPS_SRC_TRANS_BLT_LIN},
+        {"dst_trans_blt", ACCEL_CAPS_DST_TRANS_BLT},
+        {"dst_trans_blt_lin", ACCEL_CAPS_DST_TRANS_BLT_LIN},
+        {"present", ACCEL_CAPS_PRESENT},
     };
     return names;
 }
@@ -291,9 +293,9 @@ private:
 
     uint32_t accel(const std::string& value) const {
         const std::string v = lower(value);
-        if (v == "all") return ACCEL_ALL;
+        if (v == "all") return ACCEL_CAPS_ALL;
         if (v == "none") return 0;
-        uint32_t entries = ACCEL_PRESENT;
+        uint32_t entries = ACCEL_CAPS_PRESENT;
         std::string name;
         std::istringstream names(v);
         while (std::getline(names, name, ',')) {

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "machine/dispi_regs.h"
+#include "hw/palisade_ext.h"
 
 namespace machine {
 namespace {
@@ -239,10 +239,10 @@ void scanVga(const SvgaCard& card, Picture& picture) {
 void drawCursor(const HardwareCursor& cursor, Picture& picture) {
     const uint32_t colour = (static_cast<uint32_t>(cursor.red) << 16) | (cursor.green << 8) | cursor.blue;
     const int left = cursor.x - cursor.hotX, top = cursor.y - cursor.hotY;
-    for (int row = 0; row < dispi::CURSOR_SIZE; ++row) {
+    for (int row = 0; row < palisade_ext::CURSOR_SIZE; ++row) {
         const int y = top + row;
         if (y < 0 || y >= picture.height) continue;
-        for (int column = 0; column < dispi::CURSOR_SIZE; ++column) {
+        for (int column = 0; column < palisade_ext::CURSOR_SIZE; ++column) {
             const int x = left + column;
             if (x < 0 || x >= picture.width) continue;
             const int word = row * 2 + column / 16;

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "machine/dispi_regs.h"
+#include "hw/dispi.h"
+#include "hw/palisade_ext.h"
 
 namespace machine {
 namespace {
@@ -52,7 +53,7 @@ bool SvgaCard::decodesPort(uint16_t port) {
 }
 
 int SvgaCard::dacBits() const {
-    return wideDac_ == WideDac::Works && dispiEnabled() && (dispi_.enable & dispi::DAC_8BIT) ? 8 : 6;
+    return wideDac_ == WideDac::Works && dispiEnabled() && (dispi_.enable & dispi::ENABLE_DAC_8BIT) ? 8 : 6;
 }
 
 uint32_t SvgaCard::dispiLineBytes() const { return lineBytesFor(dispi_.virtWidth, dispi_.bpp); }
@@ -181,7 +182,7 @@ void SvgaCard::out16(uint16_t port, uint16_t value) {
 }
 
 uint16_t SvgaCard::readDispi() {
-    const bool caps = dispi_.enable & dispi::GET_CAPS;
+    const bool caps = dispi_.enable & dispi::ENABLE_GET_CAPS;
     switch (dispi_.index) {
     case dispi::ID: return dispi_.id;
     case dispi::XRES: return caps ? MAX_XRES : dispi_.xres;
@@ -194,15 +195,15 @@ uint16_t SvgaCard::readDispi() {
     case dispi::X_OFFSET: return dispi_.xOffset;
     case dispi::Y_OFFSET: return dispi_.yOffset;
     case dispi::VIDEO_MEMORY_64K: return static_cast<uint16_t>(vram_.size() / BANK_BYTES);
-    case dispi::ACCEL_CAPS: return static_cast<uint16_t>(accelEntries_);
-    case dispi::CURSOR_CONTROL: return cursor_.shown ? 1 : 0;
-    case dispi::CURSOR_X: return static_cast<uint16_t>(cursor_.x);
-    case dispi::CURSOR_Y: return static_cast<uint16_t>(cursor_.y);
-    case dispi::CURSOR_HOTSPOT: return static_cast<uint16_t>(cursor_.hotX | (cursor_.hotY << 8));
-    case dispi::CURSOR_COLOR_RG: return static_cast<uint16_t>((cursor_.red << 8) | cursor_.green);
-    case dispi::CURSOR_COLOR_B: return cursor_.blue;
-    case dispi::CURSOR_IMAGE_INDEX: return cursor_.imageIndex;
-    case dispi::CURSOR_IMAGE_DATA: {
+    case palisade_ext::ACCEL_CAPS: return static_cast<uint16_t>(accelEntries_);
+    case palisade_ext::CURSOR_CONTROL: return cursor_.shown ? 1 : 0;
+    case palisade_ext::CURSOR_X: return static_cast<uint16_t>(cursor_.x);
+    case palisade_ext::CURSOR_Y: return static_cast<uint16_t>(cursor_.y);
+    case palisade_ext::CURSOR_HOTSPOT: return static_cast<uint16_t>(cursor_.hotX | (cursor_.hotY << 8));
+    case palisade_ext::CURSOR_COLOR_RG: return static_cast<uint16_t>((cursor_.red << 8) | cursor_.green);
+    case palisade_ext::CURSOR_COLOR_B: return cursor_.blue;
+    case palisade_ext::CURSOR_IMAGE_INDEX: return cursor_.imageIndex;
+    case palisade_ext::CURSOR_IMAGE_DATA: {
         const uint16_t word = cursor_.image[cursor_.imageIndex];
         cursor_.imageIndex = (cursor_.imageIndex + 1) & 127;
         return word;
@@ -212,7 +213,7 @@ uint16_t SvgaCard::readDispi() {
 }
 
 void SvgaCard::writeDispi(uint16_t value) {
-    const bool enabled = dispi_.enable & dispi::ENABLED;
+    const bool enabled = dispi_.enable & dispi::ENABLE_ON;
     switch (dispi_.index) {
     case dispi::ID:
         if (value >= 0xB0C0 && value <= dispi::ID_LATEST) dispi_.id = value;
@@ -249,20 +250,20 @@ void SvgaCard::writeDispi(uint16_t value) {
     case dispi::Y_OFFSET:
         dispi_.yOffset = fault_ == CardFault::DisplayStartLate ? static_cast<uint16_t>(value + 1) : value;
         return;
-    case dispi::CURSOR_CONTROL: cursor_.shown = value & 1; return;
-    case dispi::CURSOR_X: cursor_.x = static_cast<int16_t>(value); return;
-    case dispi::CURSOR_Y: cursor_.y = static_cast<int16_t>(value); return;
-    case dispi::CURSOR_HOTSPOT:
-        cursor_.hotX = std::min<uint8_t>(value & 0xFF, dispi::CURSOR_SIZE - 1);
-        cursor_.hotY = std::min<uint8_t>(value >> 8, dispi::CURSOR_SIZE - 1);
+    case palisade_ext::CURSOR_CONTROL: cursor_.shown = value & 1; return;
+    case palisade_ext::CURSOR_X: cursor_.x = static_cast<int16_t>(value); return;
+    case palisade_ext::CURSOR_Y: cursor_.y = static_cast<int16_t>(value); return;
+    case palisade_ext::CURSOR_HOTSPOT:
+        cursor_.hotX = std::min<uint8_t>(value & 0xFF, palisade_ext::CURSOR_SIZE - 1);
+        cursor_.hotY = std::min<uint8_t>(value >> 8, palisade_ext::CURSOR_SIZE - 1);
         return;
-    case dispi::CURSOR_COLOR_RG:
+    case palisade_ext::CURSOR_COLOR_RG:
         cursor_.red = static_cast<uint8_t>(value >> 8);
         cursor_.green = static_cast<uint8_t>(value);
         return;
-    case dispi::CURSOR_COLOR_B: cursor_.blue = static_cast<uint8_t>(value); return;
-    case dispi::CURSOR_IMAGE_INDEX: cursor_.imageIndex = value & 127; return;
-    case dispi::CURSOR_IMAGE_DATA:
+    case palisade_ext::CURSOR_COLOR_B: cursor_.blue = static_cast<uint8_t>(value); return;
+    case palisade_ext::CURSOR_IMAGE_INDEX: cursor_.imageIndex = value & 127; return;
+    case palisade_ext::CURSOR_IMAGE_DATA:
         cursor_.image[cursor_.imageIndex] = value;
         cursor_.imageIndex = (cursor_.imageIndex + 1) & 127;
         return;
@@ -271,9 +272,9 @@ void SvgaCard::writeDispi(uint16_t value) {
 }
 
 void SvgaCard::enableDispi(uint16_t value) {
-    if (wideDac_ == WideDac::Refused) value &= static_cast<uint16_t>(~dispi::DAC_8BIT);
-    const bool wasEnabled = dispi_.enable & dispi::ENABLED;
-    if (!(value & dispi::ENABLED) || wasEnabled) {
+    if (wideDac_ == WideDac::Refused) value &= static_cast<uint16_t>(~dispi::ENABLE_DAC_8BIT);
+    const bool wasEnabled = dispi_.enable & dispi::ENABLE_ON;
+    if (!(value & dispi::ENABLE_ON) || wasEnabled) {
         dispi_.enable = value;
         return;
     }
@@ -289,7 +290,7 @@ void SvgaCard::enableDispi(uint16_t value) {
     dispi_.xOffset = 0;
     dispi_.yOffset = fault_ == CardFault::DisplayStartLate ? 1 : 0;
     dispi_.readBank = dispi_.writeBank = 0;
-    if (!(value & dispi::NO_CLEAR_MEM)) std::fill(vram_.begin(), vram_.end(), 0);
+    if (!(value & dispi::ENABLE_NO_CLEAR_MEM)) std::fill(vram_.begin(), vram_.end(), 0);
 }
 
 uint32_t SvgaCard::windowOffset(uint32_t address, bool& mapped) const {

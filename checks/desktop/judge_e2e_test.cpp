@@ -25,7 +25,8 @@ protected:
     void SetUp() override
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        work = fs::temp_directory_path() / (std::string("palisade-judge-") + info->name() + "-" + std::to_string(getpid()));
+        work = fs::temp_directory_path() /
+               (std::string("palisade-judge-") + info->name() + "-" + std::to_string(getpid()));
         fs::remove_all(work);
         fs::create_directories(work);
         // A copy of the program and its generator: the program folders made are this test's alone.

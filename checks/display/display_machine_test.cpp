@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "machine/dispi_regs.h"
 #include "machine/machine.h"
 #include "platform/accel.h"
 #include "platform/display.h"

@@ -10,6 +10,8 @@
 namespace checks {
 namespace {
 
+using namespace palisade_ext;
+
 class TextScreen : public ::testing::TestWithParam<const char*> {};
 
 // The character the BIOS writes must appear in the picture exactly as its own 8x16 font
@@ -175,10 +177,10 @@ TEST(Presets, EveryPresetHasADescriptionAndBoots) {
     EXPECT_EQ(machine::loadMachine("dac6").wideDac, machine::WideDac::Ignored);
     EXPECT_EQ(machine::loadMachine("default").wideDac, machine::WideDac::Works);
     const uint32_t part = machine::loadMachine("partaccel").accelEntries;
-    EXPECT_EQ(part & (machine::ACCEL_SET_CLIP_RECT | machine::ACCEL_DRAW_PATT_RECT | machine::ACCEL_DRAW_PATT_SCAN |
-                      machine::ACCEL_SET_CURSOR),
+    EXPECT_EQ(part & (ACCEL_CAPS_SET_CLIP_RECT | ACCEL_CAPS_DRAW_PATT_RECT | ACCEL_CAPS_DRAW_PATT_SCAN |
+                      ACCEL_CAPS_SET_CURSOR),
               0u);
-    EXPECT_TRUE(part & machine::ACCEL_DRAW_RECT);
+    EXPECT_TRUE(part & ACCEL_CAPS_DRAW_RECT);
 }
 
 TEST(MachineFile, DescribesAMachineOfTheUsersOwn) {
@@ -198,7 +200,7 @@ TEST(MachineFile, DescribesAMachineOfTheUsersOwn) {
     const auto config = machine::loadMachine(file.path());
     EXPECT_EQ(config.romPath, machine::presetConfig("seavgabios").romPath);
     EXPECT_EQ(config.videoMemoryKb, 3072u);
-    EXPECT_EQ(config.accelEntries, machine::ACCEL_PRESENT | machine::ACCEL_DRAW_RECT | machine::ACCEL_BIT_BLT);
+    EXPECT_EQ(config.accelEntries, ACCEL_CAPS_PRESENT | ACCEL_CAPS_DRAW_RECT | ACCEL_CAPS_BIT_BLT);
     EXPECT_EQ(config.conventionalKb, 512u);
     EXPECT_EQ(config.refreshHz, 75u);
     EXPECT_TRUE(config.residentKestrel);

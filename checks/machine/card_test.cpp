@@ -1,7 +1,8 @@
 // The card on its own, driven through its registers as a BIOS or driver would.
 #include <gtest/gtest.h>
 
-#include "machine/dispi_regs.h"
+#include "hw/dispi.h"
+#include "hw/palisade_ext.h"
 #include "machine/scan_out.h"
 #include "machine/svga_card.h"
 
@@ -11,7 +12,7 @@ namespace {
 using machine::SvgaCard;
 
 struct Card {
-    explicit Card(uint32_t memory = 1024 * 1024, uint32_t accel = machine::ACCEL_ALL,
+    explicit Card(uint32_t memory = 1024 * 1024, uint32_t accel = palisade_ext::ACCEL_CAPS_ALL,
                   machine::WideDac wideDac = machine::WideDac::Works)
         : card(memory, true, accel, 60, [this] { return now; }, wideDac) {}
 
@@ -23,12 +24,12 @@ struct Card {
         card.out16(dispi::INDEX_PORT, index);
         return card.in16(dispi::DATA_PORT);
     }
-    void mode(uint16_t width, uint16_t height, uint16_t bpp, uint16_t flags = dispi::LFB_ENABLED) {
+    void mode(uint16_t width, uint16_t height, uint16_t bpp, uint16_t flags = dispi::ENABLE_LFB) {
         dispi(dispi::ENABLE, 0);
         dispi(dispi::XRES, width);
         dispi(dispi::YRES, height);
         dispi(dispi::BPP, bpp);
-        dispi(dispi::ENABLE, static_cast<uint16_t>(dispi::ENABLED | flags));
+        dispi(dispi::ENABLE, static_cast<uint16_t>(dispi::ENABLE_ON | flags));
     }
     void dac(uint8_t index, uint8_t red, uint8_t green, uint8_t blue) {
         card.out8(0x3C8, index);
@@ -64,13 +65,13 @@ TEST(Card, ModeThatDoesNotFitIsRefusedWhole) {
                           Case{640, 480, 24, true}, Case{640, 480, 7, false}, Case{0, 480, 8, false},
                           Case{3000, 8, 8, false}}) {
         c.card.videoMemory()[5] = 7;
-        c.mode(m.width, m.height, m.bpp, dispi::LFB_ENABLED | dispi::NO_CLEAR_MEM);
+        c.mode(m.width, m.height, m.bpp, dispi::ENABLE_LFB | dispi::ENABLE_NO_CLEAR_MEM);
         EXPECT_EQ(c.card.dispiEnabled(), m.fits) << m.width << "x" << m.height << "x" << m.bpp;
         if (m.fits) {
             EXPECT_EQ(c.dispi(dispi::XRES), m.width);
             EXPECT_EQ(c.card.videoMemory()[5], 7) << "no-clear kept memory";
         } else {
-            EXPECT_EQ(c.dispi(dispi::ENABLE) & dispi::ENABLED, 0);
+            EXPECT_EQ(c.dispi(dispi::ENABLE) & dispi::ENABLE_ON, 0);
         }
         c.dispi(dispi::ENABLE, 0);
     }
@@ -135,7 +136,7 @@ TEST(Card, SixBitDacUsesOnlyTheLowBitsItWasGiven) {
     EXPECT_EQ(c.pixel(0, 0), 0xFF0082u);
     c.card.out8(0x3C7, 9);
     EXPECT_EQ(c.card.in8(0x3C9), 0x3F) << "a 6-bit DAC reads back 6 bits";
-    c.dispi(dispi::ENABLE, dispi::ENABLED | dispi::LFB_ENABLED | dispi::DAC_8BIT | dispi::NO_CLEAR_MEM);
+    c.dispi(dispi::ENABLE, dispi::ENABLE_ON | dispi::ENABLE_LFB | dispi::ENABLE_DAC_8BIT | dispi::ENABLE_NO_CLEAR_MEM);
     EXPECT_EQ(c.pixel(0, 0), 0xFF4020u);
     c.card.out8(0x3C6, 0x01);  // pixel mask
     EXPECT_EQ(c.pixel(0, 0), 0u) << "index 9 masked to 1, which is black";
@@ -156,11 +157,11 @@ TEST(Card, EightBitDacSwitchWorksIsIgnoredOrIsRefused) {
                          Case{machine::WideDac::Refused, false, 6, 0xFF00FFu, 0x3F}}) {
         SCOPED_TRACE(static_cast<int>(k.wideDac));
         Card c(1024 * 1024, 0, k.wideDac);
-        c.mode(64, 8, 8, dispi::LFB_ENABLED | dispi::DAC_8BIT);
-        EXPECT_EQ((c.dispi(dispi::ENABLE) & dispi::DAC_8BIT) != 0, k.readsBackSet) << "set with the mode";
-        c.dispi(dispi::ENABLE, dispi::ENABLED | dispi::LFB_ENABLED | dispi::NO_CLEAR_MEM);
-        c.dispi(dispi::ENABLE, dispi::ENABLED | dispi::LFB_ENABLED | dispi::DAC_8BIT | dispi::NO_CLEAR_MEM);
-        EXPECT_EQ((c.dispi(dispi::ENABLE) & dispi::DAC_8BIT) != 0, k.readsBackSet) << "set in the mode";
+        c.mode(64, 8, 8, dispi::ENABLE_LFB | dispi::ENABLE_DAC_8BIT);
+        EXPECT_EQ((c.dispi(dispi::ENABLE) & dispi::ENABLE_DAC_8BIT) != 0, k.readsBackSet) << "set with the mode";
+        c.dispi(dispi::ENABLE, dispi::ENABLE_ON | dispi::ENABLE_LFB | dispi::ENABLE_NO_CLEAR_MEM);
+        c.dispi(dispi::ENABLE, dispi::ENABLE_ON | dispi::ENABLE_LFB | dispi::ENABLE_DAC_8BIT | dispi::ENABLE_NO_CLEAR_MEM);
+        EXPECT_EQ((c.dispi(dispi::ENABLE) & dispi::ENABLE_DAC_8BIT) != 0, k.readsBackSet) << "set in the mode";
         EXPECT_EQ(c.card.dacBits(), k.bits);
         c.dac(9, 0xFF, 0x80, 0x3F);
         c.card.videoMemory()[0] = 9;
@@ -175,35 +176,35 @@ TEST(Card, HardwareCursorIsDrawnOverThePictureAtItsHotSpot) {
     c.mode(64, 64, 32);
     std::fill(reinterpret_cast<uint32_t*>(c.card.videoMemory()),
               reinterpret_cast<uint32_t*>(c.card.videoMemory()) + 64 * 64, 0x123456u);
-    c.dispi(dispi::CURSOR_IMAGE_INDEX, 0);
+    c.dispi(palisade_ext::CURSOR_IMAGE_INDEX, 0);
     for (int word = 0; word < 128; ++word) {
         uint16_t bits = 0;
         if (word < 64 && word / 2 == 0) bits = 0xC000;   // first mask: row 0, pixels 0 and 1
         if (word >= 64 && (word - 64) / 2 <= 1 && (word % 2) == 0) bits = 0xE000;  // second: rows 0-1, pixels 0-2
-        c.dispi(dispi::CURSOR_IMAGE_DATA, bits);
+        c.dispi(palisade_ext::CURSOR_IMAGE_DATA, bits);
     }
-    c.dispi(dispi::CURSOR_COLOR_RG, 0xFF80);
-    c.dispi(dispi::CURSOR_COLOR_B, 0x40);
-    c.dispi(dispi::CURSOR_HOTSPOT, 0x0101);
-    c.dispi(dispi::CURSOR_X, 11);
-    c.dispi(dispi::CURSOR_Y, 21);
+    c.dispi(palisade_ext::CURSOR_COLOR_RG, 0xFF80);
+    c.dispi(palisade_ext::CURSOR_COLOR_B, 0x40);
+    c.dispi(palisade_ext::CURSOR_HOTSPOT, 0x0101);
+    c.dispi(palisade_ext::CURSOR_X, 11);
+    c.dispi(palisade_ext::CURSOR_Y, 21);
     EXPECT_EQ(c.pixel(10, 20), 0x123456u) << "hidden";
-    c.dispi(dispi::CURSOR_CONTROL, 1);
+    c.dispi(palisade_ext::CURSOR_CONTROL, 1);
     const struct {
         int x, y;
         uint32_t colour;
     } expected[] = {{10, 20, 0xFF8040}, {11, 20, 0xFF8040}, {12, 20, 0x000000}, {13, 20, 0x123456},
                     {10, 21, 0x000000}, {12, 21, 0x000000}, {10, 22, 0x123456}, {9, 20, 0x123456}};
     for (const auto& e : expected) EXPECT_EQ(c.pixel(e.x, e.y), e.colour) << e.x << "," << e.y;
-    c.dispi(dispi::CURSOR_X, -1);  // partly off the picture
+    c.dispi(palisade_ext::CURSOR_X, -1);  // partly off the picture
     EXPECT_EQ(c.pixel(0, 20), 0x000000u);
 }
 
 TEST(Card, AcceleratorCapabilitiesAndIdentity) {
     Card full;
-    EXPECT_EQ(full.dispi(dispi::ACCEL_CAPS), machine::ACCEL_ALL);
+    EXPECT_EQ(full.dispi(palisade_ext::ACCEL_CAPS), palisade_ext::ACCEL_CAPS_ALL);
     Card none(1024 * 1024, 0);
-    EXPECT_EQ(none.dispi(dispi::ACCEL_CAPS), 0);
+    EXPECT_EQ(none.dispi(palisade_ext::ACCEL_CAPS), 0);
     full.dispi(dispi::ID, dispi::ID_LATEST);
     EXPECT_EQ(full.dispi(dispi::ID), dispi::ID_LATEST);
     EXPECT_EQ(full.dispi(dispi::VIDEO_MEMORY_64K), 16);
