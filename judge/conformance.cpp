@@ -572,12 +572,18 @@ std::vector<RowVerdict> runConformance(const machine::MachineConfig& config, boo
     return verdicts;
 }
 
-std::vector<ConformanceRow> conformanceTable(const machine::MachineConfig& config)
+std::vector<ConformanceRow> conformanceTable(const machine::MachineConfig& config, std::string& kestrelAbsent)
 {
     const std::vector<RowVerdict> bios = runConformance(config, false);
-    const std::vector<RowVerdict> kestrel =
-        config.kestrel ? runConformance(config, true)
-                       : std::vector<RowVerdict>(bios.size(), RowVerdict{RowVerdict::Kind::NotApplicable, {}});
+    std::vector<RowVerdict> kestrel(bios.size(), RowVerdict{RowVerdict::Kind::NotApplicable, {}});
+    kestrelAbsent = config.kestrel ? "" : "kestrel = no";
+    if (config.kestrel) {
+        try {
+            kestrel = runConformance(config, true);
+        } catch (const machine::MachineError& error) {
+            kestrelAbsent = error.what();
+        }
+    }
     std::vector<ConformanceRow> table;
     const std::vector<std::string> names = conformanceRowNames();
     for (size_t i = 0; i < names.size(); ++i)

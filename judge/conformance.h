@@ -27,8 +27,9 @@ std::vector<std::string> conformanceRowNames();
 // machine::MachineError when the machine cannot boot or Kestrel cannot be installed.
 std::vector<RowVerdict> runConformance(const machine::MachineConfig& config, bool withKestrel);
 
-// Both columns, each on its own machine.
-std::vector<ConformanceRow> conformanceTable(const machine::MachineConfig& config);
+// Both columns, each on its own machine. Kestrel's column is n/a on a machine with kestrel = no
+// and where the driver cannot be installed (a card without DISPI); kestrelAbsent then says why.
+std::vector<ConformanceRow> conformanceTable(const machine::MachineConfig& config, std::string& kestrelAbsent);
 
 // The table as an HTML page, for a person to read beside the run's pictures.
 std::string conformancePage(const std::string& machineName, const std::vector<ConformanceRow>& table);

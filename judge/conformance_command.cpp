@@ -22,7 +22,8 @@ struct Tally {
 
 int conformanceCommand(const machine::MachineConfig& config, const std::string& shotsDir)
 {
-    const std::vector<ConformanceRow> table = conformanceTable(config);
+    std::string kestrelAbsent;
+    const std::vector<ConformanceRow> table = conformanceTable(config, kestrelAbsent);
     Tally bios, kestrel;
     for (const ConformanceRow& row : table) {
         std::printf("%s\t%s\t%s\n", row.name.c_str(), row.bios.text().c_str(), row.kestrel.text().c_str());
@@ -31,7 +32,7 @@ int conformanceCommand(const machine::MachineConfig& config, const std::string& 
     }
     std::fflush(stdout);
     std::fprintf(stderr, "conformance of %s: BIOS %s; Kestrel %s\n", config.name.c_str(), bios.text().c_str(),
-                 config.kestrel ? kestrel.text().c_str() : "n/a (kestrel = no)");
+                 kestrelAbsent.empty() ? kestrel.text().c_str() : ("n/a (" + kestrelAbsent + ")").c_str());
     if (!shotsDir.empty()) {
         const std::string path = shotsDir + "/conformance.html";
         std::ofstream page(path);

@@ -1,5 +1,5 @@
 // A booted machine to call VBE functions on, through int 10h as a real-mode program would:
-// a preset's BIOS alone, or with the Kestrel driver loaded over it.
+// a machine's BIOS alone, or with the Kestrel driver loaded over it.
 #pragma once
 
 #include <cstdint>
