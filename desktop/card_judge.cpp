@@ -2,64 +2,51 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "desktop/meant_picture.h"
 #include "desktop/verdict_hint.h"
 #include "hw/vga.h"
-#include "machine/svga_card.h"
+#include "machine/card.h"
 
 namespace desktop {
 namespace {
 
-// Mode, line length and display start, from the registers the monitor follows.
-ShownScreen shownGeometry(const machine::SvgaCard& card, const Picture& shown)
+// The card's state as the monitor follows it: a mode of the card's own (DISPI), else the
+// VGA registers. In a 4-bit mode the first 16 palette entries are the colours pixel values
+// 0-15 show, through the attribute controller.
+ShownScreen shownScreen(const machine::Card& card, const Picture& shown)
 {
     ShownScreen s;
-    const machine::VgaRegisters& vga = card.vga();
-    if (card.dispiEnabled()) {
-        const machine::DispiRegisters& d = card.dispi();
+    const machine::VgaCore& vga = card.vga();
+    s.dacBits = vga.dac.bits;
+    s.dac = vga.dac.entries;
+    if (const std::optional<machine::ExtendedMode> mode = card.extendedMode()) {
         s.graphics = true;
-        s.width = d.xres;
-        s.height = d.yres;
-        s.depth = d.bpp;
-        s.bytesPerLine = card.dispiLineBytes() / (d.bpp == 4 ? 4 : 1);
-        s.startX = d.xOffset;
-        s.startY = d.yOffset;
-        return s;
+        s.width = mode->width;
+        s.height = mode->height;
+        s.depth = mode->bitsPerPixel;
+        const bool planar = mode->bitsPerPixel == 4;
+        s.bytesPerLine = planar ? mode->lineBytes / 4 : mode->lineBytes;
+        if (mode->lineBytes) {
+            s.startY = uint32_t(mode->start / mode->lineBytes);
+            const uint32_t rest = uint32_t(mode->start % mode->lineBytes);
+            const uint32_t bytesPerPixel = uint32_t(mode->bitsPerPixel + 7) / 8;
+            s.startX = planar ? rest / 4 * 8 + uint32_t(mode->firstPixel) : rest / bytesPerPixel;
+        }
+    } else {
+        s.graphics = vga.gc.reg[vga::gc::MISC] & vga::gc::MISC_GRAPHICS;
+        s.width = shown.width;
+        s.height = shown.height;
+        s.depth = (vga.gc.reg[vga::gc::MODE] & vga::gc::MODE_SHIFT_256) ? 8 : 4;
+        s.bytesPerLine = uint32_t(vga.crtc.reg[vga::crtc::OFFSET]) * (s.depth == 8 ? 8 : 2);
     }
-    s.graphics = vga.gc[vga::gc::MISC] & vga::gc::MISC_GRAPHICS;
-    s.width = shown.width;
-    s.height = shown.height;
-    s.depth = (vga.gc[vga::gc::MODE] & vga::gc::MODE_SHIFT_256) ? 8 : 4;
-    s.bytesPerLine = uint32_t(vga.crtc[vga::crtc::OFFSET]) * (s.depth == 8 ? 8 : 2);
-    return s;
-}
-
-// The DAC entry the attribute controller sends a 4-bit colour to.
-uint8_t attributeEntry(const machine::VgaRegisters& vga, int colour)
-{
-    using namespace vga::attr;
-    const uint8_t entry = vga.attr[size_t(colour & vga.attr[COLOR_PLANE_ENABLE] & COLOR_PLANE_ENABLE_PLANES)];
-    const uint8_t select = vga.attr[COLOR_SELECT];
-    const uint8_t low = (vga.attr[MODE_CONTROL] & MODE_CONTROL_P54_SELECT)
-                            ? uint8_t((entry & 0x0F) | (select & COLOR_SELECT_54) << 4)
-                            : uint8_t(entry & 0x3F);
-    return uint8_t(low | (select & COLOR_SELECT_76) << 4);
-}
-
-// The card's state as the monitor follows it: DISPI when enabled, else the VGA's own. In a
-// 4-bit mode the first 16 palette entries are the colours 0-15 show, through the attribute
-// controller.
-ShownScreen shownScreen(const machine::SvgaCard& card, const Picture& shown)
-{
-    ShownScreen s = shownGeometry(card, shown);
-    const machine::VgaRegisters& vga = card.vga();
-    s.dac = vga.dac;
-    s.dacBits = card.dacBits();
-    if (s.depth == 4)
-        for (int colour = 0; colour < 16; ++colour)
-            for (int component = 0; component < 3; ++component)
-                s.dac[size_t(3 * colour + component)] = vga.dac[size_t(3 * attributeEntry(vga, colour) + component)];
+    if (s.depth == 4) {
+        const auto indices = vga.attr.dacIndices();
+        for (size_t colour = 0; colour < indices.size(); ++colour)
+            for (size_t component = 0; component < 3; ++component)
+                s.dac[3 * colour + component] = vga.dac.entries[3 * indices[colour] + component];
+    }
     return s;
 }
 
@@ -103,7 +90,7 @@ ScreenVerdict CardJudge::judge(const Picture& shown, const std::string& onScreen
         return verdict;
     verdict.judged = true;
     ++screens_;
-    const machine::SvgaCard& card = machine_.card();
+    const machine::Card& card = machine_.card();
     Picture picture;
     renderMeant(meant, card.videoMemory(), card.videoMemoryBytes(), picture);
     const PixelDifference first = compare(picture, shown, verdict.diff);

@@ -6,29 +6,31 @@
 #include <cstdio>
 #include <cstring>
 
+#include "machine/card.h"
 #include "machine/pci_bus.h"
 #include "machine/rom_image.h"
 #include "machine/scan_out.h"
-#include "machine/svga_card.h"
+#include "machine/system_bios.h"
 
 namespace machine {
 namespace {
 
 // The first megabyte and the HMA, one block of host memory below 2 GB.
 constexpr uint32_t MEMORY_BYTES = 0x110000;
-constexpr uint32_t WINDOW_START = 0xA0000;
-constexpr uint32_t ROM_START = 0xC0000;
-constexpr uint32_t SYSTEM_BIOS_START = 0xF0000;
+constexpr uint32_t WINDOW_START = vga::WINDOW_START;
+constexpr uint32_t ROM_START = vga::WINDOW_END;
+constexpr uint32_t SYSTEM_BIOS_START = SystemBios::START;
 
 // Our real-mode stack sits below the memory the allocator hands out.
 constexpr uint16_t STACK_SEGMENT = 0x0080;
 constexpr uint16_t STACK_TOP = 0x1800;
 constexpr uint32_t FREE_CONVENTIONAL_START = 0x2000;
 
-// Our system-BIOS area at F000: a HLT that ends every call, and an IRET for unused vectors.
-constexpr uint16_t BIOS_SEGMENT = 0xF000;
-constexpr uint16_t RETURN_STUB = 0xFF00;
-constexpr uint16_t IRET_STUB = 0xFF53;
+constexpr uint16_t BIOS_SEGMENT = SystemBios::SEGMENT;
+constexpr uint16_t RETURN_STUB = SystemBios::RETURN_STUB;
+
+// Where the video card sits on the PCI bus, as the ROM's start-up is told in AX.
+constexpr uint16_t CARD_BDF = pci::bdf(0, 2, 0);
 
 // Emulated instructions per microsecond charged to the clock while real-mode code runs.
 constexpr uint64_t INSTRUCTIONS_PER_MICROSECOND = 25;
@@ -62,12 +64,8 @@ const MachineConfig& checked(const MachineConfig& config) {
 
 struct Machine::Impl {
     Impl(const MachineConfig& cfg, Clock& clk)
-        : config(cfg),
-          clock(clk),
-          card(cfg.videoMemoryKb * 1024u, cfg.dispi, cfg.accelEntries, cfg.refreshHz, [this] { return now(); },
-               cfg.wideDac),
-          pci(cfg.lfbAddress, cfg.videoMemoryKb * 1024u) {
-        card.setFault(cfg.cardFault);
+        : config(cfg), clock(clk), card(makeCard(cfg, [this] { return now(); })) {
+        pci.attach(CARD_BDF, card->pciFunction());
     }
 
     ~Impl() {
@@ -80,8 +78,9 @@ struct Machine::Impl {
     uint8_t* memory = nullptr;
     uint32_t romBytes = 0;
     bool romWritable = false;
-    SvgaCard card;
+    std::unique_ptr<Card> card;
     PciBus pci;
+    std::unique_ptr<SystemBios> bios;
     x86emu_t* emu = nullptr;
     std::string biosLog;
     std::string fault;
@@ -109,18 +108,18 @@ struct Machine::Impl {
 
     uint8_t readByte(uint32_t address) {
         if (address < WINDOW_START) return memory[address];
-        if (address < ROM_START) return card.readWindow(address);
+        if (address < ROM_START) return card->readWindow(address);
         if (address < MEMORY_BYTES) return memory[address];
-        const uint32_t lfb = pci.lfbAddress();
-        if (address >= lfb && address - lfb < card.videoMemoryBytes()) return card.videoMemory()[address - lfb];
-        return 0xFF;
+        uint8_t value = 0xFF;
+        card->readBus(address, value);
+        return value;
     }
 
     void writeByte(uint32_t address, uint8_t value) {
         if (address < WINDOW_START) {
             memory[address] = value;
         } else if (address < ROM_START) {
-            card.writeWindow(address, value);
+            card->writeWindow(address, value);
         } else if (address < ROM_START + romBytes) {
             if (romWritable) memory[address] = value;  // SeaVGABIOS keeps data in its own segment during init
         } else if (address < SYSTEM_BIOS_START) {
@@ -130,8 +129,7 @@ struct Machine::Impl {
         } else if (address < MEMORY_BYTES) {
             memory[address] = value;
         } else {
-            const uint32_t lfb = pci.lfbAddress();
-            if (address >= lfb && address - lfb < card.videoMemoryBytes()) card.videoMemory()[address - lfb] = value;
+            card->writeBus(address, value);
         }
     }
 
@@ -162,10 +160,10 @@ struct Machine::Impl {
 
     uint32_t portIn(uint16_t port, unsigned bytes) {
         if (PciBus::decodesPort(port)) return pci.in(port, bytes);
-        if (SvgaCard::decodesPort(port)) {
-            if (bytes == 1) return card.in8(port);
-            if (bytes == 2) return card.in16(port);
-            return card.in16(port) | (static_cast<uint32_t>(card.in16(static_cast<uint16_t>(port + 2))) << 16);
+        if (card->decodesPort(port)) {
+            if (bytes == 1) return card->in8(port);
+            if (bytes == 2) return card->in16(port);
+            return card->in16(port) | (static_cast<uint32_t>(card->in16(static_cast<uint16_t>(port + 2))) << 16);
         }
         if (port == 0x61) return (++toggle61 & 1) ? 0x10 : 0x00;  // refresh toggle for delay loops
         return bytes == 4 ? 0xFFFFFFFF : (1u << (8 * bytes)) - 1;
@@ -173,10 +171,10 @@ struct Machine::Impl {
 
     void portOut(uint16_t port, uint32_t value, unsigned bytes) {
         if (PciBus::decodesPort(port)) return pci.out(port, value, bytes);
-        if (SvgaCard::decodesPort(port)) {
-            if (bytes == 1) return card.out8(port, static_cast<uint8_t>(value));
-            card.out16(port, static_cast<uint16_t>(value));
-            if (bytes == 4) card.out16(static_cast<uint16_t>(port + 2), static_cast<uint16_t>(value >> 16));
+        if (card->decodesPort(port)) {
+            if (bytes == 1) return card->out8(port, static_cast<uint8_t>(value));
+            card->out16(port, static_cast<uint16_t>(value));
+            if (bytes == 4) card->out16(static_cast<uint16_t>(port + 2), static_cast<uint16_t>(value >> 16));
             return;
         }
         if (port == BOCHS_DEBUG_PORT || port == SEABIOS_DEBUG_PORT) {
@@ -203,85 +201,14 @@ struct Machine::Impl {
         // A fault whose vector is still our IRET would return to the faulting instruction
         // and raise it again for ever: divide error, BOUND, invalid opcode, no coprocessor.
         const bool unhandledFault = (number == 0 || number == 5 || number == 6 || number == 7) &&
-                                    self->vectorIsOurs(number);
+                                    self->bios->vectorIsOurs(number);
         if ((type & 0xFF) == INTR_TYPE_FAULT || unhandledFault) {
             self->fault = "CPU fault: exception " + std::to_string(number) + " at " + hex4(emu->x86.R_CS) + ":" +
                           hex4(emu->x86.R_IP);
             x86emu_stop(emu);
             return 1;
         }
-        return self->systemBiosService(number) ? 1 : 0;
-    }
-
-    bool vectorIsOurs(uint8_t number) const {
-        uint32_t vector;
-        std::memcpy(&vector, memory + number * 4u, 4);
-        return vector == ((static_cast<uint32_t>(BIOS_SEGMENT) << 16) | IRET_STUB);
-    }
-
-    void setCarry(bool carry) {
-        if (carry)
-            emu->x86.R_FLG |= F_CF;
-        else
-            emu->x86.R_FLG &= ~F_CF;
-    }
-
-    // The few system-BIOS services a video BIOS asks for, answered while their vectors are ours.
-    bool systemBiosService(uint8_t number) {
-        if (!vectorIsOurs(number)) return false;
-        auto& r = emu->x86;
-        switch (number) {
-        case 0x11: r.R_AX = static_cast<uint16_t>(memory[0x410] | (memory[0x411] << 8)); return true;
-        case 0x12: r.R_AX = static_cast<uint16_t>(config.conventionalKb); return true;
-        case 0x15:
-            if (r.R_AH == 0x86) {  // wait CX:DX microseconds
-                clock.spend((static_cast<uint64_t>(r.R_CX) << 16) | r.R_DX);
-                setCarry(false);
-            } else {
-                r.R_AH = 0x86;
-                setCarry(true);
-            }
-            return true;
-        case 0x1A: pciBiosService(); return true;
-        default: return false;
-        }
-    }
-
-    void pciBiosService() {
-        auto& r = emu->x86;
-        if (r.R_AH != 0xB1) {
-            setCarry(true);
-            return;
-        }
-        const uint8_t reg = static_cast<uint8_t>(r.R_DI);
-        bool ok = true;
-        switch (r.R_AL) {
-        case 0x01:
-            r.R_EDX = 0x20494350;  // "PCI "
-            r.R_AL = 0x01;
-            r.R_BX = 0x0210;
-            r.R_CL = 0;
-            break;
-        case 0x02:
-            if (r.R_DX == 0x1234 && r.R_CX == 0x1111 && r.R_SI == 0)
-                r.R_BX = PciBus::CARD_BDF;
-            else
-                ok = false;
-            break;
-        case 0x03:
-            if (((r.R_ECX & 0xFFFFFF) == 0x030000) && r.R_SI == 0)
-                r.R_BX = PciBus::CARD_BDF;
-            else
-                ok = false;
-            break;
-        case 0x08: r.R_CL = static_cast<uint8_t>(pci.readConfig(r.R_BX, reg) >> ((reg & 3) * 8)); break;
-        case 0x09: r.R_CX = static_cast<uint16_t>(pci.readConfig(r.R_BX, reg) >> ((reg & 2) * 8)); break;
-        case 0x0A: r.R_ECX = pci.readConfig(r.R_BX, reg); break;
-        case 0x0D: pci.writeConfig(r.R_BX, reg, r.R_ECX); break;
-        default: ok = false; break;
-        }
-        r.R_AH = ok ? 0x00 : 0x86;
-        setCarry(!ok);
+        return self->bios->answer(emu, number) ? 1 : 0;
     }
 
     void push16(uint16_t value) {
@@ -369,18 +296,8 @@ struct Machine::Impl {
         if (block == MAP_FAILED) throw MachineError("cannot map the machine's memory below 4 GB");
         memory = static_cast<uint8_t*>(block);
 
-        uint8_t* bios = memory + SYSTEM_BIOS_START;
-        bios[RETURN_STUB] = 0xF4;  // HLT
-        bios[IRET_STUB] = 0xCF;    // IRET
-        std::memcpy(bios + 0xFFF5, "12/10/26", 8);
-        bios[0xFFFE] = 0xFC;  // AT
-        const uint32_t iret = (static_cast<uint32_t>(BIOS_SEGMENT) << 16) | IRET_STUB;
-        for (int vector = 0; vector < 256; ++vector) std::memcpy(memory + vector * 4, &iret, 4);
-
-        // BIOS data area: 80x25 colour display in the equipment word, the memory size.
-        memory[0x410] = 0x21;
-        memory[0x413] = static_cast<uint8_t>(config.conventionalKb);
-        memory[0x414] = static_cast<uint8_t>(config.conventionalKb >> 8);
+        bios = std::make_unique<SystemBios>(memory, config.conventionalKb, clock, pci);
+        bios->install();
     }
 
     void setUpCpu() {
@@ -398,7 +315,7 @@ struct Machine::Impl {
         romBytes = static_cast<uint32_t>(rom.size());
         romWritable = true;
         CpuRegs regs;
-        regs.ax = PciBus::CARD_BDF;
+        regs.ax = CARD_BDF;
         CallResult init = call(0xC000, 0x0003, regs, false, "video BIOS init");
         romWritable = false;
         if (!init.ok) throw MachineError("video BIOS " + config.romPath + " did not initialise: " + init.error);
@@ -444,7 +361,8 @@ CallResult Machine::farCall(uint16_t segment, uint16_t offset, CpuRegs& regs) {
 }
 
 uint8_t Machine::in8(uint16_t port) {
-    if (port == 0x3DA || port == 0x3BA) impl_->clock.spend(1);  // a bus cycle: polling loops see time pass
+    if (port == vga::status1::PORT || port == vga::status1::MONO_PORT)
+        impl_->clock.spend(1);  // a bus cycle: polling loops see time pass
     return static_cast<uint8_t>(impl_->portIn(port, 1));
 }
 uint16_t Machine::in16(uint16_t port) { return static_cast<uint16_t>(impl_->portIn(port, 2)); }
@@ -452,11 +370,11 @@ void Machine::out8(uint16_t port, uint8_t value) { impl_->portOut(port, value, 1
 void Machine::out16(uint16_t port, uint16_t value) { impl_->portOut(port, value, 2); }
 uint8_t Machine::readPhys8(uint32_t address) { return impl_->readByte(address); }
 void Machine::writePhys8(uint32_t address, uint8_t value) { impl_->writeByte(address, value); }
-uint8_t* Machine::lfb() { return impl_->card.videoMemory(); }
-uint32_t Machine::videoMemoryBytes() const { return impl_->card.videoMemoryBytes(); }
-void Machine::scanOut(Picture& picture) { machine::scanOut(impl_->card, picture); }
+uint8_t* Machine::lfb() { return impl_->card->videoMemory(); }
+uint32_t Machine::videoMemoryBytes() const { return impl_->card->videoMemoryBytes(); }
+void Machine::scanOut(Picture& picture) { machine::scanOut(*impl_->card, picture); }
 const std::string& Machine::biosLog() const { return impl_->biosLog; }
-const SvgaCard& Machine::card() const { return impl_->card; }
+const Card& Machine::card() const { return *impl_->card; }
 
 namespace {
 Machine* currentMachine = nullptr;

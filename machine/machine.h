@@ -14,7 +14,7 @@
 
 namespace machine {
 
-class SvgaCard;
+class Card;
 
 // A machine description or ROM that cannot be used: the message is one line that says
 // what is wrong and how to fix it.
@@ -41,6 +41,7 @@ struct MachineConfig {
     std::string description;      // one line for --list-machines
     std::string romPath;          // video BIOS image
     std::string romPackage;       // Debian package that ships romPath
+    std::string card = "stdvga";  // one of cardTypes() (machine/card.h)
     bool dispi = true;            // the card has the DISPI extension
     uint32_t videoMemoryKb = 4096;
     uint32_t accelEntries = palisade_ext::ACCEL_CAPS_ALL;  // palisade_ext::AccelCaps bits, 0: none
@@ -87,6 +88,7 @@ struct CallResult {
 struct Picture {
     int width = 0;
     int height = 0;
+    int bitsPerPixel = 0;         // of the mode shown: 0 for text, 4 for planar, 8 to 32
     std::vector<uint32_t> pixels;
 };
 
@@ -128,7 +130,7 @@ public:
     const std::string& biosLog() const;
 
     // The card's registers as they stand, for tests and tools that look at the hardware.
-    const SvgaCard& card() const;
+    const Card& card() const;
 
 private:
     struct Impl;

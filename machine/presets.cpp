@@ -3,6 +3,7 @@
 // A machine file holds "key = value" lines; '#' starts a comment. Keys:
 //   base = <preset>             start from this preset (default: default), must come first
 //   rom = <path>                video BIOS image (a relative path is taken from the file's folder)
+//   card = stdvga               the video card, one of cardTypes() (machine/cards.cpp)
 //   dispi = yes|no              the card has the DISPI extension
 //   video_memory = 4M|512K|...  64 KB multiple, 256 KB to 16 MB (a bare number is KB)
 //   accel = all|none|<names>    accelerator entries, e.g. "draw_rect, bit_blt, set_cursor"
@@ -26,6 +27,7 @@
 #include <optional>
 #include <sstream>
 
+#include "machine/card.h"
 #include "machine/machine.h"
 
 namespace machine {
@@ -171,6 +173,8 @@ public:
                 const std::filesystem::path rom(value);
                 config_.romPath = rom.is_relative() ? (std::filesystem::path(path_).parent_path() / rom).string() : value;
                 config_.romPackage.clear();
+            } else if (key == "card") {
+                config_.card = card(value);
             } else if (key == "dispi") {
                 config_.dispi = flag(key, value);
             } else if (key == "video_memory") {
@@ -198,7 +202,7 @@ public:
                 config_.description = value;
             } else {
                 fail("unknown key '" + key +
-                     "' (keys: base, rom, dispi, video_memory, accel, dac8, conventional_memory, refresh, resident, "
+                     "' (keys: base, rom, card, dispi, video_memory, accel, dac8, conventional_memory, refresh, resident, "
                      "kestrel, card_fault, lfb, instruction_budget, description)");
             }
             sawKey = true;
@@ -289,6 +293,15 @@ private:
         if (kb % 64 != 0) fail("video_memory must be a multiple of 64 KB, got " + value);
         if (kb < 256 || kb > 16384) fail("video_memory must be 256 KB to 16 MB, got " + value);
         return static_cast<uint32_t>(kb);
+    }
+
+    std::string card(const std::string& value) const {
+        std::string known;
+        for (const CardType& type : cardTypes()) {
+            if (lower(value) == type.name) return type.name;
+            known += (known.empty() ? "" : ", ") + std::string(type.name);
+        }
+        fail("unknown card '" + value + "' (cards: " + known + ")");
     }
 
     uint32_t accel(const std::string& value) const {

@@ -209,7 +209,7 @@ TEST(MachineFile, DescribesAMachineOfTheUsersOwn) {
     EXPECT_EQ(pc->videoMemoryBytes(), 3u * 1024 * 1024);
     std::memcpy(pc.buffer(), "VBE2", 4);
     EXPECT_EQ(pc.vbe(0x4F00).ax, 0x004F);
-    EXPECT_EQ(pc.word(BUFFER + 18), 48) << "3 MB in 64 KB units";
+    EXPECT_EQ(pc.controllerInfo().TotalMemory, 48) << "3 MB in 64 KB units";
 }
 
 TEST(MachineFile, MistakesAreOneLineErrorsThatSayWhatToFix) {

@@ -3,13 +3,14 @@
 
 #include "hw/dispi.h"
 #include "hw/palisade_ext.h"
+#include "hw/vga.h"
+#include "machine/dispi_card.h"
 #include "machine/scan_out.h"
-#include "machine/svga_card.h"
 
 namespace checks {
 namespace {
 
-using machine::SvgaCard;
+using machine::DispiCard;
 
 struct Card {
     explicit Card(uint32_t memory = 1024 * 1024, uint32_t accel = palisade_ext::ACCEL_CAPS_ALL,
@@ -32,10 +33,10 @@ struct Card {
         dispi(dispi::ENABLE, static_cast<uint16_t>(dispi::ENABLE_ON | flags));
     }
     void dac(uint8_t index, uint8_t red, uint8_t green, uint8_t blue) {
-        card.out8(0x3C8, index);
-        card.out8(0x3C9, red);
-        card.out8(0x3C9, green);
-        card.out8(0x3C9, blue);
+        card.out8(vga::dac::WRITE_INDEX_PORT, index);
+        card.out8(vga::dac::DATA_PORT, red);
+        card.out8(vga::dac::DATA_PORT, green);
+        card.out8(vga::dac::DATA_PORT, blue);
     }
     machine::Picture picture() {
         machine::Picture p;
@@ -48,7 +49,7 @@ struct Card {
     }
 
     uint64_t now = 0;
-    SvgaCard card;
+    DispiCard card;
 };
 
 TEST(Card, ModeThatDoesNotFitIsRefusedWhole) {
@@ -134,11 +135,11 @@ TEST(Card, SixBitDacUsesOnlyTheLowBitsItWasGiven) {
     c.dac(9, 0xFF, 0x40, 0x20);
     c.card.videoMemory()[0] = 9;
     EXPECT_EQ(c.pixel(0, 0), 0xFF0082u);
-    c.card.out8(0x3C7, 9);
-    EXPECT_EQ(c.card.in8(0x3C9), 0x3F) << "a 6-bit DAC reads back 6 bits";
+    c.card.out8(vga::dac::READ_INDEX_PORT, 9);
+    EXPECT_EQ(c.card.in8(vga::dac::DATA_PORT), 0x3F) << "a 6-bit DAC reads back 6 bits";
     c.dispi(dispi::ENABLE, dispi::ENABLE_ON | dispi::ENABLE_LFB | dispi::ENABLE_DAC_8BIT | dispi::ENABLE_NO_CLEAR_MEM);
     EXPECT_EQ(c.pixel(0, 0), 0xFF4020u);
-    c.card.out8(0x3C6, 0x01);  // pixel mask
+    c.card.out8(vga::dac::PIXEL_MASK_PORT, 0x01);  // pixel mask
     EXPECT_EQ(c.pixel(0, 0), 0u) << "index 9 masked to 1, which is black";
 }
 
@@ -166,8 +167,8 @@ TEST(Card, EightBitDacSwitchWorksIsIgnoredOrIsRefused) {
         c.dac(9, 0xFF, 0x80, 0x3F);
         c.card.videoMemory()[0] = 9;
         EXPECT_EQ(c.pixel(0, 0), k.colour);
-        c.card.out8(0x3C7, 9);
-        EXPECT_EQ(c.card.in8(0x3C9), k.readBack);
+        c.card.out8(vga::dac::READ_INDEX_PORT, 9);
+        EXPECT_EQ(c.card.in8(vga::dac::DATA_PORT), k.readBack);
     }
 }
 
@@ -208,7 +209,7 @@ TEST(Card, AcceleratorCapabilitiesAndIdentity) {
     full.dispi(dispi::ID, dispi::ID_LATEST);
     EXPECT_EQ(full.dispi(dispi::ID), dispi::ID_LATEST);
     EXPECT_EQ(full.dispi(dispi::VIDEO_MEMORY_64K), 16);
-    SvgaCard plain(256 * 1024, false, 0, 60, [] { return uint64_t{0}; });
+    DispiCard plain(256 * 1024, false, 0, 60, [] { return uint64_t{0}; });
     plain.out16(dispi::INDEX_PORT, dispi::ID);
     EXPECT_EQ(plain.in16(dispi::DATA_PORT), 0xFFFF) << "no DISPI: nothing answers";
 }
@@ -223,7 +224,7 @@ TEST(Card, RetraceBitFollowsTheClock) {
                  {2 * frame - 20, true}};
     for (const auto& e : cases) {
         c.now = e.at;
-        EXPECT_EQ((c.card.in8(0x3DA) & 0x08) != 0, e.retrace) << e.at;
+        EXPECT_EQ((c.card.in8(vga::status1::PORT) & vga::status1::VERTICAL_RETRACE) != 0, e.retrace) << e.at;
     }
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "hw/vbe.h"
 #include "machine/machine.h"
 
 namespace checks {
@@ -42,13 +43,22 @@ struct BootedMachine {
     uint16_t word(uint32_t address) { return static_cast<uint16_t>(pc->memory()[address] | (pc->memory()[address + 1] << 8)); }
     uint32_t dword(uint32_t address) { return word(address) | (static_cast<uint32_t>(word(address + 2)) << 16); }
 
+    // The records the last 4F00 or 4F01 left in the buffer.
+    vbe::ControllerInfo controllerInfo() { return record<vbe::ControllerInfo>(); }
+    vbe::ModeInfo modeInfo() { return record<vbe::ModeInfo>(); }
+    template <typename Record> Record record() {
+        Record r;
+        std::memcpy(&r, buffer(), sizeof r);
+        return r;
+    }
+
     std::vector<uint16_t> modeList() {
-        std::memset(buffer(), 0, 512);
+        std::memset(buffer(), 0, sizeof(vbe::ControllerInfo));
         std::memcpy(buffer(), "VBE2", 4);
-        vbe(0x4F00);
-        const uint32_t far = dword(BUFFER + 14);
+        vbe(vbe::CONTROLLER_INFO);
+        const uint32_t far = controllerInfo().VideoModePtr;
         std::vector<uint16_t> modes;
-        for (uint32_t at = (far >> 16) * 16 + (far & 0xFFFF); word(at) != 0xFFFF && modes.size() < 512; at += 2)
+        for (uint32_t at = (far >> 16) * 16 + (far & 0xFFFF); word(at) != vbe::MODE_LIST_END && modes.size() < 512; at += 2)
             modes.push_back(word(at));
         return modes;
     }

@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "checks/machine/machine_fixture.h"
-#include "machine/svga_card.h"
+#include "hw/vga.h"
+#include "machine/card.h"
 
 namespace checks {
 namespace {
@@ -33,9 +34,10 @@ TEST_P(VbeOnEachRom, ControllerInfoSaysVesaWithVersionAndMemory) {
     ASSERT_TRUE(pc.lastResult.ok) << pc.lastResult.error;
     EXPECT_EQ(out.ax, 0x004F);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(pc.buffer()), 4), "VESA");
-    EXPECT_EQ(pc.word(BUFFER + 4), GetParam().version);
-    EXPECT_EQ(pc.word(BUFFER + 18), 64) << "4 MB in 64 KB units";
-    const uint32_t oem = pc.dword(BUFFER + 6);
+    const auto info = pc.controllerInfo();
+    EXPECT_EQ(info.VbeVersion, GetParam().version);
+    EXPECT_EQ(info.TotalMemory, 64) << "4 MB in 64 KB units";
+    const uint32_t oem = info.OemStringPtr;
     const char* oemText = reinterpret_cast<const char*>(pc->memory() + (oem >> 16) * 16 + (oem & 0xFFFF));
     EXPECT_GT(std::strlen(oemText), 0u);
     const auto modes = pc.modeList();
@@ -47,20 +49,19 @@ TEST_P(VbeOnEachRom, EveryListedModeDescribesItselfConsistently) {
     for (uint16_t mode : pc.modeList()) {
         if (mode < 0x100) continue;  // SeaVGABIOS lists the standard VGA modes too
         SCOPED_TRACE(::testing::Message() << "mode " << std::hex << mode);
-        std::memset(pc.buffer(), 0, 256);
-        const auto out = pc.vbe(0x4F01, 0, mode);
-        ASSERT_EQ(out.ax, 0x004F);
-        const uint16_t attributes = pc.word(BUFFER);
-        const uint32_t bytesPerLine = pc.word(BUFFER + 16), width = pc.word(BUFFER + 18),
-                       height = pc.word(BUFFER + 20);
-        const uint8_t bpp = pc.buffer()[25], model = pc.buffer()[27];
-        EXPECT_TRUE(attributes & 0x01) << "supported";
-        EXPECT_TRUE(attributes & 0x10) << "graphics";
+        std::memset(pc.buffer(), 0, sizeof(vbe::ModeInfo));
+        const auto out = pc.vbe(vbe::MODE_INFO, 0, mode);
+        ASSERT_EQ(out.ax, vbe::STATUS_OK);
+        const auto info = pc.modeInfo();
+        const uint32_t bytesPerLine = info.BytesPerScanLine, width = info.XResolution, height = info.YResolution;
+        const uint8_t bpp = info.BitsPerPixel;
+        EXPECT_TRUE(info.ModeAttributes & vbe::MODE_ATTR_SUPPORTED);
+        EXPECT_TRUE(info.ModeAttributes & vbe::MODE_ATTR_GRAPHICS);
         EXPECT_GE(bytesPerLine * 8, width * (bpp == 4 ? 1 : bpp)) << "4-bit modes count bytes of one plane";
-        EXPECT_EQ(pc.word(BUFFER + 8), 0xA000) << "window A";
-        EXPECT_EQ(model, bpp == 4 ? 3 : bpp == 8 ? 4 : 6);
-        if (attributes & 0x80) {
-            EXPECT_EQ(pc.dword(BUFFER + 40), pc->config().lfbAddress);
+        EXPECT_EQ(info.WinASegment, 0xA000) << "window A";
+        EXPECT_EQ(info.MemoryModel, bpp == 4 ? vbe::MEMORY_PLANAR : bpp == 8 ? vbe::MEMORY_PACKED : vbe::MEMORY_DIRECT);
+        if (info.ModeAttributes & vbe::MODE_ATTR_LINEAR) {
+            EXPECT_EQ(info.PhysBasePtr, pc->config().lfbAddress);
         }
         const uint64_t bytes = static_cast<uint64_t>(bytesPerLine) * height * (bpp == 4 ? 4 : 1);
         if (bytes > pc->videoMemoryBytes()) ++beyondMemory;
@@ -73,7 +74,7 @@ TEST_P(VbeOnEachRom, EveryListedModeDescribesItselfConsistently) {
 
 TEST_P(VbeOnEachRom, LinearEightBitModeShowsItsPixelsInTheDefaultPalette) {
     setMode(0x4101);
-    ASSERT_TRUE(pc->card().dispiEnabled());
+    ASSERT_TRUE(pc->card().extendedMode());
     lfb()[20 * 640 + 10] = 4;
     lfb()[479 * 640 + 639] = 15;
     lfb()[0] = 1;
@@ -98,7 +99,7 @@ TEST_P(VbeOnEachRom, BankSwitchingMovesTheWindowThroughVideoMemory) {
 
     // The mode block's window function does the same as a far call.
     pc.vbe(0x4F01, 0, 0x0101);
-    const uint32_t windowFunction = pc.dword(BUFFER + 12);
+    const uint32_t windowFunction = pc.modeInfo().WinFuncPtr;
     machine::CpuRegs regs;
     regs.bx = 0;
     regs.dx = 3;
@@ -165,8 +166,8 @@ TEST_P(VbeOnEachRom, DacWidthDecidesWhichBitsOfThePaletteCount) {
     auto out = pc.vbe(0x4F08, 0x0800);
     ASSERT_EQ(out.ax, 0x004F);
     EXPECT_EQ(out.bx >> 8, 8);
-    pc->out8(0x3C8, 200);
-    for (uint8_t component : {0xFF, 0x80, 0x3F}) pc->out8(0x3C9, component);
+    pc->out8(vga::dac::WRITE_INDEX_PORT, 200);
+    for (uint8_t component : {0xFF, 0x80, 0x3F}) pc->out8(vga::dac::DATA_PORT, component);
     lfb()[0] = 200;
     EXPECT_EQ(pixelAt(pc.picture(), 0, 0), 0xFF803Fu);
     out = pc.vbe(0x4F08, 0x0600);
@@ -182,9 +183,9 @@ TEST_P(VbeOnEachRom, ModeBeyondVideoMemoryIsNeverHalfSet) {
     for (uint16_t mode : small.modeList()) {
         small.vbe(0x4F02, static_cast<uint16_t>(0x4000 | mode));
         ASSERT_TRUE(small.lastResult.ok) << small.lastResult.error;
-        const auto& card = small->card();
-        if (!card.dispiEnabled()) continue;
-        EXPECT_LE(card.dispiLineBytes() * card.dispi().yres, small->videoMemoryBytes())
+        const auto shown = small->card().extendedMode();
+        if (!shown) continue;
+        EXPECT_LE(shown->lineBytes * static_cast<uint32_t>(shown->height), small->videoMemoryBytes())
             << "mode " << std::hex << mode;
     }
 }

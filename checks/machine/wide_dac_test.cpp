@@ -4,8 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "checks/machine/machine_fixture.h"
+#include "hw/vga.h"
 #include "kestrel/resident.h"
-#include "machine/svga_card.h"
+#include "machine/card.h"
 
 namespace checks {
 namespace {
@@ -41,15 +42,15 @@ TEST_P(WideDacSwitch, ReportsTheWidthTheCardTookAndShowsWhatItsDacMakesOfIt) {
     EXPECT_EQ(out.ax, 0x004F);
     EXPECT_EQ(out.bx >> 8, c.reported) << "get";
 
-    pc->out8(0x3C8, 200);
-    for (uint8_t component : {0xFF, 0x80, 0x3F}) pc->out8(0x3C9, component);
+    pc->out8(vga::dac::WRITE_INDEX_PORT, 200);
+    for (uint8_t component : {0xFF, 0x80, 0x3F}) pc->out8(vga::dac::DATA_PORT, component);
     pc->lfb()[0] = 200;
     EXPECT_EQ(pixelAt(pc.picture(), 0, 0), c.colour);
 
     out = pc.vbe(0x4F08, 0x0600);
     EXPECT_EQ(out.ax, 0x004F);
     EXPECT_EQ(out.bx >> 8, 6) << "back to 6 bits";
-    EXPECT_EQ(pc->card().dacBits(), 6);
+    EXPECT_EQ(pc->card().vga().dac.bits, 6);
 }
 
 // A 6-bit DAC keeps the low 6 bits: 0x80 is black, 0xFF and 0x3F full.

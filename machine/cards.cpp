@@ -1,0 +1,24 @@
+// The cards a machine file can name. A new card is its own files plus one line here.
+#include "machine/card.h"
+#include "machine/dispi_card.h"
+#include "machine/machine.h"
+
+namespace machine {
+
+const std::vector<CardType>& cardTypes() {
+    static const std::vector<CardType> types = {
+        {"stdvga", "QEMU's standard VGA with the Bochs DISPI extension (and Palisade's own registers)",
+         &DispiCard::make},
+    };
+    return types;
+}
+
+std::unique_ptr<Card> makeCard(const MachineConfig& config, std::function<uint64_t()> now) {
+    for (const CardType& type : cardTypes())
+        if (config.card == type.name) return type.make(config, std::move(now));
+    std::string known;
+    for (const CardType& type : cardTypes()) known += (known.empty() ? "" : ", ") + std::string(type.name);
+    throw MachineError("machine " + config.name + ": unknown card '" + config.card + "' (known: " + known + ")");
+}
+
+}  // namespace machine
