@@ -1,11 +1,13 @@
 #include "app/startup.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/globals.h"
 #include "app/info_dialogs.h"
 #include "app/main_dialog.h"
 #include "app/resource_ids.h"
+#include "loader/install_failure.h"
 #include "loader/kestrellib.h"
 
 char programDir[PATH_SIZE];
@@ -47,6 +49,7 @@ int runProgram(HINSTANCE instance, const DriverLoader& loader)
     // Install even over a VBE 2.0 BIOS, and let the generator analyse the hardware.
     const int status = loader.install(programDir, 1, 1);
     if (isFatalInstallStatus(status)) {
+        std::fprintf(stderr, "%s\n", describeInstallFailure(status, programDir).c_str());
         MessageBoxA(nullptr, "Fatal error installing KestrelLib!", "Fatal Error!", MB_TASKMODAL | MB_ICONEXCLAMATION);
         std::exit(1);
     }

@@ -66,6 +66,38 @@ std::string hostPath(LPCSTR path)
     return path ? winpath::toHost(path) : std::string();
 }
 
+// The program's file: the machine's program folder's link when the run has one, so what the
+// program keeps beside itself belongs to this machine; else the running executable.
+std::string ownFile()
+{
+    std::string own = desktop::session().programPath();
+    if (own.empty()) {
+        char buffer[PATH_MAX];
+        const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+        if (length > 0)
+            own.assign(buffer, size_t(length));
+    }
+    return own;
+}
+
+// The host file a program name means. A bare name ("KSWIN.EXE") is looked for in the
+// program's own folder only, never the current one, so a file planted where the user
+// happens to be is never run.
+std::string programFile(LPCSTR name)
+{
+    const std::string text = name ? name : "";
+    if (!text.empty() && text.find_first_of("\\/:") == std::string::npos) {
+        const std::string own = ownFile();
+        return own.empty() ? std::string() : own.substr(0, own.rfind('/') + 1) + text;
+    }
+    return hostPath(name);
+}
+
+bool isProgram(const std::string& file, struct stat& info)
+{
+    return !file.empty() && stat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 // Records how a child ended.
 void reap(KernelObject& process, int status)
 {
@@ -82,17 +114,10 @@ DWORD GetModuleFileNameA(HINSTANCE, LPSTR path, DWORD size)
 {
     if (!path || size == 0)
         return 0;
-    // The machine's program folder when the run has one, so what the program keeps beside
-    // itself belongs to this machine.
-    std::string host = desktop::session().programPath();
+    const std::string host = ownFile();
     if (host.empty()) {
-        char buffer[PATH_MAX];
-        const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-        if (length <= 0) {
-            path[0] = '\0';
-            return 0;
-        }
-        host.assign(buffer, size_t(length));
+        path[0] = '\0';
+        return 0;
     }
     const std::string windows = winpath::fromHost(host);
     // As Windows does: a path that does not fit is cut and the size is returned.
@@ -217,15 +242,34 @@ BOOL CreateProcessA(LPCSTR application, LPSTR commandLine, void*, void*, BOOL, D
     std::istringstream line(commandLine ? commandLine : "");
     for (std::string word; line >> word;)
         words.push_back(word);
-    const std::string program = hostPath(application ? application : (words.empty() ? nullptr : words[0].c_str()));
-    struct stat info {};
-    if (program.empty() || stat(program.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    // As Windows reads an unquoted command line: the program is named by the first run of
+    // words that names a program ("Z:\My Builds\KSWIN.EXE" is two words), the rest are its
+    // arguments. With the application named apart, the run of words that names that file.
+    struct stat wanted {};
+    std::string file = application ? programFile(application) : std::string();
+    if (application && !isProgram(file, wanted))
         return FALSE;
-    if (words.empty())
-        words.push_back(application);
+    std::string name;
+    size_t programWords = 0;
+    for (size_t count = 1; count <= words.size() && programWords == 0; ++count) {
+        name += (count > 1 ? " " : "") + words[count - 1];
+        struct stat info {};
+        const std::string candidate = programFile(name.c_str());
+        if (isProgram(candidate, info) &&
+            (!application || (info.st_dev == wanted.st_dev && info.st_ino == wanted.st_ino))) {
+            programWords = count;
+            file = candidate;
+        }
+    }
+    if (file.empty())
+        return FALSE;
+    // A command line that does not name the application: its first word stands for it.
+    if (programWords == 0 && !words.empty())
+        programWords = 1;
+    std::vector<std::string> argvWords = {file};
+    argvWords.insert(argvWords.end(), words.begin() + std::ptrdiff_t(programWords), words.end());
     std::vector<char*> argv;
-    words[0] = program;
-    for (std::string& word : words)
+    for (std::string& word : argvWords)
         argv.push_back(word.data());
     argv.push_back(nullptr);
 
@@ -235,7 +279,7 @@ BOOL CreateProcessA(LPCSTR application, LPSTR commandLine, void*, void*, BOOL, D
     if (!directory.empty())
         posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
     pid_t pid = -1;
-    const int error = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int error = posix_spawn(&pid, file.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0)
         return FALSE;

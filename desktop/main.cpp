@@ -22,9 +22,9 @@
 #include "desktop/sdl_monitor.h"
 #include "desktop/session.h"
 #include "desktop/shots.h"
+#include "display_bus/machine_bus.h"
 #include "judge/conformance_command.h"
 #include "kestrel/resident.h"
-#include "hw/dispi.h"
 #include "machine/machine.h"
 #include "platform/resources.h"
 #include "platform/win32.h"
@@ -38,40 +38,42 @@ int fail(const std::string& message)
     return 2;
 }
 
-std::string readFile(const std::string& path)
+std::string readScript(const std::string& path)
 {
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        throw desktop::UsageError("cannot read the script " + path + ": it is a folder");
     std::ifstream file(path, std::ios::binary);
     if (!file)
         throw desktop::UsageError("cannot read the script " + path + ": " + std::strerror(errno));
     std::ostringstream text;
     text << file.rdbuf();
+    if (file.bad())
+        throw desktop::UsageError("cannot read the script " + path + ": " + std::strerror(errno));
     return text.str();
 }
 
-// The mode the card shows, as a person would name it: "8 bit", "4 bit", "text".
-std::string modeDepth(machine::Machine& machine)
+// The shots folder must be new or empty: the run creates every file in it and replaces none.
+void checkShotsFolder(const std::string& folder)
 {
-    if (machine.config().dispi) {
-        const uint16_t savedIndex = machine.in16(dispi::INDEX_PORT);
-        machine.out16(dispi::INDEX_PORT, dispi::ENABLE);
-        const bool enabled = machine.in16(dispi::DATA_PORT) & dispi::ENABLE_ON;
-        machine.out16(dispi::INDEX_PORT, dispi::BPP);
-        const uint16_t bpp = machine.in16(dispi::DATA_PORT);
-        machine.out16(dispi::INDEX_PORT, savedIndex);
-        if (enabled)
-            return std::to_string(bpp) + " bit";
+    struct stat info {};
+    if (stat(folder.c_str(), &info) != 0) {
+        if (errno == ENOENT)
+            return;
+        throw desktop::UsageError("cannot use the shots folder " + folder + ": " + std::strerror(errno));
     }
-    const uint8_t savedGc = machine.in8(0x3CE);
-    machine.out8(0x3CE, 0x06);
-    const bool graphics = machine.in8(0x3CF) & 0x01;
-    machine.out8(0x3CE, savedGc);
-    if (!graphics)
-        return "text";
-    const uint8_t savedSeq = machine.in8(0x3C4);
-    machine.out8(0x3C4, 0x04);
-    const bool chain4 = machine.in8(0x3C5) & 0x08;
-    machine.out8(0x3C4, savedSeq);
-    return chain4 ? "8 bit" : "4 bit";
+    if (!S_ISDIR(info.st_mode))
+        throw desktop::UsageError("the shots folder " + folder + " is not a folder");
+    std::error_code error;
+    if (!std::filesystem::is_empty(folder, error) || error)
+        throw desktop::UsageError("the shots folder " + folder +
+                                  " is not empty: name a new or empty folder (a run replaces no file)");
+}
+
+// The mode of a picture as a person would name it: "8 bit", "4 bit", "text".
+std::string modeDepth(const machine::Picture& picture)
+{
+    return picture.bitsPerPixel ? std::to_string(picture.bitsPerPixel) + " bit" : "text";
 }
 
 // The program's path in the machine's own program folder, beside the executable when that
@@ -90,21 +92,43 @@ std::string programFolderFor(const std::string& machineName, bool withKestrel)
 }
 
 std::unique_ptr<desktop::ShotWriter> shotWriter;
+std::FILE* vbeLog = nullptr;
+std::string vbeLogPath;
+bool outputLost = false;
 
-// Also runs when the program ends the process itself after a fatal message.
-void finishPictures()
+// Writes the index page and closes the VBE log; a file that could not be written whole is
+// said in one line, removed, and makes the run's exit status 2. Also runs when the program
+// ends the process itself after a fatal message.
+void finishOutputs()
 {
-    if (!shotWriter)
-        return;
-    try {
-        const std::string index = shotWriter->finish();
-        if (!index.empty())
-            std::printf("palisade: pictures of the run: %s\n", index.c_str());
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "palisade: %s\n", error.what());
+    if (shotWriter) {
+        try {
+            const std::string index = shotWriter->finish();
+            if (!index.empty())
+                std::printf("palisade: pictures of the run: %s\n", index.c_str());
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "palisade: %s\n", error.what());
+            outputLost = true;
+        }
+        std::fflush(stdout);
+        shotWriter.reset();
     }
-    std::fflush(stdout);
-    shotWriter.reset();
+    if (vbeLog) {
+        realmode::setCallLog(nullptr);
+        // A flush that fails again says why; lines lost earlier leave only the error flag.
+        int failure = std::fflush(vbeLog) != 0 ? errno : std::ferror(vbeLog) ? -1 : 0;
+        if (std::fclose(vbeLog) != 0 && failure == 0)
+            failure = errno;
+        vbeLog = nullptr;
+        if (failure != 0) {
+            std::fprintf(stderr, "palisade: cannot write the VBE log %s: %s\n", vbeLogPath.c_str(),
+                         failure > 0 ? std::strerror(failure) : "lines were lost");
+            struct stat info {};
+            if (stat(vbeLogPath.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+                std::remove(vbeLogPath.c_str());
+            outputLost = true;
+        }
+    }
 }
 
 // The verdict's last line, also when the program ends the process itself.
@@ -124,7 +148,6 @@ int main(int argc, char** argv)
 {
     desktop::Options options;
     std::vector<desktop::Action> script;
-    std::FILE* vbeLog = nullptr;
     try {
         options = desktop::parseCommandLine(argc, argv);
         if (options.help) {
@@ -140,9 +163,16 @@ int main(int argc, char** argv)
                 std::printf("%-16s %s\n", name.c_str(), machine::presetConfig(name).description.c_str());
             return 0;
         }
+        if (options.conformance) {
+            try {
+                return judge::conformanceCommand(machine::loadMachine(options.machine), options.shotsDir);
+            } catch (const machine::MachineError& error) {
+                return fail(error.what());
+            }
+        }
         if (!options.scriptPath.empty()) {
             try {
-                script = desktop::parseScript(readFile(options.scriptPath));
+                script = desktop::parseScript(readScript(options.scriptPath));
             } catch (const desktop::ScriptError& error) {
                 return fail(options.scriptPath + ":" + std::to_string(error.line) + ": " +
                             (std::strchr(error.what(), ':') + 2));
@@ -155,31 +185,18 @@ int main(int argc, char** argv)
             if (snap != script.end())
                 return fail(options.scriptPath + ":" + std::to_string(snap->line) +
                             ": snap needs --headless: only a headless run's virtual clock says when it is due");
+            if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
+                return fail("there is no display to open the window on; run headless with --headless --script FILE");
         }
-        if (!options.shotsDir.empty()) {
-            struct stat info {};
-            if (stat(options.shotsDir.c_str(), &info) != 0 && mkdir(options.shotsDir.c_str(), 0777) != 0)
-                return fail("cannot make the shots folder " + options.shotsDir + ": " + std::strerror(errno));
-            if (stat(options.shotsDir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
-                return fail("the shots folder " + options.shotsDir + " is not a folder");
-        }
-        if (!options.vbeLogPath.empty()) {
-            vbeLog = std::fopen(options.vbeLogPath.c_str(), "w");
-            if (!vbeLog)
-                return fail("cannot write the VBE log " + options.vbeLogPath + ": " + std::strerror(errno));
-        }
+        if (!options.shotsDir.empty())
+            checkShotsFolder(options.shotsDir);
     } catch (const desktop::UsageError& error) {
         return fail(error.what());
     }
 
-    if (options.conformance) {
-        try {
-            return judge::conformanceCommand(machine::loadMachine(options.machine), options.shotsDir);
-        } catch (const machine::MachineError& error) {
-            return fail(error.what());
-        }
-    }
-
+    // Everything is checked before anything is created: the machine boots (its ROM and the
+    // resident driver checked), the window opens, then the program folder, the shots folder
+    // and the log are made.
     std::unique_ptr<machine::Clock> baseClock =
         options.headless ? machine::makeVirtualClock() : machine::makeRealClock();
     desktop::Session& session = desktop::session();
@@ -189,25 +206,19 @@ int main(int argc, char** argv)
     std::string programPath;
     try {
         const machine::MachineConfig config = machine::loadMachine(options.machine);
-        programPath = programFolderFor(options.machine, config.kestrel);
         pc = std::make_unique<machine::Machine>(config, *clock);
         machine::setCurrent(pc.get());
+        display_bus::connectCurrentMachine();
         if (config.residentKestrel)
             kestrel::installResident(*pc);
         // KSWIN.EXE, started by the program's loader, analyses the same machine.
         setenv("PALISADE_MACHINE", config.name.c_str(), 1);
     } catch (const machine::MachineError& error) {
         return fail(error.what());
-    } catch (const desktop::ProgramFolderError& error) {
-        return fail(error.what());
     }
-    if (vbeLog)
-        realmode::setCallLog(vbeLog);
 
     std::unique_ptr<desktop::SdlMonitor> monitor;
     if (!options.headless) {
-        if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
-            return fail("there is no display to open the window on; run headless with --headless --script FILE");
         try {
             monitor = std::make_unique<desktop::SdlMonitor>("Palisade - " + pc->config().name, options.desktopWidth,
                                                             options.desktopHeight);
@@ -217,14 +228,32 @@ int main(int argc, char** argv)
         }
     }
 
-    shotWriter = std::make_unique<desktop::ShotWriter>(options.shotsDir);
-    std::atexit(finishPictures);
+    try {
+        programPath = programFolderFor(options.machine, pc->config().kestrel);
+    } catch (const desktop::ProgramFolderError& error) {
+        return fail(error.what());
+    }
+    if (!options.shotsDir.empty()) {
+        if (mkdir(options.shotsDir.c_str(), 0777) != 0 && errno != EEXIST)
+            return fail("cannot make the shots folder " + options.shotsDir + ": " + std::strerror(errno));
+        shotWriter = std::make_unique<desktop::ShotWriter>(options.shotsDir);
+    }
+    if (!options.vbeLogPath.empty()) {
+        vbeLog = std::fopen(options.vbeLogPath.c_str(), "w");
+        if (!vbeLog)
+            return fail("cannot write the VBE log " + options.vbeLogPath + ": " + std::strerror(errno));
+        vbeLogPath = options.vbeLogPath;
+        realmode::setCallLog(vbeLog);
+    }
+    std::atexit(finishOutputs);
+
     session.setClock(clock.get());
     session.setVersion(options.versionMajor, options.versionMinor);
     session.setDesktopSize(options.desktopWidth, options.desktopHeight);
     session.setScripted(options.headless);
     session.setVirtualTime(options.headless);
     session.setMonitor(monitor.get());
+    // Without a shots folder no picture is taken, so none is drawn.
     session.setShots(shotWriter.get());
     session.setProgramPath(programPath);
     if (options.verdict) {
@@ -238,7 +267,7 @@ int main(int argc, char** argv)
                                 machine::Picture picture;
                                 card.scanOut(picture);
                                 return "full screen " + std::to_string(picture.width) + " x " +
-                                       std::to_string(picture.height) + ", " + modeDepth(card);
+                                       std::to_string(picture.height) + ", " + modeDepth(picture);
                             });
     for (desktop::Action& action : script)
         session.enqueue(std::move(action));
@@ -264,10 +293,6 @@ int main(int argc, char** argv)
     if (cardJudge && status == 0 && cardJudge->differing() > 0)
         status = 4;
     finishVerdict();
-    finishPictures();
-    if (vbeLog) {
-        realmode::setCallLog(nullptr);
-        std::fclose(vbeLog);
-    }
-    return status;
+    finishOutputs();
+    return status == 0 && outputLost ? 2 : status;
 }

@@ -15,6 +15,17 @@ namespace {
 // Long stems would push the program's path towards the 260 characters Windows allows.
 constexpr size_t kStemLimit = 32;
 
+// The longest path the program builds in its folder, as Windows writes it, must stay below
+// the 260 characters Windows allows: a cut path would name another machine's folder.
+constexpr size_t kWindowsPathLimit = 259;
+constexpr size_t kLongestFileName = sizeof "KSCONFIG.DAT" - 1;  // kestrel.drv, KSWIN.EXE, palisade
+
+bool fitsWindowsPaths(const fs::path& folder)
+{
+    // "Z:" and a backslash before each part, the file name's own backslash.
+    return 2 + folder.string().size() + 1 + kLongestFileName <= kWindowsPathLimit;
+}
+
 uint32_t fnv1a(const std::string& text)
 {
     uint32_t hash = 2166136261u;
@@ -47,10 +58,19 @@ void linkTo(const fs::path& link, const fs::path& target)
     std::error_code error;
     if (fs::is_symlink(link, error) && fs::read_symlink(link, error) == target)
         return;
+    // Something else of that name is the user's: it is reported, not replaced or avoided.
+    if (fs::is_directory(fs::symlink_status(link, error)))
+        throw ProgramFolderError(link.string() + " is a folder where the link to " + target.filename().string() +
+                                 " belongs: move it away");
     const fs::path temporary = link.string() + ".new-" + std::to_string(getpid());
     fs::remove(temporary, error);
     fs::create_symlink(target, temporary);
-    fs::rename(temporary, link);
+    try {
+        fs::rename(temporary, link);
+    } catch (const fs::filesystem_error&) {
+        fs::remove(temporary, error);
+        throw;
+    }
 }
 
 }  // namespace
@@ -88,6 +108,10 @@ fs::path prepareProgramFolder(const fs::path& executable, const std::string& id,
         if (base.empty())
             continue;
         const fs::path folder = base / "machines" / id;
+        if (!fitsWindowsPaths(folder)) {
+            why = folder.string() + ": too long for the program's 259-character paths";
+            continue;
+        }
         try {
             fs::create_directories(folder);
             linkTo(folder / "palisade", executable);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <set>
 #include <sstream>
 
 namespace desktop {
@@ -77,6 +78,7 @@ std::vector<Action> parseScript(const std::string& text)
     std::string raw;
     int number = 0;
     uint64_t pendingWait = 0;
+    std::set<std::string> names;
     while (std::getline(lines, raw)) {
         ++number;
         const std::string line = trim(raw);
@@ -91,8 +93,10 @@ std::vector<Action> parseScript(const std::string& text)
             if (rest.size() == 1 && std::isprint(static_cast<unsigned char>(rest[0]))) {
                 action.key = static_cast<unsigned char>(rest[0]);
             } else {
+                // A named copy: Clang 14 cannot capture a structured binding.
+                const std::string keyName = lower(rest);
                 const auto found = std::find_if(std::begin(kKeys), std::end(kKeys),
-                                                [&](const KeyName& k) { return lower(rest) == k.name; });
+                                                [&](const KeyName& k) { return keyName == k.name; });
                 if (found == std::end(kKeys))
                     throw ScriptError(number, rest.empty() ? "key needs a key name"
                                                            : "unknown key \"" + rest +
@@ -154,6 +158,12 @@ std::vector<Action> parseScript(const std::string& text)
             const auto [file, caption] = firstWord(named);
             if (file.empty() || file.find_first_of("/\\") != std::string::npos || file[0] == '.')
                 throw ScriptError(number, name + " needs a file name without folders or blanks");
+            // NNNN.png are the pictures of the waits; a picture is written once.
+            if (std::all_of(file.begin(), file.end(), [](unsigned char c) { return std::isdigit(c); }))
+                throw ScriptError(number, name + " " + file + ": names of digits alone belong to the pictures of "
+                                                              "the waits (NNNN.png)");
+            if (!names.insert(file).second)
+                throw ScriptError(number, name + " " + file + ": that name is taken by an earlier shot or snap");
             action.text = file;
             action.caption = caption;
         } else {

@@ -7,13 +7,15 @@
 //   mouse X Y       move the desktop mouse
 //   button          a mouse button press
 //   wait MS         the next event becomes available MS milliseconds later
-//   shot NAME [CAPTION]  write the monitor picture as NAME.png when the program next asks for
-//                   input; CAPTION (else NAME) captions that wait's picture on the index page
+//   shot NAME [CAPTION]  write the monitor picture as NAME.png into the shots folder when the
+//                   program next asks for input; CAPTION (else NAME) captions that wait's
+//                   picture on the index page
 //   snap MS NAME [CAPTION]  write the monitor picture as NAME.png MS milliseconds of virtual
 //                   time after the event before it was taken, whether or not the program is
 //                   asking for input then (headless runs only); listed on the index page as
 //                   a picture of its own, captioned CAPTION (else NAME)
-// "#" starts a comment line; blank lines are skipped.
+// Shot and snap names are all different and never digits alone (NNNN.png are the pictures of
+// the waits). "#" starts a comment line; blank lines are skipped.
 #pragma once
 
 #include <stdexcept>

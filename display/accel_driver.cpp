@@ -1,29 +1,24 @@
 // The VBE/AF accelerator driver: one device context for the accelerated mode in force,
-// drawing straight into video memory through the rasterizer, and the hardware cursor
-// through the card's cursor registers. An operation whose entry the card does not offer,
-// or one given another context than the driver's, does nothing.
-#include <algorithm>
+// drawing and the hardware cursor through the card's accelerator back end. An operation
+// whose entry the card does not offer, or one given another context than the driver's,
+// does nothing.
 #include <cstring>
 
+#include "display/accel_backend.h"
 #include "display/bus_clock.h"
 #include "display/library_state.h"
-#include "display/raster.h"
 #include "display/reference.h"
-#include "hw/dispi.h"
-#include "hw/palisade_ext.h"
-#include "machine/machine.h"
 #include "platform/accel.h"
 
 namespace display {
 
 namespace {
 
-using namespace palisade_ext;
-
 struct Driver {
     AccelContext context{};
     AccelState state;
-    uint32_t entries = 0;         // AccelCaps bits of the card
+    AccelBackend* backend = nullptr;  // the card's, kept by the library state
+    uint32_t entries = 0;             // AccelEntry bits the back end offers
     bool active = false;
 };
 
@@ -35,16 +30,10 @@ uint32_t tag(uint32_t bit)
     return 0xAF000000u | bit;
 }
 
-void writeDispi(uint16_t index, uint16_t value)
-{
-    machine::current().out16(dispi::INDEX_PORT, index);
-    machine::current().out16(dispi::DATA_PORT, value);
-}
-
 // The driver, when `dc` is its live context and the card offers `entry` (0: always there).
 Driver* live(AccelContext* dc, uint32_t entry = 0)
 {
-    if (!driver.active || dc != &driver.context || !machine::hasCurrent())
+    if (!driver.active || dc != &driver.context || !bus())
         return nullptr;
     if (entry && !(driver.entries & entry))
         return nullptr;
@@ -55,8 +44,8 @@ Surface surfaceOf(const LibraryState& lib)
 {
     const FrameLayout& l = lib.writer.layout();
     Surface s;
-    s.memory = machine::current().lfb();
-    s.memoryBytes = machine::current().videoMemoryBytes();
+    s.memory = lib.framebuffer;
+    s.memoryBytes = lib.videoMemoryBytes;
     s.origin = l.origin;
     s.width = l.width;
     s.height = l.lines;
@@ -72,7 +61,7 @@ void draw(AccelContext* dc, uint32_t entry, Op&& op)
     LibraryState* lib = library();
     if (!d || !lib || !lib->mode.set)
         return;
-    chargeBus(op(surfaceOf(*lib), d->state));
+    chargeBus(op(*d->backend, surfaceOf(*lib), d->state));
 }
 
 }  // namespace
@@ -83,25 +72,26 @@ AccelContext* startAccelerator(LibraryState& lib)
     if (!modeIsAccelerated(lib, lib.mode.facts))
         return nullptr;
     driver = Driver{};
-    driver.entries = lib.accelEntries;
+    driver.backend = lib.accel.get();
+    driver.entries = driver.backend->entries();
     driver.active = true;
     AccelContext& c = driver.context;
     const uint32_t e = driver.entries;
     auto offer = [&](uint32_t& field, uint32_t bit) { field = (e & bit) ? tag(bit) : 0; };
-    offer(c.setCursor, ACCEL_CAPS_SET_CURSOR);
-    offer(c.setClipRect, ACCEL_CAPS_SET_CLIP_RECT);
-    offer(c.drawPattScan, ACCEL_CAPS_DRAW_PATT_SCAN);
-    offer(c.drawRect, ACCEL_CAPS_DRAW_RECT);
-    offer(c.drawPattRect, ACCEL_CAPS_DRAW_PATT_RECT);
-    offer(c.drawLine, ACCEL_CAPS_DRAW_LINE);
-    offer(c.drawStippleLine, ACCEL_CAPS_DRAW_STIPPLE_LINE);
-    offer(c.putMonoImage, ACCEL_CAPS_PUT_MONO_IMAGE);
-    offer(c.bitBlt, ACCEL_CAPS_BIT_BLT);
-    offer(c.bitBltLin, ACCEL_CAPS_BIT_BLT_LIN);
-    offer(c.srcTransBlt, ACCEL_CAPS_SRC_TRANS_BLT);
-    offer(c.srcTransBltLin, ACCEL_CAPS_SRC_TRANS_BLT_LIN);
-    offer(c.dstTransBlt, ACCEL_CAPS_DST_TRANS_BLT);
-    offer(c.dstTransBltLin, ACCEL_CAPS_DST_TRANS_BLT_LIN);
+    offer(c.setCursor, ACCEL_SET_CURSOR);
+    offer(c.setClipRect, ACCEL_SET_CLIP_RECT);
+    offer(c.drawPattScan, ACCEL_DRAW_PATT_SCAN);
+    offer(c.drawRect, ACCEL_DRAW_RECT);
+    offer(c.drawPattRect, ACCEL_DRAW_PATT_RECT);
+    offer(c.drawLine, ACCEL_DRAW_LINE);
+    offer(c.drawStippleLine, ACCEL_DRAW_STIPPLE_LINE);
+    offer(c.putMonoImage, ACCEL_PUT_MONO_IMAGE);
+    offer(c.bitBlt, ACCEL_BIT_BLT);
+    offer(c.bitBltLin, ACCEL_BIT_BLT_LIN);
+    offer(c.srcTransBlt, ACCEL_SRC_TRANS_BLT);
+    offer(c.srcTransBltLin, ACCEL_SRC_TRANS_BLT_LIN);
+    offer(c.dstTransBlt, ACCEL_DST_TRANS_BLT);
+    offer(c.dstTransBltLin, ACCEL_DST_TRANS_BLT_LIN);
     return &driver.context;
 }
 
@@ -112,8 +102,8 @@ void forgetAccelerator()
 
 void stopAccelerator(LibraryState&)
 {
-    if (driver.active && (driver.entries & ACCEL_CAPS_SET_CURSOR) && machine::hasCurrent())
-        writeDispi(CURSOR_CONTROL, 0);
+    if (driver.active && (driver.entries & ACCEL_SET_CURSOR) && bus())
+        driver.backend->showCursor(false);
     meanCursorShown(false);
     driver.active = false;
 }
@@ -134,7 +124,7 @@ void AF_setMix(AccelContext* dc, int32_t foregroundMix, int32_t backgroundMix)
 
 void AF_setClipRect(AccelContext* dc, int32_t left, int32_t top, int32_t right, int32_t bottom)
 {
-    if (Driver* d = live(dc, ACCEL_CAPS_SET_CLIP_RECT))
+    if (Driver* d = live(dc, ACCEL_SET_CLIP_RECT))
         d->state.clip = ClipBox{left, top, right, bottom};
 }
 
@@ -152,62 +142,68 @@ void AF_setLineStipple(AccelContext* dc, uint16_t stipple)
 
 void AF_drawRect(AccelContext* dc, uint32_t color, int32_t left, int32_t top, int32_t width, int32_t height)
 {
-    draw(dc, ACCEL_CAPS_DRAW_RECT,
-         [&](const Surface& s, const AccelState& st) { return drawRect(s, st, color, left, top, width, height); });
+    draw(dc, ACCEL_DRAW_RECT, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+        return b.drawRect(s, st, color, left, top, width, height);
+    });
 }
 
 void AF_drawPattRect(AccelContext* dc, uint32_t foreground, uint32_t background, int32_t left, int32_t top,
                      int32_t width, int32_t height)
 {
-    draw(dc, ACCEL_CAPS_DRAW_PATT_RECT, [&](const Surface& s, const AccelState& st) {
-        return drawPattRect(s, st, foreground, background, left, top, width, height);
+    draw(dc, ACCEL_DRAW_PATT_RECT, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+        return b.drawPattRect(s, st, foreground, background, left, top, width, height);
     });
 }
 
 void AF_drawScan(AccelContext* dc, uint32_t color, int32_t y, int32_t x1, int32_t x2)
 {
-    draw(dc, 0, [&](const Surface& s, const AccelState& st) { return drawScan(s, st, color, y, x1, x2); });
+    draw(dc, 0, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+        return b.drawScan(s, st, color, y, x1, x2);
+    });
 }
 
 void AF_drawPattScan(AccelContext* dc, uint32_t foreground, uint32_t background, int32_t y, int32_t x1, int32_t x2)
 {
-    draw(dc, ACCEL_CAPS_DRAW_PATT_SCAN, [&](const Surface& s, const AccelState& st) {
-        return drawPattScan(s, st, foreground, background, y, x1, x2);
+    draw(dc, ACCEL_DRAW_PATT_SCAN, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+        return b.drawPattScan(s, st, foreground, background, y, x1, x2);
     });
 }
 
 void AF_drawScanList(AccelContext* dc, uint32_t color, int32_t y, int32_t count, const int16_t* scans)
 {
-    draw(dc, 0, [&](const Surface& s, const AccelState& st) { return drawScanList(s, st, color, y, count, scans); });
+    draw(dc, 0, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+        return b.drawScanList(s, st, color, y, count, scans);
+    });
 }
 
 void AF_drawTrap(AccelContext* dc, uint32_t color, int32_t y, int32_t count, int32_t x1, int32_t x2, int32_t slope1,
                  int32_t slope2)
 {
-    draw(dc, 0, [&](const Surface& s, const AccelState& st) {
-        return drawTrap(s, st, color, y, count, x1, x2, slope1, slope2);
+    draw(dc, 0, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+        return b.drawTrap(s, st, color, y, count, x1, x2, slope1, slope2);
     });
 }
 
 void AF_drawLine(AccelContext* dc, uint32_t color, int32_t x1, int32_t y1, int32_t x2, int32_t y2)
 {
-    draw(dc, ACCEL_CAPS_DRAW_LINE,
-         [&](const Surface& s, const AccelState& st) { return drawLine(s, st, color, x1, y1, x2, y2); });
+    draw(dc, ACCEL_DRAW_LINE, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+        return b.drawLine(s, st, color, x1, y1, x2, y2);
+    });
 }
 
 void AF_drawStippleLine(AccelContext* dc, uint32_t foreground, uint32_t background, int32_t x1, int32_t y1,
                         int32_t x2, int32_t y2)
 {
-    draw(dc, ACCEL_CAPS_DRAW_STIPPLE_LINE, [&](const Surface& s, const AccelState& st) {
-        return drawStippleLine(s, st, foreground, background, x1, y1, x2, y2);
+    draw(dc, ACCEL_DRAW_STIPPLE_LINE, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+        return b.drawStippleLine(s, st, foreground, background, x1, y1, x2, y2);
     });
 }
 
 void AF_putMonoImage(AccelContext* dc, uint32_t foreground, uint32_t background, int32_t x, int32_t y,
                      int32_t bytesPerRow, int32_t rows, const uint8_t* image)
 {
-    draw(dc, ACCEL_CAPS_PUT_MONO_IMAGE, [&](const Surface& s, const AccelState& st) {
-        return putMonoImage(s, st, foreground, background, x, y, bytesPerRow, rows, image);
+    draw(dc, ACCEL_PUT_MONO_IMAGE, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+        return b.putMonoImage(s, st, foreground, background, x, y, bytesPerRow, rows, image);
     });
 }
 
@@ -216,8 +212,8 @@ void AF_bitBlt(AccelContext* dc, int32_t left, int32_t top, int32_t width, int32
 {
     if (!isMix(mix))
         return;
-    draw(dc, ACCEL_CAPS_BIT_BLT, [&](const Surface& s, const AccelState& st) {
-        return bitBlt(s, st, left, top, width, height, dstX, dstY, mix);
+    draw(dc, ACCEL_BIT_BLT, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+        return b.bitBlt(s, st, left, top, width, height, dstX, dstY, mix, Transparency::NONE, 0);
     });
 }
 
@@ -226,8 +222,8 @@ void AF_bitBltLin(AccelContext* dc, int32_t srcOffset, int32_t dstX, int32_t dst
 {
     if (!isMix(mix))
         return;
-    draw(dc, ACCEL_CAPS_BIT_BLT_LIN, [&](const Surface& s, const AccelState& st) {
-        return bitBltLin(s, st, srcOffset, dstX, dstY, width, height, mix);
+    draw(dc, ACCEL_BIT_BLT_LIN, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+        return b.bitBltLin(s, st, srcOffset, dstX, dstY, width, height, mix, Transparency::NONE, 0);
     });
 }
 
@@ -236,8 +232,8 @@ void AF_srcTransBlt(AccelContext* dc, int32_t left, int32_t top, int32_t width, 
 {
     if (!isMix(mix))
         return;
-    draw(dc, ACCEL_CAPS_SRC_TRANS_BLT, [&](const Surface& s, const AccelState& st) {
-        return bitBlt(s, st, left, top, width, height, dstX, dstY, mix, Transparency::SOURCE, transparent);
+    draw(dc, ACCEL_SRC_TRANS_BLT, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+        return b.bitBlt(s, st, left, top, width, height, dstX, dstY, mix, Transparency::SOURCE, transparent);
     });
 }
 
@@ -246,8 +242,8 @@ void AF_srcTransBltLin(AccelContext* dc, int32_t srcOffset, int32_t dstX, int32_
 {
     if (!isMix(mix))
         return;
-    draw(dc, ACCEL_CAPS_SRC_TRANS_BLT_LIN, [&](const Surface& s, const AccelState& st) {
-        return bitBltLin(s, st, srcOffset, dstX, dstY, width, height, mix, Transparency::SOURCE, transparent);
+    draw(dc, ACCEL_SRC_TRANS_BLT_LIN, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+        return b.bitBltLin(s, st, srcOffset, dstX, dstY, width, height, mix, Transparency::SOURCE, transparent);
     });
 }
 
@@ -256,8 +252,8 @@ void AF_dstTransBlt(AccelContext* dc, int32_t left, int32_t top, int32_t width, 
 {
     if (!isMix(mix))
         return;
-    draw(dc, ACCEL_CAPS_DST_TRANS_BLT, [&](const Surface& s, const AccelState& st) {
-        return bitBlt(s, st, left, top, width, height, dstX, dstY, mix, Transparency::DESTINATION, transparent);
+    draw(dc, ACCEL_DST_TRANS_BLT, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+        return b.bitBlt(s, st, left, top, width, height, dstX, dstY, mix, Transparency::DESTINATION, transparent);
     });
 }
 
@@ -266,49 +262,39 @@ void AF_dstTransBltLin(AccelContext* dc, int32_t srcOffset, int32_t dstX, int32_
 {
     if (!isMix(mix))
         return;
-    draw(dc, ACCEL_CAPS_DST_TRANS_BLT_LIN, [&](const Surface& s, const AccelState& st) {
-        return bitBltLin(s, st, srcOffset, dstX, dstY, width, height, mix, Transparency::DESTINATION, transparent);
+    draw(dc, ACCEL_DST_TRANS_BLT_LIN, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+        return b.bitBltLin(s, st, srcOffset, dstX, dstY, width, height, mix, Transparency::DESTINATION, transparent);
     });
 }
 
 void AF_setCursor(AccelContext* dc, const AF_CursorImage* cursor)
 {
-    if (!live(dc, ACCEL_CAPS_SET_CURSOR) || !cursor)
-        return;
-    writeDispi(CURSOR_IMAGE_INDEX, 0);
-    auto words = [](const uint8_t* mask) {
-        for (int i = 0; i < 64; ++i) writeDispi(CURSOR_IMAGE_DATA, uint16_t(mask[2 * i] << 8 | mask[2 * i + 1]));
-    };
-    words(cursor->firstMask);
-    words(cursor->secondMask);
-    const int hotX = std::clamp(cursor->hotX, 0, CURSOR_SIZE - 1);
-    const int hotY = std::clamp(cursor->hotY, 0, CURSOR_SIZE - 1);
-    writeDispi(CURSOR_HOTSPOT, uint16_t(hotY << 8 | hotX));
-    meanCursorImage(*cursor, hotX, hotY);
+    if (Driver* d = live(dc, ACCEL_SET_CURSOR); d && cursor) {
+        d->backend->setCursorImage(*cursor);
+        meanCursorImage(*cursor);
+    }
 }
 
 void AF_setCursorColor(AccelContext* dc, uint8_t red, uint8_t green, uint8_t blue)
 {
-    if (!live(dc, ACCEL_CAPS_SET_CURSOR))
-        return;
-    writeDispi(CURSOR_COLOR_RG, uint16_t(red << 8 | green));
-    writeDispi(CURSOR_COLOR_B, blue);
-    meanCursorColor(red, green, blue);
+    if (Driver* d = live(dc, ACCEL_SET_CURSOR)) {
+        d->backend->setCursorColor(red, green, blue);
+        meanCursorColor(red, green, blue);
+    }
 }
 
 void AF_setCursorPos(AccelContext* dc, int32_t x, int32_t y)
 {
-    if (!live(dc, ACCEL_CAPS_SET_CURSOR))
-        return;
-    writeDispi(CURSOR_X, uint16_t(int16_t(std::clamp(x, -32768, 32767))));
-    writeDispi(CURSOR_Y, uint16_t(int16_t(std::clamp(y, -32768, 32767))));
-    meanCursorPosition(x, y);
+    if (Driver* d = live(dc, ACCEL_SET_CURSOR)) {
+        d->backend->setCursorPosition(x, y);
+        meanCursorPosition(x, y);
+    }
 }
 
 void AF_showCursor(AccelContext* dc, int32_t visible)
 {
-    if (!live(dc, ACCEL_CAPS_SET_CURSOR))
-        return;
-    writeDispi(CURSOR_CONTROL, visible ? 1 : 0);
-    meanCursorShown(visible != 0);
+    if (Driver* d = live(dc, ACCEL_SET_CURSOR)) {
+        d->backend->showCursor(visible != 0);
+        meanCursorShown(visible != 0);
+    }
 }

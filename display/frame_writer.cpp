@@ -1,34 +1,45 @@
 #include "display/frame_writer.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
 
+#include "display/hardware_bus.h"
 #include "display/line_walk.h"
 #include "display/raster.h"
 #include "display/vbe.h"
-#include "machine/machine.h"
+#include "hw/vga.h"
 
 namespace display {
 
 namespace {
 
-constexpr uint16_t SEQ_INDEX = 0x3C4, SEQ_DATA = 0x3C5, GC_INDEX = 0x3CE, GC_DATA = 0x3CF;
+// Write mode 2 (the graphics controller's mode field): the byte written is the colour of the
+// pixels the bit mask lets through.
+constexpr uint8_t WRITE_MODE_COLOR = 2;
+constexpr uint8_t ALL_PIXELS = 0xFF;  // a bit mask keeping none of the latched pixels
 
 void graphicsController(uint8_t index, uint8_t value)
 {
-    machine::current().out8(GC_INDEX, index);
-    machine::current().out8(GC_DATA, value);
+    if (HardwareBus* b = bus()) {
+        b->out8(vga::gc::INDEX_PORT, index);
+        b->out8(vga::gc::DATA_PORT, value);
+    }
 }
 
 void sequencer(uint8_t index, uint8_t value)
 {
-    machine::current().out8(SEQ_INDEX, index);
-    machine::current().out8(SEQ_DATA, value);
+    if (HardwareBus* b = bus()) {
+        b->out8(vga::seq::INDEX_PORT, index);
+        b->out8(vga::seq::DATA_PORT, value);
+    }
 }
 
 Surface linearSurface(const FrameLayout& l)
 {
     Surface s;
-    s.memory = machine::current().lfb();
+    s.memory = l.framebuffer;
     s.memoryBytes = l.memoryBytes;
     s.origin = l.origin;
     s.width = l.width;
@@ -70,18 +81,18 @@ uint64_t FrameWriter::takeBytes()
 void FrameWriter::begin()
 {
     if (layout_.kind == FrameLayout::PLANAR && depth_++ == 0) {
-        sequencer(0x02, 0x0F);          // all four planes
-        graphicsController(0x01, 0x00); // no set/reset
-        graphicsController(0x03, 0x00); // replace, no rotation
-        graphicsController(0x05, 0x02); // write mode 2: the byte written is the colour
+        sequencer(vga::seq::MAP_MASK, vga::seq::MAP_MASK_PLANES);  // all four planes
+        graphicsController(vga::gc::ENABLE_SET_RESET, 0);
+        graphicsController(vga::gc::DATA_ROTATE, 0);  // replace, no rotation
+        graphicsController(vga::gc::MODE, WRITE_MODE_COLOR);
     }
 }
 
 void FrameWriter::end()
 {
     if (layout_.kind == FrameLayout::PLANAR && depth_ > 0 && --depth_ == 0) {
-        graphicsController(0x05, 0x00);
-        graphicsController(0x08, 0xFF);
+        graphicsController(vga::gc::MODE, 0);
+        graphicsController(vga::gc::BIT_MASK, ALL_PIXELS);
     }
 }
 
@@ -101,7 +112,7 @@ bool FrameWriter::reachWindow(uint64_t offset)
     const int64_t wanted = int64_t(offset / gran);
     if (wanted == failedBank_ || wanted > 0xFFFF)
         return false;
-    if (!vbe::setBank(layout_.window, uint16_t(wanted))) {
+    if (!bios::setBank(layout_.window, uint16_t(wanted))) {
         failedBank_ = wanted;
         bank_ = -1;
         return false;
@@ -113,20 +124,22 @@ bool FrameWriter::reachWindow(uint64_t offset)
 
 void FrameWriter::writeWindow(uint64_t offset, uint8_t value)
 {
-    if (offset >= layout_.memoryBytes || !reachWindow(offset))
+    HardwareBus* b = bus();
+    if (!b || offset >= layout_.memoryBytes || !reachWindow(offset))
         return;
     const uint64_t start = uint64_t(bank_) * std::max<uint32_t>(layout_.granularity, 1);
-    machine::current().writePhys8(layout_.windowAddress + uint32_t(offset - start), value);
+    b->writePhys8(layout_.windowAddress + uint32_t(offset - start), value);
     ++bytes_;
 }
 
 uint8_t FrameWriter::readWindow(uint64_t offset)
 {
-    if (offset >= layout_.memoryBytes || !reachWindow(offset))
+    HardwareBus* b = bus();
+    if (!b || offset >= layout_.memoryBytes || !reachWindow(offset))
         return 0;
     const uint64_t start = uint64_t(bank_) * std::max<uint32_t>(layout_.granularity, 1);
     ++bytes_;
-    return machine::current().readPhys8(layout_.windowAddress + uint32_t(offset - start));
+    return b->readPhys8(layout_.windowAddress + uint32_t(offset - start));
 }
 
 void FrameWriter::writePacked(uint64_t offset, uint32_t color)
@@ -135,7 +148,7 @@ void FrameWriter::writePacked(uint64_t offset, uint32_t color)
     if (offset + uint64_t(bpp) > layout_.memoryBytes)
         return;
     if (layout_.kind == FrameLayout::LINEAR) {
-        uint8_t* p = machine::current().lfb() + offset;
+        uint8_t* p = layout_.framebuffer + offset;
         for (int k = 0; k < bpp; ++k) p[k] = uint8_t(color >> (8 * k));
         bytes_ += uint64_t(bpp);
         return;
@@ -147,8 +160,8 @@ void FrameWriter::planarByte(uint64_t offset, uint8_t mask, uint8_t color)
 {
     if (offset >= layout_.memoryBytes)
         return;
-    graphicsController(0x08, mask);
-    if (mask != 0xFF)
+    graphicsController(vga::gc::BIT_MASK, mask);
+    if (mask != ALL_PIXELS)
         readWindow(offset);  // fills the latches with the pixels the mask keeps
     writeWindow(offset, color & 0x0F);
 }
@@ -203,6 +216,86 @@ void FrameWriter::span(int64_t y, int64_t x1, int64_t x2, uint32_t color)
     }
     case FrameLayout::NONE: break;
     }
+}
+
+namespace {
+
+// Set bits of each glyph row byte (a table: the loop would become a library call on CPUs
+// without a popcount instruction).
+constexpr std::array<uint8_t, 256> BITS_SET = [] {
+    std::array<uint8_t, 256> counts{};
+    for (int bits = 0; bits < 256; ++bits)
+        for (int x = 0; x < 8; ++x) counts[bits] += (bits >> x) & 1;
+    return counts;
+}();
+
+// For each glyph row byte, eight byte masks in memory order: FFh where the bit is set (bit 7
+// is the leftmost pixel, at the lowest address).
+constexpr std::array<uint64_t, 256> ROW_MASKS = [] {
+    std::array<uint64_t, 256> masks{};
+    for (int bits = 0; bits < 256; ++bits)
+        for (int x = 0; x < 8; ++x)
+            if (bits & (0x80 >> x))
+                masks[bits] |= uint64_t{0xFF} << (8 * x);
+    return masks;
+}();
+
+// One byte a pixel: each row is its eight pixels at once, the set ones in the colour.
+void glyphRows8(uint8_t* p, int64_t pitch, const uint8_t (&rows)[16], uint32_t color)
+{
+    const uint64_t paint = 0x0101010101010101ull * uint8_t(color);
+    for (uint8_t bits : rows) {
+        if (bits) {
+            const uint64_t mask = ROW_MASKS[bits];
+            uint64_t row;
+            std::memcpy(&row, p, 8);
+            row = (row & ~mask) | (paint & mask);
+            std::memcpy(p, &row, 8);
+        }
+        p += pitch;
+    }
+}
+
+// Wider pixels: each run of set bits of a row as a span.
+template <int BPP>
+void glyphSpans(uint8_t* p, int64_t pitch, const uint8_t (&rows)[16], uint32_t color)
+{
+    for (uint8_t bits : rows) {
+        while (bits) {
+            const int first = std::countl_zero(bits);
+            const int end = first + std::countl_one(uint8_t(bits << first));
+            for (int x = first; x < end; ++x) storePixel<BPP>(p + x * BPP, color);
+            bits = uint8_t(bits & (0xFFu >> end));
+        }
+        p += pitch;
+    }
+}
+
+}  // namespace
+
+void FrameWriter::glyph(int64_t x, int64_t y, const uint8_t (&rows)[16], uint32_t color)
+{
+    const int64_t bpp = layout_.bytesPerPixel;
+    const uint64_t pitch = uint64_t(layout_.bytesPerLine);
+    const uint64_t lastRowEnd = layout_.origin + uint64_t(y + 15) * pitch + uint64_t(x + 8) * uint64_t(bpp);
+    const bool whole = x >= 0 && y >= 0 && x + 8 <= layout_.width && y + 16 <= layout_.lines &&
+                       lastRowEnd <= layout_.memoryBytes;
+    if (layout_.kind == FrameLayout::LINEAR && whole) {
+        uint8_t* p = layout_.framebuffer + layout_.origin + uint64_t(y) * pitch + uint64_t(x * bpp);
+        switch (bpp) {
+        case 1: glyphRows8(p, layout_.bytesPerLine, rows, color); break;
+        case 2: glyphSpans<2>(p, layout_.bytesPerLine, rows, color); break;
+        case 3: glyphSpans<3>(p, layout_.bytesPerLine, rows, color); break;
+        default: glyphSpans<4>(p, layout_.bytesPerLine, rows, color); break;
+        }
+        for (uint8_t bits : rows) bytes_ += uint64_t(BITS_SET[bits]) * uint64_t(bpp);
+        return;
+    }
+    // At an edge, and through the window or the planes: pixel by pixel.
+    for (int row = 0; row < 16; ++row)
+        for (int col = 0; col < 8; ++col)
+            if (rows[row] & (0x80 >> col))
+                plot(x + col, y + row, color);
 }
 
 void FrameWriter::clear(uint32_t color)

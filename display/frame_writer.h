@@ -16,6 +16,7 @@ struct FrameLayout {
     int32_t bytesPerLine = 0;     // per plane in planar modes
     int32_t bytesPerPixel = 1;    // packed modes
     uint64_t memoryBytes = 0;     // video memory (per plane in planar modes)
+    uint8_t* framebuffer = nullptr;  // the host's mapping of the linear framebuffer
     uint64_t origin = 0;          // byte offset of the active page
     // The window, for banked and planar modes.
     uint32_t windowAddress = 0xA0000;
@@ -39,6 +40,9 @@ public:
     void plot(int64_t x, int64_t y, uint32_t color);
     void line(int64_t x1, int64_t y1, int64_t x2, int64_t y2, uint32_t color);
     void span(int64_t y, int64_t x1, int64_t x2, uint32_t color);  // x2 exclusive
+    // An 8 x 16 character cell from (x, y): the set bits of each row byte (bit 7 leftmost)
+    // in the colour, the clear ones left as they are.
+    void glyph(int64_t x, int64_t y, const uint8_t (&rows)[16], uint32_t color);
 
     // Bytes of video memory touched since the last call.
     uint64_t takeBytes();

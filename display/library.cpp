@@ -15,12 +15,12 @@
 #include <cstring>
 
 #include "display/bus_clock.h"
+#include "display/hardware_bus.h"
 #include "display/library_state.h"
 #include "display/palette.h"
 #include "display/reference.h"
-#include "hw/dispi.h"
-#include "hw/palisade_ext.h"
-#include "machine/machine.h"
+#include "hw/vbe.h"
+#include "hw/vga.h"
 #include "platform/display.h"
 
 namespace display {
@@ -32,7 +32,6 @@ constexpr uint32_t MODE_LIST_MAX = 256;         // longer lists are cut here
 constexpr uint32_t STRING_MAX = 255;
 constexpr uint32_t STABLE_BYTES = (MODE_LIST_MAX + 1) * 2 + 4 * (STRING_MAX + 1);
 constexpr uint32_t STRINGS_AT = (MODE_LIST_MAX + 1) * 2;
-constexpr uint16_t STATUS_PORT = 0x3DA;
 
 // One state for the process, so that the DisplayContext handed out keeps its address.
 LibraryState* state = nullptr;
@@ -43,21 +42,15 @@ LibraryState& storage()
     return *instance;
 }
 
-uint16_t dispiRead(uint16_t index)
-{
-    machine::current().out16(dispi::INDEX_PORT, index);
-    return machine::current().in16(dispi::DATA_PORT);
-}
-
 // Waits for the start of the next vertical retrace on the status port, spending the time
 // of each read so that a virtual clock moves; bounded to a few frames whatever happens.
-void waitForRetrace()
+void waitForRetrace(HardwareBus& b)
 {
-    auto& m = machine::current();
     const int maxPolls = 100000;
     int polls = 0;
-    while ((m.in8(STATUS_PORT) & 0x08) && polls++ < maxPolls) m.clock().spend(1);
-    while (!(m.in8(STATUS_PORT) & 0x08) && polls++ < maxPolls) m.clock().spend(1);
+    auto inRetrace = [&] { return (b.in8(vga::status1::PORT) & vga::status1::VERTICAL_RETRACE) != 0; };
+    while (inRetrace() && polls++ < maxPolls) b.spend(1);
+    while (!inRetrace() && polls++ < maxPolls) b.spend(1);
 }
 
 uint32_t componentMask(uint8_t size)
@@ -79,16 +72,17 @@ bool validPalette(int32_t first, int32_t count, const PaletteEntry* entries)
     return entries && first >= 0 && first < 256 && count > 0;
 }
 
-// Entries in the DAC's own units, written at its ports.
-void loadDacPorts(int32_t first, int32_t count, const PaletteEntry* entries)
+void loadDacPorts(int32_t first, int32_t count, const PaletteEntry* entries, int dacBits, bool scale)
 {
-    auto& m = machine::current();
-    m.out8(0x3C8, uint8_t(first));
+    HardwareBus* b = bus();
+    if (!b)
+        return;
+    b->out8(vga::dac::WRITE_INDEX_PORT, uint8_t(first));
     for (int32_t i = 0; i < count; ++i) {
         const PaletteEntry& e = entries[i];
-        m.out8(0x3C9, e.red);
-        m.out8(0x3C9, e.green);
-        m.out8(0x3C9, e.blue);
+        b->out8(vga::dac::DATA_PORT, scale ? scaleToDac(e.red, dacBits) : e.red);
+        b->out8(vga::dac::DATA_PORT, scale ? scaleToDac(e.green, dacBits) : e.green);
+        b->out8(vga::dac::DATA_PORT, scale ? scaleToDac(e.blue, dacBits) : e.blue);
     }
 }
 
@@ -96,7 +90,7 @@ void loadDacPorts(int32_t first, int32_t count, const PaletteEntry* entries)
 // own "not VGA compatible" bit speaks of their CRTC, not of the DAC.
 bool vgaCompatible(const LibraryState& lib)
 {
-    return !(lib.capabilities & 0x02);
+    return !(lib.capabilities & vbe::CAP_NOT_VGA);
 }
 
 // Copies a BIOS string into the program's area; an empty string when it is missing.
@@ -107,7 +101,7 @@ uint32_t keepString(LibraryState& lib, int slot, uint32_t farPointer)
     if (farPointer) {
         const uint32_t linear = (farPointer >> 16) * 16 + (farPointer & 0xFFFF);
         for (; n < STRING_MAX; ++n) {
-            const uint8_t* c = vbe::realLinear(linear + n, 1);
+            const uint8_t* c = bios::realLinear(linear + n, 1);
             if (!c || *c == 0)
                 break;
             out[n] = char(*c);
@@ -124,12 +118,10 @@ uint32_t hostAddress(const void* p)
 
 void loadFont(LibraryState& lib)
 {
-    machine::CpuRegs regs;
-    regs.ax = 0x1130;
-    regs.bx = 0x0600;
-    if (!machine::current().interrupt(0x10, regs).ok)
+    const uint32_t address = bios::romFont8x16();
+    if (!address)
         return;
-    const uint8_t* font = vbe::realPointer(uint32_t(regs.es) << 16 | regs.bp, sizeof lib.font);
+    const uint8_t* font = bios::realPointer(address, sizeof lib.font);
     if (!font)
         return;
     std::memcpy(lib.font, font, sizeof lib.font);
@@ -139,29 +131,29 @@ void loadFont(LibraryState& lib)
 // The whole mode walk of GX_init: lfbAddress, and whether any mode has a banked window.
 void surveyModes(LibraryState& lib)
 {
-    for (const uint16_t* m = lib.context.modeList; *m != 0xFFFF; ++m) {
-        vbe::ModeBlock block;
+    for (const uint16_t* m = lib.context.modeList; *m != vbe::MODE_LIST_END; ++m) {
+        vbe::ModeInfo block;
         ModeFacts facts;
-        if (!vbe::modeInfo(lib.scratch, *m, block) || !describeMode(block, facts))
+        if (!bios::modeInfo(lib.scratch, *m, block) || !describeMode(block, facts))
             continue;
         if (facts.banked && !facts.planar)
             lib.context.virtualLfbAvailable = 1;
         if (lib.context.vbeVersion >= 0x0200 && facts.hardwareLinear && !lib.context.lfbAddress)
-            lib.context.lfbAddress = block.physBase;
+            lib.context.lfbAddress = block.PhysBasePtr;
     }
 }
 
-int32_t pagesOf(const vbe::ModeBlock& block, const ModeFacts& facts)
+int32_t pagesOf(const LibraryState& lib, const vbe::ModeInfo& block, const ModeFacts& facts)
 {
-    uint64_t memory = uint64_t(machine::current().videoMemoryBytes());
+    uint64_t memory = lib.videoMemoryBytes;
     if (facts.planar)
         memory /= 4;
-    const uint64_t page = uint64_t(block.bytesPerLine) * block.height;
+    const uint64_t page = uint64_t(block.BytesPerScanLine) * block.YResolution;
     const int64_t fit = page ? int64_t(memory / page) : 1;
-    return int32_t(std::max<int64_t>(1, std::min<int64_t>(int64_t(block.imagePages) + 1, fit)));
+    return int32_t(std::max<int64_t>(1, std::min<int64_t>(int64_t(block.NumberOfImagePages) + 1, fit)));
 }
 
-FrameLayout layoutFor(const CurrentMode& mode)
+FrameLayout layoutFor(const LibraryState& lib, const CurrentMode& mode)
 {
     FrameLayout l;
     const ModeFacts& f = mode.facts;
@@ -169,17 +161,19 @@ FrameLayout layoutFor(const CurrentMode& mode)
     l.width = f.width;
     l.height = f.height;
     l.lines = f.height;
-    l.bytesPerLine = mode.block.bytesPerLine;
+    l.bytesPerLine = mode.block.BytesPerScanLine;
     l.bytesPerPixel = f.planar ? 1 : (f.depth + 7) / 8;
-    l.memoryBytes = machine::current().videoMemoryBytes() / (f.planar ? 4 : 1);
+    l.memoryBytes = lib.videoMemoryBytes / (f.planar ? 4 : 1);
+    l.framebuffer = lib.framebuffer;
     l.origin = 0;
     // Draw through a window the program may write; A if it can, else B.
-    const bool aWritable = (mode.block.winAAttributes & 0x05) == 0x05;
+    constexpr uint8_t WRITABLE_WINDOW = vbe::WIN_ATTR_EXISTS | vbe::WIN_ATTR_WRITABLE;
+    const bool aWritable = (mode.block.WinAAttributes & WRITABLE_WINDOW) == WRITABLE_WINDOW;
     l.window = aWritable ? 0 : 1;
-    const uint16_t segment = aWritable ? mode.block.winASegment : mode.block.winBSegment;
-    l.windowAddress = uint32_t(segment ? segment : 0xA000) << 4;
-    l.granularity = std::max<uint32_t>(1, uint32_t(mode.block.granularityKb) * 1024);
-    l.windowSize = std::max<uint32_t>(1, uint32_t(mode.block.windowKb) * 1024);
+    const uint16_t segment = aWritable ? mode.block.WinASegment : mode.block.WinBSegment;
+    l.windowAddress = segment ? uint32_t(segment) << 4 : vga::WINDOW_START;
+    l.granularity = std::max<uint32_t>(1, uint32_t(mode.block.WinGranularity) * 1024);
+    l.windowSize = std::max<uint32_t>(1, uint32_t(mode.block.WinSize) * 1024);
     return l;
 }
 
@@ -189,15 +183,15 @@ bool ensureBuffers(LibraryState& lib)
 {
     if (lib.scratch.host && lib.stable.host)
         return true;
-    vbe::release(lib.scratch);
-    vbe::release(lib.stable);
-    if (!vbe::allocate(lib.scratch, SCRATCH_BYTES) || !vbe::allocate(lib.stable, STABLE_BYTES)) {
-        vbe::release(lib.scratch);
+    bios::release(lib.scratch);
+    bios::release(lib.stable);
+    if (!bios::allocate(lib.scratch, SCRATCH_BYTES) || !bios::allocate(lib.stable, STABLE_BYTES)) {
+        bios::release(lib.scratch);
         return false;
     }
     std::memset(lib.stable.host, 0, STABLE_BYTES);
     uint16_t* list = reinterpret_cast<uint16_t*>(lib.stable.host);
-    list[0] = 0xFFFF;
+    list[0] = vbe::MODE_LIST_END;
     lib.context.modeList = list;
     return true;
 }
@@ -211,9 +205,10 @@ void charge(LibraryState& lib)
 
 LibraryState* library()
 {
-    if (!machine::hasCurrent())
+    HardwareBus* b = bus();
+    if (!b)
         return nullptr;
-    const void* memory = machine::current().memory();
+    const void* memory = b->realModeMemory();
     if (!state || state->machineMemory != memory) {
         forgetAccelerator();
         state = &storage();
@@ -223,38 +218,38 @@ LibraryState* library()
     return state;
 }
 
-bool describeMode(const vbe::ModeBlock& b, ModeFacts& f)
+bool describeMode(const vbe::ModeInfo& b, ModeFacts& f)
 {
-    if (!(b.attributes & vbe::ATTR_SUPPORTED) || !(b.attributes & vbe::ATTR_GRAPHICS) || !b.width || !b.height ||
-        !b.bytesPerLine)
+    if (!(b.ModeAttributes & vbe::MODE_ATTR_SUPPORTED) || !(b.ModeAttributes & vbe::MODE_ATTR_GRAPHICS) ||
+        !b.XResolution || !b.YResolution || !b.BytesPerScanLine)
         return false;
     f = ModeFacts{};
-    f.width = b.width;
-    f.height = b.height;
-    f.planar = b.memoryModel == vbe::MODEL_PLANAR;
-    f.hardwareLinear = (b.attributes & vbe::ATTR_LINEAR) && b.physBase;
-    f.banked = !(b.attributes & vbe::ATTR_NO_WINDOW);
+    f.width = b.XResolution;
+    f.height = b.YResolution;
+    f.planar = b.MemoryModel == vbe::MEMORY_PLANAR;
+    f.hardwareLinear = (b.ModeAttributes & vbe::MODE_ATTR_LINEAR) && b.PhysBasePtr;
+    f.banked = !(b.ModeAttributes & vbe::MODE_ATTR_NO_WINDOW);
     if (f.planar) {
-        if (b.bitsPerPixel != 4)
+        if (b.BitsPerPixel != 4)
             return false;
         f.depth = 4;
         f.hardwareLinear = false;
         return true;
     }
-    switch (b.bitsPerPixel) {
+    switch (b.BitsPerPixel) {
     case 8: f.depth = 8; break;
     case 15: f.depth = 15; break;
-    case 16: f.depth = b.redSize + b.greenSize + b.blueSize == 15 ? 15 : 16; break;
+    case 16: f.depth = b.RedMaskSize + b.GreenMaskSize + b.BlueMaskSize == 15 ? 15 : 16; break;
     case 24: f.depth = 24; break;
     case 32: f.depth = 32; break;
     default: return false;
     }
-    return b.memoryModel == vbe::MODEL_PACKED || b.memoryModel == vbe::MODEL_DIRECT;
+    return b.MemoryModel == vbe::MEMORY_PACKED || b.MemoryModel == vbe::MEMORY_DIRECT;
 }
 
 bool modeIsAccelerated(const LibraryState& lib, const ModeFacts& f)
 {
-    return lib.accelEntries != 0 && !f.planar && f.depth >= 8 && f.hardwareLinear;
+    return lib.accel && !f.planar && f.depth >= 8 && f.hardwareLinear;
 }
 
 }  // namespace display
@@ -263,56 +258,55 @@ using namespace display;
 
 DisplayContext* GX_init(int32_t /*option*/)
 {
-    if (!machine::hasCurrent())
+    HardwareBus* b = bus();
+    if (!b)
         return nullptr;
     LibraryState* lib = library();
     // Detection starts afresh; the records handed to the BIOS before go back first.
-    vbe::release(lib->scratch);
-    vbe::release(lib->stable);
+    bios::release(lib->scratch);
+    bios::release(lib->stable);
     state = nullptr;
     lib = library();
     if (!ensureBuffers(*lib))
         return nullptr;
     uint16_t* list = lib->context.modeList;
 
-    uint8_t block[512];
-    if (!vbe::controllerInfo(lib->scratch, block))
+    vbe::ControllerInfo info{};
+    if (!bios::controllerInfo(lib->scratch, info))
         return nullptr;
     lib->detected = true;
-    lib->context.vbeVersion = block[4] | block[5] << 8;
-    lib->capabilities = uint32_t(block[10]) | uint32_t(block[11]) << 8 | uint32_t(block[12]) << 16 |
-                        uint32_t(block[13]) << 24;
-    lib->context.videoMemoryKb = (block[18] | block[19] << 8) * 64;
-    lib->context.wideDacAvailable = (lib->capabilities & 0x01) ? 1 : 0;
+    lib->context.vbeVersion = info.VbeVersion;
+    lib->capabilities = info.Capabilities;
+    lib->context.videoMemoryKb = info.TotalMemory * 64;
+    lib->framebuffer = b->framebuffer();
+    lib->videoMemoryBytes = std::min<uint64_t>(uint64_t(info.TotalMemory) * 64 * 1024, b->framebufferMappedBytes());
+    lib->context.wideDacAvailable = (lib->capabilities & vbe::CAP_DAC_SWITCHABLE) ? 1 : 0;
 
     // The mode list, copied while the block is fresh (it may live in the block's own
     // scratch area), cut at a sane length and at the end of real-mode memory.
-    const uint32_t listPointer = uint32_t(block[14]) | uint32_t(block[15]) << 8 | uint32_t(block[16]) << 16 |
-                                 uint32_t(block[17]) << 24;
+    const uint8_t* block = reinterpret_cast<const uint8_t*>(&info);
+    const uint32_t listPointer = info.VideoModePtr;
     const uint32_t listLinear = (listPointer >> 16) * 16 + (listPointer & 0xFFFF);
     const uint32_t scratchLinear = uint32_t(lib->scratch.segment) * 16 + lib->scratch.realOffset;
     uint32_t n = 0;
     for (; n < MODE_LIST_MAX; ++n) {
         uint16_t mode;
-        if (listLinear >= scratchLinear && listLinear + 2 * n + 2 <= scratchLinear + 512) {
+        if (listLinear >= scratchLinear && listLinear + 2 * n + 2 <= scratchLinear + sizeof info) {
             const uint8_t* p = block + (listLinear - scratchLinear) + 2 * n;
             mode = uint16_t(p[0] | p[1] << 8);
         } else {
-            const uint8_t* p = vbe::realLinear(listLinear + 2 * n, 2);
+            const uint8_t* p = bios::realLinear(listLinear + 2 * n, 2);
             if (!p)
                 break;
             mode = uint16_t(p[0] | p[1] << 8);
         }
-        if (mode == 0xFFFF)
+        if (mode == vbe::MODE_LIST_END)
             break;
         list[n] = mode;
     }
-    list[n] = 0xFFFF;
+    list[n] = vbe::MODE_LIST_END;
 
-    // The card's accelerator, through its DISPI registers.
-    const uint16_t id = dispiRead(dispi::ID);
-    if (id >= 0xB0C0 && id <= 0xB0CF)
-        lib->accelEntries = dispiRead(palisade_ext::ACCEL_CAPS);
+    lib->accel = findAccelBackend(*b);
 
     surveyModes(*lib);
     loadFont(*lib);
@@ -326,10 +320,10 @@ int32_t VBE_detect(VbeInfoBlock* info)
         return 0;
     if (!ensureBuffers(*lib))
         return 0;
-    uint8_t block[512];
-    const bool ok = vbe::controllerInfo(lib->scratch, block);
+    vbe::ControllerInfo block{};
+    const bool ok = bios::controllerInfo(lib->scratch, block);
     if (ok)
-        std::memcpy(info, block, sizeof *info);
+        std::memcpy(info, &block, sizeof *info);
     else
         std::memset(info, 0, sizeof *info);
     const bool v2 = ok && info->VbeVersion >= 0x0200;
@@ -347,9 +341,9 @@ int32_t GX_getModeInfo(int32_t mode, ModeInfo* info)
     if (!lib || !lib->detected || !info)
         return 0;
     const uint16_t plain = uint16_t(plainMode(uint32_t(mode)));
-    vbe::ModeBlock block;
+    vbe::ModeInfo block;
     ModeFacts facts;
-    if (!vbe::modeInfo(lib->scratch, plain, block) || !describeMode(block, facts))
+    if (!bios::modeInfo(lib->scratch, plain, block) || !describeMode(block, facts))
         return 0;
     std::memset(info, 0, sizeof *info);
     info->modeNumber = plain;
@@ -358,11 +352,11 @@ int32_t GX_getModeInfo(int32_t mode, ModeInfo* info)
                        (modeIsAccelerated(*lib, facts) ? MODE_ATTR_ACCELERATED : 0);
     info->xResolution = uint16_t(facts.width);
     info->yResolution = uint16_t(facts.height);
-    info->bytesPerScanLine = block.bytesPerLine;
+    info->bytesPerScanLine = block.BytesPerScanLine;
     info->bitsPerPixel = uint16_t(facts.depth);
     info->modeSetValue = plain;
-    info->numberOfPages = uint16_t(pagesOf(block, facts));
-    info->memoryModel = block.memoryModel;
+    info->numberOfPages = uint16_t(pagesOf(*lib, block, facts));
+    info->memoryModel = block.MemoryModel;
     return 1;
 }
 
@@ -373,9 +367,9 @@ int32_t GX_getModeName(char* name, ModeInfo* /*info*/, int32_t mode, int32_t use
         name[0] = 0;
     if (!lib || !lib->detected || !name)
         return 0;
-    vbe::ModeBlock block;
+    vbe::ModeInfo block;
     ModeFacts facts;
-    if (!vbe::modeInfo(lib->scratch, uint16_t(plainMode(uint32_t(mode))), block) || !describeMode(block, facts))
+    if (!bios::modeInfo(lib->scratch, uint16_t(plainMode(uint32_t(mode))), block) || !describeMode(block, facts))
         return 0;
     const Access access = chooseAccess(facts, useLinear != 0, lib->context.virtualLfbAvailable != 0);
     std::snprintf(name, 100, "%s", modeName(facts, access).c_str());
@@ -390,45 +384,47 @@ int32_t GX_setMode(int32_t mode, int32_t /*reserved*/, int32_t useLinear, int32_
     const uint16_t plain = uint16_t(plainMode(uint32_t(mode)));
     const bool linear = (uint32_t(mode) & MODE_LINEAR_FRAMEBUFFER) != 0;
     CurrentMode next;
-    if (!vbe::modeInfo(lib->scratch, plain, next.block) || !describeMode(next.block, next.facts))
+    if (!bios::modeInfo(lib->scratch, plain, next.block) || !describeMode(next.block, next.facts))
         return 0;
     if (linear ? !next.facts.hardwareLinear : !next.facts.banked)
         return 0;  // the library could not draw in it
 
     if (!lib->restoreKnown) {
         uint16_t before;
-        lib->modeBefore = vbe::currentMode(before) ? uint16_t(before & 0x7FFF) : vbe::legacyMode();
+        lib->modeBefore = bios::currentMode(before) ? uint16_t(before & ~vbe::MODE_NO_CLEAR) : bios::legacyMode();
         lib->restoreKnown = true;
     }
-    if (!vbe::setMode(uint16_t(plain | (linear ? 0x4000 : 0))))
+    if (!bios::setMode(uint16_t(plain | (linear ? vbe::MODE_LINEAR : 0))))
         return 0;
     stopAccelerator(*lib);
 
     next.set = true;
     next.number = plain;
     next.hardwareLinear = linear;
-    next.pages = pagesOf(next.block, next.facts);
+    next.pages = pagesOf(*lib, next.block, next.facts);
     uint8_t bits = 6;
-    next.dacBits = lib->context.wideDacAvailable && vbe::getDacWidth(bits) && bits == 8 ? 8 : 6;
+    next.dacBits = lib->context.wideDacAvailable && bios::getDacWidth(bits) && bits == 8 ? 8 : 6;
     lib->mode = next;
-    lib->writer.configure(layoutFor(next));
-    const vbe::ModeBlock& b = next.block;
-    meanMode(plain, next.facts, b.bytesPerLine,
-             {b.redSize, b.redPos, b.greenSize, b.greenPos, b.blueSize, b.bluePos}, next.dacBits);
+    lib->writer.configure(layoutFor(*lib, next));
+    const vbe::ModeInfo& b = next.block;
+    meanMode(plain, next.facts, b.BytesPerScanLine,
+             {b.RedMaskSize, b.RedFieldPosition, b.GreenMaskSize, b.GreenFieldPosition, b.BlueMaskSize,
+              b.BlueFieldPosition},
+             next.dacBits);
 
     const ModeFacts& f = next.facts;
     DisplayContext& c = lib->context;
     c.maxX = f.width - 1;
     c.maxY = f.height - 1;
     c.bitsPerPixel = f.depth;
-    c.bytesPerLine = next.block.bytesPerLine;
+    c.bytesPerLine = next.block.BytesPerScanLine;
     c.maxPage = next.pages - 1;
     if (f.depth <= 8) {
         c.maxColor = f.depth == 4 ? 15 : 255;
         c.defaultColor = 15;
     } else {
-        const vbe::ModeBlock& b = next.block;
-        c.maxColor = componentMask(uint8_t(b.redSize + b.greenSize + b.blueSize));
+        const vbe::ModeInfo& b = next.block;
+        c.maxColor = componentMask(uint8_t(b.RedMaskSize + b.GreenMaskSize + b.BlueMaskSize));
         c.defaultColor = GX_rgbColor(255, 255, 255);
     }
     c.virtualLfbActive = useLinear && !linear && !f.planar ? 1 : 0;
@@ -445,9 +441,9 @@ void GX_restoreMode(void)
         return;
     stopAccelerator(*lib);
     if (lib->modeBefore < 0x100)
-        vbe::setLegacyMode(uint8_t(lib->modeBefore));
+        bios::setLegacyMode(uint8_t(lib->modeBefore));
     else
-        vbe::setMode(lib->modeBefore);
+        bios::setMode(lib->modeBefore);
     lib->mode = CurrentMode{};
     meanNoMode();
     lib->writer.configure(FrameLayout{});
@@ -461,9 +457,9 @@ int32_t VBE_getVideoMode(void)
     if (!lib)
         return 0;
     uint16_t mode;
-    if (!vbe::currentMode(mode))
-        return vbe::legacyMode();
-    mode &= 0x7FFF;
+    if (!bios::currentMode(mode))
+        return bios::legacyMode();
+    mode &= uint16_t(~vbe::MODE_NO_CLEAR);
     // Some BIOSes forget the linear framebuffer bit: the library knows how it set the mode.
     if (lib->mode.set && plainMode(mode) == lib->mode.number && lib->mode.hardwareLinear)
         mode |= MODE_LINEAR_FRAMEBUFFER;
@@ -510,12 +506,7 @@ void GX_writeText(int32_t x, int32_t y, const char* text, uint32_t color)
     for (const unsigned char* c = reinterpret_cast<const unsigned char*>(text); *c; ++c, penX += 8) {
         if (penX >= lib->writer.layout().width)
             break;
-        for (int row = 0; row < 16; ++row) {
-            const uint8_t bits = lib->font[*c * 16 + row];
-            for (int col = 0; col < 8; ++col)
-                if (bits & (0x80 >> col))
-                    lib->writer.plot(penX + col, int64_t{y} + row, color);
-        }
+        lib->writer.glyph(penX, y, lib->font[*c], color);
     }
     lib->writer.end();
     charge(*lib);
@@ -528,9 +519,10 @@ uint32_t GX_rgbColor(int32_t red, int32_t green, int32_t blue)
         return 0;
     if (lib->mode.facts.depth <= 8)
         return nearestDefaultColor(red, green, blue, lib->mode.facts.depth == 4 ? 16 : 256);
-    const vbe::ModeBlock& b = lib->mode.block;
-    return packComponent(red, b.redSize, b.redPos) | packComponent(green, b.greenSize, b.greenPos) |
-           packComponent(blue, b.blueSize, b.bluePos);
+    const vbe::ModeInfo& b = lib->mode.block;
+    return packComponent(red, b.RedMaskSize, b.RedFieldPosition) |
+           packComponent(green, b.GreenMaskSize, b.GreenFieldPosition) |
+           packComponent(blue, b.BlueMaskSize, b.BlueFieldPosition);
 }
 
 PaletteEntry* GX_getDefPalette(void)
@@ -548,7 +540,7 @@ void GX_setPalette(int32_t first, int32_t count, const PaletteEntry* palette, in
         return;
     count = std::min(count, 256 - first);
     if (pace >= 0)
-        waitForRetrace();
+        waitForRetrace(*bus());
     PaletteEntry scaled[256];
     for (int32_t i = 0; i < count; ++i) {
         scaled[i].red = scaleToDac(palette[i].red, lib->mode.dacBits);
@@ -558,10 +550,10 @@ void GX_setPalette(int32_t first, int32_t count, const PaletteEntry* palette, in
     }
     meanPalette(first, count, scaled);
     if (vgaCompatible(*lib)) {
-        loadDacPorts(first, count, scaled);
+        loadDacPorts(first, count, scaled, lib->mode.dacBits, false);
         return;
     }
-    vbe::setPalette(lib->scratch, uint16_t(first), uint16_t(count), scaled, false);
+    bios::setPalette(lib->scratch, uint16_t(first), uint16_t(count), scaled, false);
 }
 
 void VBE_setPalette(int32_t first, int32_t count, const PaletteEntry* palette, int32_t waitRetrace)
@@ -571,11 +563,11 @@ void VBE_setPalette(int32_t first, int32_t count, const PaletteEntry* palette, i
         return;
     count = std::min(count, 256 - first);
     meanPalette(first, count, palette);
-    if (vbe::setPalette(lib->scratch, uint16_t(first), uint16_t(count), palette, waitRetrace != 0))
+    if (bios::setPalette(lib->scratch, uint16_t(first), uint16_t(count), palette, waitRetrace != 0))
         return;
     // A VGA-compatible controller need not offer 4F09: its DAC is programmed directly then.
-    if (vbe::lastCallUnsupported() && vgaCompatible(*lib))
-        loadDacPorts(first, count, palette);
+    if (bios::lastCallUnsupported() && vgaCompatible(*lib))
+        loadDacPorts(first, count, palette, 8, false);
 }
 
 int32_t VBE_setDACWidth(int32_t bits)
@@ -584,7 +576,7 @@ int32_t VBE_setDACWidth(int32_t bits)
     if (!lib || !lib->mode.set || (bits != 6 && bits != 8))
         return 0;
     uint8_t now = 0;
-    if (!vbe::setDacWidth(uint8_t(bits), now))
+    if (!bios::setDacWidth(uint8_t(bits), now))
         return 0;
     if (now == 6 || now == 8) {
         lib->mode.dacBits = now;
@@ -613,14 +605,14 @@ void GX_setVisualPage(int32_t page, int32_t waitRetrace)
         return;
     bool ok;
     if (waitRetrace) {
-        ok = vbe::setDisplayStart(0, uint16_t(y), true);
+        ok = bios::setDisplayStart(0, uint16_t(y), true);
         if (!ok) {
             // No retrace-synchronised start in this BIOS: wait on the status port instead.
-            waitForRetrace();
-            ok = vbe::setDisplayStart(0, uint16_t(y), false);
+            waitForRetrace(*bus());
+            ok = bios::setDisplayStart(0, uint16_t(y), false);
         }
     } else {
-        ok = vbe::setDisplayStart(0, uint16_t(y), false);
+        ok = bios::setDisplayStart(0, uint16_t(y), false);
     }
     if (ok) {
         lib->mode.visualPage = page;
@@ -640,7 +632,7 @@ int32_t VBE_setDisplayStart(int32_t x, int32_t y, int32_t waitRetrace)
     const uint64_t lineEnd = f.planar ? (uint64_t(x) + f.width + 7) / 8 : (uint64_t(x) + f.width) * l.bytesPerPixel;
     if (lastLine * uint64_t(l.bytesPerLine) + lineEnd > l.memoryBytes)
         return 0;
-    if (!vbe::setDisplayStart(uint16_t(x), uint16_t(y), waitRetrace != 0))
+    if (!bios::setDisplayStart(uint16_t(x), uint16_t(y), waitRetrace != 0))
         return 0;
     meanStart(uint32_t(x), uint32_t(y));
     return 1;
@@ -654,7 +646,7 @@ int32_t setScanLine(uint8_t subfunction, int32_t value, int32_t* newBytes, int32
     if (!lib || !lib->mode.set || value <= 0 || value > 0xFFFF)
         return 0;
     uint16_t bytes = 0, pixels = 0, lines = 0;
-    if (!vbe::scanLineLength(subfunction, uint16_t(value), bytes, pixels, lines) || bytes == 0 || pixels == 0)
+    if (!bios::scanLineLength(subfunction, uint16_t(value), bytes, pixels, lines) || bytes == 0 || pixels == 0)
         return 0;
     // Only as many scan lines as video memory holds, whatever the BIOS says.
     const FrameLayout& l = lib->writer.layout();
@@ -675,10 +667,10 @@ int32_t setScanLine(uint8_t subfunction, int32_t value, int32_t* newBytes, int32
 
 int32_t VBE_setBytesPerLine(int32_t bytes, int32_t* newBytes, int32_t* newPixels, int32_t* scanLines)
 {
-    return setScanLine(0x02, bytes, newBytes, newPixels, scanLines);
+    return setScanLine(bios::SCAN_LINE_SET_BYTES, bytes, newBytes, newPixels, scanLines);
 }
 
 int32_t VBE_setPixelsPerLine(int32_t pixels, int32_t* newBytes, int32_t* newPixels, int32_t* scanLines)
 {
-    return setScanLine(0x00, pixels, newBytes, newPixels, scanLines);
+    return setScanLine(bios::SCAN_LINE_SET_PIXELS, pixels, newBytes, newPixels, scanLines);
 }

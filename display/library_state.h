@@ -3,10 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
+#include "display/accel_backend.h"
 #include "display/frame_writer.h"
 #include "display/mode_name.h"
 #include "display/vbe.h"
+#include "hw/vbe.h"
 #include "platform/accel.h"
 #include "platform/display.h"
 
@@ -22,7 +25,7 @@ struct CurrentMode {
     bool set = false;
     uint16_t number = 0;          // plain VBE number
     bool hardwareLinear = false;  // set with the linear framebuffer
-    vbe::ModeBlock block;
+    vbe::ModeInfo block{};
     ModeFacts facts;
     int32_t pages = 1;
     int32_t activePage = 0;
@@ -35,23 +38,25 @@ struct LibraryState {
     bool detected = false;
     alignas(8) DisplayContext context{};  // aligned, so that the 32-bit fields are too
     uint32_t capabilities = 0;
-    uint32_t accelEntries = 0;            // the card's ACCEL_CAPS, 0 without an accelerator
-    vbe::RealBuffer scratch;              // records passed to the BIOS
-    vbe::RealBuffer stable;               // mode list and strings handed to the program
+    uint64_t videoMemoryBytes = 0;        // as 4F00 reported it, within the framebuffer mapping
+    uint8_t* framebuffer = nullptr;       // the host's mapping of the linear framebuffer
+    std::unique_ptr<AccelBackend> accel;  // the card's accelerator, null without one
+    bios::RealBuffer scratch;              // records passed to the BIOS
+    bios::RealBuffer stable;               // mode list and strings handed to the program
     bool restoreKnown = false;
     uint16_t modeBefore = 0x03;
     CurrentMode mode;
     FrameWriter writer;
-    uint8_t font[256 * 16] = {};
+    uint8_t font[256][16] = {};          // the ROM's 8 x 16 characters
     bool fontLoaded = false;
 };
 
-// The state, or null when no machine is running. A different machine than the one the
-// state was built on starts it afresh.
+// The state, or null when no bus is connected. A different machine than the one the state
+// was built on starts it afresh.
 LibraryState* library();
 
 // Facts of a VBE mode the library can draw in; false for text modes and depths it cannot.
-bool describeMode(const vbe::ModeBlock& block, ModeFacts& facts);
+bool describeMode(const vbe::ModeInfo& block, ModeFacts& facts);
 bool modeIsAccelerated(const LibraryState& lib, const ModeFacts& facts);
 
 // The accelerator driver's side of a mode change: a fresh device context for the mode, or

@@ -48,14 +48,26 @@ inline Wide firstStepReaching(Wide lo, Wide hi, Wide start, int sign, Wide d, Wi
 
 }  // namespace line_detail
 
-// plot(x, y, step) is called for every visited pixel in order from (x1, y1); step is the
-// pixel's index along the whole line, so stipples keep their phase when the start is clipped.
-template <class Plot>
-void walkLine(int64_t x1, int64_t y1, int64_t x2, int64_t y2, const ClipBox& clip, Plot&& plot)
+// The part of a line inside a clip rectangle, ready to walk: `count` + 1 pixels from
+// (x, y) = (major, minor) or (minor, major), `firstStep` being the first one's index along
+// the whole line. Each step moves the major coordinate by majorSign; the minor one moves by
+// minorSign whenever the remainder, grown by twoD, reaches twoN (at most once a step).
+struct LineRun {
+    bool xMajor = true;
+    int majorSign = 1, minorSign = 1;
+    int64_t major = 0, minor = 0;
+    int64_t remainder = 0, twoD = 0, twoN = 1;
+    int64_t firstStep = 0, count = -1;  // count < 0: nothing inside
+    int64_t x() const { return xMajor ? major : minor; }
+    int64_t y() const { return xMajor ? minor : major; }
+};
+
+inline LineRun clipLine(int64_t x1, int64_t y1, int64_t x2, int64_t y2, const ClipBox& clip)
 {
     using line_detail::Wide;
+    LineRun run;
     if (clip.empty())
-        return;
+        return run;
     const int64_t dx = x2 - x1, dy = y2 - y1;
     const bool xMajor = (dx < 0 ? -dx : dx) >= (dy < 0 ? -dy : dy);
     const int64_t majorStart = xMajor ? x1 : y1, minorStart = xMajor ? y1 : x1;
@@ -65,11 +77,17 @@ void walkLine(int64_t x1, int64_t y1, int64_t x2, int64_t y2, const ClipBox& cli
     const Wide d = minorDelta < 0 ? -Wide(minorDelta) : Wide(minorDelta);
     const int64_t majorLo = xMajor ? clip.left : clip.top, majorHi = xMajor ? clip.right : clip.bottom;
     const int64_t minorLo = xMajor ? clip.top : clip.left, minorHi = xMajor ? clip.bottom : clip.right;
+    run.xMajor = xMajor;
+    run.majorSign = majorSign;
+    run.minorSign = minorSign;
 
     if (n == 0) {
-        if (x1 >= clip.left && x1 <= clip.right && y1 >= clip.top && y1 <= clip.bottom)
-            plot(x1, y1, int64_t{0});
-        return;
+        if (x1 >= clip.left && x1 <= clip.right && y1 >= clip.top && y1 <= clip.bottom) {
+            run.major = majorStart;
+            run.minor = minorStart;
+            run.count = 0;
+        }
+        return run;
     }
 
     // Steps whose major coordinate lies inside the clip.
@@ -84,41 +102,55 @@ void walkLine(int64_t x1, int64_t y1, int64_t x2, int64_t y2, const ClipBox& cli
     first = std::max<Wide>(first, 0);
     last = std::min<Wide>(last, n);
     if (first > last)
-        return;
+        return run;
 
-    // Narrow to the steps whose minor coordinate lies inside too (it moves monotonically).
-    if (minorSign > 0) {
-        first = line_detail::firstStepReaching(first, last, minorStart, 1, d, n, minorLo);
-        Wide beyond = line_detail::firstStepReaching(first, last, minorStart, 1, d, n, Wide(minorHi) + 1);
-        last = beyond - 1;
-    } else {
-        first = line_detail::firstStepReaching(first, last, minorStart, -1, d, n, minorHi);
-        Wide beyond = line_detail::firstStepReaching(first, last, minorStart, -1, d, n, Wide(minorLo) - 1);
-        last = beyond - 1;
+    // Narrow to the steps whose minor coordinate lies inside too. It moves monotonically, so
+    // a line whose ends both lie inside needs no narrowing.
+    const int64_t minorEnd = minorStart + minorDelta;
+    if (std::min(minorStart, minorEnd) < minorLo || std::max(minorStart, minorEnd) > minorHi) {
+        if (minorSign > 0) {
+            first = line_detail::firstStepReaching(first, last, minorStart, 1, d, n, minorLo);
+            Wide beyond = line_detail::firstStepReaching(first, last, minorStart, 1, d, n, Wide(minorHi) + 1);
+            last = beyond - 1;
+        } else {
+            first = line_detail::firstStepReaching(first, last, minorStart, -1, d, n, minorHi);
+            Wide beyond = line_detail::firstStepReaching(first, last, minorStart, -1, d, n, Wide(minorLo) - 1);
+            last = beyond - 1;
+        }
+        if (first > last)
+            return run;
     }
-    if (first > last)
-        return;
 
-    // Incremental walk: num = 2 i d + n, split into quotient (minor offset) and remainder.
+    // num = 2 i d + n, split into quotient (minor offset) and remainder.
     const Wide twoN = 2 * n;
-    Wide num = 2 * first * d + n;
-    int64_t minorOffset = static_cast<int64_t>(num / twoN);
-    int64_t remainder = static_cast<int64_t>(num % twoN);
-    const int64_t twoD = static_cast<int64_t>(2 * d), twoNn = static_cast<int64_t>(twoN);
-    const int64_t count = static_cast<int64_t>(last - first);
-    int64_t major = majorStart + majorSign * static_cast<int64_t>(first);
-    for (int64_t k = 0; k <= count; ++k) {
-        int64_t minor = minorStart + minorSign * minorOffset;
-        int64_t step = static_cast<int64_t>(first) + k;
-        if (xMajor)
-            plot(major, minor, step);
+    const Wide num = 2 * first * d + n;
+    const bool fromStart = first == 0;  // the common case, without a wide division
+    run.minor = minorStart + minorSign * (fromStart ? 0 : static_cast<int64_t>(num / twoN));
+    run.remainder = fromStart ? static_cast<int64_t>(n) : static_cast<int64_t>(num % twoN);
+    run.twoD = static_cast<int64_t>(2 * d);
+    run.twoN = static_cast<int64_t>(twoN);
+    run.major = majorStart + majorSign * static_cast<int64_t>(first);
+    run.firstStep = static_cast<int64_t>(first);
+    run.count = static_cast<int64_t>(last - first);
+    return run;
+}
+
+// plot(x, y, step) is called for every visited pixel in order from (x1, y1); step is the
+// pixel's index along the whole line, so stipples keep their phase when the start is clipped.
+template <class Plot>
+void walkLine(int64_t x1, int64_t y1, int64_t x2, int64_t y2, const ClipBox& clip, Plot&& plot)
+{
+    LineRun run = clipLine(x1, y1, x2, y2, clip);
+    for (int64_t k = 0; k <= run.count; ++k) {
+        if (run.xMajor)
+            plot(run.major, run.minor, run.firstStep + k);
         else
-            plot(minor, major, step);
-        major += majorSign;
-        remainder += twoD;
-        while (remainder >= twoNn) {
-            remainder -= twoNn;
-            ++minorOffset;
+            plot(run.minor, run.major, run.firstStep + k);
+        run.major += run.majorSign;
+        run.remainder += run.twoD;
+        if (run.remainder >= run.twoN) {
+            run.remainder -= run.twoN;
+            run.minor += run.minorSign;
         }
     }
 }

@@ -145,7 +145,7 @@ inline void copyApart(uint8_t* to, const uint8_t* from, size_t bytes)
 void fillReplace(uint8_t* p, int bpp, uint64_t count, uint32_t color)
 {
     switch (bpp) {
-    case 1: fillPattern(p, size_t(count), 0x0101010101010101ull * uint8_t(color)); break;
+    case 1: std::memset(p, uint8_t(color), size_t(count)); break;
     case 2: fillPattern(p, size_t(count) * 2, 0x0001000100010001ull * uint16_t(color)); break;
     case 4: fillPattern(p, size_t(count) * 4, 0x0000000100000001ull * color); break;
     default: {
@@ -417,13 +417,70 @@ uint64_t drawPattScan(const Surface& s, const AccelState& st, uint32_t fg, uint3
     return pattSpan(s, st, y, x1, x2, fg, bg);
 }
 
+namespace {
+
+// A line in the replace mix whose pixels all lie in video memory: pointer steps, no checks.
+template <int BPP>
+void replaceRun(const Surface& s, LineRun run, uint32_t color)
+{
+    const int64_t pitch = s.bytesPerLine;
+    uint8_t* p = s.memory + s.origin + uint64_t(run.y()) * uint64_t(pitch) + uint64_t(run.x()) * BPP;
+    const int64_t majorStep = run.majorSign * (run.xMajor ? BPP : pitch);
+    const int64_t minorStep = run.minorSign * (run.xMajor ? pitch : BPP);
+    for (int64_t k = 0; k <= run.count; ++k) {
+        storePixel<BPP>(p, color);
+        p += majorStep;
+        run.remainder += run.twoD;
+        if (run.remainder >= run.twoN) {
+            run.remainder -= run.twoN;
+            p += minorStep;
+        }
+    }
+}
+
+// Whether every pixel of the run lies in video memory: the farthest one is no farther than
+// the corner of the run's bounding box at its largest x and y.
+bool runInsideMemory(const Surface& s, const LineRun& run)
+{
+    const int64_t majorEnd = run.major + run.majorSign * run.count;
+    const int64_t minorEnd = run.minor + run.minorSign * ((run.remainder + run.count * run.twoD) / run.twoN);
+    const int64_t maxX = std::max(run.xMajor ? run.major : run.minor, run.xMajor ? majorEnd : minorEnd);
+    const int64_t maxY = std::max(run.xMajor ? run.minor : run.major, run.xMajor ? minorEnd : majorEnd);
+    return s.origin + uint64_t(maxY) * uint64_t(s.bytesPerLine) + uint64_t(maxX + 1) * uint64_t(s.bytesPerPixel) <=
+           s.memoryBytes;
+}
+
+}  // namespace
+
 uint64_t drawPixelLine(const Surface& s, const AccelState& st, uint32_t color, int64_t x1, int64_t y1, int64_t x2,
                        int64_t y2)
 {
     const int bpp = s.bytesPerPixel;
     const int32_t mix = st.foregroundMix;
+    const ClipBox clip = effectiveClip(s, st);
+    if (mix == MIX_REPLACE) {
+        const LineRun run = clipLine(x1, y1, x2, y2, clip);
+        if (run.count < 0)
+            return 0;
+        if (runInsideMemory(s, run)) {
+            if (run.xMajor && run.twoD == 0) {  // horizontal: one span
+                const int64_t left = run.majorSign > 0 ? run.major : run.major - run.count;
+                fillReplace(s.memory + s.origin + uint64_t(run.minor) * uint64_t(s.bytesPerLine) +
+                                uint64_t(left) * uint64_t(bpp),
+                            bpp, uint64_t(run.count + 1), color);
+                return uint64_t(run.count + 1) * uint64_t(bpp);
+            }
+            switch (bpp) {
+            case 1: replaceRun<1>(s, run, color); break;
+            case 2: replaceRun<2>(s, run, color); break;
+            case 3: replaceRun<3>(s, run, color); break;
+            default: replaceRun<4>(s, run, color); break;
+            }
+            return uint64_t(run.count + 1) * uint64_t(bpp);
+        }
+    }
     uint64_t bytes = 0;
-    walkLine(x1, y1, x2, y2, effectiveClip(s, st), [&](int64_t x, int64_t y, int64_t) {
+    walkLine(x1, y1, x2, y2, clip, [&](int64_t x, int64_t y, int64_t) {
         if (uint8_t* p = pixelAt(s, x, y)) {
             mixPixel(p, bpp, mix, color);
             bytes += touched(mix, bpp);

@@ -23,6 +23,13 @@ struct Surface {
     int32_t bytesPerPixel = 1;
 };
 
+// One pixel of BPP bytes at p, little-endian.
+template <int BPP>
+inline void storePixel(uint8_t* p, uint32_t color)
+{
+    for (int k = 0; k < BPP; ++k) p[k] = uint8_t(color >> (8 * k));
+}
+
 // Mix codes: how a source colour combines with the pixel already there.
 enum Mix : int32_t { MIX_REPLACE = 0, MIX_AND = 1, MIX_OR = 2, MIX_XOR = 3, MIX_NOP = 4 };
 bool isMix(int32_t code);

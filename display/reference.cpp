@@ -76,15 +76,16 @@ void meanPalette(int32_t first, int32_t count, const PaletteEntry* dacUnits)
     }
 }
 
-void meanCursorImage(const AF_CursorImage& image, int32_t hotX, int32_t hotY)
+void meanCursorImage(const AF_CursorImage& image)
 {
     MeantCursor& c = meant().cursor;
     for (int i = 0; i < 64; ++i) {
         c.image[i] = uint16_t(image.firstMask[2 * i] << 8 | image.firstMask[2 * i + 1]);
         c.image[64 + i] = uint16_t(image.secondMask[2 * i] << 8 | image.secondMask[2 * i + 1]);
     }
-    c.hotX = hotX;
-    c.hotY = hotY;
+    // A hot spot outside the 32 x 32 image is taken at its nearest edge.
+    c.hotX = std::clamp(image.hotX, 0, 31);
+    c.hotY = std::clamp(image.hotY, 0, 31);
 }
 
 void meanCursorColor(uint8_t red, uint8_t green, uint8_t blue)

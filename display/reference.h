@@ -50,7 +50,7 @@ void meanStart(uint32_t x, uint32_t y);
 void meanLineLength(uint32_t bytesPerLine);
 void meanDacWidth(int32_t bits);
 void meanPalette(int32_t first, int32_t count, const PaletteEntry* dacUnits);
-void meanCursorImage(const AF_CursorImage& image, int32_t hotX, int32_t hotY);
+void meanCursorImage(const AF_CursorImage& image);
 void meanCursorColor(uint8_t red, uint8_t green, uint8_t blue);
 void meanCursorPosition(int32_t x, int32_t y);
 void meanCursorShown(bool shown);

@@ -2,26 +2,27 @@
 
 #include <cstring>
 
-#include "machine/machine.h"
+#include "display/hardware_bus.h"
 #include "platform/realmode.h"
+#include "realmode/bios_call.h"
 
-namespace display::vbe {
+namespace display::bios {
 
 namespace {
 
-constexpr uint16_t VBE_OK = 0x004F;
+constexpr int VIDEO_BIOS = 0x10;
 bool unsupported = false;
 
 bool finish(bool returned, const RealModeRegs& out)
 {
-    unsupported = !returned || (out.ax & 0xFF) != 0x4F;
-    return returned && out.ax == VBE_OK;
+    unsupported = !returned || (out.ax & 0xFF) != vbe::STATUS_SUPPORTED;
+    return returned && out.ax == vbe::STATUS_OK;
 }
 
 bool vbe(RealModeRegs& regs)
 {
     RealModeRegs out{};
-    const bool returned = RM_int86(0x10, &regs, &out) != 0;
+    const bool returned = RM_int86(VIDEO_BIOS, &regs, &out) != 0;
     regs = out;
     return finish(returned, out);
 }
@@ -32,19 +33,9 @@ bool vbeWithBuffer(RealModeRegs& regs, const RealBuffer& buffer)
     RealModeSegRegs seg{};
     seg.es = buffer.segment;
     regs.di = buffer.realOffset;
-    const bool returned = RM_int86x(0x10, &regs, &out, &seg) != 0;
+    const bool returned = RM_int86x(VIDEO_BIOS, &regs, &out, &seg) != 0;
     regs = out;
     return finish(returned, out);
-}
-
-uint16_t word(const uint8_t* p)
-{
-    return uint16_t(p[0] | p[1] << 8);
-}
-
-uint32_t dword(const uint8_t* p)
-{
-    return uint32_t(word(p)) | uint32_t(word(p + 2)) << 16;
 }
 
 }  // namespace
@@ -58,7 +49,12 @@ bool allocate(RealBuffer& buffer, uint32_t size)
     buffer.offset = offset;
     buffer.segment = uint16_t(segment);
     buffer.realOffset = uint16_t(realOffset);
-    buffer.host = machine::current().memory() + (segment << 4) + realOffset;
+    HardwareBus* b = bus();
+    if (!b) {
+        RM_freeRealSeg(selector, offset);
+        return false;
+    }
+    buffer.host = b->realModeMemory() + (segment << 4) + realOffset;
     buffer.size = size;
     return true;
 }
@@ -79,9 +75,10 @@ const uint8_t* realLinear(uint32_t linear, uint32_t length)
 {
     // Real-mode memory reaches to FFFF:FFFF, the end of the high memory area.
     constexpr uint32_t END = 0x10FFF0;
-    if (linear >= END || length > END - linear)
+    HardwareBus* b = bus();
+    if (!b || linear >= END || length > END - linear)
         return nullptr;
-    return machine::current().memory() + linear;
+    return b->realModeMemory() + linear;
 }
 
 const uint8_t* realPointer(uint32_t farPointer, uint32_t length)
@@ -89,55 +86,34 @@ const uint8_t* realPointer(uint32_t farPointer, uint32_t length)
     return realLinear((farPointer >> 16) * 16 + (farPointer & 0xFFFF), length);
 }
 
-bool controllerInfo(const RealBuffer& scratch, uint8_t (&block)[512])
+bool controllerInfo(const RealBuffer& scratch, vbe::ControllerInfo& info)
 {
-    std::memset(scratch.host, 0, 512);
+    std::memset(scratch.host, 0, sizeof info);
     std::memcpy(scratch.host, "VBE2", 4);
     RealModeRegs regs{};
-    regs.ax = 0x4F00;
+    regs.ax = vbe::CONTROLLER_INFO;
     if (!vbeWithBuffer(regs, scratch))
         return false;
-    std::memcpy(block, scratch.host, 512);
-    return std::memcmp(block, "VESA", 4) == 0;
+    std::memcpy(&info, scratch.host, sizeof info);
+    return std::memcmp(info.VbeSignature, "VESA", 4) == 0;
 }
 
-bool modeInfo(const RealBuffer& scratch, uint16_t mode, ModeBlock& out)
+bool modeInfo(const RealBuffer& scratch, uint16_t mode, vbe::ModeInfo& info)
 {
-    std::memset(scratch.host, 0, 256);
+    std::memset(scratch.host, 0, sizeof info);
     RealModeRegs regs{};
-    regs.ax = 0x4F01;
+    regs.ax = vbe::MODE_INFO;
     regs.cx = mode;
     if (!vbeWithBuffer(regs, scratch))
         return false;
-    const uint8_t* b = scratch.host;
-    out.attributes = word(b + 0);
-    out.winAAttributes = b[2];
-    out.winBAttributes = b[3];
-    out.granularityKb = word(b + 4);
-    out.windowKb = word(b + 6);
-    out.winASegment = word(b + 8);
-    out.winBSegment = word(b + 10);
-    out.bytesPerLine = word(b + 16);
-    out.width = word(b + 18);
-    out.height = word(b + 20);
-    out.planes = b[24];
-    out.bitsPerPixel = b[25];
-    out.memoryModel = b[27];
-    out.imagePages = b[29];
-    out.redSize = b[31];
-    out.redPos = b[32];
-    out.greenSize = b[33];
-    out.greenPos = b[34];
-    out.blueSize = b[35];
-    out.bluePos = b[36];
-    out.physBase = dword(b + 40);
+    std::memcpy(&info, scratch.host, sizeof info);
     return true;
 }
 
 bool setMode(uint16_t modeWithFlags)
 {
     RealModeRegs regs{};
-    regs.ax = 0x4F02;
+    regs.ax = vbe::SET_MODE;
     regs.bx = modeWithFlags;
     return vbe(regs);
 }
@@ -145,7 +121,7 @@ bool setMode(uint16_t modeWithFlags)
 bool currentMode(uint16_t& mode)
 {
     RealModeRegs regs{};
-    regs.ax = 0x4F03;
+    regs.ax = vbe::GET_MODE;
     if (!vbe(regs))
         return false;
     mode = regs.bx;
@@ -155,7 +131,7 @@ bool currentMode(uint16_t& mode)
 bool setBank(uint8_t window, uint16_t position)
 {
     RealModeRegs regs{};
-    regs.ax = 0x4F05;
+    regs.ax = vbe::WINDOW_CONTROL;
     regs.bx = window;
     regs.dx = position;
     return vbe(regs);
@@ -165,7 +141,7 @@ bool scanLineLength(uint8_t subfunction, uint16_t value, uint16_t& bytesPerLine,
                     uint16_t& scanLines)
 {
     RealModeRegs regs{};
-    regs.ax = 0x4F06;
+    regs.ax = vbe::SCAN_LINE_LENGTH;
     regs.bx = subfunction;
     regs.cx = value;
     if (!vbe(regs))
@@ -179,8 +155,8 @@ bool scanLineLength(uint8_t subfunction, uint16_t value, uint16_t& bytesPerLine,
 bool setDisplayStart(uint16_t x, uint16_t y, bool duringRetrace)
 {
     RealModeRegs regs{};
-    regs.ax = 0x4F07;
-    regs.bx = duringRetrace ? 0x80 : 0x00;
+    regs.ax = vbe::DISPLAY_START;
+    regs.bx = duringRetrace ? vbe::DISPLAY_START_SET_IN_RETRACE : vbe::DISPLAY_START_SET;
     regs.cx = x;
     regs.dx = y;
     return vbe(regs);
@@ -189,8 +165,8 @@ bool setDisplayStart(uint16_t x, uint16_t y, bool duringRetrace)
 bool setDacWidth(uint8_t bits, uint8_t& nowBits)
 {
     RealModeRegs regs{};
-    regs.ax = 0x4F08;
-    regs.bx = uint16_t(bits << 8);
+    regs.ax = vbe::DAC_PALETTE_FORMAT;
+    regs.bx = uint16_t(bits << 8);  // BL 00h: set
     if (!vbe(regs))
         return false;
     nowBits = uint8_t(regs.bx >> 8);
@@ -200,8 +176,8 @@ bool setDacWidth(uint8_t bits, uint8_t& nowBits)
 bool getDacWidth(uint8_t& bits)
 {
     RealModeRegs regs{};
-    regs.ax = 0x4F08;
-    regs.bx = 0x01;
+    regs.ax = vbe::DAC_PALETTE_FORMAT;
+    regs.bx = 0x01;  // BL 01h: get
     if (!vbe(regs))
         return false;
     bits = uint8_t(regs.bx >> 8);
@@ -215,8 +191,8 @@ bool setPalette(const RealBuffer& scratch, uint16_t first, uint16_t count, const
         return false;
     std::memcpy(scratch.host, entries, size_t(count) * 4);
     RealModeRegs regs{};
-    regs.ax = 0x4F09;
-    regs.bx = duringRetrace ? 0x80 : 0x00;
+    regs.ax = vbe::PALETTE_DATA;
+    regs.bx = duringRetrace ? 0x80 : 0x00;  // BL 80h: set during the vertical retrace, 00h: set
     regs.cx = count;
     regs.dx = first;
     return vbeWithBuffer(regs, scratch);
@@ -226,16 +202,27 @@ bool setLegacyMode(uint8_t mode)
 {
     RealModeRegs regs{}, out{};
     regs.ax = mode;
-    return RM_int86(0x10, &regs, &out) != 0;
+    return RM_int86(VIDEO_BIOS, &regs, &out) != 0;
 }
 
 uint8_t legacyMode()
 {
     RealModeRegs regs{}, out{};
     regs.ax = 0x0F00;
-    if (!RM_int86(0x10, &regs, &out))
+    if (!RM_int86(VIDEO_BIOS, &regs, &out))
         return 0x03;
     return uint8_t(out.ax & 0x7F);
 }
 
-}  // namespace display::vbe
+uint32_t romFont8x16()
+{
+    // The answer comes in ES:BP, which the RM_ call records do not carry.
+    realmode::BiosRegs regs;
+    regs.ax = 0x1130;
+    regs.bx = 0x0600;
+    if (!realmode::biosInterrupt(VIDEO_BIOS, regs))
+        return 0;
+    return uint32_t(regs.es) << 16 | regs.bp;
+}
+
+}  // namespace display::bios

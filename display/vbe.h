@@ -1,13 +1,15 @@
-// The VBE functions, each one real-mode int 10h through the real-mode services. A call
+// The video BIOS calls (namespace bios): the VBE functions, each one real-mode int 10h
+// through the real-mode services, and the few older calls the library needs. A VBE call
 // counts as done only when the interrupt returned and AX came back 004Fh.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "hw/vbe.h"
 #include "platform/display.h"
 
-namespace display::vbe {
+namespace display::bios {
 
 // A block of conventional memory for passing records to the BIOS.
 struct RealBuffer {
@@ -27,38 +29,18 @@ const uint8_t* realLinear(uint32_t linear, uint32_t length);
 // True when the last VBE call was not supported at all (AL other than 4Fh).
 bool lastCallUnsupported();
 
-// 4F00 with "VBE2" into the buffer (512 bytes); true when the BIOS answered "VESA".
-bool controllerInfo(const RealBuffer& scratch, uint8_t (&block)[512]);
-
-// 4F01, parsed.
-struct ModeBlock {
-    uint16_t attributes = 0;
-    uint8_t winAAttributes = 0, winBAttributes = 0;
-    uint16_t granularityKb = 0, windowKb = 0;
-    uint16_t winASegment = 0, winBSegment = 0;
-    uint16_t bytesPerLine = 0, width = 0, height = 0;
-    uint8_t planes = 0, bitsPerPixel = 0, memoryModel = 0, imagePages = 0;
-    uint8_t redSize = 0, redPos = 0, greenSize = 0, greenPos = 0, blueSize = 0, bluePos = 0;
-    uint32_t physBase = 0;
-};
-bool modeInfo(const RealBuffer& scratch, uint16_t mode, ModeBlock& out);
-
-// VBE mode attribute bits.
-constexpr uint16_t ATTR_SUPPORTED = 0x01;
-constexpr uint16_t ATTR_GRAPHICS = 0x10;
-constexpr uint16_t ATTR_NOT_VGA = 0x20;
-constexpr uint16_t ATTR_NO_WINDOW = 0x40;
-constexpr uint16_t ATTR_LINEAR = 0x80;
-// Memory models.
-constexpr uint8_t MODEL_PLANAR = 3;
-constexpr uint8_t MODEL_PACKED = 4;
-constexpr uint8_t MODEL_DIRECT = 6;
+// 4F00 with "VBE2" in the buffer; true when the BIOS answered "VESA".
+bool controllerInfo(const RealBuffer& scratch, vbe::ControllerInfo& info);
+// 4F01.
+bool modeInfo(const RealBuffer& scratch, uint16_t mode, vbe::ModeInfo& info);
 
 bool setMode(uint16_t modeWithFlags);
 bool currentMode(uint16_t& mode);
 bool setBank(uint8_t window, uint16_t position);
 
 // 4F06 with the given sub-function; the three results.
+constexpr uint8_t SCAN_LINE_SET_PIXELS = 0x00;
+constexpr uint8_t SCAN_LINE_SET_BYTES = 0x02;
 bool scanLineLength(uint8_t subfunction, uint16_t value, uint16_t& bytesPerLine, uint16_t& pixelsPerLine,
                     uint16_t& scanLines);
 // 4F07: set (BL 00h) or set during the vertical retrace (BL 80h).
@@ -73,5 +55,7 @@ bool setPalette(const RealBuffer& scratch, uint16_t first, uint16_t count, const
 // Legacy BIOS: AH=00h set mode, AH=0Fh current mode.
 bool setLegacyMode(uint8_t mode);
 uint8_t legacyMode();
+// AX=1130h BH=06h: the real-mode address (segment:offset) of the ROM's 8 x 16 font, or 0.
+uint32_t romFont8x16();
 
-}  // namespace display::vbe
+}  // namespace display::bios

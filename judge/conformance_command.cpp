@@ -1,6 +1,7 @@
 #include "judge/conformance_command.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "judge/conformance.h"
@@ -35,6 +36,8 @@ int conformanceCommand(const machine::MachineConfig& config, const std::string& 
                  kestrelAbsent.empty() ? kestrel.text().c_str() : ("n/a (" + kestrelAbsent + ")").c_str());
     if (!shotsDir.empty()) {
         const std::string path = shotsDir + "/conformance.html";
+        std::error_code error;
+        std::filesystem::create_directories(shotsDir, error);
         std::ofstream page(path);
         page << conformancePage(config.name, table);
         if (!page) {

@@ -51,6 +51,7 @@ std::vector<uint8_t> buildDriver(const CardAnalysis& card)
         writeString(image, field::STRING2, field::STRING2_SIZE, "No DISPI SuperVGA found");
         writeString(image, field::STRING3, field::STRING3_SIZE, "");
     }
+    writeDword(image, checksumOffset(image), imageChecksum(image));
     return image;
 }
 

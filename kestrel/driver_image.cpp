@@ -45,6 +45,26 @@ std::string readString(std::span<const uint8_t> image, std::size_t offset, std::
     return text;
 }
 
+std::size_t checksumOffset(std::span<const uint8_t> image)
+{
+    requireRoom(image.size(), field::LOAD_SEGMENT + 2, 4);
+    return image.size() - 4;
+}
+
+uint32_t imageChecksum(std::span<const uint8_t> image)
+{
+    const std::size_t end = checksumOffset(image);
+    const std::size_t ranges[][2] = {{0, field::OLD_INT10},
+                                     {field::OLD_INT2F + 4, field::TOTAL_64K},
+                                     {field::TOTAL_64K + 2, field::LOAD_SEGMENT},
+                                     {field::LOAD_SEGMENT + 2, end}};
+    uint32_t hash = 2166136261u;
+    for (const auto& [first, last] : ranges)
+        for (std::size_t i = first; i < last; ++i)
+            hash = (hash ^ image[i]) * 16777619u;
+    return hash;
+}
+
 void patchForLoad(std::vector<uint8_t>& image, uint32_t oldInt10, uint32_t oldInt2f, uint16_t segment)
 {
     writeDword(image, field::OLD_INT10, oldInt10);

@@ -51,6 +51,12 @@ void writeDword(std::vector<uint8_t>& image, std::size_t offset, uint32_t value)
 // The zero-terminated text at offset, read no further than size bytes.
 std::string readString(std::span<const uint8_t> image, std::size_t offset, std::size_t size);
 
+// The checksum the check entry verifies: the image's last dword, holding 32-bit FNV-1a of
+// every byte before it except the fields a loader fills (OLD_INT10, OLD_INT2F, TOTAL_64K,
+// LOAD_SEGMENT).
+std::size_t checksumOffset(std::span<const uint8_t> image);
+uint32_t imageChecksum(std::span<const uint8_t> image);
+
 // What a loader does to its in-memory copy before it goes to real-mode memory: the old
 // vectors (segment high, offset low), video memory in 64 KB units and the load segment.
 void patchForLoad(std::vector<uint8_t>& image, uint32_t oldInt10, uint32_t oldInt2f, uint16_t segment);

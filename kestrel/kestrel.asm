@@ -1210,14 +1210,18 @@ int2f_entry:
     jmp far [cs:old_int2f]
 
 ; ---------------------------------------------------------------------------------------
-; Check entry (far call): AX=1 when the card this driver was generated for is there: the
-; DISPI ID answers and at least the generated video memory is present. It writes nothing
-; but the DISPI index register, which it puts back.
+; Check entry (far call): AX=1 when the image is whole (its checksum matches) and the card
+; this driver was generated for is there: the DISPI ID answers and at least the generated
+; video memory is present. It writes nothing but the DISPI index register, which it puts
+; back.
 ; ---------------------------------------------------------------------------------------
 check_entry:
     push bx
     push dx
     xor bx, bx
+    call image_sum
+    cmp eax, [cs:image_checksum]
+    jne .done
     cmp word [cs:hardware_code], NO_HARDWARE
     je .done
     mov dx, DISPI_INDEX
@@ -1315,4 +1319,41 @@ probe_entry:
     pop ebp
     retf
 
+; ---------------------------------------------------------------------------------------
+; Image checksum: 32-bit FNV-1a over the image up to image_checksum, leaving out the fields
+; the installer fills. A damaged byte anywhere else changes it, so a damaged driver fails
+; its check and is generated again instead of running. The loop ends whatever the ranges
+; hold: SI only counts up to a 16-bit limit.
+; ---------------------------------------------------------------------------------------
+checksum_ranges:                            ; [start, end) pairs
+    dw 0, old_int10
+    dw old_int2f + 4, total_64k
+    dw total_64k + 2, load_seg
+    dw load_seg + 2, image_checksum
+checksum_ranges_end:
+
+; Out: EAX = the checksum.
+image_sum:
+    push bx
+    push si
+    mov eax, 2166136261
+    mov bx, checksum_ranges
+.range:
+    mov si, [cs:bx]
+.byte:
+    cmp si, [cs:bx + 2]
+    jae .next
+    xor al, [cs:si]
+    imul eax, eax, 16777619
+    inc si
+    jmp .byte
+.next:
+    add bx, 4
+    cmp bx, checksum_ranges_end
+    jb .range
+    pop si
+    pop bx
+    ret
+
+image_checksum: dd 0                        ; generator: image_sum of the generated image
 image_end:

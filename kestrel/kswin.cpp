@@ -7,6 +7,8 @@
 // unquoted, so a directory with blanks arrives as several arguments: they are joined again.
 // The machine is the one named by PALISADE_MACHINE (a preset or a machine file), "default"
 // when unset.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -117,6 +119,36 @@ void writeFileAtomically(const std::filesystem::path& path, const void* data, st
     }
 }
 
+// Holds the directory for one generator at a time (a lock on the directory itself, so no
+// file is added) and removes the temporaries a generator that was killed left behind: while
+// this one holds the lock, no other is writing any.
+class GenerationLock {
+public:
+    explicit GenerationLock(const std::filesystem::path& directory)
+        : fd_(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+        if (fd_ < 0 || flock(fd_, LOCK_EX) != 0) {
+            const int error = errno;
+            if (fd_ >= 0)
+                close(fd_);
+            throw Failure{"cannot lock " + directory.string() + ": " + std::strerror(error)};
+        }
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+            const std::string name = entry.path().filename().string();
+            for (const char* file : {".kestrel.drv.", ".KSCONFIG.DAT."})
+                if (name.size() == std::strlen(file) + 6 && name.rfind(file, 0) == 0 && !entry.is_directory(error))
+                    std::filesystem::remove(entry.path(), error);
+        }
+    }
+    ~GenerationLock() { close(fd_); }
+    GenerationLock(const GenerationLock&) = delete;
+    GenerationLock& operator=(const GenerationLock&) = delete;
+
+private:
+    int fd_;
+};
+
 kestrel::CardAnalysis probeThisMachine()
 {
     const char* name = std::getenv("PALISADE_MACHINE");
@@ -138,6 +170,7 @@ int run(const std::vector<std::string>& args)
     const Options options = parseArguments(args);
     const auto directory = hostDirectory(options.directory);
     const auto configPath = directory / "KSCONFIG.DAT";
+    const GenerationLock lock(directory);
 
     kestrel::CardAnalysis card;
     bool fromConfig = false;

@@ -17,7 +17,8 @@
 //   card_fault = none|dac_swaps_red_green|display_start_late
 //                               a deliberately wrong card, to check that the verdict notices it
 //   lfb = 0xE0000000            the framebuffer's bus address
-//   instruction_budget = N      instructions one real-mode call may run
+//   instruction_budget = N      instructions one real-mode call may run, 1000 to 100000000
+// A key given twice, or a rom that is not a regular file, is an error.
 //   description = <text>        the line --list-machines shows
 #include <algorithm>
 #include <cctype>
@@ -25,6 +26,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <set>
 #include <sstream>
 
 #include "machine/card.h"
@@ -40,6 +42,10 @@ const char* const SEABIOS_ROM = "/usr/share/seabios/vgabios-stdvga.bin";
 const char* const VGA_ONLY_ROM = "/usr/share/vgabios/vgabios-cirrus.bin";
 
 using namespace palisade_ext;
+
+// Twice the default, some 300 times the demo's slowest call (a retrace wait, 355,000
+// instructions): a runaway call is stopped in seconds, not minutes.
+constexpr uint64_t MAX_INSTRUCTION_BUDGET = 100'000'000;
 
 constexpr uint32_t NO_CLIP_PATTERN_CURSOR = ACCEL_CAPS_ALL & ~(ACCEL_CAPS_SET_CLIP_RECT | ACCEL_CAPS_DRAW_PATT_RECT |
                                                                 ACCEL_CAPS_DRAW_PATT_SCAN | ACCEL_CAPS_SET_CURSOR);
@@ -161,6 +167,7 @@ public:
             const std::string key = lower(trim(content.substr(0, equals)));
             const std::string value = trim(content.substr(equals + 1));
             if (value.empty()) fail("'" + key + "' has no value");
+            if (!keysSeen_.insert(key).second) fail("'" + key + "' is given twice");
             if (key == "base") {
                 if (sawKey) fail("'base' must come before the other keys");
                 const std::string name = value;
@@ -172,6 +179,11 @@ public:
             } else if (key == "rom") {
                 const std::filesystem::path rom(value);
                 config_.romPath = rom.is_relative() ? (std::filesystem::path(path_).parent_path() / rom).string() : value;
+                // A FIFO or a device would block or never end; a folder reads as nothing.
+                std::error_code error;
+                const auto status = std::filesystem::status(config_.romPath, error);
+                if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+                    fail("rom " + config_.romPath + " is not a regular file");
                 config_.romPackage.clear();
             } else if (key == "card") {
                 config_.card = card(value);
@@ -197,7 +209,7 @@ public:
             } else if (key == "lfb") {
                 config_.lfbAddress = lfb(value);
             } else if (key == "instruction_budget") {
-                config_.instructionBudget = number(key, value, 1000, 4'000'000'000u, "instructions");
+                config_.instructionBudget = number(key, value, 1000, MAX_INSTRUCTION_BUDGET, "instructions");
             } else if (key == "description") {
                 config_.description = value;
             } else {
@@ -337,6 +349,7 @@ private:
 
     std::string path_;
     int line_ = 0;
+    std::set<std::string> keysSeen_;
     MachineConfig config_ = presetConfig("default");
 };
 

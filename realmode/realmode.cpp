@@ -11,6 +11,7 @@
 
 #include "machine/machine.h"
 #include "platform/realmode.h"
+#include "realmode/bios_call.h"
 #include "realmode/call_log.h"
 #include "realmode/conventional_allocator.h"
 
@@ -109,6 +110,22 @@ int32_t interruptCall(int32_t interrupt, RealModeRegs* in, RealModeRegs* out, Re
 }  // namespace
 
 void setCallLog(std::FILE* file) { callLog = file; }
+
+bool biosInterrupt(uint8_t number, BiosRegs& regs) {
+    machine::Machine* m = machineOrNull();
+    if (!m) return false;
+    machine::CpuRegs cpu;
+    cpu.ax = regs.ax, cpu.bx = regs.bx, cpu.cx = regs.cx, cpu.dx = regs.dx;
+    cpu.si = regs.si, cpu.di = regs.di, cpu.bp = regs.bp;
+    cpu.ds = regs.ds, cpu.es = regs.es;
+    cpu.flags = regs.carry ? CARRY : 0;
+    const bool ok = m->interrupt(number, cpu).ok;
+    regs.ax = cpu.ax, regs.bx = cpu.bx, regs.cx = cpu.cx, regs.dx = cpu.dx;
+    regs.si = cpu.si, regs.di = cpu.di, regs.bp = cpu.bp;
+    regs.ds = cpu.ds, regs.es = cpu.es;
+    regs.carry = cpu.flags & CARRY;
+    return ok;
+}
 
 std::string formatCallLine(int interrupt, const RealModeRegs& in, uint16_t es, const RealModeRegs& out,
                            uint64_t instructions) {

@@ -11,4 +11,6 @@ cmake --build build -j"$(nproc)" --target palisade KSWIN.EXE
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   exec ./build/palisade "$@"
 fi
+# A run writes its pictures into a new folder: the previous demo's go first.
+rm -rf build/demo
 exec ./build/palisade --headless --script scripts/demo.script --shots build/demo "$@"

@@ -15,6 +15,7 @@
 
 #include "accel/accel_suite.h"
 #include "app/globals.h"
+#include "display_bus/machine_bus.h"
 #include "machine/machine.h"
 #include "platform/accel.h"
 #include "platform/display.h"
@@ -33,6 +34,7 @@ struct AcceleratedScreen {
     {
         pc = std::make_unique<machine::Machine>(machine::presetConfig("default"), *clock);
         machine::setCurrent(pc.get());
+        display_bus::connectCurrentMachine();
         displayContext = GX_init(0);
         ModeInfo info{};
         ok = displayContext && GX_getModeInfo(mode, &info) &&

@@ -109,6 +109,7 @@ void writeShot(benchmark::State& state)
     const std::string path = "/tmp/palisade-desktop-bench-" + std::to_string(getpid()) + ".png";
     double ours = 0, reference = 0;
     for (auto _ : state) {
+        std::remove(path.c_str());  // a picture is only ever written into a new file
         auto start = Clock::now();
         desktop::writePng(path, picture);
         ours += since(start);

@@ -11,6 +11,7 @@
 #include <memory>
 #include <random>
 
+#include "display_bus/machine_bus.h"
 #include "machine/machine.h"
 #include "platform/accel.h"
 #include "platform/display.h"
@@ -32,6 +33,7 @@ struct Screen {
         config.videoMemoryKb = videoMemoryKb;
         pc = std::make_unique<machine::Machine>(config, *clock);
         machine::setCurrent(pc.get());
+        display_bus::connectCurrentMachine();
         dc = GX_init(0);
         ModeInfo info{};
         ok = dc && GX_getModeInfo(mode, &info) &&

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/globals.h"
+#include "display_bus/machine_bus.h"
 #include "machine/machine.h"
 #include "platform/display.h"
 #include "tests/moire.h"
@@ -30,6 +31,7 @@ struct Screen {
     {
         pc = std::make_unique<machine::Machine>(machine::presetConfig("default"), *clock);
         machine::setCurrent(pc.get());
+        display_bus::connectCurrentMachine();
         displayContext = GX_init(0);
         ModeInfo info{};
         ok = displayContext && GX_getModeInfo(mode, &info) &&

@@ -20,8 +20,14 @@ protected:
         folder = fs::temp_directory_path() / ("palisade-k32-" + std::to_string(getpid()));
         fs::remove_all(folder);
         fs::create_directories(folder);
+        // The program's own folder, where a bare program name is looked for.
+        desktop::session().setProgramPath((folder / "palisade").string());
     }
-    void TearDown() override { fs::remove_all(folder); }
+    void TearDown() override
+    {
+        desktop::session().reset();
+        fs::remove_all(folder);
+    }
     std::string windows(const std::string& name) const { return winpath::fromHost((folder / name).string()); }
     void write(const std::string& name, const std::string& text, bool executable = false) const
     {
@@ -34,6 +40,7 @@ protected:
 
 TEST_F(Kernel32, ModuleFileNameIsTheExecutableAsADrivePath)
 {
+    desktop::session().reset();
     char path[260];
     const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
     const std::string expected = winpath::fromHost(fs::read_symlink("/proc/self/exe").string());
@@ -114,7 +121,8 @@ TEST_F(Kernel32, ChildProcessesGetTheCommandLineSplitOnBlanksAndReportTheirExitC
     const std::string tool = windows("KSWIN.EXE");
     const Case cases[] = {
         {"the first word is the program", "", tool + " -gen -p.\\", true, 2, "-gen|-p.\\|"},
-        {"relative to the current folder", "", "KSWIN.EXE -gen -p.\\ -noanalyse", true, 3, "-gen|-p.\\|-noanalyse|"},
+        {"a bare name, in the program's own folder", "", "KSWIN.EXE -gen -p.\\ -noanalyse", true, 3,
+         "-gen|-p.\\|-noanalyse|"},
         {"named application", tool, "KSWIN.EXE a", true, 1, "a|"},
         {"missing file", "", windows("NOPE.EXE") + " -gen", false, 0, ""},
         {"not a program", "", windows("plain.txt"), false, 0, ""},
@@ -149,6 +157,50 @@ TEST_F(Kernel32, ChildProcessesGetTheCommandLineSplitOnBlanksAndReportTheirExitC
         EXPECT_EQ(folderSeen, folder.string());  // the child inherits the current folder
     }
     fs::current_path(fs::temp_directory_path());
+}
+
+// A program whose path has blanks, on a command line that does not quote it: the first run of
+// words that names a program is the program, as Windows reads it, with or without the
+// application named apart.
+TEST_F(Kernel32, AProgramPathWithBlanksIsFoundByItsWordsInTurn)
+{
+    fs::create_directories(folder / "My Builds" / "x y");
+    std::ofstream(folder / "My Builds" / "x y" / "KSWIN.EXE") << "#!/bin/sh\nprintf '%s|' \"$@\" > " << folder.string()
+                                                               << "/args.txt\n";
+    fs::permissions(folder / "My Builds" / "x y" / "KSWIN.EXE", fs::perms::owner_all);
+    const std::string tool = windows("My Builds\\x y\\KSWIN.EXE");
+    for (const bool named : {false, true}) {
+        SCOPED_TRACE(named ? "application named" : "command line only");
+        fs::remove(folder / "args.txt");
+        std::string commandLine = tool + " -gen -p" + windows("My Builds") + "\\";
+        PROCESS_INFORMATION process{};
+        ASSERT_TRUE(CreateProcessA(named ? tool.c_str() : nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                   nullptr, nullptr, nullptr, &process));
+        ASSERT_EQ(WaitForSingleObject(process.hProcess, INFINITE), WAIT_OBJECT_0);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+        std::ifstream args(folder / "args.txt");
+        const std::string seen((std::istreambuf_iterator<char>(args)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(seen, "-gen|-p" + windows("My") + "|Builds\\|");
+    }
+}
+
+// A program planted in the current folder never runs for a bare name: only the program's
+// own folder counts.
+TEST_F(Kernel32, ABareNameNeverRunsAProgramFromTheCurrentFolder)
+{
+    fs::create_directories(folder / "elsewhere");
+    std::ofstream(folder / "elsewhere" / "KSWIN.EXE") << "#!/bin/sh\ntouch " << (folder / "planted-ran").string()
+                                                       << "\n";
+    fs::permissions(folder / "elsewhere" / "KSWIN.EXE", fs::perms::owner_all);
+    fs::current_path(folder / "elsewhere");
+    std::string commandLine = "KSWIN.EXE -gen -p.\\";
+    PROCESS_INFORMATION process{};
+    for (const char* application : {static_cast<const char*>(nullptr), "KSWIN.EXE"})
+        EXPECT_FALSE(CreateProcessA(application, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                    nullptr, &process));
+    fs::current_path(fs::temp_directory_path());
+    EXPECT_FALSE(fs::exists(folder / "planted-ran"));
 }
 
 TEST_F(Kernel32, ADirectoryWithBlanksReachesTheChildAsSeveralArguments)

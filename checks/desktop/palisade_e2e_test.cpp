@@ -93,9 +93,9 @@ TEST_F(Palisade, HelpAndListOfMachines)
 
 TEST_F(Palisade, QuitFromTheMainDialogEndsWithStatus0AndNamedShot)
 {
-    const Outcome r = run("--headless", "shot main\nclick 2\n");
+    const Outcome r = run("--headless --shots pictures", "shot main\nclick 2\n");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(fs::exists(work / "main.png"));
+    EXPECT_TRUE(fs::exists(work / "pictures" / "main.png"));
 }
 
 TEST_F(Palisade, ScriptThatRunsOutWhileTheProgramWaitsEndsWithStatus3)
@@ -127,11 +127,12 @@ TEST_F(Palisade, EachMachineKeepsTheGeneratedDriverInItsOwnProgramFolder)
     EXPECT_NE(plain.err.find("Fatal error installing KestrelLib!"), std::string::npos) << plain.err;
     for (const char* machine : {"default", "card.machine"}) {
         SCOPED_TRACE(machine);
-        fs::remove(work / "main.png");
-        const Outcome next = run(std::string("--headless --machine ") + machine, "shot main\nclick 2\n");
+        fs::remove_all(work / "pictures");
+        const Outcome next =
+            run(std::string("--headless --shots pictures --machine ") + machine, "shot main\nclick 2\n");
         EXPECT_EQ(next.status, 0) << next.err;
         EXPECT_EQ(next.err, "");
-        EXPECT_TRUE(fs::exists(work / "main.png")) << "the main dialog was shown";
+        EXPECT_TRUE(fs::exists(work / "pictures" / "main.png")) << "the main dialog was shown";
     }
 
     std::vector<std::string> folders;
@@ -151,6 +152,7 @@ TEST_F(Palisade, EachMachineKeepsTheGeneratedDriverInItsOwnProgramFolder)
         const bool noHardware = readFile(home / "KSCONFIG.DAT").find("hardware-code: 38") != std::string::npos;
         EXPECT_EQ(noHardware, folder == "plainvga");
     }
+    fs::remove_all(work / "pictures");
     for (const fs::path& elsewhere : {bin, work})
         EXPECT_FALSE(fs::exists(elsewhere / "kestrel.drv") || fs::exists(elsewhere / "KSCONFIG.DAT")) << elsewhere;
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "display_bus/machine_bus.h"
 #include "machine/machine.h"
 #include "platform/accel.h"
 #include "platform/display.h"
@@ -47,6 +48,7 @@ std::unique_ptr<Booted> boot(const Vbe& vbe)
         kestrel::installResident(*b->machine);
 #endif
     machine::setCurrent(b->machine.get());
+    display_bus::connectCurrentMachine();
     b->dc = GX_init(0);
     return b;
 }
@@ -264,7 +266,7 @@ TEST_P(DisplayOnEachVbe, TextUsesTheRomFont)
     regs.bx = 0x0600;
     ASSERT_TRUE(machine::current().interrupt(0x10, regs).ok);
     const uint8_t* font = machine::current().memory() + regs.es * 16 + regs.bp;
-    for (Wanted w : {Wanted{640, 480, 32}, Wanted{1024, 768, 4}}) {
+    for (Wanted w : {Wanted{640, 480, 8}, Wanted{640, 480, 16}, Wanted{640, 480, 32}, Wanted{1024, 768, 4}}) {
         SCOPED_TRACE(w.text());
         ASSERT_TRUE(set(w, w.depth != 4));
         GX_clear(0);

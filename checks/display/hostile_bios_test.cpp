@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "display_bus/machine_bus.h"
 #include "machine/machine.h"
 #include "platform/display.h"
 #include "platform/realmode.h"
@@ -27,6 +28,7 @@ struct HostileBios {
     {
         pc = std::make_unique<machine::Machine>(machine::presetConfig("default"), *clock);
         machine::setCurrent(pc.get());
+        display_bus::connectCurrentMachine();
         uint32_t selector, offset, realSegment, realOffset;
         EXPECT_NE(RM_allocRealSeg(0x200, &selector, &offset, &realSegment, &realOffset), 0);
         segment = uint16_t(realSegment);
@@ -131,6 +133,44 @@ TEST(HostileBios, StringsStayReadableWhateverTheBlockHolds)
     EXPECT_STREQ(vbeInfoString(info.OemVendorNamePtr), "");
     EXPECT_EQ(std::string(vbeInfoString(info.OemProductNamePtr)), std::string(255, 'x'));
     EXPECT_STREQ(vbeInfoString(info.OemProductRevPtr), "rev 1");
+}
+
+TEST(HostileBios, VideoMemoryIsWhatTheControllerReportsWithinWhatTheCardMaps)
+{
+    // 640 x 480 in 8 bits on the 4 MB card: 307200 bytes a page.
+    struct Case {
+        const char* name;
+        uint16_t totalMemory64k;
+        int32_t pages;
+    };
+    const Case cases[] = {
+        {"less than the card has", 16, 3},      // 1 MB
+        {"more than the card has", 1024, 13},   // 64 MB claimed; the card maps 4 MB
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        uint8_t(&block)[34] = baseBlock();
+        block[18] = uint8_t(c.totalMemory64k), block[19] = uint8_t(c.totalMemory64k >> 8);
+        putFar(block, 14, 0x20000000);  // the list at 2000:0000: 101h only
+        HostileBios bios(block);
+        const uint8_t list[] = {0x01, 0x01, 0xFF, 0xFF};
+        std::memcpy(bios.at(0x20000), list, sizeof list);
+        DisplayContext* dc = GX_init(0);
+        ASSERT_NE(dc, nullptr);
+        EXPECT_EQ(dc->videoMemoryKb, c.totalMemory64k * 64);
+        ModeInfo info{};
+        ASSERT_NE(GX_getModeInfo(0x101, &info), 0);
+        EXPECT_EQ(info.numberOfPages, c.pages);
+        ASSERT_NE(GX_setMode(0x101 | MODE_LINEAR_FRAMEBUFFER, 0, 1, 0x101), 0);
+        EXPECT_EQ(dc->maxPage + 1, c.pages);
+        // The last whole page can be shown and cleared; the one after it cannot be shown.
+        EXPECT_NE(VBE_setDisplayStart(0, 480 * (c.pages - 1), 0), 0);
+        EXPECT_EQ(VBE_setDisplayStart(0, 480 * c.pages, 0), 0);
+        GX_setActivePage(c.pages - 1);
+        GX_clear(7);
+        EXPECT_EQ(bios.pc->lfb()[uint32_t(c.pages) * 307200 - 1], 7);
+        GX_restoreMode();
+    }
 }
 
 }  // namespace

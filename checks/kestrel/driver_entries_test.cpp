@@ -27,11 +27,16 @@ struct Loaded {
     bool returned = false;
 };
 
-// Loads a driver built for `card` at LOAD_SEGMENT as a loader would and calls its check entry.
-Loaded loadAndCheck(VbeRig& rig, const CardAnalysis& card)
+constexpr std::size_t UNDAMAGED = ~std::size_t{0};
+
+// Loads a driver built for `card` at LOAD_SEGMENT as a loader would and calls its check entry;
+// with damageAt, one bit of the file's byte there flipped first.
+Loaded loadAndCheck(VbeRig& rig, const CardAnalysis& card, std::size_t damageAt = UNDAMAGED)
 {
     Loaded loaded;
     loaded.image = buildDriver(card);
+    if (damageAt != UNDAMAGED)
+        loaded.image[damageAt] ^= 0x10;
     uint32_t int10, int2f;
     std::memcpy(&int10, rig.machine().memory() + 0x40, 4);
     std::memcpy(&int2f, rig.machine().memory() + 0xBC, 4);
@@ -97,6 +102,38 @@ TEST(KestrelDriver, CheckEntryAnswersOneOnlyForTheCardItWasGeneratedFor)
             EXPECT_EQ(0x0003, rig.machine().in16(0x1CE)) << c.preset << ": DISPI index not put back";
         }
     }
+}
+
+// A damaged file fails its check, so the loader generates it again instead of running it.
+TEST(KestrelDriver, CheckEntryRefusesADamagedImage)
+{
+    const CardAnalysis dispi = analysed("default");
+    const std::vector<uint8_t> image = buildDriver(dispi);
+    struct Case {
+        const char* what;
+        std::size_t at;
+    };
+    std::vector<Case> cases = {
+        {"signature", field::SIGNATURE + 3},
+        {"hardware code", field::HARDWARE_CODE},
+        {"memory", field::MEMORY_KB + 1},
+        {"string 2", field::STRING2 + 5},
+        {"interrupt 10h entry", readWord(image, field::INT10_ENTRY) + 1u},
+        {"interrupt 2Fh entry", std::size_t{readWord(image, field::INT2F_ENTRY)}},
+        {"probe entry", readWord(image, field::PROBE_ENTRY) + 2u},
+        {"checksum", checksumOffset(image) + 3},
+        {"last byte before the checksum", checksumOffset(image) - 1},
+    };
+    for (std::size_t at = field::INFO_RECORD + field::INFO_RECORD_SIZE; at < checksumOffset(image); at += 97)
+        cases.push_back({"code or data", at});
+    VbeRig rig("default", false);
+    for (const Case& c : cases) {
+        const Loaded loaded = loadAndCheck(rig, dispi, c.at);
+        // A check that cannot return (its own code damaged) is a failed check to the loader.
+        EXPECT_TRUE(!loaded.returned || loaded.checkAx == 0) << c.what << " at " << c.at;
+    }
+    // The fields the installer fills are left out: the loader's values there still pass.
+    EXPECT_EQ(1, loadAndCheck(rig, dispi).checkAx);
 }
 
 TEST(KestrelDriver, ResidentQueryHandsOutTheInformationRecord)

@@ -54,8 +54,9 @@ TEST(DriverImage, GeneratorFillsItsFieldsAndStringsAndNothingElse)
     EXPECT_EQ("4096 KB, linear framebuffer at E0000000", readString(built, field::STRING3, field::STRING3_SIZE));
     EXPECT_EQ('5', built[field::VERSION_MAJOR]);
     EXPECT_EQ('2', built[field::VERSION_MINOR]);
-    for (std::size_t i = field::INFO_RECORD + field::INFO_RECORD_SIZE; i < built.size(); ++i)
+    for (std::size_t i = field::INFO_RECORD + field::INFO_RECORD_SIZE; i < checksumOffset(built); ++i)
         ASSERT_EQ(assembled[i], built[i]) << "code byte " << i << " changed";
+    EXPECT_EQ(imageChecksum(built), readDword(built, checksumOffset(built)));
 }
 
 TEST(DriverImage, NoSupportedCardGivesHardwareCode38AndNoMemory)

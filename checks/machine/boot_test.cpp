@@ -37,6 +37,7 @@ TEST_P(TextScreen, CharacterIsDrawnWithTheRomFontAndAttributeColours) {
     const auto picture = pc.picture();
     ASSERT_EQ(picture.width, 720);
     ASSERT_EQ(picture.height, 400);
+    EXPECT_EQ(picture.bitsPerPixel, 0);  // text
     int foreground = 0;
     for (int y = 0; y < 16; ++y) {
         for (int x = 0; x < 9; ++x) {

@@ -126,6 +126,7 @@ TEST(Card, DirectColourDepthsShowTheirComponents) {
         const uint32_t at = 3 * 64 * ((m.bpp + 7) / 8) + 5 * ((m.bpp + 7) / 8);
         std::copy(m.bytes.begin(), m.bytes.end(), c.card.videoMemory() + at);
         EXPECT_EQ(c.pixel(5, 3), m.colour) << m.bpp;
+        EXPECT_EQ(c.picture().bitsPerPixel, m.bpp);
     }
 }
 

@@ -69,6 +69,7 @@ TEST_P(Planar, VgaMode12hShowsWhatTheWriteModesDraw) {
     const auto picture = pc.picture();
     ASSERT_EQ(picture.width, 640);
     ASSERT_EQ(picture.height, 480);
+    EXPECT_EQ(picture.bitsPerPixel, 4);
     drawAndCheck(pc, 80, 7);
 }
 
@@ -79,6 +80,7 @@ TEST_P(Planar, DispiFourBitModeShowsWhatTheWriteModesDraw) {
     const auto picture = pc.picture();
     ASSERT_EQ(picture.width, 800);
     ASSERT_EQ(picture.height, 600);
+    EXPECT_EQ(picture.bitsPerPixel, 4);
     drawAndCheck(pc, 100, 3);
 }
 
@@ -93,6 +95,7 @@ TEST(Vga, Mode13hIsA320By200ChainFourPicture) {
     const auto picture = pc.picture();
     ASSERT_EQ(picture.width, 320);
     ASSERT_EQ(picture.height, 200);
+    EXPECT_EQ(picture.bitsPerPixel, 8);
     EXPECT_EQ(pixelAt(picture, 319, 199), RED);
 }
 

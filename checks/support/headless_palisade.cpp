@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -102,6 +103,14 @@ Exit runProgram(const Launch& launch)
             _exit(126);
         for (const std::string& name : launch.unsetEnvironment)
             unsetenv(name.c_str());
+        for (const auto& [name, value] : launch.setEnvironment)
+            setenv(name.c_str(), value.c_str(), 1);
+        if (launch.fileSizeLimit != 0) {
+            const rlimit limit{launch.fileSizeLimit, launch.fileSizeLimit};
+            signal(SIGXFSZ, SIG_IGN);
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                _exit(126);
+        }
         const int nothing = open("/dev/null", O_RDONLY);
         if (nothing < 0 || dup2(nothing, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
             _exit(126);

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "checks/support/picture.h"
@@ -23,6 +25,10 @@ struct Launch {
     std::vector<std::string> arguments;
     std::string folder;                          // the working folder; empty: the check's own
     std::vector<std::string> unsetEnvironment;   // e.g. DISPLAY, for a run without a display
+    std::vector<std::pair<std::string, std::string>> setEnvironment;
+    // Non-zero: no file may grow beyond this many bytes, as on a disk that fills up (a write
+    // past it fails with EFBIG instead of ending the program).
+    uint64_t fileSizeLimit = 0;
     std::chrono::seconds limit{300};             // a run still going then is killed and throws
 };
 

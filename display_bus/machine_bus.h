@@ -1,0 +1,10 @@
+// The virtual PC as the display library's hardware bus.
+#pragma once
+
+namespace display_bus {
+
+// Connects the display library to whichever machine is current (machine::setCurrent), so
+// that it follows that machine from then on; calling it again changes nothing.
+void connectCurrentMachine();
+
+}  // namespace display_bus
