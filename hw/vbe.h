@@ -25,6 +25,8 @@ constexpr uint16_t DDC = 0x4F15;
 // AX on return: AL = 4Fh (supported), AH = 0 (successful).
 constexpr uint16_t STATUS_OK = 0x004F;
 constexpr uint16_t STATUS_FAILED = 0x014F;
+constexpr uint16_t STATUS_NOT_IN_HARDWARE = 0x024F;   // not supported in this hardware configuration
+constexpr uint16_t STATUS_NOT_IN_MODE = 0x034F;       // invalid in the current video mode
 constexpr uint8_t STATUS_SUPPORTED = 0x4F;
 
 // Mode numbers as 4F02 takes them.
@@ -32,6 +34,12 @@ constexpr uint16_t MODE_NUMBER = 0x01FF;
 constexpr uint16_t MODE_LINEAR = 0x4000;
 constexpr uint16_t MODE_NO_CLEAR = 0x8000;
 constexpr uint16_t MODE_LIST_END = 0xFFFF;
+
+// 4F04 CX: the parts of the state to size, save or restore.
+constexpr uint16_t STATE_CONTROLLER = 0x1;
+constexpr uint16_t STATE_BIOS_DATA = 0x2;
+constexpr uint16_t STATE_DAC = 0x4;
+constexpr uint16_t STATE_SUPERVGA = 0x8;
 
 // 4F07 BL.
 constexpr uint8_t DISPLAY_START_SET = 0x00;
@@ -45,6 +53,7 @@ constexpr uint32_t CAP_RAMDAC_BLANK = 0x4;
 
 // ModeInfo::ModeAttributes.
 constexpr uint16_t MODE_ATTR_SUPPORTED = 0x0001;
+constexpr uint16_t MODE_ATTR_EXTENDED_INFO = 0x0002;  // always set from VBE 1.2 on
 constexpr uint16_t MODE_ATTR_TTY = 0x0004;
 constexpr uint16_t MODE_ATTR_COLOR = 0x0008;
 constexpr uint16_t MODE_ATTR_GRAPHICS = 0x0010;
@@ -122,6 +131,14 @@ struct ModeInfo {
     uint8_t Reserved2[206];
 };
 
+// 4F09: one palette entry at ES:DI, in this order.
+struct PaletteEntry {
+    uint8_t Blue;
+    uint8_t Green;
+    uint8_t Red;
+    uint8_t Alignment;
+};
+
 // What a resident Kestrel driver hands out through int 10h AX=4F0Fh BX=1234h (DX:BX): bytes
 // 341-632 of its image.
 struct KestrelDriverRecord {
@@ -168,6 +185,8 @@ static_assert(offsetof(ModeInfo, DirectColorModeInfo) == 39);
 static_assert(offsetof(ModeInfo, PhysBasePtr) == 40);
 static_assert(offsetof(ModeInfo, OffScreenMemOffset) == 44);
 static_assert(offsetof(ModeInfo, OffScreenMemSize) == 48);
+
+static_assert(sizeof(PaletteEntry) == 4 && offsetof(PaletteEntry, Red) == 2);
 
 static_assert(sizeof(KestrelDriverRecord) == 292);
 static_assert(offsetof(KestrelDriverRecord, string2) == 80);

@@ -1,8 +1,11 @@
 #include "kestrel/card_probe.h"
 
 #include <algorithm>
+#include <iterator>
 
+#include "hw/pci.h"
 #include "kestrel/driver_image.h"
+#include "kestrel/hardware_analysis.h"
 
 namespace kestrel {
 
@@ -21,28 +24,53 @@ uint16_t upperMemorySegment(machine::Machine& machine)
     return static_cast<uint16_t>(base >> 4);
 }
 
+namespace {
+
+class MachinePorts : public HardwarePorts {
+public:
+    MachinePorts(machine::Machine& machine, uint16_t segment) : machine_(machine), segment_(segment)
+    {
+        static constexpr uint8_t CALL_PCI_BIOS[] = {0xCD, 0x1A, 0xCB};   // int 1Ah, retf
+        std::copy(std::begin(CALL_PCI_BIOS), std::end(CALL_PCI_BIOS), machine.memory() + (segment << 4));
+    }
+    uint8_t in8(uint16_t port) override { return machine_.in8(port); }
+    void out8(uint16_t port, uint8_t value) override { machine_.out8(port, value); }
+    uint16_t in16(uint16_t port) override { return machine_.in16(port); }
+    void out16(uint16_t port, uint16_t value) override { machine_.out16(port, value); }
+
+    uint32_t pciRead32(int deviceFunction, uint8_t offset) override
+    {
+        const uint32_t low = readWord(deviceFunction, offset);
+        return low == NOTHING ? 0xFFFFFFFF : low | readWord(deviceFunction, static_cast<uint8_t>(offset + 2)) << 16;
+    }
+
+private:
+    static constexpr uint32_t NOTHING = 0xFFFFFFFF;
+
+    // The PCI BIOS's read-configuration-word; NOTHING when it refuses.
+    uint32_t readWord(int deviceFunction, uint8_t offset)
+    {
+        machine::CpuRegs regs;
+        regs.ax = pci::BIOS_FUNCTION << 8 | pci::BIOS_READ_CONFIG_WORD;
+        regs.bx = static_cast<uint16_t>(deviceFunction);
+        regs.di = offset;
+        const auto result = machine_.farCall(segment_, 0, regs);
+        if (!result.ok)
+            throw machine::MachineError("the PCI BIOS did not return: " + result.error);
+        return (regs.flags & 1) ? NOTHING : regs.cx;
+    }
+
+    machine::Machine& machine_;
+    uint16_t segment_;
+};
+
+}  // namespace
+
 CardAnalysis probeCard(machine::Machine& machine, uint16_t segment)
 {
-    const auto image = assembledImage();
-    const uint32_t base = static_cast<uint32_t>(segment) << 4;
-    if (base + image.size() > UPPER_MEMORY_END)
-        throw machine::MachineError("no room for the Kestrel driver below the system BIOS");
-    std::copy(image.begin(), image.end(), machine.memory() + base);
-
-    machine::CpuRegs regs;
-    const auto result = machine.farCall(segment, readWord(image, field::PROBE_ENTRY), regs);
-    if (!result.ok)
-        throw machine::MachineError("the Kestrel card probe did not return: " + result.error);
-
-    CardAnalysis card;
+    MachinePorts ports(machine, segment);
+    CardAnalysis card = analyseHardware(ports);
     card.machine = machine.config().name;
-    card.dispiId = regs.ax;
-    card.hardwareCode = regs.ax ? HARDWARE_DISPI : HARDWARE_NONE;
-    card.videoMemoryKb = regs.ax ? static_cast<uint32_t>(regs.bx) * 64 : 0;
-    if (regs.di == 1) {
-        card.pciDevice = regs.si;
-        card.lfbAddress = static_cast<uint32_t>(regs.dx) << 16 | regs.cx;
-    }
     return card;
 }
 

@@ -1,5 +1,5 @@
-// Analyses the card of a machine by running the driver's own probe entry on it: DISPI ID,
-// video memory and the display device's PCI BAR, read through the card's ports.
+// Analyses the card of a machine through its ports and its PCI BIOS (hardware_analysis.h),
+// as the generator does on the machine it runs on.
 #pragma once
 
 #include <cstdint>
@@ -9,9 +9,9 @@
 
 namespace kestrel {
 
-// Copies the assembled image to segment:0 of real-mode memory (the caller's to reuse
-// afterwards) and far-calls its probe entry. Throws machine::MachineError when the call
-// does not return.
+// PCI configuration is read through the PCI BIOS (int 1Ah, called from a three-byte stub
+// at segment:0 of real-mode memory, the caller's to reuse afterwards), the chips' registers
+// through their ports. Throws machine::MachineError when the PCI BIOS call does not return.
 CardAnalysis probeCard(machine::Machine& machine, uint16_t segment);
 
 // Where a driver loaded high goes: the top of the upper memory block between the video

@@ -1,6 +1,8 @@
 #include "kestrel/config_file.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <cstdio>
 #include <map>
 #include <sstream>
@@ -37,6 +39,13 @@ uint32_t parseNumber(const std::string& key, const std::string& value, int base,
     return number;
 }
 
+const char* const FAMILY_NAMES[] = {"none", "dispi", "cirrus"};
+
+const char* familyName(uint16_t family)
+{
+    return family < std::size(FAMILY_NAMES) ? FAMILY_NAMES[family] : "none";
+}
+
 }  // namespace
 
 std::string formatConfig(const CardAnalysis& card)
@@ -44,7 +53,11 @@ std::string formatConfig(const CardAnalysis& card)
     std::ostringstream out;
     out << "# Kestrel Video Core 5.2 card analysis, written by KSWIN.EXE\n";
     out << "machine: " << card.machine << "\n";
+    out << "found: " << card.found << "\n";
     out << "hardware-code: " << card.hardwareCode << "\n";
+    out << "chip-family: " << familyName(card.chipFamily) << "\n";
+    out << "pci-id: " << (card.pciDevice < 0 ? std::string("none") : hex(card.pciVendor, 4) + ":" + hex(card.pciDeviceId, 4)) << "\n";
+    out << "cirrus-cr27: " << hex(card.cirrusId, 2) << "\n";
     out << "dispi-id: " << hex(card.dispiId, 4) << "\n";
     out << "video-memory-kb: " << card.videoMemoryKb << "\n";
     if (card.pciDevice < 0)
@@ -79,6 +92,24 @@ CardAnalysis parseConfig(const std::string& text)
             card.machine = value;
         } else if (key == "hardware-code") {
             card.hardwareCode = static_cast<uint16_t>(parseNumber(key, value, 10, 0xFFFF, line));
+        } else if (key == "found") {
+            card.found = value;
+        } else if (key == "chip-family") {
+            const auto name = std::find(std::begin(FAMILY_NAMES), std::end(FAMILY_NAMES), value);
+            if (name == std::end(FAMILY_NAMES))
+                throw ConfigError("KSCONFIG.DAT line " + std::to_string(line) + ": bad value \"" + value +
+                                  "\" for chip-family (none, dispi or cirrus)");
+            card.chipFamily = static_cast<uint16_t>(name - std::begin(FAMILY_NAMES));
+        } else if (key == "pci-id") {
+            if (value != "none") {
+                if (value.size() != 9 || value[4] != ':')
+                    throw ConfigError("KSCONFIG.DAT line " + std::to_string(line) + ": bad value \"" + value +
+                                      "\" for pci-id (vvvv:dddd or none)");
+                card.pciVendor = static_cast<uint16_t>(parseNumber(key, value.substr(0, 4), 16, 0xFFFF, line));
+                card.pciDeviceId = static_cast<uint16_t>(parseNumber(key, value.substr(5, 4), 16, 0xFFFF, line));
+            }
+        } else if (key == "cirrus-cr27") {
+            card.cirrusId = static_cast<uint8_t>(parseNumber(key, value, 16, 0xFF, line));
         } else if (key == "dispi-id") {
             card.dispiId = static_cast<uint16_t>(parseNumber(key, value, 16, 0xFFFF, line));
         } else if (key == "video-memory-kb") {

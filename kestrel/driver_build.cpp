@@ -30,10 +30,13 @@ std::vector<uint8_t> buildDriver(const CardAnalysis& card)
 {
     const auto assembled = assembledImage();
     std::vector<uint8_t> image(assembled.begin(), assembled.end());
-    const bool supported = card.hardwareCode != HARDWARE_NONE;
+    // Only the chip this image's back end drives: an analysis that names another (a
+    // KSCONFIG.DAT written by hand, or a chip without a back end) gets the code for none.
+    const bool supported = card.hardwareCode == HARDWARE_DISPI;
 
     writeWord(image, field::NEEDS_VBE_BIOS, 0);
-    writeWord(image, field::HARDWARE_CODE, card.hardwareCode);
+    writeWord(image, field::HARDWARE_CODE, supported ? HARDWARE_DISPI : HARDWARE_NONE);
+    writeWord(image, field::CHIP_FAMILY, card.chipFamily);
     // 16 bits of KB; whole 64 KB units so that the loader's division loses nothing.
     const uint32_t memoryKb = std::min<uint32_t>(card.videoMemoryKb, 0xFFFF) & ~63u;
     writeWord(image, field::MEMORY_KB, static_cast<uint16_t>(supported ? memoryKb : 0));

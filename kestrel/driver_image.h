@@ -17,7 +17,7 @@ namespace field {
 constexpr std::size_t SIGNATURE = 0;          // "Kestrel Video Core", no terminator
 constexpr std::size_t SIGNATURE_LENGTH = 18;
 constexpr std::size_t CHECK_ENTRY = 95;       // word: far-called once after loading, AX=1 ok
-constexpr std::size_t PROBE_ENTRY = 97;       // word: far-called by the generator (kestrel.asm)
+constexpr std::size_t PROBE_ENTRY = 97;       // word: 0, no probe entry (KSWIN.EXE analyses the card)
 constexpr std::size_t INT10_ENTRY = 99;       // word
 constexpr std::size_t INT2F_ENTRY = 101;      // word
 constexpr std::size_t OLD_INT10 = 103;        // dword, loader
@@ -25,7 +25,8 @@ constexpr std::size_t OLD_INT2F = 107;        // dword, loader
 constexpr std::size_t TOTAL_64K = 129;        // word, loader: MEMORY_KB / 64
 constexpr std::size_t LOAD_SEGMENT = 145;     // word, loader
 constexpr std::size_t NEEDS_VBE_BIOS = 147;   // word, generator: always 0 for this driver
-constexpr std::size_t HARDWARE_CODE = 149;    // word, generator
+constexpr std::size_t HARDWARE_CODE = 149;    // word, generator: the chip (HARDWARE_*)
+constexpr std::size_t CHIP_FAMILY = 151;      // word, generator: the chip's family (CHIP_FAMILY_*)
 constexpr std::size_t MEMORY_KB = 153;        // word, generator: video memory in KB
 constexpr std::size_t PCI_BAR_ADDRESS = 155;  // dword, generator: PCI config address of BAR0
 constexpr std::size_t STRING1 = 341;          // 80 bytes
@@ -42,6 +43,10 @@ constexpr std::size_t VERSION_MINOR = 605;
 
 constexpr uint16_t HARDWARE_NONE = 38;        // no supported graphics hardware
 constexpr uint16_t HARDWARE_DISPI = 1;        // a Bochs-DISPI SuperVGA
+
+constexpr uint16_t CHIP_FAMILY_NONE = 0;
+constexpr uint16_t CHIP_FAMILY_DISPI = 1;     // Bochs/QEMU DISPI SuperVGA
+constexpr uint16_t CHIP_FAMILY_CIRRUS = 2;    // Cirrus Logic GD54xx
 constexpr uint8_t MULTIPLEX_ID = 0xC5;        // int 2Fh AH of the driver's installation check
 
 uint16_t readWord(std::span<const uint8_t> image, std::size_t offset);

@@ -1,4 +1,4 @@
-; Kestrel Video Core 5.2: a real-mode VBE 2.0 driver for the Bochs-DISPI SuperVGA.
+; Kestrel Video Core 5.2: a real-mode VBE 2.0 driver, one VBE front end over a chip back end.
 ;
 ; The image is loaded at offset 0 of its own segment. The loader fills the words marked
 ; "installer" before it far-calls the check entry; KSWIN.EXE fills the words marked
@@ -9,38 +9,57 @@
 ; Own interfaces beyond VBE:
 ;   int 10h AX=4F0Fh BX=1234h   -> AX=004Fh, DX:BX -> the 292-byte information record (341)
 ;   int 2Fh AH=MUX_ID AL=00h    -> AL=0FFh, BX='KS' (4B53h), CX=0502h, ES:DI -> signature
-;   far call probe_entry        -> what the generator needs to know about the card (below)
 ;
 ; Header word 153 (generator) is the video memory in KB, so the word the installer derives
 ; from it at 129 (153 / 64) is the video memory in 64 KB units: the TotalMemory the driver
 ; reports and the size its mode list and checks work against.
+;
+; This file is the front end: it decodes every VBE function, checks its arguments against
+; the mode table and the video memory, and answers from its own state. It touches no register
+; of the chip (only the PCI BAR the generator named); the chip back end (included at the end)
+; does, through these near calls. Each keeps
+; every register it does not return in but AX, reads its own data through CS, and may be
+; called with any DS:
+;   chip_check            CF clear when the chip this driver was generated for is there with
+;                         at least total_64k of memory; leaves no trace on the card
+;   CHIP_CODE             (a constant) the hardware code (word 149) of the chip
+;   chip_can_show         CS:SI -> mode table entry: CF set when the chip cannot scan it out
+;   chip_set_mode         CS:SI -> mode table entry, BX = VBE mode (bit 14 linear, bit 15
+;                         keep memory): programs the chip's own registers and the VGA side
+;                         for it, standard palette; CF set when the chip refused it
+;   chip_leave            the chip's extensions off, before a standard VGA mode is set
+;   chip_set_bank         DX = 64 KB bank in window A at A000 (checked), DX kept
+;   chip_get_bank         -> DX
+;   chip_set_start        CX = first pixel, DX = first line shown (checked)
+;   chip_get_start        -> CX, DX
+;   chip_set_line_pixels  CX = pixels per scan line (checked against width and memory)
+;   chip_get_line_pixels  -> CX
+;   chip_set_dac_width    BH = bits per primary wanted (6 or 8) -> BH = bits now in use
+;   chip_get_dac_width    -> BH
+;   chip_set_palette      DX = first entry, CX = entries, ES:DI -> blue, green, red, 0 each
+;   chip_get_palette      the same, filling ES:DI
+;   chip_save_state       ES:DI -> the driver's 64-byte state block: bytes 4-63 are the chip's
+;   chip_restore_state    ES:SI -> the same block, as saved
+; The window is 64 KB with 64 KB granularity on every chip (one with a finer bank register
+; scales the bank); a chip without a linear framebuffer is generated without a PCI BAR
+; (word 155 = 0), which the front end already reads as "no linear framebuffer". A chip with
+; a hardware cursor adds its cursor calls here for the accelerator driver; VBE 2.0 has none.
 
 bits 16
 cpu 386
 org 0
 
-DISPI_INDEX     equ 01CEh
-DISPI_DATA      equ 01CFh
-DISPI_ID        equ 0
-DISPI_XRES      equ 1
-DISPI_YRES      equ 2
-DISPI_BPP       equ 3
-DISPI_ENABLE    equ 4
-DISPI_BANK      equ 5
-DISPI_VIRT_W    equ 6
-DISPI_VIRT_H    equ 7
-DISPI_X_OFFSET  equ 8
-DISPI_Y_OFFSET  equ 9
-DISPI_MEMORY    equ 0Ah
-
-EN_ENABLED      equ 01h
-EN_DAC8         equ 20h
-EN_LFB          equ 40h
-EN_NOCLEAR      equ 80h
+%include "hw/vbe.inc"
+%include "hw/vga.inc"
+%include "hw/pci.inc"
 
 NO_HARDWARE     equ 38
 MUX_ID          equ 0C5h
+MUX_ANSWER      equ 4B53h                   ; 'KS'
+DRIVER_VERSION  equ 0502h
 MAX_VIRT_PIXELS equ 8192
+WINDOW_KB       equ 64                      ; window A at A000, on every chip
+BDA_VIDEO_MODE  equ 0449h                   ; the BIOS data area's current mode
 
 ; ---------------------------------------------------------------------------------------
 ; Header
@@ -52,7 +71,7 @@ vendor_name:    db "Palisade", 0
 
                 times 95-($-$$) db 0
                 dw check_entry              ; 95
-                dw probe_entry              ; 97
+                dw 0                        ; 97: no probe entry (KSWIN.EXE analyses the card)
                 dw int10_entry              ; 99
                 dw int2f_entry              ; 101
 old_int10:      dd 0                        ; 103 installer
@@ -64,8 +83,8 @@ total_64k:      dw 0                        ; 129 installer: video memory, 64 KB
                 times 145-($-$$) db 0
 load_seg:       dw 0                        ; 145 installer
                 dw 0                        ; 147 generator: needs a VBE BIOS (never)
-hardware_code:  dw NO_HARDWARE              ; 149 generator
-                dw 0                        ; 151
+hardware_code:  dw NO_HARDWARE              ; 149 generator: the chip (CHIP_CODE of a back end)
+                dw 0                        ; 151 generator: chip family
                 dw 0                        ; 153 generator: video memory in KB
 pci_bar_addr:   dd 0                        ; 155 generator: PCI config address of BAR0, 0 = none
 
@@ -84,9 +103,12 @@ string3:        times 50 db 0               ; 471 generator
 ; ---------------------------------------------------------------------------------------
 cur_mode:       dw 0        ; VBE mode set through 4F02 (bit 14: LFB), 0 in a VGA mode
 cur_entry:      dw 0        ; its mode table entry
-cur_enable:     dw 0        ; the DISPI enable value it was set with (LFB, DAC bits)
 palette_limit:  dw 256      ; entries 4F09 may touch: 0 in a direct-colour mode
-mode_list:      times 64 dw 0FFFFh
+line_entry:     dw 0        ; 4F06's last answer: for this mode table entry
+line_pixels:    dw 0        ;   and this line length in pixels,
+line_bytes:     dw 0        ;   the bytes per line
+line_count:     dw 0        ;   and the scan lines that fit
+mode_list:      times 64 dw VBE_MODE_LIST_END
 
 ; ---------------------------------------------------------------------------------------
 ; Modes: number, width, height, bytes per line, bits per pixel, memory model
@@ -103,13 +125,13 @@ MODE_SIZE       equ 10
     dw %1, %2, %3
   %if %4 == 4
     dw %2 / 8
-    db 4, 3
+    db 4, VBE_MEMORY_PLANAR
   %elif %4 == 8
     dw %2
-    db 8, 4
+    db 8, VBE_MEMORY_PACKED
   %else
     dw %2 * ((%4 + 7) / 8)
-    db %4, 6
+    db %4, VBE_MEMORY_DIRECT
   %endif
 %endmacro
 
@@ -152,112 +174,54 @@ masks16:        db 5, 11, 6, 5, 5, 0, 0, 0
 masks24:        db 8, 16, 8, 8, 8, 0, 0, 0
 masks32:        db 8, 16, 8, 8, 8, 0, 8, 24
 
-; The attribute controller of every DISPI mode: index, value.
-attribute_setup:
-%assign i 0
-%rep 16
-    db i, i                                 ; identity palette
-%assign i i + 1
-%endrep
-    db 11h, 00h, 12h, 0Fh, 13h, 00h, 14h, 00h
-ATTRIBUTE_BYTES equ $ - attribute_setup
-
-; The standard VGA 256-colour palette (6 bits per primary): 16 colours, 16 greys, then
-; 24 hues at three saturations and three intensities, then black.
-%macro HUES 5
-    db %1,%1,%5, %2,%1,%5, %3,%1,%5, %4,%1,%5, %5,%1,%5, %5,%1,%4, %5,%1,%3, %5,%1,%2
-    db %5,%1,%1, %5,%2,%1, %5,%3,%1, %5,%4,%1, %5,%5,%1, %4,%5,%1, %3,%5,%1, %2,%5,%1
-    db %1,%5,%1, %1,%5,%2, %1,%5,%3, %1,%5,%4, %1,%5,%5, %1,%4,%5, %1,%3,%5, %1,%2,%5
-%endmacro
-default_palette:
-    db  0, 0, 0,  0, 0,42,  0,42, 0,  0,42,42, 42, 0, 0, 42, 0,42, 42,21, 0, 42,42,42
-    db 21,21,21, 21,21,63, 21,63,21, 21,63,63, 63,21,21, 63,21,63, 63,63,21, 63,63,63
-    db  0, 0, 0,  5, 5, 5,  8, 8, 8, 11,11,11, 14,14,14, 17,17,17, 20,20,20, 24,24,24
-    db 28,28,28, 32,32,32, 36,36,36, 40,40,40, 45,45,45, 50,50,50, 56,56,56, 63,63,63
-    HUES  0,16,31,47,63
-    HUES 31,39,47,55,63
-    HUES 45,49,54,58,63
-    HUES  0, 7,14,21,28
-    HUES 14,17,21,24,28
-    HUES 20,22,24,26,28
-    HUES  0, 4, 8,12,16
-    HUES  8,10,12,14,16
-    HUES 11,12,13,15,16
-    times 8 * 3 db 0
-%if $ - default_palette != 768
-  %error "the default palette is not 256 entries"
-%endif
-
-; ---------------------------------------------------------------------------------------
-; DISPI access. The value macro argument must not be AX or DX.
-; ---------------------------------------------------------------------------------------
-%macro DISPI_SET 2
-    mov dx, DISPI_INDEX
-    mov ax, %1
-    out dx, ax
-    inc dx
-    mov ax, %2
-    out dx, ax
-%endmacro
-
-%macro DISPI_GET 1      ; -> AX
-    mov dx, DISPI_INDEX
-    mov ax, %1
-    out dx, ax
-    inc dx
-    in ax, dx
-%endmacro
-
 ; ---------------------------------------------------------------------------------------
 ; Interrupt 10h
 ; ---------------------------------------------------------------------------------------
 int10_entry:
-    cmp ax, 4F09h                           ; the calls made per frame or per bank first
+    cmp ax, VBE_PALETTE_DATA                ; the calls made per frame or per bank first
     je vbe_09
-    cmp ax, 4F05h
-    je vbe_05
-    cmp ax, 4F07h
+    cmp ax, VBE_DISPLAY_START
     je vbe_07
-    cmp ah, 4Fh
+    cmp ax, VBE_WINDOW_CONTROL
+    je vbe_05
+    cmp ah, VBE_STATUS_SUPPORTED
     je vbe_function
     test ah, ah
     jnz .chain
-    ; A standard mode set ends a DISPI mode, whatever the BIOS beneath knows about DISPI.
+    ; A standard mode set ends a SuperVGA mode, whatever the BIOS beneath knows of the chip.
     push ax
-    push dx
-    DISPI_SET DISPI_ENABLE, 0
-    pop dx
+    call chip_leave
     pop ax
     mov word [cs:cur_mode], 0
     mov word [cs:palette_limit], 256
 .chain:
     jmp far [cs:old_int10]
 
-vbe_function:
-    cmp al, 00h
-    je vbe_00
-    cmp al, 01h
-    je vbe_01
-    cmp al, 02h
-    je vbe_02
-    cmp al, 03h
-    je vbe_03
-    cmp al, 04h
-    je vbe_04
-    cmp al, 06h
+vbe_function:                               ; the calls made in a drawing loop first
+    cmp al, VBE_SCAN_LINE_LENGTH & 0FFh
     je vbe_06
-    cmp al, 08h
+    cmp al, VBE_DAC_PALETTE_FORMAT & 0FFh
     je vbe_08
-    cmp al, 0Fh
+    cmp al, VBE_GET_MODE & 0FFh
+    je vbe_03
+    cmp al, VBE_MODE_INFO & 0FFh
+    je vbe_01
+    cmp al, VBE_CONTROLLER_INFO & 0FFh
+    je vbe_00
+    cmp al, VBE_SET_MODE & 0FFh
+    je vbe_02
+    cmp al, VBE_SAVE_RESTORE_STATE & 0FFh
+    je vbe_04
+    cmp al, VBE_KESTREL_RECORD_QUERY & 0FFh
     je vbe_0f
 ret_failed:
-    mov ax, 014Fh
+    mov ax, VBE_STATUS_FAILED
     iret
 ret_unsupported_hw:
-    mov ax, 024Fh
+    mov ax, VBE_STATUS_NOT_IN_HARDWARE
     iret
 ret_bad_mode:
-    mov ax, 034Fh
+    mov ax, VBE_STATUS_NOT_IN_MODE
     iret
 
 ; 4F05: BH 00h set / 01h get, BL window (A only), DX bank in 64 KB units.
@@ -268,200 +232,62 @@ vbe_05:
     jnz .get
     cmp dx, [cs:total_64k]
     jae ret_failed
-    push dx
-    mov ax, DISPI_BANK
-    mov dx, DISPI_INDEX
-    out dx, ax
-    inc dx
-    pop ax
-    out dx, ax
-    mov dx, ax
-    mov ax, 004Fh
+    call chip_set_bank
+    mov ax, VBE_STATUS_OK
     iret
 .get:
     cmp bh, 1
     jne ret_failed
-    DISPI_GET DISPI_BANK
-    and ax, 03FFh
-    mov dx, ax
-    mov ax, 004Fh
+    call chip_get_bank
+    mov ax, VBE_STATUS_OK
     iret
 
-; The WinFuncPtr of the mode block: 4F05 by far call, ending with RETF. AX is not kept.
+; The WinFuncPtr of the mode block: 4F05 itself, by far call.
 window_function:
-    test bl, bl
-    jnz .done
-    test bh, bh
-    jnz .get
-    push dx
-    mov ax, DISPI_BANK
-    mov dx, DISPI_INDEX
-    out dx, ax
-    inc dx
-    pop ax
-    out dx, ax
-    mov dx, ax
-.done:
-    retf
-.get:
-    DISPI_GET DISPI_BANK
-    and ax, 03FFh
-    mov dx, ax
+    pushf
+    push cs
+    call vbe_05                             ; as interrupt 10h would: it returns with IRET
     retf
 
 ; 4F07: BL 00h set / 01h get / 80h set at the start of the vertical retrace.
 vbe_07:
     cmp word [cs:cur_mode], 0
     je ret_bad_mode
-    cmp bl, 01h
+    cmp bl, VBE_DISPLAY_START_GET
     je .get
-    cmp bl, 80h
-    je .retrace
-    test bl, bl
-    jnz ret_failed
+    jb .set                                 ; BL = VBE_DISPLAY_START_SET
+    cmp bl, VBE_DISPLAY_START_SET_IN_RETRACE
+    jne ret_failed
+    call vga_wait_retrace
 .set:
-    push dx
-    mov ax, DISPI_X_OFFSET
-    mov dx, DISPI_INDEX
-    out dx, ax
-    inc dx
-    mov ax, cx
-    out dx, ax
-    dec dx
-    mov ax, DISPI_Y_OFFSET
-    out dx, ax
-    inc dx
-    pop ax
-    out dx, ax
-    mov dx, ax
-    mov ax, 004Fh
+    call chip_set_start
+    mov ax, VBE_STATUS_OK
     iret
-.retrace:
-    call wait_retrace
-    jmp .set
 .get:
-    DISPI_GET DISPI_X_OFFSET
-    mov cx, ax
-    DISPI_GET DISPI_Y_OFFSET
-    mov dx, ax
+    call chip_get_start
     xor bh, bh
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
-
-; Waits for the start of a vertical retrace (the end of the current one first), bounded so
-; that a card whose retrace bit never moves cannot hang the caller.
-wait_retrace:
-    sti                                     ; the clock may tick while we wait
-    push ax
-    push dx
-    push ecx
-    mov dx, 03DAh
-    mov ecx, 400000h
-.leave:
-    in al, dx
-    test al, 08h
-    jz .enter
-    dec ecx
-    jnz .leave
-.enter:
-    in al, dx
-    test al, 08h
-    jnz .done
-    dec ecx
-    jnz .enter
-.done:
-    pop ecx
-    pop dx
-    pop ax
-    ret
 
 ; 4F09: BL 00h set / 01h get / 80h set during retrace; CX entries from DX; ES:DI -> entries
 ; of blue, green, red, alignment.
 vbe_09:
     test bl, bl
     jnz .not_set
-.set_checked:
+.set:
     mov ax, dx
     add ax, cx
     jc .refused
     cmp ax, [cs:palette_limit]
     ja .refused
-    cmp cx, 8
-    jae .set
-    ; A few entries: straight from ES:DI, red, green, blue being bytes 2, 1, 0.
-    push dx
-    push di
-    mov ah, cl
-    mov al, dl
-    mov dx, 03C8h
-    out dx, al
-    inc dx
-    jcxz .few_done
-.few_next:
-    mov al, [es:di+2]
-    out dx, al
-    mov al, [es:di+1]
-    out dx, al
-    mov al, [es:di]
-    out dx, al
-    add di, 4
-    dec ah
-    jnz .few_next
-.few_done:
-    pop di
-    pop dx
-    mov ax, 004Fh
-    iret
-.set:
-    push ds
-    push si
-    push dx
-    push cx
-    mov al, dl
-    mov dx, 03C8h
-    out dx, al
-    inc dx
-    ; Each entry's red, green and blue are its bytes 2, 1, 0: read backwards, with ES = DS
-    ; (some x86 emulators read OUTS from ES).
-    push es
-    pop ds
-    lea si, [di+2]
-    std
-    mov ax, cx
-    shr ax, 3
-    jz .set_rest
-.set_eight:
-%rep 8
-    mov cx, 3
-    rep outsb
-    add si, 7
-%endrep
-    dec ax
-    jnz .set_eight
-.set_rest:
-    pop ax
-    push ax
-    and ax, 7
-    jz .set_done
-.set_one:
-    mov cx, 3
-    rep outsb
-    add si, 7
-    dec ax
-    jnz .set_one
-.set_done:
-    cld
-    pop cx
-    pop dx
-    pop si
-    pop ds
-    mov ax, 004Fh
+    call chip_set_palette
+    mov ax, VBE_STATUS_OK
     iret
 .not_set:
     cmp bl, 80h
     jne .not_retrace
-    call wait_retrace
-    jmp .set_checked
+    call vga_wait_retrace
+    jmp .set
 .not_retrace:
     cmp bl, 01h
     je .get
@@ -476,29 +302,8 @@ vbe_09:
     jc .refused
     cmp ax, [cs:palette_limit]
     ja .refused
-    push cx
-    push dx
-    push di
-    mov al, dl
-    mov dx, 03C7h
-    out dx, al
-    mov dx, 03C9h
-    jcxz .get_done
-.get_next:
-    in al, dx
-    mov [es:di+2], al
-    in al, dx
-    mov [es:di+1], al
-    in al, dx
-    mov [es:di], al
-    mov byte [es:di+3], 0
-    add di, 4
-    loop .get_next
-.get_done:
-    pop di
-    pop dx
-    pop cx
-    mov ax, 004Fh
+    call chip_get_palette
+    mov ax, VBE_STATUS_OK
     iret
 .refused:
     cmp word [cs:palette_limit], 0
@@ -512,37 +317,37 @@ vbe_00:
     push cs
     pop ds
     cld
-    mov cx, 256
-    cmp dword [es:di], 'VBE2'
+    mov cx, VbeControllerInfo.OemData
+    cmp dword [es:di+VbeControllerInfo.VbeSignature], 'VBE2'
     jne .clear
-    mov cx, 512
+    mov cx, VbeControllerInfo_size
 .clear:
     push di
     xor al, al
     rep stosb
     pop di
-    mov dword [es:di], 'VESA'
-    mov word [es:di+4], 0200h
+    mov dword [es:di+VbeControllerInfo.VbeSignature], 'VESA'
+    mov word [es:di+VbeControllerInfo.VbeVersion], 0200h
     mov ax, [load_seg]
-    mov word [es:di+6], signature
-    mov [es:di+8], ax
-    mov dword [es:di+10], 1                 ; DAC switchable to 8 bits
-    mov word [es:di+14], mode_list
-    mov [es:di+16], ax
+    mov word [es:di+VbeControllerInfo.OemStringPtr], signature
+    mov [es:di+VbeControllerInfo.OemStringPtr+2], ax
+    mov dword [es:di+VbeControllerInfo.Capabilities], VBE_CAP_DAC_SWITCHABLE
+    mov word [es:di+VbeControllerInfo.VideoModePtr], mode_list
+    mov [es:di+VbeControllerInfo.VideoModePtr+2], ax
     mov bx, [total_64k]
-    mov [es:di+18], bx
-    mov word [es:di+20], 0502h
-    mov word [es:di+22], vendor_name
-    mov [es:di+24], ax
-    mov word [es:di+26], string2
-    mov [es:di+28], ax
-    mov word [es:di+30], revision_name
-    mov [es:di+32], ax
-    ; The mode list holds the modes that fit in video memory.
+    mov [es:di+VbeControllerInfo.TotalMemory], bx
+    mov word [es:di+VbeControllerInfo.OemSoftwareRev], DRIVER_VERSION
+    mov word [es:di+VbeControllerInfo.OemVendorNamePtr], vendor_name
+    mov [es:di+VbeControllerInfo.OemVendorNamePtr+2], ax
+    mov word [es:di+VbeControllerInfo.OemProductNamePtr], string2
+    mov [es:di+VbeControllerInfo.OemProductNamePtr+2], ax
+    mov word [es:di+VbeControllerInfo.OemProductRevPtr], revision_name
+    mov [es:di+VbeControllerInfo.OemProductRevPtr+2], ax
+    ; The mode list holds the modes the chip shows in the video memory it has.
     mov si, mode_table
     mov bx, mode_list
 .next_mode:
-    call mode_fits
+    call mode_offered
     jc .skip
     mov ax, [si+MODE_NUMBER]
     mov [bx], ax
@@ -551,10 +356,10 @@ vbe_00:
     add si, MODE_SIZE
     cmp si, mode_table_end
     jb .next_mode
-    mov word [bx], 0FFFFh
+    mov word [bx], VBE_MODE_LIST_END
     pop ds
     popad
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 
 ; In: DS:SI -> mode table entry. Out: CF set when the mode does not fit in video memory;
@@ -576,9 +381,20 @@ mode_fits:
     pop ebx
     ret
 
-; In: CX = mode number. Out: DS:SI -> its entry, CF set when unknown or too big.
+; In: DS:SI -> mode table entry (DS = CS). Out: CF set when it does not fit in video memory
+; or the chip cannot show it.
+mode_offered:
+    push eax
+    call mode_fits
+    pop eax
+    jc .done
+    call chip_can_show
+.done:
+    ret
+
+; In: CX = mode number. Out: DS:SI -> its entry, CF set when unknown or not offered.
 find_mode:
-    and cx, 01FFh
+    and cx, VBE_MODE_NUMBER
     mov si, mode_table
 .next:
     cmp [si+MODE_NUMBER], cx
@@ -589,10 +405,7 @@ find_mode:
     stc
     ret
 .found:
-    push eax
-    call mode_fits
-    pop eax
-    ret
+    jmp mode_offered
 
 ; Out: EAX = the linear framebuffer's physical address from the card's BAR0, 0 when none.
 ; The PCI configuration address register is left as it was found.
@@ -603,14 +416,14 @@ read_lfb_base:
     mov ebx, [cs:pci_bar_addr]
     test ebx, ebx
     jz .done
-    mov dx, 0CF8h
+    mov dx, PCI_CONFIG_ADDRESS_PORT
     in eax, dx
     xchg eax, ebx
     out dx, eax
-    mov dx, 0CFCh
+    mov dx, PCI_CONFIG_DATA_PORT
     in eax, dx
-    and eax, 0FFFFFFF0h
-    mov dx, 0CF8h
+    and eax, PCI_BAR_MEMORY_ADDRESS
+    mov dx, PCI_CONFIG_ADDRESS_PORT
     xchg eax, ebx
     out dx, eax
     mov eax, ebx
@@ -630,46 +443,47 @@ vbe_01:
     jc .failed
     push di
     push cx
-    mov cx, 256
+    mov cx, VbeModeInfo_size
     xor al, al
     rep stosb
     pop cx
     pop di
     mov bl, [si+MODE_BPP]
-    mov dx, 001Bh                           ; supported, colour, graphics, no BIOS text
-    cmp bl, 4
+    ; No BIOS text output.
+    mov dx, VBE_MODE_ATTR_SUPPORTED | VBE_MODE_ATTR_EXTENDED_INFO | VBE_MODE_ATTR_COLOR | VBE_MODE_ATTR_GRAPHICS
+    cmp byte [si+MODE_MODEL], VBE_MEMORY_PLANAR
     je .attributes                          ; planes have no linear framebuffer
     call read_lfb_base
     test eax, eax
     jz .attributes
-    mov [es:di+40], eax
-    or dl, 80h                              ; linear framebuffer available
+    mov [es:di+VbeModeInfo.PhysBasePtr], eax
+    or dx, VBE_MODE_ATTR_LINEAR
 .attributes:
-    mov [es:di+0], dx
-    mov byte [es:di+2], 07h                 ; window A: exists, readable, writable
-    mov word [es:di+4], 64
-    mov word [es:di+6], 64
-    mov word [es:di+8], 0A000h
-    mov word [es:di+12], window_function
+    mov [es:di+VbeModeInfo.ModeAttributes], dx
+    mov byte [es:di+VbeModeInfo.WinAAttributes], VBE_WIN_ATTR_EXISTS | VBE_WIN_ATTR_READABLE | VBE_WIN_ATTR_WRITABLE
+    mov word [es:di+VbeModeInfo.WinGranularity], WINDOW_KB
+    mov word [es:di+VbeModeInfo.WinSize], WINDOW_KB
+    mov word [es:di+VbeModeInfo.WinASegment], VGA_WINDOW_START >> 4
+    mov word [es:di+VbeModeInfo.WinFuncPtr], window_function
     mov ax, [load_seg]
-    mov [es:di+14], ax
+    mov [es:di+VbeModeInfo.WinFuncPtr+2], ax
     mov ax, [si+MODE_PITCH]
-    mov [es:di+16], ax
+    mov [es:di+VbeModeInfo.BytesPerScanLine], ax
     mov ax, [si+MODE_XRES]
-    mov [es:di+18], ax
+    mov [es:di+VbeModeInfo.XResolution], ax
     mov ax, [si+MODE_YRES]
-    mov [es:di+20], ax
-    mov byte [es:di+22], 8
-    mov byte [es:di+23], 16
-    mov byte [es:di+24], 1
-    cmp bl, 4
+    mov [es:di+VbeModeInfo.YResolution], ax
+    mov byte [es:di+VbeModeInfo.XCharSize], 8
+    mov byte [es:di+VbeModeInfo.YCharSize], 16
+    mov byte [es:di+VbeModeInfo.NumberOfPlanes], 1
+    cmp byte [si+MODE_MODEL], VBE_MEMORY_PLANAR
     jne .planes_known
-    mov byte [es:di+24], 4
+    mov byte [es:di+VbeModeInfo.NumberOfPlanes], 4
 .planes_known:
-    mov [es:di+25], bl
-    mov byte [es:di+26], 1
+    mov [es:di+VbeModeInfo.BitsPerPixel], bl
+    mov byte [es:di+VbeModeInfo.NumberOfBanks], 1
     mov al, [si+MODE_MODEL]
-    mov [es:di+27], al
+    mov [es:di+VbeModeInfo.MemoryModel], al
     ; Image pages: whole screens in video memory, minus the one shown.
     call mode_fits
     mov ebx, eax
@@ -682,8 +496,8 @@ vbe_01:
     jbe .pages_known
     mov eax, 255
 .pages_known:
-    mov [es:di+29], al
-    mov byte [es:di+30], 1
+    mov [es:di+VbeModeInfo.NumberOfImagePages], al
+    mov byte [es:di+VbeModeInfo.Reserved1], 1     ; VBE 2.0: always 1
     mov al, [si+MODE_BPP]
     mov bx, masks15
     cmp al, 15
@@ -699,13 +513,13 @@ vbe_01:
     jne .done
 .masks:
     mov eax, [bx]
-    mov [es:di+31], eax
+    mov [es:di+VbeModeInfo.RedMaskSize], eax
     mov eax, [bx+4]
-    mov [es:di+35], eax
+    mov [es:di+VbeModeInfo.BlueMaskSize], eax
 .done:
     pop ds
     popad
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 .failed:
     pop ds
@@ -725,120 +539,23 @@ vbe_02:
     push cs
     pop ds
     mov cx, bx
-    and cx, 01FFh
+    and cx, VBE_MODE_NUMBER
     cmp cx, 0100h
     jb .vga_mode
     call find_mode
     jc .failed
-    test bh, 40h
+    test bx, VBE_MODE_LINEAR
     jz .mode_ok
-    cmp byte [si+MODE_BPP], 4
+    cmp byte [si+MODE_MODEL], VBE_MEMORY_PLANAR
     je .failed
     call read_lfb_base
     test eax, eax
     jz .failed
 .mode_ok:
-    DISPI_SET DISPI_ENABLE, 0
-    movzx cx, byte [si+MODE_BPP]
-    DISPI_SET DISPI_BPP, cx
-    DISPI_SET DISPI_XRES, [si+MODE_XRES]
-    DISPI_SET DISPI_YRES, [si+MODE_YRES]
-    DISPI_SET DISPI_BANK, 0
-    mov cx, EN_ENABLED
-    test bh, 40h
-    jz .no_lfb
-    or cx, EN_LFB
-.no_lfb:
-    mov [cur_enable], cx
-    test bh, 80h
-    jz .clear
-    or cx, EN_NOCLEAR
-.clear:
-    DISPI_SET DISPI_ENABLE, cx
-    in ax, dx
-    test al, EN_ENABLED
-    jz .refused                             ; the card would not show it
-    ; The card resets the virtual width, the display start and the bank on enabling.
-    ; The VGA side, programmed here rather than through the BIOS beneath (which may know
-    ; nothing of DISPI): graphics, the 64 KB window at A000, planes or chained pixels, an
-    ; identity attribute palette and the standard 256-colour DAC palette. The CRTC timing
-    ; is the DISPI extension's.
-    push si
-    push bx
-    push es
-    push cs
-    pop es                                  ; ES = DS: some x86 emulators read OUTS from ES
-    cld
-    mov dl, [si+MODE_BPP]
-    mov bx, 0604h                           ; planar: no chain 4 / write mode 0 / graphics
-    mov cx, 0005h
-    mov ah, 01h
-    cmp dl, 4
-    je .vga
-    mov bx, 0E04h                           ; packed: chain 4 / 256-colour shift
-    mov cx, 4005h
-    mov ah, 41h
-.vga:
-    push ax
-    mov dx, 03C4h
-    mov ax, 0100h                           ; synchronous reset while changing
-    out dx, ax
-    mov ax, 0101h                           ; 8-dot characters, screen on
-    out dx, ax
-    mov ax, 0F02h                           ; all planes
-    out dx, ax
-    mov ax, 0003h                           ; character maps (unused in graphics)
-    out dx, ax
-    mov ax, bx                              ; memory mode
-    out dx, ax
-    mov ax, 0300h                           ; out of reset
-    out dx, ax
-    mov dx, 03CEh
-    xor ax, ax                              ; no set/reset, no rotate, replace, plane 0
-    out dx, ax
-    inc ax
-    out dx, ax
-    inc ax
-    out dx, ax
-    mov ax, 0003h
-    out dx, ax
-    mov ax, 0004h
-    out dx, ax
-    mov ax, cx                              ; write mode 0, 256-colour shift when packed
-    out dx, ax
-    mov ax, 0506h                           ; graphics, A000 64 KB
-    out dx, ax
-    mov ax, 0F07h                           ; colour don't care
-    out dx, ax
-    mov ax, 0FF08h                          ; bit mask
-    out dx, ax
-    mov dx, 03DAh
-    in al, dx                               ; attribute flip-flop to index
-    mov dx, 03C0h
-    mov si, attribute_setup
-    mov cx, ATTRIBUTE_BYTES
-    rep outsb
-    mov al, 10h
-    out dx, al
-    pop ax
-    mov al, ah
-    out dx, al                              ; mode control: graphics
-    mov al, 20h
-    out dx, al                              ; palette access off: picture on
-    mov dx, 03C6h
-    mov al, 0FFh
-    out dx, al                              ; DAC mask
-    mov dx, 03C8h
-    xor al, al
-    out dx, al
-    inc dx
-    mov si, default_palette
-    mov cx, 768
-    rep outsb
-    pop es
-    pop bx
-    pop si
-    and bx, 41FFh
+    ; The chip's own registers, not the BIOS beneath, which may know nothing of the chip.
+    call chip_set_mode
+    jc .refused
+    and bx, VBE_MODE_LINEAR | VBE_MODE_NUMBER
     mov [cur_mode], bx
     mov [cur_entry], si
     mov word [palette_limit], 256
@@ -848,15 +565,15 @@ vbe_02:
 .palette_known:
     pop ds
     popad
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 .vga_mode:
-    DISPI_SET DISPI_ENABLE, 0
+    call chip_leave
     mov word [cur_mode], 0
     mov word [palette_limit], 256
     mov al, bl
-    and al, 7Fh
-    test bh, 80h
+    and al, 7Fh                             ; int 10h AH=00h: bit 7 keeps video memory
+    test bx, VBE_MODE_NO_CLEAR
     jz .vga_clear
     or al, 80h
 .vga_clear:
@@ -864,7 +581,7 @@ vbe_02:
     call call_bios
     pop ds
     popad
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 .refused:
     mov word [cur_mode], 0
@@ -882,16 +599,26 @@ vbe_03:
     push ds
     push bx
     pop ds                                  ; segment 0: the BIOS data area
-    mov bl, [0449h]
+    mov bl, [BDA_VIDEO_MODE]
     pop ds
 .done:
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 
 ; 4F04: save and restore state. CX bits 0-2 (hardware, BIOS data, DAC) go to the BIOS's
 ; own AH=1Ch; bit 3, the SuperVGA state, is one 64-byte block of the driver's that comes
-; first in the buffer.
-SVGA_STATE      equ 08h
+; first in the buffer: the mode and its table entry, then the chip's part from byte 4.
+STANDARD_STATE  equ VBE_STATE_CONTROLLER | VBE_STATE_BIOS_DATA | VBE_STATE_DAC
+BIOS_STATE_SIZE equ 1C00h                   ; int 10h AH=1Ch: the BIOS's own state calls
+BIOS_STATE_SAVE equ 1C01h
+BIOS_STATE_RESTORE equ 1C02h
+
+struc SvgaState                             ; one 64-byte block, as 4F04 counts them
+    .mode               resw 1
+    .entry              resw 1
+    .chip               resb 60
+endstruc
+
 vbe_04:
     cmp dl, 00h
     je .size
@@ -903,100 +630,73 @@ vbe_04:
 .size:
     push cx
     xor bx, bx
-    test cl, 07h
+    test cl, STANDARD_STATE
     jz .size_svga
-    mov ax, 1C00h
-    and cx, 07h
+    mov ax, BIOS_STATE_SIZE
+    and cx, STANDARD_STATE
     call call_bios
-    cmp al, 1Ch
+    cmp al, BIOS_STATE_SIZE >> 8            ; AL = 1Ch: the BIOS has the call
     jne .size_failed
 .size_svga:
     pop cx
-    test cl, SVGA_STATE
+    test cl, VBE_STATE_SUPERVGA
     jz .size_done
     inc bx
 .size_done:
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 .size_failed:
     pop cx
     jmp ret_failed
 .save:
     pusha
-    test cl, SVGA_STATE
+    test cl, VBE_STATE_SUPERVGA
     jz .save_bios
-    push cx
     mov di, bx
     mov ax, [cs:cur_mode]
-    mov [es:di], ax
+    mov [es:di+SvgaState.mode], ax
     mov ax, [cs:cur_entry]
-    mov [es:di+2], ax
-    mov ax, [cs:cur_enable]
-    mov [es:di+4], ax
-    add di, 6
-    mov cx, DISPI_XRES                      ; XRES .. Y_OFFSET at 6 .. 22
-.save_next:
-    DISPI_GET cx
-    mov [es:di], ax
-    add di, 2
-    inc cx
-    cmp cx, DISPI_Y_OFFSET
-    jbe .save_next
-    pop cx
-    add bx, 64
+    mov [es:di+SvgaState.entry], ax
+    call chip_save_state
+    add bx, SvgaState_size
 .save_bios:
-    and cx, 07h
+    and cx, STANDARD_STATE
     jz .state_done
-    mov ax, 1C01h
+    mov ax, BIOS_STATE_SAVE
     call call_bios
     jmp .state_done
 .restore:
     pusha
     mov si, bx
-    test cl, SVGA_STATE
+    test cl, VBE_STATE_SUPERVGA
     jz .restore_bios
-    add bx, 64
+    add bx, SvgaState_size
 .restore_bios:
     push cx
-    and cx, 07h
+    and cx, STANDARD_STATE
     jz .restore_svga
-    mov ax, 1C02h
+    mov ax, BIOS_STATE_RESTORE
     call call_bios
 .restore_svga:
     pop cx
-    test cl, SVGA_STATE
+    test cl, VBE_STATE_SUPERVGA
     jz .state_done
-    mov ax, [es:si]
+    mov ax, [es:si+SvgaState.mode]
     mov [cs:cur_mode], ax
-    mov ax, [es:si+2]
+    mov ax, [es:si+SvgaState.entry]
     mov [cs:cur_entry], ax
-    mov ax, [es:si+4]
-    mov [cs:cur_enable], ax
     mov word [cs:palette_limit], 256
     cmp word [cs:cur_mode], 0
-    je .restore_registers
+    je .restore_chip
     mov di, [cs:cur_entry]
     cmp byte [cs:di+MODE_BPP], 8
-    jbe .restore_registers
+    jbe .restore_chip
     mov word [cs:palette_limit], 0
-.restore_registers:
-    DISPI_SET DISPI_ENABLE, 0
-    DISPI_SET DISPI_BPP, [es:si+10]
-    DISPI_SET DISPI_XRES, [es:si+6]
-    DISPI_SET DISPI_YRES, [es:si+8]
-    test word [es:si+12], EN_ENABLED
-    jz .restore_bank
-    mov cx, [es:si+4]
-    or cx, EN_NOCLEAR
-    DISPI_SET DISPI_ENABLE, cx
-    DISPI_SET DISPI_VIRT_W, [es:si+16]
-    DISPI_SET DISPI_X_OFFSET, [es:si+20]
-    DISPI_SET DISPI_Y_OFFSET, [es:si+22]
-.restore_bank:
-    DISPI_SET DISPI_BANK, [es:si+14]
+.restore_chip:
+    call chip_restore_state
 .state_done:
     popa
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 
 ; Bytes per line of the current mode for CX pixels -> AX (DX kept).
@@ -1041,6 +741,20 @@ FRAME_ECX       equ 24
 vbe_06:
     cmp word [cs:cur_mode], 0
     je ret_bad_mode
+    cmp bl, 01h
+    jne .work
+    ; Get: the answer of the last call stands while the chip keeps that line length.
+    call chip_get_line_pixels
+    cmp cx, [cs:line_pixels]
+    jne .work
+    mov ax, [cs:cur_entry]
+    cmp ax, [cs:line_entry]
+    jne .work
+    mov bx, [cs:line_bytes]
+    mov dx, [cs:line_count]
+    mov ax, VBE_STATUS_OK
+    iret
+.work:
     pushad
     mov si, [cs:cur_entry]
     movzx di, byte [cs:si+MODE_BPP]
@@ -1088,10 +802,9 @@ vbe_06:
     call mode_memory
     cmp ebx, eax
     ja .too_wide
-    DISPI_SET DISPI_VIRT_W, cx
+    call chip_set_line_pixels
 .get:
-    DISPI_GET DISPI_VIRT_W
-    mov cx, ax
+    call chip_get_line_pixels
     jmp .report
 .maximum:
     call mode_memory
@@ -1132,8 +845,12 @@ vbe_06:
     mov [bp+FRAME_EBX], bx
     mov [bp+FRAME_ECX], cx
     mov [bp+FRAME_EDX], ax
+    mov [cs:line_entry], si
+    mov [cs:line_pixels], cx
+    mov [cs:line_bytes], bx
+    mov [cs:line_count], ax
     popad
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 .too_wide:
     popad
@@ -1155,40 +872,21 @@ vbe_08:
     je .get
     test bl, bl
     jnz ret_failed
-    push cx
-    push dx
-    mov cx, [cs:cur_enable]
-    and cx, ~EN_DAC8
-    cmp bh, 8
-    jb .width_known
-    or cx, EN_DAC8
-.width_known:
-    mov [cs:cur_enable], cx
-    or cx, EN_NOCLEAR
-    DISPI_SET DISPI_ENABLE, cx
-    ; A card may refuse the 8-bit DAC: report the width it took, not the one asked for.
-    DISPI_GET DISPI_ENABLE
-    and word [cs:cur_enable], ~EN_DAC8
-    and ax, EN_DAC8
-    or [cs:cur_enable], ax
-    pop dx
-    pop cx
+    call chip_set_dac_width
+    jmp .done
 .get:
-    mov bh, 6
-    test word [cs:cur_enable], EN_DAC8
-    jz .done
-    mov bh, 8
+    call chip_get_dac_width
 .done:
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 
 ; 4F0Fh BX=1234h: the driver's information record, DX:BX.
 vbe_0f:
-    cmp bx, 1234h
+    cmp bx, VBE_KESTREL_RECORD_KEY
     jne ret_failed
     mov dx, [cs:load_seg]
     mov bx, info_record
-    mov ax, 004Fh
+    mov ax, VBE_STATUS_OK
     iret
 
 ; ---------------------------------------------------------------------------------------
@@ -1200,8 +898,8 @@ int2f_entry:
     test al, al
     jnz .chain
     mov al, 0FFh
-    mov bx, 4B53h
-    mov cx, 0502h
+    mov bx, MUX_ANSWER
+    mov cx, DRIVER_VERSION
     push word [cs:load_seg]
     pop es
     mov di, signature
@@ -1210,114 +908,26 @@ int2f_entry:
     jmp far [cs:old_int2f]
 
 ; ---------------------------------------------------------------------------------------
-; Check entry (far call): AX=1 when the image is whole (its checksum matches) and the card
-; this driver was generated for is there: the DISPI ID answers and at least the generated
-; video memory is present. It writes nothing but the DISPI index register, which it puts
-; back.
+; Check entry (far call): AX=1 when the image is whole (its checksum matches), the card this
+; driver was generated for is there with at least the generated video memory, and it is the
+; chip this image's back end drives. It leaves no trace on the card.
 ; ---------------------------------------------------------------------------------------
 check_entry:
-    push bx
-    push dx
-    xor bx, bx
     call image_sum
     cmp eax, [cs:image_checksum]
+    mov ax, 0
     jne .done
-    cmp word [cs:hardware_code], NO_HARDWARE
-    je .done
-    mov dx, DISPI_INDEX
-    in ax, dx
-    push ax
-    DISPI_GET DISPI_ID
-    and ax, 0FFF0h
-    cmp ax, 0B0C0h
-    jne .restore
-    mov ax, [cs:total_64k]
-    test ax, ax
-    jz .restore
-    push ax
-    DISPI_GET DISPI_MEMORY
-    pop dx
-    cmp ax, dx
-    jb .restore
-    mov bx, 1
-.restore:
-    pop ax
-    mov dx, DISPI_INDEX
-    out dx, ax
+    cmp word [cs:hardware_code], CHIP_CODE
+    jne .done
+    call chip_check
+    mov ax, 0
+    jc .done
+    inc ax
 .done:
-    mov ax, bx
-    pop dx
-    pop bx
     retf
 
-; ---------------------------------------------------------------------------------------
-; Probe entry (far call), used by the generator on an image that is not installed:
-;   AX = DISPI ID (0 when no DISPI card answers), BX = video memory in 64 KB units,
-;   DI = 1 when a 1234h:1111h PCI display device answered on bus 0, SI = its device and
-;   function (device << 3 | function), DX:CX = its BAR0 (type bits cleared).
-; ---------------------------------------------------------------------------------------
-probe_entry:
-    push ebp
-    xor bx, bx
-    mov dx, DISPI_INDEX
-    in ax, dx
-    mov bp, ax                              ; index as found
-    DISPI_GET DISPI_ID
-    mov cx, ax
-    and ax, 0FFF0h
-    cmp ax, 0B0C0h
-    je .dispi
-    xor cx, cx
-    jmp .pci
-.dispi:
-    DISPI_GET DISPI_MEMORY
-    mov bx, ax
-.pci:
-    mov ax, bp
-    mov dx, DISPI_INDEX
-    out dx, ax
-    push cx                                 ; DISPI ID
-    mov dx, 0CF8h
-    in eax, dx
-    mov ebp, eax                            ; configuration address as found
-    xor si, si
-    xor di, di
-.next_device:
-    movzx eax, si
-    shl eax, 8
-    or eax, 80000000h
-    mov dx, 0CF8h
-    out dx, eax
-    mov dx, 0CFCh
-    in eax, dx
-    cmp eax, 11111234h
-    je .found
-    add si, 8                               ; next device, function 0
-    cmp si, 32 * 8
-    jb .next_device
-    xor si, si
-    xor ecx, ecx
-    jmp .pci_done
-.found:
-    mov di, 1
-    movzx eax, si
-    shl eax, 8
-    or eax, 80000010h
-    mov dx, 0CF8h
-    out dx, eax
-    mov dx, 0CFCh
-    in eax, dx
-    and eax, 0FFFFFFF0h
-    mov ecx, eax
-.pci_done:
-    mov eax, ebp
-    mov dx, 0CF8h
-    out dx, eax
-    mov edx, ecx
-    shr edx, 16
-    pop ax
-    pop ebp
-    retf
+%include "vga.asm"
+%include "chip_dispi.asm"
 
 ; ---------------------------------------------------------------------------------------
 ; Image checksum: 32-bit FNV-1a over the image up to image_checksum, leaving out the fields

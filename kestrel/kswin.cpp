@@ -27,6 +27,7 @@
 #include "kestrel/card_probe.h"
 #include "kestrel/config_file.h"
 #include "kestrel/driver_build.h"
+#include "kestrel/driver_image.h"
 #include "machine/machine.h"
 
 namespace {
@@ -194,6 +195,8 @@ int run(const std::vector<std::string>& args)
         const std::string text = kestrel::formatConfig(card);
         writeFileAtomically(configPath, text.data(), text.size());
     }
+    if (card.hardwareCode == kestrel::HARDWARE_NONE)
+        std::cout << "KSWIN.EXE: no supported graphics hardware: " << card.found << "\n";
     const auto image = kestrel::buildDriver(card);
     writeFileAtomically(directory / "kestrel.drv", image.data(), image.size());
     return 0;

@@ -12,18 +12,23 @@ void Card::out16(uint16_t port, uint16_t value) {
     out8(static_cast<uint16_t>(port + 1), static_cast<uint8_t>(value >> 8));
 }
 
-bool Card::readBus(uint32_t address, uint8_t& value) {
+uint32_t Card::readBus(uint32_t address, unsigned bytes) {
     const uint32_t lfb = lfbAddress();
-    if (address < lfb || address - lfb >= videoMemoryBytes()) return false;
-    value = videoMemory()[address - lfb];
-    return true;
+    uint32_t value = 0;
+    for (unsigned i = 0; i < bytes; ++i) {
+        const uint32_t at = address + i - lfb;
+        const uint8_t byte = address + i >= lfb && at < videoMemoryBytes() ? videoMemory()[at] : 0xFF;
+        value |= static_cast<uint32_t>(byte) << (8 * i);
+    }
+    return value;
 }
 
-bool Card::writeBus(uint32_t address, uint8_t value) {
+void Card::writeBus(uint32_t address, unsigned bytes, uint32_t value) {
     const uint32_t lfb = lfbAddress();
-    if (address < lfb || address - lfb >= videoMemoryBytes()) return false;
-    videoMemory()[address - lfb] = value;
-    return true;
+    for (unsigned i = 0; i < bytes; ++i) {
+        const uint32_t at = address + i - lfb;
+        if (address + i >= lfb && at < videoMemoryBytes()) videoMemory()[at] = static_cast<uint8_t>(value >> (8 * i));
+    }
 }
 
 }  // namespace machine

@@ -43,9 +43,10 @@ public:
     virtual uint8_t readWindow(uint32_t address) { return vga().readWindow(address); }
     virtual void writeWindow(uint32_t address, uint8_t value) { vga().writeWindow(address, value); }
 
-    // Memory above the first megabyte that the card's BARs decode; false: not the card's.
-    virtual bool readBus(uint32_t address, uint8_t& value);
-    virtual bool writeBus(uint32_t address, uint8_t value);
+    // Memory above the first megabyte that the card's BARs decode, `bytes` (1, 2 or 4) at a
+    // time. Here: video memory at BAR 0; bytes nothing decodes read as FFh.
+    virtual uint32_t readBus(uint32_t address, unsigned bytes);
+    virtual void writeBus(uint32_t address, unsigned bytes, uint32_t value);
 
     virtual VgaCore& vga() = 0;
     virtual const VgaCore& vga() const = 0;

@@ -19,6 +19,19 @@ uint32_t lineBytesFor(uint16_t width, uint16_t bpp) {
     return width * ((bpp + 7u) / 8u);
 }
 
+// The register window at BAR 2.
+constexpr uint32_t REGISTER_WINDOW_BYTES = 0x1000;
+constexpr uint32_t WINDOW_EDID = 0x000;
+constexpr uint32_t WINDOW_EDID_BYTES = 0x100;
+constexpr uint32_t WINDOW_VGA_PORTS = 0x400;       // port 3C0h + n at 400h + n
+constexpr uint32_t WINDOW_VGA_PORT_COUNT = 0x20;
+constexpr uint32_t WINDOW_DISPI = 0x500;           // DISPI register n, 16 bits, at 500h + 2n
+constexpr uint16_t WINDOW_DISPI_COUNT = dispi::VIDEO_MEMORY_64K + 1;
+// Where QEMU's firmware places BAR 2 and the expansion ROM; below the framebuffer if it is there.
+constexpr uint32_t REGISTER_WINDOW_ADDRESS = 0xFEBF0000;
+constexpr uint32_t EXPANSION_ROM_ADDRESS = 0xFEBE0000;
+constexpr uint32_t EXPANSION_ROM_BYTES = 0x10000;
+
 uint32_t powerOfTwoAtLeast(uint32_t bytes) {
     uint32_t size = 0x10000;
     while (size < bytes) size <<= 1;
@@ -29,17 +42,27 @@ uint32_t powerOfTwoAtLeast(uint32_t bytes) {
 
 DispiCard::DispiCard(uint32_t videoMemoryBytes, bool dispi, uint32_t accelCaps, uint32_t refreshHz,
                      std::function<uint64_t()> now, WideDac wideDac, uint32_t lfbAddress)
-    : vga_(videoMemoryBytes, refreshHz, std::move(now)), hasDispi_(dispi), wideDac_(wideDac), extension_(accelCaps) {
+    : vga_(videoMemoryBytes, refreshHz, std::move(now)),
+      hasDispi_(dispi),
+      wideDac_(wideDac),
+      extension_(accelCaps),
+      edid_(monitorEdid()) {
     dispi_.virtHeight = static_cast<uint16_t>(std::min<uint32_t>(videoMemoryBytes / lineBytesFor(640, 8), 0xFFFF));
 
-    // QEMU's standard VGA: its ids, a VGA display controller, the framebuffer at BAR 0.
+    // QEMU's standard VGA: its ids, a VGA display controller, the command bits its firmware
+    // leaves, the framebuffer at BAR 0, the register window at BAR 2 and the ROM BAR.
     pci_.set16(pci::VENDOR_ID, pci::VENDOR_QEMU_VGA);
     pci_.set16(pci::DEVICE_ID, pci::DEVICE_QEMU_VGA);
-    pci_.set16(pci::COMMAND, pci::COMMAND_IO | pci::COMMAND_MEMORY);  // as the firmware left it
-    pci_.setWritable(pci::COMMAND, pci::COMMAND_IO | pci::COMMAND_MEMORY | pci::COMMAND_MASTER);
-    pci_.set16(pci::STATUS, pci::STATUS_DEVSEL_MEDIUM);
+    pci_.set16(pci::COMMAND, pci::COMMAND_IO | pci::COMMAND_MEMORY | pci::COMMAND_SERR);
+    pci_.setWritable(pci::COMMAND, pci::COMMAND_IO | pci::COMMAND_MEMORY | pci::COMMAND_MASTER | pci::COMMAND_SERR);
     pci_.set32(pci::REVISION_ID, pci::CLASS_DISPLAY_VGA << 8 | 0x02);
-    pci_.defineMemoryBar(0, lfbAddress, powerOfTwoAtLeast(videoMemoryBytes), pci::BAR_PREFETCHABLE);
+    const uint32_t lfbBytes = powerOfTwoAtLeast(videoMemoryBytes);
+    pci_.defineMemoryBar(0, lfbAddress, lfbBytes, pci::BAR_PREFETCHABLE);
+    const bool clash = EXPANSION_ROM_ADDRESS < lfbAddress + uint64_t{lfbBytes} &&
+                       lfbAddress < REGISTER_WINDOW_ADDRESS + REGISTER_WINDOW_BYTES;
+    pci_.defineMemoryBar(2, clash ? lfbAddress - EXPANSION_ROM_BYTES : REGISTER_WINDOW_ADDRESS, REGISTER_WINDOW_BYTES, 0);
+    pci_.set32(pci::EXPANSION_ROM, clash ? lfbAddress - 2 * EXPANSION_ROM_BYTES : EXPANSION_ROM_ADDRESS);
+    pci_.setWritable(pci::EXPANSION_ROM, ~(EXPANSION_ROM_BYTES - 1) | pci::EXPANSION_ROM_ENABLE);
     pci_.set16(pci::SUBSYSTEM_VENDOR_ID, pci::VENDOR_RED_HAT);
     pci_.set16(pci::SUBSYSTEM_ID, pci::SUBSYSTEM_QEMU);
 }
@@ -74,7 +97,7 @@ void DispiCard::out8(uint16_t port, uint8_t value) {
 
 uint16_t DispiCard::in16(uint16_t port) {
     if (port == dispi::INDEX_PORT) return hasDispi_ ? dispi_.index : 0xFFFF;
-    if (port == dispi::DATA_PORT) return hasDispi_ ? readDispi() : 0xFFFF;
+    if (port == dispi::DATA_PORT) return hasDispi_ ? readDispi(dispi_.index) : 0xFFFF;
     return Card::in16(port);
 }
 
@@ -84,16 +107,16 @@ void DispiCard::out16(uint16_t port, uint16_t value) {
         return;
     }
     if (port == dispi::DATA_PORT) {
-        if (hasDispi_) writeDispi(value);
+        if (hasDispi_) writeDispi(dispi_.index, value);
         return;
     }
     Card::out16(port, value);
 }
 
-uint16_t DispiCard::readDispi() {
-    if (PalisadeExtension::owns(dispi_.index)) return extension_.read(dispi_.index);
+uint16_t DispiCard::readDispi(uint16_t index) {
+    if (PalisadeExtension::owns(index)) return extension_.read(index);
     const bool caps = dispi_.enable & dispi::ENABLE_GET_CAPS;
-    switch (dispi_.index) {
+    switch (index) {
     case dispi::ID: return dispi_.id;
     case dispi::XRES: return caps ? MAX_XRES : dispi_.xres;
     case dispi::YRES: return caps ? MAX_YRES : dispi_.yres;
@@ -109,11 +132,11 @@ uint16_t DispiCard::readDispi() {
     }
 }
 
-void DispiCard::writeDispi(uint16_t value) {
-    if (PalisadeExtension::owns(dispi_.index)) return extension_.write(dispi_.index, value);
+void DispiCard::writeDispi(uint16_t index, uint16_t value) {
+    if (PalisadeExtension::owns(index)) return extension_.write(index, value);
     const bool enabled = dispi_.enable & dispi::ENABLE_ON;
     const uint32_t memory = vga_.videoMemoryBytes();
-    switch (dispi_.index) {
+    switch (index) {
     case dispi::ID:
         if (value >= dispi::ID_0 && value <= dispi::ID_LATEST) dispi_.id = value;
         return;
@@ -194,6 +217,50 @@ void DispiCard::writeWindow(uint32_t address, uint8_t value) {
     if (!windowOffset(address, dispi_.writeBank, offset)) return;
     if (dispi_.bpp == 4) return vga_.writeMemory(offset, value);
     if (offset < vga_.videoMemoryBytes()) vga_.videoMemory()[offset] = value;
+}
+
+bool DispiCard::inRegisterWindow(uint32_t address, unsigned bytes) const {
+    const uint32_t base = pci_.barAddress(2);
+    return address >= base && address - base + bytes <= REGISTER_WINDOW_BYTES;
+}
+
+uint32_t DispiCard::readBus(uint32_t address, unsigned bytes) {
+    if (!inRegisterWindow(address, bytes)) return Card::readBus(address, bytes);
+    uint32_t value = 0;
+    for (unsigned i = 0; i < bytes; ++i)
+        value |= static_cast<uint32_t>(readRegisterWindow(address - pci_.barAddress(2) + i)) << (8 * i);
+    return value;
+}
+
+void DispiCard::writeBus(uint32_t address, unsigned bytes, uint32_t value) {
+    if (!inRegisterWindow(address, bytes)) return Card::writeBus(address, bytes, value);
+    for (unsigned i = 0; i < bytes; ++i)
+        writeRegisterWindow(address - pci_.barAddress(2) + i, static_cast<uint8_t>(value >> (8 * i)));
+}
+
+// The window's DISPI registers are words: reading a byte reads its half; a word written low
+// byte first takes effect with its high byte.
+uint8_t DispiCard::readRegisterWindow(uint32_t offset) {
+    if (offset < WINDOW_EDID + WINDOW_EDID_BYTES) return offset < edid_.size() ? edid_[offset] : 0;
+    if (offset >= WINDOW_VGA_PORTS && offset < WINDOW_VGA_PORTS + WINDOW_VGA_PORT_COUNT)
+        return vga_.in8(static_cast<uint16_t>(vga::PORTS_FIRST + offset - WINDOW_VGA_PORTS));
+    if (hasDispi_ && offset >= WINDOW_DISPI && offset < WINDOW_DISPI + 2u * WINDOW_DISPI_COUNT) {
+        const uint16_t word = readDispi(static_cast<uint16_t>((offset - WINDOW_DISPI) / 2));
+        return static_cast<uint8_t>(offset & 1 ? word >> 8 : word);
+    }
+    return 0xFF;
+}
+
+void DispiCard::writeRegisterWindow(uint32_t offset, uint8_t value) {
+    if (offset >= WINDOW_VGA_PORTS && offset < WINDOW_VGA_PORTS + WINDOW_VGA_PORT_COUNT)
+        return vga_.out8(static_cast<uint16_t>(vga::PORTS_FIRST + offset - WINDOW_VGA_PORTS), value);
+    if (hasDispi_ && offset >= WINDOW_DISPI && offset < WINDOW_DISPI + 2u * WINDOW_DISPI_COUNT) {
+        if (!(offset & 1)) {
+            pendingLowByte_ = value;
+            return;
+        }
+        writeDispi(static_cast<uint16_t>((offset - WINDOW_DISPI) / 2), static_cast<uint16_t>(value << 8 | pendingLowByte_));
+    }
 }
 
 std::optional<ExtendedMode> DispiCard::extendedMode() const {

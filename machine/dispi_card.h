@@ -1,13 +1,17 @@
 // The standard VGA with the Bochs DISPI extension, as QEMU's `-device VGA` has it, plus
 // Palisade's own extension registers. DISPI owns its index/data ports, its banked window and
-// its packed modes; every other access goes to the VgaCore.
+// its packed modes; every other access goes to the VgaCore. On PCI: the framebuffer at BAR 0,
+// at BAR 2 a register window (the monitor's EDID at 0, the VGA ports at 400h, the DISPI
+// registers at 500h), and an expansion-ROM BAR, as QEMU 7.2 shows them.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 
 #include "hw/dispi.h"
 #include "machine/card.h"
+#include "machine/edid.h"
 #include "machine/machine.h"
 #include "machine/palisade_extension.h"
 
@@ -40,6 +44,8 @@ public:
     void out16(uint16_t port, uint16_t value) override;
     uint8_t readWindow(uint32_t address) override;
     void writeWindow(uint32_t address, uint8_t value) override;
+    uint32_t readBus(uint32_t address, unsigned bytes) override;
+    void writeBus(uint32_t address, unsigned bytes, uint32_t value) override;
 
     VgaCore& vga() override { return vga_; }
     const VgaCore& vga() const override { return vga_; }
@@ -56,8 +62,11 @@ public:
     uint32_t dispiLineBytes() const;
 
 private:
-    uint16_t readDispi();
-    void writeDispi(uint16_t value);
+    uint16_t readDispi(uint16_t index);
+    void writeDispi(uint16_t index, uint16_t value);
+    bool inRegisterWindow(uint32_t address, unsigned bytes) const;
+    uint8_t readRegisterWindow(uint32_t offset);
+    void writeRegisterWindow(uint32_t offset, uint8_t value);
     void enable(uint16_t value);
     bool windowOffset(uint32_t address, uint32_t bank, uint32_t& offset) const;
 
@@ -68,6 +77,8 @@ private:
     bool startLate_ = false;       // CardFault::DisplayStartLate: the picture starts a line further down
     PalisadeExtension extension_;
     ConfigSpace pci_;
+    std::array<uint8_t, EDID_BYTES> edid_;
+    uint16_t pendingLowByte_ = 0;  // a DISPI word written through the register window, low byte first
 };
 
 }  // namespace machine

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "machine/card.h"
+#include "machine/host_bridge.h"
 #include "machine/pci_bus.h"
 #include "machine/rom_image.h"
 #include "machine/scan_out.h"
@@ -34,6 +35,10 @@ constexpr uint16_t CARD_BDF = pci::bdf(0, 2, 0);
 
 // Emulated instructions per microsecond charged to the clock while real-mode code runs.
 constexpr uint64_t INSTRUCTIONS_PER_MICROSECOND = 25;
+
+// Reads of input status 1 this close together, with no other port access between them, are a
+// loop polling it (in, test, jump, count down, jump).
+constexpr uint64_t POLL_LOOP_INSTRUCTIONS = 8;
 
 constexpr uint16_t BOCHS_DEBUG_PORT = 0x500;
 constexpr uint16_t SEABIOS_DEBUG_PORT = 0x402;
@@ -65,6 +70,7 @@ const MachineConfig& checked(const MachineConfig& config) {
 struct Machine::Impl {
     Impl(const MachineConfig& cfg, Clock& clk)
         : config(cfg), clock(clk), card(makeCard(cfg, [this] { return now(); })) {
+        pci.attach(HOST_BRIDGE_BDF, hostBridge);
         pci.attach(CARD_BDF, card->pciFunction());
     }
 
@@ -79,6 +85,7 @@ struct Machine::Impl {
     uint32_t romBytes = 0;
     bool romWritable = false;
     std::unique_ptr<Card> card;
+    ConfigSpace hostBridge = hostBridgeConfig();
     PciBus pci;
     std::unique_ptr<SystemBios> bios;
     x86emu_t* emu = nullptr;
@@ -87,6 +94,9 @@ struct Machine::Impl {
     uint64_t chargedInstructions = 0;
     bool running = false;
     uint32_t toggle61 = 0;
+    uint64_t lastStatusPoll = 0;       // instruction count at the last emulated read of input status 1
+    uint8_t lastStatus = 0;            // what it read
+    bool polling = false;              // no other port access since
     uint64_t serial = nextSerial++;
     static inline uint64_t nextSerial = 1;
 
@@ -110,9 +120,7 @@ struct Machine::Impl {
         if (address < WINDOW_START) return memory[address];
         if (address < ROM_START) return card->readWindow(address);
         if (address < MEMORY_BYTES) return memory[address];
-        uint8_t value = 0xFF;
-        card->readBus(address, value);
-        return value;
+        return static_cast<uint8_t>(card->readBus(address, 1));
     }
 
     void writeByte(uint32_t address, uint8_t value) {
@@ -129,7 +137,7 @@ struct Machine::Impl {
         } else if (address < MEMORY_BYTES) {
             memory[address] = value;
         } else {
-            card->writeBus(address, value);
+            card->writeBus(address, 1, value);
         }
     }
 
@@ -140,12 +148,18 @@ struct Machine::Impl {
         return address + bytes <= WINDOW_START || address >= ROM_START;
     }
 
+    // Above the first megabyte an access goes to the card whole, as a bus cycle of its width.
+    static bool onTheBus(uint32_t address, unsigned bytes) {
+        return address >= MEMORY_BYTES && bytes - 1 <= 0xFFFFFFFFu - address;
+    }
+
     uint32_t readMemory(uint32_t address, unsigned bytes) {
         uint32_t value = 0;
         if (plainRam(address, bytes)) {
             std::memcpy(&value, memory + address, bytes);
             return value;
         }
+        if (onTheBus(address, bytes)) return card->readBus(address, bytes);
         for (unsigned i = 0; i < bytes; ++i) value |= static_cast<uint32_t>(readByte(address + i)) << (8 * i);
         return value;
     }
@@ -155,7 +169,29 @@ struct Machine::Impl {
             std::memcpy(memory + address, &value, bytes);
             return;
         }
+        if (onTheBus(address, bytes)) return card->writeBus(address, bytes, value);
         for (unsigned i = 0; i < bytes; ++i) writeByte(address + i, static_cast<uint8_t>(value >> (8 * i)));
+    }
+
+    // A port read by the emulated CPU. A loop polling input status 1 sees the same status
+    // again and again until it changes: the clock moves on to that change at once, so the
+    // loop sees what it would have seen, at the time it would have seen it, for a few
+    // instructions instead of hundreds of thousands a frame.
+    uint32_t emulatedPortIn(uint16_t port, unsigned bytes) {
+        const bool status = bytes == 1 && (port == vga::status1::PORT || port == vga::status1::MONO_PORT);
+        if (!status) {
+            polling = false;
+            return portIn(port, bytes);
+        }
+        const uint64_t executed = emu->x86.R_TSC;
+        if (polling && executed - lastStatusPoll <= POLL_LOOP_INSTRUCTIONS) {
+            const uint64_t at = now();
+            if (card->vga().status1At(at) == lastStatus) clock.spend(card->vga().nextStatus1Change(at) - at);
+        }
+        lastStatus = static_cast<uint8_t>(portIn(port, bytes));
+        lastStatusPoll = executed;
+        polling = true;
+        return lastStatus;
     }
 
     uint32_t portIn(uint16_t port, unsigned bytes) {
@@ -190,8 +226,11 @@ struct Machine::Impl {
         case X86EMU_MEMIO_R:
         case X86EMU_MEMIO_X: *value = self->readMemory(address, bytes); return 0;
         case X86EMU_MEMIO_W: self->writeMemory(address, *value, bytes); return 0;
-        case X86EMU_MEMIO_I: *value = self->portIn(static_cast<uint16_t>(address), bytes); return 0;
-        case X86EMU_MEMIO_O: self->portOut(static_cast<uint16_t>(address), *value, bytes); return 0;
+        case X86EMU_MEMIO_I: *value = self->emulatedPortIn(static_cast<uint16_t>(address), bytes); return 0;
+        case X86EMU_MEMIO_O:
+            self->polling = false;
+            self->portOut(static_cast<uint16_t>(address), *value, bytes);
+            return 0;
         default: return 1;
         }
     }
@@ -218,7 +257,8 @@ struct Machine::Impl {
         memory[at + 1] = static_cast<uint8_t>(value >> 8);
     }
 
-    CallResult call(uint16_t segment, uint16_t offset, CpuRegs& regs, bool asInterrupt, const std::string& what) {
+    CallResult call(uint16_t segment, uint16_t offset, CpuRegs& regs, bool asInterrupt, const std::string& what,
+                    bool bigRealMode = false) {
         CallResult result;
         if (running) {
             result.error = "real-mode call made while another one runs";
@@ -240,8 +280,14 @@ struct Machine::Impl {
         x86emu_set_seg_register(emu, r.R_ES_SEL, regs.es);
         x86emu_set_seg_register(emu, r.R_FS_SEL, 0);
         x86emu_set_seg_register(emu, r.R_GS_SEL, 0);
-        x86emu_set_seg_register(emu, r.R_SS_SEL, STACK_SEGMENT);
-        r.R_ESP = STACK_TOP;
+        // A PC's firmware starts option ROMs in big real mode: data segments reach all 4 GB,
+        // so a ROM's start-up can read its card's register window with 32-bit addresses.
+        for (int data : {R_DS_INDEX, R_ES_INDEX, R_FS_INDEX, R_GS_INDEX})
+            r.seg[data].limit = bigRealMode ? 0xFFFFFFFF : 0xFFFF;
+        // The same stack either way; in big real mode from segment 0, as a PC's firmware calls
+        // option ROMs, whose C code addresses flat memory through DS = SS.
+        x86emu_set_seg_register(emu, r.R_SS_SEL, bigRealMode ? 0 : STACK_SEGMENT);
+        r.R_ESP = bigRealMode ? STACK_SEGMENT * 16u + STACK_TOP : STACK_TOP;
         const uint16_t flags = static_cast<uint16_t>((regs.flags & 0x0CD5) | 0x0002);
         if (asInterrupt) push16(flags);
         push16(BIOS_SEGMENT);
@@ -251,6 +297,7 @@ struct Machine::Impl {
         r.R_EIP = offset;
         r.mode &= ~static_cast<u32>(_MODE_HALTED);
         fault.clear();
+        polling = false;
 
         const uint64_t start = r.R_TSC;
         emu->max_instr = start + config.instructionBudget;
@@ -316,7 +363,7 @@ struct Machine::Impl {
         romWritable = true;
         CpuRegs regs;
         regs.ax = CARD_BDF;
-        CallResult init = call(0xC000, 0x0003, regs, false, "video BIOS init");
+        CallResult init = call(0xC000, 0x0003, regs, false, "video BIOS init", true);
         romWritable = false;
         if (!init.ok) throw MachineError("video BIOS " + config.romPath + " did not initialise: " + init.error);
         // Text mode 3 without clearing the screen (bit 7), so the banner the ROM printed

@@ -52,7 +52,7 @@ struct MachineConfig {
     bool residentKestrel = false; // a Kestrel driver is loaded before the program starts
     bool kestrel = true;          // the program folder holds KSWIN.EXE, so the loader can install Kestrel
     CardFault cardFault = CardFault::None;
-    uint64_t instructionBudget = 50'000'000;  // per real-mode call
+    uint64_t instructionBudget = 5'000'000;  // per real-mode call: the slowest ROM call takes 320 000
 };
 
 // Named presets and machine files ("key = value" lines).

@@ -43,8 +43,8 @@ const char* const VGA_ONLY_ROM = "/usr/share/vgabios/vgabios-cirrus.bin";
 
 using namespace palisade_ext;
 
-// Twice the default, some 300 times the demo's slowest call (a retrace wait, 355,000
-// instructions): a runaway call is stopped in seconds, not minutes.
+// Twenty times the default, some 300 times the slowest call (SeaVGABIOS's start-up, about
+// 320,000 instructions): a runaway call is stopped in seconds, not minutes.
 constexpr uint64_t MAX_INSTRUCTION_BUDGET = 100'000'000;
 
 constexpr uint32_t NO_CLIP_PATTERN_CURSOR = ACCEL_CAPS_ALL & ~(ACCEL_CAPS_SET_CLIP_RECT | ACCEL_CAPS_DRAW_PATT_RECT |

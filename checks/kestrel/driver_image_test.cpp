@@ -21,6 +21,10 @@ CardAnalysis dispiCard()
     card.videoMemoryKb = 4096;
     card.pciDevice = 2 << 3;
     card.lfbAddress = 0xE0000000;
+    card.chipFamily = CHIP_FAMILY_DISPI;
+    card.pciVendor = 0x1234;
+    card.pciDeviceId = 0x1111;
+    card.found = "Bochs DISPI SuperVGA (ID B0C5), 4096 KB, PCI 1234:1111 at 00:02.0";
     return card;
 }
 
@@ -31,7 +35,7 @@ TEST(DriverImage, HeaderHasTheSignatureVersionAndEntriesInsideTheImage)
     EXPECT_EQ(0, std::memcmp(image.data(), "Kestrel Video Core", field::SIGNATURE_LENGTH));
     EXPECT_EQ('5', image[field::VERSION_MAJOR]);
     EXPECT_EQ('2', image[field::VERSION_MINOR]);
-    for (std::size_t entry : {field::CHECK_ENTRY, field::PROBE_ENTRY, field::INT10_ENTRY, field::INT2F_ENTRY}) {
+    for (std::size_t entry : {field::CHECK_ENTRY, field::INT10_ENTRY, field::INT2F_ENTRY}) {
         const uint16_t offset = readWord(image, entry);
         EXPECT_GE(offset, field::INFO_RECORD + field::INFO_RECORD_SIZE) << "entry word at " << entry;
         EXPECT_LT(offset, image.size()) << "entry word at " << entry;
@@ -47,6 +51,7 @@ TEST(DriverImage, GeneratorFillsItsFieldsAndStringsAndNothingElse)
     ASSERT_EQ(assembled.size(), built.size());
     EXPECT_EQ(0, readWord(built, field::NEEDS_VBE_BIOS));
     EXPECT_EQ(HARDWARE_DISPI, readWord(built, field::HARDWARE_CODE));
+    EXPECT_EQ(CHIP_FAMILY_DISPI, readWord(built, field::CHIP_FAMILY));
     EXPECT_EQ(4096, readWord(built, field::MEMORY_KB));
     EXPECT_EQ(0x80001010u, readDword(built, field::PCI_BAR_ADDRESS));
     EXPECT_EQ("Kestrel Video Core 5.2 for Bochs DISPI SuperVGA", readString(built, field::STRING1, field::STRING1_SIZE));
@@ -57,6 +62,23 @@ TEST(DriverImage, GeneratorFillsItsFieldsAndStringsAndNothingElse)
     for (std::size_t i = field::INFO_RECORD + field::INFO_RECORD_SIZE; i < checksumOffset(built); ++i)
         ASSERT_EQ(assembled[i], built[i]) << "code byte " << i << " changed";
     EXPECT_EQ(imageChecksum(built), readDword(built, checksumOffset(built)));
+}
+
+// A chip found without a back end in this image, or a KSCONFIG.DAT edited to name another
+// hardware code, must not give a driver that says it drives that chip.
+TEST(DriverImage, OnlyTheChipOfTheBackEndGetsItsHardwareCode)
+{
+    CardAnalysis gd5446;
+    gd5446.chipFamily = CHIP_FAMILY_CIRRUS;
+    gd5446.videoMemoryKb = 4096;
+    CardAnalysis edited = dispiCard();
+    edited.hardwareCode = 2;
+    for (const CardAnalysis& card : {gd5446, edited}) {
+        const auto built = buildDriver(card);
+        EXPECT_EQ(HARDWARE_NONE, readWord(built, field::HARDWARE_CODE));
+        EXPECT_EQ(card.chipFamily, readWord(built, field::CHIP_FAMILY));
+        EXPECT_EQ(0, readWord(built, field::MEMORY_KB));
+    }
 }
 
 TEST(DriverImage, NoSupportedCardGivesHardwareCode38AndNoMemory)
@@ -112,9 +134,11 @@ TEST(ConfigFile, RejectsBadLinesWithTheirNumber)
         std::string message;
     };
     const Case cases[] = {
-        {good + "colour depth\n", "line 8: expected \"key: value\""},
-        {good + "refresh: 60\n", "line 8: unknown key \"refresh\""},
-        {good + "dispi-id: B0C0\n", "line 8: dispi-id given twice"},
+        {good + "colour depth\n", "line 12: expected \"key: value\""},
+        {good + "refresh: 60\n", "line 12: unknown key \"refresh\""},
+        {good + "dispi-id: B0C0\n", "line 12: dispi-id given twice"},
+        {"chip-family: s3\n", "line 1: bad value \"s3\" for chip-family"},
+        {"pci-id: 1234-1111\n", "line 1: bad value \"1234-1111\" for pci-id"},
         {"hardware-code: lots\n", "line 1: bad value \"lots\" for hardware-code"},
         {"hardware-code: 70000\n", "line 1: bad value \"70000\" for hardware-code"},
         {"pci-device: 2\n", "line 1: bad value \"2\" for pci-device"},

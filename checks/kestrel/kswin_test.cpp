@@ -168,6 +168,7 @@ TEST_F(Kswin, MachineWithoutSupportedCardGetsHardwareCode38)
     ASSERT_EQ(0, run.status) << run.err;
     EXPECT_EQ(HARDWARE_NONE, readWord(driver(), field::HARDWARE_CODE));
     EXPECT_NE(std::string::npos, slurp(dir_ / "KSCONFIG.DAT").find("hardware-code: 38"));
+    EXPECT_EQ("KSWIN.EXE: no supported graphics hardware: PCI 1234:1111 at 00:02.0 without the DISPI interface\n", run.out);
 }
 
 TEST_F(Kswin, NoAnalyseUsesTheExistingAnalysisAndProbesWhenThereIsNone)
@@ -179,7 +180,7 @@ TEST_F(Kswin, NoAnalyseUsesTheExistingAnalysisAndProbesWhenThereIsNone)
 
     // An analysis that differs from the machine wins over it.
     std::string config = slurp(dir_ / "KSCONFIG.DAT");
-    config.replace(config.find("4096"), 4, "2048");
+    config.replace(config.find("video-memory-kb: 4096"), 21, "video-memory-kb: 2048");
     std::ofstream(dir_ / "KSCONFIG.DAT", std::ios::binary) << config;
     run = runKswin({"-gen", "-p" + windowsDir(), "-noanalyse"}, dir_);
     ASSERT_EQ(0, run.status) << run.err;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "checks/machine/machine_fixture.h"
+#include "hw/vbe.h"
 #include "hw/vga.h"
 #include "machine/card.h"
 
@@ -190,10 +191,45 @@ TEST_P(VbeOnEachRom, ModeBeyondVideoMemoryIsNeverHalfSet) {
     }
 }
 
+TEST_P(VbeOnEachRom, FramebufferElsewhereIsWhereModeInfoSaysItIs) {
+    machine::MachineConfig config = machine::presetConfig(GetParam().preset);
+    config.lfbAddress = 0xD0000000;
+    BootedMachine moved(config);
+    const auto out = moved.vbe(vbe::MODE_INFO, 0, 0x101);
+    ASSERT_EQ(out.ax, vbe::STATUS_OK);
+    ASSERT_TRUE(moved.modeInfo().ModeAttributes & vbe::MODE_ATTR_LINEAR);
+    EXPECT_EQ(moved.modeInfo().PhysBasePtr, 0xD0000000u);
+    moved.vbe(vbe::SET_MODE, vbe::MODE_LINEAR | 0x101);
+    ASSERT_TRUE(moved.lastResult.ok) << moved.lastResult.error;
+    EXPECT_EQ(moved->readPhys8(0xD0000000), 0) << "video memory answers there";
+}
+
 INSTANTIATE_TEST_SUITE_P(Roms, VbeOnEachRom,
                          ::testing::Values(RomCase{"default", 0x0200, true, false},
                                            RomCase{"seavgabios", 0x0300, false, true}),
                          [](const auto& info) { return std::string(info.param.preset); });
+
+// SeaVGABIOS reads the monitor's EDID from the card's register window and answers DDC with it.
+TEST(Ddc, SeaVgaBiosReportsDdcAndReadsTheMonitorsEdid) {
+    BootedMachine pc("seavgabios");
+    auto out = pc.vbe(vbe::DDC, 0x0000);
+    ASSERT_TRUE(pc.lastResult.ok) << pc.lastResult.error;
+    EXPECT_EQ(out.ax, vbe::STATUS_OK);
+    EXPECT_EQ(out.bx, 0x0103) << "DDC1 and DDC2, one second per block";
+
+    std::memset(pc.buffer(), 0, 128);
+    out = pc.vbe(vbe::DDC, 0x0001);
+    ASSERT_EQ(out.ax, vbe::STATUS_OK);
+    const uint8_t* edid = pc.buffer();
+    constexpr uint8_t header[8] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+    EXPECT_EQ(std::memcmp(edid, header, 8), 0);
+    uint8_t sum = 0;
+    for (int i = 0; i < 128; ++i) sum = static_cast<uint8_t>(sum + edid[i]);
+    EXPECT_EQ(sum, 0) << "checksum";
+    const uint8_t* preferred = edid + 54;  // the first detailed timing
+    EXPECT_EQ(preferred[2] | (preferred[4] >> 4) << 8, 1024);
+    EXPECT_EQ(preferred[5] | (preferred[7] >> 4) << 8, 768);
+}
 
 TEST(VbeAbsent, BiosWithoutVbeAnswersNothing) {
     for (const char* preset : {"plainvga", "novbe"}) {
