@@ -76,6 +76,20 @@ std::string helpText()
            "                            parameters of each BitBLT operation the card runs (a log that\n"
            "                            cannot be written whole is named on stderr, removed, and the\n"
            "                            run's exit status is 2)\n"
+           "  --verdict                 headless: compare each full-screen picture the card shows with\n"
+           "                            the picture the program meant (what the display library drew,\n"
+           "                            in the mode, display start, line length and palette it asked\n"
+           "                            for); a screen that differs gets a hint in words on stderr, a\n"
+           "                            diff picture with --shots (NNNN-diff.png, the differing pixels\n"
+           "                            in red) and a mark on the index page; the run ends with\n"
+           "                            \"verdict: N screens, M differ\" on stderr. Dialogs are not judged\n"
+           "  --conformance             run the VBE conformance table on the machine instead of the\n"
+           "                            program: each row calls VBE functions through int 10h and checks\n"
+           "                            what they did to the card, on the BIOS alone and with Kestrel\n"
+           "                            over it. stdout: one line per row, tab-separated: the check, the\n"
+           "                            BIOS's verdict, Kestrel's (pass, FAIL: why, or n/a when the\n"
+           "                            machine has kestrel = no); a summary on stderr; with --shots DIR\n"
+           "                            also DIR/conformance.html. Exit status 0 all pass, 1 any fails\n"
            "  --windows-version 3.1|4.0 the Windows version the program is told (default: 4.0)\n"
            "  --desktop WxH             the desktop size in pixels (default: 1024x768)\n"
            "  --help                    show this help and exit\n"
@@ -93,8 +107,13 @@ std::string helpText()
            "pictures and logs. A message box in a headless run is written to stderr as\n"
            "\"CAPTION: TEXT\" and answered OK.\n"
            "\n"
+           "A machine file's \"kestrel = no\" leaves KSWIN.EXE and the driver out of its program folder:\n"
+           "the loader installs nothing (status 10) and the program tests the BIOS's own VBE.\n"
+           "\n"
            "Exit status: the program's (0, or 1 after a fatal message), 2 for a bad command line,\n"
-           "script or machine, no display or no program folder, 3 when the script ran out.\n";
+           "script or machine, no display or no program folder, 3 when the script ran out, 4 with\n"
+           "--verdict when a screen differs from what the program meant and the run otherwise\n"
+           "ended normally.\n";
 }
 
 Options parseCommandLine(int argc, const char* const* argv)
@@ -121,6 +140,10 @@ Options parseCommandLine(int argc, const char* const* argv)
             options.vbeLogPath = value();
         } else if (arg == "--io-log") {
             options.ioLogPath = value();
+        } else if (arg == "--verdict") {
+            options.verdict = true;
+        } else if (arg == "--conformance") {
+            options.conformance = true;
         } else if (arg == "--windows-version") {
             const std::string v = value();
             if (v == "3.1") {
@@ -145,6 +168,10 @@ Options parseCommandLine(int argc, const char* const* argv)
             throw UsageError("unknown option \"" + arg + "\" (see --help)");
         }
     }
+    if (options.verdict && !options.headless)
+        throw UsageError("--verdict needs --headless: only a scripted run's screens can be judged");
+    if (options.conformance && (options.headless || !options.scriptPath.empty() || options.verdict))
+        throw UsageError("--conformance runs no program: it takes only --machine and --shots");
     if (options.headless && options.scriptPath.empty() && !options.help && !options.version && !options.listMachines)
         throw UsageError("--headless needs --script FILE: a headless run takes all its input from a script");
     return options;

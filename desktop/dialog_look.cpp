@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "desktop/dialog_geometry.h"
 #include "desktop/dialog_manager.h"
 #include "desktop/font.h"
 #include "desktop/session.h"
@@ -51,46 +52,51 @@ void drawText(Canvas& canvas, Font& font, int x, int y, const std::string& text,
     font.draw(canvas, x, y, text, kShadow);
 }
 
-void drawStatic(Canvas& canvas, const Control& c, int ox, int oy)
+void drawStatic(Canvas& canvas, const Dialog& dialog, const Control& c)
 {
     Font& font = dialogFont();
-    const auto lines = font.wrap(c.text, c.width);
-    int y = oy + c.y;
+    const Rect r = controlRect(dialog, c);
+    const auto lines = font.wrap(c.text, r.width);
+    int y = r.y;
     for (const auto& line : lines) {
-        if (y + font.height() > oy + c.y + std::max(c.height, font.height()))
+        if (y + font.height() > r.y + std::max(r.height, font.height()))
             break;
-        int x = ox + c.x;
+        int x = r.x;
         if ((c.style & 0x0F) == SS_CENTER)
-            x += (c.width - font.textWidth(line)) / 2;
+            x += (r.width - font.textWidth(line)) / 2;
         drawText(canvas, font, x, y, line, c.enabled);
         y += font.height();
     }
 }
 
-void drawGroupBox(Canvas& canvas, const Look& look, const Control& c, int ox, int oy)
+void drawGroupBox(Canvas& canvas, const Look& look, const Dialog& dialog, const Control& c)
 {
     Font& font = dialogFont();
-    const int x = ox + c.x;
-    const int y = oy + c.y + font.height() / 2;
-    const int h = c.height - font.height() / 2;
+    const Rect r = controlRect(dialog, c);
+    // The frame runs through the middle of the label.
+    const int x = r.x;
+    const int y = r.y + font.height() / 2;
+    const int h = r.height - font.height() / 2;
     if (look.threeD) {
-        canvas.frame(x, y, c.width - 1, h - 1, kShadow);
-        canvas.bevel(x + 1, y + 1, c.width - 1, h - 1, kHighlight, kHighlight);
-        canvas.frame(x, y, c.width - 1, h - 1, kShadow);
+        canvas.frame(x, y, r.width - 1, h - 1, kShadow);
+        canvas.bevel(x + 1, y + 1, r.width - 1, h - 1, kHighlight, kHighlight);
+        canvas.frame(x, y, r.width - 1, h - 1, kShadow);
     } else {
-        canvas.frame(x, y, c.width, h, kDark);
+        canvas.frame(x, y, r.width, h, kDark);
     }
     if (!c.text.empty()) {
         const int w = font.textWidth(c.text);
-        canvas.fill(x + 8, oy + c.y, w + 2, font.height(), look.face());
-        drawText(canvas, font, x + 9, oy + c.y, c.text, c.enabled);
+        canvas.fill(x + 8, r.y, w + 2, font.height(), look.face());
+        drawText(canvas, font, x + 9, r.y, c.text, c.enabled);
     }
 }
 
-void drawPushButton(Canvas& canvas, const Look& look, const Control& c, int ox, int oy, bool isDefault, bool focused)
+void drawPushButton(Canvas& canvas, const Look& look, const Dialog& dialog, const Control& c, bool isDefault,
+                    bool focused)
 {
     Font& font = dialogFont();
-    int x = ox + c.x, y = oy + c.y, w = c.width, h = c.height;
+    const Rect r = controlRect(dialog, c);
+    int x = r.x, y = r.y, w = r.width, h = r.height;
     canvas.fill(x, y, w, h, kFace);
     if (look.threeD) {
         if (isDefault) {
@@ -111,11 +117,22 @@ void drawPushButton(Canvas& canvas, const Look& look, const Control& c, int ox, 
         }
         canvas.bevel(x + 1, y + 1, w - 2, h - 2, kHighlight, kShadow);
     }
-    const int tx = ox + c.x + (c.width - font.textWidth(c.text)) / 2;
-    const int ty = oy + c.y + (c.height - font.height()) / 2;
+    const int tx = r.x + (r.width - font.textWidth(c.text)) / 2;
+    const int ty = r.y + (r.height - font.height()) / 2;
     drawText(canvas, font, tx, ty, c.text, c.enabled);
     if (focused)
-        canvas.dottedFrame(ox + c.x + 4, oy + c.y + 4, c.width - 8, c.height - 8, kDark);
+        canvas.dottedFrame(r.x + 4, r.y + 4, r.width - 8, r.height - 8, kDark);
+}
+
+// A check box's or radio button's label, right of its square or circle, with the focus frame.
+void drawButtonLabel(Canvas& canvas, const Dialog& dialog, const Control& c, int x, bool focused)
+{
+    Font& font = dialogFont();
+    const Rect r = controlRect(dialog, c);
+    const int ty = r.y + (r.height - font.height()) / 2;
+    drawText(canvas, font, x, ty, c.text, c.enabled);
+    if (focused)
+        canvas.dottedFrame(x - 1, ty, font.textWidth(c.text) + 2, font.height(), kDark);
 }
 
 void drawCheckMark(Canvas& canvas, int x, int y)
@@ -126,12 +143,10 @@ void drawCheckMark(Canvas& canvas, int x, int y)
         canvas.vline(x + i, y + rise[i], 3, kDark);
 }
 
-void drawCheckBox(Canvas& canvas, const Look& look, const Control& c, int ox, int oy, bool focused)
+void drawCheckBox(Canvas& canvas, const Look& look, const Dialog& dialog, const Control& c, bool focused)
 {
-    Font& font = dialogFont();
-    const int box = 13;
-    const int x = ox + c.x;
-    const int y = oy + c.y + (c.height - box) / 2;
+    const Rect square = checkBoxSquareRect(dialog, c);
+    const int x = square.x, y = square.y, box = square.width;
     if (look.threeD) {
         sunken(canvas, x, y, box, box);
         canvas.fill(x + 2, y + 2, box - 4, box - 4, c.enabled ? kWindow : kFace);
@@ -146,19 +161,13 @@ void drawCheckBox(Canvas& canvas, const Look& look, const Control& c, int ox, in
                 canvas.pixel(x + box - 1 - i, y + i, kDark);
             }
     }
-    const int tx = x + box + 4;
-    const int ty = oy + c.y + (c.height - font.height()) / 2;
-    drawText(canvas, font, tx, ty, c.text, c.enabled);
-    if (focused)
-        canvas.dottedFrame(tx - 1, ty, font.textWidth(c.text) + 2, font.height(), kDark);
+    drawButtonLabel(canvas, dialog, c, x + box + 4, focused);
 }
 
-void drawRadio(Canvas& canvas, const Look& look, const Control& c, int ox, int oy, bool focused)
+void drawRadio(Canvas& canvas, const Look& look, const Dialog& dialog, const Control& c, bool focused)
 {
-    Font& font = dialogFont();
-    const int size = 12;
-    const int x = ox + c.x;
-    const int y = oy + c.y + (c.height - size) / 2;
+    const Rect circle = radioCircleRect(dialog, c);
+    const int size = circle.width;
     const double centre = (size - 1) / 2.0;
     for (int row = 0; row < size; ++row)
         for (int col = 0; col < size; ++col) {
@@ -175,13 +184,9 @@ void drawRadio(Canvas& canvas, const Look& look, const Control& c, int ox, int o
             }
             if (c.check == BST_CHECKED && r < 2.0)
                 color = kDark;
-            canvas.pixel(x + col, y + row, color);
+            canvas.pixel(circle.x + col, circle.y + row, color);
         }
-    const int tx = x + size + 5;
-    const int ty = oy + c.y + (c.height - font.height()) / 2;
-    drawText(canvas, font, tx, ty, c.text, c.enabled);
-    if (focused)
-        canvas.dottedFrame(tx - 1, ty, font.textWidth(c.text) + 2, font.height(), kDark);
+    drawButtonLabel(canvas, dialog, c, circle.x + size + 5, focused);
 }
 
 void drawArrow(Canvas& canvas, int cx, int cy, bool up, uint32_t color)
@@ -192,55 +197,66 @@ void drawArrow(Canvas& canvas, int cx, int cy, bool up, uint32_t color)
     }
 }
 
-void drawListBox(Canvas& canvas, const Look& look, const Control& c, int ox, int oy, bool focused)
+// A raised button face on the scroll bar: an arrow button or the thumb.
+void drawScrollBox(Canvas& canvas, const Rect& r)
+{
+    canvas.fill(r.x, r.y, r.width, r.height, kFace);
+    raised(canvas, r.x, r.y, r.width, r.height);
+}
+
+void drawScrollBar(Canvas& canvas, const Dialog& dialog, const Control& c)
+{
+    // Two arrow buttons and a thumb on a dithered track.
+    const Rect bar = scrollBarRect(dialog, c);
+    for (int row = 0; row < bar.height; ++row)
+        for (int col = 0; col < bar.width; ++col)
+            canvas.pixel(bar.x + col, bar.y + row, ((row + col) & 1) ? kHighlight : kFace);
+    const Rect up = scrollUpArrowRect(dialog, c);
+    drawScrollBox(canvas, up);
+    drawArrow(canvas, up.x + up.width / 2 - 1, up.y + up.height / 2, true, kDark);
+    const Rect down = scrollDownArrowRect(dialog, c);
+    drawScrollBox(canvas, down);
+    drawArrow(canvas, down.x + down.width / 2 - 1, down.y + down.height - down.height / 2, false, kDark);
+    drawScrollBox(canvas, scrollThumbRect(dialog, c));
+}
+
+void drawListBox(Canvas& canvas, const Look& look, const Dialog& dialog, const Control& c, bool focused)
 {
     Font& font = dialogFont();
-    const int x = ox + c.x, y = oy + c.y;
+    const Rect r = controlRect(dialog, c);
     if (look.threeD)
-        sunken(canvas, x, y, c.width, c.height);
+        sunken(canvas, r.x, r.y, r.width, r.height);
     else
-        canvas.frame(x, y, c.width, c.height, kDark);
-    const int inset = look.threeD ? 2 : 1;
-    const int rows = std::max(1, (c.height - 4) / font.height());
-    const bool scroll = (c.style & WS_VSCROLL) && int(c.items.size()) > rows;
-    const int barWidth = scroll ? 16 : 0;
-    const int innerW = c.width - 2 * inset - barWidth;
-    canvas.fill(x + inset, y + inset, c.width - 2 * inset, c.height - 2 * inset, c.enabled ? kWindow : kFace);
-    for (int row = 0; row < rows; ++row) {
+        canvas.frame(r.x, r.y, r.width, r.height, kDark);
+    const Rect inside = listRowRect(dialog, c, 0);
+    const int inset = inside.x - r.x;
+    canvas.fill(inside.x, inside.y, r.width - 2 * inset, r.height - 2 * inset, c.enabled ? kWindow : kFace);
+    for (int row = 0; row < listVisibleRows(c); ++row) {
         const int index = c.topIndex + row;
         if (index >= int(c.items.size()))
             break;
-        const int ry = y + inset + row * font.height();
+        const Rect entry = listRowRect(dialog, c, row);
         const bool selected = index == c.selection;
         if (selected)
-            canvas.fill(x + inset, ry, innerW, font.height(), kSelection);
-        drawText(canvas, font, x + inset + 2, ry, c.items[size_t(index)], c.enabled, selected ? kHighlight : kText);
+            canvas.fill(entry.x, entry.y, entry.width, entry.height, kSelection);
+        drawText(canvas, font, entry.x + 2, entry.y, c.items[size_t(index)], c.enabled, selected ? kHighlight : kText);
         if (selected && focused)
-            canvas.dottedFrame(x + inset, ry, innerW, font.height(), kHighlight);
+            canvas.dottedFrame(entry.x, entry.y, entry.width, entry.height, kHighlight);
     }
-    if (!scroll)
-        return;
-    // The vertical scroll bar: two arrow buttons and a thumb on a dithered track.
-    const int bx = x + c.width - inset - barWidth;
-    const int by = y + inset;
-    const int bh = c.height - 2 * inset;
-    for (int row = 0; row < bh; ++row)
-        for (int col = 0; col < barWidth; ++col)
-            canvas.pixel(bx + col, by + row, ((row + col) & 1) ? kHighlight : kFace);
-    const int button = std::min(barWidth, bh / 2);
-    canvas.fill(bx, by, barWidth, button, kFace);
-    raised(canvas, bx, by, barWidth, button);
-    drawArrow(canvas, bx + barWidth / 2 - 1, by + button / 2, true, kDark);
-    canvas.fill(bx, by + bh - button, barWidth, button, kFace);
-    raised(canvas, bx, by + bh - button, barWidth, button);
-    drawArrow(canvas, bx + barWidth / 2 - 1, by + bh - button / 2, false, kDark);
-    const int track = bh - 2 * button;
-    const int total = int(c.items.size());
-    const int thumb = std::max(8, track * rows / total);
-    const int maxTop = std::max(1, total - rows);
-    const int thumbY = by + button + (track - thumb) * c.topIndex / maxTop;
-    canvas.fill(bx, thumbY, barWidth, thumb, kFace);
-    raised(canvas, bx, thumbY, barWidth, thumb);
+    if (listShowsScrollBar(c))
+        drawScrollBar(canvas, dialog, c);
+}
+
+void drawCloseBox(Canvas& canvas, const Rect& box)
+{
+    const int bx = box.x, by = box.y, bw = box.width, bh = box.height;
+    canvas.fill(bx, by, bw, bh, kFace);
+    canvas.bevel(bx, by, bw, bh, kHighlight, kDark);
+    canvas.bevel(bx + 1, by + 1, bw - 2, bh - 2, kLight, kShadow);
+    for (int i = 0; i < 6; ++i) {
+        canvas.fill(bx + 4 + i, by + 3 + i, 2, 1, kDark);
+        canvas.fill(bx + 10 - i, by + 3 + i, 2, 1, kDark);
+    }
 }
 
 void drawExclamation(Canvas& canvas, int x, int y)
@@ -272,44 +288,26 @@ void drawDialog(Canvas& canvas, const Dialog& dialog, bool active)
         canvas.frame(x + 2, y + 2, w - 4, h - 4, kCaption);
     }
     if ((dialog.style & WS_CAPTION) == WS_CAPTION) {
-        const int cx = x + 3, cy = y + 3, cw = w - 6, ch = dialog.clientY - 4;
-        canvas.fill(cx, cy, cw, ch, active ? kCaption : kInactiveCaption);
+        const Rect bar = captionBarRect(dialog);
+        canvas.fill(bar.x, bar.y, bar.width, bar.height, active ? kCaption : kInactiveCaption);
         Font& bold = captionFont();
-        bold.draw(canvas, cx + 4, cy + (ch - bold.height()) / 2, dialog.caption, kHighlight);
-        if (dialog.style & WS_SYSMENU) {
-            // The close box.
-            const int bw = 16, bh = 14, bx = cx + cw - bw - 2, by = cy + (ch - bh) / 2;
-            canvas.fill(bx, by, bw, bh, kFace);
-            canvas.bevel(bx, by, bw, bh, kHighlight, kDark);
-            canvas.bevel(bx + 1, by + 1, bw - 2, bh - 2, kLight, kShadow);
-            for (int i = 0; i < 6; ++i) {
-                canvas.fill(bx + 4 + i, by + 3 + i, 2, 1, kDark);
-                canvas.fill(bx + 10 - i, by + 3 + i, 2, 1, kDark);
-            }
-        }
+        bold.draw(canvas, bar.x + 4, bar.y + (bar.height - bold.height()) / 2, dialog.caption, kHighlight);
+        if (dialog.style & WS_SYSMENU)
+            drawCloseBox(canvas, closeBoxRect(dialog));
     }
-    const int ox = x + dialog.clientX, oy = y + dialog.clientY;
     if (dialog.exclamation)
-        drawExclamation(canvas, ox + 12, oy + 12);
-    // A focused push button is the default for the moment; otherwise the template's.
-    int defaultIndex = -1;
-    if (dialog.focus >= 0 && dialog.controls[size_t(dialog.focus)].kind == ControlKind::PushButton)
-        defaultIndex = dialog.focus;
-    for (size_t i = 0; i < dialog.controls.size() && defaultIndex < 0; ++i)
-        if (dialog.controls[i].kind == ControlKind::PushButton && (dialog.controls[i].style & 0x0F) == BS_DEFPUSHBUTTON)
-            defaultIndex = int(i);
+        drawExclamation(canvas, x + dialog.clientX + 12, y + dialog.clientY + 12);
+    const int defaultIndex = active ? defaultButton(dialog) : -1;
     for (size_t i = 0; i < dialog.controls.size(); ++i) {
         const Control& c = dialog.controls[i];
         const bool focused = active && int(i) == dialog.focus;
         switch (c.kind) {
-        case ControlKind::Static: drawStatic(canvas, c, ox, oy); break;
-        case ControlKind::GroupBox: drawGroupBox(canvas, look, c, ox, oy); break;
-        case ControlKind::PushButton:
-            drawPushButton(canvas, look, c, ox, oy, active && int(i) == defaultIndex, focused);
-            break;
-        case ControlKind::CheckBox: drawCheckBox(canvas, look, c, ox, oy, focused); break;
-        case ControlKind::Radio: drawRadio(canvas, look, c, ox, oy, focused); break;
-        case ControlKind::ListBox: drawListBox(canvas, look, c, ox, oy, focused); break;
+        case ControlKind::Static: drawStatic(canvas, dialog, c); break;
+        case ControlKind::GroupBox: drawGroupBox(canvas, look, dialog, c); break;
+        case ControlKind::PushButton: drawPushButton(canvas, look, dialog, c, int(i) == defaultIndex, focused); break;
+        case ControlKind::CheckBox: drawCheckBox(canvas, look, dialog, c, focused); break;
+        case ControlKind::Radio: drawRadio(canvas, look, dialog, c, focused); break;
+        case ControlKind::ListBox: drawListBox(canvas, look, dialog, c, focused); break;
         }
     }
 }

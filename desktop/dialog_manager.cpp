@@ -1,12 +1,11 @@
+// The dialog engine: dialogs from templates, their handles, their modal loop, keyboard and mouse.
 #include "desktop/dialog_manager.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
-#include <cstring>
 #include <map>
-#include <set>
 
+#include "desktop/dialog_geometry.h"
 #include "desktop/font.h"
 #include "desktop/session.h"
 
@@ -14,17 +13,13 @@ namespace desktop {
 
 namespace {
 
-// Frame and caption sizes of a Windows 95 dialog.
-constexpr int kFrame = 3;
-constexpr int kCaption = 18;
 constexpr uintptr_t kDesktopHandle = 0x10;
 
 struct Registry {
     std::vector<Dialog*> open;
-    std::map<uintptr_t, std::pair<Dialog*, int>> windows;  // control index, -1 for the dialog
+    std::map<uintptr_t, Window> windows;
     uintptr_t nextHandle = 0x100;
-    std::set<HINSTANCE> registered3d;
-    std::set<HINSTANCE> autoSubclassed3d;
+    ThreeDControls threeD;
 };
 
 Registry& registry()
@@ -40,31 +35,6 @@ HWND newHandle(Dialog* dialog, int index)
     r.nextHandle += 4;
     r.windows[value] = {dialog, index};
     return reinterpret_cast<HWND>(value);
-}
-
-std::pair<Dialog*, int> lookUp(HWND window)
-{
-    auto found = registry().windows.find(reinterpret_cast<uintptr_t>(window));
-    if (found == registry().windows.end())
-        return {nullptr, -1};
-    return found->second;
-}
-
-Dialog* dialogOf(HWND window)
-{
-    auto [dialog, index] = lookUp(window);
-    return index < 0 ? dialog : nullptr;
-}
-
-Control* controlOf(HWND dialogHandle, int id)
-{
-    Dialog* dialog = dialogOf(dialogHandle);
-    if (!dialog)
-        return nullptr;
-    for (Control& control : dialog->controls)
-        if (control.id == id)
-            return &control;
-    return nullptr;
 }
 
 ControlKind kindOf(const DialogItemTemplate& item)
@@ -116,22 +86,6 @@ std::pair<int, int> groupOf(const Dialog& dialog, int index)
     return {first, last};
 }
 
-int listRows(const Control& list)
-{
-    return std::max(1, (list.height - 4) / dialogFont().height());
-}
-
-void scrollIntoView(Control& list)
-{
-    if (list.selection < 0)
-        return;
-    const int rows = listRows(list);
-    if (list.selection < list.topIndex)
-        list.topIndex = list.selection;
-    else if (list.selection >= list.topIndex + rows)
-        list.topIndex = list.selection - rows + 1;
-}
-
 void selectEntry(Dialog& dialog, Control& list, int index)
 {
     if (index < 0 || index >= int(list.items.size()) || index == list.selection)
@@ -163,24 +117,6 @@ bool sameRadioGroup(const Dialog& dialog, int a, int b)
 {
     return dialog.controls[size_t(a)].kind == ControlKind::Radio && dialog.controls[size_t(b)].kind == ControlKind::Radio &&
            groupOf(dialog, a) == groupOf(dialog, b);
-}
-
-// Tab and Shift-Tab: the next control with a tab stop, leaving a radio group as one stop.
-void moveTabFocus(Dialog& dialog, int step)
-{
-    const int count = int(dialog.controls.size());
-    const int from = dialog.focus;
-    int i = from < 0 ? (step > 0 ? -1 : 0) : from;
-    for (int n = 0; n < count; ++n) {
-        i = (i + step + count) % count;
-        const Control& c = dialog.controls[size_t(i)];
-        if (from >= 0 && sameRadioGroup(dialog, from, i))
-            continue;
-        if ((c.style & WS_TABSTOP) && canFocus(c)) {
-            setFocus(dialog, i);
-            return;
-        }
-    }
 }
 
 void press(Dialog& dialog, int index)
@@ -220,16 +156,6 @@ void moveInGroup(Dialog& dialog, int step)
     }
 }
 
-int defaultButton(const Dialog& dialog)
-{
-    for (size_t i = 0; i < dialog.controls.size(); ++i) {
-        const Control& c = dialog.controls[i];
-        if (c.kind == ControlKind::PushButton && (c.style & 0x0F) == BS_DEFPUSHBUTTON)
-            return int(i);
-    }
-    return -1;
-}
-
 void handleKey(Dialog& dialog, int key, bool shift)
 {
     Control* focused = dialog.focus >= 0 ? &dialog.controls[size_t(dialog.focus)] : nullptr;
@@ -243,15 +169,10 @@ void handleKey(Dialog& dialog, int key, bool shift)
         return;
     }
     case KEY_RETURN: {
-        // A focused push button is the default for the moment; otherwise the template's.
-        if (focused && focused->kind == ControlKind::PushButton) {
-            press(dialog, dialog.focus);
-            return;
-        }
         const int index = defaultButton(dialog);
-        if (index >= 0 && dialog.controls[size_t(index)].enabled)
+        if (index >= 0)
             press(dialog, index);
-        else if (index < 0)
+        else
             command(dialog, IDOK, BN_CLICKED, nullptr);
         return;
     }
@@ -301,84 +222,59 @@ int indexOfId(const Dialog& dialog, int id)
     return -1;
 }
 
-// Which button or list is under a point of the screen; texts and group boxes take no clicks.
-int hitTest(const Dialog& dialog, int x, int y)
-{
-    const int cx = x - dialog.x - dialog.clientX;
-    const int cy = y - dialog.y - dialog.clientY;
-    for (size_t i = 0; i < dialog.controls.size(); ++i) {
-        const Control& c = dialog.controls[i];
-        if (c.kind != ControlKind::Static && c.kind != ControlKind::GroupBox && cx >= c.x && cx < c.x + c.width &&
-            cy >= c.y && cy < c.y + c.height)
-            return int(i);
-    }
-    return -1;
-}
-
-// The caption's close box, as drawn: it gives the cancel command, as on Windows.
-bool onCloseBox(const Dialog& dialog, int x, int y)
-{
-    if ((dialog.style & WS_CAPTION) != WS_CAPTION || !(dialog.style & WS_SYSMENU))
-        return false;
-    const int right = dialog.x + dialog.width - 5;
-    const int top = dialog.y + 3 + (dialog.clientY - 4 - 14) / 2;
-    return x >= right - 16 && x < right && y >= top && y < top + 14;
-}
-
+// A press of the mouse: buttons act on the whole control, list boxes on the entry or the
+// scroll bar part under it, the close box gives the cancel command, as on Windows.
 void clickAt(Dialog& dialog, int x, int y, int clicks)
 {
-    if (onCloseBox(dialog, x, y)) {
+    using Part = DialogHit::Part;
+    const DialogHit hit = hitTest(dialog, x, y);
+    if (hit.part == Part::CloseBox) {
         command(dialog, IDCANCEL, BN_CLICKED, nullptr);
         return;
     }
-    const int index = hitTest(dialog, x, y);
-    if (index < 0)
+    if (hit.control < 0)
         return;
-    Control& c = dialog.controls[size_t(index)];
+    Control& c = dialog.controls[size_t(hit.control)];
     if (!c.enabled)
         return;
-    dialog.focus = index;
-    if (c.kind != ControlKind::ListBox) {
-        press(dialog, index);
+    dialog.focus = hit.control;
+    const int page = listVisibleRows(c);
+    const int lastTop = std::max(0, int(c.items.size()) - page);
+    auto scroll = [&](int rows) { c.topIndex = std::clamp(c.topIndex + rows, 0, lastTop); };
+    switch (hit.part) {
+    case Part::Control:
+        if (c.kind != ControlKind::ListBox)
+            press(dialog, hit.control);
         return;
+    case Part::ListEntry:
+        selectEntry(dialog, c, hit.entry);
+        if (clicks >= 2 && (c.style & LBS_NOTIFY))
+            command(dialog, c.id, LBN_DBLCLK, c.handle);
+        return;
+    case Part::ScrollUp: scroll(-1); return;
+    case Part::ScrollDown: scroll(1); return;
+    case Part::PageUp: scroll(-page); return;
+    case Part::PageDown: scroll(page); return;
+    case Part::Thumb:  // it scrolls when dragged; a press alone moves nothing
+    case Part::CloseBox:
+    case Part::None: return;
     }
-    const int rowHeight = dialogFont().height();
-    const int localX = x - dialog.x - dialog.clientX - c.x;
-    const int localY = y - dialog.y - dialog.clientY - c.y - 2;
-    const bool scrollBar = (c.style & WS_VSCROLL) && int(c.items.size()) > listRows(c) && localX >= c.width - 18;
-    if (scrollBar) {
-        const int maxTop = std::max(0, int(c.items.size()) - listRows(c));
-        c.topIndex = std::clamp(c.topIndex + (localY < c.height / 2 ? -1 : 1), 0, maxTop);
-        return;
-    }
-    const int row = c.topIndex + localY / rowHeight;
-    if (row < 0 || row >= int(c.items.size()))
-        return;
-    selectEntry(dialog, c, row);
-    if (clicks >= 2 && (c.style & LBS_NOTIFY))
-        command(dialog, c.id, LBN_DBLCLK, c.handle);
 }
 
-bool look3dFor(HINSTANCE instance)
-{
-    if ((session().version() & 0xFF) >= 4)
-        return true;
-    const Registry& r = registry();
-    return r.registered3d.count(instance) && r.autoSubclassed3d.count(instance);
-}
+}  // namespace
 
-Dialog build(const DialogTemplate& dialogTemplate, HINSTANCE instance, Dialog* owner)
+Dialog buildDialog(const DialogTemplate& dialogTemplate, bool look3d, const Dialog* owner)
 {
     Dialog dialog;
     dialog.name = "dialog " + std::to_string(dialogTemplate.resourceId);
     dialog.caption = dialogTemplate.caption ? dialogTemplate.caption : "";
     dialog.style = dialogTemplate.style;
-    dialog.look3d = look3dFor(instance);
+    dialog.look3d = look3d;
     const bool captioned = (dialog.style & WS_CAPTION) == WS_CAPTION;
-    dialog.clientX = kFrame;
-    dialog.clientY = kFrame + (captioned ? kCaption : 0);
-    dialog.width = dialogUnitsToPixelsX(dialogTemplate.cx) + 2 * kFrame;
-    dialog.height = dialogUnitsToPixelsY(dialogTemplate.cy) + dialog.clientY + kFrame;
+    dialog.clientX = kDialogFrame;
+    dialog.clientY = kDialogFrame + (captioned ? kCaptionHeight : 0);
+    dialog.width = dialogUnitsToPixelsX(dialogTemplate.cx) + 2 * kDialogFrame;
+    dialog.height = dialogUnitsToPixelsY(dialogTemplate.cy) + dialog.clientY + kDialogFrame;
     dialog.x = dialogUnitsToPixelsX(dialogTemplate.x) + (owner ? owner->x + owner->clientX : 0);
     dialog.y = dialogUnitsToPixelsY(dialogTemplate.y) + (owner ? owner->y + owner->clientY : 0);
     for (int i = 0; i < dialogTemplate.itemCount; ++i) {
@@ -414,7 +310,7 @@ INT_PTR runModal(Dialog& dialog, LPARAM param)
             Registry& r = registry();
             r.open.pop_back();
             for (auto it = r.windows.begin(); it != r.windows.end();)
-                it = it->second.first == &dialog ? r.windows.erase(it) : std::next(it);
+                it = it->second.dialog == &dialog ? r.windows.erase(it) : std::next(it);
         }
     } close{dialog};
 
@@ -428,14 +324,90 @@ INT_PTR runModal(Dialog& dialog, LPARAM param)
     return dialog.result;
 }
 
-INT_PTR messageBoxProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+Window windowOf(HWND handle)
 {
-    if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL))
-        EndDialog(dialog, IDOK);
-    return message == WM_INITDIALOG ? TRUE : FALSE;
+    auto found = registry().windows.find(reinterpret_cast<uintptr_t>(handle));
+    return found == registry().windows.end() ? Window{} : found->second;
 }
 
-}  // namespace
+Dialog* dialogOf(HWND handle)
+{
+    const Window window = windowOf(handle);
+    return window.control < 0 ? window.dialog : nullptr;
+}
+
+Control* controlOf(HWND dialogHandle, int id)
+{
+    Dialog* dialog = dialogOf(dialogHandle);
+    if (!dialog)
+        return nullptr;
+    for (Control& control : dialog->controls)
+        if (control.id == id)
+            return &control;
+    return nullptr;
+}
+
+HWND desktopWindow()
+{
+    return reinterpret_cast<HWND>(kDesktopHandle);
+}
+
+int defaultButton(const Dialog& dialog)
+{
+    if (dialog.focus >= 0 && dialog.controls[size_t(dialog.focus)].kind == ControlKind::PushButton)
+        return dialog.focus;
+    for (size_t i = 0; i < dialog.controls.size(); ++i) {
+        const Control& c = dialog.controls[i];
+        if (c.kind == ControlKind::PushButton && (c.style & 0x0F) == BS_DEFPUSHBUTTON)
+            return int(i);
+    }
+    return -1;
+}
+
+// Tab and Shift-Tab: the next control with a tab stop, leaving a radio group as one stop.
+void moveTabFocus(Dialog& dialog, int step)
+{
+    const int count = int(dialog.controls.size());
+    const int from = dialog.focus;
+    int i = from < 0 ? (step > 0 ? -1 : 0) : from;
+    for (int n = 0; n < count; ++n) {
+        i = (i + step + count) % count;
+        const Control& c = dialog.controls[size_t(i)];
+        if (from >= 0 && sameRadioGroup(dialog, from, i))
+            continue;
+        if ((c.style & WS_TABSTOP) && canFocus(c)) {
+            setFocus(dialog, i);
+            return;
+        }
+    }
+}
+
+void scrollIntoView(Control& list)
+{
+    if (list.selection < 0)
+        return;
+    const int rows = listVisibleRows(list);
+    if (list.selection < list.topIndex)
+        list.topIndex = list.selection;
+    else if (list.selection >= list.topIndex + rows)
+        list.topIndex = list.selection - rows + 1;
+}
+
+ThreeDControls& threeDControls()
+{
+    return registry().threeD;
+}
+
+bool looks3d(HINSTANCE instance)
+{
+    const ThreeDControls& threeD = threeDControls();
+    return (session().version() & 0xFF) >= 4 || (threeD.registered.count(instance) && threeD.autoSubclassed.count(instance));
+}
+
+bool messageBoxLooks3d()
+{
+    return (session().version() & 0xFF) >= 4 || !threeDControls().autoSubclassed.empty();
+}
 
 HINSTANCE instanceFor(const ModuleResources& module)
 {
@@ -459,9 +431,7 @@ const std::vector<Dialog*>& openDialogs()
 
 void resetDialogManager()
 {
-    Registry& r = registry();
-    r.registered3d.clear();
-    r.autoSubclassed3d.clear();
+    threeDControls() = {};
 }
 
 void dispatch(Dialog& dialog, const Action& action)
@@ -578,278 +548,3 @@ std::string describeDesktop()
 
 }  // namespace desktop
 
-using desktop::Control;
-using desktop::ControlKind;
-using desktop::Dialog;
-
-INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC procedure, LPARAM param)
-{
-    const auto resourceId = reinterpret_cast<uintptr_t>(templateName);
-    if (!instance || resourceId > 0xFFFF)
-        return -1;
-    const DialogTemplate* found =
-        findDialogTemplate(*reinterpret_cast<const ModuleResources*>(instance), int(resourceId));
-    if (!found)
-        return -1;
-    Dialog* ownerDialog = desktop::dialogOf(owner);
-    Dialog dialog = desktop::build(*found, instance, ownerDialog);
-    dialog.procedure = procedure;
-    const INT_PTR result = desktop::runModal(dialog, param);
-    desktop::session().refresh(true);
-    return result;
-}
-
-BOOL EndDialog(HWND window, INT_PTR result)
-{
-    Dialog* dialog = desktop::dialogOf(window);
-    if (!dialog)
-        return FALSE;
-    dialog->ended = true;
-    dialog->result = result;
-    return TRUE;
-}
-
-HWND GetDlgItem(HWND dialog, int id)
-{
-    Control* control = desktop::controlOf(dialog, id);
-    return control ? control->handle : nullptr;
-}
-
-UINT GetDlgItemTextA(HWND dialog, int id, LPSTR text, int size)
-{
-    Control* control = desktop::controlOf(dialog, id);
-    if (!text || size <= 0)
-        return 0;
-    if (!control) {
-        text[0] = '\0';
-        return 0;
-    }
-    const size_t length = std::min(control->text.size(), size_t(size) - 1);
-    std::memcpy(text, control->text.data(), length);
-    text[length] = '\0';
-    return UINT(length);
-}
-
-BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text)
-{
-    Control* control = desktop::controlOf(dialog, id);
-    if (!control)
-        return FALSE;
-    control->text = text ? text : "";
-    desktop::session().refresh(false);
-    return TRUE;
-}
-
-BOOL CheckDlgButton(HWND dialog, int id, UINT check)
-{
-    Control* control = desktop::controlOf(dialog, id);
-    if (!control)
-        return FALSE;
-    control->check = check;
-    return TRUE;
-}
-
-UINT IsDlgButtonChecked(HWND dialog, int id)
-{
-    Control* control = desktop::controlOf(dialog, id);
-    return control ? control->check : 0;
-}
-
-BOOL CheckRadioButton(HWND dialog, int firstId, int lastId, int checkId)
-{
-    Dialog* d = desktop::dialogOf(dialog);
-    if (!d)
-        return FALSE;
-    for (Control& control : d->controls)
-        if (control.id >= firstId && control.id <= lastId)
-            control.check = control.id == checkId ? BST_CHECKED : BST_UNCHECKED;
-    return TRUE;
-}
-
-BOOL EnableWindow(HWND window, BOOL enable)
-{
-    auto [dialog, index] = desktop::lookUp(window);
-    if (!dialog || index < 0)
-        return FALSE;
-    Control& control = dialog->controls[size_t(index)];
-    const BOOL wasDisabled = control.enabled ? FALSE : TRUE;
-    control.enabled = enable != FALSE;
-    if (!control.enabled && dialog->focus == index)
-        desktop::moveTabFocus(*dialog, 1);
-    return wasDisabled;
-}
-
-LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    Control* control = desktop::controlOf(dialog, id);
-    if (!control)
-        return 0;
-    auto& items = control->items;
-    const auto index = static_cast<intptr_t>(wParam);
-    const bool valid = index >= 0 && index < intptr_t(items.size());
-    switch (message) {
-    case LB_RESETCONTENT:
-        items.clear();
-        control->selection = -1;
-        control->topIndex = 0;
-        return 0;
-    case LB_ADDSTRING:
-        items.emplace_back(lParam ? reinterpret_cast<const char*>(lParam) : "");
-        return LRESULT(items.size() - 1);
-    case LB_SETCURSEL:
-        control->selection = valid ? int(index) : -1;
-        desktop::scrollIntoView(*control);
-        return valid ? index : LB_ERR;
-    case LB_GETCURSEL:
-        return control->selection >= 0 ? control->selection : LB_ERR;
-    case LB_GETCOUNT:
-        return LRESULT(items.size());
-    case LB_GETTEXT:
-        if (!valid || !lParam)
-            return LB_ERR;
-        std::memcpy(reinterpret_cast<char*>(lParam), items[size_t(index)].c_str(), items[size_t(index)].size() + 1);
-        return LRESULT(items[size_t(index)].size());
-    case LB_GETTEXTLEN:
-        return valid ? LRESULT(items[size_t(index)].size()) : LB_ERR;
-    case BM_GETCHECK:
-        return control->check;
-    case BM_SETCHECK:
-        control->check = UINT(wParam);
-        return 0;
-    default:
-        return 0;
-    }
-}
-
-int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
-{
-    const std::string message = text ? text : "";
-    const std::string title = caption ? caption : "Error";
-    if (desktop::session().scripted()) {
-        // Nobody to read it: it goes to stderr and is answered.
-        std::fprintf(stderr, "%s: %s\n", title.c_str(), message.c_str());
-        return IDOK;
-    }
-    desktop::Font& font = desktop::dialogFont();
-    const int iconSpace = (type & 0xF0) ? 32 + 16 : 0;
-    const int maxText = 420;
-    const auto lines = font.wrap(message, maxText);
-    int textWidth = 0;
-    for (const auto& line : lines)
-        textWidth = std::max(textWidth, font.textWidth(line));
-    const int clientWidth = std::max(std::max(textWidth + iconSpace + 24, 100), font.textWidth(title) + 60);
-    const int textHeight = int(lines.size()) * font.height();
-    const int clientHeight = std::max(textHeight, 32) + 24 + 23 + 12;
-
-    Dialog box;
-    box.name = "message box";
-    box.caption = title;
-    box.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-    box.look3d = (desktop::session().version() & 0xFF) >= 4 || !desktop::registry().autoSubclassed3d.empty();
-    box.exclamation = (type & 0xF0) == MB_ICONEXCLAMATION;
-    box.procedure = desktop::messageBoxProcedure;
-    box.clientX = desktop::kFrame;
-    box.clientY = desktop::kFrame + desktop::kCaption;
-    box.width = clientWidth + 2 * desktop::kFrame;
-    box.height = clientHeight + box.clientY + desktop::kFrame;
-    (void)owner;
-    box.x = (desktop::session().desktopWidth() - box.width) / 2;
-    box.y = (desktop::session().desktopHeight() - box.height) / 2;
-    Control label;
-    label.kind = ControlKind::Static;
-    label.text = message;
-    label.x = 12 + iconSpace;
-    label.y = 12 + std::max(0, (32 - textHeight) / 2);
-    label.width = textWidth + 2;
-    label.height = textHeight;
-    Control ok;
-    ok.kind = ControlKind::PushButton;
-    ok.id = IDOK;
-    ok.text = "OK";
-    ok.style = WS_TABSTOP | BS_DEFPUSHBUTTON | WS_GROUP;
-    ok.width = 75;
-    ok.height = 23;
-    ok.x = (clientWidth - ok.width) / 2;
-    ok.y = clientHeight - ok.height - 12;
-    box.controls = {label, ok};
-    return int(desktop::runModal(box, 0));
-}
-
-BOOL GetWindowRect(HWND window, RECT* rect)
-{
-    if (!rect)
-        return FALSE;
-    if (reinterpret_cast<uintptr_t>(window) == desktop::kDesktopHandle) {
-        *rect = {0, 0, desktop::session().desktopWidth(), desktop::session().desktopHeight()};
-        return TRUE;
-    }
-    auto [dialog, index] = desktop::lookUp(window);
-    if (!dialog)
-        return FALSE;
-    if (index < 0) {
-        *rect = {dialog->x, dialog->y, dialog->x + dialog->width, dialog->y + dialog->height};
-    } else {
-        const Control& c = dialog->controls[size_t(index)];
-        const int left = dialog->x + dialog->clientX + c.x;
-        const int top = dialog->y + dialog->clientY + c.y;
-        *rect = {left, top, left + c.width, top + c.height};
-    }
-    return TRUE;
-}
-
-HWND GetDesktopWindow(void)
-{
-    return reinterpret_cast<HWND>(desktop::kDesktopHandle);
-}
-
-int GetSystemMetrics(int index)
-{
-    switch (index) {
-    case SM_CXSCREEN: return desktop::session().desktopWidth();
-    case SM_CYSCREEN: return desktop::session().desktopHeight();
-    default: return 0;
-    }
-}
-
-BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint)
-{
-    auto [dialog, index] = desktop::lookUp(window);
-    if (!dialog)
-        return FALSE;
-    if (index < 0) {
-        dialog->x = x;
-        dialog->y = y;
-        dialog->width = width;
-        dialog->height = height;
-    } else {
-        Control& c = dialog->controls[size_t(index)];
-        c.x = x;
-        c.y = y;
-        c.width = width;
-        c.height = height;
-    }
-    if (repaint)
-        desktop::session().refresh(true);
-    return TRUE;
-}
-
-BOOL Ctl3dRegister(HINSTANCE instance)
-{
-    desktop::registry().registered3d.insert(instance);
-    return TRUE;
-}
-
-BOOL Ctl3dAutoSubclass(HINSTANCE instance)
-{
-    if (!desktop::registry().registered3d.count(instance))
-        return FALSE;
-    desktop::registry().autoSubclassed3d.insert(instance);
-    return TRUE;
-}
-
-BOOL Ctl3dUnregister(HINSTANCE instance)
-{
-    desktop::registry().registered3d.erase(instance);
-    desktop::registry().autoSubclassed3d.erase(instance);
-    return TRUE;
-}

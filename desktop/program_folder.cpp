@@ -99,7 +99,8 @@ fs::path stateFolder()
     return {};
 }
 
-fs::path prepareProgramFolder(const fs::path& executable, const std::string& id, const std::vector<fs::path>& bases)
+fs::path prepareProgramFolder(const fs::path& executable, const std::string& id, const std::vector<fs::path>& bases,
+                              bool withKestrel)
 {
     const fs::path generator = executable.parent_path() / "KSWIN.EXE";
     std::string why = "no folder to put it in";
@@ -116,10 +117,14 @@ fs::path prepareProgramFolder(const fs::path& executable, const std::string& id,
             linkTo(folder / "palisade", executable);
             std::error_code error;
             // Without the generator the loader goes on without a driver, as it would on a PC.
-            if (fs::exists(generator, error))
+            if (withKestrel && fs::exists(generator, error)) {
                 linkTo(folder / "KSWIN.EXE", generator);
-            else
+            } else {
                 fs::remove(folder / "KSWIN.EXE", error);
+                if (!withKestrel)
+                    for (const char* made : {"kestrel.drv", "KSCONFIG.DAT"})
+                        fs::remove(folder / made, error);
+            }
             return folder / "palisade";
         } catch (const fs::filesystem_error& error) {
             why = folder.string() + ": " + error.code().message();

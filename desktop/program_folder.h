@@ -24,8 +24,10 @@ std::filesystem::path stateFolder();
 
 // Makes BASE/machines/ID/ under the first base that can hold it, with links to the
 // executable (as "palisade") and to the generator KSWIN.EXE beside it, and returns the
-// program's path inside it. Throws ProgramFolderError when no base can.
+// program's path inside it. Without Kestrel the folder holds neither the generator nor a
+// driver or configuration it wrote before. Throws ProgramFolderError when no base can.
 std::filesystem::path prepareProgramFolder(const std::filesystem::path& executable, const std::string& id,
-                                           const std::vector<std::filesystem::path>& bases);
+                                           const std::vector<std::filesystem::path>& bases,
+                                           bool withKestrel = true);
 
 }  // namespace desktop

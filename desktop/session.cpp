@@ -191,12 +191,15 @@ void Session::endOfScript()
 
 void Session::shootOnce(Action&)
 {
-    if (!shots_ || headShot_)
+    if ((!shots_ && !judge_) || headShot_)
         return;
     headShot_ = true;
     Picture picture;
     compose(picture);
-    shots_->automatic(picture, describeScreen());
+    const std::string onScreen = describeScreen();
+    const ScreenVerdict verdict = judge_ && fullScreen_ ? judge_->judge(picture, onScreen) : ScreenVerdict{};
+    if (shots_)
+        shots_->automatic(picture, onScreen, verdict);
 }
 
 void Session::setFullScreen(bool on)

@@ -11,6 +11,7 @@
 
 #include "desktop/canvas.h"
 #include "desktop/input.h"
+#include "desktop/screen_verdict.h"
 #include "machine/machine.h"
 
 namespace desktop {
@@ -53,6 +54,8 @@ public:
     bool scripted() const { return scripted_; }
     void setMonitor(Monitor* monitor) { monitor_ = monitor; }
     void setShots(ShotWriter* shots) { shots_ = shots; }
+    // Judges each full-screen picture at a wait for input (--verdict).
+    void setJudge(ScreenJudge* judge) { judge_ = judge; }
     // The program's file as GetModuleFileNameA names it; empty: the running executable.
     void setProgramPath(std::string hostPath) { programPath_ = std::move(hostPath); }
     const std::string& programPath() const { return programPath_; }
@@ -104,6 +107,7 @@ private:
     bool virtualTime_ = false;
     Monitor* monitor_ = nullptr;
     ShotWriter* shots_ = nullptr;
+    ScreenJudge* judge_ = nullptr;
     std::string programPath_;
     std::function<void(Picture&)> scanOut_;
     std::function<std::string()> describeMode_;

@@ -182,7 +182,7 @@ void ShotWriter::snapped(const std::string& name, const std::string& caption, co
     entries_.push_back({file, (caption.empty() ? name : caption) + " \u2014 " + onScreen});
 }
 
-void ShotWriter::automatic(const Picture& picture, const std::string& onScreen)
+void ShotWriter::automatic(const Picture& picture, const std::string& onScreen, const ScreenVerdict& verdict)
 {
     char file[32];
     std::snprintf(file, sizeof file, "%04d.png", ++counter_);
@@ -192,7 +192,14 @@ void ShotWriter::automatic(const Picture& picture, const std::string& onScreen)
     for (const Pending& shot : pending_)
         caption += (caption.empty() ? "" : ", ") + shot.caption;
     pending_.clear();
-    entries_.push_back({file, caption.empty() ? onScreen : caption + " \u2014 " + onScreen});
+    Entry entry(file, caption.empty() ? onScreen : caption + " \u2014 " + onScreen);
+    if (verdict.judged)
+        entry.verdict = verdict.differs ? "differs: " + verdict.hint : "pass";
+    if (verdict.differs) {
+        entry.diffFile = std::string(file, 4) + "-diff.png";
+        keep(entry.diffFile, verdict.diff);
+    }
+    entries_.push_back(entry);
 }
 
 std::string ShotWriter::finish()
@@ -206,11 +213,18 @@ std::string ShotWriter::finish()
     std::string page =
         "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Palisade run</title>\n"
         "<style>body{font-family:sans-serif;background:#eee}figure{display:inline-block;margin:1em;"
-        "vertical-align:top}img{border:1px solid #888;max-width:100%}</style></head><body>\n";
-    for (const Entry& entry : entries_)
+        "vertical-align:top}img{border:1px solid #888;max-width:100%}.pass{color:#060}"
+        ".differs{color:#c00;font-weight:bold}</style></head><body>\n";
+    for (const Entry& entry : entries_) {
         page += "<figure><img src=\"" + escapeHtml(entry.file) + "\" alt=\"" + escapeHtml(entry.caption) +
-                "\"><figcaption>" + escapeHtml(entry.file) + ": " + escapeHtml(entry.caption) +
-                "</figcaption></figure>\n";
+                "\"><figcaption>" + escapeHtml(entry.file) + ": " + escapeHtml(entry.caption);
+        if (!entry.verdict.empty())
+            page += std::string("<br><span class=\"") + (entry.diffFile.empty() ? "pass" : "differs") +
+                    "\">verdict: " + escapeHtml(entry.verdict) + "</span>";
+        if (!entry.diffFile.empty())
+            page += " <a href=\"" + escapeHtml(entry.diffFile) + "\">differing pixels</a>";
+        page += "</figcaption></figure>\n";
+    }
     page += "</body></html>\n";
     const std::string path = folder_ + "/index.html";
     File file = createFile(path);

@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "desktop/canvas.h"
+#include "desktop/screen_verdict.h"
 
 namespace desktop {
 
@@ -28,8 +30,9 @@ public:
     // turn, captioned caption (the name when empty) and what onScreen says.
     void snapped(const std::string& name, const std::string& caption, const Picture& picture,
                  const std::string& onScreen);
-    // Writes the wait's picture as NNNN.png and lists it on the index page.
-    void automatic(const Picture& picture, const std::string& onScreen);
+    // Writes the wait's picture as NNNN.png and lists it on the index page, marked with its
+    // verdict when it was judged; one that differs also gets NNNN-diff.png.
+    void automatic(const Picture& picture, const std::string& onScreen, const ScreenVerdict& verdict = {});
     // Writes index.html and returns its path; empty, with no page, when a picture could not
     // be written (the run has said so already).
     std::string finish();
@@ -40,8 +43,12 @@ private:
     void keep(const std::string& file, const Picture& picture);
 
     struct Entry {
+        Entry(std::string f, std::string c, std::string v = {}, std::string d = {})
+            : file(std::move(f)), caption(std::move(c)), verdict(std::move(v)), diffFile(std::move(d)) {}
         std::string file;
         std::string caption;
+        std::string verdict;      // "pass", "differs: <hint>", or empty when not judged
+        std::string diffFile;
     };
     std::string folder_;
     int counter_ = 0;

@@ -7,6 +7,7 @@
 #include "display/accel_backend.h"
 #include "display/bus_clock.h"
 #include "display/library_state.h"
+#include "display/reference.h"
 #include "platform/accel.h"
 
 namespace display {
@@ -103,6 +104,7 @@ void stopAccelerator(LibraryState&)
 {
     if (driver.active && (driver.entries & ACCEL_SET_CURSOR) && bus())
         driver.backend->showCursor(false);
+    meanCursorShown(false);
     driver.active = false;
 }
 
@@ -267,24 +269,32 @@ void AF_dstTransBltLin(AccelContext* dc, int32_t srcOffset, int32_t dstX, int32_
 
 void AF_setCursor(AccelContext* dc, const AF_CursorImage* cursor)
 {
-    if (Driver* d = live(dc, ACCEL_SET_CURSOR); d && cursor)
+    if (Driver* d = live(dc, ACCEL_SET_CURSOR); d && cursor) {
         d->backend->setCursorImage(*cursor);
+        meanCursorImage(*cursor);
+    }
 }
 
 void AF_setCursorColor(AccelContext* dc, uint8_t red, uint8_t green, uint8_t blue)
 {
-    if (Driver* d = live(dc, ACCEL_SET_CURSOR))
+    if (Driver* d = live(dc, ACCEL_SET_CURSOR)) {
         d->backend->setCursorColor(red, green, blue);
+        meanCursorColor(red, green, blue);
+    }
 }
 
 void AF_setCursorPos(AccelContext* dc, int32_t x, int32_t y)
 {
-    if (Driver* d = live(dc, ACCEL_SET_CURSOR))
+    if (Driver* d = live(dc, ACCEL_SET_CURSOR)) {
         d->backend->setCursorPosition(x, y);
+        meanCursorPosition(x, y);
+    }
 }
 
 void AF_showCursor(AccelContext* dc, int32_t visible)
 {
-    if (Driver* d = live(dc, ACCEL_SET_CURSOR))
+    if (Driver* d = live(dc, ACCEL_SET_CURSOR)) {
         d->backend->showCursor(visible != 0);
+        meanCursorShown(visible != 0);
+    }
 }

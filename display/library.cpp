@@ -18,6 +18,7 @@
 #include "display/hardware_bus.h"
 #include "display/library_state.h"
 #include "display/palette.h"
+#include "display/reference.h"
 #include "hw/vbe.h"
 #include "hw/vga.h"
 #include "platform/display.h"
@@ -405,6 +406,11 @@ int32_t GX_setMode(int32_t mode, int32_t /*reserved*/, int32_t useLinear, int32_
     next.dacBits = lib->context.wideDacAvailable && bios::getDacWidth(bits) && bits == 8 ? 8 : 6;
     lib->mode = next;
     lib->writer.configure(layoutFor(*lib, next));
+    const vbe::ModeInfo& b = next.block;
+    meanMode(plain, next.facts, b.BytesPerScanLine,
+             {b.RedMaskSize, b.RedFieldPosition, b.GreenMaskSize, b.GreenFieldPosition, b.BlueMaskSize,
+              b.BlueFieldPosition},
+             next.dacBits);
 
     const ModeFacts& f = next.facts;
     DisplayContext& c = lib->context;
@@ -439,6 +445,7 @@ void GX_restoreMode(void)
     else
         bios::setMode(lib->modeBefore);
     lib->mode = CurrentMode{};
+    meanNoMode();
     lib->writer.configure(FrameLayout{});
     lib->context.accel = nullptr;
     lib->context.virtualLfbActive = 0;
@@ -534,16 +541,17 @@ void GX_setPalette(int32_t first, int32_t count, const PaletteEntry* palette, in
     count = std::min(count, 256 - first);
     if (pace >= 0)
         waitForRetrace(*bus());
-    if (vgaCompatible(*lib)) {
-        loadDacPorts(first, count, palette, lib->mode.dacBits, true);
-        return;
-    }
     PaletteEntry scaled[256];
     for (int32_t i = 0; i < count; ++i) {
         scaled[i].red = scaleToDac(palette[i].red, lib->mode.dacBits);
         scaled[i].green = scaleToDac(palette[i].green, lib->mode.dacBits);
         scaled[i].blue = scaleToDac(palette[i].blue, lib->mode.dacBits);
         scaled[i].alignment = 0;
+    }
+    meanPalette(first, count, scaled);
+    if (vgaCompatible(*lib)) {
+        loadDacPorts(first, count, scaled, lib->mode.dacBits, false);
+        return;
     }
     bios::setPalette(lib->scratch, uint16_t(first), uint16_t(count), scaled, false);
 }
@@ -554,6 +562,7 @@ void VBE_setPalette(int32_t first, int32_t count, const PaletteEntry* palette, i
     if (!lib || !validPalette(first, count, palette))
         return;
     count = std::min(count, 256 - first);
+    meanPalette(first, count, palette);
     if (bios::setPalette(lib->scratch, uint16_t(first), uint16_t(count), palette, waitRetrace != 0))
         return;
     // A VGA-compatible controller need not offer 4F09: its DAC is programmed directly then.
@@ -569,8 +578,10 @@ int32_t VBE_setDACWidth(int32_t bits)
     uint8_t now = 0;
     if (!bios::setDacWidth(uint8_t(bits), now))
         return 0;
-    if (now == 6 || now == 8)
+    if (now == 6 || now == 8) {
         lib->mode.dacBits = now;
+        meanDacWidth(now);
+    }
     return now == bits ? 1 : 0;
 }
 
@@ -603,8 +614,10 @@ void GX_setVisualPage(int32_t page, int32_t waitRetrace)
     } else {
         ok = bios::setDisplayStart(0, uint16_t(y), false);
     }
-    if (ok)
+    if (ok) {
         lib->mode.visualPage = page;
+        meanStart(0, y);
+    }
 }
 
 int32_t VBE_setDisplayStart(int32_t x, int32_t y, int32_t waitRetrace)
@@ -619,7 +632,10 @@ int32_t VBE_setDisplayStart(int32_t x, int32_t y, int32_t waitRetrace)
     const uint64_t lineEnd = f.planar ? (uint64_t(x) + f.width + 7) / 8 : (uint64_t(x) + f.width) * l.bytesPerPixel;
     if (lastLine * uint64_t(l.bytesPerLine) + lineEnd > l.memoryBytes)
         return 0;
-    return bios::setDisplayStart(uint16_t(x), uint16_t(y), waitRetrace != 0) ? 1 : 0;
+    if (!bios::setDisplayStart(uint16_t(x), uint16_t(y), waitRetrace != 0))
+        return 0;
+    meanStart(uint32_t(x), uint32_t(y));
+    return 1;
 }
 
 namespace {
@@ -637,6 +653,7 @@ int32_t setScanLine(uint8_t subfunction, int32_t value, int32_t* newBytes, int32
     const uint64_t fit = l.memoryBytes / bytes;
     const int32_t usable = int32_t(std::min<uint64_t>(lines ? lines : fit, fit));
     lib->writer.setLines(pixels, usable, bytes);
+    meanLineLength(bytes);
     if (newBytes)
         *newBytes = bytes;
     if (newPixels)

@@ -155,6 +155,9 @@ kestrel::CardAnalysis probeThisMachine()
     const char* name = std::getenv("PALISADE_MACHINE");
     try {
         const auto config = machine::loadMachine(name && *name ? name : "default");
+        // A PC without Kestrel: a copy of the generator found elsewhere must not give it one.
+        if (!config.kestrel)
+            throw Failure{"machine " + config.name + " has kestrel = no: no driver is generated for it"};
         auto clock = machine::makeVirtualClock();
         machine::Machine machine(config, *clock);
         return kestrel::probeCard(machine, kestrel::upperMemorySegment(machine));

@@ -68,8 +68,15 @@ DispiCard::DispiCard(uint32_t videoMemoryBytes, bool dispi, uint32_t accelCaps, 
 }
 
 std::unique_ptr<Card> DispiCard::make(const MachineConfig& config, std::function<uint64_t()> now) {
-    return std::make_unique<DispiCard>(config.videoMemoryKb * 1024u, config.dispi, config.accelEntries,
-                                       config.refreshHz, std::move(now), config.wideDac, config.lfbAddress);
+    auto card = std::make_unique<DispiCard>(config.videoMemoryKb * 1024u, config.dispi, config.accelEntries,
+                                            config.refreshHz, std::move(now), config.wideDac, config.lfbAddress);
+    card->setFault(config.cardFault);
+    return card;
+}
+
+void DispiCard::setFault(CardFault fault) {
+    vga_.dac.crossRedGreen = fault == CardFault::DacSwapsRedGreen;
+    startLate_ = fault == CardFault::DisplayStartLate;
 }
 
 bool DispiCard::decodesPort(uint16_t port) const {
@@ -162,7 +169,7 @@ void DispiCard::writeDispi(uint16_t index, uint16_t value) {
     }
     case dispi::VIRT_HEIGHT: return;  // follows from the width and the memory
     case dispi::X_OFFSET: dispi_.xOffset = value; return;
-    case dispi::Y_OFFSET: dispi_.yOffset = value; return;
+    case dispi::Y_OFFSET: dispi_.yOffset = startLate_ ? static_cast<uint16_t>(value + 1) : value; return;
     default: return;
     }
 }
@@ -179,7 +186,8 @@ void DispiCard::enable(uint16_t value) {
             return;
         dispi_.virtWidth = dispi_.xres;
         dispi_.virtHeight = static_cast<uint16_t>(std::min<uint64_t>(memory / line, 0xFFFF));
-        dispi_.xOffset = dispi_.yOffset = 0;
+        dispi_.xOffset = 0;
+        dispi_.yOffset = startLate_ ? 1 : 0;
         dispi_.readBank = dispi_.writeBank = 0;
         if (!(value & dispi::ENABLE_NO_CLEAR_MEM)) std::fill_n(vga_.videoMemory(), memory, 0);
     }

@@ -34,6 +34,8 @@ public:
     DispiCard(uint32_t videoMemoryBytes, bool dispi, uint32_t accelCaps, uint32_t refreshHz,
               std::function<uint64_t()> now, WideDac wideDac = WideDac::Works, uint32_t lfbAddress = 0xE0000000);
     static std::unique_ptr<Card> make(const MachineConfig& config, std::function<uint64_t()> now);
+    // A deliberate fault, for checks of the verdict (none unless a machine file asks).
+    void setFault(CardFault fault);
 
     bool decodesPort(uint16_t port) const override;
     uint8_t in8(uint16_t port) override;
@@ -73,6 +75,7 @@ private:
     bool hasDispi_;
     WideDac wideDac_;
     DispiRegisters dispi_;
+    bool startLate_ = false;       // CardFault::DisplayStartLate: the picture starts a line further down
     PalisadeExtension extension_;
     ConfigSpace pci_;
     std::array<uint8_t, EDID_BYTES> edid_;

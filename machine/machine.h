@@ -29,6 +29,13 @@ enum class WideDac : uint8_t {
     Refused,    // the switch does not take: it reads back clear and the DAC stays at 6 bits
 };
 
+// A deliberate fault of the card, for checking that Palisade's verdict notices it.
+enum class CardFault : uint8_t {
+    None,
+    DacSwapsRedGreen,     // the DAC stores the red and green components of each entry crossed
+    DisplayStartLate,     // the display start (DISPI y offset) takes effect one line further down
+};
+
 struct MachineConfig {
     std::string name;             // preset name, or the file it was read from
     std::string description;      // one line for --list-machines
@@ -43,6 +50,8 @@ struct MachineConfig {
     uint32_t refreshHz = 60;
     uint32_t lfbAddress = 0xE0000000;
     bool residentKestrel = false; // a Kestrel driver is loaded before the program starts
+    bool kestrel = true;          // the program folder holds KSWIN.EXE, so the loader can install Kestrel
+    CardFault cardFault = CardFault::None;
     uint64_t instructionBudget = 5'000'000;  // per real-mode call: the slowest ROM call takes 320 000
 };
 

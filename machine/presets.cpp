@@ -12,6 +12,10 @@
 //   conventional_memory = 640   KB, 8 to 640
 //   refresh = 60                Hz, 30 to 240
 //   resident = yes|no           a Kestrel driver is loaded before the program starts
+//   kestrel = yes|no            no: the program folder holds no KSWIN.EXE and no driver, so the
+//                               loader installs nothing and the program tests the BIOS's own VBE
+//   card_fault = none|dac_swaps_red_green|display_start_late
+//                               a deliberately wrong card, to check that the verdict notices it
 //   lfb = 0xE0000000            the framebuffer's bus address
 //   instruction_budget = N      instructions one real-mode call may run, 1000 to 100000000
 // A key given twice, or a rom that is not a regular file, is an error.
@@ -215,6 +219,10 @@ public:
                 config_.refreshHz = number(key, value, 30, 240, "Hz");
             } else if (key == "resident") {
                 config_.residentKestrel = flag(key, value);
+            } else if (key == "kestrel") {
+                config_.kestrel = flag(key, value);
+            } else if (key == "card_fault") {
+                config_.cardFault = cardFault(value);
             } else if (key == "lfb") {
                 config_.lfbAddress = lfb(value);
             } else if (key == "instruction_budget") {
@@ -224,7 +232,7 @@ public:
             } else {
                 fail("unknown key '" + key +
                      "' (keys: base, rom, card, dispi, video_memory, accel, dac8, conventional_memory, refresh, resident, "
-                     "lfb, instruction_budget, description)");
+                     "kestrel, card_fault, lfb, instruction_budget, description)");
             }
             sawKey = true;
         }
@@ -270,6 +278,14 @@ private:
         if (lower(value) == "ignored") return WideDac::Ignored;
         if (const auto given = yesOrNo(value)) return *given ? WideDac::Works : WideDac::Refused;
         fail("'dac8' must be yes, ignored or no, got '" + value + "'");
+    }
+
+    CardFault cardFault(const std::string& value) const {
+        const std::string v = lower(value);
+        if (v == "none") return CardFault::None;
+        if (v == "dac_swaps_red_green") return CardFault::DacSwapsRedGreen;
+        if (v == "display_start_late") return CardFault::DisplayStartLate;
+        fail("'card_fault' must be none, dac_swaps_red_green or display_start_late, got '" + value + "'");
     }
 
     uint64_t parseUnsigned(const std::string& key, const std::string& digits, int base) const {

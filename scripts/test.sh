@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything with AddressSanitizer and UndefinedBehaviorSanitizer
-# and runs every test.
+# Installs what is missing, builds everything with AddressSanitizer and UndefinedBehaviorSanitizer,
+# warnings as errors, and runs every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
-cmake -S . -B build-check -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPALISADE_SANITIZE=ON >/dev/null
+cmake -S . -B build-check -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPALISADE_SANITIZE=ON -DPALISADE_WERROR=ON >/dev/null
 cmake --build build-check -j"$(nproc)"
 
 # A short libFuzzer run over the loader's driver-header judging and patching; a crash fails the
 # test command and leaves its input in build-fuzz-loader/ (crash-*).
-cmake -S checks/loader/fuzz -B build-fuzz-loader -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S checks/loader/fuzz -B build-fuzz-loader -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPALISADE_WERROR=ON >/dev/null
 cmake --build build-fuzz-loader -j"$(nproc)"
 mkdir -p build-fuzz-loader/corpus
 build-fuzz-loader/driver_header_fuzzer -max_total_time=25 -timeout=10 -print_final_stats=0 -artifact_prefix=build-fuzz-loader/ \

@@ -221,8 +221,10 @@ std::vector<std::string> skeleton()
         const fake::Call& call = calls[i];
         if (call.name == "AF_setClipRect") {
             std::string rect = "clip";
-            for (int64_t a : call.args)
-                rect += " " + std::to_string(a);
+            for (int64_t a : call.args) {
+                rect += ' ';
+                rect += std::to_string(a);
+            }
             out.push_back(rect);
         } else if (call.name == "AF_setMix" && call.args == std::vector<int64_t>{3, 3}) {
             out.push_back("xor");

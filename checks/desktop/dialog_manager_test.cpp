@@ -514,3 +514,103 @@ TEST(DialogTitle, IsTheCaptionElseTheTopLineOfText)
 }
 
 }  // namespace
+
+namespace {
+
+// The mouse aimed by the picture alone: each part is found where it is drawn, by its look,
+// and clicked there.
+struct Spot {
+    int x, y;
+};
+
+// Every place where the pattern is drawn inside the rectangle, by its centre. In the pattern,
+// '#' is black, '.' the face grey, 'w' white.
+std::vector<Spot> findDrawn(const machine::Picture& picture, const RECT& within, const std::vector<std::string>& pattern)
+{
+    auto colour = [](char c) { return c == '#' ? 0x000000u : c == '.' ? 0xC0C0C0u : 0xFFFFFFu; };
+    const int height = int(pattern.size()), width = int(pattern[0].size());
+    std::vector<Spot> found;
+    for (int y = int(within.top); y + height <= int(within.bottom); ++y)
+        for (int x = int(within.left); x + width <= int(within.right); ++x) {
+            bool same = true;
+            for (int row = 0; row < height && same; ++row)
+                for (int col = 0; col < width && same; ++col)
+                    same = (picture.pixels[size_t(y + row) * size_t(picture.width) + size_t(x + col)] & 0xFFFFFF) ==
+                           colour(pattern[size_t(row)][size_t(col)]);
+            if (same)
+                found.push_back({x + width / 2, y + height / 2});
+        }
+    return found;
+}
+
+int topIndexAtCancel = -1;
+
+INT_PTR aimedByPictureProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    if (message == WM_INITDIALOG) {
+        for (int i = 0; i < 20; ++i) {
+            const std::string entry = "entry " + std::to_string(i);
+            SendDlgItemMessageA(dialog, LIST, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+        }
+        machine::Picture picture;
+        desktop::session().compose(picture);
+        RECT window, check, list;
+        GetWindowRect(dialog, &window);
+        GetWindowRect(GetDlgItem(dialog, CHECK), &check);
+        GetWindowRect(GetDlgItem(dialog, LIST), &list);
+        const auto closeBox = findDrawn(picture, window, {"##....##", ".##..##.", "..####..", "...##...", "..####..", ".##..##."});
+        // The square's dark top left corner, and its white inside.
+        std::vector<std::string> square(10, "#wwwwwwwww");
+        square[0] = "##########";
+        const auto checkSquare = findDrawn(picture, check, square);
+        const auto upArrow = findDrawn(picture, list, {".........", "....#....", "...###...", "..#####..", ".#######.", "........."});
+        const auto downArrow = findDrawn(picture, list, {".........", ".#######.", "..#####..", "...###...", "....#....", "........."});
+        const auto track = findDrawn(picture, list, {"w.w", ".w.", "w.w"});
+        EXPECT_EQ(closeBox.size(), 1u);
+        EXPECT_EQ(checkSquare.size(), 1u);
+        EXPECT_EQ(upArrow.size(), 1u);
+        EXPECT_EQ(downArrow.size(), 1u);
+        EXPECT_FALSE(track.empty());
+        if (closeBox.empty() || checkSquare.empty() || upArrow.empty() || downArrow.empty() || track.empty())
+            return TRUE;
+        auto clickOn = [](Spot spot) {
+            Action a;
+            a.kind = Action::Kind::ClickAt;
+            a.x = spot.x;
+            a.y = spot.y;
+            desktop::session().enqueue(a);
+        };
+        clickOn(checkSquare[0]);
+        clickOn(downArrow[0]);   // one entry down
+        clickOn(track.back());   // the track just above the down arrow: a page down
+        clickOn(upArrow[0]);     // one entry up
+        clickOn(closeBox[0]);
+        return TRUE;
+    }
+    if (message == WM_COMMAND) {
+        record.commands.push_back({LOWORD(wParam), HIWORD(wParam)});
+        if (LOWORD(wParam) == IDCANCEL) {
+            record.checks = {IsDlgButtonChecked(dialog, CHECK)};
+            topIndexAtCancel = desktop::controlOf(dialog, LIST)->topIndex;
+            EndDialog(dialog, 9);
+        }
+    }
+    return FALSE;
+}
+
+TEST_F(DialogManager, MouseActsOnThePartsWhereThePictureShowsThem)
+{
+    for (const auto& [look, major, minor] : {std::tuple{"Windows 95", 4, 0}, std::tuple{"Windows 3.1, flat", 3, 10}}) {
+        SCOPED_TRACE(look);
+        SetUp();
+        topIndexAtCancel = -1;
+        desktop::session().setVersion(major, minor);
+        EXPECT_EQ(DialogBoxParamA(desktop::instanceFor(kModule), MAKEINTRESOURCEA(500), nullptr, aimedByPictureProcedure, 0), 9);
+        EXPECT_EQ(record.commands, (std::vector<Command>{{CHECK, BN_CLICKED}, {IDCANCEL, BN_CLICKED}}));
+        EXPECT_EQ(record.checks, std::vector<UINT>{X});
+        // Four rows are shown: down one, a page of four down, up one.
+        EXPECT_EQ(topIndexAtCancel, 1 + 4 - 1);
+    }
+}
+
+}  // namespace

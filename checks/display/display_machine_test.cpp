@@ -15,9 +15,7 @@
 #include "machine/machine.h"
 #include "platform/accel.h"
 #include "platform/display.h"
-#ifdef PALISADE_HAVE_KESTREL
 #include "kestrel/resident.h"
-#endif
 
 namespace {
 
@@ -43,10 +41,8 @@ std::unique_ptr<Booted> boot(const Vbe& vbe)
     auto b = std::make_unique<Booted>();
     b->clock = machine::makeVirtualClock();
     b->machine = std::make_unique<machine::Machine>(machine::presetConfig(vbe.preset), *b->clock);
-#ifdef PALISADE_HAVE_KESTREL
     if (vbe.kestrel)
         kestrel::installResident(*b->machine);
-#endif
     machine::setCurrent(b->machine.get());
     display_bus::connectCurrentMachine();
     b->dc = GX_init(0);
@@ -94,11 +90,7 @@ int red(uint32_t rgb)
 
 std::vector<Vbe> vbes()
 {
-    std::vector<Vbe> v = {{"Bochs", "default", false}, {"SeaVGABIOS", "seavgabios", false}};
-#ifdef PALISADE_HAVE_KESTREL
-    v.push_back({"Kestrel", "default", true});
-#endif
-    return v;
+    return {{"Bochs", "default", false}, {"SeaVGABIOS", "seavgabios", false}, {"Kestrel", "default", true}};
 }
 
 class DisplayOnEachVbe : public ::testing::TestWithParam<Vbe> {

@@ -191,23 +191,26 @@ std::vector<Op> operations(int32_t mix)
     const uint32_t A = 0xC0FFEE42, B = 0x5A5A1234;
     std::vector<Op> ops;
     auto add = [&](std::string n, auto run, auto expect) { ops.push_back({std::move(n), run, expect}); };
-    for (auto [l, t, w, h] : std::vector<std::array<int64_t, 4>>{
+    for (const auto& row : std::vector<std::array<int64_t, 4>>{
              {5, 4, 20, 10}, {-100000, 3, 100010, 8}, {50, -7, 100000, 9}, {3, 3, 0, 5}, {3, 3, 5, -2},
              {-2147483648LL, -2147483648LL, 4294967295LL, 4294967295LL}, {70, 10, 5, 5}}) {
+        const auto l = row[0], t = row[1], w = row[2], h = row[3];
         add("rect " + std::to_string(l) + "," + std::to_string(t),
             [=](const Surface& s, const AccelState& st) { return drawRect(s, st, A, l, t, w, h); },
             [=](Reference& r) { r.rect(A, l, t, w, h); });
     }
-    for (auto [y, a, b] : std::vector<std::array<int64_t, 3>>{{7, 40, 3}, {-1, 0, 10}, {10, -500000, 500000}, {36, 20, 20}}) {
+    for (const auto& row : std::vector<std::array<int64_t, 3>>{{7, 40, 3}, {-1, 0, 10}, {10, -500000, 500000}, {36, 20, 20}}) {
+        const auto y = row[0], a = row[1], b = row[2];
         add("scan " + std::to_string(y),
             [=](const Surface& s, const AccelState& st) { return drawScan(s, st, A, y, a, b); },
             [=](Reference& r) { r.scan(A, y, a, b); });
     }
     add("scan list past the bottom", [=](const Surface& s, const AccelState& st) { return drawScanList(s, st, B, 28, 10, SCANS); },
         [=](Reference& r) { for (int i = 0; i < 10; ++i) r.scan(B, 28 + i, SCANS[2 * i], SCANS[2 * i + 1]); });
-    for (auto [y, n, x1, x2, s1, s2] : std::vector<std::array<int32_t, 6>>{
+    for (const auto& row : std::vector<std::array<int32_t, 6>>{
              {2, 30, 10 * FX, 30 * FX, -FX / 2, FX / 4}, {-5, 40, 50 * FX + FX / 2, 20 * FX, 3 * FX, -FX},
              {0, 2000000000, -30000 * FX, 30000 * FX, 0x7FFFFFFF, -0x7FFFFFFF}}) {
+        const auto y = row[0], n = row[1], x1 = row[2], x2 = row[3], s1 = row[4], s2 = row[5];
         add("trap " + std::to_string(y),
             [=](const Surface& s, const AccelState& st) { return drawTrap(s, st, A, y, n, x1, x2, s1, s2); },
             [=](Reference& r) {
@@ -226,10 +229,11 @@ std::vector<Op> operations(int32_t mix)
         });
     add("pattern scan", [=](const Surface& s, const AccelState& st) { return drawPattScan(s, st, A, B, 20, 70, -4); },
         [=](Reference& r) { r.eachScreenPixel([&](int64_t x, int64_t y) { if (y == 20) r.pattPixel(x, y, A, B); }); });
-    for (auto [x1, y1, x2, y2] : std::vector<std::array<int32_t, 4>>{
+    for (const auto& row : std::vector<std::array<int32_t, 4>>{
              {2 * FX, 3 * FX, 58 * FX, 30 * FX}, {40 * FX, 36 * FX, 45 * FX, 0}, {58 * FX, 30 * FX, 2 * FX, 3 * FX},
              {-30000 * FX, -20000 * FX, 30000 * FX, 20001 * FX}, {9 * FX, 9 * FX, 9 * FX, 9 * FX},
              {2 * FX + FX / 2, FX / 2 - 1, 20 * FX - FX / 2, 10 * FX + FX / 2}, {30 * FX, 18 * FX, 32767 * FX, -32768 * FX}}) {
+        const auto x1 = row[0], y1 = row[1], x2 = row[2], y2 = row[3];
         add("line " + std::to_string(x1 / FX) + "," + std::to_string(y1 / FX),
             [=](const Surface& s, const AccelState& st) { return drawLine(s, st, A, x1, y1, x2, y2); },
             [=](Reference& r) {
@@ -246,7 +250,8 @@ std::vector<Op> operations(int32_t mix)
                 }
             });
     }
-    for (auto [x, y, bpr, rows] : std::vector<std::array<int64_t, 4>>{{-5, 30, 3, 8}, {20, 5, 2, 12}, {59, -3, 1, 24}}) {
+    for (const auto& row : std::vector<std::array<int64_t, 4>>{{-5, 30, 3, 8}, {20, 5, 2, 12}, {59, -3, 1, 24}}) {
+        const auto x = row[0], y = row[1], bpr = row[2], rows = row[3];
         add("mono image " + std::to_string(x) + "," + std::to_string(y),
             [=](const Surface& s, const AccelState& st) { return putMonoImage(s, st, A, B, x, y, bpr, rows, IMAGE); },
             [=](Reference& r) {
@@ -258,11 +263,12 @@ std::vector<Op> operations(int32_t mix)
                 });
             });
     }
-    for (auto [l, t, w, h, dx, dy] : std::vector<std::array<int64_t, 6>>{
+    for (const auto& row : std::vector<std::array<int64_t, 6>>{
              {0, 0, 61, 37, 3, 2}, {5, 5, 30, 20, 2, 1}, {0, 5, 61, 32, 0, 0}, {4, 0, 57, 37, 0, 0},
              {-10, -10, 30, 30, 20, 10}, {10, 10, 20, 20, -100000, 5}, {0, 0, 1000000, 1000000, 0, 0},
              // Down and beside, down and across: which rows a copy must take bottom up.
              {2, 3, 20, 25, 30, 5}, {10, 2, 30, 20, 0, 9}, {30, 0, 25, 10, 0, 1}, {30, 0, 31, 10, 0, 1}}) {
+        const auto l = row[0], t = row[1], w = row[2], h = row[3], dx = row[4], dy = row[5];
         add("blit " + std::to_string(l) + "," + std::to_string(t) + " to " + std::to_string(dx) + "," + std::to_string(dy),
             [=](const Surface& s, const AccelState& st) { return bitBlt(s, st, l, t, w, h, dx, dy, mix); },
             [=](Reference& r) { r.blit(l, t, w, h, dx, dy, mix); });

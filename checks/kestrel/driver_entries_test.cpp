@@ -8,14 +8,16 @@
 #include <functional>
 #include <vector>
 
-#include "checks/kestrel/vbe_rig.h"
 #include "kestrel/card_probe.h"
 #include "kestrel/driver_build.h"
 #include "kestrel/driver_image.h"
+#include "judge/vbe_rig.h"
 #include "kestrel/resident.h"
 
 namespace kestrel::checks {
 namespace {
+
+using judge::VbeRig;
 
 constexpr uint16_t LOAD_SEGMENT = 0x3000;
 

@@ -56,8 +56,11 @@ inline std::vector<std::string> callLines()
     std::vector<std::string> lines;
     for (const fake::Call& call : fake::calls()) {
         std::string line = call.name + "(";
-        for (size_t i = 0; i < call.args.size(); ++i)
-            line += (i ? "," : "") + std::to_string(call.args[i]);
+        for (size_t i = 0; i < call.args.size(); ++i) {
+            if (i)
+                line += ',';
+            line += std::to_string(call.args[i]);
+        }
         line += ")";
         if (!call.text.empty())
             line += " \"" + call.text + "\"";

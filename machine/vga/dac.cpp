@@ -36,7 +36,7 @@ void Dac::out(uint16_t port, uint8_t value) {
         reading = false;
         return;
     case DATA_PORT:
-        entries[writeIndex * COMPONENTS + component] = value;
+        entries[writeIndex * COMPONENTS + (crossRedGreen && component < 2 ? 1 - component : component)] = value;
         if (++component == COMPONENTS) {
             component = 0;
             ++writeIndex;

@@ -1,5 +1,5 @@
 // A booted machine to call VBE functions on, through int 10h as a real-mode program would:
-// a preset's BIOS alone, or with the Kestrel driver loaded over it.
+// a machine's BIOS alone, or with the Kestrel driver loaded over it.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,7 @@
 
 #include "machine/machine.h"
 
-namespace kestrel::checks {
+namespace judge {
 
 // A real-mode buffer for the blocks VBE functions fill, clear of the machine's stack and
 // of a resident driver at the top of conventional memory.
@@ -16,11 +16,12 @@ constexpr uint16_t BUFFER_SEGMENT = 0x5000;
 
 class VbeRig {
 public:
-    VbeRig(const std::string& preset, bool withKestrel);
+    VbeRig(const machine::MachineConfig& config, bool withKestrel);  // throws machine::MachineError
+    VbeRig(const std::string& machineName, bool withKestrel) : VbeRig(machine::loadMachine(machineName), withKestrel) {}
 
     machine::Machine& machine() { return *machine_; }
 
-    // int 10h with these registers; fails the caller's expectations through ok=false.
+    // int 10h with these registers; ok=false when the call did not return.
     machine::CallResult int10(machine::CpuRegs& regs);
     // int 10h with ES:DI at the buffer.
     machine::CallResult int10WithBuffer(machine::CpuRegs& regs);
@@ -45,4 +46,4 @@ private:
     std::unique_ptr<machine::Machine> machine_;
 };
 
-}  // namespace kestrel::checks
+}  // namespace judge

@@ -1,12 +1,15 @@
-#include "checks/kestrel/vbe_rig.h"
+// A booted machine to call VBE functions on, with or without Kestrel.
+#include "judge/vbe_rig.h"
 
+#include "hw/dispi.h"
+#include "hw/vga.h"
 #include "kestrel/resident.h"
 
-namespace kestrel::checks {
+namespace judge {
 
-VbeRig::VbeRig(const std::string& preset, bool withKestrel)
+VbeRig::VbeRig(const machine::MachineConfig& config, bool withKestrel)
     : clock_(machine::makeVirtualClock()),
-      machine_(std::make_unique<machine::Machine>(machine::loadMachine(preset), *clock_))
+      machine_(std::make_unique<machine::Machine>(config, *clock_))
 {
     if (withKestrel)
         kestrel::installResident(*machine_);
@@ -53,8 +56,8 @@ std::string VbeRig::farString(uint32_t pointer)
 
 uint16_t VbeRig::dispi(uint16_t index)
 {
-    machine_->out16(0x1CE, index);
-    return machine_->in16(0x1CF);
+    machine_->out16(dispi::INDEX_PORT, index);
+    return machine_->in16(dispi::DATA_PORT);
 }
 
 uint8_t VbeRig::vgaIndexed(uint16_t port, uint8_t index)
@@ -65,18 +68,18 @@ uint8_t VbeRig::vgaIndexed(uint16_t port, uint8_t index)
 
 uint8_t VbeRig::attribute(uint8_t index)
 {
-    machine_->in8(0x3DA);
-    machine_->out8(0x3C0, static_cast<uint8_t>(index | 0x20));
-    const uint8_t value = machine_->in8(0x3C1);
-    machine_->in8(0x3DA);
+    machine_->in8(vga::status1::PORT);  // the flip-flop back to the index
+    machine_->out8(vga::attr::WRITE_PORT, static_cast<uint8_t>(index | vga::attr::INDEX_PICTURE_ON));
+    const uint8_t value = machine_->in8(vga::attr::READ_PORT);
+    machine_->in8(vga::status1::PORT);
     return value;
 }
 
 void VbeRig::readDac(uint8_t first, uint8_t* rgb, int entries)
 {
-    machine_->out8(0x3C7, first);
+    machine_->out8(vga::dac::READ_INDEX_PORT, first);
     for (int i = 0; i < entries * 3; ++i)
-        rgb[i] = machine_->in8(0x3C9);
+        rgb[i] = machine_->in8(vga::dac::DATA_PORT);
 }
 
 uint16_t VbeRig::setMode(uint16_t mode)
@@ -89,4 +92,4 @@ uint16_t VbeRig::setMode(uint16_t mode)
     return regs.ax;
 }
 
-}  // namespace kestrel::checks
+}  // namespace judge

@@ -14,6 +14,7 @@
 
 #include <sys/stat.h>
 
+#include "desktop/card_judge.h"
 #include "desktop/command_line.h"
 #include "desktop/dialog_manager.h"
 #include "desktop/program_folder.h"
@@ -22,6 +23,7 @@
 #include "desktop/session.h"
 #include "desktop/shots.h"
 #include "display_bus/machine_bus.h"
+#include "judge/conformance_command.h"
 #include "kestrel/resident.h"
 #include "machine/machine.h"
 #include "platform/resources.h"
@@ -76,7 +78,7 @@ std::string modeDepth(const machine::Picture& picture)
 
 // The program's path in the machine's own program folder, beside the executable when that
 // folder can be written, else in the user's state folder.
-std::string programFolderFor(const std::string& machineName)
+std::string programFolderFor(const std::string& machineName, bool withKestrel)
 {
     std::error_code error;
     const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -85,7 +87,7 @@ std::string programFolderFor(const std::string& machineName)
     const std::vector<std::string> presets = machine::presetNames();
     const bool preset = std::find(presets.begin(), presets.end(), machineName) != presets.end();
     return desktop::prepareProgramFolder(executable, desktop::machineId(machineName, preset),
-                                         {executable.parent_path(), desktop::stateFolder()})
+                                         {executable.parent_path(), desktop::stateFolder()}, withKestrel)
         .string();
 }
 
@@ -139,6 +141,17 @@ void finishOutputs()
         closeLog(ioLog, ioLogPath, "io log");
 }
 
+// The verdict's last line, also when the program ends the process itself.
+std::unique_ptr<desktop::CardJudge> cardJudge;
+
+void finishVerdict()
+{
+    if (!cardJudge)
+        return;
+    std::fprintf(stderr, "verdict: %d screens, %d differ\n", cardJudge->screens(), cardJudge->differing());
+    cardJudge.reset();
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -159,6 +172,13 @@ int main(int argc, char** argv)
             for (const std::string& name : machine::presetNames())
                 std::printf("%-16s %s\n", name.c_str(), machine::presetConfig(name).description.c_str());
             return 0;
+        }
+        if (options.conformance) {
+            try {
+                return judge::conformanceCommand(machine::loadMachine(options.machine), options.shotsDir);
+            } catch (const machine::MachineError& error) {
+                return fail(error.what());
+            }
         }
         if (!options.scriptPath.empty()) {
             try {
@@ -219,7 +239,7 @@ int main(int argc, char** argv)
     }
 
     try {
-        programPath = programFolderFor(options.machine);
+        programPath = programFolderFor(options.machine, pc->config().kestrel);
     } catch (const desktop::ProgramFolderError& error) {
         return fail(error.what());
     }
@@ -258,6 +278,11 @@ int main(int argc, char** argv)
     // Without a shots folder no picture is taken, so none is drawn.
     session.setShots(shotWriter.get());
     session.setProgramPath(programPath);
+    if (options.verdict) {
+        cardJudge = std::make_unique<desktop::CardJudge>(*pc);
+        session.setJudge(cardJudge.get());
+        std::atexit(finishVerdict);
+    }
     machine::Machine& card = *pc;
     session.setScreenSource([&card](desktop::Picture& picture) { card.scanOut(picture); },
                             [&card]() {
@@ -287,6 +312,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "palisade: %s\n", session.snapError().c_str());
         status = 2;
     }
+    if (cardJudge && status == 0 && cardJudge->differing() > 0)
+        status = 4;
+    finishVerdict();
     finishOutputs();
     return status == 0 && outputLost ? 2 : status;
 }

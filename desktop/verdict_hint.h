@@ -1,0 +1,34 @@
+// The first reason, in words, why the card's picture differs from the one the program meant:
+// the card's state set against the program's requests, mode first, then line length, display
+// start, DAC width and palette; failing all those, the first pixel that differs.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "display/reference.h"
+
+namespace desktop {
+
+// What the card shows, from its registers.
+struct ShownScreen {
+    bool graphics = false;        // false: a text mode
+    int32_t width = 0, height = 0;
+    int32_t depth = 0;            // bits per pixel
+    uint32_t bytesPerLine = 0;    // per plane at 4 bits
+    uint32_t startX = 0, startY = 0;
+    int32_t dacBits = 6;
+    std::array<uint8_t, 256 * 3> dac{};  // as the DAC holds them; at 4 bits, 0-15 are the colours
+                                         // shown for pixel values 0-15
+};
+
+struct PixelDifference {
+    uint64_t count = 0;
+    int32_t x = 0, y = 0;         // the first pixel that differs, row by row
+    uint32_t meant = 0, shown = 0;  // 0xRRGGBB
+};
+
+std::string verdictHint(const display::MeantScreen& meant, const ShownScreen& shown, const PixelDifference& first);
+
+}  // namespace desktop

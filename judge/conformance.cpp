@@ -1,0 +1,604 @@
+// The VBE conformance table: every VBE function a program needs, called through int 10h on a
+// freshly booted machine and checked against the card's registers and video memory, not
+// against the BIOS's own word. Rows run in order on one machine, as a program would call them.
+#include "judge/conformance.h"
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "hw/dispi.h"
+#include "hw/vbe.h"
+#include "hw/vga.h"
+#include "judge/vbe_rig.h"
+#include "kestrel/resident.h"
+
+namespace judge {
+namespace {
+
+using machine::CpuRegs;
+
+// What a row found: empty when it passed, otherwise what went wrong, with the values.
+using Verdict = std::string;
+
+struct Row {
+    const char* name;
+    std::function<Verdict(VbeRig&)> run;
+};
+
+#define REQUIRE(condition, ...)                                  \
+    do {                                                         \
+        if (!(condition)) {                                      \
+            char why[200];                                       \
+            std::snprintf(why, sizeof why, __VA_ARGS__);         \
+            return Verdict(why);                                 \
+        }                                                        \
+    } while (0)
+
+Verdict call(VbeRig& rig, CpuRegs& regs, bool withBuffer = false)
+{
+    const uint16_t function = regs.ax;
+    const auto result = withBuffer ? rig.int10WithBuffer(regs) : rig.int10(regs);
+    if (!result.ok)
+        return "call " + std::to_string(function) + " did not return: " + result.error;
+    return {};
+}
+
+#define CALL(regs, ...)                                          \
+    do {                                                         \
+        Verdict failed = call(rig, regs, ##__VA_ARGS__);         \
+        if (!failed.empty())                                     \
+            return failed;                                       \
+    } while (0)
+
+#define SET_MODE(mode) REQUIRE(rig.setMode(mode) == vbe::STATUS_OK, "4F02 %04Xh gave AX=%04Xh", mode, rig.setMode(mode))
+
+uint32_t totalMemory(VbeRig& rig)
+{
+    return rig.machine().videoMemoryBytes();
+}
+
+vbe::ControllerInfo controllerInfo(VbeRig& rig)
+{
+    vbe::ControllerInfo info;
+    std::memcpy(&info, rig.buffer(), sizeof info);
+    return info;
+}
+
+// The modes of the 4F00 list.
+std::vector<uint16_t> modeList(VbeRig& rig)
+{
+    CpuRegs regs;
+    regs.ax = vbe::CONTROLLER_INFO;
+    std::memcpy(rig.buffer(), "VBE2", 4);
+    std::vector<uint16_t> modes;
+    if (!rig.int10WithBuffer(regs).ok || regs.ax != vbe::STATUS_OK)
+        return modes;
+    const uint32_t list = controllerInfo(rig).VideoModePtr;
+    const uint8_t* p = rig.at(static_cast<uint16_t>(list >> 16), static_cast<uint16_t>(list));
+    for (int i = 0; i < 512 && rig.word(p + 2 * i) != 0xFFFF; ++i)
+        modes.push_back(rig.word(p + 2 * i));
+    return modes;
+}
+
+struct ModeBlock {
+    uint16_t ax = 0;
+    vbe::ModeInfo m{};
+};
+
+ModeBlock modeInfo(VbeRig& rig, uint16_t mode)
+{
+    ModeBlock block;
+    CpuRegs regs;
+    regs.ax = vbe::MODE_INFO;
+    regs.cx = mode;
+    std::memset(rig.buffer(), 0, 256);
+    block.ax = rig.int10WithBuffer(regs).ok ? regs.ax : 0xFFFF;
+    std::memcpy(&block.m, rig.buffer(), sizeof block.m);
+    return block;
+}
+
+uint32_t screenBytes(const vbe::ModeInfo& m)
+{
+    return uint32_t(m.BytesPerScanLine) * m.YResolution * (m.NumberOfPlanes == 4 ? 4 : 1);
+}
+
+
+const std::vector<Row>& rows()
+{
+    static const std::vector<Row> table = {
+        {"4F00 controller block (VBE2)", [](VbeRig& rig) -> Verdict {
+             CpuRegs regs;
+             regs.ax = vbe::CONTROLLER_INFO;
+             std::memset(rig.buffer(), 0, 512);
+             std::memcpy(rig.buffer(), "VBE2", 4);
+             CALL(regs, true);
+             const vbe::ControllerInfo b = controllerInfo(rig);
+             REQUIRE(regs.ax == vbe::STATUS_OK, "AX=%04Xh", regs.ax);
+             REQUIRE(std::memcmp(b.VbeSignature, "VESA", 4) == 0, "signature is not VESA");
+             REQUIRE(b.VbeVersion >= 0x0200, "version %04Xh", b.VbeVersion);
+             REQUIRE(b.TotalMemory * 65536u == totalMemory(rig), "TotalMemory %u x 64 KB", b.TotalMemory);
+             REQUIRE(b.Capabilities & vbe::CAP_DAC_SWITCHABLE, "capabilities %08Xh: DAC not switchable",
+                     b.Capabilities);
+             const struct {
+                 const char* name;
+                 uint32_t pointer;
+             } strings[] = {{"OemStringPtr", b.OemStringPtr},
+                            {"OemVendorNamePtr", b.OemVendorNamePtr},
+                            {"OemProductNamePtr", b.OemProductNamePtr},
+                            {"OemProductRevPtr", b.OemProductRevPtr}};
+             for (const auto& string : strings)
+                 REQUIRE(rig.farString(string.pointer) != "<bad>", "%s %08Xh is bad", string.name, string.pointer);
+             REQUIRE(!rig.farString(b.OemStringPtr).empty(), "empty OEM string");
+             return {};
+         }},
+        {"4F00 old 256-byte block", [](VbeRig& rig) -> Verdict {
+             CpuRegs regs;
+             regs.ax = vbe::CONTROLLER_INFO;
+             std::memset(rig.buffer(), 0xAA, 512);
+             CALL(regs, true);
+             REQUIRE(regs.ax == vbe::STATUS_OK, "AX=%04Xh", regs.ax);
+             REQUIRE(std::memcmp(rig.buffer(), "VESA", 4) == 0, "signature is not VESA");
+             for (int i = 256; i < 512; ++i)
+                 REQUIRE(rig.buffer()[i] == 0xAA, "wrote byte %d of a 256-byte block", i);
+             return {};
+         }},
+        {"4F00 mode list fits video memory", [](VbeRig& rig) -> Verdict {
+             const auto modes = modeList(rig);
+             REQUIRE(!modes.empty(), "no modes");
+             for (uint16_t mode : modes) {
+                 const ModeBlock info = modeInfo(rig, mode);
+                 REQUIRE(info.ax == vbe::STATUS_OK, "4F01 of listed mode %03Xh: AX=%04Xh", mode, info.ax);
+                 REQUIRE(screenBytes(info.m) <= totalMemory(rig), "mode %03Xh (%ux%ux%u) needs %u bytes", mode,
+                         info.m.XResolution, info.m.YResolution, info.m.BitsPerPixel, screenBytes(info.m));
+             }
+             return {};
+         }},
+        {"4F01 mode blocks complete", [](VbeRig& rig) -> Verdict {
+             for (uint16_t mode : modeList(rig)) {
+                 const ModeBlock info = modeInfo(rig, mode);
+                 const vbe::ModeInfo& b = info.m;
+                 if (info.ax != vbe::STATUS_OK || screenBytes(b) > totalMemory(rig))
+                     continue;  // the row above speaks for those
+                 const uint16_t attributes = b.ModeAttributes;
+                 const unsigned bpp = b.BitsPerPixel;
+                 constexpr uint16_t usable = vbe::MODE_ATTR_SUPPORTED | vbe::MODE_ATTR_COLOR | vbe::MODE_ATTR_GRAPHICS;
+                 REQUIRE((attributes & usable) == usable, "mode %03Xh attributes %04Xh", mode, attributes);
+                 constexpr uint8_t window = vbe::WIN_ATTR_EXISTS | vbe::WIN_ATTR_READABLE | vbe::WIN_ATTR_WRITABLE;
+                 REQUIRE((b.WinAAttributes & window) == window && b.WinASegment == 0xA000,
+                         "mode %03Xh window A %02Xh at %04Xh", mode, b.WinAAttributes, b.WinASegment);
+                 REQUIRE(b.WinGranularity == 64 && b.WinSize == 64, "mode %03Xh window granularity/size", mode);
+                 REQUIRE(b.WinFuncPtr != 0, "mode %03Xh has no WinFuncPtr", mode);
+                 const uint32_t minPitch = bpp == 4 ? b.XResolution / 8u : b.XResolution * ((bpp + 7) / 8u);
+                 REQUIRE(b.BytesPerScanLine >= minPitch, "mode %03Xh bytes per line %u", mode, b.BytesPerScanLine);
+                 const unsigned pages = b.NumberOfImagePages + 1u;
+                 REQUIRE(pages * screenBytes(b) <= totalMemory(rig), "mode %03Xh %u image pages", mode, pages);
+                 if (bpp == 4)
+                     REQUIRE(b.NumberOfPlanes == 4 && b.MemoryModel == vbe::MEMORY_PLANAR,
+                             "mode %03Xh planar: %u planes, model %u", mode, b.NumberOfPlanes, b.MemoryModel);
+                 if (bpp == 8)
+                     REQUIRE(b.MemoryModel == vbe::MEMORY_PACKED, "mode %03Xh model %u", mode, b.MemoryModel);
+                 if (bpp > 8) {
+                     REQUIRE(b.MemoryModel == vbe::MEMORY_DIRECT, "mode %03Xh model %u", mode, b.MemoryModel);
+                     const unsigned colourBits = b.RedMaskSize + b.GreenMaskSize + b.BlueMaskSize;
+                     REQUIRE(colourBits == (bpp == 32 ? 24u : bpp), "mode %03Xh masks %u bits", mode, colourBits);
+                     REQUIRE(b.RedFieldPosition == b.GreenFieldPosition + b.GreenMaskSize &&
+                                 b.GreenFieldPosition == b.BlueFieldPosition + b.BlueMaskSize,
+                             "mode %03Xh field positions", mode);
+                 }
+                 if (attributes & vbe::MODE_ATTR_LINEAR)
+                     REQUIRE(b.PhysBasePtr == rig.machine().config().lfbAddress, "mode %03Xh PhysBasePtr %08Xh", mode,
+                             b.PhysBasePtr);
+                 else if (bpp > 4)
+                     return "mode " + std::to_string(mode) + " offers no linear framebuffer";
+             }
+             return {};
+         }},
+        {"4F01 unknown mode fails", [](VbeRig& rig) -> Verdict {
+             const ModeBlock info = modeInfo(rig, 0x1FF);
+             REQUIRE(info.ax != vbe::STATUS_OK, "mode 1FFh accepted");
+             return {};
+         }},
+        {"4F02 banked 101h, 4F03", [](VbeRig& rig) -> Verdict {
+             SET_MODE(0x101);
+             REQUIRE(rig.dispi(dispi::XRES) == 640 && rig.dispi(dispi::YRES) == 480 && rig.dispi(dispi::BPP) == 8,
+                     "DISPI %ux%ux%u", rig.dispi(dispi::XRES), rig.dispi(dispi::YRES), rig.dispi(dispi::BPP));
+             REQUIRE((rig.dispi(dispi::ENABLE) & (dispi::ENABLE_ON | dispi::ENABLE_LFB)) == dispi::ENABLE_ON,
+                     "DISPI enable %04Xh", rig.dispi(dispi::ENABLE));
+             REQUIRE(rig.attribute(vga::attr::MODE_CONTROL) & vga::attr::MODE_CONTROL_GRAPHICS,
+                     "attribute controller not in graphics");
+             CpuRegs regs;
+             regs.ax = vbe::GET_MODE;
+             CALL(regs);
+             REQUIRE(regs.ax == vbe::STATUS_OK && (regs.bx & 0x7FFF) == 0x101, "4F03 AX=%04Xh BX=%04Xh", regs.ax,
+                     regs.bx);
+             return {};
+         }},
+        {"4F02 linear 4111h, 4F03", [](VbeRig& rig) -> Verdict {
+             SET_MODE(0x4111);
+             REQUIRE(rig.dispi(dispi::BPP) == 16, "DISPI depth %u", rig.dispi(dispi::BPP));
+             REQUIRE((rig.dispi(dispi::ENABLE) & (dispi::ENABLE_ON | dispi::ENABLE_LFB)) ==
+                         (dispi::ENABLE_ON | dispi::ENABLE_LFB),
+                     "DISPI enable %04Xh", rig.dispi(dispi::ENABLE));
+             CpuRegs regs;
+             regs.ax = vbe::GET_MODE;
+             CALL(regs);
+             REQUIRE(regs.ax == vbe::STATUS_OK && (regs.bx & 0x7FFF) == 0x4111, "4F03 AX=%04Xh BX=%04Xh", regs.ax,
+                     regs.bx);
+             return {};
+         }},
+        {"4F02 clears, bit 15 keeps memory", [](VbeRig& rig) -> Verdict {
+             uint8_t* vram = rig.machine().lfb();
+             vram[4000] = 0x5A;
+             SET_MODE(0x4101);
+             REQUIRE(vram[4000] == 0, "video memory not cleared");
+             vram[4000] = 0x5A;
+             SET_MODE(0xC101);
+             REQUIRE(vram[4000] == 0x5A, "video memory cleared despite bit 15");
+             return {};
+         }},
+        {"4F02 planar 102h", [](VbeRig& rig) -> Verdict {
+             SET_MODE(0x102);
+             REQUIRE(rig.dispi(dispi::XRES) == 800 && rig.dispi(dispi::BPP) == 4, "DISPI %ux?x%u",
+                     rig.dispi(dispi::XRES), rig.dispi(dispi::BPP));
+             REQUIRE((rig.vgaIndexed(vga::seq::INDEX_PORT, vga::seq::MEMORY_MODE) & vga::seq::MEMORY_MODE_CHAIN4) == 0,
+                     "sequencer still chains 4");
+             REQUIRE(rig.vgaIndexed(vga::seq::INDEX_PORT, vga::seq::MAP_MASK) == vga::seq::MAP_MASK_PLANES,
+                     "map mask %02Xh", rig.vgaIndexed(vga::seq::INDEX_PORT, vga::seq::MAP_MASK));
+             REQUIRE((rig.vgaIndexed(vga::gc::INDEX_PORT, vga::gc::MODE) &
+                      (vga::gc::MODE_SHIFT_256 | vga::gc::MODE_WRITE_MODE)) == 0,
+                     "graphics mode %02Xh", rig.vgaIndexed(vga::gc::INDEX_PORT, vga::gc::MODE));
+             REQUIRE(rig.vgaIndexed(vga::gc::INDEX_PORT, vga::gc::MISC) & vga::gc::MISC_GRAPHICS,
+                     "graphics controller in text mode");
+             REQUIRE(rig.attribute(vga::attr::MODE_CONTROL) & vga::attr::MODE_CONTROL_GRAPHICS,
+                     "attribute controller not in graphics");
+             return {};
+         }},
+        {"4F02 unknown mode fails and changes nothing", [](VbeRig& rig) -> Verdict {
+             SET_MODE(0x101);
+             REQUIRE(rig.setMode(0x1FF) != vbe::STATUS_OK, "mode 1FFh accepted");
+             REQUIRE(rig.dispi(dispi::XRES) == 640 && rig.dispi(dispi::BPP) == 8 &&
+                         (rig.dispi(dispi::ENABLE) & dispi::ENABLE_ON),
+                     "refused: DISPI %ux%u enable %04Xh", rig.dispi(dispi::XRES), rig.dispi(dispi::BPP),
+                     rig.dispi(dispi::ENABLE));
+             return {};
+         }},
+        {"4F04 state size", [](VbeRig& rig) -> Verdict {
+             CpuRegs regs;
+             regs.ax = vbe::SAVE_RESTORE_STATE;
+             regs.dx = 0x0000;
+             regs.cx = 0x000F;
+             CALL(regs);
+             REQUIRE(regs.ax == vbe::STATUS_OK && regs.bx >= 1, "AX=%04Xh BX=%u", regs.ax, regs.bx);
+             return {};
+         }},
+        {"4F04 save and restore SVGA state", [](VbeRig& rig) -> Verdict {
+             SET_MODE(0x101);
+             CpuRegs regs;
+             regs.ax = vbe::SAVE_RESTORE_STATE;
+             regs.dx = 0x0000;
+             regs.cx = 0x000F;
+             CALL(regs);
+             REQUIRE(regs.ax == vbe::STATUS_OK && regs.bx * 64u <= 0x8000, "size AX=%04Xh BX=%u", regs.ax, regs.bx);
+             regs = {};
+             regs.ax = vbe::SAVE_RESTORE_STATE;
+             regs.dx = 0x0001;
+             regs.cx = 0x000F;
+             regs.es = BUFFER_SEGMENT;
+             CALL(regs);
+             REQUIRE(regs.ax == vbe::STATUS_OK, "save AX=%04Xh", regs.ax);
+             SET_MODE(0x111);
+             regs = {};
+             regs.ax = vbe::SAVE_RESTORE_STATE;
+             regs.dx = 0x0002;
+             regs.cx = 0x000F;
+             regs.es = BUFFER_SEGMENT;
+             CALL(regs);
+             REQUIRE(regs.ax == vbe::STATUS_OK, "restore AX=%04Xh", regs.ax);
+             REQUIRE(rig.dispi(dispi::XRES) == 640 && rig.dispi(dispi::BPP) == 8 &&
+                         (rig.dispi(dispi::ENABLE) & dispi::ENABLE_ON),
+                     "restored DISPI %ux%u enable %04Xh", rig.dispi(dispi::XRES), rig.dispi(dispi::BPP),
+                     rig.dispi(dispi::ENABLE));
+             return {};
+         }},
+        {"4F05 set and get bank", [](VbeRig& rig) -> Verdict {
+             SET_MODE(0x101);
+             CpuRegs regs;
+             regs.ax = vbe::WINDOW_CONTROL;
+             regs.bx = 0x0000;
+             regs.dx = 3;
+             CALL(regs);
+             REQUIRE(regs.ax == vbe::STATUS_OK, "set AX=%04Xh", regs.ax);
+             rig.machine().writePhys8(0xA0005, 0x77);
+             REQUIRE(rig.machine().lfb()[3 * 65536 + 5] == 0x77, "window write not in bank 3");
+             regs = {};
+             regs.ax = vbe::WINDOW_CONTROL;
+             regs.bx = 0x0100;
+             CALL(regs);
+             REQUIRE(regs.ax == vbe::STATUS_OK && regs.dx == 3, "get AX=%04Xh DX=%u", regs.ax, regs.dx);
+             return {};
+         }},
+        {"4F05 window function (far call)", [](VbeRig& rig) -> Verdict {
+             const ModeBlock info = modeInfo(rig, 0x101);
+             SET_MODE(0x101);
+             const uint32_t function = info.m.WinFuncPtr;
+             REQUIRE(function != 0, "no WinFuncPtr");
+             CpuRegs regs;
+             regs.bx = 0x0000;
+             regs.dx = 2;
+             const auto result = rig.machine().farCall(static_cast<uint16_t>(function >> 16),
+                                                       static_cast<uint16_t>(function), regs);
+             REQUIRE(result.ok, "far call did not return: %s", result.error.c_str());
+             rig.machine().writePhys8(0xA0009, 0x66);
+             REQUIRE(rig.machine().lfb()[2 * 65536 + 9] == 0x66, "window write not in bank 2");
+             return {};
+         }},
+        {"4F06 set and get in pixels", [](VbeRig& rig) -> Verdict {
+             SET_MODE(0x101);
+             CpuRegs regs;
+             regs.ax = vbe::SCAN_LINE_LENGTH;
+             regs.bx = 0x0000;
+             regs.cx = 1024;
+             CALL(regs);
+             REQUIRE(regs.ax == vbe::STATUS_OK && regs.bx == 1024 && regs.cx == 1024, "set AX=%04Xh BX=%u CX=%u",
+                     regs.ax, regs.bx, regs.cx);
+             REQUIRE(regs.dx == totalMemory(rig) / 1024, "set DX=%u lines", regs.dx);
+             REQUIRE(rig.dispi(dispi::VIRT_WIDTH) == 1024, "DISPI virtual width %u", rig.dispi(dispi::VIRT_WIDTH));
+             regs = {};
+             regs.ax = vbe::SCAN_LINE_LENGTH;
+             regs.bx = 0x0001;
+             CALL(regs);
+             REQUIRE(regs.ax == vbe::STATUS_OK && regs.bx == 1024 && regs.cx == 1024, "get AX=%04Xh BX=%u CX=%u",
+                     regs.ax, regs.bx, regs.cx);
+             return {};
+         }},
+        {"4F06 set in bytes", [](VbeRig& rig) -> Verdict {
+             SET_MODE(0x111);
+             CpuRegs regs;
+             regs.ax = vbe::SCAN_LINE_LENGTH;
+             regs.bx = 0x0002;
+             regs.cx = 2048;
+             CALL(regs);
+             REQUIRE(regs.ax == vbe::STATUS_OK && regs.bx == 2048 && regs.cx == 1024, "AX=%04Xh BX=%u CX=%u", regs.ax,
+                     regs.bx, regs.cx);
+             return {};
+         }},
+        {"4F06 maximum", [](VbeRig& rig) -> Verdict {
+             SET_MODE(0x101);
+             CpuRegs regs;
+             regs.ax = vbe::SCAN_LINE_LENGTH;
+             regs.bx = 0x0003;
+             CALL(regs);
+             REQUIRE(regs.ax == vbe::STATUS_OK, "BL=03h: AX=%04Xh", regs.ax);
+             REQUIRE(regs.bx >= 640 && regs.bx * 480u <= totalMemory(rig) && regs.cx == regs.bx, "BX=%u CX=%u",
+                     regs.bx, regs.cx);
+             return {};
+         }},
+        {"4F07 set and get", [](VbeRig& rig) -> Verdict {
+             SET_MODE(0x101);
+             CpuRegs regs;
+             regs.ax = vbe::DISPLAY_START;
+             regs.bx = 0x0000;
+             regs.cx = 8;
+             regs.dx = 20;
+             CALL(regs);
+             REQUIRE(regs.ax == vbe::STATUS_OK, "set AX=%04Xh", regs.ax);
+             REQUIRE(rig.dispi(dispi::X_OFFSET) == 8 && rig.dispi(dispi::Y_OFFSET) == 20, "DISPI offset %u,%u",
+                     rig.dispi(dispi::X_OFFSET), rig.dispi(dispi::Y_OFFSET));
+             regs = {};
+             regs.ax = vbe::DISPLAY_START;
+             regs.bx = 0x0001;
+             CALL(regs);
+             REQUIRE(regs.ax == vbe::STATUS_OK && regs.cx == 8 && regs.dx == 20 && (regs.bx >> 8) == 0,
+                     "get AX=%04Xh BX=%04Xh CX=%u DX=%u", regs.ax, regs.bx, regs.cx, regs.dx);
+             return {};
+         }},
+        {"4F07 set in vertical retrace", [](VbeRig& rig) -> Verdict {
+             SET_MODE(0x101);
+             for (int attempt = 0; attempt < 3; ++attempt) {
+                 CpuRegs regs;
+                 regs.ax = vbe::DISPLAY_START;
+                 regs.bx = 0x0080;
+                 regs.dx = static_cast<uint16_t>(40 + attempt);
+                 CALL(regs);
+                 REQUIRE(regs.ax == vbe::STATUS_OK, "AX=%04Xh", regs.ax);
+                 REQUIRE(rig.dispi(dispi::Y_OFFSET) == 40 + attempt, "DISPI y offset %u", rig.dispi(dispi::Y_OFFSET));
+                 REQUIRE(rig.machine().in8(vga::status1::PORT) & vga::status1::VERTICAL_RETRACE,
+                         "returned outside the vertical retrace");
+             }
+             return {};
+         }},
+        {"4F08 DAC width", [](VbeRig& rig) -> Verdict {
+             SET_MODE(0x101);
+             for (uint8_t bits : {8, 6}) {
+                 CpuRegs regs;
+                 regs.ax = vbe::DAC_PALETTE_FORMAT;
+                 regs.bx = static_cast<uint16_t>(bits << 8);
+                 CALL(regs);
+                 REQUIRE(regs.ax == vbe::STATUS_OK && (regs.bx >> 8) == bits, "set %u: AX=%04Xh BH=%u", bits, regs.ax,
+                         regs.bx >> 8);
+                 regs = {};
+                 regs.ax = vbe::DAC_PALETTE_FORMAT;
+                 regs.bx = 0x0001;
+                 CALL(regs);
+                 REQUIRE(regs.ax == vbe::STATUS_OK && (regs.bx >> 8) == bits, "get: AX=%04Xh BH=%u", regs.ax,
+                         regs.bx >> 8);
+                 REQUIRE(((rig.dispi(dispi::ENABLE) & dispi::ENABLE_DAC_8BIT) != 0) == (bits == 8),
+                         "DISPI DAC bit %04Xh", rig.dispi(dispi::ENABLE));
+             }
+             return {};
+         }},
+        {"4F09 set: blue, green, red, all bytes", [](VbeRig& rig) -> Verdict {
+             SET_MODE(0x101);
+             struct Load {
+                 uint8_t subfunction;
+                 int count;
+                 int first;
+             };
+             for (const Load load : {Load{0x00, 2, 10}, Load{0x80, 3, 40}, Load{0x00, 11, 200}, Load{0x00, 256, 0}}) {
+                 uint8_t* entries = rig.buffer();
+                 for (int i = 0; i < load.count; ++i) {
+                     entries[4 * i] = static_cast<uint8_t>((i + 1) % 64);      // blue
+                     entries[4 * i + 1] = static_cast<uint8_t>((i + 2) % 64);  // green
+                     entries[4 * i + 2] = static_cast<uint8_t>((i + 3) % 64);  // red
+                     entries[4 * i + 3] = 0;
+                 }
+                 CpuRegs regs;
+                 regs.ax = vbe::PALETTE_DATA;
+                 regs.bx = load.subfunction;
+                 regs.cx = static_cast<uint16_t>(load.count);
+                 regs.dx = static_cast<uint16_t>(load.first);
+                 CALL(regs, true);
+                 REQUIRE(regs.ax == vbe::STATUS_OK, "BL=%02Xh, %d entries: AX=%04Xh", load.subfunction, load.count,
+                         regs.ax);
+                 std::vector<uint8_t> rgb(static_cast<size_t>(load.count) * 3);
+                 rig.readDac(static_cast<uint8_t>(load.first), rgb.data(), load.count);
+                 for (int i = 0; i < load.count; ++i)
+                     REQUIRE(rgb[3 * i] == (i + 3) % 64 && rgb[3 * i + 1] == (i + 2) % 64 &&
+                                 rgb[3 * i + 2] == (i + 1) % 64,
+                             "BL=%02Xh, %d entries: entry %d reads %u,%u,%u, not %d,%d,%d", load.subfunction,
+                             load.count, load.first + i, rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2], (i + 3) % 64,
+                             (i + 2) % 64, (i + 1) % 64);
+             }
+             return {};
+         }},
+        {"4F09 past entry 255 fails and changes nothing", [](VbeRig& rig) -> Verdict {
+             SET_MODE(0x101);
+             uint8_t before[3];
+             rig.readDac(255, before, 1);
+             std::memset(rig.buffer(), 0x11, 8);
+             CpuRegs regs;
+             regs.ax = vbe::PALETTE_DATA;
+             regs.bx = 0x0000;
+             regs.cx = 2;
+             regs.dx = 255;
+             CALL(regs, true);
+             uint8_t after[3];
+             rig.readDac(255, after, 1);
+             REQUIRE(regs.ax != vbe::STATUS_OK, "entries 255-256 accepted");
+             REQUIRE(std::memcmp(before, after, 3) == 0, "refused, but entry 255 changed to %u,%u,%u", after[0],
+                     after[1], after[2]);
+             return {};
+         }},
+        {"4F05 bank past video memory fails and changes nothing", [](VbeRig& rig) -> Verdict {
+             SET_MODE(0x101);
+             CpuRegs regs;
+             regs.ax = vbe::WINDOW_CONTROL;
+             regs.dx = 2;
+             CALL(regs);
+             regs = {};
+             regs.ax = vbe::WINDOW_CONTROL;
+             regs.dx = static_cast<uint16_t>(totalMemory(rig) / 65536);
+             CALL(regs);
+             REQUIRE(regs.ax != vbe::STATUS_OK, "bank %u of %u accepted",
+                     static_cast<unsigned>(totalMemory(rig) / 65536), static_cast<unsigned>(totalMemory(rig) / 65536));
+             rig.machine().writePhys8(0xA0003, 0x55);
+             REQUIRE(rig.machine().lfb()[2 * 65536 + 3] == 0x55, "refused, but the window no longer shows bank 2");
+             return {};
+         }},
+        {"4F09 get", [](VbeRig& rig) -> Verdict {
+             SET_MODE(0x101);
+             rig.machine().out8(vga::dac::WRITE_INDEX_PORT, 20);
+             for (uint8_t v : {7, 8, 9})
+                 rig.machine().out8(vga::dac::DATA_PORT, v);
+             std::memset(rig.buffer(), 0xEE, 8);
+             CpuRegs regs;
+             regs.ax = vbe::PALETTE_DATA;
+             regs.bx = 0x0001;
+             regs.cx = 1;
+             regs.dx = 20;
+             CALL(regs, true);
+             const uint8_t* b = rig.buffer();
+             REQUIRE(regs.ax == vbe::STATUS_OK, "BL=01h: AX=%04Xh", regs.ax);
+             REQUIRE(b[0] == 9 && b[1] == 8 && b[2] == 7,
+                     "entry 20 (red 7, green 8, blue 9) came back as blue %u, green %u, red %u", b[0], b[1], b[2]);
+             REQUIRE(b[4] == 0xEE, "wrote past the entries");
+             return {};
+         }},
+        {"Unknown 4Fxx function fails", [](VbeRig& rig) -> Verdict {
+             CpuRegs regs;
+             regs.ax = 0x4F1F;
+             CALL(regs);
+             REQUIRE(regs.ax != vbe::STATUS_OK, "AX=004Fh");
+             return {};
+         }},
+        {"Non-VBE calls reach the BIOS", [](VbeRig& rig) -> Verdict {
+             SET_MODE(0x101);
+             CpuRegs regs;
+             regs.ax = 0x0003;
+             CALL(regs);
+             REQUIRE(rig.machine().memory()[0x449] == 3, "BIOS mode %02Xh after AX=0003h",
+                     rig.machine().memory()[0x449]);
+             REQUIRE((rig.dispi(dispi::ENABLE) & dispi::ENABLE_ON) == 0, "DISPI still enabled in text mode");
+             regs = {};
+             regs.ax = 0x0F00;
+             CALL(regs);
+             REQUIRE((regs.ax & 0x7F) == 3, "AH=0Fh gave AL=%02Xh", regs.ax & 0xFF);
+             regs = {};
+             regs.ax = 0x0E41;  // teletype 'A' lands in the text buffer
+             CALL(regs);
+             REQUIRE(std::memchr(rig.machine().lfb(), 'A', 4000 * 4) != nullptr, "teletype wrote no A");
+             regs = {};
+             regs.ax = vbe::GET_MODE;
+             CALL(regs);
+             REQUIRE(regs.ax == vbe::STATUS_OK && regs.bx == 3, "4F03 in text mode AX=%04Xh BX=%04Xh", regs.ax,
+                     regs.bx);
+             return {};
+         }},
+    };
+    return table;
+}
+
+}  // namespace
+
+std::vector<std::string> conformanceRowNames()
+{
+    std::vector<std::string> names;
+    for (const Row& row : rows())
+        names.push_back(row.name);
+    return names;
+}
+
+std::vector<RowVerdict> runConformance(const machine::MachineConfig& config, bool withKestrel)
+{
+    VbeRig rig(config, withKestrel);
+    std::vector<RowVerdict> verdicts;
+    for (const Row& row : rows()) {
+        const Verdict why = row.run(rig);
+        verdicts.push_back(why.empty() ? RowVerdict{} : RowVerdict{RowVerdict::Kind::Fail, why});
+    }
+    return verdicts;
+}
+
+std::vector<ConformanceRow> conformanceTable(const machine::MachineConfig& config, std::string& kestrelAbsent)
+{
+    const std::vector<RowVerdict> bios = runConformance(config, false);
+    std::vector<RowVerdict> kestrel(bios.size(), RowVerdict{RowVerdict::Kind::NotApplicable, {}});
+    kestrelAbsent = config.kestrel ? "" : "kestrel = no";
+    if (config.kestrel) {
+        try {
+            kestrel = runConformance(config, true);
+        } catch (const machine::MachineError& error) {
+            kestrelAbsent = error.what();
+        }
+    }
+    std::vector<ConformanceRow> table;
+    const std::vector<std::string> names = conformanceRowNames();
+    for (size_t i = 0; i < names.size(); ++i)
+        table.push_back({names[i], bios[i], kestrel[i]});
+    return table;
+}
+
+std::string RowVerdict::text() const
+{
+    switch (kind) {
+    case Kind::Pass: return "pass";
+    case Kind::NotApplicable: return "n/a";
+    case Kind::Fail: break;
+    }
+    return "FAIL: " + why;
+}
+
+}  // namespace judge
