@@ -11,6 +11,7 @@
 #include "kestrel/card_probe.h"
 #include "kestrel/driver_build.h"
 #include "kestrel/driver_image.h"
+#include "hw/dispi.h"
 #include "judge/vbe_rig.h"
 #include "kestrel/resident.h"
 
@@ -90,7 +91,7 @@ TEST(KestrelDriver, CheckEntryAnswersOneOnlyForTheCardItWasGeneratedFor)
     for (const Case& c : cases) {
         VbeRig rig(c.preset, false);
         std::vector<uint8_t> vectorsBefore(rig.machine().memory(), rig.machine().memory() + 0x400);
-        rig.machine().out16(0x1CE, 0x0003);   // an index the check must put back
+        rig.machine().out16(dispi::INDEX_PORT, 0x0003);   // an index the check must put back
         const Loaded loaded = loadAndCheck(rig, c.card);
         ASSERT_TRUE(loaded.returned) << c.preset;
         EXPECT_EQ(c.usable, loaded.checkAx == 1) << c.preset << " memory " << c.card.videoMemoryKb << " code "
@@ -99,7 +100,7 @@ TEST(KestrelDriver, CheckEntryAnswersOneOnlyForTheCardItWasGeneratedFor)
             << c.preset << ": the check wrote into its image";
         EXPECT_EQ(0, std::memcmp(rig.machine().memory(), vectorsBefore.data(), 0x400)) << c.preset << ": vectors moved";
         if (c.preset != std::string("plainvga")) {
-            EXPECT_EQ(0x0003, rig.machine().in16(0x1CE)) << c.preset << ": DISPI index not put back";
+            EXPECT_EQ(0x0003, rig.machine().in16(dispi::INDEX_PORT)) << c.preset << ": DISPI index not put back";
         }
     }
 }

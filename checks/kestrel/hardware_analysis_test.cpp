@@ -6,6 +6,9 @@
 #include <map>
 #include <string>
 
+#include "hw/cirrus.h"
+#include "hw/dispi.h"
+#include "hw/vga.h"
 #include "kestrel/driver_image.h"
 #include "kestrel/hardware_analysis.h"
 
@@ -21,44 +24,44 @@ struct FakeCard : HardwarePorts {
     std::map<int, std::map<uint8_t, uint32_t>> pci;   // device << 3 | function -> offset -> dword
     bool dispi = false;
     uint16_t dispiId = 0xB0C5, dispiMemory64k = 64, dispiIndex = 3;
-    bool cirrus = false;
+    bool cirrusChip = false;
     uint8_t seq[256] = {}, crtc[256] = {}, seqIndex = 1, crtcIndex = 0x11;
 
     uint8_t in8(uint16_t port) override
     {
         switch (port) {
-        case 0x3C4: return seqIndex;
-        case 0x3C5: return seq[seqIndex];
-        case 0x3D4: return crtcIndex;
-        case 0x3D5: return crtc[crtcIndex];
+        case vga::seq::INDEX_PORT: return seqIndex;
+        case vga::seq::DATA_PORT: return seq[seqIndex];
+        case vga::crtc::INDEX_PORT: return crtcIndex;
+        case vga::crtc::DATA_PORT: return crtc[crtcIndex];
         default: return 0xFF;
         }
     }
     void out8(uint16_t port, uint8_t value) override
     {
         switch (port) {
-        case 0x3C4: seqIndex = value; break;
-        case 0x3C5:
-            if (seqIndex != 6)
+        case vga::seq::INDEX_PORT: seqIndex = value; break;
+        case vga::seq::DATA_PORT:
+            if (seqIndex != cirrus::seq::UNLOCK)
                 seq[seqIndex] = value;
-            else if (cirrus)
-                seq[6] = value == 0x12 ? 0x12 : 0x0F;
+            else if (cirrusChip)
+                seq[cirrus::seq::UNLOCK] = value == cirrus::seq::UNLOCK_KEY ? cirrus::seq::UNLOCK_KEY : cirrus::seq::UNLOCK_LOCKED;
             break;
-        case 0x3D4: crtcIndex = value; break;
-        case 0x3D5: crtc[crtcIndex] = value; break;
+        case vga::crtc::INDEX_PORT: crtcIndex = value; break;
+        case vga::crtc::DATA_PORT: crtc[crtcIndex] = value; break;
         default: break;
         }
     }
     uint16_t in16(uint16_t port) override
     {
         if (!dispi) return 0xFFFF;
-        if (port == 0x1CE) return dispiIndex;
-        if (port == 0x1CF) return dispiIndex == 0 ? dispiId : dispiIndex == 0x0A ? dispiMemory64k : 0;
+        if (port == dispi::INDEX_PORT) return dispiIndex;
+        if (port == dispi::DATA_PORT) return dispiIndex == dispi::ID ? dispiId : dispiIndex == dispi::VIDEO_MEMORY_64K ? dispiMemory64k : 0;
         return 0xFFFF;
     }
     void out16(uint16_t port, uint16_t value) override
     {
-        if (dispi && port == 0x1CE) dispiIndex = value;
+        if (dispi && port == dispi::INDEX_PORT) dispiIndex = value;
     }
     uint32_t pciRead32(int deviceFunction, uint8_t offset) override
     {
@@ -92,10 +95,10 @@ FakeCard dispiCard()
 FakeCard cirrusCard(uint8_t dram = 0x98, uint8_t cr27 = 0xB8)
 {
     FakeCard card = hostBridgeAnd(0x00B81013);
-    card.cirrus = true;
-    card.seq[6] = 0x0F;
-    card.seq[0x0F] = dram;
-    card.crtc[0x27] = cr27;
+    card.cirrusChip = true;
+    card.seq[cirrus::seq::UNLOCK] = cirrus::seq::UNLOCK_LOCKED;
+    card.seq[cirrus::seq::DRAM_CONTROL] = dram;
+    card.crtc[cirrus::crtc::ID] = cr27;
     return card;
 }
 
@@ -106,7 +109,7 @@ TEST(HardwareAnalysis, EachDisplayFunctionLeadsToItsChipsTest)
     isaDispi.dispi = true;
     FakeCard otherCirrus = cirrusCard(0x98, 0xA8);   // a GD5434
     FakeCard locked = cirrusCard();
-    locked.cirrus = false;                           // SR06 does not take the key
+    locked.cirrusChip = false;                           // SR06 does not take the key
     struct Case {
         const char* name;
         FakeCard card;
@@ -145,15 +148,15 @@ TEST(HardwareAnalysis, TheGd5446sMemoryComesFromItsDramConfiguration)
 
 TEST(HardwareAnalysis, PutsBackEveryIndexAndTheCirrusLock)
 {
-    FakeCard cirrus = cirrusCard();
-    analyseHardware(cirrus);
-    EXPECT_EQ(0x0F, cirrus.seq[6]) << "SR06 locked again";
-    EXPECT_EQ(1, cirrus.seqIndex);
-    EXPECT_EQ(0x11, cirrus.crtcIndex);
+    FakeCard gd5446 = cirrusCard();
+    analyseHardware(gd5446);
+    EXPECT_EQ(cirrus::seq::UNLOCK_LOCKED, gd5446.seq[cirrus::seq::UNLOCK]) << "SR06 locked again";
+    EXPECT_EQ(1, gd5446.seqIndex);
+    EXPECT_EQ(0x11, gd5446.crtcIndex);
 
-    FakeCard dispi = dispiCard();
-    analyseHardware(dispi);
-    EXPECT_EQ(3, dispi.dispiIndex);
+    FakeCard bochs = dispiCard();
+    analyseHardware(bochs);
+    EXPECT_EQ(3, bochs.dispiIndex);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "hw/cirrus.h"
+#include "hw/vga.h"
 #include "machine/cirrus_card.h"
 #include "machine/scan_out.h"
 
@@ -17,18 +18,18 @@ struct Gd5446 {
     Gd5446() : card(4u << 20, 60, [this] { return now; }) { sr(seq::UNLOCK, UNLOCK_PROBE); }
 
     static constexpr uint8_t UNLOCK_PROBE = 0x92;  // what both ROMs write
-    void sr(uint8_t index, uint8_t value) { card.out8(0x3C4, index), card.out8(0x3C5, value); }
-    uint8_t sr(uint8_t index) { return card.out8(0x3C4, index), card.in8(0x3C5); }
-    void gr(uint8_t index, uint8_t value) { card.out8(0x3CE, index), card.out8(0x3CF, value); }
-    uint8_t gr(uint8_t index) { return card.out8(0x3CE, index), card.in8(0x3CF); }
-    void cr(uint8_t index, uint8_t value) { card.out8(0x3D4, index), card.out8(0x3D5, value); }
-    uint8_t cr(uint8_t index) { return card.out8(0x3D4, index), card.in8(0x3D5); }
+    void sr(uint8_t index, uint8_t value) { card.out8(vga::seq::INDEX_PORT, index), card.out8(vga::seq::DATA_PORT, value); }
+    uint8_t sr(uint8_t index) { return card.out8(vga::seq::INDEX_PORT, index), card.in8(vga::seq::DATA_PORT); }
+    void gr(uint8_t index, uint8_t value) { card.out8(vga::gc::INDEX_PORT, index), card.out8(vga::gc::DATA_PORT, value); }
+    uint8_t gr(uint8_t index) { return card.out8(vga::gc::INDEX_PORT, index), card.in8(vga::gc::DATA_PORT); }
+    void cr(uint8_t index, uint8_t value) { card.out8(vga::crtc::INDEX_PORT, index), card.out8(vga::crtc::DATA_PORT, value); }
+    uint8_t cr(uint8_t index) { return card.out8(vga::crtc::INDEX_PORT, index), card.in8(vga::crtc::DATA_PORT); }
     // As both ROMs do: 00h, four reads, the HDR, then FFh to the pixel mask.
     void hdr(uint8_t value) {
-        card.out8(0x3C6, 0);
-        for (int i = 0; i < 4; ++i) card.in8(0x3C6);
-        card.out8(0x3C6, value);
-        card.out8(0x3C6, 0xFF);
+        card.out8(vga::dac::PIXEL_MASK_PORT, 0);
+        for (int i = 0; i < 4; ++i) card.in8(vga::dac::PIXEL_MASK_PORT);
+        card.out8(vga::dac::PIXEL_MASK_PORT, value);
+        card.out8(vga::dac::PIXEL_MASK_PORT, 0xFF);
     }
 
     // 640 x 480 in a Cirrus mode, as both ROMs program it (pitch from CR13/CR1B).
@@ -46,8 +47,8 @@ struct Gd5446 {
         cr(0x13, offset);
         cr(crtc::EXTENDED_DISPLAY, cr1b);
         hdr(hdrValue);
-        card.in8(0x3DA);
-        card.out8(0x3C0, 0x20);  // picture on
+        card.in8(vga::status1::PORT);
+        card.out8(vga::attr::WRITE_PORT, 0x20);  // picture on
     }
     machine::Picture picture() {
         machine::Picture p;
@@ -116,12 +117,12 @@ TEST(Gd5446, HiddenDacIsTheFifthReadAndTheWriteAfterFour) {
     c.hdr(0xE1);
     EXPECT_EQ(c.card.hiddenDac(), 0xE1);
     EXPECT_EQ(c.card.vga().dac.pixelMask, 0xFF);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(c.card.in8(0x3C6), 0xFF);
-    EXPECT_EQ(c.card.in8(0x3C6), 0xE1);
-    for (int i = 0; i < 2; ++i) c.card.in8(0x3C6);
-    c.card.in8(0x3C8);  // resets the count
-    for (int i = 0; i < 3; ++i) c.card.in8(0x3C6);
-    c.card.out8(0x3C6, 0xFF);  // the pixel mask, not the HDR
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(c.card.in8(vga::dac::PIXEL_MASK_PORT), 0xFF);
+    EXPECT_EQ(c.card.in8(vga::dac::PIXEL_MASK_PORT), 0xE1);
+    for (int i = 0; i < 2; ++i) c.card.in8(vga::dac::PIXEL_MASK_PORT);
+    c.card.in8(vga::dac::WRITE_INDEX_PORT);  // resets the count
+    for (int i = 0; i < 3; ++i) c.card.in8(vga::dac::PIXEL_MASK_PORT);
+    c.card.out8(vga::dac::PIXEL_MASK_PORT, 0xFF);  // the pixel mask, not the HDR
     EXPECT_EQ(c.card.hiddenDac(), 0xE1);
 }
 
@@ -148,8 +149,8 @@ TEST(Gd5446, PictureFollowsDepthPitchAndStartAsTheRomsSetThem) {
         const uint32_t at = 2 * t.pitch + 3 * ((t.bpp + 7) / 8);
         switch (t.bpp) {
         case 8:
-            c.card.out8(0x3C8, 9);
-            c.card.out8(0x3C9, 0x3F), c.card.out8(0x3C9, 0), c.card.out8(0x3C9, 0);
+            c.card.out8(vga::dac::WRITE_INDEX_PORT, 9);
+            c.card.out8(vga::dac::DATA_PORT, 0x3F), c.card.out8(vga::dac::DATA_PORT, 0), c.card.out8(vga::dac::DATA_PORT, 0);
             c.vram()[at] = 9;
             break;
         case 15: c.vram()[at] = 0x00, c.vram()[at + 1] = 0x7C; break;
@@ -175,8 +176,8 @@ TEST(Gd5446, ScreenOffBitBlanksCirrusModes) {
     Gd5446 c;
     c.mode640x480(0x11, 0, 0x50);
     std::memset(c.vram(), 1, 640 * 480);
-    c.card.out8(0x3C8, 1);
-    for (int i = 0; i < 3; ++i) c.card.out8(0x3C9, 0x3F);
+    c.card.out8(vga::dac::WRITE_INDEX_PORT, 1);
+    for (int i = 0; i < 3; ++i) c.card.out8(vga::dac::DATA_PORT, 0x3F);
     EXPECT_EQ(c.pixel(c.picture(), 10, 10), 0xFFFFFFu);
     c.sr(0x01, 0x21);  // as both ROMs leave it
     const auto p = c.picture();
@@ -189,13 +190,13 @@ TEST(Gd5446, CursorShowsItsFourKindsOfPixelInBothSizes) {
         Gd5446 c;
         c.mode640x480(0x11, 0, 0x50);
         std::memset(c.vram(), 1, 640 * 480);
-        c.card.out8(0x3C8, 1);
-        c.card.out8(0x3C9, 0x2A), c.card.out8(0x3C9, 0x2A), c.card.out8(0x3C9, 0x2A);  // grey AAh
+        c.card.out8(vga::dac::WRITE_INDEX_PORT, 1);
+        c.card.out8(vga::dac::DATA_PORT, 0x2A), c.card.out8(vga::dac::DATA_PORT, 0x2A), c.card.out8(vga::dac::DATA_PORT, 0x2A);  // grey AAh
         c.sr(seq::CURSOR_ATTRIBUTES, seq::CURSOR_ATTRIBUTES_DAC_ACCESS);
-        c.card.out8(0x3C8, cursor::BACKGROUND_ENTRY);
-        c.card.out8(0x3C9, 0x3F), c.card.out8(0x3C9, 0), c.card.out8(0x3C9, 0);
-        c.card.out8(0x3C8, cursor::FOREGROUND_ENTRY);
-        c.card.out8(0x3C9, 0), c.card.out8(0x3C9, 0x3F), c.card.out8(0x3C9, 0);
+        c.card.out8(vga::dac::WRITE_INDEX_PORT, cursor::BACKGROUND_ENTRY);
+        c.card.out8(vga::dac::DATA_PORT, 0x3F), c.card.out8(vga::dac::DATA_PORT, 0), c.card.out8(vga::dac::DATA_PORT, 0);
+        c.card.out8(vga::dac::WRITE_INDEX_PORT, cursor::FOREGROUND_ENTRY);
+        c.card.out8(vga::dac::DATA_PORT, 0), c.card.out8(vga::dac::DATA_PORT, 0x3F), c.card.out8(vga::dac::DATA_PORT, 0);
         c.sr(seq::CURSOR_ATTRIBUTES, uint8_t(seq::CURSOR_ATTRIBUTES_SHOW | (large ? seq::CURSOR_ATTRIBUTES_LARGE : 0)));
         c.sr(seq::CURSOR_PATTERN, 0x3F);
         // Row 0 of the pattern: pixels 0 invert (p0 only), 1 background (p1), 2 foreground (both).
@@ -205,15 +206,15 @@ TEST(Gd5446, CursorShowsItsFourKindsOfPixelInBothSizes) {
         c.vram()[plane1] = 0x60;
         // X = 101 = 12 * 8 + 5, the low bits in the index; Y = 7.
         c.sr(uint8_t(seq::CURSOR_X | (5 << seq::CURSOR_LOW_BITS_SHIFT)), 12);
-        c.sr(seq::CURSOR_Y, 0), c.card.out8(0x3C4, uint8_t(seq::CURSOR_Y | (7 << seq::CURSOR_LOW_BITS_SHIFT)));
-        c.card.out8(0x3C5, 0);
+        c.sr(seq::CURSOR_Y, 0), c.card.out8(vga::seq::INDEX_PORT, uint8_t(seq::CURSOR_Y | (7 << seq::CURSOR_LOW_BITS_SHIFT)));
+        c.card.out8(vga::seq::DATA_PORT, 0);
         const auto p = c.picture();
         EXPECT_EQ(c.pixel(p, 101, 7), 0x555555u) << large;  // the grey inverted
         EXPECT_EQ(c.pixel(p, 102, 7), 0xFF0000u) << large;
         EXPECT_EQ(c.pixel(p, 103, 7), 0x00FF00u) << large;
         EXPECT_EQ(c.pixel(p, 104, 7), 0xAAAAAAu) << large;
         EXPECT_EQ(c.pixel(p, 101, 6), 0xAAAAAAu) << large;
-        c.card.out8(0x3C8, 1);
+        c.card.out8(vga::dac::WRITE_INDEX_PORT, 1);
         EXPECT_EQ(c.card.vga().dac.entries[3], 0x2A);  // the normal palette kept its entry
     }
 }

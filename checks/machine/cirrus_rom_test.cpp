@@ -8,6 +8,7 @@
 
 #include "checks/machine/machine_fixture.h"
 #include "hw/cirrus.h"
+#include "hw/vga.h"
 #include "machine/cirrus_card.h"
 
 namespace checks {
@@ -91,8 +92,8 @@ TEST_P(CirrusRoms, BankedAndLinearDrawingShowAt8And16Bits) {
                     pc->writePhys8(0xA0000 + offset % 0x4000, value(x, y));
                 }
             EXPECT_EQ(pixelAt(pc.picture(), 320, 240), 0u) << "the ROM left the screen off";
-            pc->out8(0x3C4, 0x01);
-            pc->out8(0x3C5, static_cast<uint8_t>(pc->in8(0x3C5) & ~0x20));
+            pc->out8(vga::seq::INDEX_PORT, vga::seq::CLOCKING_MODE);
+            pc->out8(vga::seq::DATA_PORT, static_cast<uint8_t>(pc->in8(vga::seq::DATA_PORT) & ~vga::seq::CLOCKING_MODE_SCREEN_OFF));
             const auto picture = pc.picture();
             ASSERT_EQ(picture.width, 640);
             ASSERT_EQ(picture.height, 480);
@@ -114,18 +115,18 @@ TEST_P(CirrusRoms, DisplayStartShowsSeaVgaBiosFault) {
 
 TEST_P(CirrusRoms, CursorSetThroughItsRegistersShowsOverTheMode) {
     ASSERT_EQ(pc.vbe(0x4F02, 0x4101).ax, 0x004F);
-    pc->out8(0x3C4, 0x01);
-    pc->out8(0x3C5, static_cast<uint8_t>(pc->in8(0x3C5) & ~0x20));
+    pc->out8(vga::seq::INDEX_PORT, vga::seq::CLOCKING_MODE);
+    pc->out8(vga::seq::DATA_PORT, static_cast<uint8_t>(pc->in8(vga::seq::DATA_PORT) & ~vga::seq::CLOCKING_MODE_SCREEN_OFF));
     const uint32_t pattern = pc->config().lfbAddress + (4u << 20) - 256;  // slot 3Fh
     for (int row = 0; row < 32; ++row)
         for (int i = 0; i < 4; ++i) {
             pc->writePhys8(pattern + row * 4 + i, 0xFF);        // plane 0
             pc->writePhys8(pattern + 128 + row * 4 + i, 0xFF);  // plane 1: foreground everywhere
         }
-    const auto sr = [&](uint8_t index, uint8_t value) { pc->out8(0x3C4, index), pc->out8(0x3C5, value); };
+    const auto sr = [&](uint8_t index, uint8_t value) { pc->out8(vga::seq::INDEX_PORT, index), pc->out8(vga::seq::DATA_PORT, value); };
     sr(cirrus::seq::CURSOR_ATTRIBUTES, cirrus::seq::CURSOR_ATTRIBUTES_DAC_ACCESS);
-    pc->out8(0x3C8, cirrus::cursor::FOREGROUND_ENTRY);
-    pc->out8(0x3C9, 0x3F), pc->out8(0x3C9, 0x3F), pc->out8(0x3C9, 0x00);
+    pc->out8(vga::dac::WRITE_INDEX_PORT, cirrus::cursor::FOREGROUND_ENTRY);
+    pc->out8(vga::dac::DATA_PORT, 0x3F), pc->out8(vga::dac::DATA_PORT, 0x3F), pc->out8(vga::dac::DATA_PORT, 0x00);
     sr(cirrus::seq::CURSOR_ATTRIBUTES, cirrus::seq::CURSOR_ATTRIBUTES_SHOW);
     sr(cirrus::seq::CURSOR_PATTERN, 0x3F);
     sr(cirrus::seq::CURSOR_X, 200 / 8);
