@@ -25,9 +25,15 @@ constexpr int CLIP_INSET = 50;
 
 }  // namespace
 
-DisplayContext& suiteDisplay() { return *(runningContext ? runningContext : displayContext); }
+DisplayContext& suiteDisplay()
+{
+    return *(runningContext ? runningContext : displayContext);
+}
 
-AccelContext* suiteAccel() { return suiteDisplay().accel; }
+AccelContext* suiteAccel()
+{
+    return suiteDisplay().accel;
+}
 
 void clearScreen(uint32_t color)
 {
@@ -81,9 +87,9 @@ int runSuitePass(void)
 
     using Test = int (*)(void);
     static constexpr Test tests[] = {
-        testPattRect, testScan, testPattScan, testScanList, testTrap,                        // fills
-        testLines, testStippleLines, testMonoImage,                                          // lines, image
-        testBitBlt, testBitBltLin, testSrcTransBlt, testSrcTransBltLin, testDstTransBlt,     // copies
+        testPattRect,       testScan,         testPattScan,    testScanList,       testTrap,         // fills
+        testLines,          testStippleLines, testMonoImage,                                         // lines, image
+        testBitBlt,         testBitBltLin,    testSrcTransBlt, testSrcTransBltLin, testDstTransBlt,  // copies
         testDstTransBltLin,
     };
     for (Test test : tests)

@@ -33,7 +33,10 @@ BlockSize blockSize()
 
 // The linear-source copies read video memory from here: where line 100 starts in an 8-bit
 // mode whose scan line is W bytes, the same byte offset at every depth.
-int32_t linearSourceOffset() { return 100 * screenSize().width; }
+int32_t linearSourceOffset()
+{
+    return 100 * screenSize().width;
+}
 
 constexpr uint32_t DESTINATION_TRANSPARENT = 0;  // a literal pixel value: black at every depth
 constexpr int SOURCE_TRANSPARENT_INDEX = 9;      // the source block's inner square
@@ -76,11 +79,7 @@ struct ScrollPhase {
 
 // Up 5, down 5, right 4, left 4, then right and down 5; source and destination overlap.
 constexpr ScrollPhase scrollPhases[] = {
-    {0, 5, 1, -4, 0, 0},
-    {0, 0, 1, -4, 0, 5},
-    {0, 0, -3, 1, 4, 0},
-    {4, 0, -3, 1, 0, 0},
-    {0, 0, -4, -4, 5, 5},
+    {0, 5, 1, -4, 0, 0}, {0, 0, 1, -4, 0, 5}, {0, 0, -3, 1, 4, 0}, {4, 0, -3, 1, 0, 0}, {0, 0, -4, -4, 5, 5},
 };
 
 constexpr int32_t SCROLL_ROW_STEP = 8;

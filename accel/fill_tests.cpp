@@ -84,8 +84,7 @@ int testPattScan(void)
     forEachCell([accel](const GridGeometry& grid, int32_t x, int32_t y, int index, int column) {
         setPatternMixForColumn(accel, column);
         for (int32_t k = 0; k < grid.cellHeight(); k += 2)
-            AF_drawPattScan(accel, mapColor(index), mapColor(PATTERN_BACKGROUND_INDEX), y + k, x,
-                            x + grid.cellWidth());
+            AF_drawPattScan(accel, mapColor(index), mapColor(PATTERN_BACKGROUND_INDEX), y + k, x, x + grid.cellWidth());
     });
     return waitKey();
 }

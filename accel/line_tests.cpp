@@ -24,7 +24,10 @@ const uint8_t monoImageData[MONO_IMAGE_BYTES_PER_ROW * MONO_IMAGE_ROWS] = {
 
 namespace {
 
-constexpr int32_t toFixed(int32_t pixel) { return pixel * 65536; }
+constexpr int32_t toFixed(int32_t pixel)
+{
+    return pixel * 65536;
+}
 
 // Line colours cycle modulo 255, so index 255 (the XOR colour) never shows in a fan.
 constexpr int FAN_COLOR_CYCLE = 255;
@@ -115,7 +118,7 @@ int testMonoImage(void)
     const DisplayContext& dc = suiteDisplay();
     for (int32_t x = 0; x < dc.maxX; x += IMAGE_WIDTH)
         for (int32_t y = 0; y < dc.maxY; y += IMAGE_ROW_PITCH)
-            AF_putMonoImage(accel, mapColor((x + y) % 16), blackColor, x, y, MONO_IMAGE_BYTES_PER_ROW,
-                            MONO_IMAGE_ROWS, monoImageData);
+            AF_putMonoImage(accel, mapColor((x + y) % 16), blackColor, x, y, MONO_IMAGE_BYTES_PER_ROW, MONO_IMAGE_ROWS,
+                            monoImageData);
     return waitKey();
 }

@@ -6,6 +6,6 @@
 
 constexpr int PATH_SIZE = 260;
 
-extern char programDir[PATH_SIZE];        // the program's directory, ending in a backslash, or ""
-extern HINSTANCE appInstance;             // every dialog comes from this module's resources
-extern DisplayContext* displayContext;    // what GX_init returned; null when nothing was found
+extern char programDir[PATH_SIZE];      // the program's directory, ending in a backslash, or ""
+extern HINSTANCE appInstance;           // every dialog comes from this module's resources
+extern DisplayContext* displayContext;  // what GX_init returned; null when nothing was found

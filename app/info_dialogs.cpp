@@ -24,7 +24,7 @@ const char* blockString(uint32_t field)
 void showControllerInfo(HWND dialog)
 {
     VbeInfoBlock block{};
-    VBE_detect(&block);   // asked afresh on every opening; whatever came back is shown
+    VBE_detect(&block);  // asked afresh on every opening; whatever came back is shown
     char text[TEXT_BUFFER_SIZE];
 
     SetDlgItemTextA(dialog, IDC_OEM_STRING, blockString(block.OemStringPtr));
@@ -72,24 +72,16 @@ INT_PTR SVGAInfoDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
         CenterWindow(dialog, nullptr, FALSE);
         showControllerInfo(dialog);
         return TRUE;
-    case WM_COMMAND:
-        closeOnButton(dialog, wParam);
-        return FALSE;
-    default:
-        return FALSE;
+    case WM_COMMAND: closeOnButton(dialog, wParam); return FALSE;
+    default: return FALSE;
     }
 }
 
 INT_PTR NotDetectedDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
-    case WM_INITDIALOG:
-        CenterWindow(dialog, nullptr, FALSE);
-        return TRUE;
-    case WM_COMMAND:
-        closeOnButton(dialog, wParam);
-        return FALSE;
-    default:
-        return FALSE;
+    case WM_INITDIALOG: CenterWindow(dialog, nullptr, FALSE); return TRUE;
+    case WM_COMMAND: closeOnButton(dialog, wParam); return FALSE;
+    default: return FALSE;
     }
 }

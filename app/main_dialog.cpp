@@ -36,7 +36,10 @@ constexpr DepthButton depthButtons[] = {
 // Modes in the list box and in modeNumbers; the two grow together.
 int listedModes = 0;
 
-bool isChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+bool isChecked(HWND dialog, int id)
+{
+    return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
+}
 
 uint16_t checkedDepth(HWND dialog)
 {
@@ -72,18 +75,14 @@ void initDialog(HWND dialog)
 void onCommand(HWND dialog, WORD id, WORD notification)
 {
     switch (id) {
-    case IDC_QUIT:
-        EndDialog(dialog, 1);
-        break;
+    case IDC_QUIT: EndDialog(dialog, 1); break;
     case IDC_USE_LINEAR:
     case IDC_DEPTH_15:
     case IDC_DEPTH_8:
     case IDC_DEPTH_32:
     case IDC_DEPTH_24:
     case IDC_DEPTH_16:
-    case IDC_DEPTH_4:
-        FillModeList(dialog);
-        break;
+    case IDC_DEPTH_4: FillModeList(dialog); break;
     case IDC_SVGA_INFO:
         DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_SVGA_INFO), dialog, SVGAInfoDlgProc, 0);
         break;
@@ -91,11 +90,8 @@ void onCommand(HWND dialog, WORD id, WORD notification)
         if (notification == LBN_DBLCLK)
             TestSelectedMode(dialog);
         break;
-    case IDC_TEST_MODE:
-        TestSelectedMode(dialog);
-        break;
-    default:
-        break;
+    case IDC_TEST_MODE: TestSelectedMode(dialog); break;
+    default: break;
     }
 }
 
@@ -148,13 +144,8 @@ void TestSelectedMode(HWND dialog)
 INT_PTR MainDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
-    case WM_INITDIALOG:
-        initDialog(dialog);
-        return TRUE;   // the dialog manager focuses the first tab stop, the list
-    case WM_COMMAND:
-        onCommand(dialog, LOWORD(wParam), HIWORD(wParam));
-        return FALSE;
-    default:
-        return FALSE;
+    case WM_INITDIALOG: initDialog(dialog); return TRUE;  // the dialog manager focuses the first tab stop, the list
+    case WM_COMMAND: onCommand(dialog, LOWORD(wParam), HIWORD(wParam)); return FALSE;
+    default: return FALSE;
     }
 }

@@ -1,7 +1,7 @@
 // The program's dialog templates, as its resource script would bind them. Template order
 // is tab order; WS_GROUP marks where arrow-key navigation stops.
-#include "app/resource_ids.h"
 #include "platform/resources.h"
+#include "app/resource_ids.h"
 
 namespace {
 
@@ -23,8 +23,7 @@ constexpr DialogItemTemplate mainItems[] = {
      IDC_USE_LINEAR},
     {"BUTTON", "Palette fade test", CHILD | BS_AUTOCHECKBOX | WS_TABSTOP, 107, 172, 93, 12, IDC_PALETTE_FADE},
     {"BUTTON", "Virtual scroll test", CHILD | BS_AUTOCHECKBOX | WS_TABSTOP, 107, 184, 97, 12, IDC_VIRTUAL_SCROLL},
-    {"BUTTON", "Wait for vertical retrace", CHILD | BS_AUTOCHECKBOX | WS_TABSTOP, 107, 196, 106, 12,
-     IDC_WAIT_RETRACE},
+    {"BUTTON", "Wait for vertical retrace", CHILD | BS_AUTOCHECKBOX | WS_TABSTOP, 107, 196, 106, 12, IDC_WAIT_RETRACE},
     {"BUTTON", "Test mode", CHILD | BS_DEFPUSHBUTTON | WS_TABSTOP, 13, 221, 50, 14, IDC_TEST_MODE},
     {"BUTTON", "SVGA Info", CHILD | BS_PUSHBUTTON | WS_TABSTOP, 93, 221, 46, 14, IDC_SVGA_INFO},
     {"BUTTON", "Quit", CHILD | BS_PUSHBUTTON | WS_TABSTOP, 167, 221, 50, 14, IDC_QUIT},

@@ -29,8 +29,7 @@ bool isFatalInstallStatus(int status)
     case KS_FILE_OLDER:
     case KS_NO_MEMORY:
     case KS_NO_REAL_MODE_MEMORY:
-    case KS_CHECK_FAILED:
-        return true;
+    case KS_CHECK_FAILED: return true;
     default:
         // A missing or ungenerated driver leaves the video BIOS or a resident driver to
         // serve VBE, so the program still has something to test.
@@ -38,7 +37,10 @@ bool isFatalInstallStatus(int status)
     }
 }
 
-bool IsWindows4OrLater(void) { return (GetVersion() & 0xFF) >= 4; }
+bool IsWindows4OrLater(void)
+{
+    return (GetVersion() & 0xFF) >= 4;
+}
 
 int runProgram(HINSTANCE instance, const DriverLoader& loader)
 {

@@ -20,4 +20,4 @@ bool IsWindows4OrLater(void);
 // after a fatal installer status.
 int runProgram(HINSTANCE instance, const DriverLoader& loader);
 
-extern int gxInitOption;   // GX_init's only argument; nothing changes it
+extern int gxInitOption;  // GX_init's only argument; nothing changes it

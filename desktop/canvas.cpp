@@ -46,8 +46,14 @@ void Canvas::fill(int x, int y, int w, int h, uint32_t color)
         std::fill_n(picture_.pixels.begin() + ptrdiff_t(row) * picture_.width + x0, std::max(0, x1 - x0), color);
 }
 
-void Canvas::hline(int x, int y, int w, uint32_t color) { fill(x, y, w, 1, color); }
-void Canvas::vline(int x, int y, int h, uint32_t color) { fill(x, y, 1, h, color); }
+void Canvas::hline(int x, int y, int w, uint32_t color)
+{
+    fill(x, y, w, 1, color);
+}
+void Canvas::vline(int x, int y, int h, uint32_t color)
+{
+    fill(x, y, 1, h, color);
+}
 
 void Canvas::frame(int x, int y, int w, int h, uint32_t color)
 {

@@ -9,7 +9,10 @@ namespace desktop {
 
 using Picture = machine::Picture;
 
-constexpr uint32_t rgb(int r, int g, int b) { return (uint32_t(r) << 16) | (uint32_t(g) << 8) | uint32_t(b); }
+constexpr uint32_t rgb(int r, int g, int b)
+{
+    return (uint32_t(r) << 16) | (uint32_t(g) << 8) | uint32_t(b);
+}
 
 class Canvas {
 public:

@@ -100,8 +100,8 @@ ScreenVerdict CardJudge::judge(const Picture& shown, const std::string& onScreen
     }
     verdict.differs = true;
     ++differing_;
-    verdict.hint = std::to_string(first.count) + " pixels differ; " +
-                   verdictHint(meant, shownScreen(card, shown), first);
+    verdict.hint =
+        std::to_string(first.count) + " pixels differ; " + verdictHint(meant, shownScreen(card, shown), first);
     std::fprintf(stderr, "palisade: verdict: screen %d (%s) differs: %s\n", screens_, onScreen.c_str(),
                  verdict.hint.c_str());
     return verdict;

@@ -19,8 +19,8 @@ struct Options {
     int versionMinor = 0;
     int desktopWidth = 1024;
     int desktopHeight = 768;
-    bool conformance = false;     // the VBE conformance table instead of a run
-    bool verdict = false;         // headless: judge each full-screen picture against the program's own
+    bool conformance = false;  // the VBE conformance table instead of a run
+    bool verdict = false;      // headless: judge each full-screen picture against the program's own
     bool help = false;
     bool version = false;
 };

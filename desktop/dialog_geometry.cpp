@@ -16,10 +16,16 @@ constexpr int kRadioSize = 12;
 constexpr int kScrollBarWidth = 16;
 constexpr int kMinimumThumb = 8;
 
-bool hasCaption(const Dialog& dialog) { return (dialog.style & WS_CAPTION) == WS_CAPTION; }
+bool hasCaption(const Dialog& dialog)
+{
+    return (dialog.style & WS_CAPTION) == WS_CAPTION;
+}
 
 // The list's border: a two-pixel sunken edge in 3-D, one black line when flat.
-int listInset(const Dialog& dialog) { return dialog.look3d ? 2 : 1; }
+int listInset(const Dialog& dialog)
+{
+    return dialog.look3d ? 2 : 1;
+}
 
 // The scroll bar's track between the arrows, and the thumb's travel along it.
 struct Track {
@@ -55,7 +61,8 @@ Rect closeBoxRect(const Dialog& dialog)
 
 Rect controlRect(const Dialog& dialog, const Control& control)
 {
-    return {dialog.x + dialog.clientX + control.x, dialog.y + dialog.clientY + control.y, control.width, control.height};
+    return {dialog.x + dialog.clientX + control.x, dialog.y + dialog.clientY + control.y, control.width,
+            control.height};
 }
 
 Rect checkBoxSquareRect(const Dialog& dialog, const Control& checkBox)

@@ -39,12 +39,12 @@ struct DialogHit {
     enum class Part {
         None,
         CloseBox,
-        Control,     // a button, or a list box outside its rows and scroll bar
-        ListEntry,   // entry, counted from the list's first
+        Control,    // a button, or a list box outside its rows and scroll bar
+        ListEntry,  // entry, counted from the list's first
         ScrollUp,
         ScrollDown,
-        PageUp,      // the scroll bar's track above the thumb
-        PageDown,    // below it
+        PageUp,    // the scroll bar's track above the thumb
+        PageDown,  // below it
         Thumb,
     };
     Part part = Part::None;

@@ -115,8 +115,8 @@ void setFocus(Dialog& dialog, int index)
 
 bool sameRadioGroup(const Dialog& dialog, int a, int b)
 {
-    return dialog.controls[size_t(a)].kind == ControlKind::Radio && dialog.controls[size_t(b)].kind == ControlKind::Radio &&
-           groupOf(dialog, a) == groupOf(dialog, b);
+    return dialog.controls[size_t(a)].kind == ControlKind::Radio &&
+           dialog.controls[size_t(b)].kind == ControlKind::Radio && groupOf(dialog, a) == groupOf(dialog, b);
 }
 
 void press(Dialog& dialog, int index)
@@ -160,9 +160,7 @@ void handleKey(Dialog& dialog, int key, bool shift)
 {
     Control* focused = dialog.focus >= 0 ? &dialog.controls[size_t(dialog.focus)] : nullptr;
     switch (key) {
-    case KEY_TAB:
-        moveTabFocus(dialog, shift ? -1 : 1);
-        return;
+    case KEY_TAB: moveTabFocus(dialog, shift ? -1 : 1); return;
     case KEY_ESCAPE: {
         Control* cancel = controlOf(dialog.handle, IDCANCEL);
         command(dialog, IDCANCEL, BN_CLICKED, cancel ? cancel->handle : nullptr);
@@ -401,7 +399,8 @@ ThreeDControls& threeDControls()
 bool looks3d(HINSTANCE instance)
 {
     const ThreeDControls& threeD = threeDControls();
-    return (session().version() & 0xFF) >= 4 || (threeD.registered.count(instance) && threeD.autoSubclassed.count(instance));
+    return (session().version() & 0xFF) >= 4 ||
+           (threeD.registered.count(instance) && threeD.autoSubclassed.count(instance));
 }
 
 bool messageBoxLooks3d()
@@ -438,9 +437,7 @@ void dispatch(Dialog& dialog, const Action& action)
 {
     using Kind = Action::Kind;
     switch (action.kind) {
-    case Kind::Key:
-        handleKey(dialog, action.key, action.shift);
-        return;
+    case Kind::Key: handleKey(dialog, action.key, action.shift); return;
     case Kind::Click:
     case Kind::DoubleClick:
     case Kind::Select: {
@@ -475,25 +472,23 @@ void dispatch(Dialog& dialog, const Action& action)
             if (c.items[i].find(action.text) != std::string::npos)
                 entry = int(i);
         if (entry < 0 || entry >= int(c.items.size())) {
-            session().remark(action, "list box " + std::to_string(action.id) + " has no entry " +
-                                         (action.index >= 0 ? "#" + std::to_string(action.index) : "with \"" + action.text + "\""));
+            session().remark(
+                action, "list box " + std::to_string(action.id) + " has no entry " +
+                            (action.index >= 0 ? "#" + std::to_string(action.index) : "with \"" + action.text + "\""));
             return;
         }
         dialog.focus = index;
         selectEntry(dialog, c, entry);
         return;
     }
-    case Kind::Button:
-        clickAt(dialog, session().mouseX(), session().mouseY(), 1);
-        return;
+    case Kind::Button: clickAt(dialog, session().mouseX(), session().mouseY(), 1); return;
     case Kind::ClickAt:
         session().setMouse(action.x, action.y);
         clickAt(dialog, action.x, action.y, action.clicks);
         return;
     case Kind::Mouse:
     case Kind::Shot:
-    case Kind::Snap:
-        return;
+    case Kind::Snap: return;
     }
 }
 
@@ -547,4 +542,3 @@ std::string describeDesktop()
 }
 
 }  // namespace desktop
-

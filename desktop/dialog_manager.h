@@ -26,23 +26,23 @@ struct Control {
     int x = 0, y = 0, width = 0, height = 0;  // pixels in the dialog's client area
     bool enabled = true;
     UINT check = BST_UNCHECKED;
-    std::vector<std::string> items;           // list box
+    std::vector<std::string> items;  // list box
     int selection = -1;
     int topIndex = 0;
 };
 
 struct Dialog {
     HWND handle = nullptr;
-    std::string name;                         // "dialog 1000", or the message box's
+    std::string name;  // "dialog 1000", or the message box's
     DLGPROC procedure = nullptr;
     std::string caption;
     DWORD style = 0;
     int x = 0, y = 0, width = 0, height = 0;  // window rectangle on the screen
     int clientX = 0, clientY = 0;             // client origin inside the window
     std::vector<Control> controls;
-    int focus = -1;                           // index into controls
+    int focus = -1;  // index into controls
     bool look3d = true;
-    bool exclamation = false;                 // message box icon
+    bool exclamation = false;  // message box icon
     bool ended = false;
     INT_PTR result = 0;
 };

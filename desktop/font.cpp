@@ -25,7 +25,8 @@ Font::Font(const std::string& path, int pixelSize) : face_(std::make_unique<Face
         throw std::runtime_error("cannot start FreeType");
     if (FT_New_Face(face_->library, path.c_str(), 0, &face_->face) != 0) {
         FT_Done_FreeType(face_->library);
-        throw std::runtime_error("cannot read the dialog font " + path + " (install the Debian package fonts-dejavu-core)");
+        throw std::runtime_error("cannot read the dialog font " + path +
+                                 " (install the Debian package fonts-dejavu-core)");
     }
     FT_Set_Pixel_Sizes(face_->face, 0, FT_UInt(pixelSize));
     ascent_ = int(face_->face->size->metrics.ascender >> 6);

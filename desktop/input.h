@@ -34,13 +34,13 @@ struct Action {
     bool shift = false;
     int id = 0;
     std::string text;
-    std::string caption;          // shot: what the index page calls the picture
+    std::string caption;  // shot: what the index page calls the picture
     int index = -1;
     int x = 0;
     int y = 0;
     int clicks = 1;
-    uint32_t waitMs = 0;          // becomes available this long after the one before it
-    int line = 0;                 // script line, 0 for the window
+    uint32_t waitMs = 0;  // becomes available this long after the one before it
+    int line = 0;         // script line, 0 for the window
 };
 
 }  // namespace desktop

@@ -138,14 +138,14 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, void*, DWORD disposition, D
     if (host.empty())
         return INVALID_HANDLE_VALUE;
     int flags = (access & GENERIC_READ) && !(access & 0x40000000u) ? O_RDONLY
-                : (access & GENERIC_READ)                           ? O_RDWR
-                                                                    : O_WRONLY;
+                : (access & GENERIC_READ)                          ? O_RDWR
+                                                                   : O_WRONLY;
     switch (disposition) {
     case 1: flags |= O_CREAT | O_EXCL; break;   // CREATE_NEW
     case 2: flags |= O_CREAT | O_TRUNC; break;  // CREATE_ALWAYS
     case OPEN_EXISTING: break;
-    case 4: flags |= O_CREAT; break;            // OPEN_ALWAYS
-    case 5: flags |= O_TRUNC; break;            // TRUNCATE_EXISTING
+    case 4: flags |= O_CREAT; break;  // OPEN_ALWAYS
+    case 5: flags |= O_TRUNC; break;  // TRUNCATE_EXISTING
     default: return INVALID_HANDLE_VALUE;
     }
     struct stat info {};
@@ -234,8 +234,8 @@ DWORD GetFileAttributesA(LPCSTR path)
     return S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
 }
 
-BOOL CreateProcessA(LPCSTR application, LPSTR commandLine, void*, void*, BOOL, DWORD, void*,
-                    LPCSTR currentDirectory, STARTUPINFOA*, PROCESS_INFORMATION* process)
+BOOL CreateProcessA(LPCSTR application, LPSTR commandLine, void*, void*, BOOL, DWORD, void*, LPCSTR currentDirectory,
+                    STARTUPINFOA*, PROCESS_INFORMATION* process)
 {
     // The command line is split on blanks only; quotes have no meaning here.
     std::vector<std::string> words;

@@ -27,7 +27,6 @@ std::filesystem::path stateFolder();
 // program's path inside it. Without Kestrel the folder holds neither the generator nor a
 // driver or configuration it wrote before. Throws ProgramFolderError when no base can.
 std::filesystem::path prepareProgramFolder(const std::filesystem::path& executable, const std::string& id,
-                                           const std::vector<std::filesystem::path>& bases,
-                                           bool withKestrel = true);
+                                           const std::vector<std::filesystem::path>& bases, bool withKestrel = true);
 
 }  // namespace desktop

@@ -9,10 +9,10 @@
 namespace desktop {
 
 struct ScreenVerdict {
-    bool judged = false;          // false: nothing to judge against (a dialog, or no mode the program set)
+    bool judged = false;  // false: nothing to judge against (a dialog, or no mode the program set)
     bool differs = false;
-    std::string hint;             // when it differs: the number of pixels and the first reason, in words
-    Picture diff;                 // when it differs: the meant picture dimmed, the differing pixels red
+    std::string hint;  // when it differs: the number of pixels and the first reason, in words
+    Picture diff;      // when it differs: the meant picture dimmed, the differing pixels red
 };
 
 class ScreenJudge {

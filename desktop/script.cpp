@@ -49,10 +49,10 @@ struct KeyName {
     bool shift;
 };
 constexpr KeyName kKeys[] = {
-    {"esc", KEY_ESCAPE, false},  {"escape", KEY_ESCAPE, false}, {"enter", KEY_RETURN, false},
-    {"return", KEY_RETURN, false}, {"space", KEY_SPACE, false}, {"tab", KEY_TAB, false},
-    {"shift-tab", KEY_TAB, true}, {"up", KEY_UP, false},         {"down", KEY_DOWN, false},
-    {"left", KEY_LEFT, false},    {"right", KEY_RIGHT, false},
+    {"esc", KEY_ESCAPE, false},    {"escape", KEY_ESCAPE, false}, {"enter", KEY_RETURN, false},
+    {"return", KEY_RETURN, false}, {"space", KEY_SPACE, false},   {"tab", KEY_TAB, false},
+    {"shift-tab", KEY_TAB, true},  {"up", KEY_UP, false},         {"down", KEY_DOWN, false},
+    {"left", KEY_LEFT, false},     {"right", KEY_RIGHT, false},
 };
 
 int controlId(int line, const std::string& word, const std::string& event)
@@ -160,8 +160,9 @@ std::vector<Action> parseScript(const std::string& text)
                 throw ScriptError(number, name + " needs a file name without folders or blanks");
             // NNNN.png are the pictures of the waits; a picture is written once.
             if (std::all_of(file.begin(), file.end(), [](unsigned char c) { return std::isdigit(c); }))
-                throw ScriptError(number, name + " " + file + ": names of digits alone belong to the pictures of "
-                                                              "the waits (NNNN.png)");
+                throw ScriptError(number, name + " " + file +
+                                              ": names of digits alone belong to the pictures of "
+                                              "the waits (NNNN.png)");
             if (!names.insert(file).second)
                 throw ScriptError(number, name + " " + file + ": that name is taken by an earlier shot or snap");
             action.text = file;

@@ -28,7 +28,9 @@ namespace desktop {
 
 struct ScriptError : std::runtime_error {
     ScriptError(int line, const std::string& message)
-        : std::runtime_error("line " + std::to_string(line) + ": " + message), line(line) {}
+        : std::runtime_error("line " + std::to_string(line) + ": " + message), line(line)
+    {
+    }
     int line;
 };
 

@@ -91,8 +91,7 @@ void SdlMonitor::pump(Session& session)
     while (SDL_PollEvent(&event)) {
         Action action;
         switch (event.type) {
-        case SDL_QUIT:
-            throw RunEnded{0, {}};
+        case SDL_QUIT: throw RunEnded{0, {}};
         case SDL_KEYDOWN:
             // Keys with a character arrive as text input.
             action.key = keyOf(event.key.keysym.sym);
@@ -109,9 +108,7 @@ void SdlMonitor::pump(Session& session)
             session.enqueue(action);
             break;
         }
-        case SDL_MOUSEMOTION:
-            session.setMouse(event.motion.x, event.motion.y);
-            break;
+        case SDL_MOUSEMOTION: session.setMouse(event.motion.x, event.motion.y); break;
         case SDL_MOUSEBUTTONDOWN:
             action.kind = Action::Kind::ClickAt;
             action.x = event.button.x;
@@ -123,8 +120,7 @@ void SdlMonitor::pump(Session& session)
             if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
                 session.refresh(true);
             break;
-        default:
-            break;
+        default: break;
         }
     }
 }

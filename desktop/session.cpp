@@ -16,9 +16,9 @@ constexpr uint64_t kRefreshMs = 16;
 
 uint64_t wallMs()
 {
-    return uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
-                        std::chrono::steady_clock::now().time_since_epoch())
-                        .count());
+    return uint64_t(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
 }
 
 // Stands in until a run sets its clock: time as the wall measures it.
@@ -26,9 +26,9 @@ class WallClock : public machine::Clock {
 public:
     uint64_t nowMicros() override
     {
-        return uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(
-                            std::chrono::steady_clock::now().time_since_epoch())
-                            .count());
+        return uint64_t(
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+                .count());
     }
     void spend(uint64_t) override {}
 };
@@ -122,9 +122,9 @@ void Session::snap(const Action& action)
     compose(picture);
     // Said from the picture alone: asking the card its depth would take port reads in the
     // middle of the program's own.
-    const std::string onScreen = fullScreen_ ? "full screen " + std::to_string(picture.width) + " x " +
-                                                   std::to_string(picture.height)
-                                             : describeDesktop();
+    const std::string onScreen =
+        fullScreen_ ? "full screen " + std::to_string(picture.width) + " x " + std::to_string(picture.height)
+                    : describeDesktop();
     shots_->snapped(action.text, action.caption, picture, onScreen);
 }
 

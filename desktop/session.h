@@ -42,9 +42,17 @@ public:
     void reset();
     void setClock(machine::Clock* clock) { clock_ = clock; }
     machine::Clock& clock();
-    void setVersion(int major, int minor) { major_ = major; minor_ = minor; }
+    void setVersion(int major, int minor)
+    {
+        major_ = major;
+        minor_ = minor;
+    }
     uint32_t version() const { return uint32_t(major_) | (uint32_t(minor_) << 8); }
-    void setDesktopSize(int width, int height) { desktopWidth_ = width; desktopHeight_ = height; }
+    void setDesktopSize(int width, int height)
+    {
+        desktopWidth_ = width;
+        desktopHeight_ = height;
+    }
     int desktopWidth() const { return desktopWidth_; }
     int desktopHeight() const { return desktopHeight_; }
     // A scripted run: its input is all in the queue, and running out of it ends the run.
@@ -67,7 +75,11 @@ public:
     size_t queued() const { return queue_.size(); }
     int mouseX() const { return mouseX_; }
     int mouseY() const { return mouseY_; }
-    void setMouse(int x, int y) { mouseX_ = x; mouseY_ = y; }
+    void setMouse(int x, int y)
+    {
+        mouseX_ = x;
+        mouseY_ = y;
+    }
     // Applies mouse moves that are due (and, when the program asks for input, shots), and
     // refreshes the window now and then.
     void service(bool askingForInput = false);

@@ -210,11 +210,10 @@ std::string ShotWriter::finish()
     for (const Pending& shot : pending_)
         entries_.push_back({shot.file, shot.caption + " \u2014 " + shot.onScreen});
     pending_.clear();
-    std::string page =
-        "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Palisade run</title>\n"
-        "<style>body{font-family:sans-serif;background:#eee}figure{display:inline-block;margin:1em;"
-        "vertical-align:top}img{border:1px solid #888;max-width:100%}.pass{color:#060}"
-        ".differs{color:#c00;font-weight:bold}</style></head><body>\n";
+    std::string page = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Palisade run</title>\n"
+                       "<style>body{font-family:sans-serif;background:#eee}figure{display:inline-block;margin:1em;"
+                       "vertical-align:top}img{border:1px solid #888;max-width:100%}.pass{color:#060}"
+                       ".differs{color:#c00;font-weight:bold}</style></head><body>\n";
     for (const Entry& entry : entries_) {
         page += "<figure><img src=\"" + escapeHtml(entry.file) + "\" alt=\"" + escapeHtml(entry.caption) +
                 "\"><figcaption>" + escapeHtml(entry.file) + ": " + escapeHtml(entry.caption);

@@ -44,10 +44,12 @@ private:
 
     struct Entry {
         Entry(std::string f, std::string c, std::string v = {}, std::string d = {})
-            : file(std::move(f)), caption(std::move(c)), verdict(std::move(v)), diffFile(std::move(d)) {}
+            : file(std::move(f)), caption(std::move(c)), verdict(std::move(v)), diffFile(std::move(d))
+        {
+        }
         std::string file;
         std::string caption;
-        std::string verdict;      // "pass", "differs: <hint>", or empty when not judged
+        std::string verdict;  // "pass", "differs: <hint>", or empty when not judged
         std::string diffFile;
     };
     std::string folder_;

@@ -129,24 +129,17 @@ LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LP
         control->selection = valid ? int(index) : -1;
         desktop::scrollIntoView(*control);
         return valid ? index : LB_ERR;
-    case LB_GETCURSEL:
-        return control->selection >= 0 ? control->selection : LB_ERR;
-    case LB_GETCOUNT:
-        return LRESULT(items.size());
+    case LB_GETCURSEL: return control->selection >= 0 ? control->selection : LB_ERR;
+    case LB_GETCOUNT: return LRESULT(items.size());
     case LB_GETTEXT:
         if (!valid || !lParam)
             return LB_ERR;
         std::memcpy(reinterpret_cast<char*>(lParam), items[size_t(index)].c_str(), items[size_t(index)].size() + 1);
         return LRESULT(items[size_t(index)].size());
-    case LB_GETTEXTLEN:
-        return valid ? LRESULT(items[size_t(index)].size()) : LB_ERR;
-    case BM_GETCHECK:
-        return control->check;
-    case BM_SETCHECK:
-        control->check = UINT(wParam);
-        return 0;
-    default:
-        return 0;
+    case LB_GETTEXTLEN: return valid ? LRESULT(items[size_t(index)].size()) : LB_ERR;
+    case BM_GETCHECK: return control->check;
+    case BM_SETCHECK: control->check = UINT(wParam); return 0;
+    default: return 0;
     }
 }
 

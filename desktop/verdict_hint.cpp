@@ -18,8 +18,8 @@ std::string startText(uint32_t x, uint32_t y, bool withX)
 std::string entryText(const std::array<uint8_t, 256 * 3>& dac, int entry, uint8_t mask)
 {
     char text[16];
-    std::snprintf(text, sizeof text, "%02X %02X %02X", dac[size_t(3 * entry)] & mask,
-                  dac[size_t(3 * entry + 1)] & mask, dac[size_t(3 * entry + 2)] & mask);
+    std::snprintf(text, sizeof text, "%02X %02X %02X", dac[size_t(3 * entry)] & mask, dac[size_t(3 * entry + 1)] & mask,
+                  dac[size_t(3 * entry + 2)] & mask);
     return text;
 }
 

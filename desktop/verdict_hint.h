@@ -13,10 +13,10 @@ namespace desktop {
 
 // What the card shows, from its registers.
 struct ShownScreen {
-    bool graphics = false;        // false: a text mode
+    bool graphics = false;  // false: a text mode
     int32_t width = 0, height = 0;
-    int32_t depth = 0;            // bits per pixel
-    uint32_t bytesPerLine = 0;    // per plane at 4 bits
+    int32_t depth = 0;          // bits per pixel
+    uint32_t bytesPerLine = 0;  // per plane at 4 bits
     uint32_t startX = 0, startY = 0;
     int32_t dacBits = 6;
     std::array<uint8_t, 256 * 3> dac{};  // as the DAC holds them; at 4 bits, 0-15 are the colours
@@ -25,7 +25,7 @@ struct ShownScreen {
 
 struct PixelDifference {
     uint64_t count = 0;
-    int32_t x = 0, y = 0;         // the first pixel that differs, row by row
+    int32_t x = 0, y = 0;           // the first pixel that differs, row by row
     uint32_t meant = 0, shown = 0;  // 0xRRGGBB
 };
 

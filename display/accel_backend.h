@@ -49,8 +49,7 @@ public:
     {
         return display::drawPattRect(s, st, fg, bg, left, top, width, height);
     }
-    virtual uint64_t drawScan(const Surface& s, const AccelState& st, uint32_t color, int64_t y, int64_t x1,
-                              int64_t x2)
+    virtual uint64_t drawScan(const Surface& s, const AccelState& st, uint32_t color, int64_t y, int64_t x1, int64_t x2)
     {
         return display::drawScan(s, st, color, y, x1, x2);
     }

@@ -157,9 +157,8 @@ void AF_drawPattRect(AccelContext* dc, uint32_t foreground, uint32_t background,
 
 void AF_drawScan(AccelContext* dc, uint32_t color, int32_t y, int32_t x1, int32_t x2)
 {
-    draw(dc, 0, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
-        return b.drawScan(s, st, color, y, x1, x2);
-    });
+    draw(dc, 0,
+         [&](AccelBackend& b, const Surface& s, const AccelState& st) { return b.drawScan(s, st, color, y, x1, x2); });
 }
 
 void AF_drawPattScan(AccelContext* dc, uint32_t foreground, uint32_t background, int32_t y, int32_t x1, int32_t x2)
@@ -191,8 +190,8 @@ void AF_drawLine(AccelContext* dc, uint32_t color, int32_t x1, int32_t y1, int32
     });
 }
 
-void AF_drawStippleLine(AccelContext* dc, uint32_t foreground, uint32_t background, int32_t x1, int32_t y1,
-                        int32_t x2, int32_t y2)
+void AF_drawStippleLine(AccelContext* dc, uint32_t foreground, uint32_t background, int32_t x1, int32_t y1, int32_t x2,
+                        int32_t y2)
 {
     draw(dc, ACCEL_DRAW_STIPPLE_LINE, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
         return b.drawStippleLine(s, st, foreground, background, x1, y1, x2, y2);
@@ -237,8 +236,8 @@ void AF_srcTransBlt(AccelContext* dc, int32_t left, int32_t top, int32_t width, 
     });
 }
 
-void AF_srcTransBltLin(AccelContext* dc, int32_t srcOffset, int32_t dstX, int32_t dstY, int32_t width,
-                       int32_t height, int32_t mix, uint32_t transparent)
+void AF_srcTransBltLin(AccelContext* dc, int32_t srcOffset, int32_t dstX, int32_t dstY, int32_t width, int32_t height,
+                       int32_t mix, uint32_t transparent)
 {
     if (!isMix(mix))
         return;
@@ -257,8 +256,8 @@ void AF_dstTransBlt(AccelContext* dc, int32_t left, int32_t top, int32_t width, 
     });
 }
 
-void AF_dstTransBltLin(AccelContext* dc, int32_t srcOffset, int32_t dstX, int32_t dstY, int32_t width,
-                       int32_t height, int32_t mix, uint32_t transparent)
+void AF_dstTransBltLin(AccelContext* dc, int32_t srcOffset, int32_t dstX, int32_t dstY, int32_t width, int32_t height,
+                       int32_t mix, uint32_t transparent)
 {
     if (!isMix(mix))
         return;

@@ -149,11 +149,13 @@ void FrameWriter::writePacked(uint64_t offset, uint32_t color)
         return;
     if (layout_.kind == FrameLayout::LINEAR) {
         uint8_t* p = layout_.framebuffer + offset;
-        for (int k = 0; k < bpp; ++k) p[k] = uint8_t(color >> (8 * k));
+        for (int k = 0; k < bpp; ++k)
+            p[k] = uint8_t(color >> (8 * k));
         bytes_ += uint64_t(bpp);
         return;
     }
-    for (int k = 0; k < bpp; ++k) writeWindow(offset + uint64_t(k), uint8_t(color >> (8 * k)));
+    for (int k = 0; k < bpp; ++k)
+        writeWindow(offset + uint64_t(k), uint8_t(color >> (8 * k)));
 }
 
 void FrameWriter::planarByte(uint64_t offset, uint8_t mask, uint8_t color)
@@ -199,7 +201,8 @@ void FrameWriter::span(int64_t y, int64_t x1, int64_t x2, uint32_t color)
         break;
     }
     case FrameLayout::BANKED:
-        for (int64_t x = x1; x < x2; ++x) writePacked(row + uint64_t(x) * uint64_t(layout_.bytesPerPixel), color);
+        for (int64_t x = x1; x < x2; ++x)
+            writePacked(row + uint64_t(x) * uint64_t(layout_.bytesPerPixel), color);
         break;
     case FrameLayout::PLANAR: {
         begin();
@@ -207,7 +210,8 @@ void FrameWriter::span(int64_t y, int64_t x1, int64_t x2, uint32_t color)
         while (x < x2) {
             const int64_t byteEnd = std::min<int64_t>((x | 7) + 1, x2);
             uint8_t mask = 0;
-            for (int64_t k = x; k < byteEnd; ++k) mask |= uint8_t(0x80 >> (k & 7));
+            for (int64_t k = x; k < byteEnd; ++k)
+                mask |= uint8_t(0x80 >> (k & 7));
             planarByte(row + uint64_t(x >> 3), mask, uint8_t(color));
             x = byteEnd;
         }
@@ -225,7 +229,8 @@ namespace {
 constexpr std::array<uint8_t, 256> BITS_SET = [] {
     std::array<uint8_t, 256> counts{};
     for (int bits = 0; bits < 256; ++bits)
-        for (int x = 0; x < 8; ++x) counts[bits] += (bits >> x) & 1;
+        for (int x = 0; x < 8; ++x)
+            counts[bits] += (bits >> x) & 1;
     return counts;
 }();
 
@@ -264,7 +269,8 @@ void glyphSpans(uint8_t* p, int64_t pitch, const uint8_t (&rows)[16], uint32_t c
         while (bits) {
             const int first = std::countl_zero(bits);
             const int end = first + std::countl_one(uint8_t(bits << first));
-            for (int x = first; x < end; ++x) storePixel<BPP>(p + x * BPP, color);
+            for (int x = first; x < end; ++x)
+                storePixel<BPP>(p + x * BPP, color);
             bits = uint8_t(bits & (0xFFu >> end));
         }
         p += pitch;
@@ -278,8 +284,8 @@ void FrameWriter::glyph(int64_t x, int64_t y, const uint8_t (&rows)[16], uint32_
     const int64_t bpp = layout_.bytesPerPixel;
     const uint64_t pitch = uint64_t(layout_.bytesPerLine);
     const uint64_t lastRowEnd = layout_.origin + uint64_t(y + 15) * pitch + uint64_t(x + 8) * uint64_t(bpp);
-    const bool whole = x >= 0 && y >= 0 && x + 8 <= layout_.width && y + 16 <= layout_.lines &&
-                       lastRowEnd <= layout_.memoryBytes;
+    const bool whole =
+        x >= 0 && y >= 0 && x + 8 <= layout_.width && y + 16 <= layout_.lines && lastRowEnd <= layout_.memoryBytes;
     if (layout_.kind == FrameLayout::LINEAR && whole) {
         uint8_t* p = layout_.framebuffer + layout_.origin + uint64_t(y) * pitch + uint64_t(x * bpp);
         switch (bpp) {
@@ -288,7 +294,8 @@ void FrameWriter::glyph(int64_t x, int64_t y, const uint8_t (&rows)[16], uint32_
         case 3: glyphSpans<3>(p, layout_.bytesPerLine, rows, color); break;
         default: glyphSpans<4>(p, layout_.bytesPerLine, rows, color); break;
         }
-        for (uint8_t bits : rows) bytes_ += uint64_t(BITS_SET[bits]) * uint64_t(bpp);
+        for (uint8_t bits : rows)
+            bytes_ += uint64_t(BITS_SET[bits]) * uint64_t(bpp);
         return;
     }
     // At an edge, and through the window or the planes: pixel by pixel.
@@ -306,7 +313,8 @@ void FrameWriter::clear(uint32_t color)
         return;
     }
     begin();
-    for (int64_t y = 0; y < layout_.lines; ++y) span(y, 0, layout_.width, color);
+    for (int64_t y = 0; y < layout_.lines; ++y)
+        span(y, 0, layout_.width, color);
     end();
 }
 

@@ -10,19 +10,19 @@ namespace display {
 
 struct FrameLayout {
     enum Kind { NONE, LINEAR, BANKED, PLANAR } kind = NONE;
-    int32_t width = 0;            // pixels per scan line the library draws on
-    int32_t height = 0;           // scan lines of one page
-    int32_t lines = 0;            // scan lines the screen has (height, or more after a longer start)
-    int32_t bytesPerLine = 0;     // per plane in planar modes
-    int32_t bytesPerPixel = 1;    // packed modes
-    uint64_t memoryBytes = 0;     // video memory (per plane in planar modes)
+    int32_t width = 0;               // pixels per scan line the library draws on
+    int32_t height = 0;              // scan lines of one page
+    int32_t lines = 0;               // scan lines the screen has (height, or more after a longer start)
+    int32_t bytesPerLine = 0;        // per plane in planar modes
+    int32_t bytesPerPixel = 1;       // packed modes
+    uint64_t memoryBytes = 0;        // video memory (per plane in planar modes)
     uint8_t* framebuffer = nullptr;  // the host's mapping of the linear framebuffer
-    uint64_t origin = 0;          // byte offset of the active page
+    uint64_t origin = 0;             // byte offset of the active page
     // The window, for banked and planar modes.
     uint32_t windowAddress = 0xA0000;
     uint32_t granularity = 65536;
     uint32_t windowSize = 65536;
-    uint8_t window = 0;           // 0 = window A, 1 = window B
+    uint8_t window = 0;  // 0 = window A, 1 = window B
 };
 
 class FrameWriter {
@@ -56,9 +56,9 @@ private:
     void planarByte(uint64_t offset, uint8_t mask, uint8_t color);
 
     FrameLayout layout_;
-    int64_t bank_ = -1;           // bank in force in the window, -1 unknown
-    int64_t failedBank_ = -1;     // the BIOS refused this bank: skip its writes
-    int depth_ = 0;               // nesting of begin/end
+    int64_t bank_ = -1;        // bank in force in the window, -1 unknown
+    int64_t failedBank_ = -1;  // the BIOS refused this bank: skip its writes
+    int depth_ = 0;            // nesting of begin/end
     uint64_t bytes_ = 0;
 };
 

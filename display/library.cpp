@@ -27,8 +27,8 @@ namespace display {
 
 namespace {
 
-constexpr uint32_t SCRATCH_BYTES = 1024;       // a 256-entry palette is the largest record
-constexpr uint32_t MODE_LIST_MAX = 256;         // longer lists are cut here
+constexpr uint32_t SCRATCH_BYTES = 1024;  // a 256-entry palette is the largest record
+constexpr uint32_t MODE_LIST_MAX = 256;   // longer lists are cut here
 constexpr uint32_t STRING_MAX = 255;
 constexpr uint32_t STABLE_BYTES = (MODE_LIST_MAX + 1) * 2 + 4 * (STRING_MAX + 1);
 constexpr uint32_t STRINGS_AT = (MODE_LIST_MAX + 1) * 2;
@@ -49,8 +49,10 @@ void waitForRetrace(HardwareBus& b)
     const int maxPolls = 100000;
     int polls = 0;
     auto inRetrace = [&] { return (b.in8(vga::status1::PORT) & vga::status1::VERTICAL_RETRACE) != 0; };
-    while (inRetrace() && polls++ < maxPolls) b.spend(1);
-    while (!inRetrace() && polls++ < maxPolls) b.spend(1);
+    while (inRetrace() && polls++ < maxPolls)
+        b.spend(1);
+    while (!inRetrace() && polls++ < maxPolls)
+        b.spend(1);
 }
 
 uint32_t componentMask(uint8_t size)
@@ -407,10 +409,10 @@ int32_t GX_setMode(int32_t mode, int32_t /*reserved*/, int32_t useLinear, int32_
     lib->mode = next;
     lib->writer.configure(layoutFor(*lib, next));
     const vbe::ModeInfo& b = next.block;
-    meanMode(plain, next.facts, b.BytesPerScanLine,
-             {b.RedMaskSize, b.RedFieldPosition, b.GreenMaskSize, b.GreenFieldPosition, b.BlueMaskSize,
-              b.BlueFieldPosition},
-             next.dacBits);
+    meanMode(
+        plain, next.facts, b.BytesPerScanLine,
+        {b.RedMaskSize, b.RedFieldPosition, b.GreenMaskSize, b.GreenFieldPosition, b.BlueMaskSize, b.BlueFieldPosition},
+        next.dacBits);
 
     const ModeFacts& f = next.facts;
     DisplayContext& c = lib->context;

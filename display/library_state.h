@@ -41,13 +41,13 @@ struct LibraryState {
     uint64_t videoMemoryBytes = 0;        // as 4F00 reported it, within the framebuffer mapping
     uint8_t* framebuffer = nullptr;       // the host's mapping of the linear framebuffer
     std::unique_ptr<AccelBackend> accel;  // the card's accelerator, null without one
-    bios::RealBuffer scratch;              // records passed to the BIOS
-    bios::RealBuffer stable;               // mode list and strings handed to the program
+    bios::RealBuffer scratch;             // records passed to the BIOS
+    bios::RealBuffer stable;              // mode list and strings handed to the program
     bool restoreKnown = false;
     uint16_t modeBefore = 0x03;
     CurrentMode mode;
     FrameWriter writer;
-    uint8_t font[256][16] = {};          // the ROM's 8 x 16 characters
+    uint8_t font[256][16] = {};  // the ROM's 8 x 16 characters
     bool fontLoaded = false;
 };
 

@@ -39,12 +39,18 @@ std::array<PaletteEntry, 256> build()
     int n = 32;
     for (const auto& l : levels) {
         const int lo = l[0], hi = l[4];
-        for (int k = 0; k < 4; ++k) p[n++] = rgb6(l[k], lo, hi);        // red rises
-        for (int k = 4; k > 0; --k) p[n++] = rgb6(hi, lo, l[k]);        // blue falls
-        for (int k = 0; k < 4; ++k) p[n++] = rgb6(hi, l[k], lo);        // green rises
-        for (int k = 4; k > 0; --k) p[n++] = rgb6(l[k], hi, lo);        // red falls
-        for (int k = 0; k < 4; ++k) p[n++] = rgb6(lo, hi, l[k]);        // blue rises
-        for (int k = 4; k > 0; --k) p[n++] = rgb6(lo, l[k], hi);        // green falls
+        for (int k = 0; k < 4; ++k)
+            p[n++] = rgb6(l[k], lo, hi);  // red rises
+        for (int k = 4; k > 0; --k)
+            p[n++] = rgb6(hi, lo, l[k]);  // blue falls
+        for (int k = 0; k < 4; ++k)
+            p[n++] = rgb6(hi, l[k], lo);  // green rises
+        for (int k = 4; k > 0; --k)
+            p[n++] = rgb6(l[k], hi, lo);  // red falls
+        for (int k = 0; k < 4; ++k)
+            p[n++] = rgb6(lo, hi, l[k]);  // blue rises
+        for (int k = 4; k > 0; --k)
+            p[n++] = rgb6(lo, l[k], hi);  // green falls
     }
     return p;  // 248-255 stay black
 }

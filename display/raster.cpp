@@ -42,9 +42,12 @@ inline uint32_t load(const uint8_t* p, int bpp)
 inline void store(uint8_t* p, int bpp, uint32_t v)
 {
     p[0] = uint8_t(v);
-    if (bpp > 1) p[1] = uint8_t(v >> 8);
-    if (bpp > 2) p[2] = uint8_t(v >> 16);
-    if (bpp > 3) p[3] = uint8_t(v >> 24);
+    if (bpp > 1)
+        p[1] = uint8_t(v >> 8);
+    if (bpp > 2)
+        p[2] = uint8_t(v >> 16);
+    if (bpp > 3)
+        p[3] = uint8_t(v >> 24);
 }
 
 inline uint32_t mixed(int32_t mix, uint32_t dst, uint32_t src)
@@ -110,12 +113,14 @@ inline void fillPattern(uint8_t* p, size_t bytes, uint64_t pattern)
             _mm_store_si128(reinterpret_cast<__m128i*>(p + i + 32), wide);
             _mm_store_si128(reinterpret_cast<__m128i*>(p + i + 48), wide);
         }
-        for (; i + 16 <= bytes; i += 16) _mm_store_si128(reinterpret_cast<__m128i*>(p + i), wide);
+        for (; i + 16 <= bytes; i += 16)
+            _mm_store_si128(reinterpret_cast<__m128i*>(p + i), wide);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p + bytes - 16), phase(bytes - 16));
         return;
     }
 #endif
-    for (size_t i = 0; i < bytes; ++i) p[i] = uint8_t(pattern >> (8 * (i % 8)));
+    for (size_t i = 0; i < bytes; ++i)
+        p[i] = uint8_t(pattern >> (8 * (i % 8)));
 }
 
 // Copies between byte ranges that do not overlap, in 16-byte moves.
@@ -134,8 +139,10 @@ inline void copyApart(uint8_t* to, const uint8_t* from, size_t bytes)
         _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i + 48), d);
     }
     for (; i + 16 <= bytes; i += 16)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i)));
-    for (; i < bytes; ++i) to[i] = from[i];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i)));
+    for (; i < bytes; ++i)
+        to[i] = from[i];
 #else
     std::memcpy(to, from, bytes);
 #endif
@@ -181,8 +188,7 @@ uint64_t touched(int32_t mix, int bpp)
     return mix == MIX_NOP ? 0 : mix == MIX_REPLACE ? uint64_t(bpp) : 2 * uint64_t(bpp);
 }
 
-uint64_t pattSpan(const Surface& s, const AccelState& st, int64_t y, int64_t x1, int64_t x2, uint32_t fg,
-                  uint32_t bg)
+uint64_t pattSpan(const Surface& s, const AccelState& st, int64_t y, int64_t x1, int64_t x2, uint32_t fg, uint32_t bg)
 {
     const int bpp = s.bytesPerPixel;
     const uint8_t row = st.pattern[y & 7];
@@ -333,8 +339,7 @@ uint64_t drawRect(const Surface& s, const AccelState& st, uint32_t color, int64_
     const uint64_t rowEnd = uint64_t(x2) * bpp;
     if (firstRow + rowEnd > s.memoryBytes && firstRow >= s.memoryBytes)
         return 0;
-    const uint64_t whole =
-        firstRow + rowEnd > s.memoryBytes ? 0 : (s.memoryBytes - firstRow - rowEnd) / pitch + 1;
+    const uint64_t whole = firstRow + rowEnd > s.memoryBytes ? 0 : (s.memoryBytes - firstRow - rowEnd) / pitch + 1;
     const int64_t wholeEnd = std::min<int64_t>(y2, y1 + int64_t(std::min<uint64_t>(whole, uint64_t(y2 - y1))));
     uint64_t bytes = 0;
     if (st.foregroundMix == MIX_REPLACE) {
@@ -344,11 +349,13 @@ uint64_t drawRect(const Surface& s, const AccelState& st, uint32_t color, int64_
             // Whole scan lines back to back are one block of memory: fill them at once.
             fillReplace(p, s.bytesPerPixel, count * uint64_t(wholeEnd - y1), color);
         } else {
-            for (int64_t y = y1; y < wholeEnd; ++y, p += pitch) fillReplace(p, s.bytesPerPixel, count, color);
+            for (int64_t y = y1; y < wholeEnd; ++y, p += pitch)
+                fillReplace(p, s.bytesPerPixel, count, color);
         }
         bytes = count * bpp * uint64_t(wholeEnd - y1);
     } else {
-        for (int64_t y = y1; y < wholeEnd; ++y) bytes += fillSpan(s, y, x1, x2, color, st.foregroundMix);
+        for (int64_t y = y1; y < wholeEnd; ++y)
+            bytes += fillSpan(s, y, x1, x2, color, st.foregroundMix);
     }
     if (wholeEnd < y2) {
         int64_t a = x1, b = x2;
@@ -564,8 +571,8 @@ uint64_t bitBlt(const Surface& s, const AccelState& st, int64_t left, int64_t to
     return copyBlock(s, srcStart, dstX, dstY, width, height, mix, mode, transparent);
 }
 
-uint64_t bitBltLin(const Surface& s, const AccelState& st, int64_t srcOffset, int64_t dstX, int64_t dstY,
-                   int64_t width, int64_t height, int32_t mix, Transparency mode, uint32_t transparent)
+uint64_t bitBltLin(const Surface& s, const AccelState& st, int64_t srcOffset, int64_t dstX, int64_t dstY, int64_t width,
+                   int64_t height, int32_t mix, Transparency mode, uint32_t transparent)
 {
     const ClipBox c = effectiveClip(s, st);
     int64_t srcX = 0, srcY = 0;

@@ -27,7 +27,8 @@ struct Surface {
 template <int BPP>
 inline void storePixel(uint8_t* p, uint32_t color)
 {
-    for (int k = 0; k < BPP; ++k) p[k] = uint8_t(color >> (8 * k));
+    for (int k = 0; k < BPP; ++k)
+        p[k] = uint8_t(color >> (8 * k));
 }
 
 // Mix codes: how a source colour combines with the pixel already there.
@@ -38,9 +39,9 @@ bool isMix(int32_t code);
 struct AccelState {
     int32_t foregroundMix = MIX_REPLACE;
     int32_t backgroundMix = MIX_REPLACE;
-    ClipBox clip{0, 0, INT32_MAX, INT32_MAX};  // inclusive; intersected with the screen
+    ClipBox clip{0, 0, INT32_MAX, INT32_MAX};                               // inclusive; intersected with the screen
     uint8_t pattern[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};  // MSB leftmost
-    uint16_t stipple = 0xFFFF;                 // bit (k mod 16) for the k-th pixel of a line
+    uint16_t stipple = 0xFFFF;  // bit (k mod 16) for the k-th pixel of a line
 };
 
 // The clip rectangle in force: the state's, cut to the screen.
@@ -87,8 +88,7 @@ enum class Transparency { NONE, SOURCE, DESTINATION };
 uint64_t bitBlt(const Surface& s, const AccelState& st, int64_t left, int64_t top, int64_t width, int64_t height,
                 int64_t dstX, int64_t dstY, int32_t mix, Transparency mode = Transparency::NONE,
                 uint32_t transparent = 0);
-uint64_t bitBltLin(const Surface& s, const AccelState& st, int64_t srcOffset, int64_t dstX, int64_t dstY,
-                   int64_t width, int64_t height, int32_t mix, Transparency mode = Transparency::NONE,
-                   uint32_t transparent = 0);
+uint64_t bitBltLin(const Surface& s, const AccelState& st, int64_t srcOffset, int64_t dstX, int64_t dstY, int64_t width,
+                   int64_t height, int32_t mix, Transparency mode = Transparency::NONE, uint32_t transparent = 0);
 
 }  // namespace display

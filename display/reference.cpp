@@ -20,8 +20,7 @@ const MeantScreen& meantScreen()
     return meant();
 }
 
-void meanMode(uint16_t mode, const ModeFacts& facts, uint32_t bytesPerLine, const PixelFormat& format,
-              int32_t dacBits)
+void meanMode(uint16_t mode, const ModeFacts& facts, uint32_t bytesPerLine, const PixelFormat& format, int32_t dacBits)
 {
     MeantScreen& m = meant();
     const MeantCursor cursor = m.cursor;  // the cursor's image and colour outlive a mode set

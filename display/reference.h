@@ -27,12 +27,12 @@ struct PixelFormat {
 };
 
 struct MeantScreen {
-    bool modeSet = false;         // false: the program holds no mode the library set
-    uint16_t mode = 0;            // plain VBE number
+    bool modeSet = false;  // false: the program holds no mode the library set
+    uint16_t mode = 0;     // plain VBE number
     int32_t width = 0, height = 0;
-    int32_t depth = 0;            // 4, 8, 15, 16, 24 or 32
-    PixelFormat format;           // direct-colour depths
-    uint32_t bytesPerLine = 0;    // per plane in 4-bit modes
+    int32_t depth = 0;          // 4, 8, 15, 16, 24 or 32
+    PixelFormat format;         // direct-colour depths
+    uint32_t bytesPerLine = 0;  // per plane in 4-bit modes
     uint32_t startX = 0, startY = 0;
     int32_t dacBits = 6;
     std::array<uint8_t, 256 * 3> dac{};  // red, green, blue of each entry, in DAC units at dacBits
@@ -43,8 +43,7 @@ struct MeantScreen {
 const MeantScreen& meantScreen();
 
 // The library's records, each called once the request succeeded.
-void meanMode(uint16_t mode, const ModeFacts& facts, uint32_t bytesPerLine, const PixelFormat& format,
-              int32_t dacBits);
+void meanMode(uint16_t mode, const ModeFacts& facts, uint32_t bytesPerLine, const PixelFormat& format, int32_t dacBits);
 void meanNoMode();
 void meanStart(uint32_t x, uint32_t y);
 void meanLineLength(uint32_t bytesPerLine);

@@ -20,15 +20,18 @@ void AF_set8x8MonoPattern(AccelContext*, const uint8_t* pattern)
     log("AF_set8x8MonoPattern", std::vector<int64_t>(pattern, pattern + 8));
 }
 
-void AF_setLineStipple(AccelContext*, uint16_t stipple) { log("AF_setLineStipple", {stipple}); }
+void AF_setLineStipple(AccelContext*, uint16_t stipple)
+{
+    log("AF_setLineStipple", {stipple});
+}
 
 void AF_drawRect(AccelContext*, uint32_t color, int32_t left, int32_t top, int32_t width, int32_t height)
 {
     log("AF_drawRect", {color, left, top, width, height});
 }
 
-void AF_drawPattRect(AccelContext*, uint32_t foreground, uint32_t background, int32_t left, int32_t top,
-                     int32_t width, int32_t height)
+void AF_drawPattRect(AccelContext*, uint32_t foreground, uint32_t background, int32_t left, int32_t top, int32_t width,
+                     int32_t height)
 {
     log("AF_drawPattRect", {foreground, background, left, top, width, height});
 }
@@ -68,8 +71,8 @@ void AF_drawStippleLine(AccelContext*, uint32_t foreground, uint32_t background,
     log("AF_drawStippleLine", {foreground, background, x1, y1, x2, y2});
 }
 
-void AF_putMonoImage(AccelContext*, uint32_t foreground, uint32_t background, int32_t x, int32_t y,
-                     int32_t bytesPerRow, int32_t rows, const uint8_t* image)
+void AF_putMonoImage(AccelContext*, uint32_t foreground, uint32_t background, int32_t x, int32_t y, int32_t bytesPerRow,
+                     int32_t rows, const uint8_t* image)
 {
     std::vector<int64_t> args{foreground, background, x, y, bytesPerRow, rows};
     log("AF_putMonoImage", args, std::string(reinterpret_cast<const char*>(image), bytesPerRow * rows));
@@ -87,8 +90,8 @@ void AF_bitBltLin(AccelContext*, int32_t srcOffset, int32_t dstX, int32_t dstY, 
     log("AF_bitBltLin", {srcOffset, dstX, dstY, width, height, mix});
 }
 
-void AF_srcTransBlt(AccelContext*, int32_t left, int32_t top, int32_t width, int32_t height, int32_t dstX,
-                    int32_t dstY, int32_t mix, uint32_t transparent)
+void AF_srcTransBlt(AccelContext*, int32_t left, int32_t top, int32_t width, int32_t height, int32_t dstX, int32_t dstY,
+                    int32_t mix, uint32_t transparent)
 {
     log("AF_srcTransBlt", {left, top, width, height, dstX, dstY, mix, transparent});
 }
@@ -99,8 +102,8 @@ void AF_srcTransBltLin(AccelContext*, int32_t srcOffset, int32_t dstX, int32_t d
     log("AF_srcTransBltLin", {srcOffset, dstX, dstY, width, height, mix, transparent});
 }
 
-void AF_dstTransBlt(AccelContext*, int32_t left, int32_t top, int32_t width, int32_t height, int32_t dstX,
-                    int32_t dstY, int32_t mix, uint32_t transparent)
+void AF_dstTransBlt(AccelContext*, int32_t left, int32_t top, int32_t width, int32_t height, int32_t dstX, int32_t dstY,
+                    int32_t mix, uint32_t transparent)
 {
     log("AF_dstTransBlt", {left, top, width, height, dstX, dstY, mix, transparent});
 }
@@ -122,6 +125,12 @@ void AF_setCursorColor(AccelContext*, uint8_t red, uint8_t green, uint8_t blue)
     log("AF_setCursorColor", {red, green, blue});
 }
 
-void AF_setCursorPos(AccelContext*, int32_t x, int32_t y) { log("AF_setCursorPos", {x, y}); }
+void AF_setCursorPos(AccelContext*, int32_t x, int32_t y)
+{
+    log("AF_setCursorPos", {x, y});
+}
 
-void AF_showCursor(AccelContext*, int32_t visible) { log("AF_showCursor", {visible}); }
+void AF_showCursor(AccelContext*, int32_t visible)
+{
+    log("AF_showCursor", {visible});
+}

@@ -64,9 +64,15 @@ size_t countOf(const std::string& name)
     return n;
 }
 
-void setResult(const std::string& name, int64_t value) { results().defaults[name] = value; }
+void setResult(const std::string& name, int64_t value)
+{
+    results().defaults[name] = value;
+}
 
-void queueResult(const std::string& name, int64_t value) { results().queued[name].push_back(value); }
+void queueResult(const std::string& name, int64_t value)
+{
+    results().queued[name].push_back(value);
+}
 
 int64_t resultFor(const std::string& name, int64_t fallback)
 {

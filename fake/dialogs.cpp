@@ -11,7 +11,7 @@ namespace fake {
 namespace {
 
 struct Windows {
-    std::deque<Dialog> dialogs;              // stable addresses for nested dialogs
+    std::deque<Dialog> dialogs;  // stable addresses for nested dialogs
     std::map<int, std::function<void(Dialog&)>> scripts;
     std::vector<int> shown;
     std::vector<MessageBoxShown> boxes;
@@ -29,7 +29,10 @@ Windows& windows()
 
 char desktopSentinel;
 
-HWND desktopHandle() { return reinterpret_cast<HWND>(&desktopSentinel); }
+HWND desktopHandle()
+{
+    return reinterpret_cast<HWND>(&desktopSentinel);
+}
 
 bool isDialog(HWND handle)
 {
@@ -48,13 +51,22 @@ Control* controlFrom(HWND handle)
     return nullptr;
 }
 
-DWORD buttonKind(const Control& c) { return c.style & 0x0F; }
+DWORD buttonKind(const Control& c)
+{
+    return c.style & 0x0F;
+}
 
-bool isAutoRadio(const Control& c) { return c.windowClass == "BUTTON" && buttonKind(c) == BS_AUTORADIOBUTTON; }
+bool isAutoRadio(const Control& c)
+{
+    return c.windowClass == "BUTTON" && buttonKind(c) == BS_AUTORADIOBUTTON;
+}
 
 }  // namespace
 
-void resetDialogs() { windows() = Windows{}; }
+void resetDialogs()
+{
+    windows() = Windows{};
+}
 
 Control* Dialog::control(int id)
 {
@@ -64,7 +76,10 @@ Control* Dialog::control(int id)
     return nullptr;
 }
 
-HWND Dialog::handle() { return reinterpret_cast<HWND>(this); }
+HWND Dialog::handle()
+{
+    return reinterpret_cast<HWND>(this);
+}
 
 void Dialog::command(int id, WORD notification)
 {
@@ -102,14 +117,20 @@ void Dialog::selectItem(int listId, int index)
         c->selection = index;
 }
 
-Dialog* dialogFrom(HWND handle) { return isDialog(handle) ? reinterpret_cast<Dialog*>(handle) : nullptr; }
+Dialog* dialogFrom(HWND handle)
+{
+    return isDialog(handle) ? reinterpret_cast<Dialog*>(handle) : nullptr;
+}
 
 void onDialog(int resourceId, std::function<void(Dialog&)> script)
 {
     windows().scripts[resourceId] = std::move(script);
 }
 
-std::vector<int>& dialogsShown() { return windows().shown; }
+std::vector<int>& dialogsShown()
+{
+    return windows().shown;
+}
 
 void setDesktopSize(int32_t width, int32_t height)
 {
@@ -123,7 +144,10 @@ void setDialogSize(int32_t width, int32_t height)
     windows().dialogHeight = height;
 }
 
-void setModulePath(const std::string& windowsPath) { windows().modulePath = windowsPath; }
+void setModulePath(const std::string& windowsPath)
+{
+    windows().modulePath = windowsPath;
+}
 
 void setWindowsVersion(int major, int minor)
 {
@@ -131,7 +155,10 @@ void setWindowsVersion(int major, int minor)
     windows().minor = minor;
 }
 
-std::vector<MessageBoxShown>& messageBoxes() { return windows().boxes; }
+std::vector<MessageBoxShown>& messageBoxes()
+{
+    return windows().boxes;
+}
 
 }  // namespace fake
 
@@ -266,9 +293,7 @@ LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LP
         c->items.clear();
         c->selection = -1;
         return 0;
-    case LB_ADDSTRING:
-        c->items.emplace_back(reinterpret_cast<const char*>(lParam));
-        return count;
+    case LB_ADDSTRING: c->items.emplace_back(reinterpret_cast<const char*>(lParam)); return count;
     case LB_SETCURSEL:
         if (static_cast<int>(wParam) >= 0 && static_cast<int>(wParam) < count) {
             c->selection = static_cast<int>(wParam);
@@ -276,10 +301,8 @@ LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LP
         }
         c->selection = -1;
         return LB_ERR;
-    case LB_GETCURSEL:
-        return c->selection >= 0 ? c->selection : LB_ERR;
-    case LB_GETCOUNT:
-        return count;
+    case LB_GETCURSEL: return c->selection >= 0 ? c->selection : LB_ERR;
+    case LB_GETCOUNT: return count;
     case LB_GETTEXT:
         if (static_cast<int>(wParam) < 0 || static_cast<int>(wParam) >= count)
             return LB_ERR;
@@ -289,13 +312,9 @@ LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LP
         if (static_cast<int>(wParam) < 0 || static_cast<int>(wParam) >= count)
             return LB_ERR;
         return static_cast<LRESULT>(c->items[wParam].size());
-    case BM_GETCHECK:
-        return c->checked ? BST_CHECKED : BST_UNCHECKED;
-    case BM_SETCHECK:
-        c->checked = wParam == BST_CHECKED;
-        return 0;
-    default:
-        return 0;
+    case BM_GETCHECK: return c->checked ? BST_CHECKED : BST_UNCHECKED;
+    case BM_SETCHECK: c->checked = wParam == BST_CHECKED; return 0;
+    default: return 0;
     }
 }
 
@@ -319,7 +338,10 @@ BOOL GetWindowRect(HWND window, RECT* rect)
     return TRUE;
 }
 
-HWND GetDesktopWindow(void) { return fake::desktopHandle(); }
+HWND GetDesktopWindow(void)
+{
+    return fake::desktopHandle();
+}
 
 int GetSystemMetrics(int index)
 {

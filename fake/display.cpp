@@ -17,7 +17,10 @@ Display& state()
     return d;
 }
 
-int bytesPerPixel(int32_t bitsPerPixel) { return bitsPerPixel <= 8 ? 1 : (bitsPerPixel + 7) / 8; }
+int bytesPerPixel(int32_t bitsPerPixel)
+{
+    return bitsPerPixel <= 8 ? 1 : (bitsPerPixel + 7) / 8;
+}
 
 void plot(int32_t x, int32_t y, uint32_t color)
 {
@@ -40,7 +43,10 @@ const FakeMode* findMode(int32_t mode)
 
 }  // namespace
 
-Display& display() { return state(); }
+Display& display()
+{
+    return state();
+}
 
 uint32_t Display::pixel(int32_t x, int32_t y) const
 {
@@ -58,8 +64,8 @@ void resetDisplay()
     d.context.modeList = d.modeList.data();
     // Distinct, recognisable components per entry.
     for (int i = 0; i < 256; ++i)
-        d.defaultPalette[i] = PaletteEntry{static_cast<uint8_t>(i), static_cast<uint8_t>(i * 2),
-                                           static_cast<uint8_t>(i * 3), 0};
+        d.defaultPalette[i] =
+            PaletteEntry{static_cast<uint8_t>(i), static_cast<uint8_t>(i * 2), static_cast<uint8_t>(i * 3), 0};
     for (uint32_t* entry : {&d.accelContext.setCursor, &d.accelContext.setClipRect, &d.accelContext.drawPattScan,
                             &d.accelContext.drawRect, &d.accelContext.drawPattRect, &d.accelContext.drawLine,
                             &d.accelContext.drawStippleLine, &d.accelContext.putMonoImage, &d.accelContext.bitBlt,
@@ -101,11 +107,26 @@ void setModeShape(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t p
     c.maxPage = pages - 1;
     c.bytesPerLine = bitsPerPixel == 4 ? width / 2 : width * bytesPerPixel(bitsPerPixel);
     switch (bitsPerPixel) {
-    case 4: c.maxColor = 15; c.defaultColor = 15; break;
-    case 8: c.maxColor = 255; c.defaultColor = 15; break;
-    case 15: c.maxColor = 0x7FFF; c.defaultColor = 0x7FFF; break;
-    case 16: c.maxColor = 0xFFFF; c.defaultColor = 0xFFFF; break;
-    default: c.maxColor = 0xFFFFFF; c.defaultColor = 0xFFFFFF; break;
+    case 4:
+        c.maxColor = 15;
+        c.defaultColor = 15;
+        break;
+    case 8:
+        c.maxColor = 255;
+        c.defaultColor = 15;
+        break;
+    case 15:
+        c.maxColor = 0x7FFF;
+        c.defaultColor = 0x7FFF;
+        break;
+    case 16:
+        c.maxColor = 0xFFFF;
+        c.defaultColor = 0xFFFF;
+        break;
+    default:
+        c.maxColor = 0xFFFFFF;
+        c.defaultColor = 0xFFFFFF;
+        break;
     }
     d.width = width;
     d.height = height;
@@ -122,7 +143,8 @@ uint32_t lowString(const std::string& text)
     static char* block = nullptr;
     static size_t used = 0;
     if (!block) {
-        void* mapped = mmap(nullptr, BLOCK_SIZE, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
+        void* mapped =
+            mmap(nullptr, BLOCK_SIZE, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
         if (mapped == MAP_FAILED)
             throw std::runtime_error("no memory below 4 GB for VbeInfoBlock strings");
         block = static_cast<char*>(mapped);
@@ -190,7 +212,10 @@ int32_t GX_setMode(int32_t mode, int32_t reserved, int32_t useLinear, int32_t mo
     return ok;
 }
 
-void GX_restoreMode(void) { log("GX_restoreMode"); }
+void GX_restoreMode(void)
+{
+    log("GX_restoreMode");
+}
 
 int32_t VBE_getVideoMode(void)
 {

@@ -26,14 +26,14 @@ namespace fake {
 // ---- The call log ---------------------------------------------------------------------
 
 struct Call {
-    std::string name;             // "GX_lineFast"
-    std::vector<int64_t> args;    // integer arguments in order (pointers left out)
-    std::string text;             // the string argument, if the operation has one
+    std::string name;           // "GX_lineFast"
+    std::vector<int64_t> args;  // integer arguments in order (pointers left out)
+    std::string text;           // the string argument, if the operation has one
 };
 
 std::vector<Call>& calls();
 std::vector<Call> callsNamed(const std::string& name);
-std::vector<std::string> callNames();                  // every call's name, in order
+std::vector<std::string> callNames();                                      // every call's name, in order
 std::vector<std::string> callNames(const std::vector<std::string>& only);  // just these, in order
 size_t countOf(const std::string& name);
 void log(const std::string& name, std::vector<int64_t> args = {}, std::string text = {});
@@ -55,10 +55,10 @@ struct OutOfInput : std::runtime_error {
 // ---- Display library ------------------------------------------------------------------
 
 struct FakeMode {
-    ModeInfo info{};              // what GX_getModeInfo fills (bitsPerPixel, attributes, ...)
-    std::string name;             // what GX_getModeName writes
-    int32_t setWith = 0;          // what GX_getModeName returns (0: cannot be offered)
-    int32_t setWithLinear = 0;    // its result when use-linear is set
+    ModeInfo info{};            // what GX_getModeInfo fills (bitsPerPixel, attributes, ...)
+    std::string name;           // what GX_getModeName writes
+    int32_t setWith = 0;        // what GX_getModeName returns (0: cannot be offered)
+    int32_t setWithLinear = 0;  // its result when use-linear is set
     // The DisplayContext fields GX_setMode fills for the mode.
     int32_t width = 640, height = 480, bitsPerPixel = 8, pages = 2;
 };
@@ -72,12 +72,12 @@ struct TextItem {
 
 struct Display {
     DisplayContext context{};
-    alignas(4) AccelContext accelContext{};   // its 32-bit entries are written through pointers
-    bool initFails = false;       // GX_init returns null
-    bool hasAccel = false;        // GX_setMode sets context.accel
+    alignas(4) AccelContext accelContext{};  // its 32-bit entries are written through pointers
+    bool initFails = false;                  // GX_init returns null
+    bool hasAccel = false;                   // GX_setMode sets context.accel
     std::vector<uint16_t> modeList{0xFFFF};
-    std::map<int32_t, FakeMode> modes;     // by mode number (as listed and as set)
-    VbeInfoBlock info{};          // what VBE_detect copies out
+    std::map<int32_t, FakeMode> modes;  // by mode number (as listed and as set)
+    VbeInfoBlock info{};                // what VBE_detect copies out
     std::vector<PaletteEntry> defaultPalette = std::vector<PaletteEntry>(256);
 
     // The picture of the active page (only page 0 and 1 are kept).
@@ -91,11 +91,10 @@ struct Display {
     int32_t lastModeSet = 0;
     // Scan-line setters: by default the length is granted as asked, with as many scan lines
     // as fit in videoMemoryKb. A hook decides instead (return 0 to fail).
-    std::function<int32_t(bool inBytes, int32_t length, int32_t* bytes, int32_t* pixels, int32_t* lines)>
-        onScanLine;
+    std::function<int32_t(bool inBytes, int32_t length, int32_t* bytes, int32_t* pixels, int32_t* lines)> onScanLine;
     bool inLineBracket = false;
 
-    uint32_t pixel(int32_t x, int32_t y) const;   // on the visual page; 0 outside
+    uint32_t pixel(int32_t x, int32_t y) const;  // on the visual page; 0 outside
 };
 Display& display();
 
@@ -110,7 +109,7 @@ uint32_t lowString(const std::string& text);
 
 // ---- Full-screen library, clock and mouse ---------------------------------------------
 
-void pushKey(uint8_t character);          // a key press (kind 1)
+void pushKey(uint8_t character);  // a key press (kind 1)
 void pushKeys(const std::string& characters);
 void pushMouseButton();                   // the other admitted event (kind 8)
 void pushEvent(const InputEvent& event);  // any event
@@ -137,7 +136,7 @@ struct Control {
     std::string text;
     bool checked = false;
     bool enabled = true;
-    std::vector<std::string> items;       // list box entries
+    std::vector<std::string> items;  // list box entries
     int selection = -1;
 };
 
@@ -146,7 +145,7 @@ struct Dialog {
     const DialogTemplate* source = nullptr;
     DLGPROC procedure = nullptr;
     std::vector<Control> controls;
-    RECT rect{0, 0, 300, 200};            // screen rectangle
+    RECT rect{0, 0, 300, 200};  // screen rectangle
     bool ended = false;
     INT_PTR result = 0;
 
@@ -163,9 +162,9 @@ Dialog* dialogFrom(HWND handle);
 // What happens while a modal dialog of this resource id runs: called after WM_INITDIALOG.
 // Without a script the dialog ends at once with result 0.
 void onDialog(int resourceId, std::function<void(Dialog&)> script);
-std::vector<int>& dialogsShown();         // resource ids, in order
+std::vector<int>& dialogsShown();  // resource ids, in order
 void setDesktopSize(int32_t width, int32_t height);
-void setDialogSize(int32_t width, int32_t height);   // the rectangle new dialogs get
+void setDialogSize(int32_t width, int32_t height);  // the rectangle new dialogs get
 
 void setModulePath(const std::string& windowsPath);  // GetModuleFileNameA
 void setWindowsVersion(int major, int minor);
@@ -179,11 +178,11 @@ std::vector<MessageBoxShown>& messageBoxes();
 
 // ---- Files and child processes ---------------------------------------------------------
 
-std::map<std::string, std::vector<uint8_t>>& files();   // by exact Windows path
+std::map<std::string, std::vector<uint8_t>>& files();  // by exact Windows path
 // Runs when CreateProcessA starts a child whose application or first word of the command
 // line exists in files(). Returns the exit code. Without a handler every child exits 0.
 void onProcess(std::function<DWORD(const std::string& commandLine)> handler);
-std::vector<std::string>& processesStarted();           // command lines, in order
+std::vector<std::string>& processesStarted();  // command lines, in order
 
 // ---- Real-mode services ----------------------------------------------------------------
 
@@ -192,13 +191,13 @@ struct RealMode {
     uint32_t nextFreeSegment = 0x1000;
     uint32_t freeParagraphs = 0x8000;
     bool allocationFails = false;
-    int failAllocationNumber = -1;        // the n-th allocation (0-based) fails
+    int failAllocationNumber = -1;  // the n-th allocation (0-based) fails
     int allocations = 0;
     // int86 / int86x handler: sees and changes the registers (es in segments).
     std::function<void(int interrupt, RealModeRegs& regs, RealModeSegRegs& segments)> onInterrupt;
     // Far-call handler (RM_callRealMode).
     std::function<void(uint32_t segment, uint32_t offset, RealModeRegs& regs)> onFarCall;
-    std::map<uint32_t, uint32_t> liveBlocks;   // linear address -> size
+    std::map<uint32_t, uint32_t> liveBlocks;  // linear address -> size
 };
 RealMode& realMode();
 uint8_t* realPointer(uint16_t segment, uint16_t offset);

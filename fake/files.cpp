@@ -32,13 +32,25 @@ FileSystem& fileSystem()
 
 }  // namespace
 
-void resetFiles() { fileSystem() = FileSystem{}; }
+void resetFiles()
+{
+    fileSystem() = FileSystem{};
+}
 
-std::map<std::string, std::vector<uint8_t>>& files() { return fileSystem().files; }
+std::map<std::string, std::vector<uint8_t>>& files()
+{
+    return fileSystem().files;
+}
 
-void onProcess(std::function<DWORD(const std::string&)> handler) { fileSystem().processHandler = std::move(handler); }
+void onProcess(std::function<DWORD(const std::string&)> handler)
+{
+    fileSystem().processHandler = std::move(handler);
+}
 
-std::vector<std::string>& processesStarted() { return fileSystem().started; }
+std::vector<std::string>& processesStarted()
+{
+    return fileSystem().started;
+}
 
 }  // namespace fake
 
@@ -90,7 +102,7 @@ DWORD SetFilePointer(HANDLE handle, LONG distance, LONG*, DWORD method)
     if (found == fs.open.end())
         return INVALID_SET_FILE_POINTER;
     fake::OpenFile& file = *found->second;
-    const int64_t base = method == FILE_BEGIN ? 0
+    const int64_t base = method == FILE_BEGIN     ? 0
                          : method == FILE_CURRENT ? static_cast<int64_t>(file.position)
                                                   : static_cast<int64_t>(file.data.size());
     const int64_t target = base + distance;

@@ -33,9 +33,15 @@ std::deque<InputEvent>::iterator firstMatching(uint32_t mask)
 
 }  // namespace
 
-void resetInput() { input() = Input{}; }
+void resetInput()
+{
+    input() = Input{};
+}
 
-void pushEvent(const InputEvent& event) { input().queue.push_back(event); }
+void pushEvent(const InputEvent& event)
+{
+    input().queue.push_back(event);
+}
 
 void pushKey(uint8_t character)
 {
@@ -58,15 +64,30 @@ void pushMouseButton()
     pushEvent(event);
 }
 
-size_t queuedEvents() { return input().queue.size(); }
+size_t queuedEvents()
+{
+    return input().queue.size();
+}
 
-void onPoll(std::function<void(int)> hook) { input().pollHook = std::move(hook); }
+void onPoll(std::function<void(int)> hook)
+{
+    input().pollHook = std::move(hook);
+}
 
-void onWait(std::function<void(int)> hook) { input().waitHook = std::move(hook); }
+void onWait(std::function<void(int)> hook)
+{
+    input().waitHook = std::move(hook);
+}
 
-void setTime(uint32_t milliseconds) { input().now = milliseconds; }
+void setTime(uint32_t milliseconds)
+{
+    input().now = milliseconds;
+}
 
-void setTimeStep(uint32_t milliseconds) { input().step = milliseconds; }
+void setTimeStep(uint32_t milliseconds)
+{
+    input().step = milliseconds;
+}
 
 void setCursorPos(int32_t x, int32_t y)
 {
@@ -84,9 +105,15 @@ void setCursorPath(std::vector<POINT> path)
 
 using fake::log;
 
-void PL_startFullScreen(HWND, int32_t width, int32_t height) { log("PL_startFullScreen", {width, height}); }
+void PL_startFullScreen(HWND, int32_t width, int32_t height)
+{
+    log("PL_startFullScreen", {width, height});
+}
 
-void PL_restoreGDI(void) { log("PL_restoreGDI"); }
+void PL_restoreGDI(void)
+{
+    log("PL_restoreGDI");
+}
 
 int32_t PL_peekEvent(InputEvent* event, uint32_t mask)
 {

@@ -25,11 +25,20 @@ uint8_t* linear(uint32_t address, uint32_t count)
 
 }  // namespace
 
-void resetRealMode() { state() = RealMode{}; }
+void resetRealMode()
+{
+    state() = RealMode{};
+}
 
-RealMode& realMode() { return state(); }
+RealMode& realMode()
+{
+    return state();
+}
 
-uint8_t* realPointer(uint16_t segment, uint16_t offset) { return linear(segment * 16u + offset, 1); }
+uint8_t* realPointer(uint16_t segment, uint16_t offset)
+{
+    return linear(segment * 16u + offset, 1);
+}
 
 }  // namespace fake
 

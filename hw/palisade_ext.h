@@ -24,7 +24,7 @@ enum AccelCaps : uint32_t {
     ACCEL_CAPS_SRC_TRANS_BLT_LIN = 1u << 11,
     ACCEL_CAPS_DST_TRANS_BLT = 1u << 12,
     ACCEL_CAPS_DST_TRANS_BLT_LIN = 1u << 13,
-    ACCEL_CAPS_PRESENT = 1u << 15,   // an accelerator at all (with none of the optional entries)
+    ACCEL_CAPS_PRESENT = 1u << 15,  // an accelerator at all (with none of the optional entries)
     ACCEL_CAPS_ALL = 0xBFFF,
 };
 
@@ -33,13 +33,13 @@ enum AccelCaps : uint32_t {
 // second is set it is black (the outline).
 constexpr uint16_t CURSOR_CONTROL = 0x11;
 constexpr uint16_t CURSOR_CONTROL_SHOWN = 0x01;
-constexpr uint16_t CURSOR_X = 0x12;             // signed, in pixels of the visible picture
+constexpr uint16_t CURSOR_X = 0x12;  // signed, in pixels of the visible picture
 constexpr uint16_t CURSOR_Y = 0x13;
-constexpr uint16_t CURSOR_HOTSPOT = 0x14;       // x in the low byte, y in the high byte
-constexpr uint16_t CURSOR_COLOR_RG = 0x15;      // red in the high byte, green in the low byte
-constexpr uint16_t CURSOR_COLOR_B = 0x16;       // blue in the low byte
-constexpr uint16_t CURSOR_IMAGE_INDEX = 0x17;   // word index: words 0-63 first mask, 64-127 second
-constexpr uint16_t CURSOR_IMAGE_DATA = 0x18;    // one mask word (a row's two bytes, first high); index += 1
+constexpr uint16_t CURSOR_HOTSPOT = 0x14;      // x in the low byte, y in the high byte
+constexpr uint16_t CURSOR_COLOR_RG = 0x15;     // red in the high byte, green in the low byte
+constexpr uint16_t CURSOR_COLOR_B = 0x16;      // blue in the low byte
+constexpr uint16_t CURSOR_IMAGE_INDEX = 0x17;  // word index: words 0-63 first mask, 64-127 second
+constexpr uint16_t CURSOR_IMAGE_DATA = 0x18;   // one mask word (a row's two bytes, first high); index += 1
 constexpr int CURSOR_SIZE = 32;
 constexpr int CURSOR_MASK_WORDS = 64;
 constexpr int CURSOR_IMAGE_WORDS = 2 * CURSOR_MASK_WORDS;

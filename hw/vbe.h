@@ -25,8 +25,8 @@ constexpr uint16_t DDC = 0x4F15;
 // AX on return: AL = 4Fh (supported), AH = 0 (successful).
 constexpr uint16_t STATUS_OK = 0x004F;
 constexpr uint16_t STATUS_FAILED = 0x014F;
-constexpr uint16_t STATUS_NOT_IN_HARDWARE = 0x024F;   // not supported in this hardware configuration
-constexpr uint16_t STATUS_NOT_IN_MODE = 0x034F;       // invalid in the current video mode
+constexpr uint16_t STATUS_NOT_IN_HARDWARE = 0x024F;  // not supported in this hardware configuration
+constexpr uint16_t STATUS_NOT_IN_MODE = 0x034F;      // invalid in the current video mode
 constexpr uint8_t STATUS_SUPPORTED = 0x4F;
 
 // Mode numbers as 4F02 takes them.
@@ -80,12 +80,12 @@ constexpr uint8_t MEMORY_YUV = 0x07;
 
 // 4F00: filled at ES:DI. Pointers are real-mode segment:offset, offset in the low word.
 struct ControllerInfo {
-    char VbeSignature[4];         // "VESA"; the caller writes "VBE2" to ask for VBE 2.0 fields
+    char VbeSignature[4];  // "VESA"; the caller writes "VBE2" to ask for VBE 2.0 fields
     uint16_t VbeVersion;
     uint32_t OemStringPtr;
     uint32_t Capabilities;
     uint32_t VideoModePtr;
-    uint16_t TotalMemory;         // 64 KB blocks
+    uint16_t TotalMemory;  // 64 KB blocks
     uint16_t OemSoftwareRev;
     uint32_t OemVendorNamePtr;
     uint32_t OemProductNamePtr;
@@ -99,11 +99,11 @@ struct ModeInfo {
     uint16_t ModeAttributes;
     uint8_t WinAAttributes;
     uint8_t WinBAttributes;
-    uint16_t WinGranularity;      // KB
-    uint16_t WinSize;             // KB
+    uint16_t WinGranularity;  // KB
+    uint16_t WinSize;         // KB
     uint16_t WinASegment;
     uint16_t WinBSegment;
-    uint32_t WinFuncPtr;          // segment:offset of the window function (4F05 as a far call)
+    uint32_t WinFuncPtr;  // segment:offset of the window function (4F05 as a far call)
     uint16_t BytesPerScanLine;
     uint16_t XResolution;
     uint16_t YResolution;
@@ -113,8 +113,8 @@ struct ModeInfo {
     uint8_t BitsPerPixel;
     uint8_t NumberOfBanks;
     uint8_t MemoryModel;
-    uint8_t BankSize;             // KB
-    uint8_t NumberOfImagePages;   // beyond the one shown
+    uint8_t BankSize;            // KB
+    uint8_t NumberOfImagePages;  // beyond the one shown
     uint8_t Reserved1;
     uint8_t RedMaskSize;
     uint8_t RedFieldPosition;
@@ -125,9 +125,9 @@ struct ModeInfo {
     uint8_t RsvdMaskSize;
     uint8_t RsvdFieldPosition;
     uint8_t DirectColorModeInfo;
-    uint32_t PhysBasePtr;         // the linear framebuffer's physical address
+    uint32_t PhysBasePtr;  // the linear framebuffer's physical address
     uint32_t OffScreenMemOffset;
-    uint16_t OffScreenMemSize;    // KB
+    uint16_t OffScreenMemSize;  // KB
     uint8_t Reserved2[206];
 };
 
@@ -143,11 +143,11 @@ struct PaletteEntry {
 // 341-632 of its image.
 struct KestrelDriverRecord {
     char string1[80];
-    char string2[50];             // the product name
+    char string2[50];  // the product name
     char string3[50];
     uint8_t driverData[83];
-    char majorVersion;            // such as '5'
-    char minorVersion;            // such as '2'
+    char majorVersion;  // such as '5'
+    char minorVersion;  // such as '2'
     uint8_t moreDriverData[27];
 };
 
@@ -197,7 +197,7 @@ static_assert(offsetof(KestrelDriverRecord, minorVersion) == 264);
 
 // Where the record lies in a driver image, and the int 10h call that hands it out.
 constexpr uint16_t KESTREL_RECORD_OFFSET = 341;
-constexpr uint16_t KESTREL_RECORD_QUERY = 0x4F0F;    // with BX = KESTREL_RECORD_KEY
+constexpr uint16_t KESTREL_RECORD_QUERY = 0x4F0F;  // with BX = KESTREL_RECORD_KEY
 constexpr uint16_t KESTREL_RECORD_KEY = 0x1234;
 
 }  // namespace vbe

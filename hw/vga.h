@@ -33,8 +33,8 @@ constexpr uint8_t MAP_MASK = 0x02;
 constexpr uint8_t MAP_MASK_PLANES = 0x0F;  // bit n: plane n is written
 constexpr uint8_t CHARACTER_MAP = 0x03;    // map B: bits 4,1,0; map A: bits 5,3,2
 constexpr uint8_t MEMORY_MODE = 0x04;
-constexpr uint8_t MEMORY_MODE_EXTENDED = 0x02;     // more than 64 KB
-constexpr uint8_t MEMORY_MODE_ODD_EVEN_OFF = 0x04; // set: sequential writes, clear: odd/even
+constexpr uint8_t MEMORY_MODE_EXTENDED = 0x02;      // more than 64 KB
+constexpr uint8_t MEMORY_MODE_ODD_EVEN_OFF = 0x04;  // set: sequential writes, clear: odd/even
 constexpr uint8_t MEMORY_MODE_CHAIN4 = 0x08;
 }  // namespace seq
 
@@ -56,10 +56,10 @@ constexpr uint8_t READ_MAP_SELECT = 0x04;
 constexpr uint8_t READ_MAP_SELECT_PLANE = 0x03;
 constexpr uint8_t MODE = 0x05;
 constexpr uint8_t MODE_WRITE_MODE = 0x03;
-constexpr uint8_t MODE_READ_COMPARE = 0x08;     // read mode 1 (clear: read mode 0)
+constexpr uint8_t MODE_READ_COMPARE = 0x08;  // read mode 1 (clear: read mode 0)
 constexpr uint8_t MODE_HOST_ODD_EVEN = 0x10;
 constexpr uint8_t MODE_SHIFT_INTERLEAVE = 0x20;
-constexpr uint8_t MODE_SHIFT_256 = 0x40;        // 256 colours: four bytes per character clock
+constexpr uint8_t MODE_SHIFT_256 = 0x40;  // 256 colours: four bytes per character clock
 constexpr uint8_t MISC = 0x06;
 constexpr uint8_t MISC_GRAPHICS = 0x01;
 constexpr uint8_t MISC_CHAIN_ODD_EVEN = 0x02;
@@ -108,7 +108,7 @@ constexpr uint8_t V_SYNC_END = 0x11;
 constexpr uint8_t V_SYNC_END_PROTECT = 0x80;  // registers 0-7 read-only, but OVERFLOW_LINE_COMPARE_8
 constexpr uint8_t PROTECTED_LAST = 0x07;
 constexpr uint8_t V_DISPLAY_END = 0x12;
-constexpr uint8_t OFFSET = 0x13;              // line length: OFFSET x 2 plane addresses
+constexpr uint8_t OFFSET = 0x13;  // line length: OFFSET x 2 plane addresses
 constexpr uint8_t UNDERLINE_LOCATION = 0x14;
 constexpr uint8_t V_BLANK_START = 0x15;
 constexpr uint8_t V_BLANK_END = 0x16;
@@ -125,7 +125,7 @@ constexpr uint8_t REGISTER_COUNT = 32;
 constexpr uint8_t INDEX_REGISTER = 0x1F;
 constexpr uint8_t INDEX_PICTURE_ON = 0x20;  // palette address source: clear while loading, picture off
 
-constexpr uint8_t PALETTE = 0x00;           // 16 entries, 00h-0Fh
+constexpr uint8_t PALETTE = 0x00;  // 16 entries, 00h-0Fh
 constexpr uint8_t PALETTE_COUNT = 16;
 constexpr uint8_t MODE_CONTROL = 0x10;
 constexpr uint8_t MODE_CONTROL_GRAPHICS = 0x01;
@@ -134,23 +134,23 @@ constexpr uint8_t MODE_CONTROL_LINE_GRAPHICS = 0x04;  // 9th dot of C0h-DFh repe
 constexpr uint8_t MODE_CONTROL_BLINK = 0x08;          // attribute bit 7 blinks (not a bright background)
 constexpr uint8_t MODE_CONTROL_PANNING_COMPAT = 0x20;
 constexpr uint8_t MODE_CONTROL_8BIT = 0x40;
-constexpr uint8_t MODE_CONTROL_P54_SELECT = 0x80;     // colour select bits 1-0 give index bits 5-4
+constexpr uint8_t MODE_CONTROL_P54_SELECT = 0x80;  // colour select bits 1-0 give index bits 5-4
 constexpr uint8_t OVERSCAN = 0x11;
 constexpr uint8_t COLOR_PLANE_ENABLE = 0x12;
 constexpr uint8_t COLOR_PLANE_ENABLE_PLANES = 0x0F;
 constexpr uint8_t H_PIXEL_PANNING = 0x13;
 constexpr uint8_t COLOR_SELECT = 0x14;
-constexpr uint8_t COLOR_SELECT_54 = 0x03;   // DAC index bits 5-4 with MODE_CONTROL_P54_SELECT
-constexpr uint8_t COLOR_SELECT_76 = 0x0C;   // DAC index bits 7-6
+constexpr uint8_t COLOR_SELECT_54 = 0x03;  // DAC index bits 5-4 with MODE_CONTROL_P54_SELECT
+constexpr uint8_t COLOR_SELECT_76 = 0x0C;  // DAC index bits 7-6
 }  // namespace attr
 
 // DAC: pixel mask, read and write index, and the data port taking red, green, blue by turns.
 namespace dac {
 constexpr uint16_t PIXEL_MASK_PORT = 0x3C6;
-constexpr uint16_t READ_INDEX_PORT = 0x3C7;   // read: the DAC state
+constexpr uint16_t READ_INDEX_PORT = 0x3C7;  // read: the DAC state
 constexpr uint16_t WRITE_INDEX_PORT = 0x3C8;
 constexpr uint16_t DATA_PORT = 0x3C9;
-constexpr uint8_t STATE_READING = 0x03;       // 3C7h reads this after a read index was written
+constexpr uint8_t STATE_READING = 0x03;  // 3C7h reads this after a read index was written
 constexpr int ENTRIES = 256;
 constexpr int COMPONENTS = 3;
 }  // namespace dac
@@ -159,7 +159,7 @@ constexpr int COMPONENTS = 3;
 namespace misc {
 constexpr uint16_t WRITE_PORT = 0x3C2;
 constexpr uint16_t READ_PORT = 0x3CC;
-constexpr uint8_t COLOR_IO = 0x01;      // CRTC and input status 1 at 3Dxh (clear: 3Bxh)
+constexpr uint8_t COLOR_IO = 0x01;  // CRTC and input status 1 at 3Dxh (clear: 3Bxh)
 constexpr uint8_t RAM_ENABLE = 0x02;
 constexpr uint8_t CLOCK_SELECT = 0x0C;
 constexpr uint8_t PAGE_HIGH = 0x20;

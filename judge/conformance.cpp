@@ -28,13 +28,13 @@ struct Row {
     std::function<Verdict(VbeRig&)> run;
 };
 
-#define REQUIRE(condition, ...)                                  \
-    do {                                                         \
-        if (!(condition)) {                                      \
-            char why[200];                                       \
-            std::snprintf(why, sizeof why, __VA_ARGS__);         \
-            return Verdict(why);                                 \
-        }                                                        \
+#define REQUIRE(condition, ...)                                                                                        \
+    do {                                                                                                               \
+        if (!(condition)) {                                                                                            \
+            char why[200];                                                                                             \
+            std::snprintf(why, sizeof why, __VA_ARGS__);                                                               \
+            return Verdict(why);                                                                                       \
+        }                                                                                                              \
     } while (0)
 
 Verdict call(VbeRig& rig, CpuRegs& regs, bool withBuffer = false)
@@ -46,11 +46,11 @@ Verdict call(VbeRig& rig, CpuRegs& regs, bool withBuffer = false)
     return {};
 }
 
-#define CALL(regs, ...)                                          \
-    do {                                                         \
-        Verdict failed = call(rig, regs, ##__VA_ARGS__);         \
-        if (!failed.empty())                                     \
-            return failed;                                       \
+#define CALL(regs, ...)                                                                                                \
+    do {                                                                                                               \
+        Verdict failed = call(rig, regs, ##__VA_ARGS__);                                                               \
+        if (!failed.empty())                                                                                           \
+            return failed;                                                                                             \
     } while (0)
 
 #define SET_MODE(mode) REQUIRE(rig.setMode(mode) == vbe::STATUS_OK, "4F02 %04Xh gave AX=%04Xh", mode, rig.setMode(mode))
@@ -105,11 +105,11 @@ uint32_t screenBytes(const vbe::ModeInfo& m)
     return uint32_t(m.BytesPerScanLine) * m.YResolution * (m.NumberOfPlanes == 4 ? 4 : 1);
 }
 
-
 const std::vector<Row>& rows()
 {
     static const std::vector<Row> table = {
-        {"4F00 controller block (VBE2)", [](VbeRig& rig) -> Verdict {
+        {"4F00 controller block (VBE2)",
+         [](VbeRig& rig) -> Verdict {
              CpuRegs regs;
              regs.ax = vbe::CONTROLLER_INFO;
              std::memset(rig.buffer(), 0, 512);
@@ -134,7 +134,8 @@ const std::vector<Row>& rows()
              REQUIRE(!rig.farString(b.OemStringPtr).empty(), "empty OEM string");
              return {};
          }},
-        {"4F00 old 256-byte block", [](VbeRig& rig) -> Verdict {
+        {"4F00 old 256-byte block",
+         [](VbeRig& rig) -> Verdict {
              CpuRegs regs;
              regs.ax = vbe::CONTROLLER_INFO;
              std::memset(rig.buffer(), 0xAA, 512);
@@ -145,7 +146,8 @@ const std::vector<Row>& rows()
                  REQUIRE(rig.buffer()[i] == 0xAA, "wrote byte %d of a 256-byte block", i);
              return {};
          }},
-        {"4F00 mode list fits video memory", [](VbeRig& rig) -> Verdict {
+        {"4F00 mode list fits video memory",
+         [](VbeRig& rig) -> Verdict {
              const auto modes = modeList(rig);
              REQUIRE(!modes.empty(), "no modes");
              for (uint16_t mode : modes) {
@@ -156,7 +158,8 @@ const std::vector<Row>& rows()
              }
              return {};
          }},
-        {"4F01 mode blocks complete", [](VbeRig& rig) -> Verdict {
+        {"4F01 mode blocks complete",
+         [](VbeRig& rig) -> Verdict {
              for (uint16_t mode : modeList(rig)) {
                  const ModeBlock info = modeInfo(rig, mode);
                  const vbe::ModeInfo& b = info.m;
@@ -196,12 +199,14 @@ const std::vector<Row>& rows()
              }
              return {};
          }},
-        {"4F01 unknown mode fails", [](VbeRig& rig) -> Verdict {
+        {"4F01 unknown mode fails",
+         [](VbeRig& rig) -> Verdict {
              const ModeBlock info = modeInfo(rig, 0x1FF);
              REQUIRE(info.ax != vbe::STATUS_OK, "mode 1FFh accepted");
              return {};
          }},
-        {"4F02 banked 101h, 4F03", [](VbeRig& rig) -> Verdict {
+        {"4F02 banked 101h, 4F03",
+         [](VbeRig& rig) -> Verdict {
              SET_MODE(0x101);
              REQUIRE(rig.dispi(dispi::XRES) == 640 && rig.dispi(dispi::YRES) == 480 && rig.dispi(dispi::BPP) == 8,
                      "DISPI %ux%ux%u", rig.dispi(dispi::XRES), rig.dispi(dispi::YRES), rig.dispi(dispi::BPP));
@@ -216,7 +221,8 @@ const std::vector<Row>& rows()
                      regs.bx);
              return {};
          }},
-        {"4F02 linear 4111h, 4F03", [](VbeRig& rig) -> Verdict {
+        {"4F02 linear 4111h, 4F03",
+         [](VbeRig& rig) -> Verdict {
              SET_MODE(0x4111);
              REQUIRE(rig.dispi(dispi::BPP) == 16, "DISPI depth %u", rig.dispi(dispi::BPP));
              REQUIRE((rig.dispi(dispi::ENABLE) & (dispi::ENABLE_ON | dispi::ENABLE_LFB)) ==
@@ -229,7 +235,8 @@ const std::vector<Row>& rows()
                      regs.bx);
              return {};
          }},
-        {"4F02 clears, bit 15 keeps memory", [](VbeRig& rig) -> Verdict {
+        {"4F02 clears, bit 15 keeps memory",
+         [](VbeRig& rig) -> Verdict {
              uint8_t* vram = rig.machine().lfb();
              vram[4000] = 0x5A;
              SET_MODE(0x4101);
@@ -239,7 +246,8 @@ const std::vector<Row>& rows()
              REQUIRE(vram[4000] == 0x5A, "video memory cleared despite bit 15");
              return {};
          }},
-        {"4F02 planar 102h", [](VbeRig& rig) -> Verdict {
+        {"4F02 planar 102h",
+         [](VbeRig& rig) -> Verdict {
              SET_MODE(0x102);
              REQUIRE(rig.dispi(dispi::XRES) == 800 && rig.dispi(dispi::BPP) == 4, "DISPI %ux?x%u",
                      rig.dispi(dispi::XRES), rig.dispi(dispi::BPP));
@@ -256,7 +264,8 @@ const std::vector<Row>& rows()
                      "attribute controller not in graphics");
              return {};
          }},
-        {"4F02 unknown mode fails and changes nothing", [](VbeRig& rig) -> Verdict {
+        {"4F02 unknown mode fails and changes nothing",
+         [](VbeRig& rig) -> Verdict {
              SET_MODE(0x101);
              REQUIRE(rig.setMode(0x1FF) != vbe::STATUS_OK, "mode 1FFh accepted");
              REQUIRE(rig.dispi(dispi::XRES) == 640 && rig.dispi(dispi::BPP) == 8 &&
@@ -265,7 +274,8 @@ const std::vector<Row>& rows()
                      rig.dispi(dispi::ENABLE));
              return {};
          }},
-        {"4F04 state size", [](VbeRig& rig) -> Verdict {
+        {"4F04 state size",
+         [](VbeRig& rig) -> Verdict {
              CpuRegs regs;
              regs.ax = vbe::SAVE_RESTORE_STATE;
              regs.dx = 0x0000;
@@ -274,7 +284,8 @@ const std::vector<Row>& rows()
              REQUIRE(regs.ax == vbe::STATUS_OK && regs.bx >= 1, "AX=%04Xh BX=%u", regs.ax, regs.bx);
              return {};
          }},
-        {"4F04 save and restore SVGA state", [](VbeRig& rig) -> Verdict {
+        {"4F04 save and restore SVGA state",
+         [](VbeRig& rig) -> Verdict {
              SET_MODE(0x101);
              CpuRegs regs;
              regs.ax = vbe::SAVE_RESTORE_STATE;
@@ -303,7 +314,8 @@ const std::vector<Row>& rows()
                      rig.dispi(dispi::ENABLE));
              return {};
          }},
-        {"4F05 set and get bank", [](VbeRig& rig) -> Verdict {
+        {"4F05 set and get bank",
+         [](VbeRig& rig) -> Verdict {
              SET_MODE(0x101);
              CpuRegs regs;
              regs.ax = vbe::WINDOW_CONTROL;
@@ -320,7 +332,8 @@ const std::vector<Row>& rows()
              REQUIRE(regs.ax == vbe::STATUS_OK && regs.dx == 3, "get AX=%04Xh DX=%u", regs.ax, regs.dx);
              return {};
          }},
-        {"4F05 window function (far call)", [](VbeRig& rig) -> Verdict {
+        {"4F05 window function (far call)",
+         [](VbeRig& rig) -> Verdict {
              const ModeBlock info = modeInfo(rig, 0x101);
              SET_MODE(0x101);
              const uint32_t function = info.m.WinFuncPtr;
@@ -328,14 +341,15 @@ const std::vector<Row>& rows()
              CpuRegs regs;
              regs.bx = 0x0000;
              regs.dx = 2;
-             const auto result = rig.machine().farCall(static_cast<uint16_t>(function >> 16),
-                                                       static_cast<uint16_t>(function), regs);
+             const auto result =
+                 rig.machine().farCall(static_cast<uint16_t>(function >> 16), static_cast<uint16_t>(function), regs);
              REQUIRE(result.ok, "far call did not return: %s", result.error.c_str());
              rig.machine().writePhys8(0xA0009, 0x66);
              REQUIRE(rig.machine().lfb()[2 * 65536 + 9] == 0x66, "window write not in bank 2");
              return {};
          }},
-        {"4F06 set and get in pixels", [](VbeRig& rig) -> Verdict {
+        {"4F06 set and get in pixels",
+         [](VbeRig& rig) -> Verdict {
              SET_MODE(0x101);
              CpuRegs regs;
              regs.ax = vbe::SCAN_LINE_LENGTH;
@@ -354,7 +368,8 @@ const std::vector<Row>& rows()
                      regs.ax, regs.bx, regs.cx);
              return {};
          }},
-        {"4F06 set in bytes", [](VbeRig& rig) -> Verdict {
+        {"4F06 set in bytes",
+         [](VbeRig& rig) -> Verdict {
              SET_MODE(0x111);
              CpuRegs regs;
              regs.ax = vbe::SCAN_LINE_LENGTH;
@@ -365,18 +380,20 @@ const std::vector<Row>& rows()
                      regs.bx, regs.cx);
              return {};
          }},
-        {"4F06 maximum", [](VbeRig& rig) -> Verdict {
+        {"4F06 maximum",
+         [](VbeRig& rig) -> Verdict {
              SET_MODE(0x101);
              CpuRegs regs;
              regs.ax = vbe::SCAN_LINE_LENGTH;
              regs.bx = 0x0003;
              CALL(regs);
              REQUIRE(regs.ax == vbe::STATUS_OK, "BL=03h: AX=%04Xh", regs.ax);
-             REQUIRE(regs.bx >= 640 && regs.bx * 480u <= totalMemory(rig) && regs.cx == regs.bx, "BX=%u CX=%u",
-                     regs.bx, regs.cx);
+             REQUIRE(regs.bx >= 640 && regs.bx * 480u <= totalMemory(rig) && regs.cx == regs.bx, "BX=%u CX=%u", regs.bx,
+                     regs.cx);
              return {};
          }},
-        {"4F07 set and get", [](VbeRig& rig) -> Verdict {
+        {"4F07 set and get",
+         [](VbeRig& rig) -> Verdict {
              SET_MODE(0x101);
              CpuRegs regs;
              regs.ax = vbe::DISPLAY_START;
@@ -395,7 +412,8 @@ const std::vector<Row>& rows()
                      "get AX=%04Xh BX=%04Xh CX=%u DX=%u", regs.ax, regs.bx, regs.cx, regs.dx);
              return {};
          }},
-        {"4F07 set in vertical retrace", [](VbeRig& rig) -> Verdict {
+        {"4F07 set in vertical retrace",
+         [](VbeRig& rig) -> Verdict {
              SET_MODE(0x101);
              for (int attempt = 0; attempt < 3; ++attempt) {
                  CpuRegs regs;
@@ -410,7 +428,8 @@ const std::vector<Row>& rows()
              }
              return {};
          }},
-        {"4F08 DAC width", [](VbeRig& rig) -> Verdict {
+        {"4F08 DAC width",
+         [](VbeRig& rig) -> Verdict {
              SET_MODE(0x101);
              for (uint8_t bits : {8, 6}) {
                  CpuRegs regs;
@@ -430,7 +449,8 @@ const std::vector<Row>& rows()
              }
              return {};
          }},
-        {"4F09 set: blue, green, red, all bytes", [](VbeRig& rig) -> Verdict {
+        {"4F09 set: blue, green, red, all bytes",
+         [](VbeRig& rig) -> Verdict {
              SET_MODE(0x101);
              struct Load {
                  uint8_t subfunction;
@@ -464,7 +484,8 @@ const std::vector<Row>& rows()
              }
              return {};
          }},
-        {"4F09 past entry 255 fails and changes nothing", [](VbeRig& rig) -> Verdict {
+        {"4F09 past entry 255 fails and changes nothing",
+         [](VbeRig& rig) -> Verdict {
              SET_MODE(0x101);
              uint8_t before[3];
              rig.readDac(255, before, 1);
@@ -482,7 +503,8 @@ const std::vector<Row>& rows()
                      after[1], after[2]);
              return {};
          }},
-        {"4F05 bank past video memory fails and changes nothing", [](VbeRig& rig) -> Verdict {
+        {"4F05 bank past video memory fails and changes nothing",
+         [](VbeRig& rig) -> Verdict {
              SET_MODE(0x101);
              CpuRegs regs;
              regs.ax = vbe::WINDOW_CONTROL;
@@ -498,7 +520,8 @@ const std::vector<Row>& rows()
              REQUIRE(rig.machine().lfb()[2 * 65536 + 3] == 0x55, "refused, but the window no longer shows bank 2");
              return {};
          }},
-        {"4F09 get", [](VbeRig& rig) -> Verdict {
+        {"4F09 get",
+         [](VbeRig& rig) -> Verdict {
              SET_MODE(0x101);
              rig.machine().out8(vga::dac::WRITE_INDEX_PORT, 20);
              for (uint8_t v : {7, 8, 9})
@@ -517,14 +540,16 @@ const std::vector<Row>& rows()
              REQUIRE(b[4] == 0xEE, "wrote past the entries");
              return {};
          }},
-        {"Unknown 4Fxx function fails", [](VbeRig& rig) -> Verdict {
+        {"Unknown 4Fxx function fails",
+         [](VbeRig& rig) -> Verdict {
              CpuRegs regs;
              regs.ax = 0x4F1F;
              CALL(regs);
              REQUIRE(regs.ax != vbe::STATUS_OK, "AX=004Fh");
              return {};
          }},
-        {"Non-VBE calls reach the BIOS", [](VbeRig& rig) -> Verdict {
+        {"Non-VBE calls reach the BIOS",
+         [](VbeRig& rig) -> Verdict {
              SET_MODE(0x101);
              CpuRegs regs;
              regs.ax = 0x0003;

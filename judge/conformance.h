@@ -11,14 +11,14 @@ namespace judge {
 
 struct RowVerdict {
     enum class Kind { Pass, Fail, NotApplicable } kind = Kind::Pass;
-    std::string why;              // for a failure: what went wrong, with the values
-    std::string text() const;     // "pass", "FAIL: <why>" or "n/a"
+    std::string why;           // for a failure: what went wrong, with the values
+    std::string text() const;  // "pass", "FAIL: <why>" or "n/a"
 };
 
 struct ConformanceRow {
     std::string name;
-    RowVerdict bios;              // the machine's own BIOS
-    RowVerdict kestrel;           // Kestrel over it; n/a on a machine with kestrel = no
+    RowVerdict bios;     // the machine's own BIOS
+    RowVerdict kestrel;  // Kestrel over it; n/a on a machine with kestrel = no
 };
 
 std::vector<std::string> conformanceRowNames();

@@ -8,8 +8,7 @@
 namespace judge {
 
 VbeRig::VbeRig(const machine::MachineConfig& config, bool withKestrel)
-    : clock_(machine::makeVirtualClock()),
-      machine_(std::make_unique<machine::Machine>(config, *clock_))
+    : clock_(machine::makeVirtualClock()), machine_(std::make_unique<machine::Machine>(config, *clock_))
 {
     if (withKestrel)
         kestrel::installResident(*machine_);

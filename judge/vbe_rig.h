@@ -35,11 +35,11 @@ public:
     std::string farString(uint32_t pointer);
 
     uint16_t dispi(uint16_t index);
-    uint8_t vgaIndexed(uint16_t port, uint8_t index);   // sequencer, graphics controller, CRTC
+    uint8_t vgaIndexed(uint16_t port, uint8_t index);  // sequencer, graphics controller, CRTC
     uint8_t attribute(uint8_t index);
     void readDac(uint8_t first, uint8_t* rgb, int entries);
 
-    uint16_t setMode(uint16_t mode);   // AX after 4F02
+    uint16_t setMode(uint16_t mode);  // AX after 4F02
 
 private:
     std::unique_ptr<machine::Clock> clock_;

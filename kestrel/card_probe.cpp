@@ -10,7 +10,7 @@
 namespace kestrel {
 
 namespace {
-constexpr uint32_t OPTION_ROM = 0xC0000;      // the video BIOS: 55AAh, then its size in 512-byte blocks
+constexpr uint32_t OPTION_ROM = 0xC0000;  // the video BIOS: 55AAh, then its size in 512-byte blocks
 constexpr uint32_t UPPER_MEMORY_END = 0xF0000;
 }  // namespace
 
@@ -30,7 +30,7 @@ class MachinePorts : public HardwarePorts {
 public:
     MachinePorts(machine::Machine& machine, uint16_t segment) : machine_(machine), segment_(segment)
     {
-        static constexpr uint8_t CALL_PCI_BIOS[] = {0xCD, 0x1A, 0xCB};   // int 1Ah, retf
+        static constexpr uint8_t CALL_PCI_BIOS[] = {0xCD, 0x1A, 0xCB};  // int 1Ah, retf
         std::copy(std::begin(CALL_PCI_BIOS), std::end(CALL_PCI_BIOS), machine.memory() + (segment << 4));
     }
     uint8_t in8(uint16_t port) override { return machine_.in8(port); }

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <iterator>
 #include <cstdio>
+#include <iterator>
 #include <map>
 #include <sstream>
 
@@ -56,7 +56,8 @@ std::string formatConfig(const CardAnalysis& card)
     out << "found: " << card.found << "\n";
     out << "hardware-code: " << card.hardwareCode << "\n";
     out << "chip-family: " << familyName(card.chipFamily) << "\n";
-    out << "pci-id: " << (card.pciDevice < 0 ? std::string("none") : hex(card.pciVendor, 4) + ":" + hex(card.pciDeviceId, 4)) << "\n";
+    out << "pci-id: "
+        << (card.pciDevice < 0 ? std::string("none") : hex(card.pciVendor, 4) + ":" + hex(card.pciDeviceId, 4)) << "\n";
     out << "cirrus-cr27: " << hex(card.cirrusId, 2) << "\n";
     out << "dispi-id: " << hex(card.dispiId, 4) << "\n";
     out << "video-memory-kb: " << card.videoMemoryKb << "\n";

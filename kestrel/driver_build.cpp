@@ -50,7 +50,8 @@ std::vector<uint8_t> buildDriver(const CardAnalysis& card)
                     card.lfbAddress ? format("%u KB, linear framebuffer at %08X", memoryKb, card.lfbAddress)
                                     : format("%u KB, no linear framebuffer", memoryKb));
     } else {
-        writeString(image, field::STRING1, field::STRING1_SIZE, "Kestrel Video Core 5.2: no supported graphics hardware");
+        writeString(image, field::STRING1, field::STRING1_SIZE,
+                    "Kestrel Video Core 5.2: no supported graphics hardware");
         writeString(image, field::STRING2, field::STRING2_SIZE, "No DISPI SuperVGA found");
         writeString(image, field::STRING3, field::STRING3_SIZE, "");
     }

@@ -14,7 +14,7 @@ namespace kestrel {
 std::span<const uint8_t> assembledImage();
 
 namespace field {
-constexpr std::size_t SIGNATURE = 0;          // "Kestrel Video Core", no terminator
+constexpr std::size_t SIGNATURE = 0;  // "Kestrel Video Core", no terminator
 constexpr std::size_t SIGNATURE_LENGTH = 18;
 constexpr std::size_t CHECK_ENTRY = 95;       // word: far-called once after loading, AX=1 ok
 constexpr std::size_t PROBE_ENTRY = 97;       // word: 0, no probe entry (KSWIN.EXE analyses the card)
@@ -35,19 +35,19 @@ constexpr std::size_t STRING3 = 471;          // 50 bytes
 constexpr std::size_t STRING1_SIZE = 80;
 constexpr std::size_t STRING2_SIZE = 50;
 constexpr std::size_t STRING3_SIZE = 50;
-constexpr std::size_t INFO_RECORD = 341;      // what int 10h AX=4F0Fh BX=1234h points at
+constexpr std::size_t INFO_RECORD = 341;  // what int 10h AX=4F0Fh BX=1234h points at
 constexpr std::size_t INFO_RECORD_SIZE = 292;
 constexpr std::size_t VERSION_MAJOR = 604;
 constexpr std::size_t VERSION_MINOR = 605;
 }  // namespace field
 
-constexpr uint16_t HARDWARE_NONE = 38;        // no supported graphics hardware
-constexpr uint16_t HARDWARE_DISPI = 1;        // a Bochs-DISPI SuperVGA
+constexpr uint16_t HARDWARE_NONE = 38;  // no supported graphics hardware
+constexpr uint16_t HARDWARE_DISPI = 1;  // a Bochs-DISPI SuperVGA
 
 constexpr uint16_t CHIP_FAMILY_NONE = 0;
-constexpr uint16_t CHIP_FAMILY_DISPI = 1;     // Bochs/QEMU DISPI SuperVGA
-constexpr uint16_t CHIP_FAMILY_CIRRUS = 2;    // Cirrus Logic GD54xx
-constexpr uint8_t MULTIPLEX_ID = 0xC5;        // int 2Fh AH of the driver's installation check
+constexpr uint16_t CHIP_FAMILY_DISPI = 1;   // Bochs/QEMU DISPI SuperVGA
+constexpr uint16_t CHIP_FAMILY_CIRRUS = 2;  // Cirrus Logic GD54xx
+constexpr uint8_t MULTIPLEX_ID = 0xC5;      // int 2Fh AH of the driver's installation check
 
 uint16_t readWord(std::span<const uint8_t> image, std::size_t offset);
 uint32_t readDword(std::span<const uint8_t> image, std::size_t offset);

@@ -17,11 +17,11 @@ namespace {
 constexpr uint8_t CIRRUS_SR_UNLOCK = 0x06;
 constexpr uint8_t CIRRUS_UNLOCK_KEY = 0x12;
 constexpr uint8_t CIRRUS_CR_CHIP_ID = 0x27;
-constexpr uint8_t CIRRUS_CHIP_ID_MASK = 0xFC;   // bits 1-0: revision
+constexpr uint8_t CIRRUS_CHIP_ID_MASK = 0xFC;  // bits 1-0: revision
 constexpr uint8_t CIRRUS_ID_GD5446 = 0xB8;
 constexpr uint8_t CIRRUS_SR_DRAM = 0x0F;
-constexpr uint8_t CIRRUS_DRAM_WIDTH = 0x18;     // 256 KB << (bits 4-3)
-constexpr uint8_t CIRRUS_DRAM_BANK2 = 0x80;     // with the widest width: 4 MB
+constexpr uint8_t CIRRUS_DRAM_WIDTH = 0x18;  // 256 KB << (bits 4-3)
+constexpr uint8_t CIRRUS_DRAM_BANK2 = 0x80;  // with the widest width: 4 MB
 
 std::string hex(unsigned value, int digits)
 {
@@ -108,7 +108,8 @@ CardAnalysis analyseHardware(HardwarePorts& ports)
         if (testDispi(ports, card)) {
             card.chipFamily = CHIP_FAMILY_DISPI;
             card.hardwareCode = HARDWARE_DISPI;
-            card.found = "Bochs DISPI SuperVGA (ID " + hex(card.dispiId, 4) + "), " + std::to_string(card.videoMemoryKb) + " KB";
+            card.found =
+                "Bochs DISPI SuperVGA (ID " + hex(card.dispiId, 4) + "), " + std::to_string(card.videoMemoryKb) + " KB";
             if (card.pciDevice >= 0)
                 card.found += ", " + pciName(card);
         } else {
@@ -120,8 +121,8 @@ CardAnalysis analyseHardware(HardwarePorts& ports)
         if ((id & CIRRUS_CHIP_ID_MASK) == CIRRUS_ID_GD5446) {
             card.chipFamily = CHIP_FAMILY_CIRRUS;
             card.cirrusId = id;
-            card.found = "Cirrus Logic GD5446 (CR27 " + hex(id, 2) + "h), " + std::to_string(card.videoMemoryKb) + " KB, " +
-                         pciName(card) + ": this driver has no back end for it";
+            card.found = "Cirrus Logic GD5446 (CR27 " + hex(id, 2) + "h), " + std::to_string(card.videoMemoryKb) +
+                         " KB, " + pciName(card) + ": this driver has no back end for it";
         } else {
             card.videoMemoryKb = 0;
             card.found = pciName(card) + " does not answer as a GD5446 (SR06 unlock, CR27 " + hex(id, 2) + "h)";

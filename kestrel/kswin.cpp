@@ -32,15 +32,13 @@
 
 namespace {
 
-constexpr const char* USAGE =
-    "Usage: KSWIN.EXE -gen -p<directory> [-noanalyse]\n"
-    "Writes KSCONFIG.DAT (the card analysis) and kestrel.drv (the Kestrel Video Core 5.2\n"
-    "driver for that card) into <directory>, a Windows path such as Z:\\home\\me\\ or .\\\n"
-    "  -noanalyse  use the directory's KSCONFIG.DAT instead of probing the card\n"
-    "              (the card is probed when there is none)\n"
-    "The machine analysed is PALISADE_MACHINE (a preset name or machine file), \"default\"\n"
-    "when unset. Exit status: 0 written, 1 failed, 2 bad arguments.\n";
-
+constexpr const char* USAGE = "Usage: KSWIN.EXE -gen -p<directory> [-noanalyse]\n"
+                              "Writes KSCONFIG.DAT (the card analysis) and kestrel.drv (the Kestrel Video Core 5.2\n"
+                              "driver for that card) into <directory>, a Windows path such as Z:\\home\\me\\ or .\\\n"
+                              "  -noanalyse  use the directory's KSCONFIG.DAT instead of probing the card\n"
+                              "              (the card is probed when there is none)\n"
+                              "The machine analysed is PALISADE_MACHINE (a preset name or machine file), \"default\"\n"
+                              "when unset. Exit status: 0 written, 1 failed, 2 bad arguments.\n";
 
 struct Failure {
     std::string message;
@@ -83,7 +81,8 @@ std::filesystem::path hostDirectory(const std::string& directory)
 {
     const std::string host = winpath::toHost(directory);
     if (host.empty())
-        throw Failure{"directory \"" + directory + "\" is on a drive that does not exist here (use Z:\\ or a relative path)"};
+        throw Failure{"directory \"" + directory +
+                      "\" is on a drive that does not exist here (use Z:\\ or a relative path)"};
     std::error_code error;
     if (!std::filesystem::exists(host, error))
         throw Failure{"directory \"" + directory + "\" does not exist"};

@@ -46,8 +46,8 @@ void installResident(machine::Machine& machine)
     machine::CpuRegs regs;
     const auto result = machine.farCall(segment, readWord(image, field::CHECK_ENTRY), regs);
     if (!result.ok || regs.ax != 1)
-        throw machine::MachineError("the resident Kestrel driver's check failed on machine \"" +
-                                    machine.config().name + "\"" + (result.ok ? "" : ": " + result.error));
+        throw machine::MachineError("the resident Kestrel driver's check failed on machine \"" + machine.config().name +
+                                    "\"" + (result.ok ? "" : ": " + result.error));
 
     std::copy(image.begin(), image.end(), memory + base);  // clean again after the check
     setVector(memory, 0x10, segment, readWord(image, field::INT10_ENTRY));

@@ -8,23 +8,23 @@
 
 namespace DriverHeader {
 // Byte offsets in the image (little-endian fields).
-constexpr size_t signature = 0;          // 18 characters, no terminator
-constexpr size_t checkEntry = 95;        // 16-bit offset of the check entry
-constexpr size_t int10Handler = 99;      // 16-bit offset of the interrupt 10h handler
-constexpr size_t int2FHandler = 101;     // 16-bit offset of the interrupt 2Fh handler
-constexpr size_t savedInt10 = 103;       // 32-bit vector, filled by the installer
-constexpr size_t savedInt2F = 107;       // 32-bit vector, filled by the installer
-constexpr size_t scaledQuantity = 129;   // 16-bit, filled by the installer: word at 153 / 64
-constexpr size_t loadSegment = 145;      // 16-bit, filled by the installer
-constexpr size_t needsVbeBios = 147;     // 16-bit, nonzero: a VBE BIOS must already be there
-constexpr size_t hardwareCode = 149;     // 16-bit
-constexpr size_t quantity = 153;         // 16-bit
-constexpr size_t infoBlock = 341;        // 292 bytes, the same layout as ResidentDriverInfo
-constexpr size_t string1 = 341;          // 80 bytes
-constexpr size_t string2 = 421;          // 50 bytes
-constexpr size_t string3 = 471;          // 50 bytes
-constexpr size_t majorVersion = 604;     // character, such as '5'
-constexpr size_t minorVersion = 605;     // character, such as '2'
+constexpr size_t signature = 0;         // 18 characters, no terminator
+constexpr size_t checkEntry = 95;       // 16-bit offset of the check entry
+constexpr size_t int10Handler = 99;     // 16-bit offset of the interrupt 10h handler
+constexpr size_t int2FHandler = 101;    // 16-bit offset of the interrupt 2Fh handler
+constexpr size_t savedInt10 = 103;      // 32-bit vector, filled by the installer
+constexpr size_t savedInt2F = 107;      // 32-bit vector, filled by the installer
+constexpr size_t scaledQuantity = 129;  // 16-bit, filled by the installer: word at 153 / 64
+constexpr size_t loadSegment = 145;     // 16-bit, filled by the installer
+constexpr size_t needsVbeBios = 147;    // 16-bit, nonzero: a VBE BIOS must already be there
+constexpr size_t hardwareCode = 149;    // 16-bit
+constexpr size_t quantity = 153;        // 16-bit
+constexpr size_t infoBlock = 341;       // 292 bytes, the same layout as ResidentDriverInfo
+constexpr size_t string1 = 341;         // 80 bytes
+constexpr size_t string2 = 421;         // 50 bytes
+constexpr size_t string3 = 471;         // 50 bytes
+constexpr size_t majorVersion = 604;    // character, such as '5'
+constexpr size_t minorVersion = 605;    // character, such as '2'
 
 // An image shorter than this cannot hold the fields above.
 constexpr size_t minimumLength = 606;

@@ -12,15 +12,12 @@ std::string describeInstallFailure(int status, const char* driverDir)
                  "for this card";
         break;
     case KS_NO_MEMORY:
-    case KS_NO_REAL_MODE_MEMORY:
-        advice = "the file is not at fault; give the machine more memory";
-        break;
+    case KS_NO_REAL_MODE_MEMORY: advice = "the file is not at fault; give the machine more memory"; break;
     case KS_CHECK_FAILED:
         advice = "a freshly generated driver failed its check on this card; delete the file to try again, and "
                  "report it if that fails too";
         break;
-    default:
-        break;
+    default: break;
     }
     return std::string("KestrelLib: ") + KS_getErrorString(status) + " (driver file " +
            buildDriverDirectory(driverDir) + driverFileName + "): " + advice;

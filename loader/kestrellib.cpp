@@ -17,10 +17,10 @@ namespace {
 
 constexpr int videoInterrupt = 0x10;
 constexpr int multiplexInterrupt = 0x2F;
-constexpr int checkFailed = -1;            // internal: the check entry did not return ax = 1
+constexpr int checkFailed = -1;  // internal: the check entry did not return ax = 1
 
 struct LoaderState {
-    RealModeBlock driverBlock;             // holds the driver image while it is installed
+    RealModeBlock driverBlock;  // holds the driver image while it is installed
     uint32_t savedInt10 = 0;
     uint32_t savedInt2F = 0;
     bool installed = false;
@@ -31,7 +31,10 @@ struct LoaderState {
 
 LoaderState loader;
 
-uint32_t farPointer(uint32_t segment, uint16_t offset) { return ((segment & 0xFFFF) << 16) | offset; }
+uint32_t farPointer(uint32_t segment, uint16_t offset)
+{
+    return ((segment & 0xFFFF) << 16) | offset;
+}
 
 // Opens the driver file, having the generator write it when it is missing, and reads it
 // whole. 0 with the image, or the status that ends the install.
@@ -79,8 +82,7 @@ int startDriver(uint8_t* image, uint32_t length, int vbeVersion)
     // The check entry may have changed its data: load the image afresh before hooking it.
     RM_memcpyfn(block.selector, block.offset, image, length);
     RM_setRMvect(videoInterrupt, farPointer(block.realSegment, readDriverWord(image, DriverHeader::int10Handler)));
-    RM_setRMvect(multiplexInterrupt,
-                 farPointer(block.realSegment, readDriverWord(image, DriverHeader::int2FHandler)));
+    RM_setRMvect(multiplexInterrupt, farPointer(block.realSegment, readDriverWord(image, DriverHeader::int2FHandler)));
     loader.driverBlock = block;
     loader.installed = true;
     return KS_OK;
@@ -163,9 +165,27 @@ const char* KS_getCopyright(void)
 {
     return "KestrelLib 5.2, the Kestrel VBE driver loader. Copyright (C) The Palisade developers";
 }
-const char* KS_getMajorVersion(void) { return "5"; }
-const char* KS_getMinorVersion(void) { return "2"; }
-const char* KS_getReleaseDate(void) { return "May  5 1996"; }
-const char* KS_getDriverString1(void) { return loader.driverString1; }
-const char* KS_getDriverString2(void) { return loader.driverString2; }
-const char* KS_getDriverString3(void) { return loader.driverString3; }
+const char* KS_getMajorVersion(void)
+{
+    return "5";
+}
+const char* KS_getMinorVersion(void)
+{
+    return "2";
+}
+const char* KS_getReleaseDate(void)
+{
+    return "May  5 1996";
+}
+const char* KS_getDriverString1(void)
+{
+    return loader.driverString1;
+}
+const char* KS_getDriverString2(void)
+{
+    return loader.driverString2;
+}
+const char* KS_getDriverString3(void)
+{
+    return loader.driverString3;
+}

@@ -23,11 +23,11 @@ struct MachineConfig;
 // scan-out shows width x height pixels from `start` with `lineBytes` per line of video memory.
 struct ExtendedMode {
     int width = 0, height = 0;
-    int bitsPerPixel = 8;          // 4 (planar: plane bytes x 4), 8, 15, 16, 24 or 32
-    uint64_t start = 0;            // byte offset of the first pixel (plane address x 4 when planar)
+    int bitsPerPixel = 8;  // 4 (planar: plane bytes x 4), 8, 15, 16, 24 or 32
+    uint64_t start = 0;    // byte offset of the first pixel (plane address x 4 when planar)
     uint32_t lineBytes = 0;
-    int firstPixel = 0;            // planar: pixels to skip in the first 8-pixel group
-    bool screenOff = false;        // the card blanks the picture (and its cursor)
+    int firstPixel = 0;      // planar: pixels to skip in the first 8-pixel group
+    bool screenOff = false;  // the card blanks the picture (and its cursor)
 };
 
 class Card {

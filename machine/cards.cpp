@@ -6,7 +6,8 @@
 
 namespace machine {
 
-const std::vector<CardType>& cardTypes() {
+const std::vector<CardType>& cardTypes()
+{
     static const std::vector<CardType> types = {
         {"stdvga", "QEMU's standard VGA with the Bochs DISPI extension (and Palisade's own registers)",
          &DispiCard::make},
@@ -16,11 +17,14 @@ const std::vector<CardType>& cardTypes() {
     return types;
 }
 
-std::unique_ptr<Card> makeCard(const MachineConfig& config, std::function<uint64_t()> now) {
+std::unique_ptr<Card> makeCard(const MachineConfig& config, std::function<uint64_t()> now)
+{
     for (const CardType& type : cardTypes())
-        if (config.card == type.name) return type.make(config, std::move(now));
+        if (config.card == type.name)
+            return type.make(config, std::move(now));
     std::string known;
-    for (const CardType& type : cardTypes()) known += (known.empty() ? "" : ", ") + std::string(type.name);
+    for (const CardType& type : cardTypes())
+        known += (known.empty() ? "" : ", ") + std::string(type.name);
     throw MachineError("machine " + config.name + ": unknown card '" + config.card + "' (known: " + known + ")");
 }
 

@@ -14,39 +14,55 @@ using namespace cirrus;
 
 enum class Kind { Copy, Expand, MonoPattern, ColourPattern, Fill };
 
-Kind kindOf(const BltOperation& op) {
+Kind kindOf(const BltOperation& op)
+{
     const bool expand = op.mode & gc::BLT_MODE_COLOUR_EXPAND, pattern = op.mode & gc::BLT_MODE_PATTERN;
     if (expand && pattern)
-        return (op.modeExtension & gc::BLT_MODE_EXTENSION_SOLID_FILL) && !(op.mode & gc::BLT_MODE_TRANSPARENT) ? Kind::Fill : Kind::MonoPattern;
-    if (expand) return Kind::Expand;
-    if (pattern) return Kind::ColourPattern;
+        return (op.modeExtension & gc::BLT_MODE_EXTENSION_SOLID_FILL) && !(op.mode & gc::BLT_MODE_TRANSPARENT)
+                   ? Kind::Fill
+                   : Kind::MonoPattern;
+    if (expand)
+        return Kind::Expand;
+    if (pattern)
+        return Kind::ColourPattern;
     return Kind::Copy;
 }
 
-unsigned bytesPerPixel(uint8_t mode) { return ((mode & gc::BLT_MODE_DEPTH) >> 4) + 1u; }
+unsigned bytesPerPixel(uint8_t mode)
+{
+    return ((mode & gc::BLT_MODE_DEPTH) >> 4) + 1u;
+}
 
 // A colour pattern line holds 8 pixels; at 24 bits it takes 32 bytes, the last 8 unused.
-unsigned patternLineBytes(unsigned bpp) { return bpp == 3 ? 32 : 8 * bpp; }
+unsigned patternLineBytes(unsigned bpp)
+{
+    return bpp == 3 ? 32 : 8 * bpp;
+}
 
 // Bytes of mono data per line: whole bytes, or whole dwords from system memory with GR33 bit 0.
-uint32_t monoRowBytes(const BltOperation& op, bool fromHost) {
+uint32_t monoRowBytes(const BltOperation& op, bool fromHost)
+{
     const uint32_t pixels = op.width / bytesPerPixel(op.mode);
     const uint32_t bytes = (pixels + 7) / 8;
     return fromHost && (op.modeExtension & gc::BLT_MODE_EXTENSION_DWORD_ROWS) ? (bytes + 3) & ~3u : bytes;
 }
 
-uint32_t leftSkipBytes(const BltOperation& op) {
+uint32_t leftSkipBytes(const BltOperation& op)
+{
     const unsigned bpp = bytesPerPixel(op.mode);
     return bpp == 3 ? op.leftSkip & 0x1Fu : (op.leftSkip & 7u) * bpp;
 }
 
 template <class F>
-void combine(const uint8_t* s, const uint8_t* d, uint8_t* out, size_t n, F f) {
-    for (size_t i = 0; i < n; ++i) out[i] = f(s[i], d[i]);
+void combine(const uint8_t* s, const uint8_t* d, uint8_t* out, size_t n, F f)
+{
+    for (size_t i = 0; i < n; ++i)
+        out[i] = f(s[i], d[i]);
 }
 
 // out = rop(S, D) byte by byte; out may be d. A code the engine does not know leaves D.
-void ropRow(uint8_t rop, const uint8_t* s, const uint8_t* d, uint8_t* out, size_t n) {
+void ropRow(uint8_t rop, const uint8_t* s, const uint8_t* d, uint8_t* out, size_t n)
+{
     using B = uint8_t;
     switch (rop) {
     case rop::ZERO: std::memset(out, 0, n); return;
@@ -65,16 +81,20 @@ void ropRow(uint8_t rop, const uint8_t* s, const uint8_t* d, uint8_t* out, size_
     case rop::NOT_SRC_OR_DST_MERGE: return combine(s, d, out, n, [](B a, B b) { return B(~a | b); });
     case rop::NOT_SRC_AND_DST_NAND: return combine(s, d, out, n, [](B a, B b) { return B(~(a & b)); });
     default:
-        if (out != d) std::memmove(out, d, n);
+        if (out != d)
+            std::memmove(out, d, n);
         return;
     }
 }
 
 // Fills n bytes (a whole number of pixels) with one colour, 16 bytes per store.
-void fillColour(uint8_t* d, size_t n, const uint8_t* colour, unsigned bpp) {
-    if (bpp == 1) return (void)std::memset(d, colour[0], n);
+void fillColour(uint8_t* d, size_t n, const uint8_t* colour, unsigned bpp)
+{
+    if (bpp == 1)
+        return (void)std::memset(d, colour[0], n);
     uint8_t pattern[48];  // 48: a multiple of every pixel size and of 16
-    for (unsigned i = 0; i < sizeof pattern; ++i) pattern[i] = colour[i % bpp];
+    for (unsigned i = 0; i < sizeof pattern; ++i)
+        pattern[i] = colour[i % bpp];
     size_t at = 0;
     if (bpp != 3) {
         // Two- and four-byte pixels repeat in every 32 bits: the C library's wide fill stores
@@ -100,23 +120,29 @@ void fillColour(uint8_t* d, size_t n, const uint8_t* colour, unsigned bpp) {
 
 // Where a span of `width` bytes on line y starts: forwards from the first byte, or backwards
 // from the last byte of the last line.
-int64_t rowStart(uint32_t address, uint32_t pitch, uint32_t width, uint32_t y, bool backwards) {
-    return backwards ? int64_t(address) - int64_t(y) * pitch - (int64_t(width) - 1) : int64_t(address) + int64_t(y) * pitch;
+int64_t rowStart(uint32_t address, uint32_t pitch, uint32_t width, uint32_t y, bool backwards)
+{
+    return backwards ? int64_t(address) - int64_t(y) * pitch - (int64_t(width) - 1)
+                     : int64_t(address) + int64_t(y) * pitch;
 }
 
 // Every line of the area lies in memory of `size` bytes.
-bool areaFits(uint32_t address, uint32_t pitch, uint32_t width, uint32_t height, bool backwards, size_t size) {
+bool areaFits(uint32_t address, uint32_t pitch, uint32_t width, uint32_t height, bool backwards, size_t size)
+{
     const int64_t first = rowStart(address, pitch, width, 0, backwards);
     const int64_t last = rowStart(address, pitch, width, height - 1, backwards);
     return std::min(first, last) >= 0 && std::max(first, last) + int64_t(width) <= int64_t(size);
 }
 
 // MMIO offset to graphics-controller index, or -1.
-int mmioRegister(uint8_t offset) {
+int mmioRegister(uint8_t offset)
+{
     static constexpr uint8_t colours[8] = {gc::BACKGROUND0, gc::BACKGROUND1, gc::BACKGROUND2, gc::BACKGROUND3,
                                            gc::FOREGROUND0, gc::FOREGROUND1, gc::FOREGROUND2, gc::FOREGROUND3};
-    if (offset < mmio::WIDTH) return colours[offset];
-    if (offset <= mmio::LEFT_SKIP) return gc::BLT_WIDTH + (offset - mmio::WIDTH);
+    if (offset < mmio::WIDTH)
+        return colours[offset];
+    if (offset <= mmio::LEFT_SKIP)
+        return gc::BLT_WIDTH + (offset - mmio::WIDTH);
     switch (offset) {
     case mmio::MODE: return gc::BLT_MODE;
     case mmio::ROP: return gc::BLT_ROP;
@@ -132,7 +158,8 @@ int mmioRegister(uint8_t offset) {
 
 }  // namespace
 
-std::string describe(const BltOperation& op) {
+std::string describe(const BltOperation& op)
+{
     char line[256];
     std::snprintf(line, sizeof line,
                   "blt mode=%02X rop=%02X ext=%02X width=%u height=%u dst=%06X dpitch=%u src=%06X spitch=%u "
@@ -144,16 +171,23 @@ std::string describe(const BltOperation& op) {
 
 CirrusBlt::CirrusBlt(std::span<uint8_t> videoMemory) : vram_(videoMemory) {}
 
-bool CirrusBlt::ownsRegister(uint8_t index) {
-    return index == gc::BACKGROUND0 || index == gc::FOREGROUND0 || (index >= gc::BACKGROUND1 && index <= gc::FOREGROUND3) ||
+bool CirrusBlt::ownsRegister(uint8_t index)
+{
+    return index == gc::BACKGROUND0 || index == gc::FOREGROUND0 ||
+           (index >= gc::BACKGROUND1 && index <= gc::FOREGROUND3) ||
            (index >= gc::BLT_WIDTH && index <= gc::BLT_TRANSPARENT_COLOUR + 1) || index == gc::BLT_TRANSPARENT_MASK ||
            index == gc::BLT_TRANSPARENT_MASK + 1;
 }
 
-uint8_t CirrusBlt::readRegister(uint8_t index) const { return ownsRegister(index) ? regs_[index] : 0xFF; }
+uint8_t CirrusBlt::readRegister(uint8_t index) const
+{
+    return ownsRegister(index) ? regs_[index] : 0xFF;
+}
 
-void CirrusBlt::writeRegister(uint8_t index, uint8_t value) {
-    if (!ownsRegister(index)) return;
+void CirrusBlt::writeRegister(uint8_t index, uint8_t value)
+{
+    if (!ownsRegister(index))
+        return;
     switch (index) {
     case gc::BLT_WIDTH + 1:
     case gc::BLT_HEIGHT + 1:
@@ -164,27 +198,34 @@ void CirrusBlt::writeRegister(uint8_t index, uint8_t value) {
     case gc::BLT_STATUS: {
         const uint8_t before = regs_[gc::BLT_STATUS];
         regs_[gc::BLT_STATUS] = static_cast<uint8_t>((value & ~gc::BLT_STATUS_BUSY) | (before & gc::BLT_STATUS_BUSY));
-        if ((before & gc::BLT_STATUS_RESET) && !(value & gc::BLT_STATUS_RESET)) finish();  // a reset aborts what is pending
-        else if (!(before & gc::BLT_STATUS_START) && (value & gc::BLT_STATUS_START)) start();
+        if ((before & gc::BLT_STATUS_RESET) && !(value & gc::BLT_STATUS_RESET))
+            finish();  // a reset aborts what is pending
+        else if (!(before & gc::BLT_STATUS_START) && (value & gc::BLT_STATUS_START))
+            start();
         return;
     }
     default: break;
     }
     regs_[index] = value;
-    if (index == gc::BLT_DST_ADDRESS + 2 && (regs_[gc::BLT_STATUS] & gc::BLT_STATUS_AUTOSTART)) start();
+    if (index == gc::BLT_DST_ADDRESS + 2 && (regs_[gc::BLT_STATUS] & gc::BLT_STATUS_AUTOSTART))
+        start();
 }
 
-uint8_t CirrusBlt::readMmio(uint8_t offset) const {
+uint8_t CirrusBlt::readMmio(uint8_t offset) const
+{
     const int index = mmioRegister(offset);
     return index < 0 ? 0xFF : readRegister(static_cast<uint8_t>(index));
 }
 
-void CirrusBlt::writeMmio(uint8_t offset, uint8_t value) {
+void CirrusBlt::writeMmio(uint8_t offset, uint8_t value)
+{
     const int index = mmioRegister(offset);
-    if (index >= 0) writeRegister(static_cast<uint8_t>(index), value);
+    if (index >= 0)
+        writeRegister(static_cast<uint8_t>(index), value);
 }
 
-BltOperation CirrusBlt::current() const {
+BltOperation CirrusBlt::current() const
+{
     const auto word = [this](uint8_t index) { return static_cast<uint32_t>(regs_[index] | (regs_[index + 1] << 8)); };
     const auto colour = [this](uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3) {
         return static_cast<uint32_t>(regs_[b0] | (regs_[b1] << 8) | (regs_[b2] << 16) | (uint32_t(regs_[b3]) << 24));
@@ -206,7 +247,8 @@ BltOperation CirrusBlt::current() const {
     return op;
 }
 
-uint32_t CirrusBlt::hostBytesFor(const BltOperation& op) const {
+uint32_t CirrusBlt::hostBytesFor(const BltOperation& op) const
+{
     switch (kindOf(op)) {
     case Kind::Copy: return ((op.width + 3) & ~3u) * op.height;  // each line padded to a dword
     case Kind::Expand: return monoRowBytes(op, true) * op.height;
@@ -217,35 +259,45 @@ uint32_t CirrusBlt::hostBytesFor(const BltOperation& op) const {
     return 0;
 }
 
-void CirrusBlt::start() {
+void CirrusBlt::start()
+{
     const BltOperation op = current();
-    if (observer_) observer_(op);
+    if (observer_)
+        observer_(op);
     regs_[gc::BLT_STATUS] |= gc::BLT_STATUS_BUSY;
-    if (op.mode & gc::BLT_MODE_DST_SYSTEM) return finish();  // screen to system memory: not offered
+    if (op.mode & gc::BLT_MODE_DST_SYSTEM)
+        return finish();  // screen to system memory: not offered
     if (op.mode & gc::BLT_MODE_SRC_SYSTEM) {
         hostBytesNeeded_ = hostBytesFor(op);
         host_.clear();
-        if (hostBytesNeeded_ != 0) return;  // runs when its data is in
+        if (hostBytesNeeded_ != 0)
+            return;  // runs when its data is in
     }
     run(op, host_.data());
     finish();
 }
 
-void CirrusBlt::finish() {
+void CirrusBlt::finish()
+{
     hostBytesNeeded_ = 0;
     host_.clear();
-    regs_[gc::BLT_STATUS] &= static_cast<uint8_t>(~(gc::BLT_STATUS_BUSY | gc::BLT_STATUS_START | gc::BLT_STATUS_FIFO_USED));
+    regs_[gc::BLT_STATUS] &=
+        static_cast<uint8_t>(~(gc::BLT_STATUS_BUSY | gc::BLT_STATUS_START | gc::BLT_STATUS_FIFO_USED));
 }
 
-void CirrusBlt::hostData(uint8_t value) {
-    if (!hostBytesNeeded_) return;
+void CirrusBlt::hostData(uint8_t value)
+{
+    if (!hostBytesNeeded_)
+        return;
     host_.push_back(value);
-    if (host_.size() < hostBytesNeeded_) return;
+    if (host_.size() < hostBytesNeeded_)
+        return;
     run(current(), host_.data());
     finish();
 }
 
-void CirrusBlt::run(const BltOperation& op, const uint8_t* hostSource) {
+void CirrusBlt::run(const BltOperation& op, const uint8_t* hostSource)
+{
     const Kind kind = kindOf(op);
     const bool fromHost = op.mode & gc::BLT_MODE_SRC_SYSTEM;
     const bool backwards = kind == Kind::Copy && (op.mode & gc::BLT_MODE_BACKWARDS);
@@ -253,8 +305,10 @@ void CirrusBlt::run(const BltOperation& op, const uint8_t* hostSource) {
     const unsigned bpp = bytesPerPixel(op.mode);
     const size_t size = vram_.size();
     uint8_t* vram = vram_.data();
-    if (kind == Kind::Copy && transparent && bpp > 2) return;  // no transparent copy at 24/32 bits
-    if (!areaFits(op.dst, op.dstPitch, op.width, op.height, backwards, size)) return;
+    if (kind == Kind::Copy && transparent && bpp > 2)
+        return;  // no transparent copy at 24/32 bits
+    if (!areaFits(op.dst, op.dstPitch, op.width, op.height, backwards, size))
+        return;
 
     // The source: where line y's data starts.
     const uint32_t lineBytes = patternLineBytes(bpp);
@@ -266,13 +320,16 @@ void CirrusBlt::run(const BltOperation& op, const uint8_t* hostSource) {
             pattern = hostSource;
         } else {
             const uint32_t base = op.src & ~(bytes - 1);  // video patterns sit on their own size
-            if (base + bytes > size) return;
+            if (base + bytes > size)
+                return;
             pattern = vram + base;
         }
     }
     if (!fromHost) {
-        if (kind == Kind::Copy && !areaFits(op.src, op.srcPitch, op.width, op.height, backwards, size)) return;
-        if (kind == Kind::Expand && uint64_t(op.src) + uint64_t(monoRow) * op.height > size) return;
+        if (kind == Kind::Copy && !areaFits(op.src, op.srcPitch, op.width, op.height, backwards, size))
+            return;
+        if (kind == Kind::Expand && uint64_t(op.src) + uint64_t(monoRow) * op.height > size)
+            return;
     }
     const uint32_t firstPatternLine = fromHost ? op.src & 7 : 0;
     const auto sourceRow = [&](uint32_t y) -> const uint8_t* {
@@ -299,23 +356,28 @@ void CirrusBlt::run(const BltOperation& op, const uint8_t* hostSource) {
         for (uint32_t x = 0; x < pixels; ++x) {
             const uint32_t at = x * bpp;
             const uint8_t* colour = colourOf(x, bitOf(x));
-            if (at < skip || !colour) continue;
+            if (at < skip || !colour)
+                continue;
             std::memcpy(&rowSource_[at], colour, bpp);
             std::memset(&rowMask_[at], 1, bpp);
         }
     };
     const auto monoColour = [&](uint32_t, bool bit) -> const uint8_t* {
-        if (!transparent) return bit ? fg : bg;
-        if (invert) return bit ? nullptr : bg;
+        if (!transparent)
+            return bit ? fg : bg;
+        if (invert)
+            return bit ? nullptr : bg;
         return bit ? fg : nullptr;
     };
     const auto writeMasked = [&](uint8_t* d) {
         ropRow(op.rop, rowSource_.data(), d, rowResult_.data(), width);
         for (uint32_t i = 0; i < width; ++i)
-            if (rowMask_[i]) d[i] = rowResult_[i];
+            if (rowMask_[i])
+                d[i] = rowResult_[i];
     };
 
-    if (kind == Kind::Fill) expandLine([](uint32_t) { return true; }, [&](uint32_t, bool) { return fg; });
+    if (kind == Kind::Fill)
+        expandLine([](uint32_t) { return true; }, [&](uint32_t, bool) { return fg; });
     const bool fillWhole = kind == Kind::Fill && skip == 0 && pixels * bpp == width;
     const uint16_t key = bpp == 1 ? op.transparentColour & 0xFF : op.transparentColour;
 
@@ -323,8 +385,10 @@ void CirrusBlt::run(const BltOperation& op, const uint8_t* hostSource) {
     const size_t area = size_t(width) * op.height;
     const bool oneRun = !backwards && op.dstPitch == width && op.rop == rop::SRC;
     if (fillWhole && op.rop == rop::SRC) {
-        if (oneRun) return fillColour(vram + op.dst, area, fg, bpp);
-        for (uint32_t y = 0; y < op.height; ++y) fillColour(vram + op.dst + size_t(y) * op.dstPitch, width, fg, bpp);
+        if (oneRun)
+            return fillColour(vram + op.dst, area, fg, bpp);
+        for (uint32_t y = 0; y < op.height; ++y)
+            fillColour(vram + op.dst + size_t(y) * op.dstPitch, width, fg, bpp);
         return;
     }
     // Rows read whole before they are written give what one move gives, unless the
@@ -348,8 +412,10 @@ void CirrusBlt::run(const BltOperation& op, const uint8_t* hostSource) {
                 // Pixels whose result equals the key are left alone.
                 ropRow(op.rop, s, d, rowResult_.data(), width);
                 for (uint32_t x = 0; x + bpp <= width; x += bpp) {
-                    const uint16_t value = bpp == 1 ? rowResult_[x] : uint16_t(rowResult_[x] | (rowResult_[x + 1] << 8));
-                    if (value != key) std::memcpy(d + x, &rowResult_[x], bpp);
+                    const uint16_t value =
+                        bpp == 1 ? rowResult_[x] : uint16_t(rowResult_[x] | (rowResult_[x + 1] << 8));
+                    if (value != key)
+                        std::memcpy(d + x, &rowResult_[x], bpp);
                 }
             } else if (op.rop == rop::SRC) {
                 std::memmove(d, s, width);

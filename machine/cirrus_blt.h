@@ -23,7 +23,7 @@ namespace machine {
 // The parameters of one operation as it started, for logs.
 struct BltOperation {
     uint8_t mode = 0, rop = 0, modeExtension = 0, leftSkip = 0;
-    uint32_t width = 0, height = 0;        // width in bytes, height in lines
+    uint32_t width = 0, height = 0;  // width in bytes, height in lines
     uint32_t dstPitch = 0, srcPitch = 0;
     uint32_t dst = 0, src = 0;
     uint32_t foreground = 0, background = 0;

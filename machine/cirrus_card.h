@@ -20,17 +20,17 @@ namespace machine {
 
 // The part of video memory a Cirrus mode shows and how.
 struct CirrusGeometry {
-    int width = 0, height = 0;    // pixels
-    uint64_t start = 0;           // byte address of the first pixel
-    uint32_t pitch = 0;           // bytes per line
-    int bpp = 8;                  // 8, 15, 16, 24 or 32
+    int width = 0, height = 0;  // pixels
+    uint64_t start = 0;         // byte address of the first pixel
+    uint32_t pitch = 0;         // bytes per line
+    int bpp = 8;                // 8, 15, 16, 24 or 32
 };
 
 struct CirrusCursor {
     bool shown = false;
-    int size = 32;                // 32 or 64 pixels square
-    int x = 0, y = 0;             // top-left corner in screen pixels
-    uint32_t pattern = 0;         // video memory offset of the pattern
+    int size = 32;                            // 32 or 64 pixels square
+    int x = 0, y = 0;                         // top-left corner in screen pixels
+    uint32_t pattern = 0;                     // video memory offset of the pattern
     uint32_t background = 0, foreground = 0;  // 0x00RRGGBB from the extended DAC entries
 };
 
@@ -66,7 +66,7 @@ public:
     void writeRegisters(uint32_t offset, uint8_t value);
 
     CirrusBlt& blt() { return blt_; }
-    bool svgaMode() const;                    // SR07 bit 0
+    bool svgaMode() const;  // SR07 bit 0
     CirrusGeometry geometry() const;
     CirrusCursor cursor() const;
     bool screenOff() const { return vga_.seq.screenOff(); }
@@ -96,9 +96,9 @@ private:
     CirrusBlt blt_;
     uint8_t seqIndex_ = 0, gcIndex_ = 0, crtcIndex_ = 0;
     std::array<uint8_t, 0x20> sr_{};
-    std::array<uint8_t, 0x10> gr_{};          // 09h-0Fh; the rest are the core's or the BitBLT's
-    std::array<uint8_t, 0x28> cr_{};          // 19h-27h
-    uint16_t cursorX_ = 0, cursorY_ = 0;      // 11 bits each
+    std::array<uint8_t, 0x10> gr_{};      // 09h-0Fh; the rest are the core's or the BitBLT's
+    std::array<uint8_t, 0x28> cr_{};      // 19h-27h
+    uint16_t cursorX_ = 0, cursorY_ = 0;  // 11 bits each
     uint8_t hdr_ = 0;
     int hdrReads_ = 0;
     std::array<uint8_t, 16 * 3> extendedColours_{};

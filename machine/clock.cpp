@@ -7,7 +7,8 @@ namespace {
 
 class RealClock final : public Clock {
 public:
-    uint64_t nowMicros() override {
+    uint64_t nowMicros() override
+    {
         return static_cast<uint64_t>(
             std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start_).count());
     }
@@ -28,7 +29,13 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Clock> makeRealClock() { return std::make_unique<RealClock>(); }
-std::unique_ptr<Clock> makeVirtualClock() { return std::make_unique<VirtualClock>(); }
+std::unique_ptr<Clock> makeRealClock()
+{
+    return std::make_unique<RealClock>();
+}
+std::unique_ptr<Clock> makeVirtualClock()
+{
+    return std::make_unique<VirtualClock>();
+}
 
 }  // namespace machine

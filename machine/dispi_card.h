@@ -75,7 +75,7 @@ private:
     bool hasDispi_;
     WideDac wideDac_;
     DispiRegisters dispi_;
-    bool startLate_ = false;       // CardFault::DisplayStartLate: the picture starts a line further down
+    bool startLate_ = false;  // CardFault::DisplayStartLate: the picture starts a line further down
     PalisadeExtension extension_;
     ConfigSpace pci_;
     std::array<uint8_t, EDID_BYTES> edid_;

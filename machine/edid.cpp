@@ -7,9 +7,9 @@ namespace {
 
 // Offsets in the base block.
 constexpr size_t HEADER = 0;
-constexpr size_t MANUFACTURER = 8;          // three letters, 5 bits each, big-endian
+constexpr size_t MANUFACTURER = 8;  // three letters, 5 bits each, big-endian
 constexpr size_t PRODUCT = 10;
-constexpr size_t WEEK = 16, YEAR = 17;      // year - 1990
+constexpr size_t WEEK = 16, YEAR = 17;  // year - 1990
 constexpr size_t VERSION = 18, REVISION = 19;
 constexpr size_t INPUT = 20;
 constexpr size_t SIZE_CM = 21;
@@ -17,8 +17,8 @@ constexpr size_t GAMMA = 23;
 constexpr size_t FEATURES = 24;
 constexpr size_t CHROMATICITY = 25;
 constexpr size_t ESTABLISHED = 35;
-constexpr size_t STANDARD = 38;             // eight two-byte entries, 01 01 when unused
-constexpr size_t DESCRIPTORS = 54;          // four 18-byte descriptors
+constexpr size_t STANDARD = 38;     // eight two-byte entries, 01 01 when unused
+constexpr size_t DESCRIPTORS = 54;  // four 18-byte descriptors
 constexpr size_t DESCRIPTOR_BYTES = 18;
 constexpr size_t CHECKSUM = 127;
 
@@ -36,7 +36,8 @@ struct Timing {
 };
 constexpr Timing PREFERRED = {65000, 1024, 320, 24, 136, 768, 38, 3, 6, 400, 300};
 
-void detailedTiming(uint8_t* d, const Timing& t) {
+void detailedTiming(uint8_t* d, const Timing& t)
+{
     const uint16_t clock = static_cast<uint16_t>(t.pixelClockKhz / 10);
     d[0] = static_cast<uint8_t>(clock);
     d[1] = static_cast<uint8_t>(clock >> 8);
@@ -57,7 +58,8 @@ void detailedTiming(uint8_t* d, const Timing& t) {
     d[17] = 0x18;  // digital separate sync, both negative
 }
 
-uint8_t* descriptor(std::array<uint8_t, EDID_BYTES>& edid, int n, uint8_t tag) {
+uint8_t* descriptor(std::array<uint8_t, EDID_BYTES>& edid, int n, uint8_t tag)
+{
     uint8_t* d = &edid[DESCRIPTORS + n * DESCRIPTOR_BYTES];
     d[3] = tag;
     return d;
@@ -65,7 +67,8 @@ uint8_t* descriptor(std::array<uint8_t, EDID_BYTES>& edid, int n, uint8_t tag) {
 
 }  // namespace
 
-std::array<uint8_t, EDID_BYTES> monitorEdid() {
+std::array<uint8_t, EDID_BYTES> monitorEdid()
+{
     std::array<uint8_t, EDID_BYTES> edid{};
     constexpr uint8_t header[8] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
     std::memcpy(&edid[HEADER], header, sizeof header);
@@ -87,7 +90,8 @@ std::array<uint8_t, EDID_BYTES> monitorEdid() {
     std::memcpy(&edid[CHROMATICITY], srgb, sizeof srgb);
     edid[ESTABLISHED] = ESTABLISHED_640X480_60 | ESTABLISHED_800X600_60;
     edid[ESTABLISHED + 1] = ESTABLISHED_1024X768_60;
-    for (size_t i = STANDARD; i < DESCRIPTORS; ++i) edid[i] = 0x01;
+    for (size_t i = STANDARD; i < DESCRIPTORS; ++i)
+        edid[i] = 0x01;
 
     detailedTiming(&edid[DESCRIPTORS], PREFERRED);
     uint8_t* limits = descriptor(edid, 1, DESCRIPTOR_RANGE_LIMITS);
@@ -98,7 +102,8 @@ std::array<uint8_t, EDID_BYTES> monitorEdid() {
     descriptor(edid, 3, DESCRIPTOR_DUMMY);
 
     uint8_t sum = 0;
-    for (size_t i = 0; i < CHECKSUM; ++i) sum = static_cast<uint8_t>(sum + edid[i]);
+    for (size_t i = 0; i < CHECKSUM; ++i)
+        sum = static_cast<uint8_t>(sum + edid[i]);
     edid[CHECKSUM] = static_cast<uint8_t>(0x100 - sum);
     return edid;
 }

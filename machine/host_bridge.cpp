@@ -2,7 +2,8 @@
 
 namespace machine {
 
-ConfigSpace hostBridgeConfig() {
+ConfigSpace hostBridgeConfig()
+{
     ConfigSpace config;
     config.set16(pci::VENDOR_ID, pci::VENDOR_INTEL);
     config.set16(pci::DEVICE_ID, pci::DEVICE_I440FX_HOST);

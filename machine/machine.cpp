@@ -43,23 +43,28 @@ constexpr uint64_t POLL_LOOP_INSTRUCTIONS = 8;
 constexpr uint16_t BOCHS_DEBUG_PORT = 0x500;
 constexpr uint16_t SEABIOS_DEBUG_PORT = 0x402;
 
-std::string hex4(uint32_t value) {
+std::string hex4(uint32_t value)
+{
     char text[8];
     std::snprintf(text, sizeof text, "%04X", value & 0xFFFF);
     return text;
 }
 
 // A machine that cannot exist is refused before anything is built, whoever made the config.
-const MachineConfig& checked(const MachineConfig& config) {
+const MachineConfig& checked(const MachineConfig& config)
+{
     const std::string name = "machine " + config.name + ": ";
     if (config.videoMemoryKb < 256 || config.videoMemoryKb > 16384 || config.videoMemoryKb % 64 != 0)
         throw MachineError(name + "video memory must be a multiple of 64 KB from 256 KB to 16 MB");
     if (config.conventionalKb < FREE_CONVENTIONAL_START / 1024 || config.conventionalKb > 640)
         throw MachineError(name + "conventional memory must be 8 to 640 KB");
-    if (config.refreshHz < 30 || config.refreshHz > 240) throw MachineError(name + "refresh must be 30 to 240 Hz");
-    if (config.instructionBudget == 0) throw MachineError(name + "the instruction budget must not be 0");
+    if (config.refreshHz < 30 || config.refreshHz > 240)
+        throw MachineError(name + "refresh must be 30 to 240 Hz");
+    if (config.instructionBudget == 0)
+        throw MachineError(name + "the instruction budget must not be 0");
     uint64_t barSize = 0x10000;
-    while (barSize < config.videoMemoryKb * 1024ull) barSize <<= 1;
+    while (barSize < config.videoMemoryKb * 1024ull)
+        barSize <<= 1;
     if (config.lfbAddress < MEMORY_BYTES || config.lfbAddress % barSize != 0)
         throw MachineError(name + "the framebuffer address must lie above the HMA, aligned to the video memory size");
     return config;
@@ -68,15 +73,18 @@ const MachineConfig& checked(const MachineConfig& config) {
 }  // namespace
 
 struct Machine::Impl {
-    Impl(const MachineConfig& cfg, Clock& clk)
-        : config(cfg), clock(clk), card(makeCard(cfg, [this] { return now(); })) {
+    Impl(const MachineConfig& cfg, Clock& clk) : config(cfg), clock(clk), card(makeCard(cfg, [this] { return now(); }))
+    {
         pci.attach(HOST_BRIDGE_BDF, hostBridge);
         pci.attach(CARD_BDF, card->pciFunction());
     }
 
-    ~Impl() {
-        if (emu) x86emu_done(emu);
-        if (memory) munmap(memory, MEMORY_BYTES);
+    ~Impl()
+    {
+        if (emu)
+            x86emu_done(emu);
+        if (memory)
+            munmap(memory, MEMORY_BYTES);
     }
 
     MachineConfig config;
@@ -95,20 +103,23 @@ struct Machine::Impl {
     uint64_t chargedInstructions = 0;
     bool running = false;
     uint32_t toggle61 = 0;
-    uint64_t lastStatusPoll = 0;       // instruction count at the last emulated read of input status 1
-    uint8_t lastStatus = 0;            // what it read
-    bool polling = false;              // no other port access since
+    uint64_t lastStatusPoll = 0;  // instruction count at the last emulated read of input status 1
+    uint8_t lastStatus = 0;       // what it read
+    bool polling = false;         // no other port access since
     uint64_t serial = nextSerial++;
     static inline uint64_t nextSerial = 1;
 
     // Time as the machine sees it, with the instructions run so far charged to the clock.
-    uint64_t now() {
+    uint64_t now()
+    {
         chargeInstructions();
         return clock.nowMicros();
     }
 
-    void chargeInstructions() {
-        if (!emu) return;
+    void chargeInstructions()
+    {
+        if (!emu)
+            return;
         const uint64_t executed = emu->x86.R_TSC - chargedInstructions;
         const uint64_t micros = executed / INSTRUCTIONS_PER_MICROSECOND;
         if (micros) {
@@ -117,20 +128,26 @@ struct Machine::Impl {
         }
     }
 
-    uint8_t readByte(uint32_t address) {
-        if (address < WINDOW_START) return memory[address];
-        if (address < ROM_START) return card->readWindow(address);
-        if (address < MEMORY_BYTES) return memory[address];
+    uint8_t readByte(uint32_t address)
+    {
+        if (address < WINDOW_START)
+            return memory[address];
+        if (address < ROM_START)
+            return card->readWindow(address);
+        if (address < MEMORY_BYTES)
+            return memory[address];
         return static_cast<uint8_t>(card->readBus(address, 1));
     }
 
-    void writeByte(uint32_t address, uint8_t value) {
+    void writeByte(uint32_t address, uint8_t value)
+    {
         if (address < WINDOW_START) {
             memory[address] = value;
         } else if (address < ROM_START) {
             card->writeWindow(address, value);
         } else if (address < ROM_START + romBytes) {
-            if (romWritable) memory[address] = value;  // SeaVGABIOS keeps data in its own segment during init
+            if (romWritable)
+                memory[address] = value;  // SeaVGABIOS keeps data in its own segment during init
         } else if (address < SYSTEM_BIOS_START) {
             memory[address] = value;  // upper memory
         } else if (address < 0x100000) {
@@ -144,17 +161,21 @@ struct Machine::Impl {
 
     // Plain memory the access lies in whole: below the VGA window, or from the ROM to the
     // end of the HMA. 32-bit addressing reaches any address, so nothing here may wrap.
-    static bool plainRam(uint32_t address, unsigned bytes) {
-        if (address >= MEMORY_BYTES || bytes > MEMORY_BYTES - address) return false;
+    static bool plainRam(uint32_t address, unsigned bytes)
+    {
+        if (address >= MEMORY_BYTES || bytes > MEMORY_BYTES - address)
+            return false;
         return address + bytes <= WINDOW_START || address >= ROM_START;
     }
 
     // Above the first megabyte an access goes to the card whole, as a bus cycle of its width.
-    static bool onTheBus(uint32_t address, unsigned bytes) {
+    static bool onTheBus(uint32_t address, unsigned bytes)
+    {
         return address >= MEMORY_BYTES && bytes - 1 <= 0xFFFFFFFFu - address;
     }
 
-    uint32_t readMemory(uint32_t address, unsigned bytes) {
+    uint32_t readMemory(uint32_t address, unsigned bytes)
+    {
         uint32_t value = 0;
         if (plainRam(address, bytes)) {
             std::memcpy(&value, memory + address, bytes);
@@ -163,23 +184,30 @@ struct Machine::Impl {
         if (onTheBus(address, bytes))
             value = card->readBus(address, bytes);
         else
-            for (unsigned i = 0; i < bytes; ++i) value |= static_cast<uint32_t>(readByte(address + i)) << (8 * i);
-        if (ioLog && card->registersAt(address)) logAccess("mmio read", address, bytes, value);
+            for (unsigned i = 0; i < bytes; ++i)
+                value |= static_cast<uint32_t>(readByte(address + i)) << (8 * i);
+        if (ioLog && card->registersAt(address))
+            logAccess("mmio read", address, bytes, value);
         return value;
     }
 
-    void writeMemory(uint32_t address, uint32_t value, unsigned bytes) {
+    void writeMemory(uint32_t address, uint32_t value, unsigned bytes)
+    {
         if (address < WINDOW_START && bytes <= WINDOW_START - address) {
             std::memcpy(memory + address, &value, bytes);
             return;
         }
-        if (ioLog && card->registersAt(address)) logAccess("mmio write", address, bytes, value);
-        if (onTheBus(address, bytes)) return card->writeBus(address, bytes, value);
-        for (unsigned i = 0; i < bytes; ++i) writeByte(address + i, static_cast<uint8_t>(value >> (8 * i)));
+        if (ioLog && card->registersAt(address))
+            logAccess("mmio write", address, bytes, value);
+        if (onTheBus(address, bytes))
+            return card->writeBus(address, bytes, value);
+        for (unsigned i = 0; i < bytes; ++i)
+            writeByte(address + i, static_cast<uint8_t>(value >> (8 * i)));
     }
 
     // One line of the I/O log: "port write 03C4 byte 07", "mmio read E2000140 word 0000".
-    void logAccess(const char* what, uint32_t where, unsigned bytes, uint32_t value) {
+    void logAccess(const char* what, uint32_t where, unsigned bytes, uint32_t value)
+    {
         char line[64];
         const char* width = bytes == 1 ? "byte" : bytes == 2 ? "word" : "dword";
         std::snprintf(line, sizeof line, "%s %0*X %s %0*X", what, where > 0xFFFF ? 8 : 4, where, width,
@@ -191,7 +219,8 @@ struct Machine::Impl {
     // again and again until it changes: the clock moves on to that change at once, so the
     // loop sees what it would have seen, at the time it would have seen it, for a few
     // instructions instead of hundreds of thousands a frame.
-    uint32_t emulatedPortIn(uint16_t port, unsigned bytes) {
+    uint32_t emulatedPortIn(uint16_t port, unsigned bytes)
+    {
         const bool status = bytes == 1 && (port == vga::status1::PORT || port == vga::status1::MONO_PORT);
         if (!status) {
             polling = false;
@@ -200,7 +229,8 @@ struct Machine::Impl {
         const uint64_t executed = emu->x86.R_TSC;
         if (polling && executed - lastStatusPoll <= POLL_LOOP_INSTRUCTIONS) {
             const uint64_t at = now();
-            if (card->vga().status1At(at) == lastStatus) clock.spend(card->vga().nextStatus1Change(at) - at);
+            if (card->vga().status1At(at) == lastStatus)
+                clock.spend(card->vga().nextStatus1Change(at) - at);
         }
         lastStatus = static_cast<uint8_t>(portIn(port, bytes));
         lastStatusPoll = executed;
@@ -208,42 +238,57 @@ struct Machine::Impl {
         return lastStatus;
     }
 
-    uint32_t portIn(uint16_t port, unsigned bytes) {
+    uint32_t portIn(uint16_t port, unsigned bytes)
+    {
         const uint32_t value = portRead(port, bytes);
-        if (ioLog && card->decodesPort(port)) logAccess("port read", port, bytes, value);
+        if (ioLog && card->decodesPort(port))
+            logAccess("port read", port, bytes, value);
         return value;
     }
 
-    void portOut(uint16_t port, uint32_t value, unsigned bytes) {
-        if (ioLog && card->decodesPort(port)) logAccess("port write", port, bytes, value);
+    void portOut(uint16_t port, uint32_t value, unsigned bytes)
+    {
+        if (ioLog && card->decodesPort(port))
+            logAccess("port write", port, bytes, value);
         portWrite(port, value, bytes);
     }
 
-    uint32_t portRead(uint16_t port, unsigned bytes) {
-        if (PciBus::decodesPort(port)) return pci.in(port, bytes);
+    uint32_t portRead(uint16_t port, unsigned bytes)
+    {
+        if (PciBus::decodesPort(port))
+            return pci.in(port, bytes);
         if (card->decodesPort(port)) {
-            if (bytes == 1) return card->in8(port);
-            if (bytes == 2) return card->in16(port);
+            if (bytes == 1)
+                return card->in8(port);
+            if (bytes == 2)
+                return card->in16(port);
             return card->in16(port) | (static_cast<uint32_t>(card->in16(static_cast<uint16_t>(port + 2))) << 16);
         }
-        if (port == 0x61) return (++toggle61 & 1) ? 0x10 : 0x00;  // refresh toggle for delay loops
+        if (port == 0x61)
+            return (++toggle61 & 1) ? 0x10 : 0x00;  // refresh toggle for delay loops
         return bytes == 4 ? 0xFFFFFFFF : (1u << (8 * bytes)) - 1;
     }
 
-    void portWrite(uint16_t port, uint32_t value, unsigned bytes) {
-        if (PciBus::decodesPort(port)) return pci.out(port, value, bytes);
+    void portWrite(uint16_t port, uint32_t value, unsigned bytes)
+    {
+        if (PciBus::decodesPort(port))
+            return pci.out(port, value, bytes);
         if (card->decodesPort(port)) {
-            if (bytes == 1) return card->out8(port, static_cast<uint8_t>(value));
+            if (bytes == 1)
+                return card->out8(port, static_cast<uint8_t>(value));
             card->out16(port, static_cast<uint16_t>(value));
-            if (bytes == 4) card->out16(static_cast<uint16_t>(port + 2), static_cast<uint16_t>(value >> 16));
+            if (bytes == 4)
+                card->out16(static_cast<uint16_t>(port + 2), static_cast<uint16_t>(value >> 16));
             return;
         }
         if (port == BOCHS_DEBUG_PORT || port == SEABIOS_DEBUG_PORT) {
-            for (unsigned i = 0; i < bytes; ++i) biosLog.push_back(static_cast<char>(value >> (8 * i)));
+            for (unsigned i = 0; i < bytes; ++i)
+                biosLog.push_back(static_cast<char>(value >> (8 * i)));
         }
     }
 
-    static unsigned memio(x86emu_t* emu, u32 address, u32* value, unsigned type) {
+    static unsigned memio(x86emu_t* emu, u32 address, u32* value, unsigned type)
+    {
         auto* self = static_cast<Impl*>(emu->_private);
         const unsigned size = type & 0xFF;
         const unsigned bytes = size == X86EMU_MEMIO_16 ? 2 : size == X86EMU_MEMIO_32 ? 4 : 1;
@@ -260,12 +305,13 @@ struct Machine::Impl {
         }
     }
 
-    static int interruptHook(x86emu_t* emu, u8 number, unsigned type) {
+    static int interruptHook(x86emu_t* emu, u8 number, unsigned type)
+    {
         auto* self = static_cast<Impl*>(emu->_private);
         // A fault whose vector is still our IRET would return to the faulting instruction
         // and raise it again for ever: divide error, BOUND, invalid opcode, no coprocessor.
-        const bool unhandledFault = (number == 0 || number == 5 || number == 6 || number == 7) &&
-                                    self->bios->vectorIsOurs(number);
+        const bool unhandledFault =
+            (number == 0 || number == 5 || number == 6 || number == 7) && self->bios->vectorIsOurs(number);
         if ((type & 0xFF) == INTR_TYPE_FAULT || unhandledFault) {
             self->fault = "CPU fault: exception " + std::to_string(number) + " at " + hex4(emu->x86.R_CS) + ":" +
                           hex4(emu->x86.R_IP);
@@ -275,7 +321,8 @@ struct Machine::Impl {
         return self->bios->answer(emu, number) ? 1 : 0;
     }
 
-    void push16(uint16_t value) {
+    void push16(uint16_t value)
+    {
         emu->x86.R_SP = static_cast<uint16_t>(emu->x86.R_SP - 2);
         const uint32_t at = (static_cast<uint32_t>(emu->x86.R_SS) << 4) + emu->x86.R_SP;
         memory[at] = static_cast<uint8_t>(value);
@@ -283,7 +330,8 @@ struct Machine::Impl {
     }
 
     CallResult call(uint16_t segment, uint16_t offset, CpuRegs& regs, bool asInterrupt, const std::string& what,
-                    bool bigRealMode = false) {
+                    bool bigRealMode = false)
+    {
         CallResult result;
         if (running) {
             result.error = "real-mode call made while another one runs";
@@ -314,7 +362,8 @@ struct Machine::Impl {
         x86emu_set_seg_register(emu, r.R_SS_SEL, bigRealMode ? 0 : STACK_SEGMENT);
         r.R_ESP = bigRealMode ? STACK_SEGMENT * 16u + STACK_TOP : STACK_TOP;
         const uint16_t flags = static_cast<uint16_t>((regs.flags & 0x0CD5) | 0x0002);
-        if (asInterrupt) push16(flags);
+        if (asInterrupt)
+            push16(flags);
         push16(BIOS_SEGMENT);
         push16(RETURN_STUB);
         r.R_EFLG = flags;
@@ -339,8 +388,8 @@ struct Machine::Impl {
         else if (returned)
             result.ok = true;
         else if (result.instructions >= config.instructionBudget)
-            result.error = "no return within " + std::to_string(config.instructionBudget) + " instructions (at " +
-                           where + ")";
+            result.error =
+                "no return within " + std::to_string(config.instructionBudget) + " instructions (at " + where + ")";
         else
             result.error = "CPU stopped at " + where;
 
@@ -356,32 +405,39 @@ struct Machine::Impl {
         regs.flags = static_cast<uint16_t>(r.R_FLG);
         if (!result.ok) {
             const std::string line = "machine: " + what + " failed: " + result.error + "\n";
-            if (!biosLog.empty() && biosLog.back() != '\n') biosLog += '\n';  // after a BIOS's unfinished line
+            if (!biosLog.empty() && biosLog.back() != '\n')
+                biosLog += '\n';  // after a BIOS's unfinished line
             biosLog += line;
             std::fputs(line.c_str(), stderr);
         }
         return result;
     }
 
-    void setUpMemory() {
-        void* block = mmap(nullptr, MEMORY_BYTES, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
-        if (block == MAP_FAILED) throw MachineError("cannot map the machine's memory below 4 GB");
+    void setUpMemory()
+    {
+        void* block =
+            mmap(nullptr, MEMORY_BYTES, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
+        if (block == MAP_FAILED)
+            throw MachineError("cannot map the machine's memory below 4 GB");
         memory = static_cast<uint8_t*>(block);
 
         bios = std::make_unique<SystemBios>(memory, config.conventionalKb, clock, pci);
         bios->install();
     }
 
-    void setUpCpu() {
+    void setUpCpu()
+    {
         emu = x86emu_new(X86EMU_PERM_RWX, X86EMU_PERM_RW);
-        if (!emu) throw MachineError("cannot create the emulated CPU");
+        if (!emu)
+            throw MachineError("cannot create the emulated CPU");
         emu->_private = this;
         x86emu_set_memio_handler(emu, &Impl::memio);
         x86emu_set_intr_handler(emu, &Impl::interruptHook);
         chargedInstructions = emu->x86.R_TSC;
     }
 
-    void boot() {
+    void boot()
+    {
         const std::vector<uint8_t> rom = loadVideoRom(config.romPath, config.romPackage);
         std::memcpy(memory + ROM_START, rom.data(), rom.size());
         romBytes = static_cast<uint32_t>(rom.size());
@@ -390,16 +446,19 @@ struct Machine::Impl {
         regs.ax = CARD_BDF;
         CallResult init = call(0xC000, 0x0003, regs, false, "video BIOS init", true);
         romWritable = false;
-        if (!init.ok) throw MachineError("video BIOS " + config.romPath + " did not initialise: " + init.error);
+        if (!init.ok)
+            throw MachineError("video BIOS " + config.romPath + " did not initialise: " + init.error);
         // Text mode 3 without clearing the screen (bit 7), so the banner the ROM printed
         // during its start-up stays on the monitor, as after a PC's power-on self test.
         regs = CpuRegs{};
         regs.ax = 0x0083;
         CallResult text = interrupt(0x10, regs);
-        if (!text.ok) throw MachineError("video BIOS " + config.romPath + " cannot set text mode: " + text.error);
+        if (!text.ok)
+            throw MachineError("video BIOS " + config.romPath + " cannot set text mode: " + text.error);
     }
 
-    CallResult interrupt(uint8_t number, CpuRegs& regs) {
+    CallResult interrupt(uint8_t number, CpuRegs& regs)
+    {
         uint32_t vector;
         std::memcpy(&vector, memory + number * 4u, 4);
         char what[16];
@@ -408,60 +467,128 @@ struct Machine::Impl {
     }
 };
 
-Machine::Machine(const MachineConfig& config, Clock& clock) : impl_(std::make_unique<Impl>(checked(config), clock)) {
+Machine::Machine(const MachineConfig& config, Clock& clock) : impl_(std::make_unique<Impl>(checked(config), clock))
+{
     impl_->setUpMemory();
     impl_->setUpCpu();
     impl_->boot();
 }
 
-Machine::~Machine() {
-    if (hasCurrent() && &current() == this) setCurrent(nullptr);
+Machine::~Machine()
+{
+    if (hasCurrent() && &current() == this)
+        setCurrent(nullptr);
 }
 
-const MachineConfig& Machine::config() const { return impl_->config; }
-Clock& Machine::clock() { return impl_->clock; }
-uint64_t Machine::serial() const { return impl_->serial; }
-uint8_t* Machine::memory() { return impl_->memory; }
-uint32_t Machine::memoryBytes() const { return MEMORY_BYTES; }
-uint32_t Machine::conventionalBytes() const { return impl_->config.conventionalKb * 1024u; }
-uint32_t Machine::freeConventionalStart() const { return FREE_CONVENTIONAL_START; }
+const MachineConfig& Machine::config() const
+{
+    return impl_->config;
+}
+Clock& Machine::clock()
+{
+    return impl_->clock;
+}
+uint64_t Machine::serial() const
+{
+    return impl_->serial;
+}
+uint8_t* Machine::memory()
+{
+    return impl_->memory;
+}
+uint32_t Machine::memoryBytes() const
+{
+    return MEMORY_BYTES;
+}
+uint32_t Machine::conventionalBytes() const
+{
+    return impl_->config.conventionalKb * 1024u;
+}
+uint32_t Machine::freeConventionalStart() const
+{
+    return FREE_CONVENTIONAL_START;
+}
 
-CallResult Machine::interrupt(uint8_t number, CpuRegs& regs) { return impl_->interrupt(number, regs); }
+CallResult Machine::interrupt(uint8_t number, CpuRegs& regs)
+{
+    return impl_->interrupt(number, regs);
+}
 
-CallResult Machine::farCall(uint16_t segment, uint16_t offset, CpuRegs& regs) {
+CallResult Machine::farCall(uint16_t segment, uint16_t offset, CpuRegs& regs)
+{
     return impl_->call(segment, offset, regs, false, "far call to " + hex4(segment) + ":" + hex4(offset));
 }
 
-uint8_t Machine::in8(uint16_t port) {
+uint8_t Machine::in8(uint16_t port)
+{
     if (port == vga::status1::PORT || port == vga::status1::MONO_PORT)
         impl_->clock.spend(1);  // a bus cycle: polling loops see time pass
     return static_cast<uint8_t>(impl_->portIn(port, 1));
 }
-uint16_t Machine::in16(uint16_t port) { return static_cast<uint16_t>(impl_->portIn(port, 2)); }
-void Machine::out8(uint16_t port, uint8_t value) { impl_->portOut(port, value, 1); }
-void Machine::out16(uint16_t port, uint16_t value) { impl_->portOut(port, value, 2); }
-uint8_t Machine::readPhys8(uint32_t address) { return impl_->readByte(address); }
-void Machine::writePhys8(uint32_t address, uint8_t value) { impl_->writeByte(address, value); }
-uint8_t* Machine::lfb() { return impl_->card->videoMemory(); }
-uint32_t Machine::videoMemoryBytes() const { return impl_->card->videoMemoryBytes(); }
-void Machine::scanOut(Picture& picture) { machine::scanOut(*impl_->card, picture); }
-const std::string& Machine::biosLog() const { return impl_->biosLog; }
+uint16_t Machine::in16(uint16_t port)
+{
+    return static_cast<uint16_t>(impl_->portIn(port, 2));
+}
+void Machine::out8(uint16_t port, uint8_t value)
+{
+    impl_->portOut(port, value, 1);
+}
+void Machine::out16(uint16_t port, uint16_t value)
+{
+    impl_->portOut(port, value, 2);
+}
+uint8_t Machine::readPhys8(uint32_t address)
+{
+    return impl_->readByte(address);
+}
+void Machine::writePhys8(uint32_t address, uint8_t value)
+{
+    impl_->writeByte(address, value);
+}
+uint8_t* Machine::lfb()
+{
+    return impl_->card->videoMemory();
+}
+uint32_t Machine::videoMemoryBytes() const
+{
+    return impl_->card->videoMemoryBytes();
+}
+void Machine::scanOut(Picture& picture)
+{
+    machine::scanOut(*impl_->card, picture);
+}
+const std::string& Machine::biosLog() const
+{
+    return impl_->biosLog;
+}
 
-void Machine::setIoLog(std::function<void(const std::string&)> sink) {
+void Machine::setIoLog(std::function<void(const std::string&)> sink)
+{
     impl_->ioLog = std::move(sink);
     impl_->card->setOperationLog(impl_->ioLog);
 }
-const Card& Machine::card() const { return *impl_->card; }
+const Card& Machine::card() const
+{
+    return *impl_->card;
+}
 
 namespace {
 Machine* currentMachine = nullptr;
 }
 
-Machine& current() {
-    if (!currentMachine) throw MachineError("no machine is running");
+Machine& current()
+{
+    if (!currentMachine)
+        throw MachineError("no machine is running");
     return *currentMachine;
 }
-bool hasCurrent() { return currentMachine != nullptr; }
-void setCurrent(Machine* machine) { currentMachine = machine; }
+bool hasCurrent()
+{
+    return currentMachine != nullptr;
+}
+void setCurrent(Machine* machine)
+{
+    currentMachine = machine;
+}
 
 }  // namespace machine

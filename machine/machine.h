@@ -24,16 +24,16 @@ struct MachineError : std::runtime_error {
 
 // What the card does with the DISPI 8-bit DAC switch.
 enum class WideDac : uint8_t {
-    Works,      // the DAC uses 8 bits per component once switched
-    Ignored,    // the switch is accepted (it reads back set) but the DAC keeps using 6 bits
-    Refused,    // the switch does not take: it reads back clear and the DAC stays at 6 bits
+    Works,    // the DAC uses 8 bits per component once switched
+    Ignored,  // the switch is accepted (it reads back set) but the DAC keeps using 6 bits
+    Refused,  // the switch does not take: it reads back clear and the DAC stays at 6 bits
 };
 
 // A deliberate fault of the card, for checking that Palisade's verdict notices it.
 enum class CardFault : uint8_t {
     None,
-    DacSwapsRedGreen,     // the DAC stores the red and green components of each entry crossed
-    DisplayStartLate,     // the display start (DISPI y offset) takes effect one line further down
+    DacSwapsRedGreen,  // the DAC stores the red and green components of each entry crossed
+    DisplayStartLate,  // the display start (DISPI y offset) takes effect one line further down
 };
 
 struct MachineConfig {
@@ -49,8 +49,8 @@ struct MachineConfig {
     uint32_t conventionalKb = 640;
     uint32_t refreshHz = 60;
     uint32_t lfbAddress = 0xE0000000;
-    bool residentKestrel = false; // a Kestrel driver is loaded before the program starts
-    bool kestrel = true;          // the program folder holds KSWIN.EXE, so the loader can install Kestrel
+    bool residentKestrel = false;  // a Kestrel driver is loaded before the program starts
+    bool kestrel = true;           // the program folder holds KSWIN.EXE, so the loader can install Kestrel
     CardFault cardFault = CardFault::None;
     uint64_t instructionBudget = 5'000'000;  // per real-mode call: the slowest ROM call takes 320 000
 };
@@ -66,7 +66,7 @@ class Clock {
 public:
     virtual ~Clock() = default;
     virtual uint64_t nowMicros() = 0;
-    virtual void spend(uint64_t micros) = 0;   // work that took this long (virtual clocks advance)
+    virtual void spend(uint64_t micros) = 0;  // work that took this long (virtual clocks advance)
 };
 std::unique_ptr<Clock> makeRealClock();
 std::unique_ptr<Clock> makeVirtualClock();
@@ -75,12 +75,12 @@ std::unique_ptr<Clock> makeVirtualClock();
 struct CpuRegs {
     uint16_t ax = 0, bx = 0, cx = 0, dx = 0, si = 0, di = 0, bp = 0;
     uint16_t ds = 0, es = 0;
-    uint16_t flags = 0;           // bit 0: carry
+    uint16_t flags = 0;  // bit 0: carry
 };
 
 struct CallResult {
-    bool ok = false;              // returned normally
-    std::string error;            // why not: "CPU fault ...", "no return within N instructions"
+    bool ok = false;    // returned normally
+    std::string error;  // why not: "CPU fault ...", "no return within N instructions"
     uint64_t instructions = 0;
 };
 
@@ -88,7 +88,7 @@ struct CallResult {
 struct Picture {
     int width = 0;
     int height = 0;
-    int bitsPerPixel = 0;         // of the mode shown: 0 for text, 4 for planar, 8 to 32
+    int bitsPerPixel = 0;  // of the mode shown: 0 for text, 4 for planar, 8 to 32
     std::vector<uint32_t> pixels;
 };
 
@@ -101,14 +101,14 @@ public:
 
     const MachineConfig& config() const;
     Clock& clock();
-    uint64_t serial() const;                  // unique to this machine within the process
+    uint64_t serial() const;  // unique to this machine within the process
 
     // Real mode. The first megabyte (plus the HMA) is one block of host memory below 4 GB:
     // guest address a is memory()[a], and host pointers into it fit in 32 bits.
     uint8_t* memory();
-    uint32_t memoryBytes() const;             // size of the memory() block (1 MB and the HMA)
-    uint32_t conventionalBytes() const;       // top of conventional memory
-    uint32_t freeConventionalStart() const;   // first byte the program may allocate (below is ours)
+    uint32_t memoryBytes() const;            // size of the memory() block (1 MB and the HMA)
+    uint32_t conventionalBytes() const;      // top of conventional memory
+    uint32_t freeConventionalStart() const;  // first byte the program may allocate (below is ours)
     CallResult interrupt(uint8_t number, CpuRegs& regs);
     CallResult farCall(uint16_t segment, uint16_t offset, CpuRegs& regs);
 
@@ -118,9 +118,9 @@ public:
     uint16_t in16(uint16_t port);
     void out8(uint16_t port, uint8_t value);
     void out16(uint16_t port, uint16_t value);
-    uint8_t readPhys8(uint32_t address);      // A0000-BFFFF go through the card (banks, planes)
+    uint8_t readPhys8(uint32_t address);  // A0000-BFFFF go through the card (banks, planes)
     void writePhys8(uint32_t address, uint8_t value);
-    uint8_t* lfb();                           // video memory, as mapped at config().lfbAddress
+    uint8_t* lfb();  // video memory, as mapped at config().lfbAddress
     uint32_t videoMemoryBytes() const;
 
     // Scan-out: the picture the monitor shows now, hardware cursor included.

@@ -6,7 +6,8 @@ namespace machine {
 
 using namespace palisade_ext;
 
-uint16_t PalisadeExtension::read(uint16_t index) {
+uint16_t PalisadeExtension::read(uint16_t index)
+{
     switch (index) {
     case ACCEL_CAPS: return static_cast<uint16_t>(accelCaps_);
     case CURSOR_CONTROL: return cursor_.shown ? CURSOR_CONTROL_SHOWN : 0;
@@ -25,7 +26,8 @@ uint16_t PalisadeExtension::read(uint16_t index) {
     }
 }
 
-void PalisadeExtension::write(uint16_t index, uint16_t value) {
+void PalisadeExtension::write(uint16_t index, uint16_t value)
+{
     switch (index) {
     case CURSOR_CONTROL: cursor_.shown = value & CURSOR_CONTROL_SHOWN; return;
     case CURSOR_X: cursor_.x = static_cast<int16_t>(value); return;
@@ -50,8 +52,10 @@ void PalisadeExtension::write(uint16_t index, uint16_t value) {
 
 // Where the second mask is clear the picture shows through; where both are set the pixel is
 // the cursor colour; where only the second is set it is black (the outline).
-bool PalisadeExtension::sprite(CursorSprite& sprite) const {
-    if (!cursor_.shown) return false;
+bool PalisadeExtension::sprite(CursorSprite& sprite) const
+{
+    if (!cursor_.shown)
+        return false;
     const uint32_t colour = (static_cast<uint32_t>(cursor_.red) << 16) | (cursor_.green << 8) | cursor_.blue;
     sprite.left = cursor_.x - cursor_.hotX;
     sprite.top = cursor_.y - cursor_.hotY;
@@ -61,7 +65,8 @@ bool PalisadeExtension::sprite(CursorSprite& sprite) const {
         for (int column = 0; column < CURSOR_SIZE; ++column) {
             const int word = row * 2 + column / 16;
             const uint16_t bit = static_cast<uint16_t>(0x8000u >> (column % 16));
-            if (!(cursor_.image[CURSOR_MASK_WORDS + word] & bit)) continue;
+            if (!(cursor_.image[CURSOR_MASK_WORDS + word] & bit))
+                continue;
             sprite.pixels[row * CURSOR_SIZE + column] = (cursor_.image[word] & bit) ? colour : 0;
         }
     }

@@ -24,7 +24,8 @@ class PalisadeExtension {
 public:
     explicit PalisadeExtension(uint32_t accelCaps) : accelCaps_(accelCaps) {}
 
-    static bool owns(uint16_t index) {
+    static bool owns(uint16_t index)
+    {
         return index >= palisade_ext::FIRST_REGISTER && index <= palisade_ext::LAST_REGISTER;
     }
     uint16_t read(uint16_t index);

@@ -13,8 +13,8 @@ namespace machine {
 
 class ConfigSpace {
 public:
-    uint32_t read(uint8_t reg) const;              // 32-bit, reg aligned down
-    void write(uint8_t reg, uint32_t value);       // 32-bit, reg aligned down; only writable bits
+    uint32_t read(uint8_t reg) const;         // 32-bit, reg aligned down
+    void write(uint8_t reg, uint32_t value);  // 32-bit, reg aligned down; only writable bits
 
     // Building the space: a field's value, and which of its bits software may change.
     void set8(uint8_t offset, uint8_t value) { bytes_[offset] = value; }
@@ -39,14 +39,15 @@ class PciBus {
 public:
     void attach(uint16_t bdf, ConfigSpace& function) { functions_[bdf] = &function; }
 
-    static bool decodesPort(uint16_t port) {
+    static bool decodesPort(uint16_t port)
+    {
         return port >= pci::CONFIG_ADDRESS_PORT && port <= pci::CONFIG_PORTS_LAST;
     }
     // size: 1, 2 or 4 bytes.
     uint32_t in(uint16_t port, unsigned size);
     void out(uint16_t port, uint32_t value, unsigned size);
 
-    uint32_t readConfig(uint16_t bdf, uint8_t reg) const;        // 32-bit; all ones where nothing answers
+    uint32_t readConfig(uint16_t bdf, uint8_t reg) const;         // 32-bit; all ones where nothing answers
     void writeConfig(uint16_t bdf, uint8_t reg, uint32_t value);  // 32-bit
 
     // The `index`-th function (from 0, in bus order) with these ids or this class code.

@@ -50,9 +50,10 @@ using namespace palisade_ext;
 constexpr uint64_t MAX_INSTRUCTION_BUDGET = 100'000'000;
 
 constexpr uint32_t NO_CLIP_PATTERN_CURSOR = ACCEL_CAPS_ALL & ~(ACCEL_CAPS_SET_CLIP_RECT | ACCEL_CAPS_DRAW_PATT_RECT |
-                                                                ACCEL_CAPS_DRAW_PATT_SCAN | ACCEL_CAPS_SET_CURSOR);
+                                                               ACCEL_CAPS_DRAW_PATT_SCAN | ACCEL_CAPS_SET_CURSOR);
 
-MachineConfig base(const char* name, const char* description) {
+MachineConfig base(const char* name, const char* description)
+{
     MachineConfig config;
     config.name = name;
     config.description = description;
@@ -61,7 +62,8 @@ MachineConfig base(const char* name, const char* description) {
     return config;
 }
 
-std::vector<MachineConfig> presets() {
+std::vector<MachineConfig> presets()
+{
     std::vector<MachineConfig> list;
     list.push_back(base("default", "DISPI SuperVGA, 4 MB, Bochs VGA BIOS (VBE 2.0), full accelerator"));
     {
@@ -102,12 +104,14 @@ std::vector<MachineConfig> presets() {
         list.push_back(c);
     }
     {
-        MachineConfig c = base("smallvram", "default with 1 MB of video memory (the Bochs mode list still offers more)");
+        MachineConfig c =
+            base("smallvram", "default with 1 MB of video memory (the Bochs mode list still offers more)");
         c.videoMemoryKb = 1024;
         list.push_back(c);
     }
     {
-        MachineConfig c = base("dac6", "noaccel, with a faulty DAC that accepts the 8-bit switch but keeps using 6 bits");
+        MachineConfig c =
+            base("dac6", "noaccel, with a faulty DAC that accepts the 8-bit switch but keeps using 6 bits");
         c.accelEntries = 0;
         c.wideDac = WideDac::Ignored;
         list.push_back(c);
@@ -126,7 +130,8 @@ std::vector<MachineConfig> presets() {
     return list;
 }
 
-const std::map<std::string, uint32_t>& accelNames() {
+const std::map<std::string, uint32_t>& accelNames()
+{
     static const std::map<std::string, uint32_t> names = {
         {"set_cursor", ACCEL_CAPS_SET_CURSOR},
         {"set_clip_rect", ACCEL_CAPS_SET_CLIP_RECT},
@@ -147,20 +152,25 @@ const std::map<std::string, uint32_t>& accelNames() {
     return names;
 }
 
-std::string trim(const std::string& text) {
+std::string trim(const std::string& text)
+{
     const auto first = text.find_first_not_of(" \t\r");
-    if (first == std::string::npos) return "";
+    if (first == std::string::npos)
+        return "";
     return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
 
-std::string lower(std::string text) {
+std::string lower(std::string text)
+{
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
     return text;
 }
 
-std::string presetList() {
+std::string presetList()
+{
     std::string names;
-    for (const auto& name : presetNames()) names += (names.empty() ? "" : ", ") + name;
+    for (const auto& name : presetNames())
+        names += (names.empty() ? "" : ", ") + name;
     return names;
 }
 
@@ -168,21 +178,27 @@ class FileParser {
 public:
     explicit FileParser(std::string path) : path_(std::move(path)) {}
 
-    MachineConfig parse(std::istream& in) {
+    MachineConfig parse(std::istream& in)
+    {
         std::string text;
         bool sawKey = false, accelGiven = false;
         while (std::getline(in, text)) {
             ++line_;
             const std::string content = trim(text.substr(0, text.find('#')));
-            if (content.empty()) continue;
+            if (content.empty())
+                continue;
             const auto equals = content.find('=');
-            if (equals == std::string::npos) fail("expected 'key = value', got '" + content + "'");
+            if (equals == std::string::npos)
+                fail("expected 'key = value', got '" + content + "'");
             const std::string key = lower(trim(content.substr(0, equals)));
             const std::string value = trim(content.substr(equals + 1));
-            if (value.empty()) fail("'" + key + "' has no value");
-            if (!keysSeen_.insert(key).second) fail("'" + key + "' is given twice");
+            if (value.empty())
+                fail("'" + key + "' has no value");
+            if (!keysSeen_.insert(key).second)
+                fail("'" + key + "' is given twice");
             if (key == "base") {
-                if (sawKey) fail("'base' must come before the other keys");
+                if (sawKey)
+                    fail("'base' must come before the other keys");
                 const std::string name = value;
                 try {
                     config_ = presetConfig(name);
@@ -191,7 +207,8 @@ public:
                 }
             } else if (key == "rom") {
                 const std::filesystem::path rom(value);
-                config_.romPath = rom.is_relative() ? (std::filesystem::path(path_).parent_path() / rom).string() : value;
+                config_.romPath =
+                    rom.is_relative() ? (std::filesystem::path(path_).parent_path() / rom).string() : value;
                 // A FIFO or a device would block or never end; a folder reads as nothing.
                 std::error_code error;
                 const auto status = std::filesystem::status(config_.romPath, error);
@@ -202,7 +219,8 @@ public:
                 config_.card = card(value);
                 if (config_.card == "cirrus") {  // the DISPI card's own settings do not apply
                     config_.dispi = false;
-                    if (!accelGiven) config_.accelEntries = 0;
+                    if (!accelGiven)
+                        config_.accelEntries = 0;
                 }
             } else if (key == "dispi") {
                 config_.dispi = flag(key, value);
@@ -231,18 +249,21 @@ public:
                 config_.description = value;
             } else {
                 fail("unknown key '" + key +
-                     "' (keys: base, rom, card, dispi, video_memory, accel, dac8, conventional_memory, refresh, resident, "
+                     "' (keys: base, rom, card, dispi, video_memory, accel, dac8, conventional_memory, refresh, "
+                     "resident, "
                      "kestrel, card_fault, lfb, instruction_budget, description)");
             }
             sawKey = true;
         }
         if (!config_.dispi && config_.accelEntries != 0) {
-            if (accelGiven) fail("an accelerator needs the DISPI extension: set dispi = yes or accel = none");
+            if (accelGiven)
+                fail("an accelerator needs the DISPI extension: set dispi = yes or accel = none");
             config_.accelEntries = 0;
         }
         const uint64_t barSize = [&] {
             uint64_t size = 0x10000;
-            while (size < config_.videoMemoryKb * 1024ull) size <<= 1;
+            while (size < config_.videoMemoryKb * 1024ull)
+                size <<= 1;
             return size;
         }();
         if (config_.lfbAddress % barSize != 0)
@@ -252,44 +273,60 @@ public:
     }
 
 private:
-    [[noreturn]] void fail(const std::string& message) const {
+    [[noreturn]] void fail(const std::string& message) const
+    {
         throw MachineError("machine file " + path_ + " line " + std::to_string(line_) + ": " + message);
     }
 
-    static std::string hexText(uint32_t value) {
+    static std::string hexText(uint32_t value)
+    {
         std::ostringstream out;
         out << "0x" << std::hex << std::uppercase << value;
         return out.str();
     }
 
-    static std::optional<bool> yesOrNo(const std::string& value) {
+    static std::optional<bool> yesOrNo(const std::string& value)
+    {
         const std::string v = lower(value);
-        if (v == "yes" || v == "true" || v == "on" || v == "1") return true;
-        if (v == "no" || v == "false" || v == "off" || v == "0") return false;
+        if (v == "yes" || v == "true" || v == "on" || v == "1")
+            return true;
+        if (v == "no" || v == "false" || v == "off" || v == "0")
+            return false;
         return std::nullopt;
     }
 
-    bool flag(const std::string& key, const std::string& value) const {
-        if (const auto given = yesOrNo(value)) return *given;
+    bool flag(const std::string& key, const std::string& value) const
+    {
+        if (const auto given = yesOrNo(value))
+            return *given;
         fail("'" + key + "' must be yes or no, got '" + value + "'");
     }
 
-    WideDac wideDac(const std::string& value) const {
-        if (lower(value) == "ignored") return WideDac::Ignored;
-        if (const auto given = yesOrNo(value)) return *given ? WideDac::Works : WideDac::Refused;
+    WideDac wideDac(const std::string& value) const
+    {
+        if (lower(value) == "ignored")
+            return WideDac::Ignored;
+        if (const auto given = yesOrNo(value))
+            return *given ? WideDac::Works : WideDac::Refused;
         fail("'dac8' must be yes, ignored or no, got '" + value + "'");
     }
 
-    CardFault cardFault(const std::string& value) const {
+    CardFault cardFault(const std::string& value) const
+    {
         const std::string v = lower(value);
-        if (v == "none") return CardFault::None;
-        if (v == "dac_swaps_red_green") return CardFault::DacSwapsRedGreen;
-        if (v == "display_start_late") return CardFault::DisplayStartLate;
+        if (v == "none")
+            return CardFault::None;
+        if (v == "dac_swaps_red_green")
+            return CardFault::DacSwapsRedGreen;
+        if (v == "display_start_late")
+            return CardFault::DisplayStartLate;
         fail("'card_fault' must be none, dac_swaps_red_green or display_start_late, got '" + value + "'");
     }
 
-    uint64_t parseUnsigned(const std::string& key, const std::string& digits, int base) const {
-        if (digits.empty() || digits.size() > 12) fail("'" + key + "' needs a number, got '" + digits + "'");
+    uint64_t parseUnsigned(const std::string& key, const std::string& digits, int base) const
+    {
+        if (digits.empty() || digits.size() > 12)
+            fail("'" + key + "' needs a number, got '" + digits + "'");
         size_t used = 0;
         uint64_t value = 0;
         try {
@@ -303,7 +340,8 @@ private:
     }
 
     uint32_t number(const std::string& key, const std::string& value, uint64_t low, uint64_t high,
-                    const char* unit) const {
+                    const char* unit) const
+    {
         const uint64_t n = parseUnsigned(key, value, 10);
         if (n < low || n > high)
             fail("'" + key + "' must be " + std::to_string(low) + " to " + std::to_string(high) + " " + unit +
@@ -311,42 +349,56 @@ private:
         return static_cast<uint32_t>(n);
     }
 
-    uint32_t videoMemory(const std::string& value) const {
+    uint32_t videoMemory(const std::string& value) const
+    {
         std::string v = lower(value);
         uint64_t scale = 1;
-        if (v.size() > 2 && v.compare(v.size() - 2, 2, "kb") == 0) v.resize(v.size() - 2);
-        else if (v.size() > 2 && v.compare(v.size() - 2, 2, "mb") == 0) v.resize(v.size() - 2), scale = 1024;
-        else if (v.size() > 1 && v.back() == 'k') v.pop_back();
-        else if (v.size() > 1 && v.back() == 'm') v.pop_back(), scale = 1024;
+        if (v.size() > 2 && v.compare(v.size() - 2, 2, "kb") == 0)
+            v.resize(v.size() - 2);
+        else if (v.size() > 2 && v.compare(v.size() - 2, 2, "mb") == 0)
+            v.resize(v.size() - 2), scale = 1024;
+        else if (v.size() > 1 && v.back() == 'k')
+            v.pop_back();
+        else if (v.size() > 1 && v.back() == 'm')
+            v.pop_back(), scale = 1024;
         const uint64_t kb = parseUnsigned("video_memory", trim(v), 10) * scale;
-        if (kb % 64 != 0) fail("video_memory must be a multiple of 64 KB, got " + value);
-        if (kb < 256 || kb > 16384) fail("video_memory must be 256 KB to 16 MB, got " + value);
+        if (kb % 64 != 0)
+            fail("video_memory must be a multiple of 64 KB, got " + value);
+        if (kb < 256 || kb > 16384)
+            fail("video_memory must be 256 KB to 16 MB, got " + value);
         return static_cast<uint32_t>(kb);
     }
 
-    std::string card(const std::string& value) const {
+    std::string card(const std::string& value) const
+    {
         std::string known;
         for (const CardType& type : cardTypes()) {
-            if (lower(value) == type.name) return type.name;
+            if (lower(value) == type.name)
+                return type.name;
             known += (known.empty() ? "" : ", ") + std::string(type.name);
         }
         fail("unknown card '" + value + "' (cards: " + known + ")");
     }
 
-    uint32_t accel(const std::string& value) const {
+    uint32_t accel(const std::string& value) const
+    {
         const std::string v = lower(value);
-        if (v == "all") return ACCEL_CAPS_ALL;
-        if (v == "none") return 0;
+        if (v == "all")
+            return ACCEL_CAPS_ALL;
+        if (v == "none")
+            return 0;
         uint32_t entries = ACCEL_CAPS_PRESENT;
         std::string name;
         std::istringstream names(v);
         while (std::getline(names, name, ',')) {
             name = trim(name);
-            if (name.empty()) continue;
+            if (name.empty())
+                continue;
             const auto found = accelNames().find(name);
             if (found == accelNames().end()) {
                 std::string known;
-                for (const auto& [entry, bit] : accelNames()) known += (known.empty() ? "" : ", ") + entry;
+                for (const auto& [entry, bit] : accelNames())
+                    known += (known.empty() ? "" : ", ") + entry;
                 fail("unknown accelerator entry '" + name + "' (all, none, or a list of: " + known + ")");
             }
             entries |= found->second;
@@ -354,10 +406,12 @@ private:
         return entries;
     }
 
-    uint32_t lfb(const std::string& value) const {
+    uint32_t lfb(const std::string& value) const
+    {
         std::string v = lower(value);
         int base = 10;
-        if (v.rfind("0x", 0) == 0) v = v.substr(2), base = 16;
+        if (v.rfind("0x", 0) == 0)
+            v = v.substr(2), base = 16;
         const uint64_t address = parseUnsigned("lfb", v, base);
         if (address < 0x01000000 || address + config_.videoMemoryKb * 1024ull > 0x100000000ull)
             fail("lfb must lie between 16 MB and 4 GB, got " + value);
@@ -372,24 +426,31 @@ private:
 
 }  // namespace
 
-std::vector<std::string> presetNames() {
+std::vector<std::string> presetNames()
+{
     std::vector<std::string> names;
-    for (const auto& config : presets()) names.push_back(config.name);
+    for (const auto& config : presets())
+        names.push_back(config.name);
     return names;
 }
 
-MachineConfig presetConfig(const std::string& name) {
+MachineConfig presetConfig(const std::string& name)
+{
     for (const auto& config : presets())
-        if (config.name == name) return config;
+        if (config.name == name)
+            return config;
     throw MachineError("unknown machine '" + name + "': use one of " + presetList() + ", or a machine file");
 }
 
-MachineConfig loadMachine(const std::string& nameOrFile) {
+MachineConfig loadMachine(const std::string& nameOrFile)
+{
     for (const auto& config : presets())
-        if (config.name == nameOrFile) return config;
+        if (config.name == nameOrFile)
+            return config;
     std::error_code error;
     std::ifstream file;
-    if (std::filesystem::is_regular_file(nameOrFile, error)) file.open(nameOrFile);
+    if (std::filesystem::is_regular_file(nameOrFile, error))
+        file.open(nameOrFile);
     if (!file.is_open())
         throw MachineError("unknown machine '" + nameOrFile + "': use one of " + presetList() +
                            ", or the path of a machine file");

@@ -14,7 +14,8 @@ constexpr size_t MAX_ROM_BYTES = 0x20000;  // C0000-DFFFF
 
 }  // namespace
 
-std::vector<uint8_t> loadVideoRom(const std::string& path, const std::string& package) {
+std::vector<uint8_t> loadVideoRom(const std::string& path, const std::string& package)
+{
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         const int error = errno;
@@ -26,7 +27,8 @@ std::vector<uint8_t> loadVideoRom(const std::string& path, const std::string& pa
     char chunk[4096];
     while (file.read(chunk, sizeof chunk) || file.gcount() > 0) {
         bytes.insert(bytes.end(), chunk, chunk + file.gcount());
-        if (bytes.size() > MAX_ROM_BYTES) break;
+        if (bytes.size() > MAX_ROM_BYTES)
+            break;
     }
     if (bytes.size() < 512 || bytes.size() > MAX_ROM_BYTES)
         throw MachineError("video BIOS " + path + " is not a ROM image: " + std::to_string(bytes.size()) +
@@ -39,8 +41,10 @@ std::vector<uint8_t> loadVideoRom(const std::string& path, const std::string& pa
                            std::to_string(bytes.size()));
     bytes.resize(declared);
     uint8_t sum = 0;
-    for (uint8_t b : bytes) sum = static_cast<uint8_t>(sum + b);
-    if (sum != 0) throw MachineError("video BIOS " + path + " has a bad checksum: the image is damaged");
+    for (uint8_t b : bytes)
+        sum = static_cast<uint8_t>(sum + b);
+    if (sum != 0)
+        throw MachineError("video BIOS " + path + " has a bad checksum: the image is damaged");
     return bytes;
 }
 

@@ -9,7 +9,8 @@ namespace {
 
 using Palette = std::array<uint32_t, 256>;
 
-void blank(Picture& picture, int width, int height) {
+void blank(Picture& picture, int width, int height)
+{
     picture.width = width;
     picture.height = height;
     picture.bitsPerPixel = 0;
@@ -17,39 +18,46 @@ void blank(Picture& picture, int width, int height) {
 }
 
 // The colour of each 4-bit pixel: through the attribute controller, then the DAC.
-std::array<uint32_t, 16> attributeColours(const VgaCore& vga) {
+std::array<uint32_t, 16> attributeColours(const VgaCore& vga)
+{
     const Palette palette = vga.dac.colours();
     const auto indices = vga.attr.dacIndices();
     std::array<uint32_t, 16> colour;
-    for (int i = 0; i < 16; ++i) colour[i] = palette[indices[i]];
+    for (int i = 0; i < 16; ++i)
+        colour[i] = palette[indices[i]];
     return colour;
 }
 
 // Reads `count` bytes of video memory from `address`, wrapping at the end of memory.
-const uint8_t* rowBytes(const Card& card, uint64_t address, size_t count, std::vector<uint8_t>& spill) {
+const uint8_t* rowBytes(const Card& card, uint64_t address, size_t count, std::vector<uint8_t>& spill)
+{
     const uint32_t size = card.videoMemoryBytes();
     const uint32_t start = static_cast<uint32_t>(address % size);
-    if (start + count <= size) return card.videoMemory() + start;
+    if (start + count <= size)
+        return card.videoMemory() + start;
     spill.resize(count);
-    for (size_t i = 0; i < count; ++i) spill[i] = card.videoMemory()[(start + i) % size];
+    for (size_t i = 0; i < count; ++i)
+        spill[i] = card.videoMemory()[(start + i) % size];
     return spill.data();
 }
 
 // Four planes of one 8-pixel group at plane address `address` to 4-bit pixel values.
-inline void planarGroup(const Card& card, uint32_t address, uint8_t out[8]) {
+inline void planarGroup(const Card& card, uint32_t address, uint8_t out[8])
+{
     const uint32_t size = card.videoMemoryBytes();
     const uint8_t* vram = card.videoMemory();
     const uint32_t at = (address * 4u) % size;
     const uint8_t p0 = vram[at], p1 = vram[at + 1], p2 = vram[at + 2], p3 = vram[at + 3];
     for (int bit = 0; bit < 8; ++bit) {
         const int shift = 7 - bit;
-        out[bit] = static_cast<uint8_t>(((p0 >> shift) & 1) | (((p1 >> shift) & 1) << 1) |
-                                        (((p2 >> shift) & 1) << 2) | (((p3 >> shift) & 1) << 3));
+        out[bit] = static_cast<uint8_t>(((p0 >> shift) & 1) | (((p1 >> shift) & 1) << 1) | (((p2 >> shift) & 1) << 2) |
+                                        (((p3 >> shift) & 1) << 3));
     }
 }
 
 void scanPlanar(const Card& card, Picture& picture, int width, int height, uint32_t startPlaneAddress,
-                uint32_t firstPixel, uint32_t lineAddresses) {
+                uint32_t firstPixel, uint32_t lineAddresses)
+{
     const auto colour = attributeColours(card.vga());
     blank(picture, width, height);
     uint8_t group[8];
@@ -68,8 +76,8 @@ void scanPlanar(const Card& card, Picture& picture, int width, int height, uint3
     }
 }
 
-void scanPacked(const Card& card, Picture& picture, int width, int height, uint64_t start, uint32_t line,
-                int bpp) {
+void scanPacked(const Card& card, Picture& picture, int width, int height, uint64_t start, uint32_t line, int bpp)
+{
     blank(picture, width, height);
     const int bytesPerPixel = (bpp + 7) / 8;
     const size_t rowLength = static_cast<size_t>(width) * bytesPerPixel;
@@ -80,7 +88,8 @@ void scanPacked(const Card& card, Picture& picture, int width, int height, uint6
         const uint8_t* in = rowBytes(card, start + static_cast<uint64_t>(y) * line, rowLength, spill);
         switch (bpp) {
         case 8:
-            for (int x = 0; x < width; ++x) out[x] = palette[in[x]];
+            for (int x = 0; x < width; ++x)
+                out[x] = palette[in[x]];
             break;
         case 15:
             for (int x = 0; x < width; ++x) {
@@ -102,14 +111,16 @@ void scanPacked(const Card& card, Picture& picture, int width, int height, uint6
             break;
         case 32:
             std::memcpy(out, in, rowLength);
-            for (int x = 0; x < width; ++x) out[x] &= 0x00FFFFFF;
+            for (int x = 0; x < width; ++x)
+                out[x] &= 0x00FFFFFF;
             break;
         default: break;
         }
     }
 }
 
-void scanExtended(const Card& card, const ExtendedMode& mode, Picture& picture) {
+void scanExtended(const Card& card, const ExtendedMode& mode, Picture& picture)
+{
     if (mode.bitsPerPixel == 4) {
         scanPlanar(card, picture, mode.width, mode.height, static_cast<uint32_t>(mode.start / 4),
                    static_cast<uint32_t>(mode.firstPixel), mode.lineBytes / 4);
@@ -118,7 +129,8 @@ void scanExtended(const Card& card, const ExtendedMode& mode, Picture& picture) 
     scanPacked(card, picture, mode.width, mode.height, mode.start, mode.lineBytes, mode.bitsPerPixel);
 }
 
-void scanText(const Card& card, Picture& picture, int columns, int height, uint32_t start, uint32_t lineCells) {
+void scanText(const Card& card, Picture& picture, int columns, int height, uint32_t start, uint32_t lineCells)
+{
     const VgaCore& vga = card.vga();
     const int charWidth = vga.seq.dotsPerCharacter();
     const int charHeight = vga.crtc.scanLinesPerRow();
@@ -149,9 +161,11 @@ void scanText(const Card& card, Picture& picture, int columns, int height, uint3
             const bool cursorHere = cursorOn && cell == cursorAt;
             for (int y = 0; y < charHeight; ++y) {
                 uint8_t bits = vram[((font + code * 32u + static_cast<uint32_t>(y)) * 4 + 2) % size];
-                if (cursorHere && y >= cursorFirst && y <= cursorLast) bits = 0xFF;
+                if (cursorHere && y >= cursorFirst && y <= cursorLast)
+                    bits = 0xFF;
                 uint32_t* out = &picture.pixels[static_cast<size_t>(row * charHeight + y) * width + column * charWidth];
-                for (int x = 0; x < 8; ++x) out[x] = (bits & (0x80 >> x)) ? foreground : background;
+                for (int x = 0; x < 8; ++x)
+                    out[x] = (bits & (0x80 >> x)) ? foreground : background;
                 if (charWidth == 9) {
                     const bool extend = lineGraphics && code >= 0xC0 && code <= 0xDF;
                     out[8] = (extend && (bits & 1)) || (cursorHere && bits == 0xFF) ? foreground : background;
@@ -161,7 +175,8 @@ void scanText(const Card& card, Picture& picture, int columns, int height, uint3
     }
 }
 
-void scanVga(const Card& card, Picture& picture) {
+void scanVga(const Card& card, Picture& picture)
+{
     const VgaCore& vga = card.vga();
     // The attribute controller shows nothing while its palette is being loaded, nor does
     // the sequencer with its screen-off bit.
@@ -186,25 +201,30 @@ void scanVga(const Card& card, Picture& picture) {
     const int height = std::max(1, lines / repeat);
     if (vga.gc.shift256()) {  // 256 colours: four bytes per character clock, each pixel two dots
         const int width = characterClocks * 4;
-        if (!pictureOn) return blank(picture, width, height);
+        if (!pictureOn)
+            return blank(picture, width, height);
         scanPacked(card, picture, width, height, static_cast<uint64_t>(start) * 4, offset * 8, 8);
         picture.bitsPerPixel = 8;
         return;
     }
     const int width = characterClocks * 8;
-    if (!pictureOn) return blank(picture, width, height);
+    if (!pictureOn)
+        return blank(picture, width, height);
     scanPlanar(card, picture, width, height, start, 0, offset * 2);
     picture.bitsPerPixel = 4;
 }
 
-void drawCursor(const CursorSprite& cursor, Picture& picture) {
+void drawCursor(const CursorSprite& cursor, Picture& picture)
+{
     for (int row = 0; row < cursor.size; ++row) {
         const int y = cursor.top + row;
-        if (y < 0 || y >= picture.height) continue;
+        if (y < 0 || y >= picture.height)
+            continue;
         for (int column = 0; column < cursor.size; ++column) {
             const int x = cursor.left + column;
             const uint32_t pixel = cursor.pixels[static_cast<size_t>(row) * cursor.size + column];
-            if (x < 0 || x >= picture.width || pixel == CursorSprite::TRANSPARENT) continue;
+            if (x < 0 || x >= picture.width || pixel == CursorSprite::TRANSPARENT)
+                continue;
             uint32_t& shown = picture.pixels[static_cast<size_t>(y) * picture.width + x];
             shown = pixel == CursorSprite::INVERT ? shown ^ 0xFFFFFF : pixel;
         }
@@ -213,7 +233,8 @@ void drawCursor(const CursorSprite& cursor, Picture& picture) {
 
 }  // namespace
 
-void scanOut(const Card& card, Picture& picture) {
+void scanOut(const Card& card, Picture& picture)
+{
     if (const auto mode = card.extendedMode()) {
         if (mode->screenOff)
             blank(picture, mode->width, mode->height);
@@ -224,7 +245,8 @@ void scanOut(const Card& card, Picture& picture) {
         scanVga(card, picture);
     }
     CursorSprite cursor;
-    if (card.cursorSprite(cursor)) drawCursor(cursor, picture);
+    if (card.cursorSprite(cursor))
+        drawCursor(cursor, picture);
 }
 
 }  // namespace machine

@@ -20,7 +20,9 @@ public:
     static constexpr uint16_t IRET_STUB = 0xFF53;
 
     SystemBios(uint8_t* memory, uint32_t conventionalKb, Clock& clock, PciBus& pci)
-        : memory_(memory), conventionalKb_(conventionalKb), clock_(clock), pci_(pci) {}
+        : memory_(memory), conventionalKb_(conventionalKb), clock_(clock), pci_(pci)
+    {
+    }
 
     // Writes the stubs, points every vector at the IRET, and fills the BIOS data area.
     void install();

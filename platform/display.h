@@ -12,18 +12,18 @@ struct AccelContext;
 
 // One per run, owned by the library; byte-packed. Bytes not named are the library's.
 struct DisplayContext {
-    int32_t vbeVersion;           // BCD: 0x0102 = 1.2, 0x0200 = 2.0
-    int32_t maxX;                 // mode width - 1
-    int32_t maxY;                 // mode height - 1
-    uint32_t maxColor;            // largest pixel value
-    uint32_t defaultColor;        // white
-    int32_t maxPage;              // display pages - 1
+    int32_t vbeVersion;     // BCD: 0x0102 = 1.2, 0x0200 = 2.0
+    int32_t maxX;           // mode width - 1
+    int32_t maxY;           // mode height - 1
+    uint32_t maxColor;      // largest pixel value
+    uint32_t defaultColor;  // white
+    int32_t maxPage;        // display pages - 1
     int32_t bytesPerLine;
-    int32_t bitsPerPixel;         // 4, 8, 15, 16, 24 or 32
+    int32_t bitsPerPixel;  // 4, 8, 15, 16, 24 or 32
     uint8_t libraryData32[4];
     int32_t videoMemoryKb;
-    uint32_t lfbAddress;          // physical address of the hardware framebuffer, 0 if none
-    uint16_t* modeList;           // VBE mode numbers ended by 0xFFFF (8 bytes in this build)
+    uint32_t lfbAddress;  // physical address of the hardware framebuffer, 0 if none
+    uint16_t* modeList;   // VBE mode numbers ended by 0xFFFF (8 bytes in this build)
     uint8_t libraryData52[4];
     int32_t virtualLfbAvailable;
     uint8_t libraryData60[8];
@@ -31,20 +31,20 @@ struct DisplayContext {
     uint8_t libraryData72[8];
     int32_t virtualLfbActive;
     uint8_t libraryData84[37];
-    AccelContext* accel;          // null when the mode has no accelerator
+    AccelContext* accel;  // null when the mode has no accelerator
 };
 
 // Filled by GX_getModeInfo into the caller's 24 bytes.
 struct ModeInfo {
-    uint16_t modeNumber;          // library: the VBE mode described
-    uint16_t attributes;          // MODE_ATTR_* below
-    uint16_t xResolution;         // library
-    uint16_t yResolution;         // library
-    uint16_t bytesPerScanLine;    // library
+    uint16_t modeNumber;        // library: the VBE mode described
+    uint16_t attributes;        // MODE_ATTR_* below
+    uint16_t xResolution;       // library
+    uint16_t yResolution;       // library
+    uint16_t bytesPerScanLine;  // library
     uint16_t bitsPerPixel;
-    uint16_t modeSetValue;        // handed on unchanged to GX_setMode
-    uint16_t numberOfPages;       // library
-    uint8_t memoryModel;          // library: VBE memory model
+    uint16_t modeSetValue;   // handed on unchanged to GX_setMode
+    uint16_t numberOfPages;  // library
+    uint8_t memoryModel;     // library: VBE memory model
     uint8_t libraryData17[7];
 };
 
@@ -63,7 +63,7 @@ struct VbeInfoBlock {
     uint32_t OemStringPtr;
     uint32_t Capabilities;
     uint32_t VideoModePtr;
-    uint16_t TotalMemory;         // 64 KB blocks
+    uint16_t TotalMemory;  // 64 KB blocks
     uint16_t OemSoftwareRev;
     uint32_t OemVendorNamePtr;
     uint32_t OemProductNamePtr;

@@ -10,12 +10,12 @@
 #pragma pack(push, 1)
 
 struct InputEvent {
-    uint32_t kind;                // EVENT_* below
-    uint32_t when;                // library: milliseconds of the clock
-    int32_t whereX;               // library: mouse position
+    uint32_t kind;   // EVENT_* below
+    uint32_t when;   // library: milliseconds of the clock
+    int32_t whereX;  // library: mouse position
     int32_t whereY;
-    uint32_t message;             // key press: the character code in the low byte
-    uint32_t modifiers;           // library
+    uint32_t message;    // key press: the character code in the low byte
+    uint32_t modifiers;  // library
     uint8_t libraryData24[8];
 };
 

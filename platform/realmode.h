@@ -14,7 +14,7 @@ struct RealModeRegs {
     uint16_t dx;
     uint16_t si;
     uint16_t di;
-    uint16_t cflag;               // carry flag after the call
+    uint16_t cflag;  // carry flag after the call
     uint16_t reserved;
 };
 

@@ -6,18 +6,18 @@
 #include "win32.h"
 
 struct DialogItemTemplate {
-    const char* windowClass;      // "BUTTON", "STATIC" or "LISTBOX"
+    const char* windowClass;  // "BUTTON", "STATIC" or "LISTBOX"
     const char* text;
-    DWORD style;                  // WS_*, BS_*, SS_*, LBS_*
-    short x, y, cx, cy;           // dialog units
-    int id;                       // IDC_STATIC for none
+    DWORD style;         // WS_*, BS_*, SS_*, LBS_*
+    short x, y, cx, cy;  // dialog units
+    int id;              // IDC_STATIC for none
 };
 
 struct DialogTemplate {
     int resourceId;
-    DWORD style;                  // WS_*, DS_*
-    short x, y, cx, cy;           // dialog units
-    const char* caption;          // null or "" for none
+    DWORD style;          // WS_*, DS_*
+    short x, y, cx, cy;   // dialog units
+    const char* caption;  // null or "" for none
     WORD pointSize;
     const char* typeface;
     const DialogItemTemplate* items;  // template order, which is also the tab order

@@ -58,9 +58,18 @@ inline LPCSTR MAKEINTRESOURCEA(int id)
 {
     return reinterpret_cast<LPCSTR>(static_cast<uintptr_t>(static_cast<WORD>(id)));
 }
-constexpr WORD LOWORD(uintptr_t value) { return static_cast<WORD>(value & 0xFFFF); }
-constexpr WORD HIWORD(uintptr_t value) { return static_cast<WORD>((value >> 16) & 0xFFFF); }
-constexpr WPARAM MAKEWPARAM(WORD low, WORD high) { return static_cast<WPARAM>(low) | (static_cast<WPARAM>(high) << 16); }
+constexpr WORD LOWORD(uintptr_t value)
+{
+    return static_cast<WORD>(value & 0xFFFF);
+}
+constexpr WORD HIWORD(uintptr_t value)
+{
+    return static_cast<WORD>((value >> 16) & 0xFFFF);
+}
+constexpr WPARAM MAKEWPARAM(WORD low, WORD high)
+{
+    return static_cast<WPARAM>(low) | (static_cast<WPARAM>(high) << 16);
+}
 
 // Messages and notifications.
 constexpr UINT WM_INITDIALOG = 0x0110;
@@ -146,8 +155,8 @@ BOOL CloseHandle(HANDLE handle);
 BOOL DeleteFileA(LPCSTR path);
 DWORD GetFileAttributesA(LPCSTR path);
 BOOL CreateProcessA(LPCSTR application, LPSTR commandLine, void* processSecurity, void* threadSecurity,
-                    BOOL inheritHandles, DWORD flags, void* environment, LPCSTR currentDirectory,
-                    STARTUPINFOA* startup, PROCESS_INFORMATION* process);
+                    BOOL inheritHandles, DWORD flags, void* environment, LPCSTR currentDirectory, STARTUPINFOA* startup,
+                    PROCESS_INFORMATION* process);
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 BOOL GetExitCodeProcess(HANDLE process, DWORD* exitCode);
 

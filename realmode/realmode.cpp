@@ -29,7 +29,8 @@ struct AllocatorState {
     std::optional<ConventionalAllocator> allocator;
 };
 
-ConventionalAllocator* allocatorFor(machine::Machine& m) {
+ConventionalAllocator* allocatorFor(machine::Machine& m)
+{
     static AllocatorState state;
     if (state.owner != m.serial() || !state.allocator) {
         state.owner = m.serial();
@@ -38,18 +39,26 @@ ConventionalAllocator* allocatorFor(machine::Machine& m) {
     return &*state.allocator;
 }
 
-machine::Machine* machineOrNull() { return machine::hasCurrent() ? &machine::current() : nullptr; }
+machine::Machine* machineOrNull()
+{
+    return machine::hasCurrent() ? &machine::current() : nullptr;
+}
 
 // Whether [offset, offset + count) lies in the memory that selector reaches.
-bool reachable(const machine::Machine& m, uint32_t selector, uint32_t offset, uint32_t count) {
+bool reachable(const machine::Machine& m, uint32_t selector, uint32_t offset, uint32_t count)
+{
     return selector == FIRST_MEGABYTE && offset <= m.memoryBytes() && count <= m.memoryBytes() - offset;
 }
 
 // Above conventional memory the bus decides: the VGA window goes to the card, and the ROMs
 // ignore writes, as they would for a protected-mode program on a PC.
-bool throughTheBus(uint32_t address) { return address >= 0xA0000; }
+bool throughTheBus(uint32_t address)
+{
+    return address >= 0xA0000;
+}
 
-machine::CpuRegs toCpu(const RealModeRegs& in) {
+machine::CpuRegs toCpu(const RealModeRegs& in)
+{
     machine::CpuRegs regs;
     regs.ax = in.ax;
     regs.bx = in.bx;
@@ -61,7 +70,8 @@ machine::CpuRegs toCpu(const RealModeRegs& in) {
     return regs;
 }
 
-void fromCpu(const machine::CpuRegs& regs, const machine::CallResult& result, RealModeRegs& out) {
+void fromCpu(const machine::CpuRegs& regs, const machine::CallResult& result, RealModeRegs& out)
+{
     out.ax = regs.ax;
     out.bx = regs.bx;
     out.cx = regs.cx;
@@ -75,13 +85,16 @@ void fromCpu(const machine::CpuRegs& regs, const machine::CallResult& result, Re
     }
 }
 
-void failedWithoutMachine(RealModeRegs* out) {
-    if (!out) return;
+void failedWithoutMachine(RealModeRegs* out)
+{
+    if (!out)
+        return;
     out->ax = 0xFFFF;
     out->cflag = 1;
 }
 
-int32_t interruptCall(int32_t interrupt, RealModeRegs* in, RealModeRegs* out, RealModeSegRegs* segments) {
+int32_t interruptCall(int32_t interrupt, RealModeRegs* in, RealModeRegs* out, RealModeSegRegs* segments)
+{
     machine::Machine* m = machineOrNull();
     if (!m || !in || !out || interrupt < 0 || interrupt > 0xFF) {
         failedWithoutMachine(out);
@@ -100,7 +113,8 @@ int32_t interruptCall(int32_t interrupt, RealModeRegs* in, RealModeRegs* out, Re
         segments->ds = regs.ds;
     }
     if (callLog) {
-        const std::string line = formatCallLine(interrupt, input, segments ? segments->es : 0, *out, result.instructions);
+        const std::string line =
+            formatCallLine(interrupt, input, segments ? segments->es : 0, *out, result.instructions);
         std::fprintf(callLog, "%s\n", line.c_str());
         std::fflush(callLog);
     }
@@ -109,11 +123,16 @@ int32_t interruptCall(int32_t interrupt, RealModeRegs* in, RealModeRegs* out, Re
 
 }  // namespace
 
-void setCallLog(std::FILE* file) { callLog = file; }
+void setCallLog(std::FILE* file)
+{
+    callLog = file;
+}
 
-bool biosInterrupt(uint8_t number, BiosRegs& regs) {
+bool biosInterrupt(uint8_t number, BiosRegs& regs)
+{
     machine::Machine* m = machineOrNull();
-    if (!m) return false;
+    if (!m)
+        return false;
     machine::CpuRegs cpu;
     cpu.ax = regs.ax, cpu.bx = regs.bx, cpu.cx = regs.cx, cpu.dx = regs.dx;
     cpu.si = regs.si, cpu.di = regs.di, cpu.bp = regs.bp;
@@ -128,7 +147,8 @@ bool biosInterrupt(uint8_t number, BiosRegs& regs) {
 }
 
 std::string formatCallLine(int interrupt, const RealModeRegs& in, uint16_t es, const RealModeRegs& out,
-                           uint64_t instructions) {
+                           uint64_t instructions)
+{
     char line[160];
     std::snprintf(line, sizeof line,
                   "INT %02X in AX=%04X BX=%04X CX=%04X DX=%04X ES=%04X DI=%04X out AX=%04X BX=%04X CX=%04X DX=%04X "
@@ -143,26 +163,37 @@ std::string formatCallLine(int interrupt, const RealModeRegs& in, uint16_t es, c
 using namespace realmode;
 
 int32_t RM_allocRealSeg(uint32_t size, uint32_t* selector, uint32_t* offset, uint32_t* realSegment,
-                        uint32_t* realOffset) {
+                        uint32_t* realOffset)
+{
     machine::Machine* m = machineOrNull();
-    if (!m) return 0;
+    if (!m)
+        return 0;
     const std::optional<uint32_t> block = allocatorFor(*m)->allocate(size);
-    if (!block) return 0;
-    if (selector) *selector = FIRST_MEGABYTE;
-    if (offset) *offset = *block;
-    if (realSegment) *realSegment = *block >> 4;
-    if (realOffset) *realOffset = 0;
+    if (!block)
+        return 0;
+    if (selector)
+        *selector = FIRST_MEGABYTE;
+    if (offset)
+        *offset = *block;
+    if (realSegment)
+        *realSegment = *block >> 4;
+    if (realOffset)
+        *realOffset = 0;
     return 1;
 }
 
-void RM_freeRealSeg(uint32_t selector, uint32_t offset) {
+void RM_freeRealSeg(uint32_t selector, uint32_t offset)
+{
     machine::Machine* m = machineOrNull();
-    if (m && selector == FIRST_MEGABYTE) allocatorFor(*m)->release(offset);
+    if (m && selector == FIRST_MEGABYTE)
+        allocatorFor(*m)->release(offset);
 }
 
-void RM_memcpyfn(uint32_t selector, uint32_t offset, const void* source, uint32_t count) {
+void RM_memcpyfn(uint32_t selector, uint32_t offset, const void* source, uint32_t count)
+{
     machine::Machine* m = machineOrNull();
-    if (!m || !source || !reachable(*m, selector, offset, count)) return;
+    if (!m || !source || !reachable(*m, selector, offset, count))
+        return;
     const auto* bytes = static_cast<const uint8_t*>(source);
     for (uint32_t i = 0; i < count;) {
         const uint32_t address = offset + i;
@@ -176,9 +207,11 @@ void RM_memcpyfn(uint32_t selector, uint32_t offset, const void* source, uint32_
     }
 }
 
-void RM_memcpynf(void* destination, uint32_t selector, uint32_t offset, uint32_t count) {
+void RM_memcpynf(void* destination, uint32_t selector, uint32_t offset, uint32_t count)
+{
     machine::Machine* m = machineOrNull();
-    if (!destination) return;
+    if (!destination)
+        return;
     auto* bytes = static_cast<uint8_t*>(destination);
     if (!m || !reachable(*m, selector, offset, count)) {
         std::memset(bytes, 0, count);  // nothing readable there: never leave stale bytes
@@ -196,9 +229,11 @@ void RM_memcpynf(void* destination, uint32_t selector, uint32_t offset, uint32_t
     }
 }
 
-void RM_getRMvect(int32_t interrupt, uint32_t* vector) {
+void RM_getRMvect(int32_t interrupt, uint32_t* vector)
+{
     machine::Machine* m = machineOrNull();
-    if (!vector) return;
+    if (!vector)
+        return;
     if (!m || interrupt < 0 || interrupt > 0xFF) {
         *vector = 0;
         return;
@@ -209,9 +244,11 @@ void RM_getRMvect(int32_t interrupt, uint32_t* vector) {
     *vector = (segment << 16) | offset;
 }
 
-void RM_setRMvect(int32_t interrupt, uint32_t vector) {
+void RM_setRMvect(int32_t interrupt, uint32_t vector)
+{
     machine::Machine* m = machineOrNull();
-    if (!m || interrupt < 0 || interrupt > 0xFF) return;
+    if (!m || interrupt < 0 || interrupt > 0xFF)
+        return;
     uint8_t* entry = m->memory() + interrupt * 4;
     entry[0] = static_cast<uint8_t>(vector);
     entry[1] = static_cast<uint8_t>(vector >> 8);
@@ -219,15 +256,18 @@ void RM_setRMvect(int32_t interrupt, uint32_t vector) {
     entry[3] = static_cast<uint8_t>(vector >> 24);
 }
 
-int32_t RM_int86(int32_t interrupt, RealModeRegs* in, RealModeRegs* out) {
+int32_t RM_int86(int32_t interrupt, RealModeRegs* in, RealModeRegs* out)
+{
     return interruptCall(interrupt, in, out, nullptr);
 }
 
-int32_t RM_int86x(int32_t interrupt, RealModeRegs* in, RealModeRegs* out, RealModeSegRegs* segments) {
+int32_t RM_int86x(int32_t interrupt, RealModeRegs* in, RealModeRegs* out, RealModeSegRegs* segments)
+{
     return interruptCall(interrupt, in, out, segments);
 }
 
-int32_t RM_callRealMode(uint32_t segment, uint32_t offset, RealModeRegs* regs, RealModeSegRegs* segments) {
+int32_t RM_callRealMode(uint32_t segment, uint32_t offset, RealModeRegs* regs, RealModeSegRegs* segments)
+{
     machine::Machine* m = machineOrNull();
     if (!m || !regs) {
         failedWithoutMachine(regs);
@@ -238,8 +278,7 @@ int32_t RM_callRealMode(uint32_t segment, uint32_t offset, RealModeRegs* regs, R
         cpu.es = segments->es;
         cpu.ds = segments->ds;
     }
-    const machine::CallResult result =
-        m->farCall(static_cast<uint16_t>(segment), static_cast<uint16_t>(offset), cpu);
+    const machine::CallResult result = m->farCall(static_cast<uint16_t>(segment), static_cast<uint16_t>(offset), cpu);
     fromCpu(cpu, result, *regs);
     if (segments) {
         segments->es = cpu.es;
@@ -248,12 +287,16 @@ int32_t RM_callRealMode(uint32_t segment, uint32_t offset, RealModeRegs* regs, R
     return result.ok ? 1 : 0;
 }
 
-void RM_mapRealPointer(uint32_t* selector, uint32_t* offset, uint32_t realSegment, uint32_t realOffset) {
-    if (selector) *selector = FIRST_MEGABYTE;
-    if (offset) *offset = ((realSegment & 0xFFFF) << 4) + (realOffset & 0xFFFF);
+void RM_mapRealPointer(uint32_t* selector, uint32_t* offset, uint32_t realSegment, uint32_t realOffset)
+{
+    if (selector)
+        *selector = FIRST_MEGABYTE;
+    if (offset)
+        *offset = ((realSegment & 0xFFFF) << 4) + (realOffset & 0xFFFF);
 }
 
-uint32_t RM_getLong(uint32_t selector, uint32_t offset) {
+uint32_t RM_getLong(uint32_t selector, uint32_t offset)
+{
     uint32_t value = 0;
     RM_memcpynf(&value, selector, offset, 4);
     return value;

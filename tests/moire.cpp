@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr uint32_t DIRECT_COLOR_MIN = 0x7FFF;   // maxColor from here up: 15 bits or more
+constexpr uint32_t DIRECT_COLOR_MIN = 0x7FFF;  // maxColor from here up: 15 bits or more
 constexpr int32_t PALETTE_STEP = 5;
 constexpr int32_t NARROW_SCREEN_MAX_X = 512;
 constexpr int32_t LINE_HEIGHT = 16;
@@ -96,7 +96,7 @@ void drawModeInfo(void)
 int moireTest(void)
 {
     const DisplayContext& dc = *displayContext;
-    drawMoire(dc.defaultColor);   // over whatever the mode left on the screen
+    drawMoire(dc.defaultColor);  // over whatever the mode left on the screen
 
     if (dc.maxX <= NARROW_SCREEN_MAX_X) {
         textX = textY = 40;

@@ -14,7 +14,7 @@ namespace {
 using Palette = std::array<PaletteEntry, 256>;
 
 constexpr int RAMP_STEPS = 64;
-constexpr uint32_t FADE_TEXT_COLOR = 63;    // the brightest grey of the fade ramp
+constexpr uint32_t FADE_TEXT_COLOR = 63;  // the brightest grey of the fade ramp
 constexpr int32_t LOAD_AT_ONCE = -1;
 
 // Entries 64-127 red, 128-191 green, 192-255 blue, 64 steps of 4 each; entries 0-63 grey

@@ -16,11 +16,14 @@ int32_t textY;
 
 namespace {
 
-uint32_t timerStamp;   // milliseconds of the clock at timerStart
+uint32_t timerStamp;  // milliseconds of the clock at timerStart
 
 constexpr uint32_t PALETTE_MODE_MAX_COLOR = 255;
 
-bool endsRun(int key) { return key == KEY_ESC; }
+bool endsRun(int key)
+{
+    return key == KEY_ESC;
+}
 
 // The tests in their fixed order; true when Esc ended the sequence.
 bool runTests(const ModeInfo& info, int paletteFade, int virtualScroll, int waitRetrace, int fadeWait, int wideDac,
@@ -69,7 +72,7 @@ int waitKey(void)
     PL_haltEvent(&event, EVENT_MASK_KEY_OR_MOUSE);
     if (event.kind == EVENT_KEY_DOWN)
         return static_cast<int>(event.message & 0xFF);
-    return KEY_ENTER;   // a mouse button counts as Enter
+    return KEY_ENTER;  // a mouse button counts as Enter
 }
 
 int eventPending(void)
@@ -78,10 +81,16 @@ int eventPending(void)
     return PL_peekEvent(&scratch, EVENT_MASK_KEY_OR_MOUSE);
 }
 
-void timerStart(void) { timerStamp = timeGetTime(); }
+void timerStart(void)
+{
+    timerStamp = timeGetTime();
+}
 
 // Unsigned arithmetic keeps a difference right across the clock's wrap.
-uint32_t timerElapsed(void) { return (timeGetTime() - timerStamp) * 1000u; }
+uint32_t timerElapsed(void)
+{
+    return (timeGetTime() - timerStamp) * 1000u;
+}
 
 void delay(uint32_t microseconds)
 {

@@ -14,7 +14,7 @@
 namespace {
 
 constexpr int32_t STATUS_X = 20, STATUS_Y = 40, PROMPT_Y = 60;
-constexpr uint32_t STEP_MICROSECONDS = 1000;    // one tick of the millisecond clock
+constexpr uint32_t STEP_MICROSECONDS = 1000;  // one tick of the millisecond clock
 
 // Pixels per kilobyte of video memory at each depth; 0 for a depth the mode list never offers,
 // which leaves the scan lines as they are.
@@ -25,7 +25,7 @@ int32_t pixelsPerKb(int32_t bitsPerPixel)
     case 8: return 1024;
     case 15:
     case 16: return 512;
-    case 24: return 341;    // 1024 / 3, rounded down
+    case 24: return 341;  // 1024 / 3, rounded down
     case 32: return 256;
     default: return 0;
     }
@@ -152,7 +152,7 @@ int widenPanAndScroll(DisplayContext& dc)
                     "Press any key to begin vertical scrolling");
     } else {
         writeStatus(dc, "Virtual buffer now set to %d x %d pixels", "Press any key to begin virtual scrolling");
-        waitKey();    // the pan runs whatever the key
+        waitKey();  // the pan runs whatever the key
         panAround(dc.maxX - maxX0, dc.maxY - maxY0);
         const int key = waitKey();
         if (key == KEY_ESC)

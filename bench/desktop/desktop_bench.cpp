@@ -50,7 +50,8 @@ desktop::Dialog mainLikeDialog()
     d.controls.push_back(control(K::Static, "Video mode to test:", 16, 64, 200, 13));
     auto list = control(K::ListBox, "", 16, 82, 372, 172, WS_VSCROLL | LBS_NOTIFY);
     for (int i = 0; i < 20; ++i)
-        list.items.push_back(std::to_string(320 + 32 * i) + " x " + std::to_string(200 + 24 * i) + " 256 colours (linear)");
+        list.items.push_back(std::to_string(320 + 32 * i) + " x " + std::to_string(200 + 24 * i) +
+                             " 256 colours (linear)");
     list.selection = 2;
     d.controls.push_back(list);
     d.controls.push_back(control(K::GroupBox, "Color Depth", 22, 266, 130, 102));

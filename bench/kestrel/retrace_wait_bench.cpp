@@ -16,13 +16,15 @@ namespace {
 constexpr int FRAMES = 600;  // ten seconds at 60 Hz
 
 // Host CPU seconds of the process so far: the machine is shared, so wall time would say little.
-double cpuSeconds() {
+double cpuSeconds()
+{
     timespec now{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
 }
 
-double flipSeconds(machine::Machine& m, uint8_t bl) {
+double flipSeconds(machine::Machine& m, uint8_t bl)
+{
     const double start = cpuSeconds();
     for (int frame = 0; frame < FRAMES; ++frame) {
         machine::CpuRegs regs;
@@ -34,7 +36,8 @@ double flipSeconds(machine::Machine& m, uint8_t bl) {
     return cpuSeconds() - start;
 }
 
-void tenSecondsOfRetraceWaits(benchmark::State& state) {
+void tenSecondsOfRetraceWaits(benchmark::State& state)
+{
     auto clock = machine::makeVirtualClock();
     machine::Machine m(machine::loadMachine("default"), *clock);
     kestrel::installResident(m);

@@ -35,9 +35,9 @@ struct Booted {
 
 // One VBE call, prepared on a machine (mode set, buffer filled) and then made.
 struct Call {
-    uint16_t mode;                                  // set first with 4F02 (0: none)
+    uint16_t mode;  // set first with 4F02 (0: none)
     std::function<void(machine::CpuRegs&, uint8_t* buffer)> prepare;
-    bool farCallWindowFunction = false;             // through WinFuncPtr instead of int 10h
+    bool farCallWindowFunction = false;  // through WinFuncPtr instead of int 10h
 };
 
 struct Outcome {
@@ -52,7 +52,8 @@ Outcome make(machine::Machine& m, const Call& call, uint32_t windowFunction)
     regs.es = BUFFER_SEGMENT;
     call.prepare(regs, m.memory() + (BUFFER_SEGMENT << 4));
     if (call.farCallWindowFunction) {
-        const auto result = m.farCall(static_cast<uint16_t>(windowFunction >> 16), static_cast<uint16_t>(windowFunction), regs);
+        const auto result =
+            m.farCall(static_cast<uint16_t>(windowFunction >> 16), static_cast<uint16_t>(windowFunction), regs);
         return {result.instructions, result.ok};
     }
     const auto result = m.interrupt(0x10, regs);
@@ -90,8 +91,8 @@ double cpuNanoseconds()
 // Host CPU time of one call on each machine that answered it: rounds that take turns between
 // the machines, so that a busy moment of the host does not fall on one of them alone; the
 // fastest round counts.
-void cpuTimes(machine::Machine* const (&machines)[3], const uint32_t (&windowFunctions)[3], const Outcome (&outcomes)[3],
-              const Call& call, double (&perCall)[3])
+void cpuTimes(machine::Machine* const (&machines)[3], const uint32_t (&windowFunctions)[3],
+              const Outcome (&outcomes)[3], const Call& call, double (&perCall)[3])
 {
     constexpr int ROUNDS = 15;
     constexpr int CALLS_PER_ROUND = 100;
@@ -154,18 +155,83 @@ const struct {
     const char* name;
     Call call;
 } CALLS[] = {
-    {"4F00_controller_info", {0, [](auto& r, uint8_t* b) { r.ax = 0x4F00; std::memcpy(b, "VBE2", 4); }}},
-    {"4F01_mode_info_101h", {0, [](auto& r, uint8_t*) { r.ax = 0x4F01; r.cx = 0x101; }}},
-    {"4F02_set_mode_4101h", {0, [](auto& r, uint8_t*) { r.ax = 0x4F02; r.bx = 0xC101; }}},
+    {"4F00_controller_info",
+     {0,
+      [](auto& r, uint8_t* b) {
+          r.ax = 0x4F00;
+          std::memcpy(b, "VBE2", 4);
+      }}},
+    {"4F01_mode_info_101h",
+     {0,
+      [](auto& r, uint8_t*) {
+          r.ax = 0x4F01;
+          r.cx = 0x101;
+      }}},
+    {"4F02_set_mode_4101h",
+     {0,
+      [](auto& r, uint8_t*) {
+          r.ax = 0x4F02;
+          r.bx = 0xC101;
+      }}},
     {"4F03_current_mode", {0x101, [](auto& r, uint8_t*) { r.ax = 0x4F03; }}},
-    {"4F05_set_bank", {0x101, [](auto& r, uint8_t*) { r.ax = 0x4F05; r.bx = 0; r.dx = 3; }}},
-    {"4F05_window_function", {0x101, [](auto& r, uint8_t*) { r.bx = 0; r.dx = 3; }, true}},
-    {"4F06_get_scan_line", {0x101, [](auto& r, uint8_t*) { r.ax = 0x4F06; r.bx = 1; }}},
-    {"4F07_set_start", {0x101, [](auto& r, uint8_t*) { r.ax = 0x4F07; r.bx = 0; r.cx = 0; r.dx = 16; }}},
-    {"4F07_get_start", {0x101, [](auto& r, uint8_t*) { r.ax = 0x4F07; r.bx = 1; }}},
-    {"4F08_get_dac_width", {0x101, [](auto& r, uint8_t*) { r.ax = 0x4F08; r.bx = 1; }}},
-    {"4F09_set_palette_1", {0x101, [](auto& r, uint8_t* b) { r.ax = 0x4F09; r.bx = 0; r.cx = 1; r.dx = 7; entries(b, 1); }}},
-    {"4F09_set_palette_256", {0x101, [](auto& r, uint8_t* b) { r.ax = 0x4F09; r.bx = 0; r.cx = 256; r.dx = 0; entries(b, 256); }}},
+    {"4F05_set_bank",
+     {0x101,
+      [](auto& r, uint8_t*) {
+          r.ax = 0x4F05;
+          r.bx = 0;
+          r.dx = 3;
+      }}},
+    {"4F05_window_function",
+     {0x101,
+      [](auto& r, uint8_t*) {
+          r.bx = 0;
+          r.dx = 3;
+      },
+      true}},
+    {"4F06_get_scan_line",
+     {0x101,
+      [](auto& r, uint8_t*) {
+          r.ax = 0x4F06;
+          r.bx = 1;
+      }}},
+    {"4F07_set_start",
+     {0x101,
+      [](auto& r, uint8_t*) {
+          r.ax = 0x4F07;
+          r.bx = 0;
+          r.cx = 0;
+          r.dx = 16;
+      }}},
+    {"4F07_get_start",
+     {0x101,
+      [](auto& r, uint8_t*) {
+          r.ax = 0x4F07;
+          r.bx = 1;
+      }}},
+    {"4F08_get_dac_width",
+     {0x101,
+      [](auto& r, uint8_t*) {
+          r.ax = 0x4F08;
+          r.bx = 1;
+      }}},
+    {"4F09_set_palette_1",
+     {0x101,
+      [](auto& r, uint8_t* b) {
+          r.ax = 0x4F09;
+          r.bx = 0;
+          r.cx = 1;
+          r.dx = 7;
+          entries(b, 1);
+      }}},
+    {"4F09_set_palette_256",
+     {0x101,
+      [](auto& r, uint8_t* b) {
+          r.ax = 0x4F09;
+          r.bx = 0;
+          r.cx = 256;
+          r.dx = 0;
+          entries(b, 256);
+      }}},
 };
 
 const bool registered = [] {

@@ -15,7 +15,8 @@ namespace {
 
 using namespace cirrus;
 
-double cpuSeconds() {
+double cpuSeconds()
+{
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
@@ -24,9 +25,11 @@ double cpuSeconds() {
 constexpr uint32_t VIDEO_MEMORY = 4u << 20;
 constexpr uint32_t WIDTH = 1024, HEIGHT = 768;
 
-void program(machine::CirrusBlt& blt, uint8_t mode, uint32_t lineBytes, uint32_t dst, uint32_t src) {
+void program(machine::CirrusBlt& blt, uint8_t mode, uint32_t lineBytes, uint32_t dst, uint32_t src)
+{
     const auto field = [&](uint8_t index, uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) blt.writeRegister(static_cast<uint8_t>(index + i), static_cast<uint8_t>(value >> (8 * i)));
+        for (int i = 0; i < bytes; ++i)
+            blt.writeRegister(static_cast<uint8_t>(index + i), static_cast<uint8_t>(value >> (8 * i)));
     };
     field(gc::BLT_WIDTH, lineBytes - 1, 2);
     field(gc::BLT_HEIGHT, HEIGHT - 1, 2);
@@ -41,12 +44,14 @@ void program(machine::CirrusBlt& blt, uint8_t mode, uint32_t lineBytes, uint32_t
     blt.writeRegister(gc::BLT_MODE_EXTENSION, (mode & gc::BLT_MODE_PATTERN) ? gc::BLT_MODE_EXTENSION_SOLID_FILL : 0);
 }
 
-void screen(benchmark::State& state, bool fill, unsigned bytesPerPixel) {
+void screen(benchmark::State& state, bool fill, unsigned bytesPerPixel)
+{
     std::vector<uint8_t> vram(VIDEO_MEMORY, 1);
     machine::CirrusBlt blt(vram);
     const uint32_t line = WIDTH * bytesPerPixel, bytes = line * HEIGHT;
     const uint8_t depth = bytesPerPixel == 2 ? gc::BLT_MODE_DEPTH_16 : gc::BLT_MODE_DEPTH_8;
-    program(blt, fill ? uint8_t(gc::BLT_MODE_COLOUR_EXPAND | gc::BLT_MODE_PATTERN | depth) : depth, line, 0, fill ? 0 : bytes);
+    program(blt, fill ? uint8_t(gc::BLT_MODE_COLOUR_EXPAND | gc::BLT_MODE_PATTERN | depth) : depth, line, 0,
+            fill ? 0 : bytes);
     double bltSeconds = 0, referenceSeconds = 0;
     for (auto _ : state) {
         double start = cpuSeconds();

@@ -47,15 +47,21 @@ struct DiagonalCase {
 // 8-bit: mapColor(9) is 9, the source block's inner square.
 const DiagonalCase diagonalCases[] = {
     {"testBitBltLin", testBitBltLin, "AF_bitBltLin",
-     [](int64_t bw, int64_t bh, int64_t dx, int64_t dy, int64_t w) { return args({100 * w, dx, dy, bw, bh, 0}); }},
+     [](int64_t bw, int64_t bh, int64_t dx, int64_t dy, int64_t w) {
+         return args({100 * w, dx, dy, bw, bh, 0});
+     }},
     {"testSrcTransBlt", testSrcTransBlt, "AF_srcTransBlt",
-     [](int64_t bw, int64_t bh, int64_t dx, int64_t dy, int64_t) { return args({0, 0, bw, bh, dx, dy, 0, 9}); }},
+     [](int64_t bw, int64_t bh, int64_t dx, int64_t dy, int64_t) {
+         return args({0, 0, bw, bh, dx, dy, 0, 9});
+     }},
     {"testSrcTransBltLin", testSrcTransBltLin, "AF_srcTransBltLin",
      [](int64_t bw, int64_t bh, int64_t dx, int64_t dy, int64_t w) {
          return args({100 * w, dx, dy, bw, bh, 0, 9});
      }},
     {"testDstTransBlt", testDstTransBlt, "AF_dstTransBlt",
-     [](int64_t bw, int64_t bh, int64_t dx, int64_t dy, int64_t) { return args({0, 0, bw, bh, dx, dy, 0, 0}); }},
+     [](int64_t bw, int64_t bh, int64_t dx, int64_t dy, int64_t) {
+         return args({0, 0, bw, bh, dx, dy, 0, 0});
+     }},
     {"testDstTransBltLin", testDstTransBltLin, "AF_dstTransBltLin",
      [](int64_t bw, int64_t bh, int64_t dx, int64_t dy, int64_t w) {
          return args({100 * w, dx, dy, bw, bh, 0, 0});
@@ -65,16 +71,22 @@ const DiagonalCase diagonalCases[] = {
 struct SizeCase {
     int width, height;
     int64_t bw, bh;
-    std::vector<std::vector<int64_t>> sourceRects;   // colour, left, top, width, height
+    std::vector<std::vector<int64_t>> sourceRects;  // colour, left, top, width, height
     std::vector<std::pair<int64_t, int64_t>> destinations;
 };
 
 const SizeCase sizeCases[] = {
-    {640, 480, 80, 80,
+    {640,
+     480,
+     80,
+     80,
      {{15, 0, 0, 80, 80}, {12, 10, 10, 60, 60}, {9, 20, 20, 40, 40}},
      {{80, 0}, {160, 80}, {240, 160}, {320, 240}, {400, 320}, {480, 400}}},
     // bh 66 but the copies still step down by bw: the sixth lands wholly below the screen.
-    {640, 400, 80, 66,
+    {640,
+     400,
+     80,
+     66,
      {{15, 0, 0, 80, 66}, {12, 10, 8, 60, 50}, {9, 20, 16, 40, 34}},
      {{80, 0}, {160, 80}, {240, 160}, {320, 240}, {400, 320}, {480, 400}}},
 };
@@ -83,8 +95,7 @@ TEST_F(SuiteTest, DiagonalCopiesStampTheSourceBlockSixTimes)
 {
     for (const SizeCase& size : sizeCases)
         for (const DiagonalCase& c : diagonalCases) {
-            SCOPED_TRACE(std::string(c.test) + " at " + std::to_string(size.width) + "x" +
-                         std::to_string(size.height));
+            SCOPED_TRACE(std::string(c.test) + " at " + std::to_string(size.width) + "x" + std::to_string(size.height));
             useMode(size.width, size.height, 8);
             fake::pushKeys("sz");
             EXPECT_EQ(c.run(), 'z');

@@ -30,8 +30,7 @@ TEST(ArrowCursor, InsideLiesWithinTheShapeInTheTopLeftTwentyRows)
 void endTrackingAfter(size_t reads, uint8_t lastKey)
 {
     fake::onPoll([reads, lastKey](int) {
-        if (fake::countOf("GetCursorPos") >= reads && fake::queuedEvents() == 0 &&
-            fake::countOf("PL_haltEvent") == 0) {
+        if (fake::countOf("GetCursorPos") >= reads && fake::queuedEvents() == 0 && fake::countOf("PL_haltEvent") == 0) {
             fake::pushMouseButton();
             fake::pushKey(lastKey);
         }
@@ -108,8 +107,16 @@ TEST_P(CursorGrid, GridScreenAddsOneKey)
 }
 
 INSTANTIATE_TEST_SUITE_P(Flags, CursorGrid,
-                         ::testing::Values(GridCase{1, "\x1b" "ab", 'b', 257}, GridCase{0, "ab", 'b', 0},
-                                           GridCase{0, "\x1b" "b", 'b', 0}, GridCase{0, "a\x1b", 27, 0}));
+                         ::testing::Values(GridCase{1,
+                                                    "\x1b"
+                                                    "ab",
+                                                    'b', 257},
+                                           GridCase{0, "ab", 'b', 0},
+                                           GridCase{0,
+                                                    "\x1b"
+                                                    "b",
+                                                    'b', 0},
+                                           GridCase{0, "a\x1b", 27, 0}));
 
 }  // namespace
 }  // namespace accelcheck

@@ -14,10 +14,13 @@ struct PatternCase {
     const char* what;
     int (*test)(void);
     const char* cellCall;
-    int callsPerCell;    // pattern rectangles: one; pattern scans: one per other line
+    int callsPerCell;  // pattern rectangles: one; pattern scans: one per other line
 };
 
-void PrintTo(const PatternCase& c, std::ostream* out) { *out << c.what; }
+void PrintTo(const PatternCase& c, std::ostream* out)
+{
+    *out << c.what;
+}
 
 class PatternCells : public SuiteTest, public ::testing::WithParamInterface<PatternCase> {};
 
@@ -48,8 +51,8 @@ TEST_P(PatternCells, ClearWithColour1ThenMixByColumnParity)
             for (int k = 0; k < c.callsPerCell; ++k, ++at) {
                 ASSERT_LT(at, calls.size());
                 ASSERT_EQ(calls[at].name, c.cellCall);
-                const auto expected = c.callsPerCell == 1 ? args({n, 2, x, y, 2 * U, 2 * V})
-                                                          : args({n, 2, y + 2 * k, x, x + 2 * U});
+                const auto expected =
+                    c.callsPerCell == 1 ? args({n, 2, x, y, 2 * U, 2 * V}) : args({n, 2, y + 2 * k, x, x + 2 * U});
                 EXPECT_EQ(calls[at].args, expected) << r << "," << col << " line " << k;
             }
         }
@@ -85,8 +88,8 @@ TEST_F(SuiteTest, ScanListCoversLines10To19FromACopyOfTheTable)
     ASSERT_EQ(calls.size(), 4u);
     EXPECT_EQ(calls[1].args, fullScreen(0));
     EXPECT_EQ(calls[2].name, "AF_drawScanList");
-    EXPECT_EQ(calls[2].args, args({1, 10, 10, 100, 200, 95, 215, 90, 220, 80, 230, 85, 230, 85, 230, 90, 220, 95,
-                                   200, 100, 150, 120, 130}));
+    EXPECT_EQ(calls[2].args, args({1,   10, 10,  100, 200, 95, 215, 90,  220, 80,  230, 85,
+                                   230, 85, 230, 90,  220, 95, 200, 100, 150, 120, 130}));
 }
 
 TEST_F(SuiteTest, TrapezoidIsDrawnOverTheScanListWithoutAClear)

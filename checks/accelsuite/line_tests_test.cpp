@@ -9,7 +9,10 @@ namespace {
 
 constexpr int64_t MAX_X = 639, MAX_Y = 479, CX = 319, CY = 239;
 
-int64_t fx(int64_t pixel) { return pixel * FIXED_ONE; }
+int64_t fx(int64_t pixel)
+{
+    return pixel * FIXED_ONE;
+}
 
 // Which edge a fan line ends on. Two lines end in the top left corner: the top edge's, in
 // colour 0, and the left edge's, in colour 2.
@@ -33,12 +36,15 @@ struct FanCase {
     const char* what;
     int (*test)(void);
     const char* call;
-    size_t colourArg;     // where the line's geometry starts, after its colours
+    size_t colourArg;  // where the line's geometry starts, after its colours
     int step;
     std::map<std::string, int> perEdge;
 };
 
-void PrintTo(const FanCase& c, std::ostream* out) { *out << c.what; }
+void PrintTo(const FanCase& c, std::ostream* out)
+{
+    *out << c.what;
+}
 
 class Fan : public SuiteTest, public ::testing::WithParamInterface<FanCase> {};
 
@@ -88,12 +94,19 @@ TEST_P(Fan, RunsFromTheCentreToEachEdgeThenDrawsTheWhiteFrame)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Fans, Fan,
-    ::testing::Values(FanCase{"solid", testLines, "AF_drawLine", 1, 4,
-                              {{"top", 160}, {"bottom", 160}, {"left", 120}, {"right", 120}}},
-                      FanCase{"stippled", testStippleLines, "AF_drawStippleLine", 2, 20,
-                              {{"top", 32}, {"bottom", 32}, {"left", 24}, {"right", 24}}}));
+INSTANTIATE_TEST_SUITE_P(Fans, Fan,
+                         ::testing::Values(FanCase{"solid",
+                                                   testLines,
+                                                   "AF_drawLine",
+                                                   1,
+                                                   4,
+                                                   {{"top", 160}, {"bottom", 160}, {"left", 120}, {"right", 120}}},
+                                           FanCase{"stippled",
+                                                   testStippleLines,
+                                                   "AF_drawStippleLine",
+                                                   2,
+                                                   20,
+                                                   {{"top", 32}, {"bottom", 32}, {"left", 24}, {"right", 24}}}));
 
 TEST_F(SuiteTest, StippleIsSetForTheFanThenForTheFrame)
 {
@@ -119,7 +132,7 @@ TEST_F(SuiteTest, ImageTilesSixteenColumnsOfTwentyNineRows)
     const auto images = fake::callsNamed("AF_putMonoImage");
     ASSERT_EQ(images.size(), 16u * 29u);
     size_t i = 0;
-    for (int x = 0; x <= 600; x += 40)       // columns touch; the last ends at 640
+    for (int x = 0; x <= 600; x += 40)        // columns touch; the last ends at 640
         for (int y = 0; y <= 476; y += 17) {  // the last row runs 8 lines past the bottom
             EXPECT_EQ(images[i].args, args({(x + y) % 16, 0, x, y, 5, 12})) << x << "," << y;
             EXPECT_EQ(images[i].text.size(), 60u);

@@ -73,8 +73,8 @@ TEST_P(RectGrid, ClearsThenDrawsSixteenRowsOfCellsInColours1To256)
         for (int c2 = 0; c2 < 16; ++c2) {
             const fake::Call& cell = calls[2 + 16 * r + c2];
             ASSERT_EQ(cell.name, "AF_drawRect");
-            EXPECT_EQ(cell.args, (std::vector<int64_t>{1 + 16 * r + c2, c.u + 3 * c.u * c2, c.v + 3 * c.v * r,
-                                                       2 * c.u, 2 * c.v}))
+            EXPECT_EQ(cell.args,
+                      (std::vector<int64_t>{1 + 16 * r + c2, c.u + 3 * c.u * c2, c.v + 3 * c.v * r, 2 * c.u, 2 * c.v}))
                 << "cell " << r << "," << c2;
         }
     EXPECT_EQ(calls.back().args[1], c.lastColumnX);
@@ -105,7 +105,7 @@ TEST_F(SuiteTest, GridInADirectColourModeMapsEveryCellThroughThePalette)
     ASSERT_EQ(rects.size(), 257u);
     EXPECT_EQ(rects[0].args[0], 0x123456);
     EXPECT_EQ(rects[1].args[0], (3 << 16) | (2 << 8) | 1);  // index 1
-    EXPECT_EQ(rects[256].args[0], 0);                        // index 256 wraps to index 0
+    EXPECT_EQ(rects[256].args[0], 0);                       // index 256 wraps to index 0
 }
 
 // ---- runSuitePass ----------------------------------------------------------------------
@@ -151,13 +151,32 @@ TEST_F(SuiteTest, PassRunsTheFourteenTestsInOrderAndEndsWith0)
         });
         firstDraws.push_back(draw == screen.end() ? "" : draw->name);
     }
-    const std::vector<std::string> expected = {
-        "", "",  // grid, XOR screen
-        "AF_drawPattRect", "AF_drawScan", "AF_drawPattScan", "AF_drawScanList", "AF_drawTrap",
-        "AF_drawLine", "AF_drawStippleLine", "AF_putMonoImage",
-        "", "AF_bitBlt", "AF_bitBlt", "AF_bitBlt", "AF_bitBlt", "AF_bitBlt",  // five grids, each scrolled after
-        "", "AF_bitBltLin", "", "AF_srcTransBlt", "", "AF_srcTransBltLin", "", "AF_dstTransBlt", "",
-        "AF_dstTransBltLin"};
+    const std::vector<std::string> expected = {"",
+                                               "",  // grid, XOR screen
+                                               "AF_drawPattRect",
+                                               "AF_drawScan",
+                                               "AF_drawPattScan",
+                                               "AF_drawScanList",
+                                               "AF_drawTrap",
+                                               "AF_drawLine",
+                                               "AF_drawStippleLine",
+                                               "AF_putMonoImage",
+                                               "",
+                                               "AF_bitBlt",
+                                               "AF_bitBlt",
+                                               "AF_bitBlt",
+                                               "AF_bitBlt",
+                                               "AF_bitBlt",  // five grids, each scrolled after
+                                               "",
+                                               "AF_bitBltLin",
+                                               "",
+                                               "AF_srcTransBlt",
+                                               "",
+                                               "AF_srcTransBltLin",
+                                               "",
+                                               "AF_dstTransBlt",
+                                               "",
+                                               "AF_dstTransBltLin"};
     EXPECT_EQ(firstDraws, expected);
 }
 
@@ -167,10 +186,13 @@ struct EscCase {
     const char* screen;
     int keysBeforeEsc;
     int expected;
-    const char* lastCallMade;   // the last drawing call the pass makes
+    const char* lastCallMade;  // the last drawing call the pass makes
 };
 
-void PrintTo(const EscCase& c, std::ostream* out) { *out << c.screen; }
+void PrintTo(const EscCase& c, std::ostream* out)
+{
+    *out << c.screen;
+}
 
 class EscInAPass : public SuiteTest, public ::testing::WithParamInterface<EscCase> {};
 
@@ -195,17 +217,16 @@ TEST_P(EscInAPass, StopsWhereTheKeyCounts)
         EXPECT_EQ(fake::queuedEvents(), 0u) << c.screen;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Screens, EscInAPass,
-    ::testing::Values(EscCase{"first grid: ignored", 0, 0, "AF_dstTransBltLin"},
-                      EscCase{"XOR screen", 1, 27, "AF_drawRect"},
-                      EscCase{"pattern rectangles", 2, 27, "AF_drawPattRect"},
-                      EscCase{"trapezoid", 6, 27, "AF_drawTrap"},
-                      EscCase{"image tiling", 9, 27, "AF_putMonoImage"},
-                      EscCase{"a scrolling grid: ignored", 10, 0, "AF_dstTransBltLin"},
-                      EscCase{"end of the scrolling copies", 15, 27, "AF_bitBlt"},
-                      EscCase{"a source block: no copies", 16, 27, "AF_drawRect"},
-                      EscCase{"the last copies", KEYS_PER_PASS - 1, 27, "AF_dstTransBltLin"}));
+INSTANTIATE_TEST_SUITE_P(Screens, EscInAPass,
+                         ::testing::Values(EscCase{"first grid: ignored", 0, 0, "AF_dstTransBltLin"},
+                                           EscCase{"XOR screen", 1, 27, "AF_drawRect"},
+                                           EscCase{"pattern rectangles", 2, 27, "AF_drawPattRect"},
+                                           EscCase{"trapezoid", 6, 27, "AF_drawTrap"},
+                                           EscCase{"image tiling", 9, 27, "AF_putMonoImage"},
+                                           EscCase{"a scrolling grid: ignored", 10, 0, "AF_dstTransBltLin"},
+                                           EscCase{"end of the scrolling copies", 15, 27, "AF_bitBlt"},
+                                           EscCase{"a source block: no copies", 16, 27, "AF_drawRect"},
+                                           EscCase{"the last copies", KEYS_PER_PASS - 1, 27, "AF_dstTransBltLin"}));
 
 // ---- runAccelSuite ---------------------------------------------------------------------
 
@@ -242,13 +263,16 @@ std::vector<std::string> skeleton()
 
 struct SuiteCase {
     const char* what;
-    Entry dropped;              // nullptr: every entry present
-    std::vector<int> escAt;     // keys (0-based) that are Esc
+    Entry dropped;           // nullptr: every entry present
+    std::vector<int> escAt;  // keys (0-based) that are Esc
     int keysGiven;
     std::vector<std::string> expected;
 };
 
-void PrintTo(const SuiteCase& c, std::ostream* out) { *out << c.what; }
+void PrintTo(const SuiteCase& c, std::ostream* out)
+{
+    *out << c.what;
+}
 
 class Suite : public SuiteTest, public ::testing::WithParamInterface<SuiteCase> {};
 
@@ -276,23 +300,23 @@ const int cursorGridKey = 1;  // the cursor's grid screen, before tracking
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, Suite,
-    ::testing::Values(
-        SuiteCase{"clip offered: whole screen, clear, inset pass, cursor",
-                  nullptr,
-                  {},
-                  2 * KEYS_PER_PASS + cursorGridKey,
-                  {"clip 0 0 639 479", "xor", "clear", "clip 50 50 589 429", "xor", "cursor"}},
-        SuiteCase{"no clip: one pass, clear, cursor",
-                  &AccelContext::setClipRect,
-                  {},
-                  KEYS_PER_PASS + cursorGridKey,
-                  {"xor", "clear", "cursor"}},
-        SuiteCase{"Esc in the first pass: nothing after it", nullptr, {1}, 2, {"clip 0 0 639 479", "xor"}},
-        SuiteCase{"Esc in the second pass: no cursor",
-                  nullptr,
-                  {KEYS_PER_PASS + 1},
-                  KEYS_PER_PASS + 2,
-                  {"clip 0 0 639 479", "xor", "clear", "clip 50 50 589 429", "xor"}}));
+    ::testing::Values(SuiteCase{"clip offered: whole screen, clear, inset pass, cursor",
+                                nullptr,
+                                {},
+                                2 * KEYS_PER_PASS + cursorGridKey,
+                                {"clip 0 0 639 479", "xor", "clear", "clip 50 50 589 429", "xor", "cursor"}},
+                      SuiteCase{"no clip: one pass, clear, cursor",
+                                &AccelContext::setClipRect,
+                                {},
+                                KEYS_PER_PASS + cursorGridKey,
+                                {"xor", "clear", "cursor"}},
+                      SuiteCase{
+                          "Esc in the first pass: nothing after it", nullptr, {1}, 2, {"clip 0 0 639 479", "xor"}},
+                      SuiteCase{"Esc in the second pass: no cursor",
+                                nullptr,
+                                {KEYS_PER_PASS + 1},
+                                KEYS_PER_PASS + 2,
+                                {"clip 0 0 639 479", "xor", "clear", "clip 50 50 589 429", "xor"}}));
 
 TEST_F(SuiteTest, WithoutAnAcceleratorDriverTheSuiteDrawsNothing)
 {
@@ -331,12 +355,15 @@ TEST_F(SuiteTest, ClearBetweenPassesUsesReplaceAndTheSuiteBlack)
 
 struct CursorGridCase {
     const char* what;
-    Entry dropped;              // nullptr: every entry present
-    int gridKeys;               // key waits of the cursor test's grid screen
-    size_t rectsAfterThePass;   // the clear between passes, then the grid's clear and cells
+    Entry dropped;             // nullptr: every entry present
+    int gridKeys;              // key waits of the cursor test's grid screen
+    size_t rectsAfterThePass;  // the clear between passes, then the grid's clear and cells
 };
 
-void PrintTo(const CursorGridCase& c, std::ostream* out) { *out << c.what; }
+void PrintTo(const CursorGridCase& c, std::ostream* out)
+{
+    *out << c.what;
+}
 
 class CursorAfterSuite : public SuiteTest, public ::testing::WithParamInterface<CursorGridCase> {};
 

@@ -38,7 +38,10 @@ protected:
     static void dropEntry(Entry entry) { fake::display().accelContext.*entry = 0; }
 };
 
-inline bool isAccelCall(const fake::Call& call) { return call.name.rfind("AF_", 0) == 0; }
+inline bool isAccelCall(const fake::Call& call)
+{
+    return call.name.rfind("AF_", 0) == 0;
+}
 
 // The AF_ calls and key waits (PL_haltEvent) in order.
 inline std::vector<fake::Call> drawing()
@@ -81,6 +84,9 @@ inline std::vector<int64_t> fullScreen(uint32_t color)
     return {color, 0, 0, dc.maxX + 1, dc.maxY + 1};
 }
 
-inline std::vector<int64_t> args(std::initializer_list<int64_t> values) { return values; }
+inline std::vector<int64_t> args(std::initializer_list<int64_t> values)
+{
+    return values;
+}
 
 }  // namespace accelcheck

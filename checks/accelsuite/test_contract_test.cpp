@@ -15,18 +15,21 @@ namespace {
 struct ContractCase {
     const char* name;
     int (*test)(void);
-    Entry entry;      // nullptr: the test has no entry and always runs
-    int keys;         // key waits when it runs
+    Entry entry;  // nullptr: the test has no entry and always runs
+    int keys;     // key waits when it runs
 };
 
-int cursorWithGrid() { return testHwCursor(1); }
+int cursorWithGrid()
+{
+    return testHwCursor(1);
+}
 
 const Entry everyEntry[] = {
-    &AccelContext::setCursor,      &AccelContext::setClipRect,    &AccelContext::drawPattScan,
-    &AccelContext::drawRect,       &AccelContext::drawPattRect,   &AccelContext::drawLine,
-    &AccelContext::drawStippleLine, &AccelContext::putMonoImage,  &AccelContext::bitBlt,
-    &AccelContext::bitBltLin,      &AccelContext::srcTransBlt,    &AccelContext::srcTransBltLin,
-    &AccelContext::dstTransBlt,    &AccelContext::dstTransBltLin,
+    &AccelContext::setCursor,       &AccelContext::setClipRect,    &AccelContext::drawPattScan,
+    &AccelContext::drawRect,        &AccelContext::drawPattRect,   &AccelContext::drawLine,
+    &AccelContext::drawStippleLine, &AccelContext::putMonoImage,   &AccelContext::bitBlt,
+    &AccelContext::bitBltLin,       &AccelContext::srcTransBlt,    &AccelContext::srcTransBltLin,
+    &AccelContext::dstTransBlt,     &AccelContext::dstTransBltLin,
 };
 
 class TestContract : public SuiteTest, public ::testing::WithParamInterface<ContractCase> {};

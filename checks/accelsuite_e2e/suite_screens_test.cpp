@@ -19,7 +19,10 @@ namespace {
 
 using ScreenShot = harness::Picture;
 
-ScreenShot loadScreenShot(const std::string& path, std::string& error) { return harness::readPng(path, error); }
+ScreenShot loadScreenShot(const std::string& path, std::string& error)
+{
+    return harness::readPng(path, error);
+}
 
 // 640x480: grid units, the inset clip of the second pass, the blit block.
 constexpr int W = 640, H = 480, U = 13, V = 9;
@@ -45,9 +48,9 @@ uint32_t paletteRgb(int index)
 // How a colour depth shows the suite's colour indices.
 struct Depth {
     const char* name;
-    int radio;              // the main dialog's depth button
+    int radio;  // the main dialog's depth button
     int bytesPerPixel;
-    int tolerance;          // per component: an 8-bit mode goes through the 6-bit DAC
+    int tolerance;  // per component: an 8-bit mode goes through the 6-bit DAC
     bool palette;
 
     uint32_t colour(int index) const { return paletteRgb(index); }
@@ -70,7 +73,10 @@ struct Depth {
     int linearSourceLine() const { return 100 / bytesPerPixel; }
 };
 
-void PrintTo(const Depth& depth, std::ostream* out) { *out << depth.name; }
+void PrintTo(const Depth& depth, std::ostream* out)
+{
+    *out << depth.name;
+}
 
 const Depth depth8{"8 bit", 116, 1, 4, true};
 const Depth depth32{"32 bit", 117, 4, 0, false};
@@ -120,13 +126,17 @@ constexpr int KEYS_PER_PASS = 26;
 
 struct RunResult {
     int exitStatus = -1;
-    std::string shots;      // the directory of named pictures
-    std::string output;     // what palisade wrote to stdout and stderr
+    std::string shots;   // the directory of named pictures
+    std::string output;  // what palisade wrote to stdout and stderr
 };
 
 std::vector<std::string> openTestRun(const Depth& depth)
 {
-    return {"click " + std::to_string(depth.radio), "select 114 640 x 480", "click 111", "click 110", "click 109",
+    return {"click " + std::to_string(depth.radio),
+            "select 114 640 x 480",
+            "click 111",
+            "click 110",
+            "click 109",
             "click 121"};
 }
 
@@ -154,13 +164,15 @@ RunResult runPalisade(const std::string& name, const std::string& machine, const
 
 // Both passes and the cursor, pictures at the screens the checks look at.
 const std::map<int, std::string> fullRunShots = {
-    {0, "grid"},          {1, "xor"},          {2, "pattrect"},        {3, "scan"},
-    {4, "pattscan"},      {5, "scanlist"},     {6, "trap"},            {7, "lines"},
-    {8, "stipple"},       {9, "image"},        {14, "scrollgrid"},     {15, "scrolled"},
-    {16, "bitbltlin0"},   {17, "bitbltlin"},   {18, "srctrans0"},      {19, "srctrans"},
-    {20, "srctranslin0"}, {21, "srctranslin"}, {22, "dsttrans0"},      {23, "dsttrans"},
-    {24, "dsttranslin0"}, {25, "dsttranslin"}, {26, "grid2"},          {28, "pattrect2"},
-    {32, "trap2"},        {33, "lines2"},      {2 * KEYS_PER_PASS, "cursorgrid"},
+    {0, "grid"},         {1, "xor"},           {2, "pattrect"},
+    {3, "scan"},         {4, "pattscan"},      {5, "scanlist"},
+    {6, "trap"},         {7, "lines"},         {8, "stipple"},
+    {9, "image"},        {14, "scrollgrid"},   {15, "scrolled"},
+    {16, "bitbltlin0"},  {17, "bitbltlin"},    {18, "srctrans0"},
+    {19, "srctrans"},    {20, "srctranslin0"}, {21, "srctranslin"},
+    {22, "dsttrans0"},   {23, "dsttrans"},     {24, "dsttranslin0"},
+    {25, "dsttranslin"}, {26, "grid2"},        {28, "pattrect2"},
+    {32, "trap2"},       {33, "lines2"},       {2 * KEYS_PER_PASS, "cursorgrid"},
 };
 
 constexpr int MOUSE_X = 300, MOUSE_Y = 200;
@@ -176,8 +188,13 @@ const RunResult& fullRun(const Depth& depth)
     pressSuiteKeys(script, 0, 2 * KEYS_PER_PASS, fullRunShots);
     // The cursor follows the mouse until a key, hides, and a second key ends the run.
     const std::vector<std::string> cursor = {"mouse " + std::to_string(MOUSE_X) + " " + std::to_string(MOUSE_Y),
-                                             "wait 50", "shot cursor", "key Space", "shot hidden", "key Space",
-                                             "shot back", "key Esc"};
+                                             "wait 50",
+                                             "shot cursor",
+                                             "key Space",
+                                             "shot hidden",
+                                             "key Space",
+                                             "shot back",
+                                             "key Esc"};
     script.insert(script.end(), cursor.begin(), cursor.end());
     std::string name = std::string("full-") + depth.name;
     std::replace(name.begin(), name.end(), ' ', '-');
@@ -227,9 +244,15 @@ int gridIndexAt(int x, int y)
     return inCell ? 1 + 16 * row + column : 0;
 }
 
-bool patternBit(int x, int y) { return fillPattern[y & 7] & (0x80 >> (x & 7)); }
+bool patternBit(int x, int y)
+{
+    return fillPattern[y & 7] & (0x80 >> (x & 7));
+}
 
-bool insideClip(int x, int y) { return x >= CLIP_LEFT && x <= CLIP_RIGHT && y >= CLIP_TOP && y <= CLIP_BOTTOM; }
+bool insideClip(int x, int y)
+{
+    return x >= CLIP_LEFT && x <= CLIP_RIGHT && y >= CLIP_TOP && y <= CLIP_BOTTOM;
+}
 
 // ---- The first pass ----------------------------------------------------------------------
 
@@ -310,18 +333,18 @@ TEST_P(SuiteScreens, ScanListThenTrapezoidDrawnOverIt)
     ASSERT_EQ(trap.width, W);
     const uint32_t c1 = depth().colour(1), c2 = depth().colour(2);
     PixelCheck scanList(depth(), "scan list");
-    scanList.expect(list, 150, 10, c1);     // line 10: 100..200
-    scanList.expect(list, 82, 13, c1);      // line 13: 80..230
-    scanList.expect(list, 82, 14, BLACK);   // line 14: 85..230
-    scanList.expect(list, 125, 19, c1);     // line 19: 120..130
+    scanList.expect(list, 150, 10, c1);    // line 10: 100..200
+    scanList.expect(list, 82, 13, c1);     // line 13: 80..230
+    scanList.expect(list, 82, 14, BLACK);  // line 14: 85..230
+    scanList.expect(list, 125, 19, c1);    // line 19: 120..130
     scanList.expect(list, 150, 9, BLACK);
     scanList.expect(list, 150, 20, BLACK);
     scanList.expect(list, 120, 40, BLACK);
     PixelCheck trapezoid(depth(), "trapezoid over the scan list");
-    trapezoid.expect(trap, 150, 10, c1);    // the scan list stays
+    trapezoid.expect(trap, 150, 10, c1);  // the scan list stays
     trapezoid.expect(trap, 120, 30, c2);
-    trapezoid.expect(trap, 60, 129, c2);    // the left edge has moved to 50.5
-    trapezoid.expect(trap, 170, 129, c2);   // the right edge to 174.75
+    trapezoid.expect(trap, 60, 129, c2);   // the left edge has moved to 50.5
+    trapezoid.expect(trap, 170, 129, c2);  // the right edge to 174.75
     trapezoid.expect(trap, 45, 129, BLACK);
     trapezoid.expect(trap, 180, 129, BLACK);
     trapezoid.expect(trap, 120, 131, BLACK);

@@ -13,8 +13,8 @@ struct InfoCase {
     uint16_t vbeVersion, totalMemory, softwareRev;
     uint32_t lfbAddress;
     int32_t virtualLfb, wideDac;
-    bool strings;                 // the block carries its four strings
-    std::vector<std::string> texts;   // controls 100 to 108
+    bool strings;                    // the block carries its four strings
+    std::vector<std::string> texts;  // controls 100 to 108
 };
 
 class InfoDialog : public ::testing::TestWithParam<InfoCase> {};
@@ -24,7 +24,7 @@ TEST_P(InfoDialog, ShowsTheBlockJustReadAndTheTwoCapabilities)
     const InfoCase& c = GetParam();
     fake::reset();
     displayContext = &fake::display().context;
-    displayContext->vbeVersion = 0x0200;   // the block's version decides, not this
+    displayContext->vbeVersion = 0x0200;  // the block's version decides, not this
     displayContext->lfbAddress = c.lfbAddress;
     displayContext->virtualLfbAvailable = c.virtualLfb;
     displayContext->wideDacAvailable = c.wideDac;
@@ -53,22 +53,63 @@ TEST_P(InfoDialog, ShowsTheBlockJustReadAndTheTwoCapabilities)
 
 INSTANTIATE_TEST_SUITE_P(
     Blocks, InfoDialog,
-    ::testing::Values(
-        InfoCase{"VBE 1.2 ignores the framebuffer", 0x0102, 16, 0x0102, 0xE0000000, 1, 1, true,
-                 {"Acme VBE BIOS", "1.2", "1024 Kb", "N/A", "N/A", "N/A", "N/A", "Yes", "No"}},
-        InfoCase{"VBE 2.0 with a hardware framebuffer", 0x0200, 64, 0x0102, 0xE0000000, 1, 0, true,
-                 {"Acme VBE BIOS", "2.0", "4096 Kb", "0x0102", "Acme", "Rocket 3D", "Rev B", "No",
-                  "Yes (located at 3584 Mb)"}},
-        InfoCase{"a framebuffer high in the address space", 0x0200, 64, 0x0102, 0xFFF00000, 0, 0, true,
-                 {"Acme VBE BIOS", "2.0", "4096 Kb", "0x0102", "Acme", "Rocket 3D", "Rev B", "No",
-                  "Yes (located at 4095 Mb)"}},
-        InfoCase{"VBE 3.0 with a virtualised framebuffer", 0x0300, 128, 0x8000, 0, 1, 1, true,
-                 {"Acme VBE BIOS", "3.0", "8192 Kb", "0x8000", "Acme", "Rocket 3D", "Rev B", "Yes",
-                  "No (virtualised in software)"}},
-        InfoCase{"no framebuffer at all", 0x0200, 4, 0x0001, 0, 0, 0, true,
-                 {"Acme VBE BIOS", "2.0", "256 Kb", "0x0001", "Acme", "Rocket 3D", "Rev B", "No", "No"}},
-        InfoCase{"a block without strings shows them empty", 0x0200, 0, 0, 0, 0, 0, false,
-                 {"", "2.0", "0 Kb", "0x0000", "", "", "", "No", "No"}}));
+    ::testing::Values(InfoCase{"VBE 1.2 ignores the framebuffer",
+                               0x0102,
+                               16,
+                               0x0102,
+                               0xE0000000,
+                               1,
+                               1,
+                               true,
+                               {"Acme VBE BIOS", "1.2", "1024 Kb", "N/A", "N/A", "N/A", "N/A", "Yes", "No"}},
+                      InfoCase{"VBE 2.0 with a hardware framebuffer",
+                               0x0200,
+                               64,
+                               0x0102,
+                               0xE0000000,
+                               1,
+                               0,
+                               true,
+                               {"Acme VBE BIOS", "2.0", "4096 Kb", "0x0102", "Acme", "Rocket 3D", "Rev B", "No",
+                                "Yes (located at 3584 Mb)"}},
+                      InfoCase{"a framebuffer high in the address space",
+                               0x0200,
+                               64,
+                               0x0102,
+                               0xFFF00000,
+                               0,
+                               0,
+                               true,
+                               {"Acme VBE BIOS", "2.0", "4096 Kb", "0x0102", "Acme", "Rocket 3D", "Rev B", "No",
+                                "Yes (located at 4095 Mb)"}},
+                      InfoCase{"VBE 3.0 with a virtualised framebuffer",
+                               0x0300,
+                               128,
+                               0x8000,
+                               0,
+                               1,
+                               1,
+                               true,
+                               {"Acme VBE BIOS", "3.0", "8192 Kb", "0x8000", "Acme", "Rocket 3D", "Rev B", "Yes",
+                                "No (virtualised in software)"}},
+                      InfoCase{"no framebuffer at all",
+                               0x0200,
+                               4,
+                               0x0001,
+                               0,
+                               0,
+                               0,
+                               true,
+                               {"Acme VBE BIOS", "2.0", "256 Kb", "0x0001", "Acme", "Rocket 3D", "Rev B", "No", "No"}},
+                      InfoCase{"a block without strings shows them empty",
+                               0x0200,
+                               0,
+                               0,
+                               0,
+                               0,
+                               0,
+                               false,
+                               {"", "2.0", "0 Kb", "0x0000", "", "", "", "No", "No"}}));
 
 TEST(InformationDialogs, CloseOnlyThroughTheirButton)
 {

@@ -89,20 +89,16 @@ TEST_F(MainDialog, EachDepthButtonListsTheModesOfItsDepthInModeListOrder)
         int radio;
         std::vector<std::string> names;
     };
-    const std::pair<uint16_t, int> modes[] = {{0x102, 4}, {0x101, 8}, {0x110, 15}, {0x111, 16}, {0x112, 24},
+    const std::pair<uint16_t, int> modes[] = {{0x102, 4},  {0x101, 8}, {0x110, 15}, {0x111, 16}, {0x112, 24},
                                               {0x120, 32}, {0x100, 8}, {0x113, 15}, {0x121, 32}};
     const Case cases[] = {
-        {120, {"mode 102"}},
-        {116, {"mode 101", "mode 100"}},
-        {115, {"mode 110", "mode 113"}},
-        {119, {"mode 111"}},
-        {118, {"mode 112"}},
-        {117, {"mode 120", "mode 121"}},
+        {120, {"mode 102"}}, {116, {"mode 101", "mode 100"}}, {115, {"mode 110", "mode 113"}}, {119, {"mode 111"}},
+        {118, {"mode 112"}}, {117, {"mode 120", "mode 121"}},
     };
     for (auto [number, bits] : modes)
         addMode(number, bits);
     open([&](fake::Dialog& d) {
-        d.click(112);   // linear off: every number as listed
+        d.click(112);  // linear off: every number as listed
         for (const Case& c : cases) {
             d.selectItem(114, 1);
             d.click(c.radio);
@@ -129,12 +125,12 @@ TEST_F(MainDialog, ListsOnlyModesThatCanBeQueriedAndOfferedAndStoresTheNumberToS
     for (const Case& c : cases) {
         SetUp();
         addMode(0x101, 8);
-        fake::display().modeList.insert(fake::display().modeList.end() - 1, 0x1FF);   // no mode information
+        fake::display().modeList.insert(fake::display().modeList.end() - 1, 0x1FF);  // no mode information
         displayContext->modeList = fake::display().modeList.data();
         addMode(0x103, 8);
-        fake::display().modes[0x103].setWithLinear = 0;   // no linear framebuffer for this one
+        fake::display().modes[0x103].setWithLinear = 0;  // no linear framebuffer for this one
         addMode(0x105, 8);
-        fake::display().modes[0x105].setWith = 0;         // only with the linear framebuffer
+        fake::display().modes[0x105].setWith = 0;  // only with the linear framebuffer
         open([&](fake::Dialog& d) {
             d.click(116);
             if (!c.linear)
@@ -173,7 +169,7 @@ TEST_F(MainDialog, TestModeRunsTheSelectedEntryInFullScreenAndLeavesTheDialogAsI
     addMode(0x103, 8);
     open([](fake::Dialog& d) {
         d.click(116);
-        d.click(110);   // options are read when the run starts
+        d.click(110);  // options are read when the run starts
         d.selectItem(114, 1);
         const std::vector<fake::Control> before = d.controls;
         fake::calls().clear();
@@ -181,10 +177,10 @@ TEST_F(MainDialog, TestModeRunsTheSelectedEntryInFullScreenAndLeavesTheDialogAsI
 
         d.click(121);
 
-        EXPECT_EQ(fake::callNames({"PL_startFullScreen", "GX_getModeInfo", "GX_setMode", "GX_restoreMode",
-                                   "PL_restoreGDI"}),
-                  (std::vector<std::string>{"PL_startFullScreen", "GX_getModeInfo", "GX_setMode", "GX_restoreMode",
-                                            "PL_restoreGDI"}));
+        EXPECT_EQ(
+            fake::callNames({"PL_startFullScreen", "GX_getModeInfo", "GX_setMode", "GX_restoreMode", "PL_restoreGDI"}),
+            (std::vector<std::string>{"PL_startFullScreen", "GX_getModeInfo", "GX_setMode", "GX_restoreMode",
+                                      "PL_restoreGDI"}));
         EXPECT_EQ(fake::callsNamed("PL_startFullScreen")[0].args, (std::vector<int64_t>{640, 480}));
         EXPECT_EQ(fake::callsNamed("GX_setMode")[0].args, (std::vector<int64_t>{0x6103, 0, 1, 0x103}));
         for (size_t i = 0; i < before.size(); ++i) {
@@ -238,7 +234,7 @@ TEST_F(MainDialog, CommandsDoWhatTheirControlsSay)
 
 TEST_F(MainDialog, AnEmptyListStartsNothing)
 {
-    addMode(0x101, 8);   // nothing of 4 bits
+    addMode(0x101, 8);  // nothing of 4 bits
     open([](fake::Dialog& d) {
         EXPECT_TRUE(d.control(114)->items.empty());
         EXPECT_EQ(d.control(114)->selection, -1);
@@ -254,14 +250,14 @@ TEST_F(MainDialog, NoSelectionOrNoModeListStartsNothing)
     addMode(0x101, 8);
     open([](fake::Dialog& d) {
         d.click(116);
-        d.selectItem(114, -1);   // a list box may lose its selection
+        d.selectItem(114, -1);  // a list box may lose its selection
         d.click(121);
         d.command(114, LBN_DBLCLK);
     });
     EXPECT_EQ(fake::countOf("PL_startFullScreen"), 0u);
 
     SetUp();
-    displayContext->modeList = nullptr;   // a library that found no modes
+    displayContext->modeList = nullptr;  // a library that found no modes
     open([](fake::Dialog& d) {
         d.click(116);
         EXPECT_TRUE(d.control(114)->items.empty());

@@ -58,7 +58,10 @@ constexpr int NONE = IDC_STATIC;
 const DialogCase DIALOGS[] = {
     {1000,
      FRAME,
-     27, 29, 233, 243,
+     27,
+     29,
+     233,
+     243,
      "",
      {
          {114, LIST, "", 9, 47, 214, 99, false},
@@ -83,7 +86,10 @@ const DialogCase DIALOGS[] = {
      }},
     {1001,
      FRAME,
-     26, 39, 290, 161,
+     26,
+     39,
+     290,
+     161,
      "",
      {
          {NONE, GROUPBOX, " SuperVGA Information ", 8, 6, 273, 83, false},
@@ -110,7 +116,10 @@ const DialogCase DIALOGS[] = {
      }},
     {1002,
      FRAME | WS_CAPTION | WS_SYSMENU,
-     23, 40, 205, 59,
+     23,
+     40,
+     205,
+     59,
      "No VESA VBE detected!",
      {
          {1, DEFBUTTON, "Ok", 77, 36, 50, 14, false},

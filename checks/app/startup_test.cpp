@@ -23,15 +23,18 @@ int recordedInstall(const char* driverDir, int ignoreVBE, int analyse)
     return installStatus;
 }
 
-void recordedUninstall(void) { fake::log("KS_exit"); }
+void recordedUninstall(void)
+{
+    fake::log("KS_exit");
+}
 
 constexpr DriverLoader RECORDED{recordedInstall, recordedUninstall};
 
 HINSTANCE const INSTANCE = reinterpret_cast<HINSTANCE>(0x4000);
 
-const std::vector<std::string> LIFETIME = {"GetModuleFileNameA", "KS_install",      "MessageBoxA",
+const std::vector<std::string> LIFETIME = {"GetModuleFileNameA", "KS_install",        "MessageBoxA",
                                            "Ctl3dRegister",      "Ctl3dAutoSubclass", "GX_init",
-                                           "DialogBoxParamA",    "Ctl3dUnregister", "KS_exit"};
+                                           "DialogBoxParamA",    "Ctl3dUnregister",   "KS_exit"};
 
 class StartUp : public ::testing::Test {
 protected:
@@ -60,8 +63,8 @@ TEST_F(StartUp, ANonFatalStatusGoesOnToTheDialogAndShutsDownInOrder)
 
         EXPECT_EQ(runProgram(INSTANCE, RECORDED), 0) << status;
 
-        EXPECT_EQ(fake::callNames(LIFETIME),
-                  (std::vector<std::string>{"GetModuleFileNameA", "KS_install", "GX_init", "DialogBoxParamA", "KS_exit"}))
+        EXPECT_EQ(fake::callNames(LIFETIME), (std::vector<std::string>{"GetModuleFileNameA", "KS_install", "GX_init",
+                                                                       "DialogBoxParamA", "KS_exit"}))
             << status;
         const fake::Call install = fake::callsNamed("KS_install")[0];
         EXPECT_EQ(install.text, "C:\\PALISADE\\") << status;
@@ -146,10 +149,12 @@ TEST_F(StartUp, OldWindowsGetsTheThreeDimensionalControlsAroundTheDialog)
         std::vector<std::string> expected;
     };
     const Case cases[] = {
-        {3, 10,
+        {3,
+         10,
          {"GetModuleFileNameA", "KS_install", "Ctl3dRegister", "Ctl3dAutoSubclass", "GX_init", "DialogBoxParamA",
           "Ctl3dUnregister", "KS_exit"}},
-        {3, 95,
+        {3,
+         95,
          {"GetModuleFileNameA", "KS_install", "Ctl3dRegister", "Ctl3dAutoSubclass", "GX_init", "DialogBoxParamA",
           "Ctl3dUnregister", "KS_exit"}},
         {4, 0, {"GetModuleFileNameA", "KS_install", "GX_init", "DialogBoxParamA", "KS_exit"}},

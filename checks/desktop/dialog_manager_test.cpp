@@ -14,7 +14,16 @@ using desktop::Action;
 
 namespace {
 
-enum : int { RADIO_A = 10, RADIO_B = 11, RADIO_C = 12, CHECK = 20, CHECK_OFF = 21, LIST = 30, QUIET_LIST = 31, RUN = 40 };
+enum : int {
+    RADIO_A = 10,
+    RADIO_B = 11,
+    RADIO_C = 12,
+    CHECK = 20,
+    CHECK_OFF = 21,
+    LIST = 30,
+    QUIET_LIST = 31,
+    RUN = 40
+};
 
 const DialogItemTemplate kItems[] = {
     {"BUTTON", "Depth", BS_GROUPBOX | WS_CHILD | WS_VISIBLE, 4, 4, 80, 50, IDC_STATIC},
@@ -29,8 +38,16 @@ const DialogItemTemplate kItems[] = {
     {"BUTTON", "Run", BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP | WS_CHILD, 20, 116, 50, 14, RUN},
     {"BUTTON", "Quit", BS_PUSHBUTTON | WS_TABSTOP | WS_CHILD, 80, 116, 50, 14, IDCANCEL},
 };
-const DialogTemplate kDialog = {500, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_3DLOOK,
-                                10, 10, 180, 136, "Checks", 8, "MS Sans Serif", kItems,
+const DialogTemplate kDialog = {500,
+                                WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_3DLOOK,
+                                10,
+                                10,
+                                180,
+                                136,
+                                "Checks",
+                                8,
+                                "MS Sans Serif",
+                                kItems,
                                 int(sizeof kItems / sizeof kItems[0])};
 const DialogTemplate* const kDialogs[] = {&kDialog};
 const ModuleResources kModule = {kDialogs, 1};
@@ -45,7 +62,7 @@ struct Command {
 struct Record {
     std::vector<Command> commands;
     int focusId = 0;
-    std::vector<UINT> checks;     // A, B, C, Check
+    std::vector<UINT> checks;  // A, B, C, Check
     LRESULT selection = 0;
     LRESULT quietSelection = 0;
     bool fromControlHandle = true;
@@ -98,10 +115,22 @@ Action onControl(Action::Kind kind, int id, std::string text = {}, int index = -
     a.index = index;
     return a;
 }
-Action click(int id) { return onControl(Action::Kind::Click, id); }
-Action select(int id, std::string text) { return onControl(Action::Kind::Select, id, std::move(text)); }
-Action selectIndex(int id, int index) { return onControl(Action::Kind::Select, id, {}, index); }
-Action dblclick(int id) { return onControl(Action::Kind::DoubleClick, id); }
+Action click(int id)
+{
+    return onControl(Action::Kind::Click, id);
+}
+Action select(int id, std::string text)
+{
+    return onControl(Action::Kind::Select, id, std::move(text));
+}
+Action selectIndex(int id, int index)
+{
+    return onControl(Action::Kind::Select, id, {}, index);
+}
+Action dblclick(int id)
+{
+    return onControl(Action::Kind::DoubleClick, id);
+}
 
 class DialogManager : public ::testing::Test {
 protected:
@@ -133,7 +162,7 @@ struct Case {
     std::vector<Action> input;
     std::vector<Command> commands;  // before the final Esc
     int focusId;
-    std::vector<UINT> checks;       // A, B, C, Check
+    std::vector<UINT> checks;  // A, B, C, Check
     LRESULT selection;
     LRESULT quietSelection;
 };
@@ -145,33 +174,105 @@ TEST_F(DialogManager, KeyboardAndScriptedInputGiveWindowsCommandsAndState)
         {"Tab skips the disabled check box", {key(TAB), key(TAB)}, {}, LIST, {X, O, O, O}, 0, LB_ERR},
         {"Tab wraps round to the checked radio button",
          {key(DOWN), key(TAB), key(TAB), key(TAB), key(TAB), key(TAB), key(TAB)},
-         {{RADIO_B, BN_CLICKED}}, RADIO_B, {O, X, O, O}, 0, LB_ERR},
+         {{RADIO_B, BN_CLICKED}},
+         RADIO_B,
+         {O, X, O, O},
+         0,
+         LB_ERR},
         {"Shift-Tab goes backwards from the first", {key(TAB, true)}, {}, IDCANCEL, {X, O, O, O}, 0, LB_ERR},
         {"arrows move the check in the group and skip the disabled button",
-         {key(DOWN), key(DOWN)}, {{RADIO_B, BN_CLICKED}, {RADIO_A, BN_CLICKED}}, RADIO_A, {X, O, O, O}, 0, LB_ERR},
-        {"Up wraps to the last enabled radio button", {key(UP)}, {{RADIO_B, BN_CLICKED}}, RADIO_B, {O, X, O, O}, 0, LB_ERR},
-        {"Space toggles the focused check box", {key(TAB), key(' '), key(' '), key(' ')},
-         {{CHECK, BN_CLICKED}, {CHECK, BN_CLICKED}, {CHECK, BN_CLICKED}}, CHECK, {X, O, O, X}, 0, LB_ERR},
-        {"Enter presses the default push button", {key(desktop::KEY_RETURN)}, {{RUN, BN_CLICKED}}, RADIO_A,
-         {X, O, O, O}, 0, LB_ERR},
-        {"Enter on a focused push button presses that one", {key(TAB, true), key(TAB, true), key(desktop::KEY_RETURN)},
-         {{RUN, BN_CLICKED}}, RUN, {X, O, O, O}, 0, LB_ERR},
-        {"arrows in the list move the selection and notify", {key(TAB), key(TAB), key(DOWN), key(DOWN), key(UP)},
-         {{LIST, LBN_SELCHANGE}, {LIST, LBN_SELCHANGE}, {LIST, LBN_SELCHANGE}}, LIST, {X, O, O, O}, 1, LB_ERR},
-        {"a character selects the next entry beginning with it", {key(TAB), key(TAB), key('t'), key('T'), key('t')},
-         {{LIST, LBN_SELCHANGE}, {LIST, LBN_SELCHANGE}, {LIST, LBN_SELCHANGE}}, LIST, {X, O, O, O}, 1, LB_ERR},
+         {key(DOWN), key(DOWN)},
+         {{RADIO_B, BN_CLICKED}, {RADIO_A, BN_CLICKED}},
+         RADIO_A,
+         {X, O, O, O},
+         0,
+         LB_ERR},
+        {"Up wraps to the last enabled radio button",
+         {key(UP)},
+         {{RADIO_B, BN_CLICKED}},
+         RADIO_B,
+         {O, X, O, O},
+         0,
+         LB_ERR},
+        {"Space toggles the focused check box",
+         {key(TAB), key(' '), key(' '), key(' ')},
+         {{CHECK, BN_CLICKED}, {CHECK, BN_CLICKED}, {CHECK, BN_CLICKED}},
+         CHECK,
+         {X, O, O, X},
+         0,
+         LB_ERR},
+        {"Enter presses the default push button",
+         {key(desktop::KEY_RETURN)},
+         {{RUN, BN_CLICKED}},
+         RADIO_A,
+         {X, O, O, O},
+         0,
+         LB_ERR},
+        {"Enter on a focused push button presses that one",
+         {key(TAB, true), key(TAB, true), key(desktop::KEY_RETURN)},
+         {{RUN, BN_CLICKED}},
+         RUN,
+         {X, O, O, O},
+         0,
+         LB_ERR},
+        {"arrows in the list move the selection and notify",
+         {key(TAB), key(TAB), key(DOWN), key(DOWN), key(UP)},
+         {{LIST, LBN_SELCHANGE}, {LIST, LBN_SELCHANGE}, {LIST, LBN_SELCHANGE}},
+         LIST,
+         {X, O, O, O},
+         1,
+         LB_ERR},
+        {"a character selects the next entry beginning with it",
+         {key(TAB), key(TAB), key('t'), key('T'), key('t')},
+         {{LIST, LBN_SELCHANGE}, {LIST, LBN_SELCHANGE}, {LIST, LBN_SELCHANGE}},
+         LIST,
+         {X, O, O, O},
+         1,
+         LB_ERR},
         {"Up at the top of the list changes nothing", {key(TAB), key(TAB), key(UP)}, {}, LIST, {X, O, O, O}, 0, LB_ERR},
-        {"select by text and double click notify", {select(LIST, "hre"), dblclick(LIST)},
-         {{LIST, LBN_SELCHANGE}, {LIST, LBN_DBLCLK}}, LIST, {X, O, O, O}, 2, LB_ERR},
+        {"select by text and double click notify",
+         {select(LIST, "hre"), dblclick(LIST)},
+         {{LIST, LBN_SELCHANGE}, {LIST, LBN_DBLCLK}},
+         LIST,
+         {X, O, O, O},
+         2,
+         LB_ERR},
         {"select by index, last entry", {selectIndex(LIST, 7)}, {{LIST, LBN_SELCHANGE}}, LIST, {X, O, O, O}, 7, LB_ERR},
-        {"a list without LBS_NOTIFY selects silently", {select(QUIET_LIST, "green"), dblclick(QUIET_LIST)}, {},
-         QUIET_LIST, {X, O, O, O}, 0, 1},
-        {"selecting text that is not there keeps the selection", {select(LIST, "nine")}, {}, RADIO_A, {X, O, O, O}, 0, LB_ERR},
-        {"clicks press buttons and take the focus", {click(CHECK), click(RADIO_B), click(RUN)},
-         {{CHECK, BN_CLICKED}, {RADIO_B, BN_CLICKED}, {RUN, BN_CLICKED}}, RUN, {O, X, O, X}, 0, LB_ERR},
-        {"clicks on disabled or missing controls do nothing", {click(CHECK_OFF), click(RADIO_C), click(99)}, {},
-         RADIO_A, {X, O, O, O}, 0, LB_ERR},
-        {"clicking the cancel button sends IDCANCEL like Esc", {click(IDCANCEL)}, {}, IDCANCEL, {X, O, O, O}, 0, LB_ERR},
+        {"a list without LBS_NOTIFY selects silently",
+         {select(QUIET_LIST, "green"), dblclick(QUIET_LIST)},
+         {},
+         QUIET_LIST,
+         {X, O, O, O},
+         0,
+         1},
+        {"selecting text that is not there keeps the selection",
+         {select(LIST, "nine")},
+         {},
+         RADIO_A,
+         {X, O, O, O},
+         0,
+         LB_ERR},
+        {"clicks press buttons and take the focus",
+         {click(CHECK), click(RADIO_B), click(RUN)},
+         {{CHECK, BN_CLICKED}, {RADIO_B, BN_CLICKED}, {RUN, BN_CLICKED}},
+         RUN,
+         {O, X, O, X},
+         0,
+         LB_ERR},
+        {"clicks on disabled or missing controls do nothing",
+         {click(CHECK_OFF), click(RADIO_C), click(99)},
+         {},
+         RADIO_A,
+         {X, O, O, O},
+         0,
+         LB_ERR},
+        {"clicking the cancel button sends IDCANCEL like Esc",
+         {click(IDCANCEL)},
+         {},
+         IDCANCEL,
+         {X, O, O, O},
+         0,
+         LB_ERR},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -328,9 +429,10 @@ TEST_F(DialogManager, Windows3DialogsAreFlatUnlessTheThreeDLibraryIsRegistered)
         int face;
     };
     const int grey = 0xC0C0C0, white = 0xFFFFFF;
-    for (const Look& look : {Look{"Windows 95", 4, 0, false, false, grey}, Look{"Windows 3.1", 3, 10, false, false, white},
-                             Look{"3.1, registered only", 3, 10, true, false, white},
-                             Look{"3.1 with the 3-D library", 3, 10, true, true, grey}}) {
+    for (const Look& look :
+         {Look{"Windows 95", 4, 0, false, false, grey}, Look{"Windows 3.1", 3, 10, false, false, white},
+          Look{"3.1, registered only", 3, 10, true, false, white},
+          Look{"3.1 with the 3-D library", 3, 10, true, true, grey}}) {
         SCOPED_TRACE(look.what);
         SetUp();
         desktop::session().setVersion(look.major, look.minor);
@@ -386,8 +488,8 @@ INT_PTR mouseProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM)
             a.clicks = clicks;
             desktop::session().enqueue(a);
         };
-        at(CHECK, 3, 3, 1);                                 // the check box
-        at(CHECK_OFF, 3, 3, 1);                             // disabled: nothing
+        at(CHECK, 3, 3, 1);                                        // the check box
+        at(CHECK_OFF, 3, 3, 1);                                    // disabled: nothing
         at(LIST, 8, 2 + desktop::dialogUnitsToPixelsY(8) + 3, 2);  // second row, double click
         GetWindowRect(GetDlgItem(dialog, RADIO_B), &r);
         Action move;
@@ -397,14 +499,14 @@ INT_PTR mouseProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM)
         desktop::session().enqueue(move);
         Action button;
         button.kind = Action::Kind::Button;
-        desktop::session().enqueue(button);                 // a press where the mouse is
+        desktop::session().enqueue(button);  // a press where the mouse is
         RECT window;
         GetWindowRect(dialog, &window);
         Action close;
         close.kind = Action::Kind::ClickAt;
         close.x = window.right - 12;
         close.y = window.top + 10;
-        desktop::session().enqueue(close);                  // the caption's close box
+        desktop::session().enqueue(close);  // the caption's close box
         return TRUE;
     }
     if (message == WM_COMMAND) {
@@ -443,7 +545,8 @@ INT_PTR ownedProcedure(HWND dialog, UINT message, WPARAM, LPARAM)
         RECT owner;
         GetWindowRect(desktop::openDialogs().front()->handle, &owner);
         ownerPixel = picture.pixels[size_t(owner.top + 4) * size_t(picture.width) + size_t(owner.left + 4)];
-        backgroundPixel = picture.pixels[size_t(picture.height - 1) * size_t(picture.width) + size_t(picture.width - 1)];
+        backgroundPixel =
+            picture.pixels[size_t(picture.height - 1) * size_t(picture.width) + size_t(picture.width - 1)];
         EXPECT_EQ(desktop::openDialogs().size(), 2u);
         EndDialog(dialog, 4);
     }
@@ -501,8 +604,10 @@ TEST(DialogTitle, IsTheCaptionElseTheTopLineOfText)
          {control(K::PushButton, "OK", 0, 0), control(K::GroupBox, " SuperVGA Information ", 8, 6),
           control(K::Static, "VBE Version:", 15, 20)},
          "SuperVGA Information"},
-        {"blank statics are passed over", "", {control(K::Static, "  ", 0, 0), control(K::Static, "Left", 5, 9),
-                                               control(K::Static, "Right", 90, 9)}, "Left"},
+        {"blank statics are passed over",
+         "",
+         {control(K::Static, "  ", 0, 0), control(K::Static, "Left", 5, 9), control(K::Static, "Right", 90, 9)},
+         "Left"},
         {"nothing to read", "", {control(K::ListBox, "", 0, 0), control(K::CheckBox, "Option", 0, 0)}, ""},
     };
     for (const Case& c : cases) {
@@ -525,7 +630,8 @@ struct Spot {
 
 // Every place where the pattern is drawn inside the rectangle, by its centre. In the pattern,
 // '#' is black, '.' the face grey, 'w' white.
-std::vector<Spot> findDrawn(const machine::Picture& picture, const RECT& within, const std::vector<std::string>& pattern)
+std::vector<Spot> findDrawn(const machine::Picture& picture, const RECT& within,
+                            const std::vector<std::string>& pattern)
 {
     auto colour = [](char c) { return c == '#' ? 0x000000u : c == '.' ? 0xC0C0C0u : 0xFFFFFFu; };
     const int height = int(pattern.size()), width = int(pattern[0].size());
@@ -558,13 +664,16 @@ INT_PTR aimedByPictureProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM
         GetWindowRect(dialog, &window);
         GetWindowRect(GetDlgItem(dialog, CHECK), &check);
         GetWindowRect(GetDlgItem(dialog, LIST), &list);
-        const auto closeBox = findDrawn(picture, window, {"##....##", ".##..##.", "..####..", "...##...", "..####..", ".##..##."});
+        const auto closeBox =
+            findDrawn(picture, window, {"##....##", ".##..##.", "..####..", "...##...", "..####..", ".##..##."});
         // The square's dark top left corner, and its white inside.
         std::vector<std::string> square(10, "#wwwwwwwww");
         square[0] = "##########";
         const auto checkSquare = findDrawn(picture, check, square);
-        const auto upArrow = findDrawn(picture, list, {".........", "....#....", "...###...", "..#####..", ".#######.", "........."});
-        const auto downArrow = findDrawn(picture, list, {".........", ".#######.", "..#####..", "...###...", "....#....", "........."});
+        const auto upArrow =
+            findDrawn(picture, list, {".........", "....#....", "...###...", "..#####..", ".#######.", "........."});
+        const auto downArrow =
+            findDrawn(picture, list, {".........", ".#######.", "..#####..", "...###...", "....#....", "........."});
         const auto track = findDrawn(picture, list, {"w.w", ".w.", "w.w"});
         EXPECT_EQ(closeBox.size(), 1u);
         EXPECT_EQ(checkSquare.size(), 1u);
@@ -581,9 +690,9 @@ INT_PTR aimedByPictureProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM
             desktop::session().enqueue(a);
         };
         clickOn(checkSquare[0]);
-        clickOn(downArrow[0]);   // one entry down
-        clickOn(track.back());   // the track just above the down arrow: a page down
-        clickOn(upArrow[0]);     // one entry up
+        clickOn(downArrow[0]);  // one entry down
+        clickOn(track.back());  // the track just above the down arrow: a page down
+        clickOn(upArrow[0]);    // one entry up
         clickOn(closeBox[0]);
         return TRUE;
     }
@@ -605,7 +714,9 @@ TEST_F(DialogManager, MouseActsOnThePartsWhereThePictureShowsThem)
         SetUp();
         topIndexAtCancel = -1;
         desktop::session().setVersion(major, minor);
-        EXPECT_EQ(DialogBoxParamA(desktop::instanceFor(kModule), MAKEINTRESOURCEA(500), nullptr, aimedByPictureProcedure, 0), 9);
+        EXPECT_EQ(
+            DialogBoxParamA(desktop::instanceFor(kModule), MAKEINTRESOURCEA(500), nullptr, aimedByPictureProcedure, 0),
+            9);
         EXPECT_EQ(record.commands, (std::vector<Command>{{CHECK, BN_CLICKED}, {IDCANCEL, BN_CLICKED}}));
         EXPECT_EQ(record.checks, std::vector<UINT>{X});
         // Four rows are shown: down one, a page of four down, up one.

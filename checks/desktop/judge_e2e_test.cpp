@@ -185,8 +185,7 @@ TEST_F(Judge, ACardMadeWrongOnPurposeIsFlaggedWithTheRightHint)
                           Case{"display_start_late", "; display start: asked line 0, shows line 1\n"}}) {
         SCOPED_TRACE(c.fault);
         machineFile(std::string(c.fault) + ".machine", std::string("card_fault = ") + c.fault + "\n");
-        const harness::Exit r =
-            run(std::string("--headless --verdict --machine ") + c.fault + ".machine", MOIRE_8_BIT);
+        const harness::Exit r = run(std::string("--headless --verdict --machine ") + c.fault + ".machine", MOIRE_8_BIT);
         EXPECT_EQ(r.status, 4) << r.err;
         EXPECT_NE(r.err.find(c.hint), std::string::npos) << r.err;
     }

@@ -136,9 +136,8 @@ TEST_F(Kernel32, ChildProcessesGetTheCommandLineSplitOnBlanksAndReportTheirExitC
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process{};
-        const BOOL started = CreateProcessA(c.application.empty() ? nullptr : c.application.c_str(),
-                                            commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                            &startup, &process);
+        const BOOL started = CreateProcessA(c.application.empty() ? nullptr : c.application.c_str(), commandLine.data(),
+                                            nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
         ASSERT_EQ(started != FALSE, c.starts);
         if (!started)
             continue;
@@ -165,8 +164,8 @@ TEST_F(Kernel32, ChildProcessesGetTheCommandLineSplitOnBlanksAndReportTheirExitC
 TEST_F(Kernel32, AProgramPathWithBlanksIsFoundByItsWordsInTurn)
 {
     fs::create_directories(folder / "My Builds" / "x y");
-    std::ofstream(folder / "My Builds" / "x y" / "KSWIN.EXE") << "#!/bin/sh\nprintf '%s|' \"$@\" > " << folder.string()
-                                                               << "/args.txt\n";
+    std::ofstream(folder / "My Builds" / "x y" / "KSWIN.EXE")
+        << "#!/bin/sh\nprintf '%s|' \"$@\" > " << folder.string() << "/args.txt\n";
     fs::permissions(folder / "My Builds" / "x y" / "KSWIN.EXE", fs::perms::owner_all);
     const std::string tool = windows("My Builds\\x y\\KSWIN.EXE");
     for (const bool named : {false, true}) {
@@ -190,8 +189,8 @@ TEST_F(Kernel32, AProgramPathWithBlanksIsFoundByItsWordsInTurn)
 TEST_F(Kernel32, ABareNameNeverRunsAProgramFromTheCurrentFolder)
 {
     fs::create_directories(folder / "elsewhere");
-    std::ofstream(folder / "elsewhere" / "KSWIN.EXE") << "#!/bin/sh\ntouch " << (folder / "planted-ran").string()
-                                                       << "\n";
+    std::ofstream(folder / "elsewhere" / "KSWIN.EXE")
+        << "#!/bin/sh\ntouch " << (folder / "planted-ran").string() << "\n";
     fs::permissions(folder / "elsewhere" / "KSWIN.EXE", fs::perms::owner_all);
     fs::current_path(folder / "elsewhere");
     std::string commandLine = "KSWIN.EXE -gen -p.\\";
@@ -210,8 +209,8 @@ TEST_F(Kernel32, ADirectoryWithBlanksReachesTheChildAsSeveralArguments)
     std::string commandLine = "KSWIN.EXE -gen -p" + windows("Program Files") + "\\";
     fs::current_path(folder);
     PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, nullptr,
-                               &process));
+    ASSERT_TRUE(
+        CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, nullptr, &process));
     ASSERT_EQ(WaitForSingleObject(process.hProcess, INFINITE), WAIT_OBJECT_0);
     DWORD exitCode = 0;
     GetExitCodeProcess(process.hProcess, &exitCode);

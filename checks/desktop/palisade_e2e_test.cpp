@@ -23,7 +23,8 @@ protected:
     void SetUp() override
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        work = fs::temp_directory_path() / (std::string("palisade-e2e-") + info->name() + "-" + std::to_string(getpid()));
+        work =
+            fs::temp_directory_path() / (std::string("palisade-e2e-") + info->name() + "-" + std::to_string(getpid()));
         fs::remove_all(work);
         fs::create_directories(work);
     }
@@ -106,7 +107,9 @@ TEST_F(Palisade, ScriptThatRunsOutWhileTheProgramWaitsEndsWithStatus3)
     const Outcome r = run("--headless --shots pictures", "click 116\n");
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.err.find("the script ended while the program waits for input on: Palisade 32 bit Test Program - "
-                          "Release 6.0 (dialog 1000)"), std::string::npos) << r.err;
+                         "Release 6.0 (dialog 1000)"),
+              std::string::npos)
+        << r.err;
     EXPECT_NE(r.out.find("pictures/index.html"), std::string::npos) << r.out;
     EXPECT_TRUE(fs::exists(work / "pictures" / "0001.png"));
     EXPECT_TRUE(fs::exists(work / "pictures" / "0002.png"));

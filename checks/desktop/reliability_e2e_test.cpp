@@ -30,7 +30,8 @@ protected:
     void SetUp() override
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        work = fs::temp_directory_path() / (std::string("palisade-rel-") + info->name() + "-" + std::to_string(getpid()));
+        work =
+            fs::temp_directory_path() / (std::string("palisade-rel-") + info->name() + "-" + std::to_string(getpid()));
         fs::remove_all(work);
         fs::create_directories(work);
         install(work / "bin");
@@ -48,7 +49,8 @@ protected:
         fs::create_directories(folder);
         fs::copy_file(built, folder / "palisade", fs::copy_options::overwrite_existing);
         if (withGenerator)
-            fs::copy_file(built.parent_path() / "KSWIN.EXE", folder / "KSWIN.EXE", fs::copy_options::overwrite_existing);
+            fs::copy_file(built.parent_path() / "KSWIN.EXE", folder / "KSWIN.EXE",
+                          fs::copy_options::overwrite_existing);
         program = folder / "palisade";
     }
     fs::path home(const std::string& machine = "default") const { return program.parent_path() / "machines" / machine; }
@@ -250,7 +252,8 @@ TEST_F(Reliability, BadInputIsRefusedBeforeAnythingIsMade)
         {"impossible instruction budget", "", "click 2\n", "instruction_budget = 4000000000\n",
          "'instruction_budget' must be 1000 to 100000000"},
         {"ROM rejected when read", "", "click 2\n", "rom = bad.rom\n", "is not a ROM image"},
-        {"shots folder holds a planted link", "--shots planted", "click 2\n", "", "the shots folder planted is not empty"},
+        {"shots folder holds a planted link", "--shots planted", "click 2\n", "",
+         "the shots folder planted is not empty"},
     };
     fs::create_directories(work / "planted");
     fs::create_symlink(work / "elsewhere.txt", work / "planted" / "0001.png");

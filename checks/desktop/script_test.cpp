@@ -137,8 +137,9 @@ TEST(Script, BadLinesAreReportedWithTheirNumber)
 
 TEST(CommandLine, ReadsEveryOptionAndRejectsBadOnes)
 {
-    const char* full[] = {"palisade", "--machine", "bochs-1mb", "--headless", "--script", "s.txt", "--shots", "out",
-                          "--vbe-log", "vbe.log", "--windows-version", "3.1", "--desktop", "800x600"};
+    const char* full[] = {"palisade",  "--machine", "bochs-1mb", "--headless", "--script",          "s.txt",
+                          "--shots",   "out",       "--vbe-log", "vbe.log",    "--windows-version", "3.1",
+                          "--desktop", "800x600"};
     const desktop::Options o = desktop::parseCommandLine(int(std::size(full)), full);
     EXPECT_EQ(o.machine, "bochs-1mb");
     EXPECT_TRUE(o.headless);
@@ -176,10 +177,10 @@ TEST(CommandLine, ReadsEveryOptionAndRejectsBadOnes)
 TEST(CommandLine, HelpNamesEveryOption)
 {
     const std::string help = desktop::helpText();
-    for (const char* option : {"--machine", "--list-machines", "--headless", "--script", "--shots", "--vbe-log", "--io-log",
-                               "--windows-version", "--desktop", "--help", "--version", "key NAME", "click ID",
-                               "select ID TEXT", "select ID #N", "dblclick ID", "mouse X Y", "button", "wait MS",
-                               "shot NAME", "snap MS NAME"})
+    for (const char* option :
+         {"--machine",         "--list-machines", "--headless", "--script",  "--shots",  "--vbe-log", "--io-log",
+          "--windows-version", "--desktop",       "--help",     "--version", "key NAME", "click ID",  "select ID TEXT",
+          "select ID #N",      "dblclick ID",     "mouse X Y",  "button",    "wait MS",  "shot NAME", "snap MS NAME"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 

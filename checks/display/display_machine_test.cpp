@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "display_bus/machine_bus.h"
+#include "kestrel/resident.h"
 #include "machine/machine.h"
 #include "platform/accel.h"
 #include "platform/display.h"
-#include "kestrel/resident.h"
 
 namespace {
 
@@ -124,7 +124,8 @@ protected:
         DisplayContext* dc = b->dc;
         GX_clear(1);
         GX_beginLine();
-        for (int i = 0; i < 16; ++i) GX_lineFast(dc->maxX / 2, dc->maxY / 2, i * dc->maxX / 15, 0, uint32_t(i));
+        for (int i = 0; i < 16; ++i)
+            GX_lineFast(dc->maxX / 2, dc->maxY / 2, i * dc->maxX / 15, 0, uint32_t(i));
         GX_lineFast(0, 0, dc->maxX, dc->maxY, dc->defaultColor);
         GX_lineFast(dc->maxX, 0, 0, dc->maxY, 4);
         GX_lineFast(5, -100000, 5, 100000, 2);
@@ -145,7 +146,8 @@ TEST_P(DisplayOnEachVbe, DetectsTheControllerAndCopiesItsModeList)
     EXPECT_NE(dc->virtualLfbAvailable, 0);
     EXPECT_NE(dc->wideDacAvailable, 0);
     int n = 0;
-    while (dc->modeList[n] != 0xFFFF) ASSERT_LT(++n, 257);
+    while (dc->modeList[n] != 0xFFFF)
+        ASSERT_LT(++n, 257);
     EXPECT_GT(n, 5);
 
     VbeInfoBlock info;
@@ -175,7 +177,8 @@ TEST_P(DisplayOnEachVbe, OffersModesByHowTheyAreDrawnAndFlagsThePackedLinearOnes
         EXPECT_EQ(linear, planar ? 0 : (*m & 0x1FF) | 0x4000) << name;
         EXPECT_EQ((info.attributes & MODE_ATTR_ACCELERATED) != 0, !planar);
         const int32_t banked = GX_getModeName(name, &info, *m, 0) & 0xFFFF;
-        const std::string resolution = std::to_string(info.xResolution) + " x " + std::to_string(info.yResolution) + " ";
+        const std::string resolution =
+            std::to_string(info.xResolution) + " x " + std::to_string(info.yResolution) + " ";
         EXPECT_EQ(std::string(name).rfind(resolution, 0), 0u) << name;
         EXPECT_EQ(banked, *m & 0x1FF);
     }
@@ -358,7 +361,8 @@ TEST_P(DisplayOnEachVbe, PalettesReachTheDacAtItsWidth)
     EXPECT_EQ(VBE_setDACWidth(7), 0);
     // A whole palette, paced by the retrace.
     PaletteEntry ramp[256];
-    for (int i = 0; i < 256; ++i) ramp[i] = PaletteEntry{0, 0, uint8_t(i), 0};
+    for (int i = 0; i < 256; ++i)
+        ramp[i] = PaletteEntry{0, 0, uint8_t(i), 0};
     GX_setPalette(0, 256, ramp, 256);
     GX_clear(200);
     EXPECT_EQ(red(at(screen(), 320, 240)), 200 / 4 * 4 + 200 / 64);
@@ -522,7 +526,8 @@ TEST(VgaModes, Mode13hDrawsThroughItsWindow)
     auto b = boot({"SeaVGABIOS", "seavgabios", false});
     ASSERT_NE(b->dc, nullptr);
     bool listed = false;
-    for (const uint16_t* m = b->dc->modeList; *m != 0xFFFF; ++m) listed = listed || *m == 0x13;
+    for (const uint16_t* m = b->dc->modeList; *m != 0xFFFF; ++m)
+        listed = listed || *m == 0x13;
     ModeInfo info{};
     ASSERT_TRUE(listed && GX_getModeInfo(0x13, &info));
     std::vector<machine::Picture> pictures;

@@ -35,16 +35,35 @@ struct HostileBios {
         uint32_t old = 0;
         RM_getRMvect(0x10, &old);
         const uint8_t code[] = {
-            0x3D, 0x00, 0x4F,        // cmp ax, 4F00h
-            0x75, 0x13,              // jne chain
-            0x1E, 0x0E, 0x1F,        // push ds; push cs; pop ds
-            0xBE, 0x00, 0x01,        // mov si, 100h
-            0xB9, 0x22, 0x00,        // mov cx, 34
-            0xFC, 0x57, 0xF3, 0xA4,  // cld; push di; rep movsb
-            0x5F, 0x1F,              // pop di; pop ds
-            0xB8, 0x4F, 0x00,        // mov ax, 004Fh
-            0xCF,                    // iret
-            0xEA, uint8_t(old), uint8_t(old >> 8), uint8_t(old >> 16), uint8_t(old >> 24),  // chain: jmp far
+            0x3D,
+            0x00,
+            0x4F,  // cmp ax, 4F00h
+            0x75,
+            0x13,  // jne chain
+            0x1E,
+            0x0E,
+            0x1F,  // push ds; push cs; pop ds
+            0xBE,
+            0x00,
+            0x01,  // mov si, 100h
+            0xB9,
+            0x22,
+            0x00,  // mov cx, 34
+            0xFC,
+            0x57,
+            0xF3,
+            0xA4,  // cld; push di; rep movsb
+            0x5F,
+            0x1F,  // pop di; pop ds
+            0xB8,
+            0x4F,
+            0x00,  // mov ax, 004Fh
+            0xCF,  // iret
+            0xEA,
+            uint8_t(old),
+            uint8_t(old >> 8),
+            uint8_t(old >> 16),
+            uint8_t(old >> 24),  // chain: jmp far
         };
         uint8_t* base = pc->memory() + uint32_t(segment) * 16;
         std::memcpy(base, code, sizeof code);
@@ -69,7 +88,8 @@ void putFar(uint8_t (&block)[34], int offset, uint32_t farPointer)
 std::vector<uint16_t> listOf(const DisplayContext* dc)
 {
     std::vector<uint16_t> modes;
-    for (const uint16_t* m = dc->modeList; *m != 0xFFFF && modes.size() < 100000; ++m) modes.push_back(*m);
+    for (const uint16_t* m = dc->modeList; *m != 0xFFFF && modes.size() < 100000; ++m)
+        modes.push_back(*m);
     return modes;
 }
 
@@ -87,9 +107,9 @@ TEST(HostileBios, ModeListsAreCutAtASaneLengthAndAtTheEndOfMemory)
 {
     struct Case {
         const char* name;
-        uint32_t listAt;   // linear address of the list
-        size_t words;      // words of 0x0101 written there, no end mark
-        size_t expected;   // entries the library keeps
+        uint32_t listAt;  // linear address of the list
+        size_t words;     // words of 0x0101 written there, no end mark
+        size_t expected;  // entries the library keeps
     };
     const Case cases[] = {
         {"no end mark", 0x20000, 600, 256},
@@ -109,7 +129,8 @@ TEST(HostileBios, ModeListsAreCutAtASaneLengthAndAtTheEndOfMemory)
         ASSERT_NE(dc, nullptr);
         const std::vector<uint16_t> modes = listOf(dc);
         EXPECT_EQ(modes.size(), c.expected);
-        for (uint16_t m : modes) EXPECT_EQ(m, 0x0101);
+        for (uint16_t m : modes)
+            EXPECT_EQ(m, 0x0101);
     }
 }
 
@@ -144,8 +165,8 @@ TEST(HostileBios, VideoMemoryIsWhatTheControllerReportsWithinWhatTheCardMaps)
         int32_t pages;
     };
     const Case cases[] = {
-        {"less than the card has", 16, 3},      // 1 MB
-        {"more than the card has", 1024, 13},   // 64 MB claimed; the card maps 4 MB
+        {"less than the card has", 16, 3},     // 1 MB
+        {"more than the card has", 1024, 13},  // 64 MB claimed; the card maps 4 MB
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

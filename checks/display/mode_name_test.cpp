@@ -42,9 +42,10 @@ TEST(ModeOffer, NumberAndNameFollowTheWayTheModeIsDrawn)
 
 TEST(ModeOffer, ColourCountsNameEveryDepth)
 {
-    const std::pair<int, const char*> cases[] = {{4, "16 colours"},  {8, "256 colours"}, {15, "32K colours"},
+    const std::pair<int, const char*> cases[] = {{4, "16 colours"},   {8, "256 colours"},  {15, "32K colours"},
                                                  {16, "64K colours"}, {24, "16M colours"}, {32, "16M colours 32 bit"}};
-    for (auto [depth, text] : cases) EXPECT_EQ(colourCount(depth), text);
+    for (auto [depth, text] : cases)
+        EXPECT_EQ(colourCount(depth), text);
 }
 
 }  // namespace

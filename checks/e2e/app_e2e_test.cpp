@@ -28,12 +28,30 @@ RunOptions on(const std::string& machine, const std::string& script, bool withGe
 // Each run's folder goes when its check passes; a failed check keeps it and says where.
 class App : public ::testing::Test {};
 
-uint8_t red(uint32_t c) { return static_cast<uint8_t>(c >> 16); }
-uint8_t green(uint32_t c) { return static_cast<uint8_t>(c >> 8); }
-uint8_t blue(uint32_t c) { return static_cast<uint8_t>(c); }
-bool isWhite(uint32_t c) { return red(c) >= 0xF0 && green(c) >= 0xF0 && blue(c) >= 0xF0; }
-bool isDark(uint32_t c) { return red(c) < 0x40 && green(c) < 0x40 && blue(c) < 0x40; }
-bool near(int value, int expected, int tolerance) { return value >= expected - tolerance && value <= expected + tolerance; }
+uint8_t red(uint32_t c)
+{
+    return static_cast<uint8_t>(c >> 16);
+}
+uint8_t green(uint32_t c)
+{
+    return static_cast<uint8_t>(c >> 8);
+}
+uint8_t blue(uint32_t c)
+{
+    return static_cast<uint8_t>(c);
+}
+bool isWhite(uint32_t c)
+{
+    return red(c) >= 0xF0 && green(c) >= 0xF0 && blue(c) >= 0xF0;
+}
+bool isDark(uint32_t c)
+{
+    return red(c) < 0x40 && green(c) < 0x40 && blue(c) < 0x40;
+}
+bool near(int value, int expected, int tolerance)
+{
+    return value >= expected - tolerance && value <= expected + tolerance;
+}
 
 struct Box {
     int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1;
@@ -104,18 +122,21 @@ TEST_F(App, OpensTheMainDialogCentredAndShowsSvgaInfoCentredOverIt)
 }
 
 struct TextLine {
-    const char* text;             // null: present, of a length the library decides
+    const char* text;  // null: present, of a length the library decides
     int y;
 };
 
 struct MoireCase {
     const char* what;
-    const char* choose;           // script lines that select the mode
+    const char* choose;  // script lines that select the mode
     int width, height, bitsPerPixel;
     std::vector<TextLine> lines;  // only where white means text (no white in the fan)
 };
 
-void PrintTo(const MoireCase& c, std::ostream* out) { *out << c.what; }
+void PrintTo(const MoireCase& c, std::ostream* out)
+{
+    *out << c.what;
+}
 
 class MoireScreen : public App, public ::testing::WithParamInterface<MoireCase> {};
 
@@ -194,7 +215,8 @@ TEST_P(MoireScreen, ShowsTheFanBorderAndTextAndEscReturnsToTheSameDialog)
         for (int x : {100, 320, 540}) {
             const int r = x * 255 / maxX;
             const uint32_t top = screen.at(x, 2), bottom = screen.at(x, maxY - 2);
-            EXPECT_TRUE(near(red(top), r, 6) && green(top) == 0 && blue(top) == 0) << std::hex << top << " at x " << std::dec << x;
+            EXPECT_TRUE(near(red(top), r, 6) && green(top) == 0 && blue(top) == 0)
+                << std::hex << top << " at x " << std::dec << x;
             EXPECT_TRUE(near(green(bottom), r, 6) && red(bottom) == 0 && blue(bottom) == 0)
                 << std::hex << bottom << " at x " << std::dec << x;
         }
@@ -222,13 +244,17 @@ INSTANTIATE_TEST_SUITE_P(
         // No linear framebuffer for planar modes: the box is cleared first.
         MoireCase{"4-bit 800 x 600",
                   "click 112\nselect 114 800 x 600\n",
-                  800, 600, 4,
+                  800,
+                  600,
+                  4,
                   {{HEADING, 80}, {"Video mode: 800 x 600 4 bit", 112}, {nullptr, 128}, {MOIRE, 160}, {PRESS, 176}}},
         // Palette index 15 is white in the fan too: no text check here.
         MoireCase{"8-bit 640 x 480", "click 116\nselect 114 640 x 480\n", 640, 480, 8, {}},
         MoireCase{"32-bit 640 x 480",
                   "click 117\nselect 114 640 x 480\n",
-                  640, 480, 32,
+                  640,
+                  480,
+                  32,
                   {{HEADING, 80},
                    {"Video mode: 640 x 480 32 bit", 112},
                    {"Using linear frame buffer", 128},
@@ -256,7 +282,7 @@ TEST_F(App, EveryListedModeReachesItsMoireScreen)
 
     // First learn how many entries each list has: a select past the end is remarked on.
     std::string probe;
-    std::vector<std::pair<int, int>> probeLines;   // script line -> (list, entry)
+    std::vector<std::pair<int, int>> probeLines;  // script line -> (list, entry)
     int line = 0;
     for (bool linear : {true, false}) {
         if (!linear) {

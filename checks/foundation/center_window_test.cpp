@@ -21,8 +21,8 @@ TEST_P(CenterWindowTest, MovesOnceToTheCentreOfTheDesktop)
     fake::setDesktopSize(c.desktopW, c.desktopH);
     fake::setDialogSize(c.windowW, c.windowH);
     fake::onDialog(1, [](fake::Dialog& d) { CenterWindow(d.handle(), nullptr, FALSE); });
-    DialogBoxParamA(nullptr, MAKEINTRESOURCEA(1), nullptr, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return TRUE; },
-                    0);
+    DialogBoxParamA(
+        nullptr, MAKEINTRESOURCEA(1), nullptr, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return TRUE; }, 0);
 
     auto moves = fake::callsNamed("MoveWindow");
     ASSERT_EQ(moves.size(), 1u) << c.what;

@@ -8,11 +8,11 @@
 #include <functional>
 #include <vector>
 
+#include "hw/dispi.h"
+#include "judge/vbe_rig.h"
 #include "kestrel/card_probe.h"
 #include "kestrel/driver_build.h"
 #include "kestrel/driver_image.h"
-#include "hw/dispi.h"
-#include "judge/vbe_rig.h"
 #include "kestrel/resident.h"
 
 namespace kestrel::checks {
@@ -83,15 +83,15 @@ TEST(KestrelDriver, CheckEntryAnswersOneOnlyForTheCardItWasGeneratedFor)
         {"default", dispi, true},
         {"novbe", dispi, true},
         {"seavgabios", dispi, true},
-        {"plainvga", dispi, false},           // the card is gone
-        {"default", moreMemory, false},       // less memory than generated for
+        {"plainvga", dispi, false},      // the card is gone
+        {"default", moreMemory, false},  // less memory than generated for
         {"plainvga", analysed("plainvga"), false},
         {"default", analysed("plainvga"), false},  // generated with hardware code 38
     };
     for (const Case& c : cases) {
         VbeRig rig(c.preset, false);
         std::vector<uint8_t> vectorsBefore(rig.machine().memory(), rig.machine().memory() + 0x400);
-        rig.machine().out16(dispi::INDEX_PORT, 0x0003);   // an index the check must put back
+        rig.machine().out16(dispi::INDEX_PORT, 0x0003);  // an index the check must put back
         const Loaded loaded = loadAndCheck(rig, c.card);
         ASSERT_TRUE(loaded.returned) << c.preset;
         EXPECT_EQ(c.usable, loaded.checkAx == 1) << c.preset << " memory " << c.card.videoMemoryKb << " code "
@@ -193,7 +193,7 @@ TEST(KestrelDriver, ChainsWhatIsNotItsOwnToTheVectorsItWasLoadedOver)
         {0x10, 0x1130, true},
         {0x10, 0x4F03, false},
         {0x2F, 0x1600, true},
-        {0x2F, 0xC501, true},                         // its multiplex number, another function
+        {0x2F, 0xC501, true},  // its multiplex number, another function
         {0x2F, static_cast<uint16_t>(MULTIPLEX_ID << 8), false},
     };
     for (const Case& c : cases) {

@@ -54,7 +54,8 @@ TEST(DriverImage, GeneratorFillsItsFieldsAndStringsAndNothingElse)
     EXPECT_EQ(CHIP_FAMILY_DISPI, readWord(built, field::CHIP_FAMILY));
     EXPECT_EQ(4096, readWord(built, field::MEMORY_KB));
     EXPECT_EQ(0x80001010u, readDword(built, field::PCI_BAR_ADDRESS));
-    EXPECT_EQ("Kestrel Video Core 5.2 for Bochs DISPI SuperVGA", readString(built, field::STRING1, field::STRING1_SIZE));
+    EXPECT_EQ("Kestrel Video Core 5.2 for Bochs DISPI SuperVGA",
+              readString(built, field::STRING1, field::STRING1_SIZE));
     EXPECT_EQ("Bochs DISPI SuperVGA (ID B0C5)", readString(built, field::STRING2, field::STRING2_SIZE));
     EXPECT_EQ("4096 KB, linear framebuffer at E0000000", readString(built, field::STRING3, field::STRING3_SIZE));
     EXPECT_EQ('5', built[field::VERSION_MAJOR]);

@@ -15,13 +15,13 @@
 namespace kestrel {
 namespace {
 
-constexpr uint32_t VGA_CLASS = 0x03000000;   // class code dword: class 03h, subclass 00h
+constexpr uint32_t VGA_CLASS = 0x03000000;  // class code dword: class 03h, subclass 00h
 
 // A PCI bus 0 and the registers of one card: DISPI behind 1CEh/1CFh, a VGA sequencer and
 // CRTC with the Cirrus unlock as QEMU has it (SR06 reads 12h after 12h is written, else 0Fh;
 // without it SR06 ignores writes).
 struct FakeCard : HardwarePorts {
-    std::map<int, std::map<uint8_t, uint32_t>> pci;   // device << 3 | function -> offset -> dword
+    std::map<int, std::map<uint8_t, uint32_t>> pci;  // device << 3 | function -> offset -> dword
     bool dispi = false;
     uint16_t dispiId = 0xB0C5, dispiMemory64k = 64, dispiIndex = 3;
     bool cirrusChip = false;
@@ -45,7 +45,8 @@ struct FakeCard : HardwarePorts {
             if (seqIndex != cirrus::seq::UNLOCK)
                 seq[seqIndex] = value;
             else if (cirrusChip)
-                seq[cirrus::seq::UNLOCK] = value == cirrus::seq::UNLOCK_KEY ? cirrus::seq::UNLOCK_KEY : cirrus::seq::UNLOCK_LOCKED;
+                seq[cirrus::seq::UNLOCK] =
+                    value == cirrus::seq::UNLOCK_KEY ? cirrus::seq::UNLOCK_KEY : cirrus::seq::UNLOCK_LOCKED;
             break;
         case vga::crtc::INDEX_PORT: crtcIndex = value; break;
         case vga::crtc::DATA_PORT: crtc[crtcIndex] = value; break;
@@ -54,19 +55,24 @@ struct FakeCard : HardwarePorts {
     }
     uint16_t in16(uint16_t port) override
     {
-        if (!dispi) return 0xFFFF;
-        if (port == dispi::INDEX_PORT) return dispiIndex;
-        if (port == dispi::DATA_PORT) return dispiIndex == dispi::ID ? dispiId : dispiIndex == dispi::VIDEO_MEMORY_64K ? dispiMemory64k : 0;
+        if (!dispi)
+            return 0xFFFF;
+        if (port == dispi::INDEX_PORT)
+            return dispiIndex;
+        if (port == dispi::DATA_PORT)
+            return dispiIndex == dispi::ID ? dispiId : dispiIndex == dispi::VIDEO_MEMORY_64K ? dispiMemory64k : 0;
         return 0xFFFF;
     }
     void out16(uint16_t port, uint16_t value) override
     {
-        if (dispi && port == dispi::INDEX_PORT) dispiIndex = value;
+        if (dispi && port == dispi::INDEX_PORT)
+            dispiIndex = value;
     }
     uint32_t pciRead32(int deviceFunction, uint8_t offset) override
     {
         const auto device = pci.find(deviceFunction);
-        if (device == pci.end()) return 0xFFFFFFFF;
+        if (device == pci.end())
+            return 0xFFFFFFFF;
         const auto value = device->second.find(offset);
         return value == device->second.end() ? 0 : value->second;
     }
@@ -107,9 +113,9 @@ TEST(HardwareAnalysis, EachDisplayFunctionLeadsToItsChipsTest)
     FakeCard noDispiBehindQemuVga = hostBridgeAnd(0x11111234);
     FakeCard isaDispi;
     isaDispi.dispi = true;
-    FakeCard otherCirrus = cirrusCard(0x98, 0xA8);   // a GD5434
+    FakeCard otherCirrus = cirrusCard(0x98, 0xA8);  // a GD5434
     FakeCard locked = cirrusCard();
-    locked.cirrusChip = false;                           // SR06 does not take the key
+    locked.cirrusChip = false;  // SR06 does not take the key
     struct Case {
         const char* name;
         FakeCard card;
@@ -120,11 +126,14 @@ TEST(HardwareAnalysis, EachDisplayFunctionLeadsToItsChipsTest)
     } cases[] = {
         {"DISPI on PCI", dispiCard(), HARDWARE_DISPI, CHIP_FAMILY_DISPI, 4096, 2 << 3, "DISPI SuperVGA (ID B0C5)"},
         {"DISPI without PCI", isaDispi, HARDWARE_DISPI, CHIP_FAMILY_DISPI, 4096, -1, "4096 KB"},
-        {"QEMU VGA without DISPI", noDispiBehindQemuVga, HARDWARE_NONE, CHIP_FAMILY_NONE, 0, 2 << 3, "without the DISPI interface"},
+        {"QEMU VGA without DISPI", noDispiBehindQemuVga, HARDWARE_NONE, CHIP_FAMILY_NONE, 0, 2 << 3,
+         "without the DISPI interface"},
         {"GD5446", cirrusCard(), HARDWARE_NONE, CHIP_FAMILY_CIRRUS, 4096, 2 << 3, "GD5446 (CR27 B8h)"},
-        {"Cirrus ids, another chip", otherCirrus, HARDWARE_NONE, CHIP_FAMILY_NONE, 0, 2 << 3, "does not answer as a GD5446"},
+        {"Cirrus ids, another chip", otherCirrus, HARDWARE_NONE, CHIP_FAMILY_NONE, 0, 2 << 3,
+         "does not answer as a GD5446"},
         {"Cirrus ids, no unlock", locked, HARDWARE_NONE, CHIP_FAMILY_NONE, 0, 2 << 3, "does not answer as a GD5446"},
-        {"unknown display chip", hostBridgeAnd(0x002010DE), HARDWARE_NONE, CHIP_FAMILY_NONE, 0, 2 << 3, "10DE:0020 at 00:02.0"},
+        {"unknown display chip", hostBridgeAnd(0x002010DE), HARDWARE_NONE, CHIP_FAMILY_NONE, 0, 2 << 3,
+         "10DE:0020 at 00:02.0"},
         {"nothing", FakeCard{}, HARDWARE_NONE, CHIP_FAMILY_NONE, 0, -1, "no PCI display function"},
     };
     for (auto& c : cases) {

@@ -100,8 +100,8 @@ class Kswin : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir_ = fs::temp_directory_path() /
-               ("kswin-" + std::to_string(getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = fs::temp_directory_path() / ("kswin-" + std::to_string(getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -134,7 +134,7 @@ TEST_F(Kswin, WritesTheDriverAndItsAnalysisForEveryFormOfTheDirectory)
     const std::vector<std::vector<std::string>> forms = {
         {"-gen", "-p" + full},
         {"-gen", "-p" + full.substr(0, full.size() - 1)},  // without the trailing backslash
-        {"-gen", "-p.\\"},                                  // the current directory
+        {"-gen", "-p.\\"},                                 // the current directory
         {"-GEN", "-P" + full},
     };
     for (const auto& args : forms) {
@@ -168,7 +168,8 @@ TEST_F(Kswin, MachineWithoutSupportedCardGetsHardwareCode38)
     ASSERT_EQ(0, run.status) << run.err;
     EXPECT_EQ(HARDWARE_NONE, readWord(driver(), field::HARDWARE_CODE));
     EXPECT_NE(std::string::npos, slurp(dir_ / "KSCONFIG.DAT").find("hardware-code: 38"));
-    EXPECT_EQ("KSWIN.EXE: no supported graphics hardware: PCI 1234:1111 at 00:02.0 without the DISPI interface\n", run.out);
+    EXPECT_EQ("KSWIN.EXE: no supported graphics hardware: PCI 1234:1111 at 00:02.0 without the DISPI interface\n",
+              run.out);
 }
 
 TEST_F(Kswin, NoAnalyseUsesTheExistingAnalysisAndProbesWhenThereIsNone)

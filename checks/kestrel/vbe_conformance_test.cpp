@@ -22,11 +22,8 @@ struct Target {
 };
 
 const Target TARGETS[] = {
-    {"Kestrel/Bochs", "default", true},
-    {"Kestrel/noVBE", "novbe", true},
-    {"Bochs ROM", "default", false},
-    {"SeaVGABIOS", "seavgabios", false},
-    {"Bochs ROM 1 MB", "smallvram", false},
+    {"Kestrel/Bochs", "default", true},  {"Kestrel/noVBE", "novbe", true},       {"Bochs ROM", "default", false},
+    {"SeaVGABIOS", "seavgabios", false}, {"Bochs ROM 1 MB", "smallvram", false},
 };
 
 // What each ROM is known to get wrong, as observed on this machine.
@@ -54,7 +51,7 @@ const std::map<std::string, std::set<std::string>> KNOWN_FAULTS = {
      }},
     {"Bochs ROM 1 MB",
      {
-         "4F00 mode list fits video memory",       // lists 1280x1024x8 and more with 1 MB
+         "4F00 mode list fits video memory",  // lists 1280x1024x8 and more with 1 MB
          "4F01 mode blocks complete",
          "4F02 linear 4111h, 4F03",
          "4F05 window function (far call)",
@@ -93,8 +90,8 @@ TEST(VbeConformance, KestrelPassesEveryRowAndTheRomsOnlyTheirKnownFaults)
                 EXPECT_EQ(verdict.kind, RowVerdict::Kind::Fail)
                     << target.name << " now passes \"" << names[row] << "\": take it off its known faults";
             else
-                EXPECT_EQ(verdict.kind, RowVerdict::Kind::Pass) << target.name << " " << verdict.text() << " on \""
-                                                                << names[row] << "\"";
+                EXPECT_EQ(verdict.kind, RowVerdict::Kind::Pass)
+                    << target.name << " " << verdict.text() << " on \"" << names[row] << "\"";
         }
     }
 }

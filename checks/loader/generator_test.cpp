@@ -60,19 +60,19 @@ TEST_P(Paths, DirectoryDriverPathAndCommandLine)
 
 INSTANTIATE_TEST_SUITE_P(
     Directories, Paths,
-    ::testing::Values(
-        PathCase{"Empty", "", 1, ".\\kestrel.drv", ".\\KSWIN.EXE", ".\\KSWIN.EXE -gen -p.\\"},
-        PathCase{"EmptyNoAnalyse", "", 0, ".\\kestrel.drv", ".\\KSWIN.EXE", ".\\KSWIN.EXE -gen -p.\\ -noanalyse"},
-        PathCase{"WithBackslash", "C:\\PAL\\", 1, "C:\\PAL\\kestrel.drv", "C:\\PAL\\KSWIN.EXE",
-                 "C:\\PAL\\KSWIN.EXE -gen -pC:\\PAL\\"},
-        PathCase{"WithoutBackslash", "C:\\PAL", 1, "C:\\PAL\\kestrel.drv", "C:\\PAL\\KSWIN.EXE",
-                 "C:\\PAL\\KSWIN.EXE -gen -pC:\\PAL\\"},
-        PathCase{"NoAnalyse", "C:\\PAL", 0, "C:\\PAL\\kestrel.drv", "C:\\PAL\\KSWIN.EXE",
-                 "C:\\PAL\\KSWIN.EXE -gen -pC:\\PAL\\ -noanalyse"},
-        PathCase{"BlanksGoUnquoted", "C:\\MY PAL", 1, "C:\\MY PAL\\kestrel.drv", "C:\\MY PAL\\KSWIN.EXE",
-                 "C:\\MY PAL\\KSWIN.EXE -gen -pC:\\MY PAL\\"},
-        PathCase{"ForwardSlashIsNoSeparator", "C:/PAL/", 1, "C:/PAL/\\kestrel.drv", "C:/PAL/\\KSWIN.EXE",
-                 "C:/PAL/\\KSWIN.EXE -gen -pC:/PAL/\\"}),
+    ::testing::Values(PathCase{"Empty", "", 1, ".\\kestrel.drv", ".\\KSWIN.EXE", ".\\KSWIN.EXE -gen -p.\\"},
+                      PathCase{"EmptyNoAnalyse", "", 0, ".\\kestrel.drv", ".\\KSWIN.EXE",
+                               ".\\KSWIN.EXE -gen -p.\\ -noanalyse"},
+                      PathCase{"WithBackslash", "C:\\PAL\\", 1, "C:\\PAL\\kestrel.drv", "C:\\PAL\\KSWIN.EXE",
+                               "C:\\PAL\\KSWIN.EXE -gen -pC:\\PAL\\"},
+                      PathCase{"WithoutBackslash", "C:\\PAL", 1, "C:\\PAL\\kestrel.drv", "C:\\PAL\\KSWIN.EXE",
+                               "C:\\PAL\\KSWIN.EXE -gen -pC:\\PAL\\"},
+                      PathCase{"NoAnalyse", "C:\\PAL", 0, "C:\\PAL\\kestrel.drv", "C:\\PAL\\KSWIN.EXE",
+                               "C:\\PAL\\KSWIN.EXE -gen -pC:\\PAL\\ -noanalyse"},
+                      PathCase{"BlanksGoUnquoted", "C:\\MY PAL", 1, "C:\\MY PAL\\kestrel.drv", "C:\\MY PAL\\KSWIN.EXE",
+                               "C:\\MY PAL\\KSWIN.EXE -gen -pC:\\MY PAL\\"},
+                      PathCase{"ForwardSlashIsNoSeparator", "C:/PAL/", 1, "C:/PAL/\\kestrel.drv", "C:/PAL/\\KSWIN.EXE",
+                               "C:/PAL/\\KSWIN.EXE -gen -pC:/PAL/\\"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct Candidate {
@@ -84,8 +84,8 @@ struct Candidate {
 struct GeneratorCase {
     const char* name;
     friend void PrintTo(const GeneratorCase& c, std::ostream* os) { *os << c.name; }
-    Candidate first;             // C:\PAL\KSWIN.EXE
-    Candidate second;            // KSWIN.EXE in the current directory
+    Candidate first;   // C:\PAL\KSWIN.EXE
+    Candidate second;  // KSWIN.EXE in the current directory
     int expected;
     std::vector<std::string> started;
 };
@@ -127,12 +127,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- Regeneration after a failed check entry ------------------------------------------------
 
-constexpr int stopped = -1;      // the machine stopped the check entry: no return
+constexpr int stopped = -1;  // the machine stopped the check entry: no return
 
 struct RecheckCase {
     const char* name;
     friend void PrintTo(const RecheckCase& c, std::ostream* os) { *os << c.name; }
-    std::vector<int> checks;     // ax the check entry returns, per pass, or stopped
+    std::vector<int> checks;  // ax the check entry returns, per pass, or stopped
     int expected;
 };
 

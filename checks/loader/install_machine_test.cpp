@@ -174,8 +174,8 @@ TEST_F(MachineInstall, ACheckEntryThatNeverReturnsIsAFailedCheck)
     spinning.insert(spinning.end(), {0xEB, 0xFE});
     spinning[DriverHeader::checkEntry] = static_cast<uint8_t>(spin);
     spinning[DriverHeader::checkEntry + 1] = static_cast<uint8_t>(spin >> 8);
-    std::ofstream(driverFile(), std::ios::binary).write(reinterpret_cast<const char*>(spinning.data()),
-                                                        static_cast<std::streamsize>(spinning.size()));
+    std::ofstream(driverFile(), std::ios::binary)
+        .write(reinterpret_cast<const char*>(spinning.data()), static_cast<std::streamsize>(spinning.size()));
 
     EXPECT_EQ(KS_install(windowsFolder().c_str(), 1, 1), KS_OK) << "stopped, regenerated, then installed";
     EXPECT_NE(readDriverFile(), spinning);

@@ -60,10 +60,10 @@ TEST_F(InstallTest, LoadsThePatchedImageChecksItAndHooksBothInterrupts)
     EXPECT_EQ(vector(0x10), (segment << 16) | 0x0310);
     EXPECT_EQ(vector(0x2F), (segment << 16) | 0x0320);
     // The scratch block and the probes' copies into it, then the driver block.
-    const std::vector<std::string> order = {
-        "RM_allocRealSeg", "RM_memcpyfn",  "RM_int86x",    "RM_memcpyfn",     "RM_int86x",
-        "RM_freeRealSeg",  "RM_allocRealSeg", "RM_getRMvect", "RM_getRMvect", "RM_memcpyfn",
-        "RM_callRealMode", "RM_memcpyfn",  "RM_setRMvect", "RM_setRMvect"};
+    const std::vector<std::string> order = {"RM_allocRealSeg", "RM_memcpyfn",    "RM_int86x",       "RM_memcpyfn",
+                                            "RM_int86x",       "RM_freeRealSeg", "RM_allocRealSeg", "RM_getRMvect",
+                                            "RM_getRMvect",    "RM_memcpyfn",    "RM_callRealMode", "RM_memcpyfn",
+                                            "RM_setRMvect",    "RM_setRMvect"};
     const auto rmCalls = fake::callNames({"RM_allocRealSeg", "RM_freeRealSeg", "RM_int86x", "RM_getRMvect",
                                           "RM_memcpyfn", "RM_callRealMode", "RM_setRMvect"});
     EXPECT_EQ(rmCalls, order);
@@ -117,8 +117,9 @@ TEST_P(ScaledQuantity, IsTheWordAt153DividedBy64)
 }
 
 INSTANTIATE_TEST_SUITE_P(Words, ScaledQuantity,
-                         ::testing::Values(std::pair<uint16_t, uint16_t>{1000, 15}, std::pair<uint16_t, uint16_t>{64, 1},
-                                           std::pair<uint16_t, uint16_t>{63, 0}, std::pair<uint16_t, uint16_t>{0, 0},
+                         ::testing::Values(std::pair<uint16_t, uint16_t>{1000, 15},
+                                           std::pair<uint16_t, uint16_t>{64, 1}, std::pair<uint16_t, uint16_t>{63, 0},
+                                           std::pair<uint16_t, uint16_t>{0, 0},
                                            std::pair<uint16_t, uint16_t>{0xFFFF, 1023}));
 
 TEST_F(InstallTest, DriverStringsAreCutToTheirFieldsAndTerminated)
@@ -142,7 +143,7 @@ struct JudgeCase {
     const char* name;
     friend void PrintTo(const JudgeCase& c, std::ostream* os) { *os << c.name; }
     std::function<void(DriverImage&)> edit;
-    const char* resident;      // version of a resident Kestrel driver, or null
+    const char* resident;  // version of a resident Kestrel driver, or null
     int expected;
 };
 
@@ -185,7 +186,10 @@ auto resize(size_t length)
 {
     return [=](DriverImage& image) { image.bytes.resize(length); };
 }
-void noHardware(DriverImage& image) { image.word(DriverHeader::hardwareCode, 38); }
+void noHardware(DriverImage& image)
+{
+    image.word(DriverHeader::hardwareCode, 38);
+}
 void unchanged(DriverImage&) {}
 
 INSTANTIATE_TEST_SUITE_P(
@@ -205,10 +209,19 @@ INSTANTIATE_TEST_SUITE_P(
         JudgeCase{"Version60", version('6', '0'), nullptr, KS_OK},
         JudgeCase{"VersionAbove127IsNegative", version('\x80', '0'), nullptr, KS_FILE_OLDER},
         JudgeCase{"NoHardware", noHardware, nullptr, KS_NO_HARDWARE},
-        JudgeCase{"NoHardwareAndOlder", [](DriverImage& i) { noHardware(i); i.version('5', '1'); }, nullptr,
-                  KS_FILE_OLDER},
-        JudgeCase{"AllWrong", [](DriverImage& i) { noHardware(i); i.version('4', '0'); i.bytes[3] = '?'; }, "99",
-                  KS_FILE_INVALID},
+        JudgeCase{"NoHardwareAndOlder",
+                  [](DriverImage& i) {
+                      noHardware(i);
+                      i.version('5', '1');
+                  },
+                  nullptr, KS_FILE_OLDER},
+        JudgeCase{"AllWrong",
+                  [](DriverImage& i) {
+                      noHardware(i);
+                      i.version('4', '0');
+                      i.bytes[3] = '?';
+                  },
+                  "99", KS_FILE_INVALID},
         JudgeCase{"ResidentSameVersion", unchanged, "52", KS_LATER_RESIDENT},
         JudgeCase{"ResidentOlder", unchanged, "51", KS_OK},
         JudgeCase{"ResidentLaterMinor", unchanged, "53", KS_LATER_RESIDENT},
@@ -319,8 +332,7 @@ TEST_F(InstallTest, ADriverThatNeedsAVbeBiosWhereNoneAnsweredEndsTheProgram)
             });
             KS_install(driverDir, 1, 1);
         },
-        ::testing::ExitedWithCode(1),
-        "boxes=1\ncaption=\\[KestrelLib Fatal Error!\\] type=48 text=exact owner=0");
+        ::testing::ExitedWithCode(1), "boxes=1\ncaption=\\[KestrelLib Fatal Error!\\] type=48 text=exact owner=0");
 }
 
 class NeedsVbe : public LoaderTest, public ::testing::WithParamInterface<std::pair<uint16_t, bool>> {};

@@ -63,12 +63,12 @@ struct DriverImage {
 
 // The video BIOS behind interrupt 10h, and a resident Kestrel driver when its OEM string says so.
 struct FakeBios {
-    bool answers = true;                 // false: 4F00h is not a function of this BIOS
-    uint16_t status = 0x004F;            // ax after 4F00h
-    std::string signature = "VESA";      // empty: the block keeps "VBE2"
+    bool answers = true;             // false: 4F00h is not a function of this BIOS
+    uint16_t status = 0x004F;        // ax after 4F00h
+    std::string signature = "VESA";  // empty: the block keeps "VBE2"
     uint16_t version = 0x0200;
     std::string oem = "Bochs VBE Adapter";
-    uint16_t cxAfter4F00 = 0x1357;       // a register 4F00h leaves behind
+    uint16_t cxAfter4F00 = 0x1357;  // a register 4F00h leaves behind
     // The resident driver's query 4F0Fh (answered when the OEM string is Kestrel's).
     uint16_t queryStatus = 0x004F;
     char residentMajor = '5';

@@ -14,8 +14,8 @@ protected:
     {
         LoaderTest::SetUp();
         RealModeBlock& block = probeScratchBlock;
-        ASSERT_TRUE(RM_allocRealSeg(probeScratchSize, &block.selector, &block.offset, &block.realSegment,
-                                    &block.realOffset));
+        ASSERT_TRUE(
+            RM_allocRealSeg(probeScratchSize, &block.selector, &block.offset, &block.realSegment, &block.realOffset));
         fake::calls().clear();
     }
     void TearDown() override
@@ -97,9 +97,9 @@ INSTANTIATE_TEST_SUITE_P(
 struct ResidentCase {
     const char* name;
     friend void PrintTo(const ResidentCase& c, std::ostream* os) { *os << c.name; }
-    uint16_t status;           // of 4F00h
+    uint16_t status;  // of 4F00h
     const char* oem;
-    uint16_t queryStatus;      // of 4F0Fh
+    uint16_t queryStatus;  // of 4F0Fh
     bool queries;
     bool found;
 };

@@ -16,7 +16,8 @@ class TextScreen : public ::testing::TestWithParam<const char*> {};
 
 // The character the BIOS writes must appear in the picture exactly as its own 8x16 font
 // draws it, in the attribute's colours, in 9-dot cells.
-TEST_P(TextScreen, CharacterIsDrawnWithTheRomFontAndAttributeColours) {
+TEST_P(TextScreen, CharacterIsDrawnWithTheRomFontAndAttributeColours)
+{
     BootedMachine pc(GetParam());
     machine::CpuRegs regs;
     regs.ax = 0x0200;  // cursor to row 24, column 3
@@ -55,24 +56,28 @@ TEST_P(TextScreen, CharacterIsDrawnWithTheRomFontAndAttributeColours) {
 
 INSTANTIATE_TEST_SUITE_P(Roms, TextScreen, ::testing::Values("default", "seavgabios", "novbe", "plainvga"));
 
-TEST(Boot, BochsBannerStaysOnTheTextScreen) {
+TEST(Boot, BochsBannerStaysOnTheTextScreen)
+{
     BootedMachine pc("default");
     EXPECT_NE(pc->biosLog().find("VGABios"), std::string::npos);
     const auto picture = pc.picture();
     int lit = 0;
     for (int x = 0; x < picture.width; ++x)
-        for (int y = 0; y < 16; ++y) lit += pixelAt(picture, x, y) != 0;
+        for (int y = 0; y < 16; ++y)
+            lit += pixelAt(picture, x, y) != 0;
     EXPECT_GT(lit, 300) << "the banner's first line";
 }
 
-TEST(Boot, SeaVgaBiosWritesItsDebugPort) {
+TEST(Boot, SeaVgaBiosWritesItsDebugPort)
+{
     BootedMachine pc("seavgabios");
     EXPECT_NE(pc->biosLog().find("SeaVGABIOS"), std::string::npos);
 }
 
 class TempFile {
 public:
-    explicit TempFile(const std::vector<uint8_t>& bytes, const char* suffix = ".bin") {
+    explicit TempFile(const std::vector<uint8_t>& bytes, const char* suffix = ".bin")
+    {
         path_ = (std::filesystem::temp_directory_path() /
                  ("palisade-machine-" + std::to_string(getpid()) + "-" + std::to_string(counter_++) + suffix))
                     .string();
@@ -87,14 +92,16 @@ private:
     static inline int counter_ = 0;
 };
 
-std::vector<uint8_t> romWithHeader(size_t size, uint8_t blocks, bool fixChecksum) {
+std::vector<uint8_t> romWithHeader(size_t size, uint8_t blocks, bool fixChecksum)
+{
     std::vector<uint8_t> rom(size, 0x90);
     rom[0] = 0x55;
     rom[1] = 0xAA;
     rom[2] = blocks;
     if (fixChecksum) {
         uint8_t sum = 0;
-        for (size_t i = 0; i < std::min<size_t>(size, blocks * 512u); ++i) sum = static_cast<uint8_t>(sum + rom[i]);
+        for (size_t i = 0; i < std::min<size_t>(size, blocks * 512u); ++i)
+            sum = static_cast<uint8_t>(sum + rom[i]);
         rom[3] = static_cast<uint8_t>(rom[3] - sum);
     }
     return rom;
@@ -106,7 +113,8 @@ struct BadRom {
     const char* message;
 };
 
-TEST(Boot, UnusableRomIsAClearMachineError) {
+TEST(Boot, UnusableRomIsAClearMachineError)
+{
     const std::vector<BadRom> cases = {
         {"short", std::vector<uint8_t>(100, 0x55), "expected 512 bytes to 128 KB"},
         {"garbage", std::vector<uint8_t>(4096, 0x3C), "no 55AA signature"},
@@ -130,7 +138,8 @@ TEST(Boot, UnusableRomIsAClearMachineError) {
     }
 }
 
-TEST(Boot, ImpossibleConfigIsRefusedBeforeAnythingIsBuilt) {
+TEST(Boot, ImpossibleConfigIsRefusedBeforeAnythingIsBuilt)
+{
     const std::vector<std::pair<const char*, void (*)(machine::MachineConfig&)>> cases = {
         {"no video memory", [](machine::MachineConfig& c) { c.videoMemoryKb = 0; }},
         {"odd video memory", [](machine::MachineConfig& c) { c.videoMemoryKb = 1000; }},
@@ -147,7 +156,8 @@ TEST(Boot, ImpossibleConfigIsRefusedBeforeAnythingIsBuilt) {
     }
 }
 
-TEST(Boot, MissingRomNamesThePackageToInstall) {
+TEST(Boot, MissingRomNamesThePackageToInstall)
+{
     for (const char* preset : {"default", "seavgabios"}) {
         machine::MachineConfig config = machine::presetConfig(preset);
         const std::string package = config.romPackage;
@@ -163,7 +173,8 @@ TEST(Boot, MissingRomNamesThePackageToInstall) {
     }
 }
 
-TEST(Presets, EveryPresetHasADescriptionAndBoots) {
+TEST(Presets, EveryPresetHasADescriptionAndBoots)
+{
     for (const auto& name : machine::presetNames()) {
         const auto config = machine::loadMachine(name);
         EXPECT_EQ(config.name, name);
@@ -184,17 +195,17 @@ TEST(Presets, EveryPresetHasADescriptionAndBoots) {
     EXPECT_TRUE(part & ACCEL_CAPS_DRAW_RECT);
 }
 
-TEST(MachineFile, DescribesAMachineOfTheUsersOwn) {
-    const TempFile file(
-        "# a small card\n"
-        "base = seavgabios\n"
-        "video_memory = 3M   # three megabytes: the BAR is 4 MB\n"
-        "accel = draw_rect, bit_blt\n"
-        "conventional_memory = 512\n"
-        "refresh = 75\n"
-        "resident = yes\n"
-        "dac8 = no\n"
-        "\n");
+TEST(MachineFile, DescribesAMachineOfTheUsersOwn)
+{
+    const TempFile file("# a small card\n"
+                        "base = seavgabios\n"
+                        "video_memory = 3M   # three megabytes: the BAR is 4 MB\n"
+                        "accel = draw_rect, bit_blt\n"
+                        "conventional_memory = 512\n"
+                        "refresh = 75\n"
+                        "resident = yes\n"
+                        "dac8 = no\n"
+                        "\n");
     const TempFile relativeRom("base = default\nrom = roms/my.bin\n");
     EXPECT_EQ(machine::loadMachine(relativeRom.path()).romPath,
               (std::filesystem::path(relativeRom.path()).parent_path() / "roms/my.bin").string());
@@ -213,7 +224,8 @@ TEST(MachineFile, DescribesAMachineOfTheUsersOwn) {
     EXPECT_EQ(pc.controllerInfo().TotalMemory, 48) << "3 MB in 64 KB units";
 }
 
-TEST(MachineFile, MistakesAreOneLineErrorsThatSayWhatToFix) {
+TEST(MachineFile, MistakesAreOneLineErrorsThatSayWhatToFix)
+{
     const std::vector<std::pair<const char*, const char*>> cases = {
         {"colour = blue\n", "unknown key 'colour'"},
         {"video_memory = 3000K\n", "multiple of 64 KB"},
@@ -244,7 +256,8 @@ TEST(MachineFile, MistakesAreOneLineErrorsThatSayWhatToFix) {
     }
 }
 
-TEST(MachineFile, UnknownNameOrFolderListsThePresets) {
+TEST(MachineFile, UnknownNameOrFolderListsThePresets)
+{
     EXPECT_THROW(machine::loadMachine(std::filesystem::temp_directory_path().string()), machine::MachineError);
     try {
         machine::loadMachine("no-such-machine");

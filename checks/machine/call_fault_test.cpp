@@ -14,13 +14,13 @@ struct BadHandler {
     const char* error;
 };
 
-TEST(CallFaults, BadHandlersEndTheirCallWithAnErrorAndTheMachineCarriesOn) {
+TEST(CallFaults, BadHandlersEndTheirCallWithAnErrorAndTheMachineCarriesOn)
+{
     const std::vector<BadHandler> cases = {
         {"endless loop", {0xEB, 0xFE}, "no return within 200000 instructions"},
         {"divide by zero", {0x31, 0xC0, 0xF7, 0xF0}, "CPU fault: exception 0"},
         {"halt", {0xF4}, "CPU stopped at 5000:0001"},
-        {"protected mode left on", {0x0F, 0x20, 0xC0, 0x0C, 0x01, 0x0F, 0x22, 0xC0, 0xEB, 0xFE},
-         "no return within"},
+        {"protected mode left on", {0x0F, 0x20, 0xC0, 0x0C, 0x01, 0x0F, 0x22, 0xC0, 0xEB, 0xFE}, "no return within"},
     };
     machine::MachineConfig config = machine::presetConfig("default");
     config.instructionBudget = 200'000;
@@ -43,7 +43,8 @@ TEST(CallFaults, BadHandlersEndTheirCallWithAnErrorAndTheMachineCarriesOn) {
     }
 }
 
-TEST(CallFaults, VirtualClockAdvancesWithTheWorkOfACall) {
+TEST(CallFaults, VirtualClockAdvancesWithTheWorkOfACall)
+{
     BootedMachine pc("default");
     const uint64_t before = pc->clock().nowMicros();
     std::memcpy(pc.buffer(), "VBE2", 4);
@@ -57,26 +58,27 @@ TEST(CallFaults, VirtualClockAdvancesWithTheWorkOfACall) {
 // In unreal mode (DS with a 4 GB limit) 32-bit addressing reaches every address: the machine
 // answers each one without touching host memory outside its own; reads of nothing give all
 // ones and writes there are lost.
-TEST(CallFaults, WildAddressesStayInsideTheMachine) {
+TEST(CallFaults, WildAddressesStayInsideTheMachine)
+{
     BootedMachine pc("default");
     uint8_t* base = pc->memory() + CODE_SEGMENT * 16u;
     const uint8_t gdt[] = {0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0, 0, 0, 0x92, 0xCF, 0};  // flat data
     std::memcpy(base + 0x100, gdt, sizeof gdt);
     const uint32_t gdtBase = CODE_SEGMENT * 16u + 0x100;
-    const uint8_t gdtr[] = {15, 0, static_cast<uint8_t>(gdtBase), static_cast<uint8_t>(gdtBase >> 8),
-                            static_cast<uint8_t>(gdtBase >> 16), 0};
+    const uint8_t gdtr[] = {
+        15, 0, static_cast<uint8_t>(gdtBase), static_cast<uint8_t>(gdtBase >> 8), static_cast<uint8_t>(gdtBase >> 16),
+        0};
     std::memcpy(base + 0x120, gdtr, sizeof gdtr);
     for (uint32_t address : {0xFFFFFFFEu, 0xFFFFFFFCu, 0x0010FFFEu, 0x0009FFFFu, 0x80000000u}) {
-        uint8_t code[] = {
-            0xFA, 0x2E, 0x0F, 0x01, 0x16, 0x20, 0x01,  // cli ; lgdt cs:[120h]
-            0x0F, 0x20, 0xC0, 0x0C, 0x01, 0x0F, 0x22, 0xC0,  // cr0.PE = 1
-            0xBB, 0x08, 0x00, 0x8E, 0xDB,              // ds = flat selector
-            0x24, 0xFE, 0x0F, 0x22, 0xC0,              // cr0.PE = 0, ds keeps its 4 GB limit
-            0x66, 0xBE, 0, 0, 0, 0,                    // mov esi, address
-            0x67, 0x66, 0x8B, 0x06,                    // mov eax, [esi]
-            0x67, 0x66, 0x89, 0x06,                    // mov [esi], eax
-            0x67, 0x66, 0x8B, 0x0E,                    // mov ecx, [esi]
-            0xCB};                                     // retf
+        uint8_t code[] = {0xFA, 0x2E, 0x0F, 0x01, 0x16, 0x20, 0x01,        // cli ; lgdt cs:[120h]
+                          0x0F, 0x20, 0xC0, 0x0C, 0x01, 0x0F, 0x22, 0xC0,  // cr0.PE = 1
+                          0xBB, 0x08, 0x00, 0x8E, 0xDB,                    // ds = flat selector
+                          0x24, 0xFE, 0x0F, 0x22, 0xC0,                    // cr0.PE = 0, ds keeps its 4 GB limit
+                          0x66, 0xBE, 0,    0,    0,    0,                 // mov esi, address
+                          0x67, 0x66, 0x8B, 0x06,                          // mov eax, [esi]
+                          0x67, 0x66, 0x89, 0x06,                          // mov [esi], eax
+                          0x67, 0x66, 0x8B, 0x0E,                          // mov ecx, [esi]
+                          0xCB};                                           // retf
         std::memcpy(code + 27, &address, 4);
         std::memcpy(base, code, sizeof code);
         machine::CpuRegs regs;
@@ -90,7 +92,8 @@ TEST(CallFaults, WildAddressesStayInsideTheMachine) {
 
 // Real-mode code that waits for the retrace, as a driver's set-display-start does, must see
 // time pass while it runs: its own instructions move the virtual clock.
-TEST(CallFaults, RetracePollInRealModeEndsWithinAFrameUnderTheVirtualClock) {
+TEST(CallFaults, RetracePollInRealModeEndsWithinAFrameUnderTheVirtualClock)
+{
     BootedMachine pc("default");
     // mov dx,3DAh ; wait: in al,dx ; test al,8 ; jnz wait ; wait2: in al,dx ; test al,8 ; jz wait2 ; retf
     const uint8_t code[] = {0xBA, 0xDA, 0x03, 0xEC, 0xA8, 0x08, 0x75, 0xFB, 0xEC, 0xA8, 0x08, 0x74, 0xFB, 0xCB};
@@ -108,7 +111,8 @@ TEST(CallFaults, RetracePollInRealModeEndsWithinAFrameUnderTheVirtualClock) {
     }
 }
 
-TEST(CallFaults, SameCallsGiveTheSameResultsUnderTheVirtualClock) {
+TEST(CallFaults, SameCallsGiveTheSameResultsUnderTheVirtualClock)
+{
     const auto run = [] {
         BootedMachine pc("seavgabios");
         std::vector<uint64_t> trace;

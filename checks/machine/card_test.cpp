@@ -15,35 +15,44 @@ using machine::DispiCard;
 struct Card {
     explicit Card(uint32_t memory = 1024 * 1024, uint32_t accel = palisade_ext::ACCEL_CAPS_ALL,
                   machine::WideDac wideDac = machine::WideDac::Works)
-        : card(memory, true, accel, 60, [this] { return now; }, wideDac) {}
+        : card(
+              memory, true, accel, 60, [this] { return now; }, wideDac)
+    {
+    }
 
-    void dispi(uint16_t index, uint16_t value) {
+    void dispi(uint16_t index, uint16_t value)
+    {
         card.out16(dispi::INDEX_PORT, index);
         card.out16(dispi::DATA_PORT, value);
     }
-    uint16_t dispi(uint16_t index) {
+    uint16_t dispi(uint16_t index)
+    {
         card.out16(dispi::INDEX_PORT, index);
         return card.in16(dispi::DATA_PORT);
     }
-    void mode(uint16_t width, uint16_t height, uint16_t bpp, uint16_t flags = dispi::ENABLE_LFB) {
+    void mode(uint16_t width, uint16_t height, uint16_t bpp, uint16_t flags = dispi::ENABLE_LFB)
+    {
         dispi(dispi::ENABLE, 0);
         dispi(dispi::XRES, width);
         dispi(dispi::YRES, height);
         dispi(dispi::BPP, bpp);
         dispi(dispi::ENABLE, static_cast<uint16_t>(dispi::ENABLE_ON | flags));
     }
-    void dac(uint8_t index, uint8_t red, uint8_t green, uint8_t blue) {
+    void dac(uint8_t index, uint8_t red, uint8_t green, uint8_t blue)
+    {
         card.out8(vga::dac::WRITE_INDEX_PORT, index);
         card.out8(vga::dac::DATA_PORT, red);
         card.out8(vga::dac::DATA_PORT, green);
         card.out8(vga::dac::DATA_PORT, blue);
     }
-    machine::Picture picture() {
+    machine::Picture picture()
+    {
         machine::Picture p;
         machine::scanOut(card, p);
         return p;
     }
-    uint32_t pixel(int x, int y) {
+    uint32_t pixel(int x, int y)
+    {
         const auto p = picture();
         return p.pixels.at(static_cast<size_t>(y) * p.width + x);
     }
@@ -52,7 +61,8 @@ struct Card {
     DispiCard card;
 };
 
-TEST(Card, ModeThatDoesNotFitIsRefusedWhole) {
+TEST(Card, ModeThatDoesNotFitIsRefusedWhole)
+{
     Card c;  // 1 MB
     c.mode(640, 480, 8);
     ASSERT_TRUE(c.card.dispiEnabled());
@@ -62,9 +72,9 @@ TEST(Card, ModeThatDoesNotFitIsRefusedWhole) {
         uint16_t width, height, bpp;
         bool fits;
     };
-    for (const Case& m : {Case{1024, 768, 8, true}, Case{1024, 768, 16, false}, Case{800, 600, 32, false},
-                          Case{640, 480, 24, true}, Case{640, 480, 7, false}, Case{0, 480, 8, false},
-                          Case{3000, 8, 8, false}}) {
+    for (const Case& m :
+         {Case{1024, 768, 8, true}, Case{1024, 768, 16, false}, Case{800, 600, 32, false}, Case{640, 480, 24, true},
+          Case{640, 480, 7, false}, Case{0, 480, 8, false}, Case{3000, 8, 8, false}}) {
         c.card.videoMemory()[5] = 7;
         c.mode(m.width, m.height, m.bpp, dispi::ENABLE_LFB | dispi::ENABLE_NO_CLEAR_MEM);
         EXPECT_EQ(c.card.dispiEnabled(), m.fits) << m.width << "x" << m.height << "x" << m.bpp;
@@ -80,7 +90,8 @@ TEST(Card, ModeThatDoesNotFitIsRefusedWhole) {
     EXPECT_EQ(c.card.videoMemory()[5], 0) << "a plain enable clears memory";
 }
 
-TEST(Card, BankRegisterDecodesTheReadAndWriteFlags) {
+TEST(Card, BankRegisterDecodesTheReadAndWriteFlags)
+{
     Card c;
     c.mode(640, 480, 8);
     c.dispi(dispi::BANK, 3);
@@ -97,7 +108,8 @@ TEST(Card, BankRegisterDecodesTheReadAndWriteFlags) {
     EXPECT_EQ(c.dispi(dispi::BANK), 5);
 }
 
-TEST(Card, VirtualWidthAndOffsetsMoveThePicture) {
+TEST(Card, VirtualWidthAndOffsetsMoveThePicture)
+{
     Card c;
     c.mode(320, 200, 8);
     c.dac(1, 63, 0, 0);
@@ -113,7 +125,8 @@ TEST(Card, VirtualWidthAndOffsetsMoveThePicture) {
     EXPECT_EQ(c.pixel(0, 0), 0xFF0000u);
 }
 
-TEST(Card, DirectColourDepthsShowTheirComponents) {
+TEST(Card, DirectColourDepthsShowTheirComponents)
+{
     struct Case {
         uint16_t bpp;
         std::vector<uint8_t> bytes;
@@ -130,7 +143,8 @@ TEST(Card, DirectColourDepthsShowTheirComponents) {
     }
 }
 
-TEST(Card, SixBitDacUsesOnlyTheLowBitsItWasGiven) {
+TEST(Card, SixBitDacUsesOnlyTheLowBitsItWasGiven)
+{
     Card c;
     c.mode(64, 8, 8);
     c.dac(9, 0xFF, 0x40, 0x20);
@@ -146,13 +160,14 @@ TEST(Card, SixBitDacUsesOnlyTheLowBitsItWasGiven) {
 
 // The 8-bit switch as each kind of card takes it: what ENABLE reads back, and what the DAC
 // then makes of a palette entry loaded with 8-bit values.
-TEST(Card, EightBitDacSwitchWorksIsIgnoredOrIsRefused) {
+TEST(Card, EightBitDacSwitchWorksIsIgnoredOrIsRefused)
+{
     struct Case {
         machine::WideDac wideDac;
         bool readsBackSet;
         int bits;
-        uint32_t colour;       // entry 0xFF, 0x80, 0x3F on the monitor
-        uint8_t readBack;      // its red as 3C9h gives it back
+        uint32_t colour;   // entry 0xFF, 0x80, 0x3F on the monitor
+        uint8_t readBack;  // its red as 3C9h gives it back
     };
     for (const Case k : {Case{machine::WideDac::Works, true, 8, 0xFF803Fu, 0xFF},
                          Case{machine::WideDac::Ignored, true, 6, 0xFF00FFu, 0x3F},
@@ -162,7 +177,8 @@ TEST(Card, EightBitDacSwitchWorksIsIgnoredOrIsRefused) {
         c.mode(64, 8, 8, dispi::ENABLE_LFB | dispi::ENABLE_DAC_8BIT);
         EXPECT_EQ((c.dispi(dispi::ENABLE) & dispi::ENABLE_DAC_8BIT) != 0, k.readsBackSet) << "set with the mode";
         c.dispi(dispi::ENABLE, dispi::ENABLE_ON | dispi::ENABLE_LFB | dispi::ENABLE_NO_CLEAR_MEM);
-        c.dispi(dispi::ENABLE, dispi::ENABLE_ON | dispi::ENABLE_LFB | dispi::ENABLE_DAC_8BIT | dispi::ENABLE_NO_CLEAR_MEM);
+        c.dispi(dispi::ENABLE,
+                dispi::ENABLE_ON | dispi::ENABLE_LFB | dispi::ENABLE_DAC_8BIT | dispi::ENABLE_NO_CLEAR_MEM);
         EXPECT_EQ((c.dispi(dispi::ENABLE) & dispi::ENABLE_DAC_8BIT) != 0, k.readsBackSet) << "set in the mode";
         EXPECT_EQ(c.card.dacBits(), k.bits);
         c.dac(9, 0xFF, 0x80, 0x3F);
@@ -173,7 +189,8 @@ TEST(Card, EightBitDacSwitchWorksIsIgnoredOrIsRefused) {
     }
 }
 
-TEST(Card, HardwareCursorIsDrawnOverThePictureAtItsHotSpot) {
+TEST(Card, HardwareCursorIsDrawnOverThePictureAtItsHotSpot)
+{
     Card c;
     c.mode(64, 64, 32);
     std::fill(reinterpret_cast<uint32_t*>(c.card.videoMemory()),
@@ -181,8 +198,10 @@ TEST(Card, HardwareCursorIsDrawnOverThePictureAtItsHotSpot) {
     c.dispi(palisade_ext::CURSOR_IMAGE_INDEX, 0);
     for (int word = 0; word < 128; ++word) {
         uint16_t bits = 0;
-        if (word < 64 && word / 2 == 0) bits = 0xC000;   // first mask: row 0, pixels 0 and 1
-        if (word >= 64 && (word - 64) / 2 <= 1 && (word % 2) == 0) bits = 0xE000;  // second: rows 0-1, pixels 0-2
+        if (word < 64 && word / 2 == 0)
+            bits = 0xC000;  // first mask: row 0, pixels 0 and 1
+        if (word >= 64 && (word - 64) / 2 <= 1 && (word % 2) == 0)
+            bits = 0xE000;  // second: rows 0-1, pixels 0-2
         c.dispi(palisade_ext::CURSOR_IMAGE_DATA, bits);
     }
     c.dispi(palisade_ext::CURSOR_COLOR_RG, 0xFF80);
@@ -197,12 +216,14 @@ TEST(Card, HardwareCursorIsDrawnOverThePictureAtItsHotSpot) {
         uint32_t colour;
     } expected[] = {{10, 20, 0xFF8040}, {11, 20, 0xFF8040}, {12, 20, 0x000000}, {13, 20, 0x123456},
                     {10, 21, 0x000000}, {12, 21, 0x000000}, {10, 22, 0x123456}, {9, 20, 0x123456}};
-    for (const auto& e : expected) EXPECT_EQ(c.pixel(e.x, e.y), e.colour) << e.x << "," << e.y;
+    for (const auto& e : expected)
+        EXPECT_EQ(c.pixel(e.x, e.y), e.colour) << e.x << "," << e.y;
     c.dispi(palisade_ext::CURSOR_X, -1);  // partly off the picture
     EXPECT_EQ(c.pixel(0, 20), 0x000000u);
 }
 
-TEST(Card, AcceleratorCapabilitiesAndIdentity) {
+TEST(Card, AcceleratorCapabilitiesAndIdentity)
+{
     Card full;
     EXPECT_EQ(full.dispi(palisade_ext::ACCEL_CAPS), palisade_ext::ACCEL_CAPS_ALL);
     Card none(1024 * 1024, 0);
@@ -215,14 +236,15 @@ TEST(Card, AcceleratorCapabilitiesAndIdentity) {
     EXPECT_EQ(plain.in16(dispi::DATA_PORT), 0xFFFF) << "no DISPI: nothing answers";
 }
 
-TEST(Card, RetraceBitFollowsTheClock) {
+TEST(Card, RetraceBitFollowsTheClock)
+{
     Card c;
     const uint64_t frame = 1'000'000 / 60;
     const struct {
         uint64_t at;
         bool retrace;
-    } cases[] = {{0, false}, {frame / 2, false}, {frame - 40, true}, {frame - 1, true}, {frame + 10, false},
-                 {2 * frame - 20, true}};
+    } cases[] = {{0, false},        {frame / 2, false},  {frame - 40, true},
+                 {frame - 1, true}, {frame + 10, false}, {2 * frame - 20, true}};
     for (const auto& e : cases) {
         c.now = e.at;
         EXPECT_EQ((c.card.in8(vga::status1::PORT) & vga::status1::VERTICAL_RETRACE) != 0, e.retrace) << e.at;

@@ -18,22 +18,34 @@ struct Gd5446 {
     Gd5446() : card(4u << 20, 60, [this] { return now; }) { sr(seq::UNLOCK, UNLOCK_PROBE); }
 
     static constexpr uint8_t UNLOCK_PROBE = 0x92;  // what both ROMs write
-    void sr(uint8_t index, uint8_t value) { card.out8(vga::seq::INDEX_PORT, index), card.out8(vga::seq::DATA_PORT, value); }
+    void sr(uint8_t index, uint8_t value)
+    {
+        card.out8(vga::seq::INDEX_PORT, index), card.out8(vga::seq::DATA_PORT, value);
+    }
     uint8_t sr(uint8_t index) { return card.out8(vga::seq::INDEX_PORT, index), card.in8(vga::seq::DATA_PORT); }
-    void gr(uint8_t index, uint8_t value) { card.out8(vga::gc::INDEX_PORT, index), card.out8(vga::gc::DATA_PORT, value); }
+    void gr(uint8_t index, uint8_t value)
+    {
+        card.out8(vga::gc::INDEX_PORT, index), card.out8(vga::gc::DATA_PORT, value);
+    }
     uint8_t gr(uint8_t index) { return card.out8(vga::gc::INDEX_PORT, index), card.in8(vga::gc::DATA_PORT); }
-    void cr(uint8_t index, uint8_t value) { card.out8(vga::crtc::INDEX_PORT, index), card.out8(vga::crtc::DATA_PORT, value); }
+    void cr(uint8_t index, uint8_t value)
+    {
+        card.out8(vga::crtc::INDEX_PORT, index), card.out8(vga::crtc::DATA_PORT, value);
+    }
     uint8_t cr(uint8_t index) { return card.out8(vga::crtc::INDEX_PORT, index), card.in8(vga::crtc::DATA_PORT); }
     // As both ROMs do: 00h, four reads, the HDR, then FFh to the pixel mask.
-    void hdr(uint8_t value) {
+    void hdr(uint8_t value)
+    {
         card.out8(vga::dac::PIXEL_MASK_PORT, 0);
-        for (int i = 0; i < 4; ++i) card.in8(vga::dac::PIXEL_MASK_PORT);
+        for (int i = 0; i < 4; ++i)
+            card.in8(vga::dac::PIXEL_MASK_PORT);
         card.out8(vga::dac::PIXEL_MASK_PORT, value);
         card.out8(vga::dac::PIXEL_MASK_PORT, 0xFF);
     }
 
     // 640 x 480 in a Cirrus mode, as both ROMs program it (pitch from CR13/CR1B).
-    void mode640x480(uint8_t sr07, uint8_t hdrValue, uint8_t offset, uint8_t cr1b = 0x22) {
+    void mode640x480(uint8_t sr07, uint8_t hdrValue, uint8_t offset, uint8_t cr1b = 0x22)
+    {
         static const uint8_t crtcTable[][2] = {{0x11, 0x2C}, {0x00, 0x5F}, {0x01, 0x4F}, {0x02, 0x4F}, {0x03, 0x80},
                                                {0x04, 0x52}, {0x05, 0x1E}, {0x06, 0x0B}, {0x07, 0x3E}, {0x09, 0x40},
                                                {0x0C, 0x00}, {0x0D, 0x00}, {0x10, 0xEA}, {0x12, 0xDF}, {0x14, 0x40},
@@ -43,26 +55,32 @@ struct Gd5446 {
         sr(seq::EXTENDED_MODE, sr07);
         gr(0x05, 0x40);
         gr(0x06, 0x05);
-        for (const auto& entry : crtcTable) cr(entry[0], entry[1]);
+        for (const auto& entry : crtcTable)
+            cr(entry[0], entry[1]);
         cr(0x13, offset);
         cr(crtc::EXTENDED_DISPLAY, cr1b);
         hdr(hdrValue);
         card.in8(vga::status1::PORT);
         card.out8(vga::attr::WRITE_PORT, 0x20);  // picture on
     }
-    machine::Picture picture() {
+    machine::Picture picture()
+    {
         machine::Picture p;
         machine::scanOut(card, p);
         return p;
     }
-    uint32_t pixel(const machine::Picture& p, int x, int y) { return p.pixels.at(static_cast<size_t>(y) * p.width + x); }
+    uint32_t pixel(const machine::Picture& p, int x, int y)
+    {
+        return p.pixels.at(static_cast<size_t>(y) * p.width + x);
+    }
     uint8_t* vram() { return card.videoMemory(); }
 
     uint64_t now = 0;
     machine::CirrusCard card;
 };
 
-TEST(Gd5446, ExtensionsAnswerOnlyWhileUnlockedAndIdentifyTheChip) {
+TEST(Gd5446, ExtensionsAnswerOnlyWhileUnlockedAndIdentifyTheChip)
+{
     Gd5446 c;
     EXPECT_EQ(c.sr(seq::UNLOCK), seq::UNLOCK_KEY);
     EXPECT_EQ(c.cr(crtc::ID), crtc::ID_GD5446);
@@ -83,15 +101,16 @@ TEST(Gd5446, ExtensionsAnswerOnlyWhileUnlockedAndIdentifyTheChip) {
     EXPECT_EQ(c.gr(gc::BLT_WIDTH + 1), 0x1F);
 }
 
-TEST(Gd5446, BanksMapTheWindowAsTheRomsUseIt) {
+TEST(Gd5446, BanksMapTheWindowAsTheRomsUseIt)
+{
     struct Case {
         uint8_t gr0b, gr09, gr0a;
         uint32_t address, offset;
     } const cases[] = {
-        {0x20, 1, 0, 0xA0000, 0x4000}, {0x20, 1, 0, 0xA8000, 0xC000},          // single page, 16 KB
-        {0x21, 1, 2, 0xA8000, 0x8000}, {0x21, 1, 2, 0xA0010, 0x4010},          // dual page
-        {0x00, 3, 0, 0xA0000, 0x3000}, {0x00, 3, 0, 0xA8000, 0xB000},          // 4 KB granularity
-        {0x20, 0xFF, 0, 0xA3FFF, 0x3FFFFF},                                      // the last byte of 4 MB
+        {0x20, 1, 0, 0xA0000, 0x4000},      {0x20, 1, 0, 0xA8000, 0xC000},  // single page, 16 KB
+        {0x21, 1, 2, 0xA8000, 0x8000},      {0x21, 1, 2, 0xA0010, 0x4010},  // dual page
+        {0x00, 3, 0, 0xA0000, 0x3000},      {0x00, 3, 0, 0xA8000, 0xB000},  // 4 KB granularity
+        {0x20, 0xFF, 0, 0xA3FFF, 0x3FFFFF},                                 // the last byte of 4 MB
     };
     for (const Case& t : cases) {
         Gd5446 c;
@@ -112,28 +131,33 @@ TEST(Gd5446, BanksMapTheWindowAsTheRomsUseIt) {
     c.card.writeWindow(0xAFFFF, 1);
 }
 
-TEST(Gd5446, HiddenDacIsTheFifthReadAndTheWriteAfterFour) {
+TEST(Gd5446, HiddenDacIsTheFifthReadAndTheWriteAfterFour)
+{
     Gd5446 c;
     c.hdr(0xE1);
     EXPECT_EQ(c.card.hiddenDac(), 0xE1);
     EXPECT_EQ(c.card.vga().dac.pixelMask, 0xFF);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(c.card.in8(vga::dac::PIXEL_MASK_PORT), 0xFF);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(c.card.in8(vga::dac::PIXEL_MASK_PORT), 0xFF);
     EXPECT_EQ(c.card.in8(vga::dac::PIXEL_MASK_PORT), 0xE1);
-    for (int i = 0; i < 2; ++i) c.card.in8(vga::dac::PIXEL_MASK_PORT);
+    for (int i = 0; i < 2; ++i)
+        c.card.in8(vga::dac::PIXEL_MASK_PORT);
     c.card.in8(vga::dac::WRITE_INDEX_PORT);  // resets the count
-    for (int i = 0; i < 3; ++i) c.card.in8(vga::dac::PIXEL_MASK_PORT);
+    for (int i = 0; i < 3; ++i)
+        c.card.in8(vga::dac::PIXEL_MASK_PORT);
     c.card.out8(vga::dac::PIXEL_MASK_PORT, 0xFF);  // the pixel mask, not the HDR
     EXPECT_EQ(c.card.hiddenDac(), 0xE1);
 }
 
-TEST(Gd5446, PictureFollowsDepthPitchAndStartAsTheRomsSetThem) {
+TEST(Gd5446, PictureFollowsDepthPitchAndStartAsTheRomsSetThem)
+{
     struct Case {
         const char* name;
         uint8_t sr07, hdr, offset, cr1b;
         int bpp;
         uint32_t pitch;
     } const cases[] = {
-        {"8 bits", 0x11, 0x00, 0x50, 0x22, 8, 640},   {"15 bits", 0x17, 0xF0, 0xA0, 0x22, 15, 1280},
+        {"8 bits", 0x11, 0x00, 0x50, 0x22, 8, 640},    {"15 bits", 0x17, 0xF0, 0xA0, 0x22, 15, 1280},
         {"16 bits", 0x17, 0xE1, 0xA0, 0x22, 16, 1280}, {"24 bits, 2048 pitch", 0x15, 0xE5, 0x00, 0x32, 24, 2048},
         {"32 bits", 0x19, 0xC5, 0x40, 0x32, 32, 2560},
     };
@@ -150,7 +174,8 @@ TEST(Gd5446, PictureFollowsDepthPitchAndStartAsTheRomsSetThem) {
         switch (t.bpp) {
         case 8:
             c.card.out8(vga::dac::WRITE_INDEX_PORT, 9);
-            c.card.out8(vga::dac::DATA_PORT, 0x3F), c.card.out8(vga::dac::DATA_PORT, 0), c.card.out8(vga::dac::DATA_PORT, 0);
+            c.card.out8(vga::dac::DATA_PORT, 0x3F), c.card.out8(vga::dac::DATA_PORT, 0),
+                c.card.out8(vga::dac::DATA_PORT, 0);
             c.vram()[at] = 9;
             break;
         case 15: c.vram()[at] = 0x00, c.vram()[at + 1] = 0x7C; break;
@@ -172,12 +197,14 @@ TEST(Gd5446, PictureFollowsDepthPitchAndStartAsTheRomsSetThem) {
     EXPECT_EQ(c.card.geometry().height, 960);
 }
 
-TEST(Gd5446, ScreenOffBitBlanksCirrusModes) {
+TEST(Gd5446, ScreenOffBitBlanksCirrusModes)
+{
     Gd5446 c;
     c.mode640x480(0x11, 0, 0x50);
     std::memset(c.vram(), 1, 640 * 480);
     c.card.out8(vga::dac::WRITE_INDEX_PORT, 1);
-    for (int i = 0; i < 3; ++i) c.card.out8(vga::dac::DATA_PORT, 0x3F);
+    for (int i = 0; i < 3; ++i)
+        c.card.out8(vga::dac::DATA_PORT, 0x3F);
     EXPECT_EQ(c.pixel(c.picture(), 10, 10), 0xFFFFFFu);
     c.sr(0x01, 0x21);  // as both ROMs leave it
     const auto p = c.picture();
@@ -185,18 +212,22 @@ TEST(Gd5446, ScreenOffBitBlanksCirrusModes) {
     EXPECT_EQ(c.pixel(p, 10, 10), 0u);
 }
 
-TEST(Gd5446, CursorShowsItsFourKindsOfPixelInBothSizes) {
+TEST(Gd5446, CursorShowsItsFourKindsOfPixelInBothSizes)
+{
     for (bool large : {false, true}) {
         Gd5446 c;
         c.mode640x480(0x11, 0, 0x50);
         std::memset(c.vram(), 1, 640 * 480);
         c.card.out8(vga::dac::WRITE_INDEX_PORT, 1);
-        c.card.out8(vga::dac::DATA_PORT, 0x2A), c.card.out8(vga::dac::DATA_PORT, 0x2A), c.card.out8(vga::dac::DATA_PORT, 0x2A);  // grey AAh
+        c.card.out8(vga::dac::DATA_PORT, 0x2A), c.card.out8(vga::dac::DATA_PORT, 0x2A),
+            c.card.out8(vga::dac::DATA_PORT, 0x2A);  // grey AAh
         c.sr(seq::CURSOR_ATTRIBUTES, seq::CURSOR_ATTRIBUTES_DAC_ACCESS);
         c.card.out8(vga::dac::WRITE_INDEX_PORT, cursor::BACKGROUND_ENTRY);
-        c.card.out8(vga::dac::DATA_PORT, 0x3F), c.card.out8(vga::dac::DATA_PORT, 0), c.card.out8(vga::dac::DATA_PORT, 0);
+        c.card.out8(vga::dac::DATA_PORT, 0x3F), c.card.out8(vga::dac::DATA_PORT, 0),
+            c.card.out8(vga::dac::DATA_PORT, 0);
         c.card.out8(vga::dac::WRITE_INDEX_PORT, cursor::FOREGROUND_ENTRY);
-        c.card.out8(vga::dac::DATA_PORT, 0), c.card.out8(vga::dac::DATA_PORT, 0x3F), c.card.out8(vga::dac::DATA_PORT, 0);
+        c.card.out8(vga::dac::DATA_PORT, 0), c.card.out8(vga::dac::DATA_PORT, 0x3F),
+            c.card.out8(vga::dac::DATA_PORT, 0);
         c.sr(seq::CURSOR_ATTRIBUTES, uint8_t(seq::CURSOR_ATTRIBUTES_SHOW | (large ? seq::CURSOR_ATTRIBUTES_LARGE : 0)));
         c.sr(seq::CURSOR_PATTERN, 0x3F);
         // Row 0 of the pattern: pixels 0 invert (p0 only), 1 background (p1), 2 foreground (both).
@@ -206,7 +237,8 @@ TEST(Gd5446, CursorShowsItsFourKindsOfPixelInBothSizes) {
         c.vram()[plane1] = 0x60;
         // X = 101 = 12 * 8 + 5, the low bits in the index; Y = 7.
         c.sr(uint8_t(seq::CURSOR_X | (5 << seq::CURSOR_LOW_BITS_SHIFT)), 12);
-        c.sr(seq::CURSOR_Y, 0), c.card.out8(vga::seq::INDEX_PORT, uint8_t(seq::CURSOR_Y | (7 << seq::CURSOR_LOW_BITS_SHIFT)));
+        c.sr(seq::CURSOR_Y, 0),
+            c.card.out8(vga::seq::INDEX_PORT, uint8_t(seq::CURSOR_Y | (7 << seq::CURSOR_LOW_BITS_SHIFT)));
         c.card.out8(vga::seq::DATA_PORT, 0);
         const auto p = c.picture();
         EXPECT_EQ(c.pixel(p, 101, 7), 0x555555u) << large;  // the grey inverted
@@ -219,13 +251,16 @@ TEST(Gd5446, CursorShowsItsFourKindsOfPixelInBothSizes) {
     }
 }
 
-TEST(Gd5446, BitBltReachesItsRegistersThroughEveryWindowAndTakesSystemData) {
+TEST(Gd5446, BitBltReachesItsRegistersThroughEveryWindowAndTakesSystemData)
+{
     enum Path { Ports, Bar1, LegacyWindow, MemoryEnd };
     for (Path path : {Ports, Bar1, LegacyWindow, MemoryEnd}) {
         Gd5446 c;
         c.sr(seq::EXTENDED_MODE, seq::EXTENDED_MODE_SVGA);
-        if (path == LegacyWindow) c.sr(seq::CONFIGURATION, seq::CONFIGURATION_MMIO);
-        if (path == MemoryEnd) c.sr(seq::CONFIGURATION, seq::CONFIGURATION_MMIO | seq::CONFIGURATION_MMIO_AT_MEMORY_END);
+        if (path == LegacyWindow)
+            c.sr(seq::CONFIGURATION, seq::CONFIGURATION_MMIO);
+        if (path == MemoryEnd)
+            c.sr(seq::CONFIGURATION, seq::CONFIGURATION_MMIO | seq::CONFIGURATION_MMIO_AT_MEMORY_END);
         const auto write = [&](uint8_t offset, uint8_t gcIndex, uint8_t value) {
             switch (path) {
             case Ports: return c.gr(gcIndex, value);

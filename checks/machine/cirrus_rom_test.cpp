@@ -25,7 +25,8 @@ protected:
     const machine::CirrusCard& card() { return dynamic_cast<const machine::CirrusCard&>(pc->card()); }
 };
 
-TEST_P(CirrusRoms, BootAndIdentifyTheGd5446) {
+TEST_P(CirrusRoms, BootAndIdentifyTheGd5446)
+{
     machine::CpuRegs regs;
     regs.ax = 0x1200;
     regs.bx = 0x0080;
@@ -41,11 +42,13 @@ TEST_P(CirrusRoms, BootAndIdentifyTheGd5446) {
     EXPECT_EQ(picture.width, 720);  // text mode 3 with the ROM's banner
 }
 
-TEST_P(CirrusRoms, EveryListedModeIsSetBankedAndLinearAndShowsWhatIsDrawn) {
+TEST_P(CirrusRoms, EveryListedModeIsSetBankedAndLinearAndShowsWhatIsDrawn)
+{
     const auto modes = pc.modeList();
     int svgaModes = 0;
     for (uint16_t mode : modes) {
-        if (mode < 0x100) continue;
+        if (mode < 0x100)
+            continue;
         SCOPED_TRACE(::testing::Message() << "mode " << std::hex << mode);
         std::memset(pc.buffer(), 0, 256);
         ASSERT_EQ(pc.vbe(0x4F01, 0, mode).ax, 0x004F);
@@ -72,7 +75,8 @@ TEST_P(CirrusRoms, EveryListedModeIsSetBankedAndLinearAndShowsWhatIsDrawn) {
 
 // A pattern drawn through the banked window and through the framebuffer BAR gives the same
 // picture, once the screen-off bit both ROMs leave set is cleared as a driver would.
-TEST_P(CirrusRoms, BankedAndLinearDrawingShowAt8And16Bits) {
+TEST_P(CirrusRoms, BankedAndLinearDrawingShowAt8And16Bits)
+{
     for (uint16_t mode : {0x101, 0x111}) {
         const int bytesPerPixel = mode == 0x101 ? 1 : 2;
         const uint32_t lineBytes = 640u * bytesPerPixel;
@@ -88,12 +92,14 @@ TEST_P(CirrusRoms, BankedAndLinearDrawingShowAt8And16Bits) {
                         pc->writePhys8(pc->config().lfbAddress + offset, value(x, y));
                         continue;
                     }
-                    if (offset % 0x4000 == 0 || x == 0) pc.vbe(0x4F05, 0, 0, static_cast<uint16_t>(offset / 0x4000));
+                    if (offset % 0x4000 == 0 || x == 0)
+                        pc.vbe(0x4F05, 0, 0, static_cast<uint16_t>(offset / 0x4000));
                     pc->writePhys8(0xA0000 + offset % 0x4000, value(x, y));
                 }
             EXPECT_EQ(pixelAt(pc.picture(), 320, 240), 0u) << "the ROM left the screen off";
             pc->out8(vga::seq::INDEX_PORT, vga::seq::CLOCKING_MODE);
-            pc->out8(vga::seq::DATA_PORT, static_cast<uint8_t>(pc->in8(vga::seq::DATA_PORT) & ~vga::seq::CLOCKING_MODE_SCREEN_OFF));
+            pc->out8(vga::seq::DATA_PORT,
+                     static_cast<uint8_t>(pc->in8(vga::seq::DATA_PORT) & ~vga::seq::CLOCKING_MODE_SCREEN_OFF));
             const auto picture = pc.picture();
             ASSERT_EQ(picture.width, 640);
             ASSERT_EQ(picture.height, 480);
@@ -106,24 +112,29 @@ TEST_P(CirrusRoms, BankedAndLinearDrawingShowAt8And16Bits) {
 
 // 4F07 to line 480 of 640 x 480 x 8: the LGPL ROM programs start 4B000h; SeaVGABIOS puts start
 // bits 8-11 (dwords) where bits 16-19 belong, and the picture starts at 30B000h.
-TEST_P(CirrusRoms, DisplayStartShowsSeaVgaBiosFault) {
+TEST_P(CirrusRoms, DisplayStartShowsSeaVgaBiosFault)
+{
     ASSERT_EQ(pc.vbe(0x4F02, 0x4101).ax, 0x004F);
     ASSERT_EQ(pc.vbe(0x4F07, 0, 0, 480).ax, 0x004F);
     const uint64_t expected = GetParam().version == 0x0200 ? 640u * 480 : 4u * (0x2C00 | 0x40000 | 0x80000);
     EXPECT_EQ(card().geometry().start, expected);
 }
 
-TEST_P(CirrusRoms, CursorSetThroughItsRegistersShowsOverTheMode) {
+TEST_P(CirrusRoms, CursorSetThroughItsRegistersShowsOverTheMode)
+{
     ASSERT_EQ(pc.vbe(0x4F02, 0x4101).ax, 0x004F);
     pc->out8(vga::seq::INDEX_PORT, vga::seq::CLOCKING_MODE);
-    pc->out8(vga::seq::DATA_PORT, static_cast<uint8_t>(pc->in8(vga::seq::DATA_PORT) & ~vga::seq::CLOCKING_MODE_SCREEN_OFF));
+    pc->out8(vga::seq::DATA_PORT,
+             static_cast<uint8_t>(pc->in8(vga::seq::DATA_PORT) & ~vga::seq::CLOCKING_MODE_SCREEN_OFF));
     const uint32_t pattern = pc->config().lfbAddress + (4u << 20) - 256;  // slot 3Fh
     for (int row = 0; row < 32; ++row)
         for (int i = 0; i < 4; ++i) {
             pc->writePhys8(pattern + row * 4 + i, 0xFF);        // plane 0
             pc->writePhys8(pattern + 128 + row * 4 + i, 0xFF);  // plane 1: foreground everywhere
         }
-    const auto sr = [&](uint8_t index, uint8_t value) { pc->out8(vga::seq::INDEX_PORT, index), pc->out8(vga::seq::DATA_PORT, value); };
+    const auto sr = [&](uint8_t index, uint8_t value) {
+        pc->out8(vga::seq::INDEX_PORT, index), pc->out8(vga::seq::DATA_PORT, value);
+    };
     sr(cirrus::seq::CURSOR_ATTRIBUTES, cirrus::seq::CURSOR_ATTRIBUTES_DAC_ACCESS);
     pc->out8(vga::dac::WRITE_INDEX_PORT, cirrus::cursor::FOREGROUND_ENTRY);
     pc->out8(vga::dac::DATA_PORT, 0x3F), pc->out8(vga::dac::DATA_PORT, 0x3F), pc->out8(vga::dac::DATA_PORT, 0x00);
@@ -137,22 +148,28 @@ TEST_P(CirrusRoms, CursorSetThroughItsRegistersShowsOverTheMode) {
     EXPECT_NE(pixelAt(picture, 232, 191), 0xFFFF00u);
 }
 
-TEST_P(CirrusRoms, IoLogShowsTheRomsModeSet) {
+TEST_P(CirrusRoms, IoLogShowsTheRomsModeSet)
+{
     std::vector<std::string> lines;
     pc->setIoLog([&](const std::string& line) { lines.push_back(line); });
     ASSERT_EQ(pc.vbe(0x4F02, 0x4111).ax, 0x004F);
     pc->setIoLog(nullptr);
-    const auto logged = [&](const std::string& text) { return std::find(lines.begin(), lines.end(), text) != lines.end(); };
+    const auto logged = [&](const std::string& text) {
+        return std::find(lines.begin(), lines.end(), text) != lines.end();
+    };
     // SR07 = 17h (16 bits) and the HDR E1h, by byte or by word as each ROM writes them.
     EXPECT_TRUE(logged("port write 03C4 word 1707") || logged("port write 03C5 byte 17"));
     EXPECT_TRUE(logged("port write 03C6 byte E1"));
     EXPECT_TRUE(logged("port write 03D4 word A013") || logged("port write 03D5 byte A0")) << "CR13";
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("mmio", 0) == 0; }), 0);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("mmio", 0) == 0; }),
+              0);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothRoms, CirrusRoms,
                          ::testing::Values(CirrusRom{"cirrus", 0x0200}, CirrusRom{"cirrus-seavgabios", 0x0300}),
-                         [](const auto& info) { return info.index == 0 ? std::string("Lgpl") : std::string("SeaVgaBios"); });
+                         [](const auto& info) {
+                             return info.index == 0 ? std::string("Lgpl") : std::string("SeaVgaBios");
+                         });
 
 }  // namespace
 }  // namespace checks

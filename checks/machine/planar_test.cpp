@@ -12,17 +12,19 @@ constexpr uint32_t BLACK = 0x000000, BLUE = 0x0000AA, GREEN = 0x00AA00, RED = 0x
 
 using namespace vga::gc;
 
-void graphics(machine::Machine& pc, uint8_t index, uint8_t value) {
+void graphics(machine::Machine& pc, uint8_t index, uint8_t value)
+{
     pc.out16(INDEX_PORT, static_cast<uint16_t>(index | (value << 8)));
 }
 
 // Draws four 8-pixel groups on the line that starts at `line` using write modes 2, 2 with a
 // bit mask, 0 with set/reset, and 3; then checks them in the picture.
-void drawAndCheck(BootedMachine& pc, uint32_t lineBytes, int row) {
+void drawAndCheck(BootedMachine& pc, uint32_t lineBytes, int row)
+{
     machine::Machine& m = *pc;
     const uint32_t at = vga::WINDOW_START + lineBytes * static_cast<uint32_t>(row);
     m.out16(vga::seq::INDEX_PORT, vga::seq::MAP_MASK | vga::seq::MAP_MASK_PLANES << 8);  // all planes
-    graphics(m, DATA_ROTATE, FUNCTION_REPLACE);  // no rotate, replace
+    graphics(m, DATA_ROTATE, FUNCTION_REPLACE);                                          // no rotate, replace
     graphics(m, MODE, 2);  // write mode 2: the byte is a colour
     graphics(m, BIT_MASK, 0xFF);
     m.writePhys8(at, 4);
@@ -45,9 +47,10 @@ void drawAndCheck(BootedMachine& pc, uint32_t lineBytes, int row) {
 
     const auto picture = pc.picture();
     const std::vector<std::pair<int, uint32_t>> expected = {
-        {0, RED}, {7, RED}, {8, BLUE}, {11, BLUE}, {12, BLACK}, {15, BLACK},
-        {16, YELLOW}, {23, YELLOW}, {24, BLACK}, {27, BLACK}, {28, GREEN}, {31, GREEN}, {32, BLACK}};
-    for (const auto& [x, colour] : expected) EXPECT_EQ(pixelAt(picture, x, row), colour) << "x " << x;
+        {0, RED},     {7, RED},    {8, BLUE},   {11, BLUE},  {12, BLACK}, {15, BLACK}, {16, YELLOW},
+        {23, YELLOW}, {24, BLACK}, {27, BLACK}, {28, GREEN}, {31, GREEN}, {32, BLACK}};
+    for (const auto& [x, colour] : expected)
+        EXPECT_EQ(pixelAt(picture, x, row), colour) << "x " << x;
 
     // Read mode 1 compares all four planes with a colour.
     graphics(m, COLOR_COMPARE, 4);
@@ -60,7 +63,8 @@ void drawAndCheck(BootedMachine& pc, uint32_t lineBytes, int row) {
 
 class Planar : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(Planar, VgaMode12hShowsWhatTheWriteModesDraw) {
+TEST_P(Planar, VgaMode12hShowsWhatTheWriteModesDraw)
+{
     BootedMachine pc(GetParam());
     machine::CpuRegs regs;
     regs.ax = 0x0012;
@@ -73,7 +77,8 @@ TEST_P(Planar, VgaMode12hShowsWhatTheWriteModesDraw) {
     drawAndCheck(pc, 80, 7);
 }
 
-TEST_P(Planar, DispiFourBitModeShowsWhatTheWriteModesDraw) {
+TEST_P(Planar, DispiFourBitModeShowsWhatTheWriteModesDraw)
+{
     BootedMachine pc(GetParam());
     const auto out = pc.vbe(0x4F02, 0x0102);
     ASSERT_EQ(out.ax, 0x004F);
@@ -86,7 +91,8 @@ TEST_P(Planar, DispiFourBitModeShowsWhatTheWriteModesDraw) {
 
 INSTANTIATE_TEST_SUITE_P(Roms, Planar, ::testing::Values("default", "seavgabios"));
 
-TEST(Vga, Mode13hIsA320By200ChainFourPicture) {
+TEST(Vga, Mode13hIsA320By200ChainFourPicture)
+{
     BootedMachine pc("default");
     machine::CpuRegs regs;
     regs.ax = 0x0013;

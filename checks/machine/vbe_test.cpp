@@ -22,14 +22,16 @@ protected:
     BootedMachine pc{GetParam().preset};
     uint8_t* lfb() { return pc->lfb(); }
 
-    void setMode(uint16_t mode) {
+    void setMode(uint16_t mode)
+    {
         const auto out = pc.vbe(0x4F02, mode);
         ASSERT_TRUE(pc.lastResult.ok) << pc.lastResult.error;
         ASSERT_EQ(out.ax, 0x004F) << "mode " << std::hex << mode;
     }
 };
 
-TEST_P(VbeOnEachRom, ControllerInfoSaysVesaWithVersionAndMemory) {
+TEST_P(VbeOnEachRom, ControllerInfoSaysVesaWithVersionAndMemory)
+{
     std::memcpy(pc.buffer(), "VBE2", 4);
     const auto out = pc.vbe(0x4F00);
     ASSERT_TRUE(pc.lastResult.ok) << pc.lastResult.error;
@@ -45,10 +47,12 @@ TEST_P(VbeOnEachRom, ControllerInfoSaysVesaWithVersionAndMemory) {
     EXPECT_NE(std::find(modes.begin(), modes.end(), 0x101), modes.end());
 }
 
-TEST_P(VbeOnEachRom, EveryListedModeDescribesItselfConsistently) {
+TEST_P(VbeOnEachRom, EveryListedModeDescribesItselfConsistently)
+{
     int beyondMemory = 0;
     for (uint16_t mode : pc.modeList()) {
-        if (mode < 0x100) continue;  // SeaVGABIOS lists the standard VGA modes too
+        if (mode < 0x100)
+            continue;  // SeaVGABIOS lists the standard VGA modes too
         SCOPED_TRACE(::testing::Message() << "mode " << std::hex << mode);
         std::memset(pc.buffer(), 0, sizeof(vbe::ModeInfo));
         const auto out = pc.vbe(vbe::MODE_INFO, 0, mode);
@@ -65,7 +69,8 @@ TEST_P(VbeOnEachRom, EveryListedModeDescribesItselfConsistently) {
             EXPECT_EQ(info.PhysBasePtr, pc->config().lfbAddress);
         }
         const uint64_t bytes = static_cast<uint64_t>(bytesPerLine) * height * (bpp == 4 ? 4 : 1);
-        if (bytes > pc->videoMemoryBytes()) ++beyondMemory;
+        if (bytes > pc->videoMemoryBytes())
+            ++beyondMemory;
     }
     if (GetParam().listsModesBeyondMemory)
         EXPECT_GT(beyondMemory, 0);
@@ -73,7 +78,8 @@ TEST_P(VbeOnEachRom, EveryListedModeDescribesItselfConsistently) {
         EXPECT_EQ(beyondMemory, 0);
 }
 
-TEST_P(VbeOnEachRom, LinearEightBitModeShowsItsPixelsInTheDefaultPalette) {
+TEST_P(VbeOnEachRom, LinearEightBitModeShowsItsPixelsInTheDefaultPalette)
+{
     setMode(0x4101);
     ASSERT_TRUE(pc->card().extendedMode());
     lfb()[20 * 640 + 10] = 4;
@@ -88,7 +94,8 @@ TEST_P(VbeOnEachRom, LinearEightBitModeShowsItsPixelsInTheDefaultPalette) {
     EXPECT_EQ(pixelAt(picture, 1, 0), 0x000000u);
 }
 
-TEST_P(VbeOnEachRom, BankSwitchingMovesTheWindowThroughVideoMemory) {
+TEST_P(VbeOnEachRom, BankSwitchingMovesTheWindowThroughVideoMemory)
+{
     setMode(0x0101);
     auto out = pc.vbe(0x4F05, 0x0000, 0, 1);
     EXPECT_EQ(out.ax, 0x004F);
@@ -104,8 +111,8 @@ TEST_P(VbeOnEachRom, BankSwitchingMovesTheWindowThroughVideoMemory) {
     machine::CpuRegs regs;
     regs.bx = 0;
     regs.dx = 3;
-    const auto result = pc->farCall(static_cast<uint16_t>(windowFunction >> 16),
-                                    static_cast<uint16_t>(windowFunction), regs);
+    const auto result =
+        pc->farCall(static_cast<uint16_t>(windowFunction >> 16), static_cast<uint16_t>(windowFunction), regs);
     if (!GetParam().windowFunctionReturns) {
         EXPECT_FALSE(result.ok);
         EXPECT_NE(result.error.find("CPU fault"), std::string::npos) << result.error;
@@ -118,7 +125,8 @@ TEST_P(VbeOnEachRom, BankSwitchingMovesTheWindowThroughVideoMemory) {
     EXPECT_EQ(pc->readPhys8(0xA0000), 0x33);
 }
 
-TEST_P(VbeOnEachRom, LongerScanLinesReflowThePicture) {
+TEST_P(VbeOnEachRom, LongerScanLinesReflowThePicture)
+{
     setMode(0x4101);
     const auto out = pc.vbe(0x4F06, 0x0000, 800);
     ASSERT_EQ(out.ax, 0x004F);
@@ -130,10 +138,12 @@ TEST_P(VbeOnEachRom, LongerScanLinesReflowThePicture) {
     const auto picture = pc.picture();
     EXPECT_EQ(pixelAt(picture, 0, 1), 0xFFFFFFu);
     EXPECT_EQ(pixelAt(picture, 160, 0), 0x000000u);
-    for (int x = 0; x < 640; ++x) ASSERT_NE(pixelAt(picture, x, 0), 0xAA0000u);
+    for (int x = 0; x < 640; ++x)
+        ASSERT_NE(pixelAt(picture, x, 0), 0xAA0000u);
 }
 
-TEST_P(VbeOnEachRom, DisplayStartScrollsThePicture) {
+TEST_P(VbeOnEachRom, DisplayStartScrollsThePicture)
+{
     setMode(0x4101);
     std::memset(lfb() + 100 * 640, 15, 640);
     EXPECT_EQ(pixelAt(pc.picture(), 5, 100), 0xFFFFFFu);
@@ -148,7 +158,8 @@ TEST_P(VbeOnEachRom, DisplayStartScrollsThePicture) {
     EXPECT_EQ(out.cx, 0);
 }
 
-TEST_P(VbeOnEachRom, DisplayStartDuringRetraceWaitsAtMostAFrame) {
+TEST_P(VbeOnEachRom, DisplayStartDuringRetraceWaitsAtMostAFrame)
+{
     setMode(0x4101);
     std::memset(lfb() + 50 * 640, 15, 640);
     for (int attempt = 0; attempt < 3; ++attempt) {
@@ -162,13 +173,15 @@ TEST_P(VbeOnEachRom, DisplayStartDuringRetraceWaitsAtMostAFrame) {
     }
 }
 
-TEST_P(VbeOnEachRom, DacWidthDecidesWhichBitsOfThePaletteCount) {
+TEST_P(VbeOnEachRom, DacWidthDecidesWhichBitsOfThePaletteCount)
+{
     setMode(0x4101);
     auto out = pc.vbe(0x4F08, 0x0800);
     ASSERT_EQ(out.ax, 0x004F);
     EXPECT_EQ(out.bx >> 8, 8);
     pc->out8(vga::dac::WRITE_INDEX_PORT, 200);
-    for (uint8_t component : {0xFF, 0x80, 0x3F}) pc->out8(vga::dac::DATA_PORT, component);
+    for (uint8_t component : {0xFF, 0x80, 0x3F})
+        pc->out8(vga::dac::DATA_PORT, component);
     lfb()[0] = 200;
     EXPECT_EQ(pixelAt(pc.picture(), 0, 0), 0xFF803Fu);
     out = pc.vbe(0x4F08, 0x0600);
@@ -177,7 +190,8 @@ TEST_P(VbeOnEachRom, DacWidthDecidesWhichBitsOfThePaletteCount) {
     EXPECT_EQ(pixelAt(pc.picture(), 0, 0), 0xFF00FFu) << "a 6-bit DAC keeps the low 6 bits";
 }
 
-TEST_P(VbeOnEachRom, ModeBeyondVideoMemoryIsNeverHalfSet) {
+TEST_P(VbeOnEachRom, ModeBeyondVideoMemoryIsNeverHalfSet)
+{
     machine::MachineConfig config = machine::presetConfig(GetParam().preset);
     config.videoMemoryKb = 1024;
     BootedMachine small(config);
@@ -185,13 +199,15 @@ TEST_P(VbeOnEachRom, ModeBeyondVideoMemoryIsNeverHalfSet) {
         small.vbe(0x4F02, static_cast<uint16_t>(0x4000 | mode));
         ASSERT_TRUE(small.lastResult.ok) << small.lastResult.error;
         const auto shown = small->card().extendedMode();
-        if (!shown) continue;
+        if (!shown)
+            continue;
         EXPECT_LE(shown->lineBytes * static_cast<uint32_t>(shown->height), small->videoMemoryBytes())
             << "mode " << std::hex << mode;
     }
 }
 
-TEST_P(VbeOnEachRom, FramebufferElsewhereIsWhereModeInfoSaysItIs) {
+TEST_P(VbeOnEachRom, FramebufferElsewhereIsWhereModeInfoSaysItIs)
+{
     machine::MachineConfig config = machine::presetConfig(GetParam().preset);
     config.lfbAddress = 0xD0000000;
     BootedMachine moved(config);
@@ -210,7 +226,8 @@ INSTANTIATE_TEST_SUITE_P(Roms, VbeOnEachRom,
                          [](const auto& info) { return std::string(info.param.preset); });
 
 // SeaVGABIOS reads the monitor's EDID from the card's register window and answers DDC with it.
-TEST(Ddc, SeaVgaBiosReportsDdcAndReadsTheMonitorsEdid) {
+TEST(Ddc, SeaVgaBiosReportsDdcAndReadsTheMonitorsEdid)
+{
     BootedMachine pc("seavgabios");
     auto out = pc.vbe(vbe::DDC, 0x0000);
     ASSERT_TRUE(pc.lastResult.ok) << pc.lastResult.error;
@@ -224,14 +241,16 @@ TEST(Ddc, SeaVgaBiosReportsDdcAndReadsTheMonitorsEdid) {
     constexpr uint8_t header[8] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
     EXPECT_EQ(std::memcmp(edid, header, 8), 0);
     uint8_t sum = 0;
-    for (int i = 0; i < 128; ++i) sum = static_cast<uint8_t>(sum + edid[i]);
+    for (int i = 0; i < 128; ++i)
+        sum = static_cast<uint8_t>(sum + edid[i]);
     EXPECT_EQ(sum, 0) << "checksum";
     const uint8_t* preferred = edid + 54;  // the first detailed timing
     EXPECT_EQ(preferred[2] | (preferred[4] >> 4) << 8, 1024);
     EXPECT_EQ(preferred[5] | (preferred[7] >> 4) << 8, 768);
 }
 
-TEST(VbeAbsent, BiosWithoutVbeAnswersNothing) {
+TEST(VbeAbsent, BiosWithoutVbeAnswersNothing)
+{
     for (const char* preset : {"plainvga", "novbe"}) {
         BootedMachine pc(preset);
         std::memcpy(pc.buffer(), "VBE2", 4);

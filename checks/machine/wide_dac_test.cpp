@@ -15,21 +15,23 @@ using machine::WideDac;
 
 struct SwitchCase {
     const char* name;
-    const char* preset;        // the BIOS beneath
+    const char* preset;  // the BIOS beneath
     bool kestrel;
     WideDac wideDac;
-    uint8_t reported;          // BH after 4F08 BX=0800h, and after BX=0001h
-    uint32_t colour;           // entry 0xFF, 0x80, 0x3F on the monitor
+    uint8_t reported;  // BH after 4F08 BX=0800h, and after BX=0001h
+    uint32_t colour;   // entry 0xFF, 0x80, 0x3F on the monitor
 };
 
 class WideDacSwitch : public ::testing::TestWithParam<SwitchCase> {};
 
-TEST_P(WideDacSwitch, ReportsTheWidthTheCardTookAndShowsWhatItsDacMakesOfIt) {
+TEST_P(WideDacSwitch, ReportsTheWidthTheCardTookAndShowsWhatItsDacMakesOfIt)
+{
     const SwitchCase& c = GetParam();
     machine::MachineConfig config = machine::presetConfig(c.preset);
     config.wideDac = c.wideDac;
     BootedMachine pc(config);
-    if (c.kestrel) kestrel::installResident(*pc);
+    if (c.kestrel)
+        kestrel::installResident(*pc);
 
     auto out = pc.vbe(0x4F02, 0x4101);
     ASSERT_TRUE(pc.lastResult.ok) << pc.lastResult.error;
@@ -43,7 +45,8 @@ TEST_P(WideDacSwitch, ReportsTheWidthTheCardTookAndShowsWhatItsDacMakesOfIt) {
     EXPECT_EQ(out.bx >> 8, c.reported) << "get";
 
     pc->out8(vga::dac::WRITE_INDEX_PORT, 200);
-    for (uint8_t component : {0xFF, 0x80, 0x3F}) pc->out8(vga::dac::DATA_PORT, component);
+    for (uint8_t component : {0xFF, 0x80, 0x3F})
+        pc->out8(vga::dac::DATA_PORT, component);
     pc->lfb()[0] = 200;
     EXPECT_EQ(pixelAt(pc.picture(), 0, 0), c.colour);
 

@@ -35,9 +35,9 @@ struct FrameCase {
     const char* what;
     ModeShape shape;
     int waitRetrace;
-    int column;           // x of the two message lines
-    int lineColor;        // colour of the two moving lines
-    int white;            // defaultColor of the mode
+    int column;     // x of the two message lines
+    int lineColor;  // colour of the two moving lines
+    int white;      // defaultColor of the mode
 };
 
 class PageFlipFrame : public ::testing::TestWithParam<FrameCase> {};
@@ -130,8 +130,8 @@ TEST(PageFlip, EveryPageIsDrawnThenShownInTurn)
 struct RateCase {
     const char* what;
     int pages;
-    std::vector<uint32_t> clockMs;         // the clock while each frame is drawn (timerStart reads 0)
-    std::vector<std::string> readouts;     // what each frame shows
+    std::vector<uint32_t> clockMs;      // the clock while each frame is drawn (timerStart reads 0)
+    std::vector<std::string> readouts;  // what each frame shows
 };
 
 class PageFlipRate : public ::testing::TestWithParam<RateCase> {};
@@ -160,25 +160,28 @@ TEST_P(PageFlipRate, ShowsTheRateOfTheLastCompletedCycle)
     EXPECT_EQ(readouts, c.readouts) << c.what;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cycles, PageFlipRate,
-    ::testing::Values(
-        // The first update comes after one frame of two, then every two frames; integer division.
-        RateCase{"two pages, 16 ms a frame",
-                 2,
-                 {16, 32, 48, 64, 80},
-                 {"  0.0 fps", "125.0 fps", "125.0 fps", " 62.4 fps", " 62.4 fps"}},
-        RateCase{"three pages, 10 ms a frame",
-                 3,
-                 {10, 20, 30, 40, 50, 60},
-                 {"  0.0 fps", "  0.0 fps", "150.0 fps", "150.0 fps", "150.0 fps", " 99.9 fps"}},
-        RateCase{"a cycle within one tick keeps the last rate",
-                 2,
-                 {10, 10, 10, 10},
-                 {"  0.0 fps", "200.0 fps", "200.0 fps", "200.0 fps"}},
-        RateCase{"no tick at all keeps 0.0", 2, {0, 0, 0}, {"  0.0 fps", "  0.0 fps", "  0.0 fps"}},
-        RateCase{"a slow cycle shows tenths", 2, {300, 600, 900, 1200}, {"  0.0 fps", "  6.6 fps", "  6.6 fps", "  3.2 fps"}}),
-    [](const auto& info) { return "case" + std::to_string(info.index); });
+INSTANTIATE_TEST_SUITE_P(Cycles, PageFlipRate,
+                         ::testing::Values(
+                             // The first update comes after one frame of two, then every two frames; integer division.
+                             RateCase{"two pages, 16 ms a frame",
+                                      2,
+                                      {16, 32, 48, 64, 80},
+                                      {"  0.0 fps", "125.0 fps", "125.0 fps", " 62.4 fps", " 62.4 fps"}},
+                             RateCase{"three pages, 10 ms a frame",
+                                      3,
+                                      {10, 20, 30, 40, 50, 60},
+                                      {"  0.0 fps", "  0.0 fps", "150.0 fps", "150.0 fps", "150.0 fps", " 99.9 fps"}},
+                             RateCase{"a cycle within one tick keeps the last rate",
+                                      2,
+                                      {10, 10, 10, 10},
+                                      {"  0.0 fps", "200.0 fps", "200.0 fps", "200.0 fps"}},
+                             RateCase{
+                                 "no tick at all keeps 0.0", 2, {0, 0, 0}, {"  0.0 fps", "  0.0 fps", "  0.0 fps"}},
+                             RateCase{"a slow cycle shows tenths",
+                                      2,
+                                      {300, 600, 900, 1200},
+                                      {"  0.0 fps", "  6.6 fps", "  6.6 fps", "  3.2 fps"}}),
+                         [](const auto& info) { return "case" + std::to_string(info.index); });
 
 // The first line's end bounces between 0 and maxX, the second's between maxY and 0, by 2.
 TEST(PageFlip, MovingLinesBounceOffOddEdges)
@@ -196,12 +199,18 @@ TEST(PageFlip, MovingLinesBounceOffOddEdges)
     ASSERT_EQ(xs.size(), 700u);
 
     std::vector<int64_t> expectX, expectY;
-    for (int x = 0; x <= 638; x += 2) expectX.push_back(x);
-    for (int x = 637; x >= 1; x -= 2) expectX.push_back(x);
-    for (int x = 2; expectX.size() < 700; x += 2) expectX.push_back(x);
-    for (int y = 479; y >= 1; y -= 2) expectY.push_back(y);
-    for (int y = 2; y <= 478; y += 2) expectY.push_back(y);
-    for (int y = 477; expectY.size() < 700; y -= 2) expectY.push_back(y);
+    for (int x = 0; x <= 638; x += 2)
+        expectX.push_back(x);
+    for (int x = 637; x >= 1; x -= 2)
+        expectX.push_back(x);
+    for (int x = 2; expectX.size() < 700; x += 2)
+        expectX.push_back(x);
+    for (int y = 479; y >= 1; y -= 2)
+        expectY.push_back(y);
+    for (int y = 2; y <= 478; y += 2)
+        expectY.push_back(y);
+    for (int y = 477; expectY.size() < 700; y -= 2)
+        expectY.push_back(y);
     EXPECT_EQ(xs, expectX);
     EXPECT_EQ(ys, expectY);
 }

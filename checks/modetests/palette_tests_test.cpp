@@ -82,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(Levels, ScalePalette,
 struct FadeLayout {
     const char* what;
     int width, height;
-    int textAt;           // x and y of the first line
+    int textAt;  // x and y of the first line
 };
 
 class PaletteFade : public ::testing::TestWithParam<FadeLayout> {};
@@ -112,8 +112,9 @@ TEST_P(PaletteFade, LoadsTheRampFadesOutAndInThenTheDefaultPalette)
         texts.push_back(std::to_string(call.args[0]) + "," + std::to_string(call.args[1]) + "," +
                         std::to_string(call.args[2]) + " " + call.text);
     const std::string x = std::to_string(c.textAt);
-    EXPECT_EQ(texts, (std::vector<std::string>{x + "," + x + ",63 Palette programming test",
-                                               x + "," + std::to_string(c.textAt + 32) + ",63 Hit a key to fade palette"}));
+    EXPECT_EQ(texts,
+              (std::vector<std::string>{x + "," + x + ",63 Palette programming test",
+                                        x + "," + std::to_string(c.textAt + 32) + ",63 Hit a key to fade palette"}));
 
     // The ramp at once, 128 fade steps with the fade pace, the default palette at once.
     const auto loads = fake::display().paletteLoads;
@@ -198,9 +199,9 @@ TEST(WideDac, WhiteOutsideThePaletteLeavesTheRampsAlone)
 struct DacLayout {
     const char* what;
     int width, height;
-    uint32_t white;                      // defaultColor
-    std::vector<std::string> texts;      // "x,y text"
-    int bandsX, bandsY;                  // top left of the bands
+    uint32_t white;                  // defaultColor
+    std::vector<std::string> texts;  // "x,y text"
+    int bandsX, bandsY;              // top left of the bands
 };
 
 class WideDac : public ::testing::TestWithParam<DacLayout> {};
@@ -270,7 +271,8 @@ INSTANTIATE_TEST_SUITE_P(
                                  "80,128 If the colors are broken into 4 lots, the wide DAC is not working"},
                                 80,
                                 160},
-                      DacLayout{"white inside the blue ramp wins over it", 320, 240, 255, {"40,40 Wide DAC test"}, 40, 72}),
+                      DacLayout{
+                          "white inside the blue ramp wins over it", 320, 240, 255, {"40,40 Wide DAC test"}, 40, 72}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
 
 }  // namespace

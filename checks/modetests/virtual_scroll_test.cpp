@@ -149,7 +149,7 @@ struct WidthCase {
     const char* what;
     ModeShape shape;
     int32_t videoMemoryKb;
-    int32_t maxW;      // 0: no length is tried
+    int32_t maxW;  // 0: no length is tried
 };
 
 class VirtualScrollWidth : public ::testing::TestWithParam<WidthCase> {};
@@ -191,9 +191,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct GrantCase {
     const char* what;
-    std::vector<int32_t> grants;       // pixels granted for each request, in order; 0 refuses
+    std::vector<int32_t> grants;  // pixels granted for each request, in order; 0 refuses
     std::vector<int64_t> tried;
-    int32_t widthShown;                // in the status line; 640: not enlarged
+    int32_t widthShown;  // in the status line; 640: not enlarged
 };
 
 class VirtualScrollGrant : public ::testing::TestWithParam<GrantCase> {};
@@ -244,11 +244,11 @@ struct FlowCase {
     const char* what;
     ModeShape shape;
     int32_t videoMemoryKb;
-    bool defaultGrant;                 // the fake's: as asked, as many lines as fit
-    Grant card;                        // otherwise this card
+    bool defaultGrant;  // the fake's: as asked, as many lines as fit
+    Grant card;         // otherwise this card
     int32_t vbeVersion;
     std::string restoreCall;
-    std::string widened, restored;     // the two status lines
+    std::string widened, restored;  // the two status lines
     int64_t dx, dy, scrollDy;
 };
 
@@ -273,7 +273,8 @@ TEST_P(VirtualScrollFlow, PansRoundTheWideScreenThenScrollsDownAndUp)
                                         "GX_setMode(" + std::to_string(MODE) + ",0,1,0)"}));
 
     EXPECT_EQ(startsBetweenWaits(0, 1), (Starts{{10, 10}, {0, 0}}));
-    EXPECT_EQ(startsBetweenWaits(1, 2), join({legX(0, c.dx, 0), legY(0, c.dy, c.dx), legX(c.dx, 0, c.dy), legY(c.dy, 0, 0)}));
+    EXPECT_EQ(startsBetweenWaits(1, 2),
+              join({legX(0, c.dx, 0), legY(0, c.dy, c.dx), legX(c.dx, 0, c.dy), legY(c.dy, 0, 0)}));
     EXPECT_EQ(startsBetweenWaits(2, 3), (Starts{{0, 0}}));
     EXPECT_EQ(startsBetweenWaits(3, 4), join({legY(0, c.scrollDy, 0), legY(c.scrollDy, 0, 0)}));
     EXPECT_EQ(fake::callsNamed("VBE_setBytesPerLine").size() + fake::callsNamed("VBE_setPixelsPerLine").size(), 2u);
@@ -295,42 +296,80 @@ TEST_P(VirtualScrollFlow, PansRoundTheWideScreenThenScrollsDownAndUp)
     EXPECT_EQ(dc.maxY, c.shape.height - 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cards, VirtualScrollFlow,
-    ::testing::Values(
-        FlowCase{"640x480x8 in 1 MB: as wide as fits, no room below",
-                 {640, 480, 8, 2}, 1024, true, {}, 0x200, "VBE_setBytesPerLine(640)",
-                 "Virtual buffer now set to 2184 x 480 pixels", "Virtual buffer now set to 640 x 1638 pixels",
-                 2184 - 640, 0, 1638 - 480},
-        FlowCase{"a narrower grant with room below, VBE 2.0 restores in bytes",
-                 {320, 240, 16, 2}, 4096, false, {2, 320, 400, 330, 250}, 0x200, "VBE_setBytesPerLine(640)",
-                 "Virtual buffer now set to 330 x 250 pixels", "Virtual buffer now set to 320 x 400 pixels",
-                 10, 10, 160},
-        FlowCase{"VBE 1.2 restores in pixels",
-                 {320, 240, 16, 2}, 4096, false, {2, 320, 400, 330, 250}, 0x102, "VBE_setPixelsPerLine(320)",
-                 "Virtual buffer now set to 330 x 250 pixels", "Virtual buffer now set to 320 x 400 pixels",
-                 10, 10, 160},
-        FlowCase{"VBE 3.0 restores in bytes",
-                 {320, 240, 24, 2}, 4096, false, {3, 320, 400, 330, 250}, 0x300, "VBE_setBytesPerLine(960)",
-                 "Virtual buffer now set to 330 x 250 pixels", "Virtual buffer now set to 320 x 400 pixels",
-                 10, 10, 160},
-        FlowCase{"a refused restore still narrows to the mode's width",
-                 {320, 240, 8, 2}, 4096, false, {1, 320, 400, 330, 250, true}, 0x200, "VBE_setBytesPerLine(320)",
-                 "Virtual buffer now set to 330 x 250 pixels", "Virtual buffer now set to 320 x 250 pixels",
-                 10, 10, 10}),
-    [](const auto& info) { return "case" + std::to_string(info.index); });
+INSTANTIATE_TEST_SUITE_P(Cards, VirtualScrollFlow,
+                         ::testing::Values(FlowCase{"640x480x8 in 1 MB: as wide as fits, no room below",
+                                                    {640, 480, 8, 2},
+                                                    1024,
+                                                    true,
+                                                    {},
+                                                    0x200,
+                                                    "VBE_setBytesPerLine(640)",
+                                                    "Virtual buffer now set to 2184 x 480 pixels",
+                                                    "Virtual buffer now set to 640 x 1638 pixels",
+                                                    2184 - 640,
+                                                    0,
+                                                    1638 - 480},
+                                           FlowCase{"a narrower grant with room below, VBE 2.0 restores in bytes",
+                                                    {320, 240, 16, 2},
+                                                    4096,
+                                                    false,
+                                                    {2, 320, 400, 330, 250},
+                                                    0x200,
+                                                    "VBE_setBytesPerLine(640)",
+                                                    "Virtual buffer now set to 330 x 250 pixels",
+                                                    "Virtual buffer now set to 320 x 400 pixels",
+                                                    10,
+                                                    10,
+                                                    160},
+                                           FlowCase{"VBE 1.2 restores in pixels",
+                                                    {320, 240, 16, 2},
+                                                    4096,
+                                                    false,
+                                                    {2, 320, 400, 330, 250},
+                                                    0x102,
+                                                    "VBE_setPixelsPerLine(320)",
+                                                    "Virtual buffer now set to 330 x 250 pixels",
+                                                    "Virtual buffer now set to 320 x 400 pixels",
+                                                    10,
+                                                    10,
+                                                    160},
+                                           FlowCase{"VBE 3.0 restores in bytes",
+                                                    {320, 240, 24, 2},
+                                                    4096,
+                                                    false,
+                                                    {3, 320, 400, 330, 250},
+                                                    0x300,
+                                                    "VBE_setBytesPerLine(960)",
+                                                    "Virtual buffer now set to 330 x 250 pixels",
+                                                    "Virtual buffer now set to 320 x 400 pixels",
+                                                    10,
+                                                    10,
+                                                    160},
+                                           FlowCase{"a refused restore still narrows to the mode's width",
+                                                    {320, 240, 8, 2},
+                                                    4096,
+                                                    false,
+                                                    {1, 320, 400, 330, 250, true},
+                                                    0x200,
+                                                    "VBE_setBytesPerLine(320)",
+                                                    "Virtual buffer now set to 330 x 250 pixels",
+                                                    "Virtual buffer now set to 320 x 250 pixels",
+                                                    10,
+                                                    10,
+                                                    10}),
+                         [](const auto& info) { return "case" + std::to_string(info.index); });
 
 // ---- Keys ----
 
 struct KeyCase {
     const char* what;
     bool widened;
-    std::vector<int> keys;             // one per prompt reached
-    int pollKeyAfter;                  // this many scroll steps find nothing, the next finds the key; -1: none
+    std::vector<int> keys;  // one per prompt reached
+    int pollKeyAfter;       // this many scroll steps find nothing, the next finds the key; -1: none
     int pollKey;
     int result;
     size_t panSteps, scrollSteps;
-    bool restored;                     // the scan-line length was set back before the end
+    bool restored;  // the scan-line length was set back before the end
 };
 
 class VirtualScrollKeys : public ::testing::TestWithParam<KeyCase> {};
@@ -372,13 +411,35 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"Esc after the pan ends without the restore", true, {'a', KEY_ESC}, -1, 0, KEY_ESC, 44, 0, false},
         KeyCase{"Esc before the vertical scroll skips it", true, {'a', 'b', KEY_ESC}, -1, 0, KEY_ESC, 44, 0, true},
         KeyCase{"a key during the pan stops it and is the next key",
-                true, {'a', ALREADY_QUEUED, 'c', 'd'}, 5, 'k', 'd', 6, 322, true},
+                true,
+                {'a', ALREADY_QUEUED, 'c', 'd'},
+                5,
+                'k',
+                'd',
+                6,
+                322,
+                true},
         KeyCase{"Esc during the pan ends the test with one press",
-                true, {'a', ALREADY_QUEUED}, 5, KEY_ESC, KEY_ESC, 6, 0, false},
+                true,
+                {'a', ALREADY_QUEUED},
+                5,
+                KEY_ESC,
+                KEY_ESC,
+                6,
+                0,
+                false},
         KeyCase{"a key during the scroll down skips the scroll up",
-                true, {'a', 'b', 'c', ALREADY_QUEUED}, 44 + 7, 'k', 'k', 44, 8, true},
+                true,
+                {'a', 'b', 'c', ALREADY_QUEUED},
+                44 + 7,
+                'k',
+                'k',
+                44,
+                8,
+                true},
         KeyCase{"not widened: Esc before the vertical scroll skips it", false, {KEY_ESC}, -1, 0, KEY_ESC, 0, 0, false},
-        KeyCase{"not widened: the vertical scroll over the mode's own lines", false, {'a', 'z'}, -1, 0, 'z', 0, 2, false}),
+        KeyCase{
+            "not widened: the vertical scroll over the mode's own lines", false, {'a', 'z'}, -1, 0, 'z', 0, 2, false}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
 
 // ---- The scan-line setters ----

@@ -17,8 +17,8 @@
 
 namespace {
 
-using e2e::readText;
 using e2e::HeadlessRun;
+using e2e::readText;
 using e2e::runHeadless;
 using e2e::Shot;
 using e2e::VbeCall;
@@ -27,7 +27,7 @@ using e2e::VbeCall;
 const std::string MODE_LIST = "114", TEST_MODE = "121", DEPTH_8_BIT = "116";
 const std::string PALETTE_FADE = "111", WAIT_RETRACE = "109";
 
-constexpr uint32_t WHITE = 0xFFFFFF;    // the default palette's white through the DAC
+constexpr uint32_t WHITE = 0xFFFFFF;  // the default palette's white through the DAC
 constexpr uint32_t BLACK = 0x000000;
 
 // Selects 640 x 480 in 8 bits with the given check boxes toggled and starts the run.
@@ -47,9 +47,18 @@ std::vector<std::string> operator+(std::vector<std::string> a, const std::vector
     return a;
 }
 
-uint8_t red(uint32_t c) { return static_cast<uint8_t>(c >> 16); }
-uint8_t green(uint32_t c) { return static_cast<uint8_t>(c >> 8); }
-uint8_t blue(uint32_t c) { return static_cast<uint8_t>(c); }
+uint8_t red(uint32_t c)
+{
+    return static_cast<uint8_t>(c >> 16);
+}
+uint8_t green(uint32_t c)
+{
+    return static_cast<uint8_t>(c >> 8);
+}
+uint8_t blue(uint32_t c)
+{
+    return static_cast<uint8_t>(c);
+}
 
 bool frameIsBorder(const Shot& shot, uint32_t color)
 {
@@ -134,16 +143,25 @@ size_t indexOf(const std::vector<VbeCall>& calls, size_t from, bool (*match)(con
     return calls.size();
 }
 
-bool isScanLineByPixels(const VbeCall& c) { return c.ax == 0x4F06 && (c.bx & 0xFF) == 0x00; }
-bool isScanLineByBytes(const VbeCall& c) { return c.ax == 0x4F06 && (c.bx & 0xFF) == 0x02; }
-bool succeeded(const VbeCall& c) { return c.outAx == 0x004F; }
+bool isScanLineByPixels(const VbeCall& c)
+{
+    return c.ax == 0x4F06 && (c.bx & 0xFF) == 0x00;
+}
+bool isScanLineByBytes(const VbeCall& c)
+{
+    return c.ax == 0x4F06 && (c.bx & 0xFF) == 0x02;
+}
+bool succeeded(const VbeCall& c)
+{
+    return c.outAx == 0x004F;
+}
 
 // ---- Page flipping ----
 
 struct FlipCase {
     const char* what;
     bool waitRetrace;
-    double lowest, highest;       // frames per second the readout may show
+    double lowest, highest;  // frames per second the readout may show
 };
 
 class PageFlipE2E : public ::testing::TestWithParam<FlipCase> {};
@@ -151,10 +169,9 @@ class PageFlipE2E : public ::testing::TestWithParam<FlipCase> {};
 TEST_P(PageFlipE2E, ShowsTheAnimationWithItsFrameRate)
 {
     const FlipCase& c = GetParam();
-    const HeadlessRun run = runHeadless("default", startRun(c.waitRetrace ? std::vector<std::string>{}
-                                                                  : std::vector<std::string>{WAIT_RETRACE}) +
-                                               std::vector<std::string>{"key Space", "wait 1000", "shot flip",
-                                                                        "key Esc", "key Esc"});
+    const HeadlessRun run = runHeadless(
+        "default", startRun(c.waitRetrace ? std::vector<std::string>{} : std::vector<std::string>{WAIT_RETRACE}) +
+                       std::vector<std::string>{"key Space", "wait 1000", "shot flip", "key Esc", "key Esc"});
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
     const Shot flip = run.shot("flip");
     ASSERT_EQ(flip.width, 640);
@@ -195,7 +212,9 @@ TEST_P(PageFlipE2E, ShowsTheAnimationWithItsFrameRate)
 INSTANTIATE_TEST_SUITE_P(Retrace, PageFlipE2E,
                          ::testing::Values(FlipCase{"in step with a 60 Hz retrace", true, 55.0, 65.0},
                                            FlipCase{"as fast as the card takes it", false, 65.1, 100000.0}),
-                         [](const auto& info) { return std::string(info.param.waitRetrace ? "WithRetrace" : "WithoutRetrace"); });
+                         [](const auto& info) {
+                             return std::string(info.param.waitRetrace ? "WithRetrace" : "WithoutRetrace");
+                         });
 
 // ---- Palette, wide DAC and virtual scroll: one run through all of them ----
 
@@ -206,30 +225,30 @@ class PaletteAndScrollE2E : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        run_ = new HeadlessRun(runHeadless("noaccel", startRun({}) + std::vector<std::string>{
-                                                                 "key Space",          // moire
-                                                                 "key Space",          // page flipping
-                                                                 "shot fade_before",
-                                                                 "key Space",          // starts the fade
-                                                                 "snap " + FADE_MID_MS + " fade_mid " +
-                                                                     FADE_MID_CAPTION,
-                                                                 "shot fade_after",
-                                                                 "key Space",
-                                                                 "shot wide_dac",
-                                                                 "key Space",
-                                                                 "shot scroll_wide",
-                                                                 "key Space",          // starts the pan
-                                                                 "wait 60000",
-                                                                 "shot pan_done",
-                                                                 "key Space",
-                                                                 "shot scroll_tall",
-                                                                 "key Space",          // starts the scroll
-                                                                 "wait 60000",
-                                                                 "shot scroll_done",
-                                                                 "key Space",
-                                                                 "shot dialog",
-                                                                 "key Esc",
-                                                             }));
+        run_ = new HeadlessRun(
+            runHeadless("noaccel", startRun({}) + std::vector<std::string>{
+                                                      "key Space",  // moire
+                                                      "key Space",  // page flipping
+                                                      "shot fade_before",
+                                                      "key Space",  // starts the fade
+                                                      "snap " + FADE_MID_MS + " fade_mid " + FADE_MID_CAPTION,
+                                                      "shot fade_after",
+                                                      "key Space",
+                                                      "shot wide_dac",
+                                                      "key Space",
+                                                      "shot scroll_wide",
+                                                      "key Space",  // starts the pan
+                                                      "wait 60000",
+                                                      "shot pan_done",
+                                                      "key Space",
+                                                      "shot scroll_tall",
+                                                      "key Space",  // starts the scroll
+                                                      "wait 60000",
+                                                      "shot scroll_done",
+                                                      "key Space",
+                                                      "shot dialog",
+                                                      "key Esc",
+                                                  }));
     }
     static void TearDownTestSuite()
     {
@@ -257,7 +276,7 @@ TEST_F(PaletteAndScrollE2E, FadeScreenShowsTheRampsAndFadesBackInAShadeDarker)
     ASSERT_EQ(before.width, 640);
     ASSERT_EQ(after.pixels.size(), before.pixels.size());
 
-    const uint32_t brightestGrey = before.at(0, 0);    // the border, colour 63
+    const uint32_t brightestGrey = before.at(0, 0);  // the border, colour 63
     EXPECT_EQ(red(brightestGrey), green(brightestGrey));
     EXPECT_EQ(red(brightestGrey), blue(brightestGrey));
     EXPECT_GE(red(brightestGrey), 0xF8);
@@ -321,9 +340,11 @@ TEST_F(PaletteAndScrollE2E, SnapDuringTheFadeCatchesTheGreysHalfwayDown)
 TEST_F(PaletteAndScrollE2E, SnapIsTheSamePictureInEveryRun)
 {
     const HeadlessRun again = runHeadless("noaccel", startRun({}) + std::vector<std::string>{
-                                                                       "key Space", "key Space", "key Space",
-                                                                       "snap " + FADE_MID_MS + " fade_mid",
-                                                                   });
+                                                                        "key Space",
+                                                                        "key Space",
+                                                                        "key Space",
+                                                                        "snap " + FADE_MID_MS + " fade_mid",
+                                                                    });
     EXPECT_EQ(again.exitStatus, 3) << "the script runs out at the wait after the fade\n" << again.errors;
     const Shot first = run().shot("fade_mid"), second = again.shot("fade_mid");
     EXPECT_EQ(second.width, first.width);
@@ -366,7 +387,8 @@ TEST_F(PaletteAndScrollE2E, ScansLinesAsWideAsTheCardGrantsPansRoundAndScrollsTh
     const int wide = calls[granted].outCx, tall = calls[granted].outDx;
     ASSERT_GT(wide, 641);
 
-    const std::string status = "Virtual buffer now set to " + std::to_string(wide) + " x " + std::to_string(tall) + " pixels";
+    const std::string status =
+        "Virtual buffer now set to " + std::to_string(wide) + " x " + std::to_string(tall) + " pixels";
     const Shot scrollWide = run().shot("scroll_wide");
     EXPECT_EQ(readText(scrollWide, 20, 40, static_cast<int>(status.size()), WHITE), status);
     EXPECT_EQ(readText(scrollWide, 20, 60, 40, WHITE), "Press any key to begin virtual scrolling");
@@ -416,11 +438,12 @@ TEST_F(PaletteAndScrollE2E, ScansLinesAsWideAsTheCardGrantsPansRoundAndScrollsTh
 // when it runs, else the virtual scroll) as "after_fade"; then the given keys.
 std::vector<std::string> throughTheFade(const std::vector<std::string>& then)
 {
-    return startRun({}) + std::vector<std::string>{"key Space",      // moire
-                                                   "key Space",      // page flipping
-                                                   "key Space",      // starts the fade
-                                                   "key Space",      // ends the fade
-                                                   "shot after_fade"} +
+    return startRun({}) +
+           std::vector<std::string>{"key Space",  // moire
+                                    "key Space",  // page flipping
+                                    "key Space",  // starts the fade
+                                    "key Space",  // ends the fade
+                                    "shot after_fade"} +
            then;
 }
 
@@ -437,8 +460,8 @@ int eightBitDacReply(const HeadlessRun& run)
 // lose their top two bits, so a 16-step ramp from black repeats four times across the band.
 TEST(WideDacE2E, DacStuckAtSixBitsShowsEachBandInFourLots)
 {
-    const HeadlessRun run = runHeadless("dac6", throughTheFade({"key Esc",       // ends the run
-                                                                      "key Esc"}));
+    const HeadlessRun run = runHeadless("dac6", throughTheFade({"key Esc",  // ends the run
+                                                                "key Esc"}));
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
     EXPECT_EQ(eightBitDacReply(run), 8) << "the card accepted the switch";
 
@@ -467,9 +490,9 @@ TEST(WideDacE2E, CardThatRefusesEightBitsSkipsTheWideDacTest)
         std::ofstream out(machineFile);
         out << "base = noaccel\ndac8 = no\n";
     }
-    const HeadlessRun run = runHeadless(machineFile, throughTheFade({"key Esc",      // starts the pan
-                                                                           "key Esc",      // stops it, ends the run
-                                                                           "key Esc"}));
+    const HeadlessRun run = runHeadless(machineFile, throughTheFade({"key Esc",  // starts the pan
+                                                                     "key Esc",  // stops it, ends the run
+                                                                     "key Esc"}));
     std::remove(machineFile.c_str());
     ASSERT_EQ(run.exitStatus, 0) << run.errors;
     EXPECT_EQ(eightBitDacReply(run), 6) << "the switch should have been asked for and refused";
@@ -489,9 +512,9 @@ TEST(VirtualScrollE2E, KeyAtTheFarCornerStopsThePanThere)
     const auto stopAfter = [](int ms) {
         return runHeadless("noaccel", startRun({PALETTE_FADE}) +
                                           std::vector<std::string>{"key Space", "key Space",
-                                                                   "key Space",    // starts the pan
+                                                                   "key Space",  // starts the pan
                                                                    "wait " + std::to_string(ms), "shot stopped",
-                                                                   "key Esc",      // stops the pan, ends the run
+                                                                   "key Esc",  // stops the pan, ends the run
                                                                    "key Esc"});
     };
     // Esc ends the run where the pan stopped: nothing moves the display start after it.
@@ -505,7 +528,8 @@ TEST(VirtualScrollE2E, KeyAtTheFarCornerStopsThePanThere)
     ASSERT_EQ(probe.exitStatus, 0) << probe.errors;
     const int stepsInProbe = lastStart(probe).first;
     ASSERT_GT(stepsInProbe, 100) << "the pan should still be on its first leg";
-    const size_t granted = indexOf(probe.vbe, 0, [](const VbeCall& c) { return isScanLineByPixels(c) && succeeded(c); });
+    const size_t granted =
+        indexOf(probe.vbe, 0, [](const VbeCall& c) { return isScanLineByPixels(c) && succeeded(c); });
     ASSERT_LT(granted, probe.vbe.size());
     const int dx = probe.vbe[granted].outCx - 640, dy = probe.vbe[granted].outDx - 480;
 

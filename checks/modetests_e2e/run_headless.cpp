@@ -16,7 +16,9 @@ namespace {
 uint16_t field(const std::string& text, const std::string& name)
 {
     const size_t at = text.find(name + "=");
-    return at == std::string::npos ? 0 : static_cast<uint16_t>(std::stoul(text.substr(at + name.size() + 1, 4), nullptr, 16));
+    return at == std::string::npos
+               ? 0
+               : static_cast<uint16_t>(std::stoul(text.substr(at + name.size() + 1, 4), nullptr, 16));
 }
 
 std::vector<VbeCall> readVbeLog(const std::string& path)

@@ -15,7 +15,7 @@ using Shot = harness::Picture;
 
 // One int 10h call as --vbe-log writes it.
 struct VbeCall {
-    uint16_t ax = 0, bx = 0, cx = 0, dx = 0;          // in
+    uint16_t ax = 0, bx = 0, cx = 0, dx = 0;  // in
     uint16_t outAx = 0, outBx = 0, outCx = 0, outDx = 0;
 };
 
@@ -23,10 +23,10 @@ struct VbeCall {
 struct HeadlessRun {
     harness::HeadlessRun program;
     int exitStatus = -1;
-    std::string errors;           // what palisade wrote to stderr
+    std::string errors;  // what palisade wrote to stderr
     std::vector<VbeCall> vbe;
 
-    Shot shot(const std::string& name) const;    // the run's picture NAME; fails the test if missing
+    Shot shot(const std::string& name) const;  // the run's picture NAME; fails the test if missing
 };
 
 // palisade --headless --machine MACHINE --script <lines> --vbe-log, bounded by a time limit.

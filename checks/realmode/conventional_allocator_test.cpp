@@ -7,7 +7,8 @@ namespace {
 
 using realmode::ConventionalAllocator;
 
-TEST(ConventionalAllocator, HandsOutWholeParagraphsFirstFitAndReusesFreedGaps) {
+TEST(ConventionalAllocator, HandsOutWholeParagraphsFirstFitAndReusesFreedGaps)
+{
     ConventionalAllocator memory(0x2005, 0x3000);  // starts on the next paragraph
     const auto a = memory.allocate(512);
     const auto b = memory.allocate(1);
@@ -26,12 +27,16 @@ TEST(ConventionalAllocator, HandsOutWholeParagraphsFirstFitAndReusesFreedGaps) {
     EXPECT_FALSE(memory.allocate(1)) << "exhausted";
 }
 
-TEST(ConventionalAllocator, TooLittleMemoryRefusesEvenSmallBlocks) {
+TEST(ConventionalAllocator, TooLittleMemoryRefusesEvenSmallBlocks)
+{
     const struct {
         uint32_t start, end, size;
         bool fits;
-    } cases[] = {{0x2000, 0x2000, 512, false}, {0x2000, 0x21F0, 512, false}, {0x2000, 0x2200, 512, true},
-                 {0x2000, 0x1000, 16, false}, {0x2000, 0xA0000, 0xFFFFFFFF, false}};
+    } cases[] = {{0x2000, 0x2000, 512, false},
+                 {0x2000, 0x21F0, 512, false},
+                 {0x2000, 0x2200, 512, true},
+                 {0x2000, 0x1000, 16, false},
+                 {0x2000, 0xA0000, 0xFFFFFFFF, false}};
     for (const auto& c : cases) {
         ConventionalAllocator memory(c.start, c.end);
         EXPECT_EQ(memory.allocate(c.size).has_value(), c.fits) << std::hex << c.start << "-" << c.end;

@@ -15,13 +15,15 @@ namespace {
 
 class RealMode : public ::testing::Test {
 protected:
-    void boot(const char* preset) {
+    void boot(const char* preset)
+    {
         machine::setCurrent(nullptr);
         pc = std::make_unique<machine::Machine>(machine::presetConfig(preset), *clock);
         machine::setCurrent(pc.get());
     }
     void SetUp() override { boot("default"); }
-    void TearDown() override {
+    void TearDown() override
+    {
         realmode::setCallLog(nullptr);
         machine::setCurrent(nullptr);
     }
@@ -29,7 +31,8 @@ protected:
     struct Block {
         uint32_t selector = 0, offset = 0, segment = 0, realOffset = 0;
     };
-    bool allocate(uint32_t size, Block& block) {
+    bool allocate(uint32_t size, Block& block)
+    {
         return RM_allocRealSeg(size, &block.selector, &block.offset, &block.segment, &block.realOffset) != 0;
     }
 
@@ -37,7 +40,8 @@ protected:
     std::unique_ptr<machine::Machine> pc;
 };
 
-TEST_F(RealMode, BlocksLieInFreeConventionalMemoryAndDoNotOverlap) {
+TEST_F(RealMode, BlocksLieInFreeConventionalMemoryAndDoNotOverlap)
+{
     Block a, b;
     ASSERT_TRUE(allocate(512, a));
     ASSERT_TRUE(allocate(1000, b));
@@ -54,14 +58,16 @@ TEST_F(RealMode, BlocksLieInFreeConventionalMemoryAndDoNotOverlap) {
     EXPECT_EQ(again.offset, a.offset);
 }
 
-TEST_F(RealMode, LowMemoryMachineRefusesTheScratchBlock) {
+TEST_F(RealMode, LowMemoryMachineRefusesTheScratchBlock)
+{
     boot("lowmem");
     Block block;
     EXPECT_FALSE(allocate(512, block));
     EXPECT_FALSE(allocate(16, block));
 }
 
-TEST_F(RealMode, CopiesGoBothWaysAndStayInsideTheFirstMegabyte) {
+TEST_F(RealMode, CopiesGoBothWaysAndStayInsideTheFirstMegabyte)
+{
     Block block;
     ASSERT_TRUE(allocate(64, block));
     const char text[] = "Kestrel Video Core";
@@ -90,7 +96,8 @@ TEST_F(RealMode, CopiesGoBothWaysAndStayInsideTheFirstMegabyte) {
     EXPECT_EQ(pc->readPhys8(0xB8002), 'I');
 }
 
-TEST_F(RealMode, VectorsReadAndWriteTheInterruptTable) {
+TEST_F(RealMode, VectorsReadAndWriteTheInterruptTable)
+{
     uint32_t video = 0;
     RM_getRMvect(0x10, &video);
     EXPECT_EQ(video >> 16, 0xC000u) << "the ROM's handler";
@@ -105,7 +112,8 @@ TEST_F(RealMode, VectorsReadAndWriteTheInterruptTable) {
     RM_setRMvect(0x2F, saved);
 }
 
-TEST_F(RealMode, FarCallRunsCodeInABlockWithItsRegistersAndSegments) {
+TEST_F(RealMode, FarCallRunsCodeInABlockWithItsRegistersAndSegments)
+{
     Block block;
     ASSERT_TRUE(allocate(16, block));
     // mov ax, es ; add ax, bx ; mov cx, ds ; retf
@@ -122,7 +130,8 @@ TEST_F(RealMode, FarCallRunsCodeInABlockWithItsRegistersAndSegments) {
     EXPECT_EQ(regs.cflag, 0);
 }
 
-TEST_F(RealMode, StoppedCallReturnsZeroWithAllOnesAndCarry) {
+TEST_F(RealMode, StoppedCallReturnsZeroWithAllOnesAndCarry)
+{
     machine::MachineConfig config = machine::presetConfig("default");
     config.instructionBudget = 1'000'000;  // enough for the ROM's start-up
     machine::setCurrent(nullptr);
@@ -143,7 +152,8 @@ TEST_F(RealMode, StoppedCallReturnsZeroWithAllOnesAndCarry) {
     EXPECT_EQ(out.ax, 0xFFFF);
 }
 
-TEST_F(RealMode, VbeProbeThroughABlockAndAMappedOemPointer) {
+TEST_F(RealMode, VbeProbeThroughABlockAndAMappedOemPointer)
+{
     Block block;
     ASSERT_TRUE(allocate(512, block));
     uint8_t info[512] = {'V', 'B', 'E', '2'};
@@ -171,7 +181,8 @@ TEST_F(RealMode, VbeProbeThroughABlockAndAMappedOemPointer) {
     EXPECT_GT(std::strlen(reinterpret_cast<const char*>(host)), 4u);
 }
 
-TEST_F(RealMode, CallLogWritesOneExactLinePerInterrupt) {
+TEST_F(RealMode, CallLogWritesOneExactLinePerInterrupt)
+{
     std::FILE* log = std::tmpfile();
     ASSERT_NE(log, nullptr);
     realmode::setCallLog(log);
@@ -199,7 +210,8 @@ TEST_F(RealMode, CallLogWritesOneExactLinePerInterrupt) {
     EXPECT_TRUE(std::regex_match(lines, expected)) << lines;
 }
 
-TEST(RealModeWithoutMachine, OperationsFailSafely) {
+TEST(RealModeWithoutMachine, OperationsFailSafely)
+{
     machine::setCurrent(nullptr);
     uint32_t selector = 0, offset = 0, segment = 0, realOffset = 0;
     EXPECT_EQ(RM_allocRealSeg(512, &selector, &offset, &segment, &realOffset), 0);

@@ -80,7 +80,10 @@ std::string readFile(const std::filesystem::path& path)
     return all.str();
 }
 
-std::string palisadeBinary() { return PALISADE_BINARY; }
+std::string palisadeBinary()
+{
+    return PALISADE_BINARY;
+}
 
 Exit runProgram(const Launch& launch)
 {
@@ -149,7 +152,10 @@ HeadlessRun& HeadlessRun::operator=(HeadlessRun&& other) noexcept
     return *this;
 }
 
-HeadlessRun::~HeadlessRun() { removeFolder(); }
+HeadlessRun::~HeadlessRun()
+{
+    removeFolder();
+}
 
 // A failed check keeps the folder, and says where, for a look at what the program left.
 void HeadlessRun::removeFolder()
@@ -165,7 +171,10 @@ void HeadlessRun::removeFolder()
     fs::remove_all(dir, ignored);
 }
 
-Picture HeadlessRun::shot(const std::string& name) const { return readPng(shots() + "/" + name + ".png"); }
+Picture HeadlessRun::shot(const std::string& name) const
+{
+    return readPng(shots() + "/" + name + ".png");
+}
 
 std::vector<std::string> HeadlessRun::captions() const
 {
@@ -176,9 +185,9 @@ std::vector<std::string> HeadlessRun::captions() const
         at += open.size();
         const size_t end = page.find(close, at);
         std::string caption = page.substr(at, end - at);
-        caption = caption.substr(caption.find(": ") + 2);   // after the file name
-        for (const auto& [entity, character] : {std::pair{"&quot;", "\""}, std::pair{"&lt;", "<"},
-                                                std::pair{"&gt;", ">"}, std::pair{"&amp;", "&"}})
+        caption = caption.substr(caption.find(": ") + 2);  // after the file name
+        for (const auto& [entity, character] :
+             {std::pair{"&quot;", "\""}, std::pair{"&lt;", "<"}, std::pair{"&gt;", ">"}, std::pair{"&amp;", "&"}})
             for (size_t at = caption.find(entity); at != std::string::npos; at = caption.find(entity, at + 1))
                 caption.replace(at, std::string(entity).size(), character);
         found.push_back(caption);

@@ -23,17 +23,17 @@ std::string palisadeBinary();
 struct Launch {
     std::string program = palisadeBinary();
     std::vector<std::string> arguments;
-    std::string folder;                          // the working folder; empty: the check's own
-    std::vector<std::string> unsetEnvironment;   // e.g. DISPLAY, for a run without a display
+    std::string folder;                         // the working folder; empty: the check's own
+    std::vector<std::string> unsetEnvironment;  // e.g. DISPLAY, for a run without a display
     std::vector<std::pair<std::string, std::string>> setEnvironment;
     // Non-zero: no file may grow beyond this many bytes, as on a disk that fills up (a write
     // past it fails with EFBIG instead of ending the program).
     uint64_t fileSizeLimit = 0;
-    std::chrono::seconds limit{300};             // a run still going then is killed and throws
+    std::chrono::seconds limit{300};  // a run still going then is killed and throws
 };
 
 struct Exit {
-    int status = -1;                             // 128 + the signal when a signal ended it
+    int status = -1;  // 128 + the signal when a signal ended it
     std::string out;
     std::string err;
 };
@@ -42,10 +42,10 @@ Exit runProgram(const Launch& launch);
 
 struct HeadlessOptions {
     std::string machine = "default";
-    std::string script;                          // its text, written to FOLDER/run.script
+    std::string script;  // its text, written to FOLDER/run.script
     std::vector<std::string> extraArguments;
-    bool withGenerator = true;                   // KSWIN.EXE beside the program
-    bool vbeLog = false;                         // --vbe-log FOLDER/vbe.log
+    bool withGenerator = true;  // KSWIN.EXE beside the program
+    bool vbeLog = false;        // --vbe-log FOLDER/vbe.log
     // Empty: a fresh folder, removed afterwards unless a test has failed. Otherwise this
     // folder, emptied first and kept, for a look at the pictures after the checks.
     std::string folder;
@@ -64,12 +64,12 @@ public:
     int exitStatus = -1;
     std::string out;
     std::string err;
-    std::string dir;                             // the program's folder
+    std::string dir;  // the program's folder
 
     std::string shots() const { return dir + "/shots"; }
     std::string vbeLog() const { return dir + "/vbe.log"; }
-    Picture shot(const std::string& name) const;         // shots/NAME.png; throws when missing
-    std::vector<std::string> captions() const;           // the index page's captions, in order
+    Picture shot(const std::string& name) const;  // shots/NAME.png; throws when missing
+    std::vector<std::string> captions() const;    // the index page's captions, in order
 
 private:
     friend HeadlessRun runHeadless(const HeadlessOptions& options);

@@ -70,8 +70,8 @@ TEST_F(Moire, DrawsEveryLineInOneBracketWithTheBorderLast)
 
         const auto lines = linesDrawn();
         const std::vector<Line> border(lines.end() - 4, lines.end());
-        EXPECT_EQ(border, (std::vector<Line>{{0, 0, 639, 0, 7}, {0, 0, 0, 479, 7}, {639, 0, 639, 479, 7},
-                                             {0, 479, 639, 479, 7}}))
+        EXPECT_EQ(border, (std::vector<Line>{
+                              {0, 0, 639, 0, 7}, {0, 0, 0, 479, 7}, {639, 0, 639, 479, 7}, {0, 479, 639, 479, 7}}))
             << bits;
         EXPECT_EQ(fanLineCount(lines, 319, 239), lines.size() - 4) << bits;
         const auto fan = fanColors(lines, 319, 239);
@@ -89,11 +89,27 @@ TEST_F(Moire, PaletteModesStepByFiveAndNeverUseTheLastIndex)
         size_t fanLines;
     };
     const Case cases[] = {
-        {"8-bit", 8, 640, 480,
-         {{{0, 0}, 2}, {{0, 479}, 1}, {{255, 0}, 0}, {{260, 0}, 5}, {{255, 479}, 1}, {{0, 5}, 7}, {{639, 5}, 8},
-          {{0, 255}, 2}, {{639, 255}, 3}, {{635, 0}, 125}},
+        {"8-bit",
+         8,
+         640,
+         480,
+         {{{0, 0}, 2},
+          {{0, 479}, 1},
+          {{255, 0}, 0},
+          {{260, 0}, 5},
+          {{255, 479}, 1},
+          {{0, 5}, 7},
+          {{639, 5}, 8},
+          {{0, 255}, 2},
+          {{639, 255}, 3},
+          {{635, 0}, 125}},
          2 * 128 + 2 * 96},
-        {"4-bit", 4, 800, 600, {{{15, 0}, 0}, {{15, 599}, 1}, {{0, 15}, 2}, {{799, 15}, 3}, {{10, 0}, 10}}, 2 * 160 + 2 * 120},
+        {"4-bit",
+         4,
+         800,
+         600,
+         {{{15, 0}, 0}, {{15, 599}, 1}, {{0, 15}, 2}, {{799, 15}, 3}, {{10, 0}, 10}},
+         2 * 160 + 2 * 120},
     };
     for (const Case& c : cases) {
         SetUp();
@@ -169,7 +185,10 @@ struct LayoutCase {
 };
 
 // Test listings name a case by what it shows.
-void PrintTo(const LayoutCase& c, std::ostream* out) { *out << c.what; }
+void PrintTo(const LayoutCase& c, std::ostream* out)
+{
+    *out << c.what;
+}
 
 class MoireLayout : public Moire, public ::testing::WithParamInterface<LayoutCase> {};
 
@@ -197,7 +216,10 @@ TEST_P(MoireLayout, WritesItsLinesAtTheirPlacesAndReturnsTheKey)
     EXPECT_EQ(names.back(), "PL_haltEvent");
 }
 
-fake::TextItem at(int x, int y, const char* text) { return fake::TextItem{0, x, y, text, 0}; }
+fake::TextItem at(int x, int y, const char* text)
+{
+    return fake::TextItem{0, x, y, text, 0};
+}
 
 constexpr const char* PRESS = "Press any key to continue";
 constexpr const char* HEADING = "Bank switching test";
@@ -207,13 +229,19 @@ INSTANTIATE_TEST_SUITE_P(
     Screens, MoireLayout,
     ::testing::Values(
         LayoutCase{"320 x 200", 320, 200, 0x13, 0, {at(40, 40, "Video mode: 320 x 200 8 bit"), at(40, 56, PRESS)}},
-        LayoutCase{"320 x 200 through the linear framebuffer",
-                   320,
-                   200,
-                   0x4013,
+        LayoutCase{
+            "320 x 200 through the linear framebuffer",
+            320,
+            200,
+            0x4013,
+            0,
+            {at(40, 40, "Video mode: 320 x 200 8 bit"), at(40, 56, "Using linear frame buffer"), at(40, 72, PRESS)}},
+        LayoutCase{"513 wide is still narrow",
+                   513,
+                   400,
+                   0x100,
                    0,
-                   {at(40, 40, "Video mode: 320 x 200 8 bit"), at(40, 56, "Using linear frame buffer"), at(40, 72, PRESS)}},
-        LayoutCase{"513 wide is still narrow", 513, 400, 0x100, 0, {at(40, 40, "Video mode: 513 x 400 8 bit"), at(40, 56, PRESS)}},
+                   {at(40, 40, "Video mode: 513 x 400 8 bit"), at(40, 56, PRESS)}},
         LayoutCase{"640 x 480",
                    640,
                    480,
@@ -236,7 +264,8 @@ INSTANTIATE_TEST_SUITE_P(
                    400,
                    0x4101,
                    1,
-                   {at(80, 80, HEADING), at(80, 112, "Video mode: 514 x 400 8 bit"), at(80, 128, "Using linear frame buffer"),
+                   {at(80, 80, HEADING), at(80, 112, "Video mode: 514 x 400 8 bit"),
+                    at(80, 128, "Using linear frame buffer"),
                     at(80, 144, "Maximum x: 513, Maximum y: 399, BytesPerLine 514, Pages: 2"), at(80, 176, MOIRE),
                     at(80, 192, PRESS)}}));
 

@@ -19,9 +19,27 @@ int recorded(const char* name, std::vector<int64_t> args = {})
 
 }  // namespace
 
-int pageFlipTest(int waitRetrace) { return recorded("pageFlipTest", {waitRetrace}); }
-int paletteFadeTest(int fadeWait) { return recorded("paletteFadeTest", {fadeWait}); }
-int wideDacTest(void) { return recorded("wideDacTest"); }
-int virtualScrollTest(int useLinear) { return recorded("virtualScrollTest", {useLinear}); }
-int accelScrollTest(void) { return recorded("accelScrollTest"); }
-void runAccelSuite(DisplayContext* dc) { recorded("runAccelSuite", {dc == displayContext}); }
+int pageFlipTest(int waitRetrace)
+{
+    return recorded("pageFlipTest", {waitRetrace});
+}
+int paletteFadeTest(int fadeWait)
+{
+    return recorded("paletteFadeTest", {fadeWait});
+}
+int wideDacTest(void)
+{
+    return recorded("wideDacTest");
+}
+int virtualScrollTest(int useLinear)
+{
+    return recorded("virtualScrollTest", {useLinear});
+}
+int accelScrollTest(void)
+{
+    return recorded("accelScrollTest");
+}
+void runAccelSuite(DisplayContext* dc)
+{
+    recorded("runAccelSuite", {dc == displayContext});
+}

@@ -11,8 +11,8 @@ constexpr uint16_t MODE = 0x101;
 
 // The calls that show the sequence; PL_haltEvent is the moire screen's key wait (the other
 // tests are recording stand-ins that wait for nothing).
-const std::vector<std::string> SEQUENCE = {"GX_getModeInfo",  "GX_setMode",        "PL_haltEvent",    "pageFlipTest",
-                                           "paletteFadeTest", "wideDacTest",       "accelScrollTest", "virtualScrollTest",
+const std::vector<std::string> SEQUENCE = {"GX_getModeInfo",  "GX_setMode",    "PL_haltEvent",    "pageFlipTest",
+                                           "paletteFadeTest", "wideDacTest",   "accelScrollTest", "virtualScrollTest",
                                            "runAccelSuite",   "GX_restoreMode"};
 
 class TestRun : public ::testing::Test {
@@ -27,11 +27,11 @@ protected:
 struct RunCase {
     const char* what;
     int bitsPerPixel;
-    bool acceleratedMode;         // bit 0x10 in the mode's attributes
-    bool accelContext;            // the display context has an accelerator
+    bool acceleratedMode;  // bit 0x10 in the mode's attributes
+    bool accelContext;     // the display context has an accelerator
     int paletteFade, virtualScroll, wideDac;
     uint8_t moireKey;
-    const char* escapeIn;         // the stand-in that returns Esc, or null
+    const char* escapeIn;  // the stand-in that returns Esc, or null
     std::vector<std::string> expected;
 };
 
@@ -93,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(TestRun, PassesEachOptionToItsTestAndSetsTheModeWithTheRunBit)
 {
     fake::addMode(MODE, 640, 480, 8, 2, true);
-    fake::display().modes[MODE].info.modeSetValue = 0x8123;   // zero-extended, not sign-extended
+    fake::display().modes[MODE].info.modeSetValue = 0x8123;  // zero-extended, not sign-extended
     fake::display().hasAccel = true;
     fake::pushKey('a');
     const int mode = MODE | 0x4000;
@@ -171,7 +171,7 @@ TEST_F(TestRun, EventPendingPeeksWithoutTakingTheEvent)
     EXPECT_EQ(fake::queuedEvents(), 1u);
     for (const fake::Call& peek : fake::callsNamed("PL_peekEvent"))
         EXPECT_EQ(peek.args, (std::vector<int64_t>{9}));
-    EXPECT_EQ(waitKey(), 'k');   // the very key that ended a polling loop
+    EXPECT_EQ(waitKey(), 'k');  // the very key that ended a polling loop
 }
 
 TEST_F(TestRun, TimerCountsMicrosecondsInWrappingUnsignedArithmetic)
@@ -202,7 +202,7 @@ TEST_F(TestRun, DelayReturnsOnceTheClockHasMovedFarEnough)
         const char* what;
         uint32_t startMs;
         uint32_t micros;
-        uint32_t clockAfter;      // the clock's next reading once delay returned
+        uint32_t clockAfter;  // the clock's next reading once delay returned
     };
     const Case cases[] = {
         {"no delay", 100, 0, 102},

@@ -4,12 +4,15 @@ namespace machine {
 
 using namespace vga::attr;
 
-uint8_t AttributeController::in(uint16_t port) const {
+uint8_t AttributeController::in(uint16_t port) const
+{
     return port == WRITE_PORT ? index : reg[index & INDEX_REGISTER];
 }
 
-void AttributeController::out(uint16_t port, uint8_t value) {
-    if (port != WRITE_PORT) return;
+void AttributeController::out(uint16_t port, uint8_t value)
+{
+    if (port != WRITE_PORT)
+        return;
     if (dataNext)
         reg[index & INDEX_REGISTER] = value;
     else
@@ -17,7 +20,8 @@ void AttributeController::out(uint16_t port, uint8_t value) {
     dataNext = !dataNext;
 }
 
-std::array<uint8_t, PALETTE_COUNT> AttributeController::dacIndices() const {
+std::array<uint8_t, PALETTE_COUNT> AttributeController::dacIndices() const
+{
     std::array<uint8_t, PALETTE_COUNT> map{};
     const uint8_t mode = reg[MODE_CONTROL];
     const uint8_t select = reg[COLOR_SELECT];

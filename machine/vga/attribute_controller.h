@@ -10,8 +10,8 @@
 namespace machine {
 
 struct AttributeController {
-    uint8_t index = 0;             // with vga::attr::INDEX_PICTURE_ON
-    bool dataNext = false;         // the flip-flop: the next write is data
+    uint8_t index = 0;      // with vga::attr::INDEX_PICTURE_ON
+    bool dataNext = false;  // the flip-flop: the next write is data
     std::array<uint8_t, vga::attr::REGISTER_COUNT> reg{};
 
     uint8_t in(uint16_t port) const;

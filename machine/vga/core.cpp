@@ -12,14 +12,18 @@ constexpr uint64_t BLANK_LINES = 45;
 }  // namespace
 
 VgaCore::VgaCore(uint32_t videoMemoryBytes, uint32_t refreshHz, std::function<uint64_t()> now)
-    : vram_(videoMemoryBytes, 0), refreshHz_(refreshHz ? refreshHz : 60), now_(std::move(now)) {}
+    : vram_(videoMemoryBytes, 0), refreshHz_(refreshHz ? refreshHz : 60), now_(std::move(now))
+{
+}
 
-bool VgaCore::decodesPort(uint16_t port) {
+bool VgaCore::decodesPort(uint16_t port)
+{
     return (port >= vga::MONO_PORTS_FIRST && port <= vga::MONO_PORTS_LAST) ||
            (port >= vga::PORTS_FIRST && port <= vga::PORTS_LAST);
 }
 
-uint8_t VgaCore::in8(uint16_t port) {
+uint8_t VgaCore::in8(uint16_t port)
+{
     switch (port) {
     case vga::attr::WRITE_PORT:
     case vga::attr::READ_PORT: return attr.in(port);
@@ -39,14 +43,13 @@ uint8_t VgaCore::in8(uint16_t port) {
     case vga::crtc::MONO_DATA_PORT:
     case vga::crtc::DATA_PORT: return crtc.in(port);
     case vga::status1::MONO_PORT:
-    case vga::status1::PORT:
-        attr.resetFlipFlop();
-        return status1At(now_());
+    case vga::status1::PORT: attr.resetFlipFlop(); return status1At(now_());
     default: return 0xFF;
     }
 }
 
-void VgaCore::out8(uint16_t port, uint8_t value) {
+void VgaCore::out8(uint16_t port, uint8_t value)
+{
     switch (port) {
     case vga::attr::WRITE_PORT: attr.out(port, value); return;
     case vga::misc::WRITE_PORT: misc = value; return;
@@ -66,24 +69,28 @@ void VgaCore::out8(uint16_t port, uint8_t value) {
     }
 }
 
-uint8_t VgaCore::status1At(uint64_t micros) const {
+uint8_t VgaCore::status1At(uint64_t micros) const
+{
     const uint64_t frameNs = 1'000'000'000ull / refreshHz_;
     const uint64_t lineNs = frameNs / FRAME_LINES;
     const uint64_t phase = (micros * 1000ull) % frameNs;
     uint8_t status = 0;
-    if (phase >= frameNs - RETRACE_LINES * lineNs) status |= vga::status1::VERTICAL_RETRACE;
+    if (phase >= frameNs - RETRACE_LINES * lineNs)
+        status |= vga::status1::VERTICAL_RETRACE;
     if (phase >= frameNs - BLANK_LINES * lineNs || (phase % lineNs) >= lineNs * 4 / 5)
         status |= vga::status1::DISPLAY_DISABLED;
     return status;
 }
 
-uint64_t VgaCore::nextStatus1Change(uint64_t micros) const {
+uint64_t VgaCore::nextStatus1Change(uint64_t micros) const
+{
     // Microsecond by microsecond: the status holds at most through the vertical blanking,
     // a few thousand steps of cheap arithmetic, and never longer than a frame.
     const uint8_t now = status1At(micros);
     const uint64_t frameMicros = 1'000'000ull / refreshHz_ + 1;
     uint64_t at = micros + 1;
-    while (status1At(at) == now && at < micros + frameMicros) ++at;
+    while (status1At(at) == now && at < micros + frameMicros)
+        ++at;
     return at;
 }
 

@@ -4,11 +4,13 @@ namespace machine {
 
 using namespace vga::crtc;
 
-uint8_t Crtc::in(uint16_t port) const {
+uint8_t Crtc::in(uint16_t port) const
+{
     return port == INDEX_PORT || port == MONO_INDEX_PORT ? index : reg[index % REGISTER_COUNT];
 }
 
-void Crtc::out(uint16_t port, uint8_t value) {
+void Crtc::out(uint16_t port, uint8_t value)
+{
     if (port == INDEX_PORT || port == MONO_INDEX_PORT) {
         index = value % REGISTER_COUNT;
         return;
@@ -24,7 +26,8 @@ void Crtc::out(uint16_t port, uint8_t value) {
     reg[at] = value;
 }
 
-int Crtc::displayLines() const {
+int Crtc::displayLines() const
+{
     const uint8_t overflow = reg[OVERFLOW];
     return reg[V_DISPLAY_END] + ((overflow & OVERFLOW_V_DISPLAY_END_8) ? 0x100 : 0) +
            ((overflow & OVERFLOW_V_DISPLAY_END_9) ? 0x200 : 0) + 1;

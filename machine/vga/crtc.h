@@ -20,10 +20,14 @@ struct Crtc {
     int displayLines() const;
     int scanLinesPerRow() const { return (reg[vga::crtc::MAX_SCAN_LINE] & vga::crtc::MAX_SCAN_LINE_COUNT) + 1; }
     bool doubleScan() const { return reg[vga::crtc::MAX_SCAN_LINE] & vga::crtc::MAX_SCAN_LINE_DOUBLE; }
-    uint32_t startAddress() const { return (reg[vga::crtc::START_ADDRESS_HIGH] << 8) | reg[vga::crtc::START_ADDRESS_LOW]; }
+    uint32_t startAddress() const
+    {
+        return (reg[vga::crtc::START_ADDRESS_HIGH] << 8) | reg[vga::crtc::START_ADDRESS_LOW];
+    }
     uint32_t offset() const { return reg[vga::crtc::OFFSET]; }
 
-    uint32_t cursorAddress() const {
+    uint32_t cursorAddress() const
+    {
         return (reg[vga::crtc::CURSOR_LOCATION_HIGH] << 8) | reg[vga::crtc::CURSOR_LOCATION_LOW];
     }
     bool cursorShown() const { return !(reg[vga::crtc::CURSOR_START] & vga::crtc::CURSOR_START_OFF); }

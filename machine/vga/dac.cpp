@@ -4,14 +4,16 @@ namespace machine {
 
 using namespace vga::dac;
 
-uint8_t Dac::in(uint16_t port) {
+uint8_t Dac::in(uint16_t port)
+{
     switch (port) {
     case PIXEL_MASK_PORT: return pixelMask;
     case READ_INDEX_PORT: return reading ? STATE_READING : 0x00;
     case WRITE_INDEX_PORT: return writeIndex;
     case DATA_PORT: {
         uint8_t value = entries[readIndex * COMPONENTS + component];
-        if (bits == 6) value &= 0x3F;
+        if (bits == 6)
+            value &= 0x3F;
         if (++component == COMPONENTS) {
             component = 0;
             ++readIndex;
@@ -22,7 +24,8 @@ uint8_t Dac::in(uint16_t port) {
     }
 }
 
-void Dac::out(uint16_t port, uint8_t value) {
+void Dac::out(uint16_t port, uint8_t value)
+{
     switch (port) {
     case PIXEL_MASK_PORT: pixelMask = value; return;
     case READ_INDEX_PORT:
@@ -47,9 +50,11 @@ void Dac::out(uint16_t port, uint8_t value) {
 }
 
 // A 6-bit DAC keeps the low 6 bits of what it was given, scaled to 8 bits for the monitor.
-std::array<uint32_t, ENTRIES> Dac::colours() const {
+std::array<uint32_t, ENTRIES> Dac::colours() const
+{
     const auto level = [this](uint8_t value) -> uint32_t {
-        if (bits == 8) return value;
+        if (bits == 8)
+            return value;
         const uint32_t six = value & 0x3F;
         return (six << 2) | (six >> 4);
     };

@@ -12,9 +12,9 @@ namespace machine {
 struct Dac {
     uint8_t pixelMask = 0xFF;
     uint8_t readIndex = 0, writeIndex = 0, component = 0;
-    bool reading = false;          // the last index written was the read index
-    int bits = 6;                  // the width the DAC uses; an extension may widen it
-    bool crossRedGreen = false;    // a deliberate fault: red and green are stored crossed
+    bool reading = false;        // the last index written was the read index
+    int bits = 6;                // the width the DAC uses; an extension may widen it
+    bool crossRedGreen = false;  // a deliberate fault: red and green are stored crossed
     std::array<uint8_t, vga::dac::ENTRIES * vga::dac::COMPONENTS> entries{};
 
     uint8_t in(uint16_t port);

@@ -12,7 +12,7 @@ namespace machine {
 struct GraphicsController {
     uint8_t index = 0;
     std::array<uint8_t, vga::gc::REGISTER_COUNT> reg{};
-    uint32_t latches = 0;          // one byte per plane: byte p is plane p
+    uint32_t latches = 0;  // one byte per plane: byte p is plane p
 
     uint8_t in(uint16_t port) const;
     void out(uint16_t port, uint8_t value);
@@ -35,10 +35,12 @@ struct GraphicsController {
 };
 
 // A 4-bit plane mask spread over the four bytes of a plane word (byte p = plane p).
-constexpr uint32_t expandPlanes(uint8_t mask) {
+constexpr uint32_t expandPlanes(uint8_t mask)
+{
     uint32_t result = 0;
     for (int plane = 0; plane < 4; ++plane)
-        if (mask & (1u << plane)) result |= 0xFFu << (plane * 8);
+        if (mask & (1u << plane))
+            result |= 0xFFu << (plane * 8);
     return result;
 }
 
