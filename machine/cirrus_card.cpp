@@ -45,8 +45,10 @@ uint32_t sixToEight(uint8_t value)
 }  // namespace
 
 CirrusCard::CirrusCard(uint32_t videoMemoryBytes, uint32_t refreshHz, std::function<uint64_t()> now,
-                       uint32_t framebufferAddress)
-    : vga_(videoMemoryBytes, refreshHz, std::move(now)), blt_(std::span<uint8_t>(vga_.videoMemory(), videoMemoryBytes))
+                       uint32_t framebufferAddress, bool screenOffBlanks)
+    : vga_(videoMemoryBytes, refreshHz, std::move(now)),
+      blt_(std::span<uint8_t>(vga_.videoMemory(), videoMemoryBytes)),
+      screenOffBlanks_(screenOffBlanks)
 {
     pci_.set16(pci::VENDOR_ID, pci::VENDOR_CIRRUS);
     pci_.set16(pci::DEVICE_ID, pci::DEVICE_CIRRUS_GD5446);
@@ -74,7 +76,8 @@ std::unique_ptr<Card> CirrusCard::make(const MachineConfig& config, std::functio
         throw MachineError("machine " + config.name + ": the Cirrus card has 1, 2 or 4 MB of video memory");
     if (config.lfbAddress % bar::FRAMEBUFFER_BYTES != 0)
         throw MachineError("machine " + config.name + ": the Cirrus card's framebuffer address must be 32 MB aligned");
-    return std::make_unique<CirrusCard>(kb * 1024u, config.refreshHz, std::move(now), config.lfbAddress);
+    return std::make_unique<CirrusCard>(kb * 1024u, config.refreshHz, std::move(now), config.lfbAddress,
+                                        config.svgaScreenOffBlanks);
 }
 
 bool CirrusCard::unlocked() const
@@ -542,7 +545,7 @@ std::optional<ExtendedMode> CirrusCard::extendedMode() const
     mode.lineBytes = g.pitch;
     // The attribute controller shows nothing while its palette is loaded, nor the sequencer
     // with its screen-off bit, in Cirrus modes as in VGA ones.
-    mode.screenOff = !vga_.attr.pictureOn() || vga_.seq.screenOff();
+    mode.screenOff = !vga_.attr.pictureOn() || screenOff();
     return mode;
 }
 
@@ -550,7 +553,7 @@ std::optional<ExtendedMode> CirrusCard::extendedMode() const
 bool CirrusCard::cursorSprite(CursorSprite& sprite) const
 {
     const CirrusCursor c = cursor();
-    if (!c.shown || vga_.seq.screenOff())
+    if (!c.shown || screenOff())
         return false;
     sprite.left = c.x;
     sprite.top = c.y;

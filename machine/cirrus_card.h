@@ -39,7 +39,7 @@ public:
     // Video memory of 1, 2 or 4 MB; BAR 0 at `framebufferAddress` (32 MB aligned), BAR 1 and
     // the expansion ROM right after it.
     CirrusCard(uint32_t videoMemoryBytes, uint32_t refreshHz, std::function<uint64_t()> now,
-               uint32_t framebufferAddress = 0xE0000000);
+               uint32_t framebufferAddress = 0xE0000000, bool screenOffBlanks = true);
     static std::unique_ptr<Card> make(const MachineConfig& config, std::function<uint64_t()> now);
 
     uint8_t in8(uint16_t port) override;
@@ -69,7 +69,8 @@ public:
     bool svgaMode() const;  // SR07 bit 0
     CirrusGeometry geometry() const;
     CirrusCursor cursor() const;
-    bool screenOff() const { return vga_.seq.screenOff(); }
+    // The sequencer's screen-off bit as the extended modes take it (see svgaScreenOffBlanks).
+    bool screenOff() const { return screenOffBlanks_ && vga_.seq.screenOff(); }
     uint8_t sequencer(uint8_t index) const { return sr_[index & 0x1F]; }
     uint8_t hiddenDac() const { return hdr_; }
 
@@ -99,6 +100,7 @@ private:
     std::array<uint8_t, 0x10> gr_{};      // 09h-0Fh; the rest are the core's or the BitBLT's
     std::array<uint8_t, 0x28> cr_{};      // 19h-27h
     uint16_t cursorX_ = 0, cursorY_ = 0;  // 11 bits each
+    bool screenOffBlanks_;
     uint8_t hdr_ = 0;
     int hdrReads_ = 0;
     std::array<uint8_t, 16 * 3> extendedColours_{};

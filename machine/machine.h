@@ -52,6 +52,9 @@ struct MachineConfig {
     bool residentKestrel = false;  // a Kestrel driver is loaded before the program starts
     bool kestrel = true;           // the program folder holds KSWIN.EXE, so the loader can install Kestrel
     CardFault cardFault = CardFault::None;
+    // A Cirrus card blanks its extended modes on the sequencer's screen-off bit as the chip
+    // does; false shows them regardless, as QEMU and Bochs do (both Cirrus ROMs leave it set).
+    bool svgaScreenOffBlanks = true;
     uint64_t instructionBudget = 5'000'000;  // per real-mode call: the slowest ROM call takes 320 000
 };
 

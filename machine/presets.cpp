@@ -16,6 +16,9 @@
 //                               loader installs nothing and the program tests the BIOS's own VBE
 //   card_fault = none|dac_swaps_red_green|display_start_late
 //                               a deliberately wrong card, to check that the verdict notices it
+//   svga_screen_off = blanks|ignored
+//                               a Cirrus card blanks its extended modes on the sequencer's
+//                               screen-off bit (the chip), or shows them anyway (QEMU, Bochs)
 //   lfb = 0xE0000000            the framebuffer's bus address
 //   instruction_budget = N      instructions one real-mode call may run, 1000 to 100000000
 // A key given twice, or a rom that is not a regular file, is an error.
@@ -241,6 +244,8 @@ public:
                 config_.kestrel = flag(key, value);
             } else if (key == "card_fault") {
                 config_.cardFault = cardFault(value);
+            } else if (key == "svga_screen_off") {
+                config_.svgaScreenOffBlanks = screenOff(value);
             } else if (key == "lfb") {
                 config_.lfbAddress = lfb(value);
             } else if (key == "instruction_budget") {
@@ -251,7 +256,7 @@ public:
                 fail("unknown key '" + key +
                      "' (keys: base, rom, card, dispi, video_memory, accel, dac8, conventional_memory, refresh, "
                      "resident, "
-                     "kestrel, card_fault, lfb, instruction_budget, description)");
+                     "kestrel, card_fault, svga_screen_off, lfb, instruction_budget, description)");
             }
             sawKey = true;
         }
@@ -321,6 +326,16 @@ private:
         if (v == "display_start_late")
             return CardFault::DisplayStartLate;
         fail("'card_fault' must be none, dac_swaps_red_green or display_start_late, got '" + value + "'");
+    }
+
+    bool screenOff(const std::string& value) const
+    {
+        const std::string v = lower(value);
+        if (v == "blanks")
+            return true;
+        if (v == "ignored")
+            return false;
+        fail("'svga_screen_off' must be blanks or ignored, got '" + value + "'");
     }
 
     uint64_t parseUnsigned(const std::string& key, const std::string& digits, int base) const
