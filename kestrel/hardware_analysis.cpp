@@ -120,9 +120,10 @@ CardAnalysis analyseHardware(HardwarePorts& ports)
         const uint8_t id = testCirrus(ports, card);
         if ((id & CIRRUS_CHIP_ID_MASK) == CIRRUS_ID_GD5446) {
             card.chipFamily = CHIP_FAMILY_CIRRUS;
+            card.hardwareCode = HARDWARE_GD5446;
             card.cirrusId = id;
             card.found = "Cirrus Logic GD5446 (CR27 " + hex(id, 2) + "h), " + std::to_string(card.videoMemoryKb) +
-                         " KB, " + pciName(card) + ": this driver has no back end for it";
+                         " KB, " + pciName(card);
         } else {
             card.videoMemoryKb = 0;
             card.found = pciName(card) + " does not answer as a GD5446 (SR06 unlock, CR27 " + hex(id, 2) + "h)";

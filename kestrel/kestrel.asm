@@ -23,6 +23,8 @@
 ;   chip_check            CF clear when the chip this driver was generated for is there with
 ;                         at least total_64k of memory; leaves no trace on the card
 ;   CHIP_CODE             (a constant) the hardware code (word 149) of the chip
+;   CHIP_CAPABILITIES     (a constant) the controller block's capabilities (the DAC's switch)
+;   CHIP_MAX_LINE_BYTES   (a constant) the longest scan line the chip's offset register holds
 ;   chip_can_show         CS:SI -> mode table entry: CF set when the chip cannot scan it out
 ;   chip_set_mode         CS:SI -> mode table entry, BX = VBE mode (bit 14 linear, bit 15
 ;                         keep memory): programs the chip's own registers and the VGA side
@@ -331,7 +333,7 @@ vbe_00:
     mov ax, [load_seg]
     mov word [es:di+VbeControllerInfo.OemStringPtr], signature
     mov [es:di+VbeControllerInfo.OemStringPtr+2], ax
-    mov dword [es:di+VbeControllerInfo.Capabilities], VBE_CAP_DAC_SWITCHABLE
+    mov dword [es:di+VbeControllerInfo.Capabilities], CHIP_CAPABILITIES
     mov word [es:di+VbeControllerInfo.VideoModePtr], mode_list
     mov [es:di+VbeControllerInfo.VideoModePtr+2], ax
     mov bx, [total_64k]
@@ -793,8 +795,10 @@ vbe_06:
     add cx, 7
     and cx, 0FFF8h
 .set_fits:
-    ; the visible height must still fit with the new line length
+    ; the chip must hold the line, and the visible height still fit with it
     call pixels_to_bytes
+    cmp ax, CHIP_MAX_LINE_BYTES
+    ja .too_wide
     movzx eax, ax
     movzx edx, word [cs:si+MODE_YRES]
     mul edx
@@ -811,6 +815,10 @@ vbe_06:
     movzx ecx, word [cs:si+MODE_YRES]
     xor edx, edx
     div ecx                                 ; bytes per line that keep the height
+    cmp eax, CHIP_MAX_LINE_BYTES
+    jbe .max_held
+    mov eax, CHIP_MAX_LINE_BYTES
+.max_held:
     cmp di, 4
     jne .max_packed
     shl eax, 3
@@ -926,8 +934,13 @@ check_entry:
 .done:
     retf
 
+; One back end an image, chosen when it is assembled (nasm -DCHIP_CIRRUS for the GD5446).
 %include "vga.asm"
+%ifdef CHIP_CIRRUS
+%include "chip_cirrus.asm"
+%else
 %include "chip_dispi.asm"
+%endif
 
 ; ---------------------------------------------------------------------------------------
 ; Image checksum: 32-bit FNV-1a over the image up to image_checksum, leaving out the fields
