@@ -542,10 +542,18 @@ chip_get_start:
 chip_set_line_pixels:
     push cx
     push dx
-    add cx, 7                               ; whole 8-pixel groups: lines of whole qwords
+    add cx, 7                               ; whole 8-pixel groups: lines of whole qwords,
     and cx, 0FFF8h
     call cirrus_pixel_bytes
+    push ax
     mul cx
+    pop dx
+    cmp ax, CHIP_MAX_LINE_BYTES
+    jbe .held
+    sub cx, 8                               ; down, not up, where up is more than the chip holds
+    mov ax, cx
+    mul dx
+.held:
     mov cx, ax
     call cirrus_set_pitch
     pop dx

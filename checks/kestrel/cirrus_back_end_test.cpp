@@ -168,6 +168,18 @@ TEST(KestrelOnGd5446, DisplayStartAndLineLengthMoveThePicture)
         EXPECT_EQ(2048, r.bx);
         EXPECT_EQ(1024, r.cx);
         EXPECT_EQ(4080, vbe(rig, vbe::SCAN_LINE_LENGTH, 3).bx) << "the chip holds at most 4088 bytes a line";
+        // Lines go by 8-pixel groups, down where up is more than the chip holds.
+        for (const auto& [asked, granted] : {std::pair{2043, 2040}, std::pair{1001, 1008}}) {
+            r = vbe(rig, vbe::SCAN_LINE_LENGTH, 0, asked);
+            ASSERT_EQ(vbe::STATUS_OK, r.ax) << asked;
+            EXPECT_EQ(granted, r.cx) << asked;
+            EXPECT_EQ(granted * 2, r.bx) << asked;
+            rig.machine().lfb()[r.bx] = 0xFF;
+            rig.machine().lfb()[r.bx + 1] = 0xFF;
+            EXPECT_EQ(0xFFFFFFu, at(picture(rig), 0, 1) & 0xFFFFFF) << asked << ": line 1 is not where 4F06 says";
+            rig.machine().lfb()[r.bx] = rig.machine().lfb()[r.bx + 1] = 0;
+        }
+        ASSERT_EQ(vbe::STATUS_OK, vbe(rig, vbe::SCAN_LINE_LENGTH, 0, 1024).ax);
         for (const auto& [x, y] : {std::pair{8, 20}, std::pair{2, 1500}, std::pair{0, 1300}}) {
             vbe::ModeInfo m{};
             m.BitsPerPixel = 16;
