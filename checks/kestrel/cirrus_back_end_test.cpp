@@ -212,14 +212,23 @@ TEST(KestrelOnGd5446, PaletteDacWidthStateAndTheWayBackToText)
         rig.machine().lfb()[0] = 7;
         EXPECT_EQ(0x5500FFu, at(picture(rig), 0, 0));
 
-        // The SuperVGA state comes back over another mode.
-        ASSERT_EQ(vbe::STATUS_OK, vbe(rig, vbe::SAVE_RESTORE_STATE, 0, vbe::STATE_SUPERVGA, 1).ax);
-        ASSERT_EQ(vbe::STATUS_OK, rig.setMode(0x117));
-        ASSERT_EQ(vbe::STATUS_OK, vbe(rig, vbe::SAVE_RESTORE_STATE, 0, vbe::STATE_SUPERVGA, 2).ax);
-        machine::Picture p = picture(rig);
-        EXPECT_EQ(640, p.width);
-        EXPECT_EQ(480, p.height);
-        EXPECT_EQ(8, p.bitsPerPixel);
+        // The state comes back over another mode: the SuperVGA part alone, and with the
+        // BIOS's standard parts.
+        machine::Picture p;
+        for (const uint16_t parts : {vbe::STATE_SUPERVGA, uint16_t{0x0F}}) {
+            std::memcpy(rig.buffer(), entry, 4);
+            ASSERT_EQ(vbe::STATUS_OK, vbe(rig, vbe::PALETTE_DATA, 0, 1, 7).ax);
+            ASSERT_EQ(vbe::STATUS_OK, vbe(rig, vbe::SAVE_RESTORE_STATE, 0, parts, 1).ax);
+            ASSERT_EQ(vbe::STATUS_OK, rig.setMode(0x117 | vbe::MODE_NO_CLEAR));
+            ASSERT_EQ(vbe::STATUS_OK, vbe(rig, vbe::SAVE_RESTORE_STATE, 0, parts, 2).ax);
+            p = picture(rig);
+            EXPECT_EQ(640, p.width) << parts;
+            EXPECT_EQ(480, p.height) << parts;
+            EXPECT_EQ(8, p.bitsPerPixel) << parts;
+            if (parts & vbe::STATE_DAC) {
+                EXPECT_EQ(0x5500FFu, at(p, 0, 0)) << "the DAC not restored";
+            }
+        }
 
         vbe(rig, 0x0003);
         p = picture(rig);
