@@ -111,6 +111,7 @@ line_pixels:    dw 0        ;   and this line length in pixels,
 line_bytes:     dw 0        ;   the bytes per line
 line_count:     dw 0        ;   and the scan lines that fit
 mode_list:      times 64 dw VBE_MODE_LIST_END
+mode_list_built: db 0       ; the list is built once: the chip and its memory stay as loaded
 
 ; ---------------------------------------------------------------------------------------
 ; Modes: number, width, height, bytes per line, bits per pixel, memory model
@@ -319,14 +320,14 @@ vbe_00:
     push cs
     pop ds
     cld
-    mov cx, VbeControllerInfo.OemData
+    mov cx, VbeControllerInfo.OemData / 4
     cmp dword [es:di+VbeControllerInfo.VbeSignature], 'VBE2'
     jne .clear
-    mov cx, VbeControllerInfo_size
+    mov cx, VbeControllerInfo_size / 4
 .clear:
     push di
-    xor al, al
-    rep stosb
+    xor eax, eax
+    rep stosd
     pop di
     mov dword [es:di+VbeControllerInfo.VbeSignature], 'VESA'
     mov word [es:di+VbeControllerInfo.VbeVersion], 0200h
@@ -346,6 +347,8 @@ vbe_00:
     mov word [es:di+VbeControllerInfo.OemProductRevPtr], revision_name
     mov [es:di+VbeControllerInfo.OemProductRevPtr+2], ax
     ; The mode list holds the modes the chip shows in the video memory it has.
+    cmp byte [mode_list_built], 0
+    jne .listed
     mov si, mode_table
     mov bx, mode_list
 .next_mode:
@@ -359,6 +362,8 @@ vbe_00:
     cmp si, mode_table_end
     jb .next_mode
     mov word [bx], VBE_MODE_LIST_END
+    mov byte [mode_list_built], 1
+.listed:
     pop ds
     popad
     mov ax, VBE_STATUS_OK
