@@ -41,7 +41,7 @@ BLT_WAIT_LIMIT      equ 0FFFFh
 ; Register sets. The timings are the LGPL Cirrus BIOS's for its modes (clocks in VCLK3 and
 ; the ROM's CRTC values; 1280x1024 interlaced, the picture twice CR12's height); 320x200
 ; halves the 640x400 set's horizontal timing with the sequencer's dot clock divided by two.
-; CR13, CR1B and the start address follow from the line length, written separately.
+; CR13 and CR1B follow from the line length, written separately.
 ; ---------------------------------------------------------------------------------------
 cirrus_common_registers:
     REGISTER_BLOCK VGA_SEQ_INDEX_PORT, 3
