@@ -61,12 +61,15 @@ Verdict call(VbeRig& rig, CpuRegs& regs, bool withBuffer = false)
     return {};
 }
 
-#define CALL(regs, ...)                                                                                                \
+// Ends the row with what a helper found, unless it passed.
+#define PASSES(verdict)                                                                                                \
     do {                                                                                                               \
-        Verdict failed = call(rig, regs, ##__VA_ARGS__);                                                               \
-        if (failed.kind != RowVerdict::Kind::Pass)                                                                     \
-            return failed;                                                                                             \
+        Verdict found = (verdict);                                                                                     \
+        if (found.kind != RowVerdict::Kind::Pass)                                                                      \
+            return found;                                                                                              \
     } while (0)
+
+#define CALL(regs, ...) PASSES(call(rig, regs, ##__VA_ARGS__))
 
 #define SET_MODE(mode) REQUIRE(rig.setMode(mode) == vbe::STATUS_OK, "4F02 %04Xh gave AX=%04Xh", mode, rig.setMode(mode))
 
@@ -141,12 +144,7 @@ Verdict showsMode(VbeRig& rig, int width, int height, int bitsPerPixel)
     return {};
 }
 
-#define SHOWS_MODE(width, height, bitsPerPixel)                                                                        \
-    do {                                                                                                               \
-        Verdict wrong = showsMode(rig, width, height, bitsPerPixel);                                                   \
-        if (wrong.kind != RowVerdict::Kind::Pass)                                                                      \
-            return wrong;                                                                                              \
-    } while (0)
+#define SHOWS_MODE(width, height, bitsPerPixel) PASSES(showsMode(rig, width, height, bitsPerPixel))
 
 #define SCREEN_ON() REQUIRE(!rig.screen().off, "the card has the screen off: %s", rig.screen().text().c_str())
 
