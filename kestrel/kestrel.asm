@@ -245,8 +245,17 @@ vbe_05:
     mov ax, VBE_STATUS_OK
     iret
 
-; The WinFuncPtr of the mode block: 4F05 itself, by far call.
+; The WinFuncPtr of the mode block: 4F05 itself, by far call. A program calls it per bank in
+; its drawing loops, so setting window A's bank is answered here straight away.
 window_function:
+    test bx, bx                             ; BH 00h set, BL 00h window A
+    jnz .other
+    cmp dx, [cs:total_64k]
+    jae .other
+    call chip_set_bank
+    mov ax, VBE_STATUS_OK
+    retf
+.other:
     pushf
     push cs
     call vbe_05                             ; as interrupt 10h would: it returns with IRET
