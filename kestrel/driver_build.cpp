@@ -51,23 +51,22 @@ std::vector<uint8_t> buildDriver(const CardAnalysis& card)
     const uint32_t barAddress = card.pciDevice < 0 ? 0 : 0x80000010u | static_cast<uint32_t>(card.pciDevice) << 8;
     writeDword(image, field::PCI_BAR_ADDRESS, supported ? barAddress : 0);
 
-    const std::string memory = card.lfbAddress ? format("%u KB, linear framebuffer at %08X", memoryKb, card.lfbAddress)
-                                               : format("%u KB, no linear framebuffer", memoryKb);
     if (chip == HARDWARE_DISPI) {
         writeString(image, field::STRING1, field::STRING1_SIZE, "Kestrel Video Core 5.2 for Bochs DISPI SuperVGA");
         writeString(image, field::STRING2, field::STRING2_SIZE, format("Bochs DISPI SuperVGA (ID %04X)", card.dispiId));
-        writeString(image, field::STRING3, field::STRING3_SIZE, memory);
     } else if (chip == HARDWARE_GD5446) {
         writeString(image, field::STRING1, field::STRING1_SIZE, "Kestrel Video Core 5.2 for Cirrus Logic GD5446");
         writeString(image, field::STRING2, field::STRING2_SIZE,
                     format("Cirrus Logic GD5446 (CR27 %02Xh)", card.cirrusId));
-        writeString(image, field::STRING3, field::STRING3_SIZE, memory);
     } else {
         writeString(image, field::STRING1, field::STRING1_SIZE,
                     "Kestrel Video Core 5.2: no supported graphics hardware");
         writeString(image, field::STRING2, field::STRING2_SIZE, "No DISPI SuperVGA or GD5446 found");
-        writeString(image, field::STRING3, field::STRING3_SIZE, "");
     }
+    writeString(image, field::STRING3, field::STRING3_SIZE,
+                !supported        ? ""
+                : card.lfbAddress ? format("%u KB, linear framebuffer at %08X", memoryKb, card.lfbAddress)
+                                  : format("%u KB, no linear framebuffer", memoryKb));
     writeDword(image, checksumOffset(image), imageChecksum(image));
     return image;
 }
