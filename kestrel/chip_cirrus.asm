@@ -298,7 +298,7 @@ chip_set_mode:
     call cirrus_find_mode
     jc .refused
     UNLOCK
-    INDEXED_OUT VGA_SEQ_INDEX_PORT, VGA_SEQ_CLOCKING_MODE, 21h      ; screen off meanwhile
+    INDEXED_OUT VGA_SEQ_INDEX_PORT, VGA_SEQ_CLOCKING_MODE, VGA_SEQ_CLOCKING_MODE_SCREEN_OFF | VGA_SEQ_CLOCKING_MODE_8_DOTS
     ; The pixel clock: VCLK3 from the table, chosen by the miscellaneous output.
     INDEXED_OUT VGA_SEQ_INDEX_PORT, VGA_SEQ_RESET, SEQ_RESET_ON
     mov dx, VGA_MISC_WRITE_PORT
