@@ -13,7 +13,6 @@
 #include "display/cirrus_accel.h"
 
 #include <algorithm>
-#include <array>
 #include <vector>
 
 #include "hw/cirrus.h"
@@ -42,7 +41,7 @@ uint8_t ropFor(int32_t mix)
     }
 }
 
-// Whether a raster operation reads the screen: its bytes are then touched twice.
+// The bytes of the screen an operation touches: twice when its raster operation reads them.
 uint64_t touchedBytes(uint8_t rop, uint64_t bytes)
 {
     return rop == rop::SRC ? bytes : 2 * bytes;
