@@ -400,15 +400,20 @@ private:
         const int bpp = s.bytesPerPixel;
         static constexpr uint8_t FOREGROUND[] = {gc::FOREGROUND0, gc::FOREGROUND1, gc::FOREGROUND2, gc::FOREGROUND3};
         static constexpr uint8_t BACKGROUND[] = {gc::BACKGROUND0, gc::BACKGROUND1, gc::BACKGROUND2, gc::BACKGROUND3};
+        // A solid fill reads neither the background colour nor a source.
+        const bool solid = op.extension & gc::BLT_MODE_EXTENSION_SOLID_FILL;
         for (int i = 0; i < bpp; ++i) {
             setGraphics(FOREGROUND[i], uint8_t(op.foreground >> (8 * i)));
-            setGraphics(BACKGROUND[i], uint8_t(op.background >> (8 * i)));
+            if (!solid)
+                setGraphics(BACKGROUND[i], uint8_t(op.background >> (8 * i)));
         }
         setField(gc::BLT_WIDTH, op.widthBytes - 1, 2);
         setField(gc::BLT_HEIGHT, op.height - 1, 2);
         setField(gc::BLT_DST_PITCH, op.dstPitch, 2);
-        setField(gc::BLT_SRC_PITCH, op.srcPitch, 2);
-        setField(gc::BLT_SRC_ADDRESS, op.src, 3);
+        if (!solid) {
+            setField(gc::BLT_SRC_PITCH, op.srcPitch, 2);
+            setField(gc::BLT_SRC_ADDRESS, op.src, 3);
+        }
         setGraphics(gc::BLT_LEFT_SKIP, 0);
         setGraphics(gc::BLT_MODE, op.mode);
         setGraphics(gc::BLT_ROP, op.rop);

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "display/accel_backend.h"
@@ -136,6 +137,8 @@ void compare(benchmark::State& state, int depth, const char* hostName, Engine on
     }
     state.counters["x_software"] = engine / software;
     state.counters[hostName] = engine / reference;
+    state.SetLabel(std::string("engine time over: software into the same framebuffer (x_software), ") + (hostName + 2) +
+                   " of the same rows in host memory (" + hostName + ")");
 }
 
 void fills(benchmark::State& state, int depth)
