@@ -6,6 +6,7 @@
 
 #include "desktop/meant_picture.h"
 #include "desktop/verdict_hint.h"
+#include "display/meant_memory.h"
 #include "hw/vga.h"
 #include "machine/card.h"
 
@@ -82,6 +83,11 @@ PixelDifference compare(const Picture& meant, const Picture& shown, Picture& dif
 
 }  // namespace
 
+CardJudge::CardJudge(const machine::Machine& machine) : machine_(machine)
+{
+    display::keepMeantMemory(true);
+}
+
 ScreenVerdict CardJudge::judge(const Picture& shown, const std::string& onScreen)
 {
     ScreenVerdict verdict;
@@ -92,12 +98,14 @@ ScreenVerdict CardJudge::judge(const Picture& shown, const std::string& onScreen
     ++screens_;
     const machine::Card& card = machine_.card();
     Picture picture;
-    renderMeant(meant, card.videoMemory(), card.videoMemoryBytes(), picture);
-    const PixelDifference first = compare(picture, shown, verdict.diff);
+    renderMeant(meant, display::meantMemory(), uint32_t(display::meantMemoryBytes()), picture);
+    PixelDifference first = compare(picture, shown, verdict.diff);
     if (first.count == 0) {
         verdict.diff = {};
         return verdict;
     }
+    first.memory = compareMemoryAt(meant, first.x, first.y, display::meantMemory(), card.videoMemory(),
+                                   std::min<uint64_t>(display::meantMemoryBytes(), card.videoMemoryBytes()));
     verdict.differs = true;
     ++differing_;
     verdict.hint =

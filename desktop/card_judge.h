@@ -1,5 +1,6 @@
 // The verdict of a headless run: each full-screen picture the card shows, set against the
-// picture the program meant (the display library's record over the video memory it drew into).
+// picture the program meant (the display library's record and its own copy of the video memory
+// the program drew into).
 #pragma once
 
 #include "desktop/screen_verdict.h"
@@ -9,7 +10,8 @@ namespace desktop {
 
 class CardJudge : public ScreenJudge {
 public:
-    explicit CardJudge(const machine::Machine& machine) : machine_(machine) {}
+    // From now on the display library keeps its copy of the video memory the program means.
+    explicit CardJudge(const machine::Machine& machine);
     // Also writes a line on stderr for a screen that differs.
     ScreenVerdict judge(const Picture& shown, const std::string& onScreen) override;
     int screens() const { return screens_; }

@@ -2,11 +2,13 @@
 // drawing and the hardware cursor through the card's accelerator back end. An operation
 // whose entry the card does not offer, or one given another context than the driver's,
 // does nothing.
+#include <algorithm>
 #include <cstring>
 
 #include "display/accel_backend.h"
 #include "display/bus_clock.h"
 #include "display/library_state.h"
+#include "display/meant_memory.h"
 #include "display/reference.h"
 #include "platform/accel.h"
 
@@ -54,6 +56,14 @@ Surface surfaceOf(const LibraryState& lib)
     return s;
 }
 
+// Drawing as the accelerator functions define it: the back ends' software defaults.
+class SoftwareDrawing final : public AccelBackend {
+public:
+    uint32_t entries() const override { return 0; }
+};
+
+// The card's back end draws; the meant copy of video memory, when kept, gets what the
+// operation means, whichever way the card's engine carried it out.
 template <class Op>
 void draw(AccelContext* dc, uint32_t entry, Op&& op)
 {
@@ -61,7 +71,15 @@ void draw(AccelContext* dc, uint32_t entry, Op&& op)
     LibraryState* lib = library();
     if (!d || !lib || !lib->mode.set)
         return;
-    chargeBus(op(*d->backend, surfaceOf(*lib), d->state));
+    const Surface card = surfaceOf(*lib);
+    chargeBus(op(*d->backend, card, d->state));
+    if (uint8_t* memory = meantMemory()) {
+        static SoftwareDrawing software;
+        Surface meant = card;
+        meant.memory = memory;
+        meant.memoryBytes = std::min<uint64_t>(card.memoryBytes, meantMemoryBytes());
+        op(software, meant, d->state);
+    }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "display/hardware_bus.h"
 #include "display/line_walk.h"
+#include "display/meant_memory.h"
 #include "display/raster.h"
 #include "display/vbe.h"
 #include "hw/vga.h"
@@ -36,11 +37,11 @@ void sequencer(uint8_t index, uint8_t value)
     }
 }
 
-Surface linearSurface(const FrameLayout& l)
+Surface linearSurface(const FrameLayout& l, uint8_t* memory, uint64_t memoryBytes)
 {
     Surface s;
-    s.memory = l.framebuffer;
-    s.memoryBytes = l.memoryBytes;
+    s.memory = memory;
+    s.memoryBytes = memoryBytes;
     s.origin = l.origin;
     s.width = l.width;
     s.height = l.lines;
@@ -50,6 +51,15 @@ Surface linearSurface(const FrameLayout& l)
 }
 
 }  // namespace
+
+template <class Draw>
+void FrameWriter::drawLinear(Draw&& draw)
+{
+    bytes_ += draw(linearSurface(layout_, layout_.framebuffer, layout_.memoryBytes));
+    // Only a copy made when this mode was set is sure to cover its memory.
+    if (uint8_t* meant = meantMemory(); meant && meantMemoryBytes() >= layout_.memoryBytes)
+        draw(linearSurface(layout_, meant, layout_.memoryBytes));
+}
 
 void FrameWriter::configure(const FrameLayout& layout)
 {
@@ -147,6 +157,7 @@ void FrameWriter::writePacked(uint64_t offset, uint32_t color)
     const int bpp = layout_.bytesPerPixel;
     if (offset + uint64_t(bpp) > layout_.memoryBytes)
         return;
+    meanPackedPixel(offset, color, bpp);
     if (layout_.kind == FrameLayout::LINEAR) {
         uint8_t* p = layout_.framebuffer + offset;
         for (int k = 0; k < bpp; ++k)
@@ -162,6 +173,7 @@ void FrameWriter::planarByte(uint64_t offset, uint8_t mask, uint8_t color)
 {
     if (offset >= layout_.memoryBytes)
         return;
+    meanPlanarPixels(offset, mask, color);
     graphicsController(vga::gc::BIT_MASK, mask);
     if (mask != ALL_PIXELS)
         readWindow(offset);  // fills the latches with the pixels the mask keeps
@@ -195,11 +207,9 @@ void FrameWriter::span(int64_t y, int64_t x1, int64_t x2, uint32_t color)
         return;
     const uint64_t row = layout_.origin + uint64_t(y) * uint64_t(layout_.bytesPerLine);
     switch (layout_.kind) {
-    case FrameLayout::LINEAR: {
-        AccelState replace;
-        bytes_ += drawScan(linearSurface(layout_), replace, color, y, x1, x2);
+    case FrameLayout::LINEAR:
+        drawLinear([&](const Surface& s) { return drawScan(s, AccelState{}, color, y, x1, x2); });
         break;
-    }
     case FrameLayout::BANKED:
         for (int64_t x = x1; x < x2; ++x)
             writePacked(row + uint64_t(x) * uint64_t(layout_.bytesPerPixel), color);
@@ -287,15 +297,19 @@ void FrameWriter::glyph(int64_t x, int64_t y, const uint8_t (&rows)[16], uint32_
     const bool whole =
         x >= 0 && y >= 0 && x + 8 <= layout_.width && y + 16 <= layout_.lines && lastRowEnd <= layout_.memoryBytes;
     if (layout_.kind == FrameLayout::LINEAR && whole) {
-        uint8_t* p = layout_.framebuffer + layout_.origin + uint64_t(y) * pitch + uint64_t(x * bpp);
-        switch (bpp) {
-        case 1: glyphRows8(p, layout_.bytesPerLine, rows, color); break;
-        case 2: glyphSpans<2>(p, layout_.bytesPerLine, rows, color); break;
-        case 3: glyphSpans<3>(p, layout_.bytesPerLine, rows, color); break;
-        default: glyphSpans<4>(p, layout_.bytesPerLine, rows, color); break;
-        }
-        for (uint8_t bits : rows)
-            bytes_ += uint64_t(BITS_SET[bits]) * uint64_t(bpp);
+        drawLinear([&](const Surface& s) {
+            uint8_t* p = s.memory + s.origin + uint64_t(y) * pitch + uint64_t(x * bpp);
+            switch (bpp) {
+            case 1: glyphRows8(p, s.bytesPerLine, rows, color); break;
+            case 2: glyphSpans<2>(p, s.bytesPerLine, rows, color); break;
+            case 3: glyphSpans<3>(p, s.bytesPerLine, rows, color); break;
+            default: glyphSpans<4>(p, s.bytesPerLine, rows, color); break;
+            }
+            uint64_t touched = 0;
+            for (uint8_t bits : rows)
+                touched += uint64_t(BITS_SET[bits]) * uint64_t(bpp);
+            return touched;
+        });
         return;
     }
     // At an edge, and through the window or the planes: pixel by pixel.
@@ -308,8 +322,8 @@ void FrameWriter::glyph(int64_t x, int64_t y, const uint8_t (&rows)[16], uint32_
 void FrameWriter::clear(uint32_t color)
 {
     if (layout_.kind == FrameLayout::LINEAR) {
-        AccelState replace;
-        bytes_ += drawRect(linearSurface(layout_), replace, color, 0, 0, layout_.width, layout_.lines);
+        drawLinear(
+            [&](const Surface& s) { return drawRect(s, AccelState{}, color, 0, 0, layout_.width, layout_.lines); });
         return;
     }
     begin();
@@ -321,8 +335,7 @@ void FrameWriter::clear(uint32_t color)
 void FrameWriter::line(int64_t x1, int64_t y1, int64_t x2, int64_t y2, uint32_t color)
 {
     if (layout_.kind == FrameLayout::LINEAR) {
-        AccelState replace;
-        bytes_ += drawPixelLine(linearSurface(layout_), replace, color, x1, y1, x2, y2);
+        drawLinear([&](const Surface& s) { return drawPixelLine(s, AccelState{}, color, x1, y1, x2, y2); });
         return;
     }
     const ClipBox screen{0, 0, int64_t{layout_.width} - 1, int64_t{layout_.lines} - 1};

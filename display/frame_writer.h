@@ -1,7 +1,8 @@
 // The display library's own drawing (clear, lines, text) straight into video memory, the
 // way a protected-mode program reaches it: through the linear framebuffer, through the
 // 64 KB window at A0000 with VBE bank switching, or through the VGA planes in 4-bit modes.
-// Every write is clipped to the screen and to video memory.
+// Every write is clipped to the screen and to video memory, and recorded in the meant video
+// memory when a copy is kept (meant_memory.h).
 #pragma once
 
 #include <cstdint>
@@ -48,6 +49,9 @@ public:
     uint64_t takeBytes();
 
 private:
+    // Runs a drawing on the framebuffer, counting its bytes, and on the meant copy if kept.
+    template <class Draw>
+    void drawLinear(Draw&& draw);
     bool inside(int64_t x, int64_t y) const;
     void writeWindow(uint64_t offset, uint8_t value);
     uint8_t readWindow(uint64_t offset);

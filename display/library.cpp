@@ -17,6 +17,7 @@
 #include "display/bus_clock.h"
 #include "display/hardware_bus.h"
 #include "display/library_state.h"
+#include "display/meant_memory.h"
 #include "display/palette.h"
 #include "display/reference.h"
 #include "hw/vbe.h"
@@ -413,6 +414,7 @@ int32_t GX_setMode(int32_t mode, int32_t /*reserved*/, int32_t useLinear, int32_
         plain, next.facts, b.BytesPerScanLine,
         {b.RedMaskSize, b.RedFieldPosition, b.GreenMaskSize, b.GreenFieldPosition, b.BlueMaskSize, b.BlueFieldPosition},
         next.dacBits);
+    meanClearedMemory(lib->videoMemoryBytes);
 
     const ModeFacts& f = next.facts;
     DisplayContext& c = lib->context;

@@ -1,7 +1,7 @@
 // The screen the program means to show, kept by the display library as it works: the mode
 // it set, the display start, line length, DAC width and palette it asked for, and the
-// hardware cursor it placed. With the video memory the program drew into, this is the
-// picture a correct card would show, whatever the card or its BIOS did with the requests.
+// hardware cursor it placed. With the video memory the program drew into (meant_memory.h),
+// this is the picture a correct card would show, whatever the card or its BIOS did with them.
 #pragma once
 
 #include <array>

@@ -4,6 +4,7 @@
 #include "hw/dispi.h"
 #include "hw/vga.h"
 #include "kestrel/resident.h"
+#include "machine/card.h"
 
 namespace judge {
 
@@ -57,6 +58,58 @@ uint16_t VbeRig::dispi(uint16_t index)
 {
     machine_->out16(dispi::INDEX_PORT, index);
     return machine_->in16(dispi::DATA_PORT);
+}
+
+Screen VbeRig::screen()
+{
+    Screen shown;
+    const machine::Card& card = machine_->card();
+    if (const auto mode = card.extendedMode()) {
+        shown.graphics = true;
+        shown.width = mode->width;
+        shown.height = mode->height;
+        shown.bitsPerPixel = mode->bitsPerPixel;
+        shown.start = mode->start;
+        shown.lineBytes = mode->lineBytes;
+        shown.off = mode->screenOff;
+        return shown;
+    }
+    // The VGA's own modes: the scan-out's picture, from the CRTC's start and offset.
+    const machine::VgaCore& vga = card.vga();
+    machine::Picture picture;
+    machine_->scanOut(picture);
+    shown.graphics = vga.gc.graphics();
+    shown.width = picture.width;
+    shown.height = picture.height;
+    shown.bitsPerPixel = shown.graphics ? (vga.gc.shift256() ? 8 : 4) : 0;
+    shown.start = uint64_t{vga.crtc.startAddress()} * 4;
+    shown.lineBytes = vga.crtc.offset() * 8;
+    shown.off = !vga.attr.pictureOn() || vga.seq.screenOff();
+    return shown;
+}
+
+std::string Screen::text() const
+{
+    if (!graphics)
+        return std::to_string(width) + "x" + std::to_string(height) + " text" + (off ? ", off" : "");
+    return std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(bitsPerPixel) + ", start " +
+           std::to_string(start) + ", line " + std::to_string(lineBytes) + (off ? ", screen off" : "");
+}
+
+int VbeRig::dacBitsShown()
+{
+    // An entry with the top two bits set shows them only on an 8-bit DAC.
+    constexpr uint8_t ENTRY = 1, PROBE = 0xC1;
+    uint8_t saved[3];
+    readDac(ENTRY, saved, 1);
+    machine_->out8(vga::dac::WRITE_INDEX_PORT, ENTRY);
+    for (int i = 0; i < 3; ++i)
+        machine_->out8(vga::dac::DATA_PORT, PROBE);
+    const uint32_t shown = machine_->card().vga().dac.colours()[ENTRY] & 0xFF;
+    machine_->out8(vga::dac::WRITE_INDEX_PORT, ENTRY);
+    for (uint8_t component : saved)
+        machine_->out8(vga::dac::DATA_PORT, component);
+    return shown == PROBE ? 8 : 6;
 }
 
 uint8_t VbeRig::vgaIndexed(uint16_t port, uint8_t index)

@@ -14,6 +14,20 @@ namespace judge {
 // of a resident driver at the top of conventional memory.
 constexpr uint16_t BUFFER_SEGMENT = 0x5000;
 
+// What the card shows now, whatever the card: the scan-out's mode, where in video memory its
+// picture starts and how long its lines are, and whether the card has the screen off.
+struct Screen {
+    bool graphics = false;  // false: a text mode
+    int width = 0, height = 0;
+    int bitsPerPixel = 0;  // 4 (planar), 8, 15, 16, 24 or 32; 0 for text
+    uint64_t start = 0;    // byte offset of the first pixel (plane address x 4 when planar)
+    uint32_t lineBytes = 0;
+    bool off = false;  // the card blanks the picture
+
+    bool operator==(const Screen&) const = default;
+    std::string text() const;  // "640x480x8, start 0, line 640", with ", screen off" when off
+};
+
 class VbeRig {
 public:
     VbeRig(const machine::MachineConfig& config, bool withKestrel);  // throws machine::MachineError
@@ -34,7 +48,10 @@ public:
     // when it is null, leaves the first megabyte or runs on for more than 256 bytes.
     std::string farString(uint32_t pointer);
 
-    uint16_t dispi(uint16_t index);
+    Screen screen();
+    uint16_t dispi(uint16_t index);  // a DISPI register, for checks of a DISPI card's driver
+    // The width the DAC shows colours with now, 6 or 8 bits, measured on one entry.
+    int dacBitsShown();
     uint8_t vgaIndexed(uint16_t port, uint8_t index);  // sequencer, graphics controller, CRTC
     uint8_t attribute(uint8_t index);
     void readDac(uint8_t first, uint8_t* rgb, int entries);

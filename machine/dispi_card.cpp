@@ -83,6 +83,7 @@ void DispiCard::setFault(CardFault fault)
 {
     vga_.dac.crossRedGreen = fault == CardFault::DacSwapsRedGreen;
     startLate_ = fault == CardFault::DisplayStartLate;
+    bankOffByOne_ = fault == CardFault::BankOffByOne;
 }
 
 bool DispiCard::decodesPort(uint16_t port) const
@@ -236,7 +237,7 @@ bool DispiCard::windowOffset(uint32_t address, uint32_t bank, uint32_t& offset) 
 {
     if (address < vga::WINDOW_START || address >= vga::WINDOW_START + dispi::BANK_BYTES)
         return false;
-    offset = address - vga::WINDOW_START + bank * dispi::BANK_BYTES;
+    offset = address - vga::WINDOW_START + (bank + (bankOffByOne_ ? 1 : 0)) * dispi::BANK_BYTES;
     return true;
 }
 

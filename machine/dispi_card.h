@@ -75,7 +75,8 @@ private:
     bool hasDispi_;
     WideDac wideDac_;
     DispiRegisters dispi_;
-    bool startLate_ = false;  // CardFault::DisplayStartLate: the picture starts a line further down
+    bool startLate_ = false;     // CardFault::DisplayStartLate: the picture starts a line further down
+    bool bankOffByOne_ = false;  // CardFault::BankOffByOne: the window shows the next bank
     PalisadeExtension extension_;
     ConfigSpace pci_;
     std::array<uint8_t, EDID_BYTES> edid_;

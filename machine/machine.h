@@ -34,6 +34,7 @@ enum class CardFault : uint8_t {
     None,
     DacSwapsRedGreen,  // the DAC stores the red and green components of each entry crossed
     DisplayStartLate,  // the display start (DISPI y offset) takes effect one line further down
+    BankOffByOne,      // the banked window shows the bank after the one selected
 };
 
 struct MachineConfig {

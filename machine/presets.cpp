@@ -14,7 +14,7 @@
 //   resident = yes|no           a Kestrel driver is loaded before the program starts
 //   kestrel = yes|no            no: the program folder holds no KSWIN.EXE and no driver, so the
 //                               loader installs nothing and the program tests the BIOS's own VBE
-//   card_fault = none|dac_swaps_red_green|display_start_late
+//   card_fault = none|dac_swaps_red_green|display_start_late|bank_off_by_one
 //                               a deliberately wrong card, to check that the verdict notices it
 //   svga_screen_off = blanks|ignored
 //                               a Cirrus card blanks its extended modes on the sequencer's
@@ -325,7 +325,10 @@ private:
             return CardFault::DacSwapsRedGreen;
         if (v == "display_start_late")
             return CardFault::DisplayStartLate;
-        fail("'card_fault' must be none, dac_swaps_red_green or display_start_late, got '" + value + "'");
+        if (v == "bank_off_by_one")
+            return CardFault::BankOffByOne;
+        fail("'card_fault' must be none, dac_swaps_red_green, display_start_late or bank_off_by_one, got '" + value +
+             "'");
     }
 
     bool screenOff(const std::string& value) const

@@ -85,6 +85,46 @@ TEST(VerdictHint, NamesTheFirstRequestTheCardDidNotFollow)
     }
 }
 
+// When every request was followed, the video memory behind the first differing pixel: where
+// what the program wrote went, or what the card holds instead.
+TEST(VerdictHint, FollowsTheBytesBehindTheFirstPixelThatDiffers)
+{
+    const display::MeantScreen m = meant8bit();
+    constexpr size_t BYTES = 640 * 480;
+    constexpr size_t BANK = 65536;
+    struct Case {
+        const char* what;
+        std::function<void(std::vector<uint8_t>&, std::vector<uint8_t>&)> make;
+        const char* hint;
+    };
+    auto ramp = [](std::vector<uint8_t>& memory, size_t at) {
+        for (size_t i = 0; i < 300; ++i)
+            memory[at + i] = uint8_t(i * 7 + 3);
+    };
+    const std::vector<Case> cases = {
+        {"a bank further on", [&](auto& meant, auto& card) { ramp(meant, 4 * 640), ramp(card, 4 * 640 + BANK); },
+         "pixels land elsewhere: what the program wrote at byte 2563 of video memory (pixel 3, 4) is at byte 68099, "
+         "65536 bytes further"},
+        {"a line before", [&](auto& meant, auto& card) { ramp(meant, 4 * 640), ramp(card, 3 * 640); },
+         "pixels land elsewhere: what the program wrote at byte 2563 of video memory (pixel 3, 4) is at byte 1923, "
+         "640 bytes before"},
+        {"one colour is not looked for", [&](auto& meant, auto& card) { meant.assign(BYTES, 5), card[9] = 5; },
+         "byte 2563 of video memory (pixel 3, 4): the program wrote 05, the card holds 00"},
+        {"memory as meant: the scan-out", [](auto&, auto&) {}, "first at 3, 4: asked 0000AA, shows 000000"},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> meant(BYTES), card(BYTES);
+        c.make(meant, card);
+        PixelDifference first;
+        first.count = 1;
+        first.x = 3;
+        first.y = 4;
+        first.meant = 0xAA;
+        first.memory = compareMemoryAt(m, 3, 4, meant.data(), card.data(), BYTES);
+        EXPECT_EQ(verdictHint(m, agreeing(m), first), c.hint) << c.what;
+    }
+}
+
 TEST(MeantPicture, ReadsMemoryFromTheStartWithTheLineLengthPaletteAndFormatAsked)
 {
     // Two lines of 4 bytes; the screen is 2 x 1 pixels from line 1, pixel 1.

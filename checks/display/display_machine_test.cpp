@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "display/meant_memory.h"
 #include "display_bus/machine_bus.h"
 #include "kestrel/resident.h"
 #include "machine/machine.h"
@@ -456,6 +457,33 @@ TEST_P(DisplayOnEachVbe, AcceleratorDrawsOnTheScreenAndMovesTheCursor)
     EXPECT_EQ(at(screen(), 302, 302), 0u);
 }
 
+// The copy of video memory the library keeps for a verdict holds what a sound card holds after
+// the same drawing: through the planes' bit mask, across bank boundaries (24-bit pixels
+// straddle them), through the framebuffer and the accelerator.
+TEST_P(DisplayOnEachVbe, KeepsTheVideoMemoryItMeansAsASoundCardHoldsIt)
+{
+    display::keepMeantMemory(true);
+    struct Case {
+        Wanted mode;
+        bool linear;
+    };
+    for (const Case& c : {Case{{800, 600, 4}, false}, Case{{800, 600, 24}, false}, Case{{800, 600, 8}, true}}) {
+        SCOPED_TRACE(c.mode.text());
+        ASSERT_TRUE(set(c.mode, c.linear));
+        drawScene();
+        if (AccelContext* a = b->dc->accel) {
+            AF_setMix(a, AF_XOR_MIX, AF_XOR_MIX);
+            AF_drawRect(a, 40, 782, 12, 34, 24);
+            AF_bitBlt(a, 0, 190, 300, 40, 400, 401, AF_REPLACE_MIX);
+            AF_putMonoImage(a, 1, 2, 5, 560, 1, 8, reinterpret_cast<const uint8_t*>("ABCDEFGH"));
+        }
+        const uint32_t bytes = machine::current().videoMemoryBytes();
+        ASSERT_EQ(display::meantMemoryBytes(), bytes);
+        EXPECT_EQ(std::memcmp(display::meantMemory(), machine::current().lfb(), bytes), 0);
+    }
+    display::keepMeantMemory(false);
+}
+
 INSTANTIATE_TEST_SUITE_P(Vbes, DisplayOnEachVbe, ::testing::ValuesIn(vbes()),
                          [](const auto& info) { return std::string(info.param.name); });
 
@@ -487,6 +515,35 @@ TEST(AcceleratorEntries, FollowTheCardsAccelerator)
         GX_restoreMode();
         machine::setCurrent(nullptr);
     }
+}
+
+// A card whose window shows the bank after the one selected holds what the program drew 64 KB
+// further on than the library's copy of it.
+TEST(MeantMemory, ShowsWhereAWindowMappingTheWrongBankPutThePixels)
+{
+    machine::MachineConfig config = machine::presetConfig("default");
+    config.cardFault = machine::CardFault::BankOffByOne;
+    auto clock = machine::makeVirtualClock();
+    machine::Machine pc(config, *clock);
+    machine::setCurrent(&pc);
+    display_bus::connectCurrentMachine();
+    DisplayContext* dc = GX_init(0);
+    ASSERT_NE(dc, nullptr);
+    display::keepMeantMemory(true);
+    ModeInfo info{};
+    const int32_t mode = findMode(dc, {640, 480, 8}, &info);
+    ASSERT_NE(mode, 0);
+    ASSERT_NE(GX_setMode(mode, 0, 0, info.modeSetValue), 0);
+    GX_clear(3);
+    GX_writeText(0, 0, "bank 0", 15);
+    constexpr uint32_t BANK = 65536;
+    const uint8_t* meant = display::meantMemory();
+    EXPECT_EQ(meant[0], 3);
+    EXPECT_EQ(pc.lfb()[0], 0);
+    EXPECT_EQ(std::memcmp(meant, pc.lfb() + BANK, BANK), 0);
+    display::keepMeantMemory(false);
+    GX_restoreMode();
+    machine::setCurrent(nullptr);
 }
 
 // The Bochs mode list offers modes larger than a 1 MB card holds (and its 4F02 reports
