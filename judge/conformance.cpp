@@ -53,17 +53,23 @@ Verdict call(VbeRig& rig, CpuRegs& regs, bool withBuffer = false)
 {
     const uint16_t function = regs.ax;
     const auto result = withBuffer ? rig.int10WithBuffer(regs) : rig.int10(regs);
-    if (!result.ok)
-        return fail("call " + std::to_string(function) + " did not return: " + result.error);
+    if (!result.ok) {
+        char name[8];
+        std::snprintf(name, sizeof name, "%04Xh", function);
+        return fail(std::string("call ") + name + " did not return: " + result.error);
+    }
     return {};
 }
 
-#define CALL(regs, ...)                                                                                                \
+// Ends the row with what a helper found, unless it passed.
+#define PASSES(verdict)                                                                                                \
     do {                                                                                                               \
-        Verdict failed = call(rig, regs, ##__VA_ARGS__);                                                               \
-        if (failed.kind != RowVerdict::Kind::Pass)                                                                     \
-            return failed;                                                                                             \
+        Verdict found = (verdict);                                                                                     \
+        if (found.kind != RowVerdict::Kind::Pass)                                                                      \
+            return found;                                                                                              \
     } while (0)
+
+#define CALL(regs, ...) PASSES(call(rig, regs, ##__VA_ARGS__))
 
 #define SET_MODE(mode) REQUIRE(rig.setMode(mode) == vbe::STATUS_OK, "4F02 %04Xh gave AX=%04Xh", mode, rig.setMode(mode))
 
@@ -138,12 +144,7 @@ Verdict showsMode(VbeRig& rig, int width, int height, int bitsPerPixel)
     return {};
 }
 
-#define SHOWS_MODE(width, height, bitsPerPixel)                                                                        \
-    do {                                                                                                               \
-        Verdict wrong = showsMode(rig, width, height, bitsPerPixel);                                                   \
-        if (wrong.kind != RowVerdict::Kind::Pass)                                                                      \
-            return wrong;                                                                                              \
-    } while (0)
+#define SHOWS_MODE(width, height, bitsPerPixel) PASSES(showsMode(rig, width, height, bitsPerPixel))
 
 #define SCREEN_ON() REQUIRE(!rig.screen().off, "the card has the screen off: %s", rig.screen().text().c_str())
 
@@ -460,6 +461,30 @@ const std::vector<Row>& rows()
              REQUIRE(regs.ax == vbe::STATUS_OK, "BL=03h: AX=%04Xh", regs.ax);
              REQUIRE(regs.bx >= 640 && regs.bx * 480u <= totalMemory(rig) && regs.cx == regs.bx, "BX=%u CX=%u", regs.bx,
                      regs.cx);
+             return {};
+         }},
+        {"4F06 a line of 8192 pixels: shown or refused",
+         [](VbeRig& rig) -> Verdict {
+             // Longer than some cards' line registers hold: a BIOS either sets a line that
+             // long (or longer), or refuses and changes nothing.
+             constexpr uint16_t LONG_LINE = 8192;
+             SET_MODE(0x101);
+             const Screen before = rig.screen();
+             CpuRegs regs;
+             regs.ax = vbe::SCAN_LINE_LENGTH;
+             regs.bx = 0x0000;
+             regs.cx = LONG_LINE;
+             CALL(regs);
+             if (regs.ax != vbe::STATUS_OK) {
+                 REQUIRE(rig.screen() == before, "refused, but the card shows %s instead of %s",
+                         rig.screen().text().c_str(), before.text().c_str());
+                 return {};
+             }
+             REQUIRE(regs.cx >= LONG_LINE && regs.bx == regs.cx, "BX=%u CX=%u for %u pixels", regs.bx, regs.cx,
+                     LONG_LINE);
+             REQUIRE(rig.screen().lineBytes == regs.bx, "4F06 says %u bytes, the card shows lines of %u", regs.bx,
+                     rig.screen().lineBytes);
+             REQUIRE(uint64_t{regs.dx} * regs.bx <= totalMemory(rig), "DX=%u lines of %u bytes", regs.dx, regs.bx);
              return {};
          }},
         {"4F07 set and get",

@@ -313,8 +313,9 @@ struct Machine::Impl {
         const bool unhandledFault =
             (number == 0 || number == 5 || number == 6 || number == 7) && self->bios->vectorIsOurs(number);
         if ((type & 0xFF) == INTR_TYPE_FAULT || unhandledFault) {
-            self->fault = "CPU fault: exception " + std::to_string(number) + " at " + hex4(emu->x86.R_CS) + ":" +
-                          hex4(emu->x86.R_IP);
+            // At the faulting instruction, as the CPU reports it, not the one after.
+            self->fault = "CPU fault: exception " + std::to_string(number) + " at " + hex4(emu->x86.saved_cs) + ":" +
+                          hex4(static_cast<uint16_t>(emu->x86.saved_eip));
             x86emu_stop(emu);
             return 1;
         }

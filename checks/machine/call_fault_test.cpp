@@ -18,7 +18,7 @@ TEST(CallFaults, BadHandlersEndTheirCallWithAnErrorAndTheMachineCarriesOn)
 {
     const std::vector<BadHandler> cases = {
         {"endless loop", {0xEB, 0xFE}, "no return within 200000 instructions"},
-        {"divide by zero", {0x31, 0xC0, 0xF7, 0xF0}, "CPU fault: exception 0"},
+        {"divide by zero", {0x31, 0xC0, 0xF7, 0xF0}, "CPU fault: exception 0 at 5000:0002"},  // the DIV
         {"halt", {0xF4}, "CPU stopped at 5000:0001"},
         {"protected mode left on", {0x0F, 0x20, 0xC0, 0x0C, 0x01, 0x0F, 0x22, 0xC0, 0xEB, 0xFE}, "no return within"},
     };
