@@ -27,6 +27,7 @@ ShownScreen shownScreen(const machine::Card& card, const Picture& shown)
         s.width = mode->width;
         s.height = mode->height;
         s.depth = mode->bitsPerPixel;
+        s.screenOff = mode->screenOff;
         const bool planar = mode->bitsPerPixel == 4;
         s.bytesPerLine = planar ? mode->lineBytes / 4 : mode->lineBytes;
         if (mode->lineBytes) {
@@ -37,6 +38,7 @@ ShownScreen shownScreen(const machine::Card& card, const Picture& shown)
         }
     } else {
         s.graphics = vga.gc.reg[vga::gc::MISC] & vga::gc::MISC_GRAPHICS;
+        s.screenOff = !vga.attr.pictureOn() || vga.seq.screenOff();
         s.width = shown.width;
         s.height = shown.height;
         s.depth = (vga.gc.reg[vga::gc::MODE] & vga::gc::MODE_SHIFT_256) ? 8 : 4;

@@ -174,13 +174,40 @@ struct Machine::Impl {
         return address >= MEMORY_BYTES && bytes - 1 <= 0xFFFFFFFFu - address;
     }
 
-    uint32_t readMemory(uint32_t address, unsigned bytes)
+    // A load of a width known at compile time: a copy of a run-time width would go through
+    // the stack byte by byte, and every instruction fetch would wait on it.
+    uint32_t loadRam(uint32_t address, unsigned bytes) const
     {
-        uint32_t value = 0;
-        if (plainRam(address, bytes)) {
-            std::memcpy(&value, memory + address, bytes);
+        const uint8_t* at = memory + address;
+        if (bytes == 1)
+            return *at;
+        if (bytes == 2) {
+            uint16_t value;
+            std::memcpy(&value, at, 2);
             return value;
         }
+        uint32_t value;
+        std::memcpy(&value, at, 4);
+        return value;
+    }
+
+    void storeRam(uint32_t address, uint32_t value, unsigned bytes)
+    {
+        uint8_t* at = memory + address;
+        if (bytes == 1) {
+            *at = static_cast<uint8_t>(value);
+        } else if (bytes == 2) {
+            const uint16_t word = static_cast<uint16_t>(value);
+            std::memcpy(at, &word, 2);
+        } else {
+            std::memcpy(at, &value, 4);
+        }
+    }
+
+    // Everything but plain memory: the VGA window, the ROM, the card's BARs.
+    [[gnu::noinline]] uint32_t readDevice(uint32_t address, unsigned bytes)
+    {
+        uint32_t value = 0;
         if (onTheBus(address, bytes))
             value = card->readBus(address, bytes);
         else
@@ -191,18 +218,26 @@ struct Machine::Impl {
         return value;
     }
 
-    void writeMemory(uint32_t address, uint32_t value, unsigned bytes)
+    [[gnu::noinline]] void writeDevice(uint32_t address, uint32_t value, unsigned bytes)
     {
-        if (address < WINDOW_START && bytes <= WINDOW_START - address) {
-            std::memcpy(memory + address, &value, bytes);
-            return;
-        }
         if (ioLog && card->registersAt(address))
             logAccess("mmio write", address, bytes, value);
         if (onTheBus(address, bytes))
             return card->writeBus(address, bytes, value);
         for (unsigned i = 0; i < bytes; ++i)
             writeByte(address + i, static_cast<uint8_t>(value >> (8 * i)));
+    }
+
+    uint32_t readMemory(uint32_t address, unsigned bytes)
+    {
+        return plainRam(address, bytes) ? loadRam(address, bytes) : readDevice(address, bytes);
+    }
+
+    void writeMemory(uint32_t address, uint32_t value, unsigned bytes)
+    {
+        if (address < WINDOW_START && bytes <= WINDOW_START - address)
+            return storeRam(address, value, bytes);
+        writeDevice(address, value, bytes);
     }
 
     // One line of the I/O log: "port write 03C4 byte 07", "mmio read E2000140 word 0000".
@@ -219,7 +254,7 @@ struct Machine::Impl {
     // again and again until it changes: the clock moves on to that change at once, so the
     // loop sees what it would have seen, at the time it would have seen it, for a few
     // instructions instead of hundreds of thousands a frame.
-    uint32_t emulatedPortIn(uint16_t port, unsigned bytes)
+    [[gnu::noinline]] uint32_t emulatedPortIn(uint16_t port, unsigned bytes)
     {
         const bool status = bytes == 1 && (port == vga::status1::PORT || port == vga::status1::MONO_PORT);
         if (!status) {
@@ -287,6 +322,8 @@ struct Machine::Impl {
         }
     }
 
+    // Every access of the emulated CPU, instruction fetches included. Plain memory is
+    // answered here; ports and devices go out of line, so that this stays short.
     static unsigned memio(x86emu_t* emu, u32 address, u32* value, unsigned type)
     {
         auto* self = static_cast<Impl*>(emu->_private);
@@ -297,12 +334,15 @@ struct Machine::Impl {
         case X86EMU_MEMIO_X: *value = self->readMemory(address, bytes); return 0;
         case X86EMU_MEMIO_W: self->writeMemory(address, *value, bytes); return 0;
         case X86EMU_MEMIO_I: *value = self->emulatedPortIn(static_cast<uint16_t>(address), bytes); return 0;
-        case X86EMU_MEMIO_O:
-            self->polling = false;
-            self->portOut(static_cast<uint16_t>(address), *value, bytes);
-            return 0;
+        case X86EMU_MEMIO_O: self->emulatedPortOut(static_cast<uint16_t>(address), *value, bytes); return 0;
         default: return 1;
         }
+    }
+
+    [[gnu::noinline]] void emulatedPortOut(uint16_t port, uint32_t value, unsigned bytes)
+    {
+        polling = false;
+        portOut(port, value, bytes);
     }
 
     static int interruptHook(x86emu_t* emu, u8 number, unsigned type)
@@ -330,9 +370,24 @@ struct Machine::Impl {
         memory[at + 1] = static_cast<uint8_t>(value >> 8);
     }
 
-    CallResult call(uint16_t segment, uint16_t offset, CpuRegs& regs, bool asInterrupt, const std::string& what,
-                    bool bigRealMode = false)
+    // How a call enters the real-mode code: the option ROM's start-up, an interrupt, a far call.
+    enum class Entry { ROM_INIT, INTERRUPT, FAR_CALL };
+
+    // The call's name in the line saying it failed, made only then.
+    static std::string describe(Entry entry, uint8_t number, uint16_t segment, uint16_t offset)
     {
+        switch (entry) {
+        case Entry::ROM_INIT: return "video BIOS init";
+        case Entry::INTERRUPT: return "INT " + hex4(number).substr(2);
+        case Entry::FAR_CALL: break;
+        }
+        return "far call to " + hex4(segment) + ":" + hex4(offset);
+    }
+
+    CallResult call(uint16_t segment, uint16_t offset, CpuRegs& regs, Entry entry, uint8_t number = 0)
+    {
+        const bool asInterrupt = entry == Entry::INTERRUPT;
+        const bool bigRealMode = entry == Entry::ROM_INIT;
         CallResult result;
         if (running) {
             result.error = "real-mode call made while another one runs";
@@ -383,16 +438,16 @@ struct Machine::Impl {
         result.instructions = r.R_TSC - start;
 
         const bool returned = r.R_CS == BIOS_SEGMENT && r.R_IP == RETURN_STUB + 1;
-        const std::string where = hex4(r.R_CS) + ":" + hex4(r.R_IP);
+        const auto where = [&r] { return hex4(r.R_CS) + ":" + hex4(r.R_IP); };
         if (!fault.empty())
             result.error = fault;
         else if (returned)
             result.ok = true;
         else if (result.instructions >= config.instructionBudget)
             result.error =
-                "no return within " + std::to_string(config.instructionBudget) + " instructions (at " + where + ")";
+                "no return within " + std::to_string(config.instructionBudget) + " instructions (at " + where() + ")";
         else
-            result.error = "CPU stopped at " + where;
+            result.error = "CPU stopped at " + where();
 
         regs.ax = r.R_AX;
         regs.bx = r.R_BX;
@@ -405,7 +460,8 @@ struct Machine::Impl {
         regs.es = r.R_ES;
         regs.flags = static_cast<uint16_t>(r.R_FLG);
         if (!result.ok) {
-            const std::string line = "machine: " + what + " failed: " + result.error + "\n";
+            const std::string line =
+                "machine: " + describe(entry, number, segment, offset) + " failed: " + result.error + "\n";
             if (!biosLog.empty() && biosLog.back() != '\n')
                 biosLog += '\n';  // after a BIOS's unfinished line
             biosLog += line;
@@ -445,7 +501,7 @@ struct Machine::Impl {
         romWritable = true;
         CpuRegs regs;
         regs.ax = CARD_BDF;
-        CallResult init = call(0xC000, 0x0003, regs, false, "video BIOS init", true);
+        CallResult init = call(0xC000, 0x0003, regs, Entry::ROM_INIT);
         romWritable = false;
         if (!init.ok)
             throw MachineError("video BIOS " + config.romPath + " did not initialise: " + init.error);
@@ -462,9 +518,7 @@ struct Machine::Impl {
     {
         uint32_t vector;
         std::memcpy(&vector, memory + number * 4u, 4);
-        char what[16];
-        std::snprintf(what, sizeof what, "INT %02X", number);
-        return call(static_cast<uint16_t>(vector >> 16), static_cast<uint16_t>(vector), regs, true, what);
+        return call(static_cast<uint16_t>(vector >> 16), static_cast<uint16_t>(vector), regs, Entry::INTERRUPT, number);
     }
 };
 
@@ -517,7 +571,7 @@ CallResult Machine::interrupt(uint8_t number, CpuRegs& regs)
 
 CallResult Machine::farCall(uint16_t segment, uint16_t offset, CpuRegs& regs)
 {
-    return impl_->call(segment, offset, regs, false, "far call to " + hex4(segment) + ":" + hex4(offset));
+    return impl_->call(segment, offset, regs, Impl::Entry::FAR_CALL);
 }
 
 uint8_t Machine::in8(uint16_t port)

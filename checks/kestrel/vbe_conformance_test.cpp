@@ -25,14 +25,14 @@ struct Target {
 };
 
 const Target TARGETS[] = {
-    {"Kestrel/Bochs", "default", true},
-    {"Kestrel/noVBE", "novbe", true},
-    {"Bochs ROM", "default", false},
-    {"SeaVGABIOS", "seavgabios", false},
-    {"Bochs ROM 1 MB", "smallvram", false},
-    {"Cirrus LGPL", "cirrus", false},
+    {"Kestrel/Bochs", "default", true, false},
+    {"Kestrel/noVBE", "novbe", true, false},
+    {"Bochs ROM", "default", false, false},
+    {"SeaVGABIOS", "seavgabios", false, false},
+    {"Bochs ROM 1 MB", "smallvram", false, false},
+    {"Cirrus LGPL", "cirrus", false, false},
     {"Cirrus LGPL shown", "cirrus", false, true},
-    {"Cirrus Sea", "cirrus-seavgabios", false},
+    {"Cirrus Sea", "cirrus-seavgabios", false, false},
     {"Cirrus Sea shown", "cirrus-seavgabios", false, true},
 };
 
