@@ -522,10 +522,13 @@ struct Machine::Impl {
     }
 };
 
-Machine::Machine(const MachineConfig& config, Clock& clock) : impl_(std::make_unique<Impl>(checked(config), clock))
+Machine::Machine(const MachineConfig& config, Clock& clock, std::function<void(const std::string&)> ioLog)
+    : impl_(std::make_unique<Impl>(checked(config), clock))
 {
     impl_->setUpMemory();
     impl_->setUpCpu();
+    if (ioLog)
+        setIoLog(std::move(ioLog));
     impl_->boot();
 }
 

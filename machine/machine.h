@@ -98,7 +98,9 @@ struct Picture {
 
 class Machine {
 public:
-    explicit Machine(const MachineConfig& config, Clock& clock);  // boots the ROM; throws MachineError
+    // Boots the ROM, its register accesses going to `ioLog` when one is given (see setIoLog);
+    // throws MachineError.
+    Machine(const MachineConfig& config, Clock& clock, std::function<void(const std::string&)> ioLog = {});
     ~Machine();
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;

@@ -213,10 +213,15 @@ int main(int argc, char** argv)
     // The machine and the display library charge their work here, so snaps fall due mid-work.
     auto clock = std::make_unique<desktop::SessionClock>(*baseClock, session);
     std::unique_ptr<machine::Machine> pc;
+    std::vector<std::string> startUpIo;  // the io log's lines before its file exists
     std::string programPath;
     try {
         const machine::MachineConfig config = machine::loadMachine(options.machine);
-        pc = std::make_unique<machine::Machine>(config, *clock);
+        // The card's start-up is part of the io log; the log file is made once all is checked.
+        std::function<void(const std::string&)> keepStartUp;
+        if (!options.ioLogPath.empty())
+            keepStartUp = [&startUpIo](const std::string& line) { startUpIo.push_back(line); };
+        pc = std::make_unique<machine::Machine>(config, *clock, keepStartUp);
         machine::setCurrent(pc.get());
         display_bus::connectCurrentMachine();
         if (config.residentKestrel)
@@ -260,6 +265,10 @@ int main(int argc, char** argv)
         if (!ioLog)
             return fail("cannot write the io log " + options.ioLogPath + ": " + std::strerror(errno));
         ioLogPath = options.ioLogPath;
+        std::fputs("# power-on: the video BIOS starts the card\n", ioLog);
+        for (const std::string& line : startUpIo)
+            std::fprintf(ioLog, "%s\n", line.c_str());
+        std::fputs("# the program starts\n", ioLog);
         pc->setIoLog([](const std::string& line) {
             if (!ioLog)
                 return;

@@ -102,6 +102,21 @@ TEST_F(Palisade, QuitFromTheMainDialogEndsWithStatus0AndNamedShot)
     EXPECT_TRUE(fs::exists(work / "pictures" / "main.png"));
 }
 
+// The log starts at power-on: the ROM's own start-up of the card comes before the program's
+// accesses, with a line between them.
+TEST_F(Palisade, IoLogStartsWithTheBiosStartingTheCard)
+{
+    const Outcome r = run("--headless --io-log io.log", "click 2\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string log = readFile((work / "io.log").string());
+    ASSERT_EQ(log.rfind("# power-on: the video BIOS starts the card\n", 0), 0u) << log.substr(0, 200);
+    const size_t programStarts = log.find("# the program starts\n");
+    ASSERT_NE(programStarts, std::string::npos);
+    // The BIOS programs the sequencer for text mode while starting.
+    EXPECT_LT(log.find("port write 03C4"), programStarts);
+    EXPECT_NE(log.find("port ", programStarts), std::string::npos);
+}
+
 TEST_F(Palisade, ScriptThatRunsOutWhileTheProgramWaitsEndsWithStatus3)
 {
     const Outcome r = run("--headless --shots pictures", "click 116\n");
