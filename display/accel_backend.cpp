@@ -1,6 +1,7 @@
 // The accelerator back ends, one per kind of card, each probing the bus for its card.
 #include "display/accel_backend.h"
 
+#include "display/cirrus_accel.h"
 #include "display/dispi_accel.h"
 
 namespace display {
@@ -8,7 +9,7 @@ namespace display {
 std::unique_ptr<AccelBackend> findAccelBackend(HardwareBus& bus)
 {
     using Probe = std::unique_ptr<AccelBackend> (*)(HardwareBus&);
-    static constexpr Probe probes[] = {probeDispiAccel};
+    static constexpr Probe probes[] = {probeDispiAccel, probeCirrusAccel};
     for (Probe probe : probes)
         if (std::unique_ptr<AccelBackend> backend = probe(bus))
             return backend;

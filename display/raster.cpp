@@ -222,14 +222,14 @@ int64_t roundFixed(int64_t v)
 }
 
 // Shared by both copies: the source starts at a byte offset of video memory and has the
-// screen's bytes per line; the destination is already cut to the clip.
-uint64_t copyBlock(const Surface& s, int64_t srcStart, int64_t dstX, int64_t dstY, int64_t width, int64_t height,
-                   int32_t mix, Transparency mode, uint32_t transparent)
+// screen's bytes per line; the area is already cut.
+uint64_t copyBlock(const Surface& s, const CopyArea& area, int32_t mix, Transparency mode, uint32_t transparent)
 {
     const int bpp = s.bytesPerPixel;
     const int64_t pitch = s.bytesPerLine;
-    width = std::min<int64_t>(width, pitch / bpp);
-    if (width <= 0 || height <= 0 || mix == MIX_NOP)
+    const int64_t srcStart = area.srcStart, dstX = area.dstX, dstY = area.dstY, width = area.width,
+                  height = area.height;
+    if (mix == MIX_NOP)
         return 0;
     const int64_t memory = int64_t(s.memoryBytes);
     const int64_t dstStart = int64_t(s.origin) + dstY * pitch + dstX * bpp;
@@ -323,16 +323,25 @@ uint64_t drawScan(const Surface& s, const AccelState& st, uint32_t color, int64_
     return fillSpan(s, y, x1, x2, color, st.foregroundMix);
 }
 
+bool cutRect(const Surface& s, const AccelState& st, int64_t left, int64_t top, int64_t width, int64_t height,
+             PixelBox& box)
+{
+    const ClipBox c = effectiveClip(s, st);
+    if (width <= 0 || !cutRows(c, top, height, box.y1, box.y2))
+        return false;
+    box.x1 = std::max(left, c.left);
+    box.x2 = std::min(left + width, c.right + 1);
+    return box.x1 < box.x2;
+}
+
 uint64_t drawRect(const Surface& s, const AccelState& st, uint32_t color, int64_t left, int64_t top, int64_t width,
                   int64_t height)
 {
     const ClipBox c = effectiveClip(s, st);
-    int64_t y1, y2;
-    if (width <= 0 || !cutRows(c, top, height, y1, y2))
+    PixelBox box;
+    if (!cutRect(s, st, left, top, width, height, box))
         return 0;
-    const int64_t x1 = std::max(left, c.left), x2 = std::min(left + width, c.right + 1);
-    if (x1 >= x2)
-        return 0;
+    const int64_t x1 = box.x1, x2 = box.x2, y1 = box.y1, y2 = box.y2;
     const uint64_t pitch = uint64_t(s.bytesPerLine), bpp = uint64_t(s.bytesPerPixel);
     // Lines that lie wholly inside video memory; the one after may be cut short.
     const uint64_t firstRow = s.origin + uint64_t(y1) * pitch;
@@ -548,12 +557,12 @@ uint64_t putMonoImage(const Surface& s, const AccelState& st, uint32_t fg, uint3
     return bytes;
 }
 
-uint64_t bitBlt(const Surface& s, const AccelState& st, int64_t left, int64_t top, int64_t width, int64_t height,
-                int64_t dstX, int64_t dstY, int32_t mix, Transparency mode, uint32_t transparent)
+bool cutScreenCopy(const Surface& s, const AccelState& st, int64_t left, int64_t top, int64_t width, int64_t height,
+                   int64_t dstX, int64_t dstY, CopyArea& area)
 {
     const ClipBox c = effectiveClip(s, st);
     if (!cutDestination(c, left, top, dstX, dstY, width, height))
-        return 0;
+        return false;
     // The source is a rectangle of the screen: cut it to the screen, moving the destination.
     if (left < 0) {
         int64_t d = -left;
@@ -565,21 +574,39 @@ uint64_t bitBlt(const Surface& s, const AccelState& st, int64_t left, int64_t to
     }
     width = std::min(width, int64_t{s.width} - left);
     height = std::min(height, int64_t{s.height} - top);
-    if (width <= 0 || height <= 0)
+    width = std::min<int64_t>(width, s.bytesPerLine / s.bytesPerPixel);
+    area = CopyArea{int64_t(s.origin) + top * s.bytesPerLine + left * s.bytesPerPixel, dstX, dstY, width, height};
+    return width > 0 && height > 0;
+}
+
+bool cutLinearCopy(const Surface& s, const AccelState& st, int64_t srcOffset, int64_t dstX, int64_t dstY, int64_t width,
+                   int64_t height, CopyArea& area)
+{
+    const ClipBox c = effectiveClip(s, st);
+    int64_t srcX = 0, srcY = 0;
+    if (!cutDestination(c, srcX, srcY, dstX, dstY, width, height))
+        return false;
+    width = std::min<int64_t>(width, s.bytesPerLine / s.bytesPerPixel);
+    area = CopyArea{srcOffset + srcY * s.bytesPerLine + srcX * s.bytesPerPixel, dstX, dstY, width, height};
+    return width > 0;
+}
+
+uint64_t bitBlt(const Surface& s, const AccelState& st, int64_t left, int64_t top, int64_t width, int64_t height,
+                int64_t dstX, int64_t dstY, int32_t mix, Transparency mode, uint32_t transparent)
+{
+    CopyArea area;
+    if (!cutScreenCopy(s, st, left, top, width, height, dstX, dstY, area))
         return 0;
-    const int64_t srcStart = int64_t(s.origin) + top * s.bytesPerLine + left * s.bytesPerPixel;
-    return copyBlock(s, srcStart, dstX, dstY, width, height, mix, mode, transparent);
+    return copyBlock(s, area, mix, mode, transparent);
 }
 
 uint64_t bitBltLin(const Surface& s, const AccelState& st, int64_t srcOffset, int64_t dstX, int64_t dstY, int64_t width,
                    int64_t height, int32_t mix, Transparency mode, uint32_t transparent)
 {
-    const ClipBox c = effectiveClip(s, st);
-    int64_t srcX = 0, srcY = 0;
-    if (!cutDestination(c, srcX, srcY, dstX, dstY, width, height))
+    CopyArea area;
+    if (!cutLinearCopy(s, st, srcOffset, dstX, dstY, width, height, area))
         return 0;
-    const int64_t srcStart = srcOffset + srcY * s.bytesPerLine + srcX * s.bytesPerPixel;
-    return copyBlock(s, srcStart, dstX, dstY, width, height, mix, mode, transparent);
+    return copyBlock(s, area, mix, mode, transparent);
 }
 
 }  // namespace display

@@ -47,6 +47,23 @@ struct AccelState {
 // The clip rectangle in force: the state's, cut to the screen.
 ClipBox effectiveClip(const Surface& surface, const AccelState& state);
 
+// A rectangle cut to the clip in force: columns x1 up to x2 and rows y1 up to y2, exclusive.
+struct PixelBox {
+    int64_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+};
+bool cutRect(const Surface& s, const AccelState& st, int64_t left, int64_t top, int64_t width, int64_t height,
+             PixelBox& box);
+
+// A copy cut to the clip (and, for a screen source, to the screen) and to the line length:
+// the source's first byte in video memory, the destination's first pixel and the size.
+struct CopyArea {
+    int64_t srcStart = 0, dstX = 0, dstY = 0, width = 0, height = 0;
+};
+bool cutScreenCopy(const Surface& s, const AccelState& st, int64_t left, int64_t top, int64_t width, int64_t height,
+                   int64_t dstX, int64_t dstY, CopyArea& area);
+bool cutLinearCopy(const Surface& s, const AccelState& st, int64_t srcOffset, int64_t dstX, int64_t dstY, int64_t width,
+                   int64_t height, CopyArea& area);
+
 // Solid fills, in the foreground mix. Scans run from x1 up to x2 exclusive (swapped when
 // given backwards); rectangles are left, top, width, height.
 uint64_t drawRect(const Surface& s, const AccelState& st, uint32_t color, int64_t left, int64_t top, int64_t width,

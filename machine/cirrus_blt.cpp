@@ -87,36 +87,46 @@ void ropRow(uint8_t rop, const uint8_t* s, const uint8_t* d, uint8_t* out, size_
     }
 }
 
-// Fills n bytes (a whole number of pixels) with one colour, 16 bytes per store.
-void fillColour(uint8_t* d, size_t n, const uint8_t* colour, unsigned bpp)
-{
-    if (bpp == 1)
-        return (void)std::memset(d, colour[0], n);
-    uint8_t pattern[48];  // 48: a multiple of every pixel size and of 16
-    for (unsigned i = 0; i < sizeof pattern; ++i)
-        pattern[i] = colour[i % bpp];
-    size_t at = 0;
-    if (bpp != 3) {
-        // Two- and four-byte pixels repeat in every 32 bits: the C library's wide fill stores
-        // them as fast as memset stores bytes.
-        const size_t head = std::min(n, (4 - reinterpret_cast<uintptr_t>(d) % 4) % 4);
-        std::memcpy(d, pattern, head);
-        static_assert(sizeof(wchar_t) == 4);
-        uint32_t word;
-        std::memcpy(&word, pattern + head % bpp, 4);
-        const size_t words = (n - head) / 4;
-        std::wmemset(reinterpret_cast<wchar_t*>(d + head), static_cast<wchar_t>(word), words);
-        at = head + words * 4;
-        std::memcpy(d + at, pattern + at % bpp, n - at);
-        return;
+// One colour repeated over 48 bytes (a multiple of every pixel size and of 16), built once per
+// operation: a fill of many short rows pays for it once, not per row.
+struct ColourRun {
+    ColourRun(const uint8_t* colour, unsigned bytesPerPixel) : bpp(bytesPerPixel)
+    {
+        for (unsigned i = 0; i < sizeof pattern; ++i)
+            pattern[i] = colour[i % bpp];
     }
-    for (; at + sizeof pattern <= n; at += sizeof pattern) {
-        std::memcpy(d + at, pattern, 16);
-        std::memcpy(d + at + 16, pattern + 16, 16);
-        std::memcpy(d + at + 32, pattern + 32, 16);
+
+    // Fills n bytes (a whole number of pixels), 16 bytes per store.
+    void fill(uint8_t* d, size_t n) const
+    {
+        if (bpp == 1)
+            return (void)std::memset(d, pattern[0], n);
+        size_t at = 0;
+        if (bpp != 3) {
+            // Two- and four-byte pixels repeat in every 32 bits: the C library's wide fill stores
+            // them as fast as memset stores bytes.
+            const size_t head = std::min(n, (4 - reinterpret_cast<uintptr_t>(d) % 4) % 4);
+            std::memcpy(d, pattern, head);
+            static_assert(sizeof(wchar_t) == 4);
+            uint32_t word;
+            std::memcpy(&word, pattern + head % bpp, 4);
+            const size_t words = (n - head) / 4;
+            std::wmemset(reinterpret_cast<wchar_t*>(d + head), static_cast<wchar_t>(word), words);
+            at = head + words * 4;
+            std::memcpy(d + at, pattern + at % bpp, n - at);
+            return;
+        }
+        for (; at + sizeof pattern <= n; at += sizeof pattern) {
+            std::memcpy(d + at, pattern, 16);
+            std::memcpy(d + at + 16, pattern + 16, 16);
+            std::memcpy(d + at + 32, pattern + 32, 16);
+        }
+        std::memcpy(d + at, pattern, n - at);
     }
-    std::memcpy(d + at, pattern, n - at);
-}
+
+    uint8_t pattern[48];
+    unsigned bpp;
+};
 
 // Where a span of `width` bytes on line y starts: forwards from the first byte, or backwards
 // from the last byte of the last line.
@@ -385,10 +395,11 @@ void CirrusBlt::run(const BltOperation& op, const uint8_t* hostSource)
     const size_t area = size_t(width) * op.height;
     const bool oneRun = !backwards && op.dstPitch == width && op.rop == rop::SRC;
     if (fillWhole && op.rop == rop::SRC) {
+        const ColourRun run(fg, bpp);
         if (oneRun)
-            return fillColour(vram + op.dst, area, fg, bpp);
+            return run.fill(vram + op.dst, area);
         for (uint32_t y = 0; y < op.height; ++y)
-            fillColour(vram + op.dst + size_t(y) * op.dstPitch, width, fg, bpp);
+            run.fill(vram + op.dst + size_t(y) * op.dstPitch, width);
         return;
     }
     // Rows read whole before they are written give what one move gives, unless the

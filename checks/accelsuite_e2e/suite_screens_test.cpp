@@ -3,6 +3,8 @@
 // the suite draws there.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -128,6 +130,7 @@ struct RunResult {
     int exitStatus = -1;
     std::string shots;   // the directory of named pictures
     std::string output;  // what palisade wrote to stdout and stderr
+    std::string dir;     // the program's folder
 };
 
 std::vector<std::string> openTestRun(const Depth& depth)
@@ -151,15 +154,17 @@ void pressSuiteKeys(std::vector<std::string>& script, int first, int last, const
 }
 
 // Each run in a folder of its own under the build's runs/, kept for a look at its pictures.
-RunResult runPalisade(const std::string& name, const std::string& machine, const std::vector<std::string>& script)
+RunResult runPalisade(const std::string& name, const std::string& machine, const std::vector<std::string>& script,
+                      const std::vector<std::string>& arguments = {})
 {
     harness::HeadlessOptions options;
     options.machine = machine;
+    options.extraArguments = arguments;
     for (const std::string& line : script)
         options.script += line + "\n";
     options.folder = (std::filesystem::path(ACCELSUITE_E2E_WORK_DIR) / name).string();
     const harness::HeadlessRun run = harness::runHeadless(options);
-    return RunResult{run.exitStatus, run.shots(), run.out + run.err};
+    return RunResult{run.exitStatus, run.shots(), run.out + run.err, run.dir};
 }
 
 // Both passes and the cursor, pictures at the screens the checks look at.
@@ -177,10 +182,24 @@ const std::map<int, std::string> fullRunShots = {
 
 constexpr int MOUSE_X = 300, MOUSE_Y = 200;
 
-const RunResult& fullRun(const Depth& depth)
+// The DISPI card, or the GD5446 under its LGPL BIOS without Kestrel (its modes shown
+// although the BIOS leaves the screen-off bit set), with the I/O log in io.log and the
+// verdict, which draws every operation again in software beside the card.
+enum class Card { Dispi, Cirrus };
+
+std::string cirrusMachineFile()
 {
-    static std::map<std::string, RunResult> runs;
-    auto found = runs.find(depth.name);
+    const std::filesystem::path path = std::filesystem::path(ACCELSUITE_E2E_WORK_DIR) / "cirrus.machine";
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path) << "base = cirrus\nkestrel = no\nsvga_screen_off = ignored\n";
+    return path.string();
+}
+
+const RunResult& fullRun(const Depth& depth, Card card = Card::Dispi)
+{
+    static std::map<std::pair<std::string, Card>, RunResult> runs;
+    const auto key = std::make_pair(std::string(depth.name), card);
+    auto found = runs.find(key);
     if (found != runs.end())
         return found->second;
     std::vector<std::string> script = openTestRun(depth);
@@ -196,9 +215,11 @@ const RunResult& fullRun(const Depth& depth)
                                              "shot back",
                                              "key Esc"};
     script.insert(script.end(), cursor.begin(), cursor.end());
-    std::string name = std::string("full-") + depth.name;
+    std::string name = std::string(card == Card::Cirrus ? "cirrus-" : "full-") + depth.name;
     std::replace(name.begin(), name.end(), ' ', '-');
-    return runs[depth.name] = runPalisade(name, "default", script);
+    if (card == Card::Cirrus)
+        return runs[key] = runPalisade(name, cirrusMachineFile(), script, {"--io-log", "io.log", "--verdict"});
+    return runs[key] = runPalisade(name, "default", script);
 }
 
 class SuiteScreens : public ::testing::TestWithParam<Depth> {
@@ -521,6 +542,112 @@ TEST_P(SuiteScreens, RunReturnsToTheDialogAfterTheCursor)
 INSTANTIATE_TEST_SUITE_P(Depths, SuiteScreens, ::testing::Values(depth8, depth32),
                          [](const ::testing::TestParamInfo<Depth>& info) {
                              return info.param.palette ? std::string("Palette8") : std::string("Direct32");
+                         });
+
+// ---- The GD5446: the same screens from its BitBLT engine and its own cursor ------------------
+
+const Depth depth16{"16 bit", 119, 2, 0, false};
+
+class CirrusScreens : public ::testing::TestWithParam<Depth> {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(fullRun(GetParam(), Card::Dispi).exitStatus, 0) << fullRun(GetParam(), Card::Dispi).output;
+        ASSERT_EQ(fullRun(GetParam(), Card::Cirrus).exitStatus, 0) << fullRun(GetParam(), Card::Cirrus).output;
+    }
+
+    const RunResult& cirrus() const { return fullRun(GetParam(), Card::Cirrus); }
+
+    std::vector<std::string> ioLog() const
+    {
+        std::ifstream in(cirrus().dir + "/io.log");
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+};
+
+TEST_P(CirrusScreens, EveryScreenIsTheDispiCardsPixelForPixel)
+{
+    std::vector<std::string> names = {"cursor", "hidden"};
+    for (const auto& [key, name] : fullRunShots)
+        names.push_back(name);
+    for (const std::string& name : names) {
+        std::string error;
+        const ScreenShot dispi = loadScreenShot(fullRun(GetParam(), Card::Dispi).shots + "/" + name + ".png", error);
+        ASSERT_TRUE(error.empty()) << error;
+        const ScreenShot gd5446 = loadScreenShot(cirrus().shots + "/" + name + ".png", error);
+        ASSERT_TRUE(error.empty()) << error;
+        ASSERT_EQ(gd5446.width, W) << name;
+        ASSERT_EQ(gd5446.height, H) << name;
+        int differ = 0;
+        std::ostringstream first;
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                if (gd5446.at(x, y) != dispi.at(x, y) && ++differ <= 5)
+                    first << "\n  (" << x << ", " << y << ") " << hex(gd5446.at(x, y)) << ", DISPI "
+                          << hex(dispi.at(x, y));
+        EXPECT_EQ(differ, 0) << name << ": " << differ << " pixels differ" << first.str();
+    }
+    EXPECT_NE(cirrus().output.find("screens, 0 differ"), std::string::npos)
+        << "every screen, shot or not, as the software path draws it:\n"
+        << cirrus().output;
+}
+
+TEST_P(CirrusScreens, IoLogShowsTheEngineAtEveryKindOfOperation)
+{
+    int fills = 0, patterns = 0, expansions = 0, forwards = 0, backwards = 0, transparent = 0;
+    for (const std::string& line : ioLog()) {
+        unsigned mode = 0, rop = 0, ext = 0;
+        if (std::sscanf(line.c_str(), "blt mode=%x rop=%x ext=%x", &mode, &rop, &ext) != 3)
+            continue;
+        const bool expand = mode & 0x80, pattern = mode & 0x40;
+        if (expand && pattern)
+            ++((ext & 0x04) ? fills : patterns);
+        else if (expand)
+            expansions += (mode & 0x04) != 0;  // from system memory
+        else if (mode & 0x08)
+            ++transparent;
+        else
+            ++((mode & 0x01) ? backwards : forwards);
+    }
+    // Both passes: at least two grids of a clear and 256 cells; the scrolling copies, two of
+    // five phases forwards, three backwards; six source-transparent copies in each of two tests.
+    EXPECT_GE(fills, 2 * 257);
+    EXPECT_GT(patterns, 0);
+    EXPECT_GT(expansions, 0);
+    EXPECT_GE(forwards, 2 * 2 * 60);
+    EXPECT_GE(backwards, 2 * 3 * 60);
+    EXPECT_EQ(transparent, 2 * 2 * 6);
+}
+
+TEST_P(CirrusScreens, CursorIsTheChipsOwnAtTheMouse)
+{
+    // SR10/SR11 take the corner's bits 10:3 as data and bits 2:0 in the index's top bits.
+    auto positionWrite = [](uint8_t index, int value) {
+        char line[64];
+        std::snprintf(line, sizeof line, "port write 03C4 word %02X%02X", value >> 3, index | (value & 7) << 5);
+        return std::string(line);
+    };
+    const std::string x = positionWrite(0x10, MOUSE_X - arrowCursor.hotX);
+    const std::string y = positionWrite(0x11, MOUSE_Y - arrowCursor.hotY);
+    bool placed = false, shown = false;
+    for (const std::string& line : ioLog()) {
+        placed = placed || line == x;
+        unsigned value = 0;
+        if (placed && std::sscanf(line.c_str(), "port write 03C4 word %x", &value) == 1 && (value & 0xFF) == 0x12)
+            shown = shown || (value & 0x100);  // SR12 bit 0
+    }
+    EXPECT_TRUE(placed) << "no " << x;
+    EXPECT_TRUE(shown) << "SR12 never showed the cursor at the mouse";
+    const auto lines = ioLog();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), y), lines.end()) << "no " << y;
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, CirrusScreens, ::testing::Values(depth8, depth16),
+                         [](const ::testing::TestParamInfo<Depth>& info) {
+                             return info.param.palette ? std::string("Palette8") : std::string("Direct16");
                          });
 
 // ---- A driver without clipping, pattern fills or cursor ------------------------------------
