@@ -8,7 +8,7 @@ namespace kestrel {
 
 struct CardAnalysis {
     std::string machine;         // the machine description it was found on
-    uint16_t hardwareCode = 38;  // a chip this driver drives (HARDWARE_DISPI), else HARDWARE_NONE (38)
+    uint16_t hardwareCode = 38;  // a chip this driver drives (HARDWARE_DISPI, _GD5446), else HARDWARE_NONE (38)
     uint16_t chipFamily = 0;     // CHIP_FAMILY_*: what was found, driven or not
     uint16_t dispiId = 0;        // 0 when no DISPI card answered
     uint8_t cirrusId = 0;        // CR27 of a Cirrus chip, 0 when none answered

@@ -16,7 +16,7 @@ constexpr uint32_t UPPER_MEMORY_END = 0xF0000;
 
 uint16_t upperMemorySegment(machine::Machine& machine)
 {
-    const uint32_t imageBytes = static_cast<uint32_t>(assembledImage().size());
+    const uint32_t imageBytes = static_cast<uint32_t>(largestImageBytes());
     const uint32_t base = (UPPER_MEMORY_END - imageBytes) & ~0x3FFu;
     const uint32_t romEnd = OPTION_ROM + machine.memory()[OPTION_ROM + 2] * 512u;
     if (base < romEnd)

@@ -6,6 +6,8 @@
 %include "hw/dispi.inc"
 
 CHIP_CODE       equ 1                       ; kestrel::HARDWARE_DISPI
+CHIP_CAPABILITIES equ VBE_CAP_DAC_SWITCHABLE
+CHIP_MAX_LINE_BYTES equ 0FFFFh              ; DISPI limits the pixels (MAX_VIRT_PIXELS), not the bytes
 
 DISPI_ID_VERSIONS equ 0FFF0h                ; DISPI_ID_0 and the versions after it
 

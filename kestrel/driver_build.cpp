@@ -26,16 +26,24 @@ std::string format(const char* pattern, unsigned a, unsigned b = 0)
 
 }  // namespace
 
+uint16_t drivenChip(const CardAnalysis& card)
+{
+    if (card.hardwareCode == HARDWARE_DISPI && card.chipFamily == CHIP_FAMILY_DISPI)
+        return HARDWARE_DISPI;
+    if (card.hardwareCode == HARDWARE_GD5446 && card.chipFamily == CHIP_FAMILY_CIRRUS)
+        return HARDWARE_GD5446;
+    return HARDWARE_NONE;
+}
+
 std::vector<uint8_t> buildDriver(const CardAnalysis& card)
 {
-    const auto assembled = assembledImage();
+    const uint16_t chip = drivenChip(card);
+    const auto assembled = assembledImage(chip);
     std::vector<uint8_t> image(assembled.begin(), assembled.end());
-    // Only the chip this image's back end drives: an analysis that names another (a
-    // KSCONFIG.DAT written by hand, or a chip without a back end) gets the code for none.
-    const bool supported = card.hardwareCode == HARDWARE_DISPI;
+    const bool supported = chip != HARDWARE_NONE;
 
     writeWord(image, field::NEEDS_VBE_BIOS, 0);
-    writeWord(image, field::HARDWARE_CODE, supported ? HARDWARE_DISPI : HARDWARE_NONE);
+    writeWord(image, field::HARDWARE_CODE, chip);
     writeWord(image, field::CHIP_FAMILY, card.chipFamily);
     // 16 bits of KB; whole 64 KB units so that the loader's division loses nothing.
     const uint32_t memoryKb = std::min<uint32_t>(card.videoMemoryKb, 0xFFFF) & ~63u;
@@ -43,18 +51,22 @@ std::vector<uint8_t> buildDriver(const CardAnalysis& card)
     const uint32_t barAddress = card.pciDevice < 0 ? 0 : 0x80000010u | static_cast<uint32_t>(card.pciDevice) << 8;
     writeDword(image, field::PCI_BAR_ADDRESS, supported ? barAddress : 0);
 
-    if (supported) {
+    if (chip == HARDWARE_DISPI) {
         writeString(image, field::STRING1, field::STRING1_SIZE, "Kestrel Video Core 5.2 for Bochs DISPI SuperVGA");
         writeString(image, field::STRING2, field::STRING2_SIZE, format("Bochs DISPI SuperVGA (ID %04X)", card.dispiId));
-        writeString(image, field::STRING3, field::STRING3_SIZE,
-                    card.lfbAddress ? format("%u KB, linear framebuffer at %08X", memoryKb, card.lfbAddress)
-                                    : format("%u KB, no linear framebuffer", memoryKb));
+    } else if (chip == HARDWARE_GD5446) {
+        writeString(image, field::STRING1, field::STRING1_SIZE, "Kestrel Video Core 5.2 for Cirrus Logic GD5446");
+        writeString(image, field::STRING2, field::STRING2_SIZE,
+                    format("Cirrus Logic GD5446 (CR27 %02Xh)", card.cirrusId));
     } else {
         writeString(image, field::STRING1, field::STRING1_SIZE,
                     "Kestrel Video Core 5.2: no supported graphics hardware");
-        writeString(image, field::STRING2, field::STRING2_SIZE, "No DISPI SuperVGA found");
-        writeString(image, field::STRING3, field::STRING3_SIZE, "");
+        writeString(image, field::STRING2, field::STRING2_SIZE, "No DISPI SuperVGA or GD5446 found");
     }
+    writeString(image, field::STRING3, field::STRING3_SIZE,
+                !supported        ? ""
+                : card.lfbAddress ? format("%u KB, linear framebuffer at %08X", memoryKb, card.lfbAddress)
+                                  : format("%u KB, no linear framebuffer", memoryKb));
     writeDword(image, checksumOffset(image), imageChecksum(image));
     return image;
 }

@@ -9,6 +9,12 @@
 
 namespace kestrel {
 
+// The chip a driver for this analysis drives: its hardware code when it names a chip this
+// driver has a back end for and the family found agrees (KSCONFIG.DAT may have been edited),
+// otherwise HARDWARE_NONE.
+uint16_t drivenChip(const CardAnalysis& card);
+
+// That chip's image, or with HARDWARE_NONE the DISPI image, which then drives nothing.
 std::vector<uint8_t> buildDriver(const CardAnalysis& card);
 
 }  // namespace kestrel

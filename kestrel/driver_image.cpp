@@ -1,8 +1,23 @@
 #include "kestrel/driver_image.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace kestrel {
+
+// Assembled from kestrel.asm with each back end (embed_image.cmake).
+std::span<const uint8_t> assembledDispiImage();
+std::span<const uint8_t> assembledCirrusImage();
+
+std::span<const uint8_t> assembledImage(uint16_t hardwareCode)
+{
+    return hardwareCode == HARDWARE_GD5446 ? assembledCirrusImage() : assembledDispiImage();
+}
+
+std::size_t largestImageBytes()
+{
+    return std::max(assembledDispiImage().size(), assembledCirrusImage().size());
+}
 
 namespace {
 void requireRoom(std::size_t imageSize, std::size_t offset, std::size_t width)

@@ -10,8 +10,12 @@
 
 namespace kestrel {
 
-// The image exactly as nasm built it: no card analysed, hardware code 38.
-std::span<const uint8_t> assembledImage();
+// The image exactly as nasm built it with the back end of the chip this hardware code names
+// (HARDWARE_DISPI or HARDWARE_GD5446): no card analysed, hardware code 38. Any other code
+// gets the DISPI image, which with code 38 drives nothing.
+std::span<const uint8_t> assembledImage(uint16_t hardwareCode);
+// The room a loader must have for any of them.
+std::size_t largestImageBytes();
 
 namespace field {
 constexpr std::size_t SIGNATURE = 0;  // "Kestrel Video Core", no terminator
@@ -41,8 +45,9 @@ constexpr std::size_t VERSION_MAJOR = 604;
 constexpr std::size_t VERSION_MINOR = 605;
 }  // namespace field
 
-constexpr uint16_t HARDWARE_NONE = 38;  // no supported graphics hardware
-constexpr uint16_t HARDWARE_DISPI = 1;  // a Bochs-DISPI SuperVGA
+constexpr uint16_t HARDWARE_NONE = 38;   // no supported graphics hardware
+constexpr uint16_t HARDWARE_DISPI = 1;   // a Bochs-DISPI SuperVGA
+constexpr uint16_t HARDWARE_GD5446 = 2;  // a Cirrus Logic CL-GD5446
 
 constexpr uint16_t CHIP_FAMILY_NONE = 0;
 constexpr uint16_t CHIP_FAMILY_DISPI = 1;   // Bochs/QEMU DISPI SuperVGA

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "hw/cirrus.h"
 #include "hw/dispi.h"
 #include "hw/pci.h"
 #include "hw/vga.h"
@@ -11,17 +12,6 @@
 namespace kestrel {
 
 namespace {
-
-// Cirrus extensions the analysis reads: the unlock key in SR06, the chip id in CR27 and the
-// DRAM configuration in SR0F.
-constexpr uint8_t CIRRUS_SR_UNLOCK = 0x06;
-constexpr uint8_t CIRRUS_UNLOCK_KEY = 0x12;
-constexpr uint8_t CIRRUS_CR_CHIP_ID = 0x27;
-constexpr uint8_t CIRRUS_CHIP_ID_MASK = 0xFC;  // bits 1-0: revision
-constexpr uint8_t CIRRUS_ID_GD5446 = 0xB8;
-constexpr uint8_t CIRRUS_SR_DRAM = 0x0F;
-constexpr uint8_t CIRRUS_DRAM_WIDTH = 0x18;  // 256 KB << (bits 4-3)
-constexpr uint8_t CIRRUS_DRAM_BANK2 = 0x80;  // with the widest width: 4 MB
 
 std::string hex(unsigned value, int digits)
 {
@@ -70,16 +60,16 @@ uint8_t testCirrus(HardwarePorts& ports, CardAnalysis& card)
 {
     const uint8_t seqIndex = ports.in8(vga::seq::INDEX_PORT);
     const uint8_t crtcIndex = ports.in8(vga::crtc::INDEX_PORT);
-    const uint8_t lock = indexedRead(ports, vga::seq::INDEX_PORT, CIRRUS_SR_UNLOCK);
-    indexedWrite(ports, vga::seq::INDEX_PORT, CIRRUS_SR_UNLOCK, CIRRUS_UNLOCK_KEY);
+    const uint8_t lock = indexedRead(ports, vga::seq::INDEX_PORT, cirrus::seq::UNLOCK);
+    indexedWrite(ports, vga::seq::INDEX_PORT, cirrus::seq::UNLOCK, cirrus::seq::UNLOCK_KEY);
     uint8_t id = 0;
-    if (indexedRead(ports, vga::seq::INDEX_PORT, CIRRUS_SR_UNLOCK) == CIRRUS_UNLOCK_KEY) {
-        id = indexedRead(ports, vga::crtc::INDEX_PORT, CIRRUS_CR_CHIP_ID);
-        const uint8_t dram = indexedRead(ports, vga::seq::INDEX_PORT, CIRRUS_SR_DRAM);
-        const unsigned width = (dram & CIRRUS_DRAM_WIDTH) >> 3;
-        card.videoMemoryKb = width == 3 && (dram & CIRRUS_DRAM_BANK2) ? 4096 : 256u << width;
+    if (indexedRead(ports, vga::seq::INDEX_PORT, cirrus::seq::UNLOCK) == cirrus::seq::UNLOCK_KEY) {
+        id = indexedRead(ports, vga::crtc::INDEX_PORT, cirrus::crtc::ID);
+        const uint8_t dram = indexedRead(ports, vga::seq::INDEX_PORT, cirrus::seq::DRAM_CONTROL);
+        const unsigned width = (dram & cirrus::seq::DRAM_CONTROL_WIDTH) >> cirrus::seq::DRAM_CONTROL_WIDTH_SHIFT;
+        card.videoMemoryKb = width == 3 && (dram & cirrus::seq::DRAM_CONTROL_SECOND_BANK) ? 4096 : 256u << width;
     }
-    indexedWrite(ports, vga::seq::INDEX_PORT, CIRRUS_SR_UNLOCK, lock);
+    indexedWrite(ports, vga::seq::INDEX_PORT, cirrus::seq::UNLOCK, lock);
     ports.out8(vga::seq::INDEX_PORT, seqIndex);
     ports.out8(vga::crtc::INDEX_PORT, crtcIndex);
     return id;
@@ -118,11 +108,12 @@ CardAnalysis analyseHardware(HardwarePorts& ports)
         }
     } else if (cirrus) {
         const uint8_t id = testCirrus(ports, card);
-        if ((id & CIRRUS_CHIP_ID_MASK) == CIRRUS_ID_GD5446) {
+        if ((id & cirrus::crtc::ID_CHIP) == cirrus::crtc::ID_GD5446) {
             card.chipFamily = CHIP_FAMILY_CIRRUS;
+            card.hardwareCode = HARDWARE_GD5446;
             card.cirrusId = id;
             card.found = "Cirrus Logic GD5446 (CR27 " + hex(id, 2) + "h), " + std::to_string(card.videoMemoryKb) +
-                         " KB, " + pciName(card) + ": this driver has no back end for it";
+                         " KB, " + pciName(card);
         } else {
             card.videoMemoryKb = 0;
             card.found = pciName(card) + " does not answer as a GD5446 (SR06 unlock, CR27 " + hex(id, 2) + "h)";

@@ -23,6 +23,8 @@
 ;   chip_check            CF clear when the chip this driver was generated for is there with
 ;                         at least total_64k of memory; leaves no trace on the card
 ;   CHIP_CODE             (a constant) the hardware code (word 149) of the chip
+;   CHIP_CAPABILITIES     (a constant) the controller block's capabilities (the DAC's switch)
+;   CHIP_MAX_LINE_BYTES   (a constant) the longest scan line the chip's offset register holds
 ;   chip_can_show         CS:SI -> mode table entry: CF set when the chip cannot scan it out
 ;   chip_set_mode         CS:SI -> mode table entry, BX = VBE mode (bit 14 linear, bit 15
 ;                         keep memory): programs the chip's own registers and the VGA side
@@ -109,6 +111,7 @@ line_pixels:    dw 0        ;   and this line length in pixels,
 line_bytes:     dw 0        ;   the bytes per line
 line_count:     dw 0        ;   and the scan lines that fit
 mode_list:      times 64 dw VBE_MODE_LIST_END
+mode_list_built: db 0       ; the list is built once: the chip and its memory stay as loaded
 
 ; ---------------------------------------------------------------------------------------
 ; Modes: number, width, height, bytes per line, bits per pixel, memory model
@@ -242,8 +245,17 @@ vbe_05:
     mov ax, VBE_STATUS_OK
     iret
 
-; The WinFuncPtr of the mode block: 4F05 itself, by far call.
+; The WinFuncPtr of the mode block: 4F05 itself, by far call. A program calls it per bank in
+; its drawing loops, so setting window A's bank is answered here straight away.
 window_function:
+    test bx, bx                             ; BH 00h set, BL 00h window A
+    jnz .other
+    cmp dx, [cs:total_64k]
+    jae .other
+    call chip_set_bank
+    mov ax, VBE_STATUS_OK
+    retf
+.other:
     pushf
     push cs
     call vbe_05                             ; as interrupt 10h would: it returns with IRET
@@ -317,21 +329,21 @@ vbe_00:
     push cs
     pop ds
     cld
-    mov cx, VbeControllerInfo.OemData
+    mov cx, VbeControllerInfo.OemData / 4
     cmp dword [es:di+VbeControllerInfo.VbeSignature], 'VBE2'
     jne .clear
-    mov cx, VbeControllerInfo_size
+    mov cx, VbeControllerInfo_size / 4
 .clear:
     push di
-    xor al, al
-    rep stosb
+    xor eax, eax
+    rep stosd
     pop di
     mov dword [es:di+VbeControllerInfo.VbeSignature], 'VESA'
     mov word [es:di+VbeControllerInfo.VbeVersion], 0200h
     mov ax, [load_seg]
     mov word [es:di+VbeControllerInfo.OemStringPtr], signature
     mov [es:di+VbeControllerInfo.OemStringPtr+2], ax
-    mov dword [es:di+VbeControllerInfo.Capabilities], VBE_CAP_DAC_SWITCHABLE
+    mov dword [es:di+VbeControllerInfo.Capabilities], CHIP_CAPABILITIES
     mov word [es:di+VbeControllerInfo.VideoModePtr], mode_list
     mov [es:di+VbeControllerInfo.VideoModePtr+2], ax
     mov bx, [total_64k]
@@ -344,6 +356,8 @@ vbe_00:
     mov word [es:di+VbeControllerInfo.OemProductRevPtr], revision_name
     mov [es:di+VbeControllerInfo.OemProductRevPtr+2], ax
     ; The mode list holds the modes the chip shows in the video memory it has.
+    cmp byte [mode_list_built], 0
+    jne .listed
     mov si, mode_table
     mov bx, mode_list
 .next_mode:
@@ -357,6 +371,8 @@ vbe_00:
     cmp si, mode_table_end
     jb .next_mode
     mov word [bx], VBE_MODE_LIST_END
+    mov byte [mode_list_built], 1
+.listed:
     pop ds
     popad
     mov ax, VBE_STATUS_OK
@@ -793,8 +809,10 @@ vbe_06:
     add cx, 7
     and cx, 0FFF8h
 .set_fits:
-    ; the visible height must still fit with the new line length
+    ; the chip must hold the line, and the visible height still fit with it
     call pixels_to_bytes
+    cmp ax, CHIP_MAX_LINE_BYTES
+    ja .too_wide
     movzx eax, ax
     movzx edx, word [cs:si+MODE_YRES]
     mul edx
@@ -811,6 +829,10 @@ vbe_06:
     movzx ecx, word [cs:si+MODE_YRES]
     xor edx, edx
     div ecx                                 ; bytes per line that keep the height
+    cmp eax, CHIP_MAX_LINE_BYTES
+    jbe .max_held
+    mov eax, CHIP_MAX_LINE_BYTES
+.max_held:
     cmp di, 4
     jne .max_packed
     shl eax, 3
@@ -926,8 +948,13 @@ check_entry:
 .done:
     retf
 
+; One back end an image, chosen when it is assembled (nasm -DCHIP_CIRRUS for the GD5446).
 %include "vga.asm"
+%ifdef CHIP_CIRRUS
+%include "chip_cirrus.asm"
+%else
 %include "chip_dispi.asm"
+%endif
 
 ; ---------------------------------------------------------------------------------------
 ; Image checksum: 32-bit FNV-1a over the image up to image_checksum, leaving out the fields

@@ -194,7 +194,7 @@ int run(const std::vector<std::string>& args)
         const std::string text = kestrel::formatConfig(card);
         writeFileAtomically(configPath, text.data(), text.size());
     }
-    if (card.hardwareCode == kestrel::HARDWARE_NONE)
+    if (kestrel::drivenChip(card) == kestrel::HARDWARE_NONE)
         std::cout << "KSWIN.EXE: no supported graphics hardware: " << card.found << "\n";
     const auto image = kestrel::buildDriver(card);
     writeFileAtomically(directory / "kestrel.drv", image.data(), image.size());

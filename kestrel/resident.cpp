@@ -36,8 +36,8 @@ void installResident(machine::Machine& machine)
     const uint32_t base = static_cast<uint32_t>(segment) << 4;
 
     const CardAnalysis card = probeCard(machine, segment);
-    if (card.hardwareCode == HARDWARE_NONE)
-        throw machine::MachineError("the resident Kestrel driver needs a DISPI SuperVGA card; machine \"" +
+    if (drivenChip(card) == HARDWARE_NONE)
+        throw machine::MachineError("the resident Kestrel driver needs a DISPI SuperVGA or a GD5446; machine \"" +
                                     machine.config().name + "\" has none");
     std::vector<uint8_t> image = buildDriver(card);
     patchForLoad(image, vectorOf(memory, 0x10), vectorOf(memory, 0x2F), segment);

@@ -1,8 +1,9 @@
-// The program on the Cirrus card under each of its ROMs with no Kestrel driver (the BIOS's own
-// VBE), through the real palisade binary: the moire screens of 640 x 480 at 8 and 16 bits,
-// linear and banked. Both ROMs leave the sequencer's screen-off bit set, which the chip obeys:
+// The program on the Cirrus card under each of its ROMs, through the real palisade binary: the
+// moire screens of 640 x 480 at 8 and 16 bits, linear and banked. With no Kestrel driver (the
+// BIOS's own VBE): both ROMs leave the sequencer's screen-off bit set, which the chip obeys:
 // those screens are black, and --verdict says they differ from what the program drew. With the
-// bit ignored, as QEMU and Bochs do, they are the moires the program drew.
+// bit ignored, as QEMU and Bochs do, they are the moires the program drew. With Kestrel, which
+// sets the chip's modes itself and turns the screen on, they are the moires on the chip as it is.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,11 +24,14 @@ using harness::Picture;
 struct CirrusCase {
     const char* base;       // the preset the machine file starts from
     bool screenOffIgnored;  // svga_screen_off = ignored
+    bool kestrel = false;   // the Kestrel driver installed, else kestrel = no
+
+    bool shown() const { return screenOffIgnored || kestrel; }
 };
 
 void PrintTo(const CirrusCase& c, std::ostream* out)
 {
-    *out << c.base << (c.screenOffIgnored ? " shown" : " blank");
+    *out << c.base << (c.kestrel ? " with Kestrel" : c.screenOffIgnored ? " shown" : " blank");
 }
 
 class CirrusMoire : public ::testing::TestWithParam<CirrusCase> {};
@@ -111,10 +115,13 @@ void expectMoire(const Picture& screen, int bitsPerPixel)
 TEST_P(CirrusMoire, ScreensOfBothDepthsLinearAndBankedAreTheMoireOrBlackAsTheCardShowsThem)
 {
     const CirrusCase& c = GetParam();
-    const fs::path machine = fs::path(::testing::TempDir()) /
-                             (std::string("cirrus-e2e-") + c.base + (c.screenOffIgnored ? "-shown" : "-blank") + "-" +
-                              std::to_string(getpid()) + ".machine");
-    std::ofstream(machine) << "base = " << c.base << "\nkestrel = no\n"
+    const fs::path machine = fs::path(::testing::TempDir()) / (std::string("cirrus-e2e-") + c.base +
+                                                               (c.kestrel            ? "-kestrel"
+                                                                : c.screenOffIgnored ? "-shown"
+                                                                                     : "-blank") +
+                                                               "-" + std::to_string(getpid()) + ".machine");
+    std::ofstream(machine) << "base = " << c.base << "\n"
+                           << (c.kestrel ? "" : "kestrel = no\n")
                            << (c.screenOffIgnored ? "svga_screen_off = ignored\n" : "");
     harness::HeadlessOptions options;
     options.machine = machine.string();
@@ -125,11 +132,11 @@ TEST_P(CirrusMoire, ScreensOfBothDepthsLinearAndBankedAreTheMoireOrBlackAsTheCar
     fs::remove(machine);
 
     // The blank screens are the card's picture, not the program's: the verdict flags each.
-    EXPECT_EQ(run.exitStatus, c.screenOffIgnored ? 0 : 4) << run.err;
-    EXPECT_NE(run.err.find(c.screenOffIgnored ? "verdict: 4 screens, 0 differ" : "verdict: 4 screens, 4 differ"),
+    EXPECT_EQ(run.exitStatus, c.shown() ? 0 : 4) << run.err;
+    EXPECT_NE(run.err.find(c.shown() ? "verdict: 4 screens, 0 differ" : "verdict: 4 screens, 4 differ"),
               std::string::npos)
         << run.err;
-    if (!c.screenOffIgnored) {
+    if (!c.shown()) {
         EXPECT_NE(run.err.find("the card has its screen off"), std::string::npos) << run.err;
     }
     EXPECT_EQ(run.err.find("failed"), std::string::npos) << run.err;
@@ -148,7 +155,7 @@ TEST_P(CirrusMoire, ScreensOfBothDepthsLinearAndBankedAreTheMoireOrBlackAsTheCar
         const Picture picture = run.shot(screen.shot);
         ASSERT_EQ(picture.width, 640);
         ASSERT_EQ(picture.height, 480);
-        if (c.screenOffIgnored) {
+        if (c.shown()) {
             expectMoire(picture, screen.bitsPerPixel);
         } else {
             size_t lit = 0;
@@ -157,17 +164,20 @@ TEST_P(CirrusMoire, ScreensOfBothDepthsLinearAndBankedAreTheMoireOrBlackAsTheCar
             EXPECT_EQ(lit, 0u) << "the card has the screen off: every pixel black";
         }
     }
-    // Banked screens move the window; the ROMs' window is 16 KB steps, so many times a screen.
+    // Banked screens move the window, many times a screen.
     EXPECT_NE(calls.find("AX=4F05"), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothRoms, CirrusMoire,
                          ::testing::Values(CirrusCase{"cirrus", false}, CirrusCase{"cirrus", true},
                                            CirrusCase{"cirrus-seavgabios", false},
-                                           CirrusCase{"cirrus-seavgabios", true}),
+                                           CirrusCase{"cirrus-seavgabios", true}, CirrusCase{"cirrus", false, true},
+                                           CirrusCase{"cirrus-seavgabios", false, true}),
                          [](const ::testing::TestParamInfo<CirrusCase>& info) {
                              return std::string(info.param.base == std::string("cirrus") ? "Lgpl" : "SeaVgaBios") +
-                                    (info.param.screenOffIgnored ? "Shown" : "Blank");
+                                    (info.param.kestrel            ? "Kestrel"
+                                     : info.param.screenOffIgnored ? "Shown"
+                                                                   : "Blank");
                          });
 
 }  // namespace

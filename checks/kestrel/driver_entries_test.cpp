@@ -8,7 +8,9 @@
 #include <functional>
 #include <vector>
 
+#include "hw/cirrus.h"
 #include "hw/dispi.h"
+#include "hw/vga.h"
 #include "judge/vbe_rig.h"
 #include "kestrel/card_probe.h"
 #include "kestrel/driver_build.h"
@@ -74,6 +76,9 @@ TEST(KestrelDriver, CheckEntryAnswersOneOnlyForTheCardItWasGeneratedFor)
     const CardAnalysis dispi = analysed("default");
     CardAnalysis moreMemory = dispi;
     moreMemory.videoMemoryKb = 8192;
+    const CardAnalysis gd5446 = analysed("cirrus");
+    CardAnalysis moreCirrusMemory = gd5446;
+    moreCirrusMemory.videoMemoryKb = 8192;
     struct Case {
         const char* preset;
         CardAnalysis card;
@@ -87,11 +92,21 @@ TEST(KestrelDriver, CheckEntryAnswersOneOnlyForTheCardItWasGeneratedFor)
         {"default", moreMemory, false},  // less memory than generated for
         {"plainvga", analysed("plainvga"), false},
         {"default", analysed("plainvga"), false},  // generated with hardware code 38
+        {"cirrus", gd5446, true},
+        {"cirrus-seavgabios", gd5446, true},
+        {"cirrus", moreCirrusMemory, false},
+        {"default", gd5446, false},  // a GD5446 driver on another chip
+        {"cirrus", dispi, false},    // and the other way round
     };
     for (const Case& c : cases) {
         VbeRig rig(c.preset, false);
         std::vector<uint8_t> vectorsBefore(rig.machine().memory(), rig.machine().memory() + 0x400);
-        rig.machine().out16(dispi::INDEX_PORT, 0x0003);  // an index the check must put back
+        // Indices the check must put back.
+        rig.machine().out16(dispi::INDEX_PORT, 0x0003);
+        rig.machine().out8(vga::seq::INDEX_PORT, vga::seq::MAP_MASK);
+        rig.machine().out8(vga::crtc::INDEX_PORT, vga::crtc::OFFSET);
+        const uint8_t lock = rig.vgaIndexed(vga::seq::INDEX_PORT, cirrus::seq::UNLOCK);
+        rig.machine().out8(vga::seq::INDEX_PORT, vga::seq::MAP_MASK);
         const Loaded loaded = loadAndCheck(rig, c.card);
         ASSERT_TRUE(loaded.returned) << c.preset;
         EXPECT_EQ(c.usable, loaded.checkAx == 1) << c.preset << " memory " << c.card.videoMemoryKb << " code "
@@ -99,9 +114,13 @@ TEST(KestrelDriver, CheckEntryAnswersOneOnlyForTheCardItWasGeneratedFor)
         EXPECT_EQ(0, std::memcmp(rig.at(LOAD_SEGMENT, 0), loaded.image.data(), loaded.image.size()))
             << c.preset << ": the check wrote into its image";
         EXPECT_EQ(0, std::memcmp(rig.machine().memory(), vectorsBefore.data(), 0x400)) << c.preset << ": vectors moved";
-        if (c.preset != std::string("plainvga")) {
+        const std::string preset = c.preset;
+        if (preset == "default" || preset == "novbe" || preset == "seavgabios") {
             EXPECT_EQ(0x0003, rig.machine().in16(dispi::INDEX_PORT)) << c.preset << ": DISPI index not put back";
         }
+        EXPECT_EQ(vga::seq::MAP_MASK, rig.machine().in8(vga::seq::INDEX_PORT)) << c.preset;
+        EXPECT_EQ(vga::crtc::OFFSET, rig.machine().in8(vga::crtc::INDEX_PORT)) << c.preset;
+        EXPECT_EQ(lock, rig.vgaIndexed(vga::seq::INDEX_PORT, cirrus::seq::UNLOCK)) << c.preset << ": SR06 changed";
     }
 }
 
@@ -223,8 +242,8 @@ TEST(KestrelDriver, ResidentLoaderLoadsHighAndLeavesConventionalMemoryAlone)
     std::memcpy(&segment, rig.machine().memory() + 0x42, 2);
     EXPECT_EQ(upperMemorySegment(rig.machine()), segment);
     EXPECT_GE(segment, 0xC000 + rig.machine().memory()[0xC0002] * 32) << "over the video BIOS";
-    EXPECT_LE((segment << 4) + assembledImage().size(), 0xF0000u) << "over the system BIOS";
-    EXPECT_EQ(readWord(assembledImage(), field::INT10_ENTRY), offset);
+    EXPECT_LE((segment << 4) + assembledImage(HARDWARE_DISPI).size(), 0xF0000u) << "over the system BIOS";
+    EXPECT_EQ(readWord(assembledImage(HARDWARE_DISPI), field::INT10_ENTRY), offset);
     EXPECT_TRUE(std::equal(lowBefore.begin(), lowBefore.end(), rig.machine().memory() + free))
         << "conventional memory changed";
 

@@ -30,7 +30,7 @@ CardAnalysis dispiCard()
 
 TEST(DriverImage, HeaderHasTheSignatureVersionAndEntriesInsideTheImage)
 {
-    const auto image = assembledImage();
+    const auto image = assembledImage(HARDWARE_DISPI);
     ASSERT_GT(image.size(), field::VERSION_MINOR);
     EXPECT_EQ(0, std::memcmp(image.data(), "Kestrel Video Core", field::SIGNATURE_LENGTH));
     EXPECT_EQ('5', image[field::VERSION_MAJOR]);
@@ -44,37 +44,66 @@ TEST(DriverImage, HeaderHasTheSignatureVersionAndEntriesInsideTheImage)
     EXPECT_EQ(HARDWARE_NONE, readWord(image, field::HARDWARE_CODE));
 }
 
-TEST(DriverImage, GeneratorFillsItsFieldsAndStringsAndNothingElse)
+CardAnalysis gd5446Card()
 {
-    const auto built = buildDriver(dispiCard());
-    const auto assembled = assembledImage();
-    ASSERT_EQ(assembled.size(), built.size());
-    EXPECT_EQ(0, readWord(built, field::NEEDS_VBE_BIOS));
-    EXPECT_EQ(HARDWARE_DISPI, readWord(built, field::HARDWARE_CODE));
-    EXPECT_EQ(CHIP_FAMILY_DISPI, readWord(built, field::CHIP_FAMILY));
-    EXPECT_EQ(4096, readWord(built, field::MEMORY_KB));
-    EXPECT_EQ(0x80001010u, readDword(built, field::PCI_BAR_ADDRESS));
-    EXPECT_EQ("Kestrel Video Core 5.2 for Bochs DISPI SuperVGA",
-              readString(built, field::STRING1, field::STRING1_SIZE));
-    EXPECT_EQ("Bochs DISPI SuperVGA (ID B0C5)", readString(built, field::STRING2, field::STRING2_SIZE));
-    EXPECT_EQ("4096 KB, linear framebuffer at E0000000", readString(built, field::STRING3, field::STRING3_SIZE));
-    EXPECT_EQ('5', built[field::VERSION_MAJOR]);
-    EXPECT_EQ('2', built[field::VERSION_MINOR]);
-    for (std::size_t i = field::INFO_RECORD + field::INFO_RECORD_SIZE; i < checksumOffset(built); ++i)
-        ASSERT_EQ(assembled[i], built[i]) << "code byte " << i << " changed";
-    EXPECT_EQ(imageChecksum(built), readDword(built, checksumOffset(built)));
+    CardAnalysis card;
+    card.machine = "cirrus";
+    card.hardwareCode = HARDWARE_GD5446;
+    card.chipFamily = CHIP_FAMILY_CIRRUS;
+    card.cirrusId = 0xB8;
+    card.videoMemoryKb = 4096;
+    card.pciDevice = 2 << 3;
+    card.lfbAddress = 0xE0000000;
+    card.pciVendor = 0x1013;
+    card.pciDeviceId = 0x00B8;
+    card.found = "Cirrus Logic GD5446 (CR27 B8h), 4096 KB, PCI 1013:00B8 at 00:02.0";
+    return card;
 }
 
-// A chip found without a back end in this image, or a KSCONFIG.DAT edited to name another
-// hardware code, must not give a driver that says it drives that chip.
+TEST(DriverImage, GeneratorFillsItsFieldsAndStringsIntoTheChipsImageAndNothingElse)
+{
+    struct Case {
+        CardAnalysis card;
+        const char* string1;
+        const char* string2;
+    };
+    const Case cases[] = {
+        {dispiCard(), "Kestrel Video Core 5.2 for Bochs DISPI SuperVGA", "Bochs DISPI SuperVGA (ID B0C5)"},
+        {gd5446Card(), "Kestrel Video Core 5.2 for Cirrus Logic GD5446", "Cirrus Logic GD5446 (CR27 B8h)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.card.machine);
+        const auto built = buildDriver(c.card);
+        const auto assembled = assembledImage(c.card.hardwareCode);
+        ASSERT_EQ(assembled.size(), built.size());
+        EXPECT_EQ(0, readWord(built, field::NEEDS_VBE_BIOS));
+        EXPECT_EQ(c.card.hardwareCode, readWord(built, field::HARDWARE_CODE));
+        EXPECT_EQ(c.card.chipFamily, readWord(built, field::CHIP_FAMILY));
+        EXPECT_EQ(4096, readWord(built, field::MEMORY_KB));
+        EXPECT_EQ(0x80001010u, readDword(built, field::PCI_BAR_ADDRESS));
+        EXPECT_EQ(c.string1, readString(built, field::STRING1, field::STRING1_SIZE));
+        EXPECT_EQ(c.string2, readString(built, field::STRING2, field::STRING2_SIZE));
+        EXPECT_EQ("4096 KB, linear framebuffer at E0000000", readString(built, field::STRING3, field::STRING3_SIZE));
+        EXPECT_EQ('5', built[field::VERSION_MAJOR]);
+        EXPECT_EQ('2', built[field::VERSION_MINOR]);
+        for (std::size_t i = field::INFO_RECORD + field::INFO_RECORD_SIZE; i < checksumOffset(built); ++i)
+            ASSERT_EQ(assembled[i], built[i]) << "code byte " << i << " changed";
+        EXPECT_EQ(imageChecksum(built), readDword(built, checksumOffset(built)));
+    }
+    EXPECT_NE(assembledImage(HARDWARE_DISPI).size(), assembledImage(HARDWARE_GD5446).size()) << "one image a back end";
+}
+
+// A KSCONFIG.DAT edited to name another chip's hardware code, or a chip found without a back
+// end, must not give a driver that says it drives that chip.
 TEST(DriverImage, OnlyTheChipOfTheBackEndGetsItsHardwareCode)
 {
-    CardAnalysis gd5446;
-    gd5446.chipFamily = CHIP_FAMILY_CIRRUS;
-    gd5446.videoMemoryKb = 4096;
+    CardAnalysis otherCirrus = gd5446Card();
+    otherCirrus.hardwareCode = HARDWARE_NONE;
     CardAnalysis edited = dispiCard();
-    edited.hardwareCode = 2;
-    for (const CardAnalysis& card : {gd5446, edited}) {
+    edited.hardwareCode = HARDWARE_GD5446;
+    CardAnalysis editedCirrus = gd5446Card();
+    editedCirrus.hardwareCode = HARDWARE_DISPI;
+    for (const CardAnalysis& card : {otherCirrus, edited, editedCirrus}) {
         const auto built = buildDriver(card);
         EXPECT_EQ(HARDWARE_NONE, readWord(built, field::HARDWARE_CODE));
         EXPECT_EQ(card.chipFamily, readWord(built, field::CHIP_FAMILY));
@@ -100,7 +129,7 @@ TEST(DriverImage, LoaderPatchScalesMemoryDownBy64AndKeepsTheVectors)
         uint16_t total64k;
     };
     for (const Case c : {Case{1000, 15}, Case{64, 1}, Case{63, 0}, Case{16384, 256}}) {
-        std::vector<uint8_t> image(assembledImage().begin(), assembledImage().end());
+        std::vector<uint8_t> image(assembledImage(HARDWARE_DISPI).begin(), assembledImage(HARDWARE_DISPI).end());
         writeWord(image, field::MEMORY_KB, c.memoryKb);
         patchForLoad(image, 0xC0001234, 0xF000ABCD, 0x9F00);
         EXPECT_EQ(c.total64k, readWord(image, field::TOTAL_64K)) << c.memoryKb << " KB";

@@ -128,7 +128,7 @@ TEST(HardwareAnalysis, EachDisplayFunctionLeadsToItsChipsTest)
         {"DISPI without PCI", isaDispi, HARDWARE_DISPI, CHIP_FAMILY_DISPI, 4096, -1, "4096 KB"},
         {"QEMU VGA without DISPI", noDispiBehindQemuVga, HARDWARE_NONE, CHIP_FAMILY_NONE, 0, 2 << 3,
          "without the DISPI interface"},
-        {"GD5446", cirrusCard(), HARDWARE_NONE, CHIP_FAMILY_CIRRUS, 4096, 2 << 3, "GD5446 (CR27 B8h)"},
+        {"GD5446", cirrusCard(), HARDWARE_GD5446, CHIP_FAMILY_CIRRUS, 4096, 2 << 3, "GD5446 (CR27 B8h)"},
         {"Cirrus ids, another chip", otherCirrus, HARDWARE_NONE, CHIP_FAMILY_NONE, 0, 2 << 3,
          "does not answer as a GD5446"},
         {"Cirrus ids, no unlock", locked, HARDWARE_NONE, CHIP_FAMILY_NONE, 0, 2 << 3, "does not answer as a GD5446"},

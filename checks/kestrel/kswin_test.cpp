@@ -144,7 +144,7 @@ TEST_F(Kswin, WritesTheDriverAndItsAnalysisForEveryFormOfTheDirectory)
         ASSERT_EQ(0, run.status) << args[1] << ": " << run.err;
         EXPECT_EQ(BOTH_FILES, files()) << args[1];
         const auto image = driver();
-        ASSERT_EQ(assembledImage().size(), image.size());
+        ASSERT_EQ(assembledImage(HARDWARE_DISPI).size(), image.size());
         EXPECT_EQ(HARDWARE_DISPI, readWord(image, field::HARDWARE_CODE));
         EXPECT_EQ(4096, readWord(image, field::MEMORY_KB));
         EXPECT_EQ(0, readWord(image, field::NEEDS_VBE_BIOS));
@@ -162,14 +162,40 @@ TEST_F(Kswin, DirectoryWithABlankArrivingInPiecesIsJoinedAgain)
     EXPECT_TRUE(fs::exists(dir_ / "my drivers" / "KSCONFIG.DAT"));
 }
 
-TEST_F(Kswin, MachineWithoutSupportedCardGetsHardwareCode38)
+// Each machine gets the driver of the chip it has, with that chip's back end, and a machine
+// without a chip this driver knows gets code 38 and one line saying what is there.
+TEST_F(Kswin, EachMachineGetsTheDriverOfItsChip)
 {
-    const ChildRun run = runKswin({"-gen", "-p" + windowsDir()}, dir_, "plainvga");
-    ASSERT_EQ(0, run.status) << run.err;
-    EXPECT_EQ(HARDWARE_NONE, readWord(driver(), field::HARDWARE_CODE));
-    EXPECT_NE(std::string::npos, slurp(dir_ / "KSCONFIG.DAT").find("hardware-code: 38"));
-    EXPECT_EQ("KSWIN.EXE: no supported graphics hardware: PCI 1234:1111 at 00:02.0 without the DISPI interface\n",
-              run.out);
+    struct Case {
+        const char* machine;
+        uint16_t code;
+        const char* family;
+        const char* said;  // KSWIN.EXE's output
+    };
+    const Case cases[] = {
+        {"default", HARDWARE_DISPI, "dispi", ""},
+        {"cirrus", HARDWARE_GD5446, "cirrus", ""},
+        {"cirrus-seavgabios", HARDWARE_GD5446, "cirrus", ""},
+        {"plainvga", HARDWARE_NONE, "none",
+         "KSWIN.EXE: no supported graphics hardware: PCI 1234:1111 at 00:02.0 without the DISPI interface\n"},
+    };
+    for (const Case& c : cases) {
+        fs::remove(dir_ / "kestrel.drv");
+        fs::remove(dir_ / "KSCONFIG.DAT");
+        const ChildRun run = runKswin({"-gen", "-p" + windowsDir()}, dir_, c.machine);
+        ASSERT_EQ(0, run.status) << c.machine << ": " << run.err;
+        const auto image = driver();
+        EXPECT_EQ(c.code, readWord(image, field::HARDWARE_CODE)) << c.machine;
+        const auto assembled = assembledImage(c.code);
+        ASSERT_EQ(assembled.size(), image.size()) << c.machine;
+        const std::size_t code = field::INFO_RECORD + field::INFO_RECORD_SIZE, end = checksumOffset(image);
+        EXPECT_TRUE(std::equal(assembled.begin() + code, assembled.begin() + end, image.begin() + code))
+            << c.machine << ": not that chip's back end";
+        const std::string config = slurp(dir_ / "KSCONFIG.DAT");
+        EXPECT_NE(std::string::npos, config.find("hardware-code: " + std::to_string(c.code) + "\n")) << c.machine;
+        EXPECT_NE(std::string::npos, config.find(std::string("chip-family: ") + c.family + "\n")) << c.machine;
+        EXPECT_EQ(c.said, run.out) << c.machine;
+    }
 }
 
 TEST_F(Kswin, NoAnalyseUsesTheExistingAnalysisAndProbesWhenThereIsNone)
