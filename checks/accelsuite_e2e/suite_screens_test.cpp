@@ -182,18 +182,10 @@ const std::map<int, std::string> fullRunShots = {
 
 constexpr int MOUSE_X = 300, MOUSE_Y = 200;
 
-// The DISPI card, or the GD5446 under its LGPL BIOS without Kestrel (its modes shown
-// although the BIOS leaves the screen-off bit set), with the I/O log in io.log and the
-// verdict, which draws every operation again in software beside the card.
+// The DISPI card, or the GD5446 as the `cirrus` preset has it (the LGPL BIOS with Kestrel
+// installed over it), with the I/O log in io.log and the verdict, which draws every operation
+// again in software beside the card.
 enum class Card { Dispi, Cirrus };
-
-std::string cirrusMachineFile()
-{
-    const std::filesystem::path path = std::filesystem::path(ACCELSUITE_E2E_WORK_DIR) / "cirrus.machine";
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path) << "base = cirrus\nkestrel = no\nsvga_screen_off = ignored\n";
-    return path.string();
-}
 
 const RunResult& fullRun(const Depth& depth, Card card = Card::Dispi)
 {
@@ -218,7 +210,7 @@ const RunResult& fullRun(const Depth& depth, Card card = Card::Dispi)
     std::string name = std::string(card == Card::Cirrus ? "cirrus-" : "full-") + depth.name;
     std::replace(name.begin(), name.end(), ' ', '-');
     if (card == Card::Cirrus)
-        return runs[key] = runPalisade(name, cirrusMachineFile(), script, {"--io-log", "io.log", "--verdict"});
+        return runs[key] = runPalisade(name, "cirrus", script, {"--io-log", "io.log", "--verdict"});
     return runs[key] = runPalisade(name, "default", script);
 }
 
