@@ -61,7 +61,13 @@ public:
     virtual uint64_t drawScanList(const Surface& s, const AccelState& st, uint32_t color, int64_t y, int64_t count,
                                   const int16_t* pairs)
     {
-        return display::drawScanList(s, st, color, y, count, pairs);
+        // One scan per line, so that a back end drawing scans on its engine draws lists there too.
+        if (!pairs || count <= 0)
+            return 0;
+        uint64_t bytes = 0;
+        for (int64_t i = 0; i < count; ++i)
+            bytes += drawScan(s, st, color, y + i, pairs[2 * i], pairs[2 * i + 1]);
+        return bytes;
     }
     virtual uint64_t drawTrap(const Surface& s, const AccelState& st, uint32_t color, int64_t y, int64_t count,
                               int32_t x1, int32_t x2, int32_t slope1, int32_t slope2)

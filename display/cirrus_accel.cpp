@@ -104,17 +104,6 @@ public:
         return drawRect(s, st, color, x1, y, x2 - x1, 1);
     }
 
-    uint64_t drawScanList(const Surface& s, const AccelState& st, uint32_t color, int64_t y, int64_t count,
-                          const int16_t* pairs) override
-    {
-        if (!pairs || count <= 0)
-            return 0;
-        uint64_t bytes = 0;
-        for (int64_t i = 0; i < count; ++i)
-            bytes += drawScan(s, st, color, y + i, pairs[2 * i], pairs[2 * i + 1]);
-        return bytes;
-    }
-
     uint64_t drawPattRect(const Surface& s, const AccelState& st, uint32_t fg, uint32_t bg, int64_t left, int64_t top,
                           int64_t width, int64_t height) override
     {

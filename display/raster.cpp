@@ -374,17 +374,6 @@ uint64_t drawRect(const Surface& s, const AccelState& st, uint32_t color, int64_
     return bytes;
 }
 
-uint64_t drawScanList(const Surface& s, const AccelState& st, uint32_t color, int64_t y, int64_t count,
-                      const int16_t* pairs)
-{
-    if (!pairs || count <= 0)
-        return 0;
-    uint64_t bytes = 0;
-    for (int64_t i = 0; i < count; ++i)
-        bytes += drawScan(s, st, color, y + i, pairs[2 * i], pairs[2 * i + 1]);
-    return bytes;
-}
-
 uint64_t drawTrap(const Surface& s, const AccelState& st, uint32_t color, int64_t y, int64_t count, int32_t x1,
                   int32_t x2, int32_t slope1, int32_t slope2)
 {

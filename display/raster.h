@@ -69,8 +69,6 @@ bool cutLinearCopy(const Surface& s, const AccelState& st, int64_t srcOffset, in
 uint64_t drawRect(const Surface& s, const AccelState& st, uint32_t color, int64_t left, int64_t top, int64_t width,
                   int64_t height);
 uint64_t drawScan(const Surface& s, const AccelState& st, uint32_t color, int64_t y, int64_t x1, int64_t x2);
-uint64_t drawScanList(const Surface& s, const AccelState& st, uint32_t color, int64_t y, int64_t count,
-                      const int16_t* pairs);
 // Trapezoid: count lines from y; on each, the span from round(x1) to round(x2) exclusive,
 // then the edges move by their slopes. All four are 16.16.
 uint64_t drawTrap(const Surface& s, const AccelState& st, uint32_t color, int64_t y, int64_t count, int32_t x1,

@@ -64,17 +64,7 @@ cirrus_common_registers:
     REGISTERS_END
 
 cirrus_attribute_registers:
-    REGISTER_BLOCK VGA_ATTR_WRITE_PORT, 21
-%assign i 0
-%rep 16
-    db VGA_ATTR_PALETTE + i, i              ; identity palette
-%assign i i + 1
-%endrep
-    db VGA_ATTR_OVERSCAN, 00h
-    db VGA_ATTR_COLOR_PLANE_ENABLE, 0Fh
-    db VGA_ATTR_H_PIXEL_PANNING, 00h
-    db VGA_ATTR_COLOR_SELECT, 00h
-    db VGA_ATTR_MODE_CONTROL, 41h           ; graphics, 8-bit pixels
+    GRAPHICS_ATTRIBUTE_BLOCK 41h           ; graphics, 8-bit pixels
     REGISTERS_END
 
 ; CR11 first (its protect bit clear), then the rest of CR00-CR18 but the cursor and the

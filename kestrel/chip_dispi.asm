@@ -51,17 +51,7 @@ dispi_enable:   dw 0        ; the enable value of the current mode (LFB, DAC wid
     db VGA_GC_MISC, 05h                     ; graphics, A000 64 KB
     db VGA_GC_COLOR_DONT_CARE, 0Fh
     db VGA_GC_BIT_MASK, 0FFh
-    REGISTER_BLOCK VGA_ATTR_WRITE_PORT, 21
-%assign i 0
-%rep 16
-    db VGA_ATTR_PALETTE + i, i              ; identity palette
-%assign i i + 1
-%endrep
-    db VGA_ATTR_OVERSCAN, 00h
-    db VGA_ATTR_COLOR_PLANE_ENABLE, 0Fh
-    db VGA_ATTR_H_PIXEL_PANNING, 00h
-    db VGA_ATTR_COLOR_SELECT, 00h
-    db VGA_ATTR_MODE_CONTROL, %3
+    GRAPHICS_ATTRIBUTE_BLOCK %3
     REGISTERS_END
 %endmacro
 

@@ -22,6 +22,22 @@
     dw 0
 %endmacro
 
+; The attribute controller of a graphics mode as a register block: an identity palette, no
+; overscan colour or panning, all planes; the argument is the mode control value.
+%macro GRAPHICS_ATTRIBUTE_BLOCK 1
+    REGISTER_BLOCK VGA_ATTR_WRITE_PORT, 21
+%assign i 0
+%rep 16
+    db VGA_ATTR_PALETTE + i, i
+%assign i i + 1
+%endrep
+    db VGA_ATTR_OVERSCAN, 00h
+    db VGA_ATTR_COLOR_PLANE_ENABLE, 0Fh
+    db VGA_ATTR_H_PIXEL_PANNING, 00h
+    db VGA_ATTR_COLOR_SELECT, 00h
+    db VGA_ATTR_MODE_CONTROL, %1
+%endmacro
+
 ; In: CS:SI -> register set.
 vga_load_registers:
     push ax
