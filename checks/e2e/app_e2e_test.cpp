@@ -28,22 +28,11 @@ RunOptions on(const std::string& machine, const std::string& script, bool withGe
 // Each run's folder goes when its check passes; a failed check keeps it and says where.
 class App : public ::testing::Test {};
 
-uint8_t red(uint32_t c)
-{
-    return static_cast<uint8_t>(c >> 16);
-}
-uint8_t green(uint32_t c)
-{
-    return static_cast<uint8_t>(c >> 8);
-}
-uint8_t blue(uint32_t c)
-{
-    return static_cast<uint8_t>(c);
-}
-bool isWhite(uint32_t c)
-{
-    return red(c) >= 0xF0 && green(c) >= 0xF0 && blue(c) >= 0xF0;
-}
+using harness::blue;
+using harness::green;
+using harness::isWhite;
+using harness::red;
+
 bool isDark(uint32_t c)
 {
     return red(c) < 0x40 && green(c) < 0x40 && blue(c) < 0x40;
@@ -142,12 +131,7 @@ class MoireScreen : public App, public ::testing::WithParamInterface<MoireCase> 
 
 void expectBorder(const Picture& screen, const char* what)
 {
-    int notWhite = 0;
-    for (int x = 0; x < screen.width; ++x)
-        notWhite += !isWhite(screen.at(x, 0)) + !isWhite(screen.at(x, screen.height - 1));
-    for (int y = 0; y < screen.height; ++y)
-        notWhite += !isWhite(screen.at(0, y)) + !isWhite(screen.at(screen.width - 1, y));
-    EXPECT_EQ(notWhite, 0) << what << ": the border is white all round";
+    EXPECT_EQ(harness::notWhiteOnBorder(screen), 0) << what << ": the border is white all round";
 }
 
 // Inside the border, white is text only: each line starts at x 80 and is as long as its text,

@@ -47,18 +47,9 @@ std::vector<std::string> operator+(std::vector<std::string> a, const std::vector
     return a;
 }
 
-uint8_t red(uint32_t c)
-{
-    return static_cast<uint8_t>(c >> 16);
-}
-uint8_t green(uint32_t c)
-{
-    return static_cast<uint8_t>(c >> 8);
-}
-uint8_t blue(uint32_t c)
-{
-    return static_cast<uint8_t>(c);
-}
+using harness::blue;
+using harness::green;
+using harness::red;
 
 bool frameIsBorder(const Shot& shot, uint32_t color)
 {

@@ -39,4 +39,14 @@ Picture readPng(const std::string& path)
     return picture;
 }
 
+int notWhiteOnBorder(const Picture& picture)
+{
+    int notWhite = 0;
+    for (int x = 0; x < picture.width; ++x)
+        notWhite += !isWhite(picture.at(x, 0)) + !isWhite(picture.at(x, picture.height - 1));
+    for (int y = 0; y < picture.height; ++y)
+        notWhite += !isWhite(picture.at(0, y)) + !isWhite(picture.at(picture.width - 1, y));
+    return notWhite;
+}
+
 }  // namespace harness
