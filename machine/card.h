@@ -63,6 +63,9 @@ public:
     // and who hears of the card's own operations (a BitBLT engine's), for the I/O log.
     virtual bool registersAt(uint32_t) const { return false; }
     virtual void setOperationLog(std::function<void(const std::string&)>) {}
+    // Who is told of the machine time the card's own engine spends working (microseconds),
+    // so that the clock and a real-mode call's budget pay for it as for the CPU's work.
+    virtual void setEngineTime(std::function<void(uint64_t micros)>) {}
 
     uint8_t* videoMemory() { return vga().videoMemory(); }
     const uint8_t* videoMemory() const { return vga().videoMemory(); }

@@ -257,7 +257,7 @@ BltOperation CirrusBlt::current() const
     return op;
 }
 
-uint32_t CirrusBlt::hostBytesFor(const BltOperation& op) const
+uint32_t CirrusBlt::hostBytesFor(const BltOperation& op)
 {
     switch (kindOf(op)) {
     case Kind::Copy: return ((op.width + 3) & ~3u) * op.height;  // each line padded to a dword
@@ -277,14 +277,37 @@ void CirrusBlt::start()
     regs_[gc::BLT_STATUS] |= gc::BLT_STATUS_BUSY;
     if (op.mode & gc::BLT_MODE_DST_SYSTEM)
         return finish();  // screen to system memory: not offered
+    host_.clear();
+    hostBytesNeeded_ = 0;
     if (op.mode & gc::BLT_MODE_SRC_SYSTEM) {
         hostBytesNeeded_ = hostBytesFor(op);
-        host_.clear();
-        if (hostBytesNeeded_ != 0)
-            return;  // runs when its data is in
+        if (hostBytesNeeded_ != 0) {
+            pending_ = op;  // runs as latched when its data is in
+            return;
+        }
     }
-    run(op, host_.data());
+    execute(op, host_.data());
     finish();
+}
+
+namespace {
+// The engine's rate: the reset MCLK (SR1F = 2Dh: 14.31818 MHz / 8 x 45 = 80.54 MHz) on the
+// 64-bit memory that SR0F reports, one 8-byte word read and one written per two MCLK cycles,
+// so 4 bytes of destination per MCLK cycle. A guest's own MCLK value does not change it: a
+// zero there must not make work free.
+constexpr uint64_t MCLK_HZ = 14'318'180ull * cirrus::seq::MCLK_RESET / 8;
+constexpr uint64_t ENGINE_BYTES_PER_SECOND = MCLK_HZ * 4;
+}  // namespace
+
+void CirrusBlt::execute(const BltOperation& op, const uint8_t* hostSource)
+{
+    if (!run(op, hostSource) || !engineTime_)
+        return;
+    engineWork_ += uint64_t(op.width) * op.height * 1'000'000;
+    const uint64_t micros = engineWork_ / ENGINE_BYTES_PER_SECOND;
+    engineWork_ %= ENGINE_BYTES_PER_SECOND;
+    if (micros)
+        engineTime_(micros);
 }
 
 void CirrusBlt::finish()
@@ -302,11 +325,11 @@ void CirrusBlt::hostData(uint8_t value)
     host_.push_back(value);
     if (host_.size() < hostBytesNeeded_)
         return;
-    run(current(), host_.data());
+    execute(pending_, host_.data());
     finish();
 }
 
-void CirrusBlt::run(const BltOperation& op, const uint8_t* hostSource)
+bool CirrusBlt::run(const BltOperation& op, const uint8_t* hostSource)
 {
     const Kind kind = kindOf(op);
     const bool fromHost = op.mode & gc::BLT_MODE_SRC_SYSTEM;
@@ -316,9 +339,9 @@ void CirrusBlt::run(const BltOperation& op, const uint8_t* hostSource)
     const size_t size = vram_.size();
     uint8_t* vram = vram_.data();
     if (kind == Kind::Copy && transparent && bpp > 2)
-        return;  // no transparent copy at 24/32 bits
+        return false;  // no transparent copy at 24/32 bits
     if (!areaFits(op.dst, op.dstPitch, op.width, op.height, backwards, size))
-        return;
+        return false;
 
     // The source: where line y's data starts.
     const uint32_t lineBytes = patternLineBytes(bpp);
@@ -331,15 +354,15 @@ void CirrusBlt::run(const BltOperation& op, const uint8_t* hostSource)
         } else {
             const uint32_t base = op.src & ~(bytes - 1);  // video patterns sit on their own size
             if (base + bytes > size)
-                return;
+                return false;
             pattern = vram + base;
         }
     }
     if (!fromHost) {
         if (kind == Kind::Copy && !areaFits(op.src, op.srcPitch, op.width, op.height, backwards, size))
-            return;
+            return false;
         if (kind == Kind::Expand && uint64_t(op.src) + uint64_t(monoRow) * op.height > size)
-            return;
+            return false;
     }
     const uint32_t firstPatternLine = fromHost ? op.src & 7 : 0;
     const auto sourceRow = [&](uint32_t y) -> const uint8_t* {
@@ -396,17 +419,21 @@ void CirrusBlt::run(const BltOperation& op, const uint8_t* hostSource)
     const bool oneRun = !backwards && op.dstPitch == width && op.rop == rop::SRC;
     if (fillWhole && op.rop == rop::SRC) {
         const ColourRun run(fg, bpp);
-        if (oneRun)
-            return run.fill(vram + op.dst, area);
+        if (oneRun) {
+            run.fill(vram + op.dst, area);
+            return true;
+        }
         for (uint32_t y = 0; y < op.height; ++y)
             run.fill(vram + op.dst + size_t(y) * op.dstPitch, width);
-        return;
+        return true;
     }
     // Rows read whole before they are written give what one move gives, unless the
     // destination lies above the source inside it.
     if (oneRun && kind == Kind::Copy && !fromHost && !transparent && op.srcPitch == width &&
-        (op.dst <= op.src || op.dst >= op.src + area))
-        return (void)std::memmove(vram + op.dst, vram + op.src, area);
+        (op.dst <= op.src || op.dst >= op.src + area)) {
+        std::memmove(vram + op.dst, vram + op.src, area);
+        return true;
+    }
 
     for (uint32_t y = 0; y < op.height; ++y) {
         uint8_t* d = vram + rowStart(op.dst, op.dstPitch, width, y, backwards);
@@ -457,6 +484,7 @@ void CirrusBlt::run(const BltOperation& op, const uint8_t* hostSource)
         }
         }
     }
+    return true;
 }
 
 }  // namespace machine

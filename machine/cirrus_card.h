@@ -58,6 +58,10 @@ public:
     bool cursorSprite(CursorSprite& sprite) const override;
     bool registersAt(uint32_t address) const override;
     void setOperationLog(std::function<void(const std::string&)> log) override;
+    void setEngineTime(std::function<void(uint64_t micros)> engineTime) override
+    {
+        blt_.setEngineTime(std::move(engineTime));
+    }
 
     // By offset into the BARs, for checks of the card alone.
     uint8_t readFramebuffer(uint32_t offset);

@@ -77,6 +77,7 @@ struct Machine::Impl {
     {
         pci.attach(HOST_BRIDGE_BDF, hostBridge);
         pci.attach(CARD_BDF, card->pciFunction());
+        card->setEngineTime([this](uint64_t micros) { chargeEngine(micros); });
     }
 
     ~Impl()
@@ -101,6 +102,8 @@ struct Machine::Impl {
     std::string biosLog;
     std::string fault;
     uint64_t chargedInstructions = 0;
+    uint64_t callStart = 0;           // the instruction count when the running call began
+    uint64_t engineInstructions = 0;  // the card engine's work in the running call, as instructions
     bool running = false;
     uint32_t toggle61 = 0;
     uint64_t lastStatusPoll = 0;  // instruction count at the last emulated read of input status 1
@@ -126,6 +129,20 @@ struct Machine::Impl {
             clock.spend(micros);
             chargedInstructions += micros * INSTRUCTIONS_PER_MICROSECOND;
         }
+    }
+
+    // Work the card's own engine did: it takes machine time, and inside a call it counts
+    // against the call's budget at the CPU's rate, so a guest that loops on big operations
+    // is stopped as one that loops on instructions is.
+    void chargeEngine(uint64_t micros)
+    {
+        chargeInstructions();
+        clock.spend(micros);
+        if (!running)
+            return;
+        engineInstructions += micros * INSTRUCTIONS_PER_MICROSECOND;
+        if (emu->x86.R_TSC - callStart + engineInstructions >= config.instructionBudget)
+            x86emu_stop(emu);
     }
 
     uint8_t readByte(uint32_t address)
@@ -430,6 +447,8 @@ struct Machine::Impl {
         polling = false;
 
         const uint64_t start = r.R_TSC;
+        callStart = start;
+        engineInstructions = 0;
         emu->max_instr = start + config.instructionBudget;
         running = true;
         x86emu_run(emu, X86EMU_RUN_MAX_INSTR);
@@ -443,9 +462,14 @@ struct Machine::Impl {
             result.error = fault;
         else if (returned)
             result.ok = true;
-        else if (result.instructions >= config.instructionBudget)
-            result.error =
-                "no return within " + std::to_string(config.instructionBudget) + " instructions (at " + where() + ")";
+        else if (result.instructions + engineInstructions >= config.instructionBudget)
+            result.error = "no return within " + std::to_string(config.instructionBudget) + " instructions (at " +
+                           where() +
+                           (engineInstructions
+                                ? ", " + std::to_string(engineInstructions) + " of them the card engine's work at " +
+                                      std::to_string(INSTRUCTIONS_PER_MICROSECOND) + " a microsecond"
+                                : std::string()) +
+                           ")";
         else
             result.error = "CPU stopped at " + where();
 

@@ -43,6 +43,40 @@ TEST(CallFaults, BadHandlersEndTheirCallWithAnErrorAndTheMachineCarriesOn)
     }
 }
 
+// A guest that keeps the GD5446's BitBLT engine busy with 8192 x 8192 fills (pitch 1, so each
+// fits video memory) runs only two instructions per operation: the engine's time has to count
+// against the call's budget, or the call would run for days.
+TEST(CallFaults, ALoopOfHugeBitBltOperationsIsStoppedByTheBudget)
+{
+    std::vector<uint8_t> code = {0xBA, 0xC4, 0x03, 0xB8, 0x06, 0x12, 0xEF,  // SR06 = 12h: unlock
+                                 0xBA, 0xCE, 0x03};                         // mov dx, 3CEh
+    const uint8_t registers[][2] = {
+        {0x20, 0xFF}, {0x21, 0x1F}, {0x22, 0xFF}, {0x23, 0x1F},  // 8192 bytes x 8192 lines
+        {0x24, 0x01}, {0x25, 0x00}, {0x28, 0x00}, {0x29, 0x00},  // destination pitch 1, at 0
+        {0x2A, 0x00}, {0x30, 0xC0}, {0x32, 0x0D}, {0x33, 0x04},  // solid fill, ROP source
+        {0x01, 0x77}};
+    for (const auto& r : registers)
+        code.insert(code.end(), {0xB8, r[0], r[1], 0xEF});          // mov ax, value:index ; out dx, ax
+    code.insert(code.end(), {0xB8, 0x31, 0x02, 0xEF, 0xEB, 0xFA});  // again: GR31 = 02h (start) ; jmp again
+    machine::MachineConfig config = machine::presetConfig("cirrus");
+    config.instructionBudget = 20'000'000;
+    BootedMachine pc(config);
+    std::memcpy(pc->memory() + CODE_SEGMENT * 16u, code.data(), code.size());
+    const uint64_t before = pc->clock().nowMicros();
+    machine::CpuRegs regs;
+    const auto result = pc->farCall(CODE_SEGMENT, 0, regs);
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find("no return within 20000000 instructions"), std::string::npos) << result.error;
+    EXPECT_NE(result.error.find("the card engine's work"), std::string::npos) << result.error;
+    EXPECT_LT(result.instructions, 1000u) << "a few instructions, the rest engine time";
+    // 20 M instructions at 25 a microsecond: some 0.8 s of machine time, nearly all the engine's.
+    EXPECT_GE(pc->clock().nowMicros() - before, 20'000'000u / 25);
+    EXPECT_EQ(pc->lfb()[8192 + 8190], 0x77);
+
+    std::memcpy(pc.buffer(), "VBE2", 4);
+    EXPECT_EQ(pc.vbe(0x4F00).ax, 0x004F) << "the machine still works";
+}
+
 TEST(CallFaults, VirtualClockAdvancesWithTheWorkOfACall)
 {
     BootedMachine pc("default");

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "hw/cirrus.h"
@@ -508,6 +509,90 @@ TEST(Blt, SystemSourceIsBusyUntilItsLastByteAndResetAbortsIt)
     engine.blt.writeRegister(gc::BLT_STATUS, gc::BLT_STATUS_RESET);
     engine.blt.writeRegister(gc::BLT_STATUS, 0);
     EXPECT_FALSE(engine.blt.awaitingHostData());
+    EXPECT_EQ(engine.blt.readRegister(gc::BLT_STATUS), 0);
+}
+
+// A guest that rewrites the registers while a system-memory operation waits for its data,
+// as a hostile ROM does to make the engine read past the data it was given (the class of
+// QEMU's CVE-2017-2620): the operation that runs is the one that started, on its own bytes.
+TEST(Blt, RegisterWritesWhileDataIsPendingDoNotChangeTheOperation)
+{
+    struct Rewrite {
+        const char* name;
+        std::vector<std::pair<uint8_t, uint8_t>> writes;  // graphics-controller index, value
+    };
+    const Rewrite rewrites[] = {
+        {"width and height 1FFFh, mode C8h",
+         {{gc::BLT_WIDTH, 0xFF},
+          {gc::BLT_WIDTH + 1, 0x1F},
+          {gc::BLT_HEIGHT, 0xFF},
+          {gc::BLT_HEIGHT + 1, 0x1F},
+          {gc::BLT_MODE, 0xC8}}},
+        {"one 4096-byte line", {{gc::BLT_WIDTH, 0xFF}, {gc::BLT_WIDTH + 1, 0x0F}}},
+        {"32-bit colour pattern", {{gc::BLT_MODE, uint8_t(gc::BLT_MODE_PATTERN | gc::BLT_MODE_SRC_SYSTEM | depth(4))}}},
+        {"destination, pitch and ROP",
+         {{gc::BLT_DST_ADDRESS, 0x00},
+          {gc::BLT_DST_ADDRESS + 1, 0x80},
+          {gc::BLT_DST_PITCH, 0x40},
+          {gc::BLT_ROP, 0x0E}}},
+    };
+    const Blt copy{.mode = gc::BLT_MODE_SRC_SYSTEM, .width = 1, .height = 1, .dstPitch = 1, .dst = 0x100};
+    const std::vector<uint8_t> data = {0xA1, 0xB2, 0xC3, 0xD4};
+    for (const Rewrite& rewrite : rewrites) {
+        Engine engine;
+        std::vector<uint8_t> expected = engine.memory;
+        reference(copy, expected, data);
+        engine.run(copy, {data.begin(), data.begin() + 3});
+        for (const auto& [index, value] : rewrite.writes)
+            engine.blt.writeRegister(index, value);
+        engine.blt.hostData(data[3]);
+        EXPECT_FALSE(engine.blt.awaitingHostData()) << rewrite.name;
+        for (int extra = 0; extra < 64; ++extra)  // past what the operation needs: dropped
+            engine.blt.hostData(0xEE);
+        EXPECT_EQ(engine.memory, expected) << rewrite.name;
+        EXPECT_EQ(engine.blt.readRegister(gc::BLT_STATUS) & (gc::BLT_STATUS_BUSY | gc::BLT_STATUS_START), 0)
+            << rewrite.name;
+    }
+}
+
+// GR31 while an operation waits: writing start again is no new start, taking the start bit
+// away and back is one (the new operation replaces the old), and a reset abandons it.
+TEST(Blt, StatusWritesWhileDataIsPendingFollowTheStartAndResetEdges)
+{
+    const Blt glyph{.mode = gc::BLT_MODE_COLOUR_EXPAND | gc::BLT_MODE_SRC_SYSTEM,
+                    .width = 8,
+                    .height = 2,
+                    .dstPitch = 8,
+                    .dst = 0,
+                    .fg = 0x5A,
+                    .bg = 0x11};
+    Engine engine;
+    engine.run(glyph, {0xFF});
+    engine.blt.writeRegister(gc::BLT_STATUS, gc::BLT_STATUS_START);  // no edge: the same operation
+    EXPECT_EQ(engine.blt.pending().height, 2u);
+    engine.blt.writeRegister(gc::BLT_HEIGHT, 0);  // the next operation is one line
+    engine.blt.writeRegister(gc::BLT_STATUS, 0);
+    EXPECT_TRUE(engine.blt.awaitingHostData());
+    engine.blt.writeRegister(gc::BLT_STATUS, gc::BLT_STATUS_START);  // an edge: a new operation, one line
+    EXPECT_EQ(engine.blt.pending().height, 1u);
+    engine.blt.hostData(0x0F);
+    EXPECT_FALSE(engine.blt.awaitingHostData());
+    EXPECT_EQ(engine.memory[0], 0x11);
+    EXPECT_EQ(engine.memory[7], 0x5A);
+
+    engine.run(glyph, {0xFF});
+    engine.blt.writeRegister(gc::BLT_STATUS, gc::BLT_STATUS_RESET);
+    engine.blt.hostData(0xFF);  // the reset bit alone does not abandon it
+    EXPECT_FALSE(engine.blt.awaitingHostData());
+    engine.blt.writeRegister(gc::BLT_STATUS, 0);
+
+    engine.run(glyph, {0xFF});
+    const std::vector<uint8_t> before = engine.memory;
+    engine.blt.writeRegister(gc::BLT_STATUS, gc::BLT_STATUS_RESET);
+    engine.blt.writeRegister(gc::BLT_STATUS, 0);  // the reset's falling edge abandons it
+    EXPECT_FALSE(engine.blt.awaitingHostData());
+    engine.blt.hostData(0x00);
+    EXPECT_EQ(engine.memory, before);
     EXPECT_EQ(engine.blt.readRegister(gc::BLT_STATUS), 0);
 }
 
