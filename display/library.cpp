@@ -33,6 +33,7 @@ constexpr uint32_t MODE_LIST_MAX = 256;   // longer lists are cut here
 constexpr uint32_t STRING_MAX = 255;
 constexpr uint32_t STABLE_BYTES = (MODE_LIST_MAX + 1) * 2 + 4 * (STRING_MAX + 1);
 constexpr uint32_t STRINGS_AT = (MODE_LIST_MAX + 1) * 2;
+constexpr uint32_t MAX_START_LINE = 0xFFFF;  // 4F07 takes the display start's line in DX
 
 // One state for the process, so that the DisplayContext handed out keeps its address.
 LibraryState* state = nullptr;
@@ -146,6 +147,10 @@ void surveyModes(LibraryState& lib)
     }
 }
 
+// Pages: what the BIOS reports (a byte: 256 at most), no more than video memory holds, and no
+// more than the display start reaches. Page p is shown from line p x height, and 4F07 takes
+// the line in 16 bits, so on a large card the pages past line 65535 could be drawn but never
+// shown (640x480 reaches 137 pages, whatever the memory).
 int32_t pagesOf(const LibraryState& lib, const vbe::ModeInfo& block, const ModeFacts& facts)
 {
     uint64_t memory = lib.videoMemoryBytes;
@@ -153,7 +158,8 @@ int32_t pagesOf(const LibraryState& lib, const vbe::ModeInfo& block, const ModeF
         memory /= 4;
     const uint64_t page = uint64_t(block.BytesPerScanLine) * block.YResolution;
     const int64_t fit = page ? int64_t(memory / page) : 1;
-    return int32_t(std::max<int64_t>(1, std::min<int64_t>(int64_t(block.NumberOfImagePages) + 1, fit)));
+    const int64_t shown = block.YResolution ? int64_t(MAX_START_LINE / block.YResolution) + 1 : 1;
+    return int32_t(std::max<int64_t>(1, std::min({int64_t(block.NumberOfImagePages) + 1, fit, shown})));
 }
 
 FrameLayout layoutFor(const LibraryState& lib, const CurrentMode& mode)
@@ -605,7 +611,7 @@ void GX_setVisualPage(int32_t page, int32_t waitRetrace)
     if (!lib || !lib->mode.set || page < 0 || page >= lib->mode.pages)
         return;
     const uint32_t y = uint32_t(page) * uint32_t(lib->mode.facts.height);
-    if (y > 0xFFFF)
+    if (y > MAX_START_LINE)
         return;
     bool ok;
     if (waitRetrace) {
@@ -627,7 +633,7 @@ void GX_setVisualPage(int32_t page, int32_t waitRetrace)
 int32_t VBE_setDisplayStart(int32_t x, int32_t y, int32_t waitRetrace)
 {
     LibraryState* lib = library();
-    if (!lib || !lib->mode.set || x < 0 || y < 0 || x > 0xFFFF || y > 0xFFFF)
+    if (!lib || !lib->mode.set || x < 0 || y < 0 || x > 0xFFFF || y > int32_t(MAX_START_LINE))
         return 0;
     // A start that would show memory past the end of video memory is refused.
     const FrameLayout& l = lib->writer.layout();
@@ -654,7 +660,9 @@ int32_t setScanLine(uint8_t subfunction, int32_t value, int32_t* newBytes, int32
         return 0;
     // Only as many scan lines as video memory holds, whatever the BIOS says.
     const FrameLayout& l = lib->writer.layout();
-    const uint64_t fit = l.memoryBytes / bytes;
+    // A BIOS that answers 0 lines leaves the memory to say; no more than the display start
+    // reaches either way.
+    const uint64_t fit = std::min<uint64_t>(l.memoryBytes / bytes, MAX_START_LINE);
     const int32_t usable = int32_t(std::min<uint64_t>(lines ? lines : fit, fit));
     lib->writer.setLines(pixels, usable, bytes);
     meanLineLength(bytes);

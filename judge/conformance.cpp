@@ -78,6 +78,16 @@ uint32_t totalMemory(VbeRig& rig)
     return rig.machine().videoMemoryBytes();
 }
 
+// Past 16 MB the counts a BIOS keeps in a byte or 16 bits start to overflow: 64 KB banks
+// past 255, more than 256 image pages, lines longer than 65535 bytes at the height of a mode.
+constexpr uint32_t LARGE_MEMORY = 16u << 20;
+
+#define LARGE_CARD_ONLY()                                                                                              \
+    do {                                                                                                               \
+        if (totalMemory(rig) <= LARGE_MEMORY)                                                                          \
+            return notApplicable("the card has 16 MB of video memory or less");                                        \
+    } while (0)
+
 vbe::ControllerInfo controllerInfo(VbeRig& rig)
 {
     vbe::ControllerInfo info;
@@ -428,7 +438,7 @@ const std::vector<Row>& rows()
              CALL(regs);
              REQUIRE(regs.ax == vbe::STATUS_OK && regs.bx == 1024 && regs.cx == 1024, "set AX=%04Xh BX=%u CX=%u",
                      regs.ax, regs.bx, regs.cx);
-             REQUIRE(regs.dx == totalMemory(rig) / 1024, "set DX=%u lines", regs.dx);
+             REQUIRE(regs.dx == std::min<uint32_t>(totalMemory(rig) / 1024, 0xFFFF), "set DX=%u lines", regs.dx);
              REQUIRE(rig.screen().lineBytes == 1024, "the card shows lines of %u bytes", rig.screen().lineBytes);
              regs = {};
              regs.ax = vbe::SCAN_LINE_LENGTH;
@@ -648,6 +658,108 @@ const std::vector<Row>& rows()
              REQUIRE(b[0] == 9 && b[1] == 8 && b[2] == 7,
                      "entry 20 (red 7, green 8, blue 9) came back as blue %u, green %u, red %u", b[0], b[1], b[2]);
              REQUIRE(b[4] == 0xEE, "wrote past the entries");
+             return {};
+         }},
+        {"4F00 TotalMemory past 16 MB",
+         [](VbeRig& rig) -> Verdict {
+             LARGE_CARD_ONLY();
+             CpuRegs regs;
+             regs.ax = vbe::CONTROLLER_INFO;
+             std::memset(rig.buffer(), 0, 512);
+             std::memcpy(rig.buffer(), "VBE2", 4);
+             CALL(regs, true);
+             REQUIRE(regs.ax == vbe::STATUS_OK, "AX=%04Xh", regs.ax);
+             const uint32_t units = std::min<uint32_t>(totalMemory(rig) >> 16, 0xFFFF);
+             const uint16_t said = controllerInfo(rig).TotalMemory;
+             REQUIRE(said == units, "TotalMemory %u x 64 KB (%u MB), the card has %u MB", said, said / 16,
+                     totalMemory(rig) >> 20);
+             return {};
+         }},
+        {"4F01 image pages past 256 screens",
+         [](VbeRig& rig) -> Verdict {
+             LARGE_CARD_ONLY();
+             int judged = 0;
+             for (uint16_t mode : modeList(rig)) {
+                 const ModeBlock info = modeInfo(rig, mode);
+                 const uint32_t screen = screenBytes(info.m);
+                 if (info.ax != vbe::STATUS_OK || screen == 0 || totalMemory(rig) / screen <= 256)
+                     continue;
+                 ++judged;
+                 const uint32_t fit = totalMemory(rig) / screen;
+                 REQUIRE(info.m.NumberOfImagePages == 255,
+                         "mode %03Xh (%ux%ux%u): NumberOfImagePages %u where %u screens fit%s", mode,
+                         info.m.XResolution, info.m.YResolution, info.m.BitsPerPixel, info.m.NumberOfImagePages, fit,
+                         info.m.NumberOfImagePages == ((fit - 1) & 0xFF) ? ": the count wrapped at 256"
+                                                                          : " (a byte says 255)");
+             }
+             if (judged == 0)
+                 return notApplicable("no listed mode fits more than 256 times");
+             return {};
+         }},
+        {"4F05 banks past 16 MB",
+         [](VbeRig& rig) -> Verdict {
+             LARGE_CARD_ONLY();
+             SET_MODE(0x101);
+             const uint32_t bank = granularity(rig, 0x101);
+             REQUIRE(bank != 0, "4F01 101h gives no window granularity");
+             const uint32_t last = std::min<uint32_t>(totalMemory(rig) / bank - 1, 0xFFFF);
+             uint8_t marker = 0x41;
+             for (const uint32_t number : {LARGE_MEMORY / bank + 1, last}) {
+                 CpuRegs regs;
+                 regs.ax = vbe::WINDOW_CONTROL;
+                 regs.dx = static_cast<uint16_t>(number);
+                 CALL(regs);
+                 REQUIRE(regs.ax == vbe::STATUS_OK, "set bank %u: AX=%04Xh", number, regs.ax);
+                 constexpr uint32_t OFFSET = 0x11;
+                 rig.machine().writePhys8(vga::WINDOW_START + OFFSET, ++marker);
+                 const uint8_t* vram = rig.machine().lfb();
+                 const uint32_t wrapped = number % 256;
+                 REQUIRE(vram[uint64_t(number) * bank + OFFSET] == marker,
+                         "bank %u (%u KB banks): the window write is not at %u MB%s", number, bank / 1024,
+                         uint32_t(uint64_t(number) * bank >> 20),
+                         vram[uint64_t(wrapped) * bank + OFFSET] == marker ? ", it is in bank (number mod 256)" : "");
+                 regs = {};
+                 regs.ax = vbe::WINDOW_CONTROL;
+                 regs.bx = 0x0100;
+                 CALL(regs);
+                 REQUIRE(regs.ax == vbe::STATUS_OK && regs.dx == number, "get after bank %u: AX=%04Xh DX=%u", number,
+                         regs.ax, regs.dx);
+             }
+             return {};
+         }},
+        {"4F06 maximum on a card past 16 MB",
+         [](VbeRig& rig) -> Verdict {
+             // At 480 lines, memory past 31 MB holds lines longer than 16 bits of bytes: the
+             // maximum is the longest line the BIOS then sets, not what is left of it in BX.
+             LARGE_CARD_ONLY();
+             SET_MODE(0x101);
+             CpuRegs regs;
+             regs.ax = vbe::SCAN_LINE_LENGTH;
+             regs.bx = 0x0003;
+             CALL(regs);
+             REQUIRE(regs.ax == vbe::STATUS_OK, "BL=03h: AX=%04Xh", regs.ax);
+             const uint16_t maximum = regs.bx;
+             REQUIRE(maximum >= 640, "BL=03h: BX=%u", maximum);
+             regs = {};
+             regs.ax = vbe::SCAN_LINE_LENGTH;
+             regs.bx = 0x0002;
+             regs.cx = maximum;
+             CALL(regs);
+             REQUIRE(regs.ax == vbe::STATUS_OK && regs.bx == maximum, "a line of the maximum %u bytes: AX=%04Xh BX=%u",
+                     maximum, regs.ax, regs.bx);
+             REQUIRE(rig.screen().lineBytes == maximum, "a line of the maximum %u bytes: the card shows %u", maximum,
+                     rig.screen().lineBytes);
+             if (maximum <= 0xFFFF / 2) {
+                 const uint16_t longer = static_cast<uint16_t>(2 * maximum);
+                 regs = {};
+                 regs.ax = vbe::SCAN_LINE_LENGTH;
+                 regs.bx = 0x0002;
+                 regs.cx = longer;
+                 CALL(regs);
+                 REQUIRE(regs.ax != vbe::STATUS_OK || rig.screen().lineBytes <= maximum,
+                         "BL=03h says %u bytes at most, yet a line of %u is set and shown", maximum,
+                         rig.screen().lineBytes);
+             }
              return {};
          }},
         {"Unknown 4Fxx function fails",

@@ -251,11 +251,11 @@ chip_check:
     shl bl, cl
     pop cx
 .memory_known:
-    cmp word [cs:total_64k], 0
+    cmp word [cs:memory_64k], 0
     je .absent                              ; no memory was generated
     xor ah, ah
     mov al, bl
-    cmp ax, [cs:total_64k]                  ; CF: less memory than generated
+    cmp ax, [cs:memory_64k]                 ; CF: less memory than generated
     jmp .restore
 .absent:
     stc
@@ -374,7 +374,7 @@ cirrus_clear_memory:
     push cx
     INDEXED_OUT VGA_GC_INDEX_PORT, CIRRUS_GC_BLT_STATUS, CIRRUS_GC_BLT_STATUS_RESET  ; whatever ran
     INDEXED_OUT VGA_GC_INDEX_PORT, CIRRUS_GC_BLT_STATUS, 0
-    mov cx, [cs:total_64k]
+    mov cx, [cs:memory_64k]
     shl cx, 4                               ; 4 KB lines
     dec cx
     INDEXED_OUT VGA_GC_INDEX_PORT, CIRRUS_GC_BLT_HEIGHT, cl

@@ -70,7 +70,7 @@ chip_check:
     and ax, DISPI_ID_VERSIONS
     cmp ax, DISPI_ID_0
     jne .absent
-    mov bx, [cs:total_64k]
+    mov bx, [cs:memory_64k]
     test bx, bx
     jz .absent                              ; no memory was generated
     DISPI_GET DISPI_VIDEO_MEMORY_64K

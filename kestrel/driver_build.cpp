@@ -45,9 +45,12 @@ std::vector<uint8_t> buildDriver(const CardAnalysis& card)
     writeWord(image, field::NEEDS_VBE_BIOS, 0);
     writeWord(image, field::HARDWARE_CODE, chip);
     writeWord(image, field::CHIP_FAMILY, card.chipFamily);
-    // 16 bits of KB; whole 64 KB units so that the loader's division loses nothing.
-    const uint32_t memoryKb = std::min<uint32_t>(card.videoMemoryKb, 0xFFFF) & ~63u;
-    writeWord(image, field::MEMORY_KB, static_cast<uint16_t>(supported ? memoryKb : 0));
+    // Whole 64 KB units, as many as a 16-bit TotalMemory says (4 GB less 64 KB). The loader's
+    // word of KB holds at most 64 MB less 64 KB; the driver reads its own word of units.
+    const uint32_t memory64k = supported ? std::min<uint32_t>(card.videoMemoryKb / 64, 0xFFFF) : 0;
+    const uint32_t memoryKb = memory64k * 64;
+    writeWord(image, field::MEMORY_64K, static_cast<uint16_t>(memory64k));
+    writeWord(image, field::MEMORY_KB, static_cast<uint16_t>(std::min<uint32_t>(memoryKb, 0xFFC0)));
     const uint32_t barAddress = card.pciDevice < 0 ? 0 : 0x80000010u | static_cast<uint32_t>(card.pciDevice) << 8;
     writeDword(image, field::PCI_BAR_ADDRESS, supported ? barAddress : 0);
 

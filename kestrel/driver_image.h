@@ -26,13 +26,15 @@ constexpr std::size_t INT10_ENTRY = 99;       // word
 constexpr std::size_t INT2F_ENTRY = 101;      // word
 constexpr std::size_t OLD_INT10 = 103;        // dword, loader
 constexpr std::size_t OLD_INT2F = 107;        // dword, loader
-constexpr std::size_t TOTAL_64K = 129;        // word, loader: MEMORY_KB / 64
+constexpr std::size_t TOTAL_64K = 129;        // word, loader: MEMORY_KB / 64 (at most 1023)
 constexpr std::size_t LOAD_SEGMENT = 145;     // word, loader
 constexpr std::size_t NEEDS_VBE_BIOS = 147;   // word, generator: always 0 for this driver
 constexpr std::size_t HARDWARE_CODE = 149;    // word, generator: the chip (HARDWARE_*)
 constexpr std::size_t CHIP_FAMILY = 151;      // word, generator: the chip's family (CHIP_FAMILY_*)
-constexpr std::size_t MEMORY_KB = 153;        // word, generator: video memory in KB
+constexpr std::size_t MEMORY_KB = 153;        // word, generator: video memory in KB, at most FFC0h
 constexpr std::size_t PCI_BAR_ADDRESS = 155;  // dword, generator: PCI config address of BAR0
+constexpr std::size_t MEMORY_64K = 159;       // word, generator: video memory in 64 KB units, what
+                                              // the driver reports (MEMORY_KB stops at 64 MB)
 constexpr std::size_t STRING1 = 341;          // 80 bytes
 constexpr std::size_t STRING2 = 421;          // 50 bytes
 constexpr std::size_t STRING3 = 471;          // 50 bytes

@@ -10,9 +10,11 @@
 ;   int 10h AX=4F0Fh BX=1234h   -> AX=004Fh, DX:BX -> the 292-byte information record (341)
 ;   int 2Fh AH=MUX_ID AL=00h    -> AL=0FFh, BX='KS' (4B53h), CX=0502h, ES:DI -> signature
 ;
-; Header word 153 (generator) is the video memory in KB, so the word the installer derives
-; from it at 129 (153 / 64) is the video memory in 64 KB units: the TotalMemory the driver
-; reports and the size its mode list and checks work against.
+; Header word 159 (generator) is the video memory in 64 KB units: the TotalMemory the driver
+; reports and the size its mode list and checks work against, up to FFFFh (4 GB less 64 KB).
+; Word 153 (generator) is the video memory in KB as the loader reads it: the installer puts
+; 153 / 64 into word 129, which says at most 1023 units (64 MB less 64 KB), so the driver
+; takes its size from 159 and leaves 129 to the loader.
 ;
 ; This file is the front end: it decodes every VBE function, checks its arguments against
 ; the mode table and the video memory, and answers from its own state. It touches no register
@@ -21,7 +23,7 @@
 ; every register it does not return in but AX, reads its own data through CS, and may be
 ; called with any DS:
 ;   chip_check            CF clear when the chip this driver was generated for is there with
-;                         at least total_64k of memory; leaves no trace on the card
+;                         at least memory_64k of memory; leaves no trace on the card
 ;   CHIP_CODE             (a constant) the hardware code (word 149) of the chip
 ;   CHIP_CAPABILITIES     (a constant) the controller block's capabilities (the DAC's switch)
 ;   CHIP_MAX_LINE_BYTES   (a constant) the longest scan line the chip's offset register holds
@@ -80,7 +82,7 @@ old_int10:      dd 0                        ; 103 installer
 old_int2f:      dd 0                        ; 107 installer
 
                 times 129-($-$$) db 0
-total_64k:      dw 0                        ; 129 installer: video memory, 64 KB units
+installer_64k:  dw 0                        ; 129 installer: word 153 / 64 (see memory_64k)
 
                 times 145-($-$$) db 0
 load_seg:       dw 0                        ; 145 installer
@@ -89,6 +91,7 @@ hardware_code:  dw NO_HARDWARE              ; 149 generator: the chip (CHIP_CODE
                 dw 0                        ; 151 generator: chip family
                 dw 0                        ; 153 generator: video memory in KB
 pci_bar_addr:   dd 0                        ; 155 generator: PCI config address of BAR0, 0 = none
+memory_64k:     dw 0                        ; 159 generator: video memory, 64 KB units
 
 ; The information record (341..632) that 4F0Fh hands out.
                 times 341-($-$$) db 0
@@ -233,7 +236,7 @@ vbe_05:
     jnz ret_failed
     test bh, bh
     jnz .get
-    cmp dx, [cs:total_64k]
+    cmp dx, [cs:memory_64k]
     jae ret_failed
     call chip_set_bank
     mov ax, VBE_STATUS_OK
@@ -250,7 +253,7 @@ vbe_05:
 window_function:
     test bx, bx                             ; BH 00h set, BL 00h window A
     jnz .other
-    cmp dx, [cs:total_64k]
+    cmp dx, [cs:memory_64k]
     jae .other
     call chip_set_bank
     mov ax, VBE_STATUS_OK
@@ -346,7 +349,7 @@ vbe_00:
     mov dword [es:di+VbeControllerInfo.Capabilities], CHIP_CAPABILITIES
     mov word [es:di+VbeControllerInfo.VideoModePtr], mode_list
     mov [es:di+VbeControllerInfo.VideoModePtr+2], ax
-    mov bx, [total_64k]
+    mov bx, [memory_64k]
     mov [es:di+VbeControllerInfo.TotalMemory], bx
     mov word [es:di+VbeControllerInfo.OemSoftwareRev], DRIVER_VERSION
     mov word [es:di+VbeControllerInfo.OemVendorNamePtr], vendor_name
@@ -390,7 +393,7 @@ mode_fits:
     jne .packed
     shl eax, 2                              ; four planes
 .packed:
-    movzx ebx, word [total_64k]
+    movzx ebx, word [memory_64k]
     shl ebx, 16
     cmp ebx, eax                            ; CF when memory < screen
     pop edx
@@ -503,7 +506,7 @@ vbe_01:
     ; Image pages: whole screens in video memory, minus the one shown.
     call mode_fits
     mov ebx, eax
-    movzx eax, word [total_64k]
+    movzx eax, word [memory_64k]
     shl eax, 16
     xor edx, edx
     div ebx
@@ -740,7 +743,7 @@ pixels_to_bytes:
 mode_memory:
     push si
     mov si, [cs:cur_entry]
-    movzx eax, word [cs:total_64k]
+    movzx eax, word [cs:memory_64k]
     shl eax, 16
     cmp byte [cs:si+MODE_BPP], 4
     jne .done
@@ -964,8 +967,8 @@ check_entry:
 ; ---------------------------------------------------------------------------------------
 checksum_ranges:                            ; [start, end) pairs
     dw 0, old_int10
-    dw old_int2f + 4, total_64k
-    dw total_64k + 2, load_seg
+    dw old_int2f + 4, installer_64k
+    dw installer_64k + 2, load_seg
     dw load_seg + 2, image_checksum
 checksum_ranges_end:
 

@@ -225,7 +225,7 @@ void DispiCard::enable(uint16_t value)
         dispi_.yOffset = startLate_ ? 1 : 0;
         dispi_.readBank = dispi_.writeBank = 0;
         if (!(value & dispi::ENABLE_NO_CLEAR_MEM))
-            std::fill_n(vga_.videoMemory(), memory, 0);
+            vga_.clearVideoMemory();
     }
     dispi_.enable = value;
     // The 8-bit DAC switch takes effect in a DISPI mode, on a card whose DAC follows it.

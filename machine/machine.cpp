@@ -54,8 +54,9 @@ std::string hex4(uint32_t value)
 const MachineConfig& checked(const MachineConfig& config)
 {
     const std::string name = "machine " + config.name + ": ";
-    if (config.videoMemoryKb < 256 || config.videoMemoryKb > 16384 || config.videoMemoryKb % 64 != 0)
-        throw MachineError(name + "video memory must be a multiple of 64 KB from 256 KB to 16 MB");
+    if (config.videoMemoryKb < MIN_VIDEO_MEMORY_KB || config.videoMemoryKb > MAX_VIDEO_MEMORY_KB ||
+        config.videoMemoryKb % VIDEO_MEMORY_UNIT_KB != 0)
+        throw MachineError(name + "video memory must be a multiple of 64 KB from 256 KB to 512 MB");
     if (config.conventionalKb < FREE_CONVENTIONAL_START / 1024 || config.conventionalKb > 640)
         throw MachineError(name + "conventional memory must be 8 to 640 KB");
     if (config.refreshHz < 30 || config.refreshHz > 240)

@@ -37,6 +37,13 @@ enum class CardFault : uint8_t {
     BankOffByOne,      // the banked window shows the bank after the one selected
 };
 
+// Video memory a machine can have, in KB: 256 KB to 512 MB, as QEMU's VGA offers (its
+// vgamem_mb is clamped at 512), in whole 64 KB units (the DISPI memory register's). A card
+// may allow less: the GD5446 has 1, 2 or 4 MB.
+constexpr uint32_t MIN_VIDEO_MEMORY_KB = 256;
+constexpr uint32_t MAX_VIDEO_MEMORY_KB = 512 * 1024;
+constexpr uint32_t VIDEO_MEMORY_UNIT_KB = 64;
+
 struct MachineConfig {
     std::string name;             // preset name, or the file it was read from
     std::string description;      // one line for --list-machines

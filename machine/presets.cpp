@@ -5,7 +5,8 @@
 //   rom = <path>                video BIOS image (a relative path is taken from the file's folder)
 //   card = stdvga|cirrus        the video card, one of cardTypes() (machine/cards.cpp)
 //   dispi = yes|no              the card has the DISPI extension
-//   video_memory = 4M|512K|...  64 KB multiple, 256 KB to 16 MB (a bare number is KB)
+//   video_memory = 4M|512K|...  64 KB multiple, 256 KB to 512 MB (a bare number is KB); the
+//                               Cirrus card has 1, 2 or 4 MB
 //   accel = all|none|<names>    accelerator entries, e.g. "draw_rect, bit_blt, set_cursor"
 //   dac8 = yes|ignored|no       the DISPI 8-bit DAC switch works, is accepted but the DAC stays
 //                               at 6 bits (a faulty card), or is refused
@@ -117,6 +118,11 @@ std::vector<MachineConfig> presets()
             base("dac6", "noaccel, with a faulty DAC that accepts the 8-bit switch but keeps using 6 bits");
         c.accelEntries = 0;
         c.wideDac = WideDac::Ignored;
+        list.push_back(c);
+    }
+    {
+        MachineConfig c = base("bigvram", "default with 512 MB of video memory, as QEMU's largest VGA");
+        c.videoMemoryKb = MAX_VIDEO_MEMORY_KB;
         list.push_back(c);
     }
     for (const bool sea : {false, true}) {
@@ -379,11 +385,15 @@ private:
             v.pop_back();
         else if (v.size() > 1 && v.back() == 'm')
             v.pop_back(), scale = 1024;
+        else if (v.size() > 2 && v.compare(v.size() - 2, 2, "gb") == 0)
+            v.resize(v.size() - 2), scale = 1024 * 1024;
+        else if (v.size() > 1 && v.back() == 'g')
+            v.pop_back(), scale = 1024 * 1024;
         const uint64_t kb = parseUnsigned("video_memory", trim(v), 10) * scale;
-        if (kb % 64 != 0)
+        if (kb < MIN_VIDEO_MEMORY_KB || kb > MAX_VIDEO_MEMORY_KB)
+            fail("video_memory must be 256 KB to 512 MB, got " + value);
+        if (kb % VIDEO_MEMORY_UNIT_KB != 0)
             fail("video_memory must be a multiple of 64 KB, got " + value);
-        if (kb < 256 || kb > 16384)
-            fail("video_memory must be 256 KB to 16 MB, got " + value);
         return static_cast<uint32_t>(kb);
     }
 

@@ -576,6 +576,52 @@ TEST(SmallVideoMemory, ModesLargerThanVideoMemoryDrawOnlyIntoIt)
     machine::setCurrent(nullptr);
 }
 
+// 512 MB: pages and scan lines as far as the display start reaches (4F07 takes the line in
+// 16 bits), the last page shown, and the meant copy of video memory where the drawing went.
+TEST(LargeVideoMemory, PagesAndLinesEndWhereTheDisplayStartReaches)
+{
+    auto b = boot({"Kestrel", "bigvram", true});
+    ASSERT_NE(b->dc, nullptr);
+    EXPECT_EQ(b->dc->videoMemoryKb, 512 * 1024);
+    struct Case {
+        Wanted mode;
+        int pages;
+    };
+    // 1747 pages of 640x480 fit, 137 can be shown; 320x200 is held to the 256 a byte reports.
+    for (const Case& c : {Case{{640, 480, 8}, 137}, Case{{640, 480, 32}, 137}, Case{{320, 200, 8}, 256}}) {
+        SCOPED_TRACE(c.mode.text());
+        ModeInfo info{};
+        const int32_t mode = findMode(b->dc, c.mode, &info);
+        ASSERT_NE(mode, 0);
+        EXPECT_EQ(info.numberOfPages, c.pages);
+        ASSERT_NE(GX_setMode(mode | 0x4000, 0, 1, info.modeSetValue), 0);
+        EXPECT_EQ(b->dc->maxPage, c.pages - 1);
+    }
+
+    display::keepMeantMemory(true);
+    ModeInfo info{};
+    ASSERT_NE(GX_setMode(findMode(b->dc, {640, 480, 8}, &info) | 0x4000, 0, 1, info.modeSetValue), 0);
+    GX_setActivePage(136);
+    GX_clear(3);
+    GX_setVisualPage(136, 0);
+    const machine::Picture shown = screen();
+    EXPECT_EQ(at(shown, 10, 10), at(shown, 630, 470));
+    EXPECT_NE(at(shown, 10, 10), 0u);
+    const uint64_t lastPage = 136ull * 640 * 480;
+    EXPECT_EQ(machine::current().lfb()[lastPage + 640 * 480 - 1], 3);
+    ASSERT_EQ(display::meantMemoryBytes(), 512ull << 20);
+    EXPECT_EQ(std::memcmp(display::meantMemory() + lastPage, machine::current().lfb() + lastPage, 640 * 480), 0);
+    display::keepMeantMemory(false);
+
+    // 524288 lines of 1024 bytes fit; 65535 can be reported and started at.
+    int32_t bytes = 0, pixels = 0, lines = 0;
+    ASSERT_NE(VBE_setPixelsPerLine(1024, &bytes, &pixels, &lines), 0);
+    EXPECT_EQ(lines, 65535);
+    EXPECT_NE(VBE_setDisplayStart(0, 65535 - 479, 0), 0);
+    GX_restoreMode();
+    machine::setCurrent(nullptr);
+}
+
 // SeaVGABIOS lists the VGA's own mode 13h: its 64 KB window needs no bank switch, and the
 // BIOS offers none there, so drawing through it must not ask for one.
 TEST(VgaModes, Mode13hDrawsThroughItsWindow)

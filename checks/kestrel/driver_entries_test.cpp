@@ -137,6 +137,7 @@ TEST(KestrelDriver, CheckEntryRefusesADamagedImage)
         {"signature", field::SIGNATURE + 3},
         {"hardware code", field::HARDWARE_CODE},
         {"memory", field::MEMORY_KB + 1},
+        {"memory in 64 KB units", field::MEMORY_64K},
         {"string 2", field::STRING2 + 5},
         {"interrupt 10h entry", readWord(image, field::INT10_ENTRY) + 1u},
         {"interrupt 2Fh entry", std::size_t{readWord(image, field::INT2F_ENTRY)}},

@@ -139,6 +139,24 @@ TEST(DriverImage, LoaderPatchScalesMemoryDownBy64AndKeepsTheVectors)
     }
 }
 
+// The driver reports the whole card in its own word of 64 KB units; the loader's word of KB
+// cannot hold more than 64 MB.
+TEST(DriverImage, MemoryWordsHoldTheCardInUnitsAndTheLoadersKbUpTo64Mb)
+{
+    struct Case {
+        uint32_t cardKb;
+        uint16_t memory64k, memoryKb;
+    };
+    for (const Case c : {Case{4096, 64, 4096}, Case{4100, 64, 4096}, Case{65536, 1024, 0xFFC0},
+                         Case{512 * 1024, 8192, 0xFFC0}, Case{0xFFFFFF, 0xFFFF, 0xFFC0}}) {
+        CardAnalysis card = dispiCard();
+        card.videoMemoryKb = c.cardKb;
+        const auto built = buildDriver(card);
+        EXPECT_EQ(c.memory64k, readWord(built, field::MEMORY_64K)) << c.cardKb << " KB";
+        EXPECT_EQ(c.memoryKb, readWord(built, field::MEMORY_KB)) << c.cardKb << " KB";
+    }
+}
+
 TEST(DriverImage, StringsStayTerminatedWithinTheirFields)
 {
     CardAnalysis card = dispiCard();

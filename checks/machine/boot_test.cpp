@@ -143,6 +143,9 @@ TEST(Boot, ImpossibleConfigIsRefusedBeforeAnythingIsBuilt)
     const std::vector<std::pair<const char*, void (*)(machine::MachineConfig&)>> cases = {
         {"no video memory", [](machine::MachineConfig& c) { c.videoMemoryKb = 0; }},
         {"odd video memory", [](machine::MachineConfig& c) { c.videoMemoryKb = 1000; }},
+        {"video memory past 512 MB", [](machine::MachineConfig& c) { c.videoMemoryKb = 512 * 1024 + 64; }},
+        {"512 MB on the GD5446",
+         [](machine::MachineConfig& c) { c = machine::presetConfig("cirrus"), c.videoMemoryKb = 512 * 1024; }},
         {"conventional memory into the VGA window", [](machine::MachineConfig& c) { c.conventionalKb = 700; }},
         {"no refresh", [](machine::MachineConfig& c) { c.refreshHz = 0; }},
         {"no budget", [](machine::MachineConfig& c) { c.instructionBudget = 0; }},
@@ -224,12 +227,30 @@ TEST(MachineFile, DescribesAMachineOfTheUsersOwn)
     EXPECT_EQ(pc.controllerInfo().TotalMemory, 48) << "3 MB in 64 KB units";
 }
 
+TEST(MachineFile, TakesVideoMemoryUpTo512Mb)
+{
+    const std::vector<std::pair<const char*, uint32_t>> cases = {
+        {"256K", 256}, {"256", 256}, {"64M", 65536}, {"512M", 524288}, {"512MB", 524288},
+    };
+    for (const auto& [value, kb] : cases) {
+        const TempFile file("video_memory = " + std::string(value) + "\n");
+        EXPECT_EQ(machine::loadMachine(file.path()).videoMemoryKb, kb) << value;
+    }
+    EXPECT_EQ(machine::presetConfig("bigvram").videoMemoryKb, 512u * 1024);
+}
+
 TEST(MachineFile, MistakesAreOneLineErrorsThatSayWhatToFix)
 {
     const std::vector<std::pair<const char*, const char*>> cases = {
         {"colour = blue\n", "unknown key 'colour'"},
         {"video_memory = 3000K\n", "multiple of 64 KB"},
-        {"video_memory = 32M\n", "256 KB to 16 MB"},
+        {"video_memory = 513M\n", "256 KB to 512 MB"},
+        {"video_memory = 1G\n", "256 KB to 512 MB"},
+        {"video_memory = 128K\n", "256 KB to 512 MB"},
+        {"video_memory = 0\n", "256 KB to 512 MB"},
+        {"video_memory = 99999999999M\n", "256 KB to 512 MB"},
+        {"video_memory = 4.5M\n", "needs a number"},
+        {"video_memory = -4M\n", "needs a number"},
         {"video_memory = lots\n", "needs a number"},
         {"accel = draw_rect, warp_drive\n", "unknown accelerator entry 'warp_drive'"},
         {"resident = maybe\n", "must be yes or no"},

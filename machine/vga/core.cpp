@@ -12,7 +12,7 @@ constexpr uint64_t BLANK_LINES = 45;
 }  // namespace
 
 VgaCore::VgaCore(uint32_t videoMemoryBytes, uint32_t refreshHz, std::function<uint64_t()> now)
-    : vram_(videoMemoryBytes, 0), refreshHz_(refreshHz ? refreshHz : 60), now_(std::move(now))
+    : vram_(videoMemoryBytes), refreshHz_(refreshHz ? refreshHz : 60), now_(std::move(now))
 {
 }
 

@@ -9,13 +9,13 @@
 
 #include <cstdint>
 #include <functional>
-#include <vector>
 
 #include "machine/vga/attribute_controller.h"
 #include "machine/vga/crtc.h"
 #include "machine/vga/dac.h"
 #include "machine/vga/graphics_controller.h"
 #include "machine/vga/sequencer.h"
+#include "machine/vga/zeroed_pages.h"
 
 namespace machine {
 
@@ -38,6 +38,8 @@ public:
     uint8_t* videoMemory() { return vram_.data(); }
     const uint8_t* videoMemory() const { return vram_.data(); }
     uint32_t videoMemoryBytes() const { return static_cast<uint32_t>(vram_.size()); }
+    // All of video memory zero, as a mode set without the keep-memory bit leaves it.
+    void clearVideoMemory() { vram_.clear(); }
     uint32_t refreshHz() const { return refreshHz_; }
 
     // Input status 1 at a time, and the first microsecond after `micros` at which it reads
@@ -53,7 +55,7 @@ public:
     uint8_t misc = 0;
 
 private:
-    std::vector<uint8_t> vram_;
+    ZeroedPages vram_;
     uint32_t refreshHz_;
     std::function<uint64_t()> now_;
 };
