@@ -51,7 +51,7 @@ int runProgram(HINSTANCE instance, const DriverLoader& loader)
     // Install even over a VBE 2.0 BIOS, and let the generator analyse the hardware.
     const int status = loader.install(programDir, 1, 1);
     if (isFatalInstallStatus(status)) {
-        std::fprintf(stderr, "%s\n", describeInstallFailure(status, programDir).c_str());
+        std::fprintf(stderr, "palisade: %s\n", describeInstallFailure(status, programDir).c_str());
         MessageBoxA(nullptr, "Fatal error installing KestrelLib!", "Fatal Error!", MB_TASKMODAL | MB_ICONEXCLAMATION);
         std::exit(1);
     }

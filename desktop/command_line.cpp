@@ -1,6 +1,10 @@
+// Reading palisade's options, and refusing those the chosen mode would not honour.
 #include "desktop/command_line.h"
 
+#include <algorithm>
 #include <charconv>
+#include <optional>
+#include <set>
 
 namespace desktop {
 
@@ -18,164 +22,153 @@ bool parseSize(const std::string& text, int& width, int& height)
     return e1 == std::errc() && e2 == std::errc() && afterWidth == begin + x && afterHeight == end;
 }
 
-}  // namespace
+struct OptionSpec {
+    const char* name;
+    bool takesValue;
+};
 
-std::string helpText()
+constexpr OptionSpec OPTIONS[] = {
+    {"--machine", true},   {"--rom", true},         {"--card", true},    {"--no-kestrel", false},
+    {"--list-machines", false}, {"--headless", false}, {"--script", true}, {"--shots", true},
+    {"--vbe-log", true},   {"--io-log", true},      {"--verdict", false}, {"--conformance", false},
+    {"--windows-version", true}, {"--desktop", true}, {"--help", false}, {"--help-machine-file", false},
+    {"--version", false},
+};
+
+// What --conformance takes besides itself: it boots the machine and writes its table.
+const std::set<std::string> CONFORMANCE_TAKES = {"--conformance", "--machine", "--rom",  "--card",
+                                                 "--no-kestrel",  "--shots",   "--io-log"};
+
+std::string joined(const std::set<std::string>& names, const std::string& leaveOut)
 {
-    return "Usage: palisade [OPTION]...\n"
-           "A test program for SuperVGA display hardware and its VESA BIOS Extensions, run on a\n"
-           "virtual SuperVGA PC (a real VGA BIOS ROM under an x86 emulator). The desktop with the\n"
-           "program's dialogs is shown in a window; test runs show the card's picture there.\n"
-           "\n"
-           "  --machine NAME|FILE       the machine: a preset name or a machine file (default: default)\n"
-           "  --list-machines           list the preset machines and exit\n"
-           "  --headless                no window; all input comes from --script\n"
-           "  --script FILE             input, one event per line:\n"
-           "                              key NAME        a printable character, Esc, Enter, Space, Tab,\n"
-           "                                              Shift-Tab, Up, Down, Left or Right\n"
-           "                              click ID        press control ID of the active dialog\n"
-           "                              select ID TEXT  select the first entry of list box ID containing TEXT\n"
-           "                              select ID #N    select entry N (from 0) of list box ID\n"
-           "                              dblclick ID     double-click the selected entry of list box ID\n"
-           "                              mouse X Y       move the desktop mouse\n"
-           "                              button          a mouse button press\n"
-           "                              wait MS         the next event comes MS milliseconds later\n"
-           "                              shot NAME [CAPTION]\n"
-           "                                              write the picture as NAME.png into the shots\n"
-           "                                              folder when the program next asks for input;\n"
-           "                                              CAPTION (else NAME) heads that picture's caption\n"
-           "                              snap MS NAME [CAPTION]\n"
-           "                                              write the picture as NAME.png into the shots\n"
-           "                                              folder MS milliseconds of virtual time after\n"
-           "                                              the event before it reached the program, even\n"
-           "                                              while the program is at work (a palette fade),\n"
-           "                                              listed in its turn, captioned CAPTION (else\n"
-           "                                              NAME). Headless only: a window run refuses it\n"
-           "                            Shots and snaps are pictures of the run: without --shots they\n"
-           "                            write nothing. Their names must differ from each other and\n"
-           "                            from the pictures of the waits (digits alone are refused).\n"
-           "                            '#' starts a comment line. A bad line stops the run before it\n"
-           "                            starts (exit status 2). Headless, a script that runs out while\n"
-           "                            the program waits for input ends the run (exit status 3); with\n"
-           "                            the window, input goes on from the keyboard and mouse.\n"
-           "  --shots DIR               write the picture each time the program waits for input as\n"
-           "                            DIR/NNNN.png, named shots into DIR, and DIR/index.html listing the\n"
-           "                            pictures, each captioned by the shot lines before it and by what\n"
-           "                            is shown (a dialog's title, or the full-screen mode), and the\n"
-           "                            snaps in between. DIR must be new or empty: the run creates\n"
-           "                            every file afresh and replaces none (links are not followed);\n"
-           "                            a picture equal to an earlier one is a hard link to its file.\n"
-           "                            A file that cannot be written whole is named on stderr, removed,\n"
-           "                            and the run's exit status is 2\n"
-           "  --vbe-log FILE            write every real-mode interrupt the program issues to FILE (a\n"
-           "                            log that cannot be written whole is named on stderr, removed,\n"
-           "                            and the run's exit status is 2)\n"
-           "  --io-log FILE             write every access to a card register to FILE, one line each,\n"
-           "                            from power-on (the BIOS starting the card) to the end: port\n"
-           "                            or mmio, read or write, address, width and value (video\n"
-           "                            memory is not included), and a line starting \"blt \" with the\n"
-           "                            parameters of each BitBLT operation the card runs (a log that\n"
-           "                            cannot be written whole is named on stderr, removed, and the\n"
-           "                            run's exit status is 2)\n"
-           "  --verdict                 headless: compare each full-screen picture the card shows with\n"
-           "                            the picture the program meant (what the display library drew,\n"
-           "                            in the mode, display start, line length and palette it asked\n"
-           "                            for); a screen that differs gets a hint in words on stderr, a\n"
-           "                            diff picture with --shots (NNNN-diff.png, the differing pixels\n"
-           "                            in red) and a mark on the index page; the run ends with\n"
-           "                            \"verdict: N screens, M differ\" on stderr. Dialogs are not judged\n"
-           "  --conformance             run the VBE conformance table on the machine instead of the\n"
-           "                            program: each row calls VBE functions through int 10h and checks\n"
-           "                            what they did to the card, on the BIOS alone and with Kestrel\n"
-           "                            over it. stdout: one line per row, tab-separated: the check, the\n"
-           "                            BIOS's verdict, Kestrel's (pass, FAIL: why, or n/a when the\n"
-           "                            machine has kestrel = no); a summary on stderr; with --shots DIR\n"
-           "                            also DIR/conformance.html. Exit status 0 all pass, 1 any fails\n"
-           "  --windows-version 3.1|4.0 the Windows version the program is told (default: 4.0)\n"
-           "  --desktop WxH             the desktop size in pixels (default: 1024x768)\n"
-           "  --help                    show this help and exit\n"
-           "  --version                 show the version and exit\n"
-           "\n"
-           "Each machine is a PC of its own with its own program folder: PALISADE_DIR/machines/ID/,\n"
-           "where PALISADE_DIR is the folder of the palisade executable, or\n"
-           "$XDG_STATE_HOME/palisade (default ~/.local/state/palisade) when that folder cannot be\n"
-           "written. ID is the preset's name, or for a machine file its name and a hash of its\n"
-           "path. The program runs from there (links to palisade and KSWIN.EXE), so the driver\n"
-           "kestrel.drv and KSCONFIG.DAT that KSWIN.EXE generates for a machine are kept there;\n"
-           "delete the folder to have them generated afresh.\n"
-           "\n"
-           "Headless runs use a virtual clock: the same script on the same machine gives the same\n"
-           "pictures and logs. A message box in a headless run is written to stderr as\n"
-           "\"CAPTION: TEXT\" and answered OK.\n"
-           "\n"
-           "A machine file's \"kestrel = no\" leaves KSWIN.EXE and the driver out of its program folder:\n"
-           "the loader installs nothing (status 10) and the program tests the BIOS's own VBE.\n"
-           "\n"
-           "Exit status: the program's (0, or 1 after a fatal message), 2 for a bad command line,\n"
-           "script or machine, no display or no program folder, 3 when the script ran out, 4 with\n"
-           "--verdict when a screen differs from what the program meant and the run otherwise\n"
-           "ended normally.\n";
+    std::string text;
+    for (const std::string& name : names)
+        if (name != leaveOut)
+            text += (text.empty() ? "" : ", ") + name;
+    return text;
 }
+
+}  // namespace
 
 Options parseCommandLine(int argc, const char* const* argv)
 {
     Options options;
+    std::vector<std::string> given;  // option names in the order given
+    bool endOfOptions = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= argc)
-                throw UsageError(arg + " needs a value (see --help)");
-            return argv[++i];
+        if (!endOfOptions && arg == "--") {
+            endOfOptions = true;
+            continue;
+        }
+        if (endOfOptions || arg.size() < 2 || arg[0] != '-')
+            throw UsageError("palisade takes no arguments besides its options, not \"" + arg + "\" (see --help)");
+        std::string name = arg == "-h" ? "--help" : arg;
+        std::optional<std::string> attached;
+        if (const auto equals = arg.find('='); arg.rfind("--", 0) == 0 && equals != std::string::npos) {
+            name = arg.substr(0, equals);
+            attached = arg.substr(equals + 1);
+        }
+        const auto spec = std::find_if(std::begin(OPTIONS), std::end(OPTIONS),
+                                       [&](const OptionSpec& option) { return name == option.name; });
+        if (spec == std::end(OPTIONS))
+            throw UsageError("unknown option \"" + name + "\" (see --help)");
+        if (std::find(given.begin(), given.end(), name) != given.end())
+            throw UsageError(name + " is given twice: give it once");
+        given.push_back(name);
+        std::string value;
+        if (spec->takesValue) {
+            if (attached)
+                value = *attached;
+            else if (i + 1 < argc)
+                value = argv[++i];
+            else
+                throw UsageError(name + " needs a value (see --help)");
+            if (value.empty())
+                throw UsageError(name + " needs a value, not an empty one");
+        } else if (attached) {
+            throw UsageError(name + " takes no value, not \"" + *attached + "\"");
+        }
+        auto path = [&](NamedPath::Kind kind) {
+            options.paths.push_back({kind, name, value});
+            return value;
         };
-        if (arg == "--machine") {
-            options.machine = value();
-        } else if (arg == "--list-machines") {
+
+        if (name == "--machine") {
+            options.machine = value;
+            options.machineGiven = true;
+        } else if (name == "--rom") {
+            options.romPath = path(NamedPath::Kind::Input);
+        } else if (name == "--card") {
+            if (value != "stdvga" && value != "cirrus")
+                throw UsageError("--card takes stdvga (the DISPI card) or cirrus (the GD5446), not \"" + value + "\"");
+            options.card = value;
+        } else if (name == "--no-kestrel") {
+            options.noKestrel = true;
+        } else if (name == "--list-machines") {
             options.listMachines = true;
-        } else if (arg == "--headless") {
+        } else if (name == "--headless") {
             options.headless = true;
-        } else if (arg == "--script") {
-            options.scriptPath = value();
-        } else if (arg == "--shots") {
-            options.shotsDir = value();
-        } else if (arg == "--vbe-log") {
-            options.vbeLogPath = value();
-        } else if (arg == "--io-log") {
-            options.ioLogPath = value();
-        } else if (arg == "--verdict") {
+        } else if (name == "--script") {
+            options.scriptPath = path(NamedPath::Kind::Input);
+        } else if (name == "--shots") {
+            options.shotsDir = path(NamedPath::Kind::OutputFolder);
+        } else if (name == "--vbe-log") {
+            options.vbeLogPath = path(NamedPath::Kind::OutputFile);
+        } else if (name == "--io-log") {
+            options.ioLogPath = path(NamedPath::Kind::OutputFile);
+        } else if (name == "--verdict") {
             options.verdict = true;
-        } else if (arg == "--conformance") {
+        } else if (name == "--conformance") {
             options.conformance = true;
-        } else if (arg == "--windows-version") {
-            const std::string v = value();
-            if (v == "3.1") {
+        } else if (name == "--windows-version") {
+            if (value == "3.1") {
                 options.versionMajor = 3;
                 options.versionMinor = 10;
-            } else if (v == "4.0") {
+            } else if (value == "4.0") {
                 options.versionMajor = 4;
                 options.versionMinor = 0;
             } else {
-                throw UsageError("--windows-version takes 3.1 or 4.0, not \"" + v + "\"");
+                throw UsageError("--windows-version takes 3.1 or 4.0, not \"" + value + "\"");
             }
-        } else if (arg == "--desktop") {
-            const std::string v = value();
-            if (!parseSize(v, options.desktopWidth, options.desktopHeight) || options.desktopWidth < 320 ||
+        } else if (name == "--desktop") {
+            if (!parseSize(value, options.desktopWidth, options.desktopHeight) || options.desktopWidth < 320 ||
                 options.desktopHeight < 200 || options.desktopWidth > 4096 || options.desktopHeight > 4096)
-                throw UsageError("--desktop takes WIDTHxHEIGHT from 320x200 to 4096x4096, not \"" + v + "\"");
-        } else if (arg == "--help" || arg == "-h") {
+                throw UsageError("--desktop takes WIDTHxHEIGHT from 320x200 to 4096x4096, not \"" + value + "\"");
+        } else if (name == "--help") {
             options.help = true;
-        } else if (arg == "--version") {
+        } else if (name == "--help-machine-file") {
+            options.helpMachineFile = true;
+        } else if (name == "--version") {
             options.version = true;
-        } else {
-            throw UsageError("unknown option \"" + arg + "\" (see --help)");
         }
     }
+    // Asking for help or the version runs nothing, so nothing else given is left undone.
+    if (options.help || options.helpMachineFile || options.version)
+        return options;
+    if (options.listMachines && given.size() > 1)
+        throw UsageError("--list-machines only lists the presets: it takes no other option");
+    if (options.machineGiven && !options.card.empty())
+        throw UsageError("--card and --machine both choose the machine: give one (a machine file says card = ...)");
+    if (options.conformance)
+        for (const std::string& name : given)
+            if (!CONFORMANCE_TAKES.count(name))
+                throw UsageError("--conformance runs no program, so it does not take " + name + "; it takes " +
+                                 joined(CONFORMANCE_TAKES, "--conformance"));
     if (options.verdict && !options.headless)
         throw UsageError("--verdict needs --headless: only a scripted run's screens can be judged");
-    if (options.conformance && (options.headless || !options.scriptPath.empty() || options.verdict))
-        throw UsageError("--conformance runs no program: it takes only --machine and --shots");
-    if (options.headless && options.scriptPath.empty() && !options.help && !options.version && !options.listMachines)
+    if (options.headless && options.scriptPath.empty())
         throw UsageError("--headless needs --script FILE: a headless run takes all its input from a script");
     return options;
+}
+
+std::string machineName(const Options& options)
+{
+    if (options.card == "cirrus")
+        return "cirrus";
+    if (options.card == "stdvga")
+        return "default";
+    return options.machine;
 }
 
 }  // namespace desktop

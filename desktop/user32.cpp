@@ -150,7 +150,7 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type)
     const std::string title = caption ? caption : "Error";
     if (desktop::session().scripted()) {
         // Nobody to read it: it goes to stderr and is answered.
-        std::fprintf(stderr, "%s: %s\n", title.c_str(), message.c_str());
+        std::fprintf(stderr, "palisade: %s: %s\n", title.c_str(), message.c_str());
         return IDOK;
     }
     Dialog box = desktop::messageBox(message, title, type);

@@ -808,23 +808,31 @@ std::vector<std::string> conformanceRowNames()
     return names;
 }
 
-std::vector<RowVerdict> runConformance(const machine::MachineConfig& config, bool withKestrel)
+std::vector<RowVerdict> runConformance(const machine::MachineConfig& config, bool withKestrel,
+                                       const std::function<void(const std::string&)>& ioLog)
 {
-    VbeRig rig(config, withKestrel);
+    const std::string column = withKestrel ? "Kestrel over the BIOS" : "the BIOS alone";
+    if (ioLog)
+        ioLog("# " + column + ": power-on, the video BIOS starts the card");
+    VbeRig rig(config, withKestrel, ioLog);
     std::vector<RowVerdict> verdicts;
-    for (const Row& row : rows())
+    for (const Row& row : rows()) {
+        if (ioLog)
+            ioLog("# " + column + ": row \"" + row.name + "\"");
         verdicts.push_back(row.run(rig));
+    }
     return verdicts;
 }
 
-std::vector<ConformanceRow> conformanceTable(const machine::MachineConfig& config, std::string& kestrelAbsent)
+std::vector<ConformanceRow> conformanceTable(const machine::MachineConfig& config, std::string& kestrelAbsent,
+                                             const std::function<void(const std::string&)>& ioLog)
 {
-    const std::vector<RowVerdict> bios = runConformance(config, false);
+    const std::vector<RowVerdict> bios = runConformance(config, false, ioLog);
     std::vector<RowVerdict> kestrel(bios.size(), RowVerdict{RowVerdict::Kind::NotApplicable, {}});
     kestrelAbsent = config.kestrel ? "" : "kestrel = no";
     if (config.kestrel) {
         try {
-            kestrel = runConformance(config, true);
+            kestrel = runConformance(config, true, ioLog);
         } catch (const machine::MachineError& error) {
             kestrelAbsent = error.what();
         }

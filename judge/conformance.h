@@ -2,6 +2,7 @@
 // they did to the card, on the machine's BIOS alone and with Kestrel installed over it.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,11 +26,14 @@ std::vector<std::string> conformanceRowNames();
 
 // Every row in order on one freshly booted machine of this configuration. Throws
 // machine::MachineError when the machine cannot boot or Kestrel cannot be installed.
-std::vector<RowVerdict> runConformance(const machine::MachineConfig& config, bool withKestrel);
+// `ioLog`, when given, receives the machine's register accesses and a "# " line before each row.
+std::vector<RowVerdict> runConformance(const machine::MachineConfig& config, bool withKestrel,
+                                       const std::function<void(const std::string&)>& ioLog = {});
 
 // Both columns, each on its own machine. Kestrel's column is n/a on a machine with kestrel = no
 // and where the driver cannot be installed (a card without DISPI); kestrelAbsent then says why.
-std::vector<ConformanceRow> conformanceTable(const machine::MachineConfig& config, std::string& kestrelAbsent);
+std::vector<ConformanceRow> conformanceTable(const machine::MachineConfig& config, std::string& kestrelAbsent,
+                                             const std::function<void(const std::string&)>& ioLog = {});
 
 // The table as an HTML page, for a person to read beside the run's pictures.
 std::string conformancePage(const std::string& machineName, const std::vector<ConformanceRow>& table);

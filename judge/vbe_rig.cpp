@@ -8,8 +8,9 @@
 
 namespace judge {
 
-VbeRig::VbeRig(const machine::MachineConfig& config, bool withKestrel)
-    : clock_(machine::makeVirtualClock()), machine_(std::make_unique<machine::Machine>(config, *clock_))
+VbeRig::VbeRig(const machine::MachineConfig& config, bool withKestrel,
+               const std::function<void(const std::string&)>& ioLog)
+    : clock_(machine::makeVirtualClock()), machine_(std::make_unique<machine::Machine>(config, *clock_, ioLog))
 {
     if (withKestrel)
         kestrel::installResident(*machine_);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -30,7 +31,9 @@ struct Screen {
 
 class VbeRig {
 public:
-    VbeRig(const machine::MachineConfig& config, bool withKestrel);  // throws machine::MachineError
+    // Throws machine::MachineError. The machine's register accesses go to `ioLog` when given.
+    VbeRig(const machine::MachineConfig& config, bool withKestrel,
+           const std::function<void(const std::string&)>& ioLog = {});
     VbeRig(const std::string& machineName, bool withKestrel) : VbeRig(machine::loadMachine(machineName), withKestrel) {}
 
     machine::Machine& machine() { return *machine_; }

@@ -3,10 +3,10 @@
 //
 //   KSWIN.EXE -gen -p<directory> [-noanalyse]
 //
-// The directory is a Windows path (drive Z: is the host's root). The loader passes it
-// unquoted, so a directory with blanks arrives as several arguments: they are joined again.
-// The machine is the one named by PALISADE_MACHINE (a preset or a machine file), "default"
-// when unset.
+// The directory is a Windows path (drive Z: is the host's root). The loader quotes it as Windows
+// does when it holds blanks, tabs or quotes; one passed unquoted arrives as several arguments,
+// which are joined again with one blank. The machine is the one named by PALISADE_MACHINE (a
+// preset or a machine file), "default" when unset, with the video BIOS PALISADE_ROM when set.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -153,7 +153,12 @@ kestrel::CardAnalysis probeThisMachine()
 {
     const char* name = std::getenv("PALISADE_MACHINE");
     try {
-        const auto config = machine::loadMachine(name && *name ? name : "default");
+        auto config = machine::loadMachine(name && *name ? name : "default");
+        // palisade --rom: the machine runs another video BIOS, and so does its analysis.
+        if (const char* rom = std::getenv("PALISADE_ROM"); rom && *rom) {
+            config.romPath = rom;
+            config.romPackage.clear();
+        }
         // A PC without Kestrel: a copy of the generator found elsewhere must not give it one.
         if (!config.kestrel)
             throw Failure{"machine " + config.name + " has kestrel = no: no driver is generated for it"};
@@ -195,7 +200,7 @@ int run(const std::vector<std::string>& args)
         writeFileAtomically(configPath, text.data(), text.size());
     }
     if (kestrel::drivenChip(card) == kestrel::HARDWARE_NONE)
-        std::cout << "KSWIN.EXE: no supported graphics hardware: " << card.found << "\n";
+        std::cout << "palisade: KSWIN.EXE: no supported graphics hardware: " << card.found << "\n";
     const auto image = kestrel::buildDriver(card);
     writeFileAtomically(directory / "kestrel.drv", image.data(), image.size());
     return 0;
@@ -215,10 +220,10 @@ int main(int argc, char** argv)
     try {
         return run(args);
     } catch (const Failure& failure) {
-        std::cerr << "KSWIN.EXE: " << failure.message << "\n";
+        std::cerr << "palisade: KSWIN.EXE: " << failure.message << "\n";
         return failure.status;
     } catch (const std::exception& error) {
-        std::cerr << "KSWIN.EXE: " << error.what() << "\n";
+        std::cerr << "palisade: KSWIN.EXE: " << error.what() << "\n";
         return 1;
     }
 }

@@ -26,6 +26,8 @@
 //   description = <text>        the line --list-machines shows
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -476,12 +478,30 @@ MachineConfig loadMachine(const std::string& nameOrFile)
         if (config.name == nameOrFile)
             return config;
     std::error_code error;
-    std::ifstream file;
-    if (std::filesystem::is_regular_file(nameOrFile, error))
-        file.open(nameOrFile);
+    const auto status = std::filesystem::status(nameOrFile, error);
+    if (!std::filesystem::exists(status)) {
+        // A name with a folder or an extension in it was meant as a file.
+        if (nameOrFile.find_first_of("/.") != std::string::npos)
+            throw MachineError(nameOrFile + ": no such file");
+        throw MachineError("unknown machine '" + nameOrFile + "': no preset of that name (" + presetList() +
+                           ") and no such file");
+    }
+    if (!std::filesystem::is_regular_file(status))
+        throw MachineError(nameOrFile + " is not a machine file: it is not a plain file");
+    std::ifstream file(nameOrFile, std::ios::binary);
     if (!file.is_open())
-        throw MachineError("unknown machine '" + nameOrFile + "': use one of " + presetList() +
-                           ", or the path of a machine file");
+        throw MachineError("cannot read the machine file " + nameOrFile + ": " + std::strerror(errno));
+    // A machine file is short text: a NUL or another control byte in its first block says
+    // it is something else (a ROM given as --machine, say), before any of it is shown as a line.
+    char head[4096];
+    file.read(head, sizeof head);
+    for (std::streamsize i = 0; i < file.gcount(); ++i) {
+        const auto c = static_cast<unsigned char>(head[i]);
+        if (c == 0 || (c < 0x20 && c != '\n' && c != '\r' && c != '\t') || c == 0x7F)
+            throw MachineError(nameOrFile + " is not a machine file: it holds binary data");
+    }
+    file.clear();
+    file.seekg(0);
     return FileParser(nameOrFile).parse(file);
 }
 

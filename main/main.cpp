@@ -17,6 +17,8 @@
 #include "desktop/card_judge.h"
 #include "desktop/command_line.h"
 #include "desktop/dialog_manager.h"
+#include "desktop/help_text.h"
+#include "desktop/output_files.h"
 #include "desktop/program_folder.h"
 #include "desktop/script.h"
 #include "desktop/sdl_monitor.h"
@@ -26,6 +28,7 @@
 #include "judge/conformance_command.h"
 #include "kestrel/resident.h"
 #include "machine/machine.h"
+#include "machine/rom_image.h"
 #include "platform/resources.h"
 #include "platform/win32.h"
 #include "realmode/call_log.h"
@@ -53,23 +56,6 @@ std::string readScript(const std::string& path)
     return text.str();
 }
 
-// The shots folder must be new or empty: the run creates every file in it and replaces none.
-void checkShotsFolder(const std::string& folder)
-{
-    struct stat info {};
-    if (stat(folder.c_str(), &info) != 0) {
-        if (errno == ENOENT)
-            return;
-        throw desktop::UsageError("cannot use the shots folder " + folder + ": " + std::strerror(errno));
-    }
-    if (!S_ISDIR(info.st_mode))
-        throw desktop::UsageError("the shots folder " + folder + " is not a folder");
-    std::error_code error;
-    if (!std::filesystem::is_empty(folder, error) || error)
-        throw desktop::UsageError("the shots folder " + folder +
-                                  " is not empty: name a new or empty folder (a run replaces no file)");
-}
-
 // The mode of a picture as a person would name it: "8 bit", "4 bit", "text".
 std::string modeDepth(const machine::Picture& picture)
 {
@@ -78,17 +64,47 @@ std::string modeDepth(const machine::Picture& picture)
 
 // The program's path in the machine's own program folder, beside the executable when that
 // folder can be written, else in the user's state folder.
-std::string programFolderFor(const std::string& machineName, bool withKestrel)
+std::string programFolderFor(const std::string& id, bool withKestrel)
 {
     std::error_code error;
     const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error)
         throw desktop::ProgramFolderError("cannot find palisade's own file: " + error.message());
-    const std::vector<std::string> presets = machine::presetNames();
-    const bool preset = std::find(presets.begin(), presets.end(), machineName) != presets.end();
-    return desktop::prepareProgramFolder(executable, desktop::machineId(machineName, preset),
-                                         {executable.parent_path(), desktop::stateFolder()}, withKestrel)
+    return desktop::prepareProgramFolder(executable, id, {executable.parent_path(), desktop::stateFolder()},
+                                         withKestrel)
         .string();
+}
+
+bool isPreset(const std::string& name)
+{
+    const std::vector<std::string> presets = machine::presetNames();
+    return std::find(presets.begin(), presets.end(), name) != presets.end();
+}
+
+// The machine the options describe: a preset or a machine file, with --rom's image and
+// --no-kestrel over it. Throws machine::MachineError.
+machine::MachineConfig machineFor(const desktop::Options& options)
+{
+    machine::MachineConfig config = machine::loadMachine(desktop::machineName(options));
+    if (!options.romPath.empty()) {
+        machine::loadVideoRom(options.romPath, "");  // judged now: a file that is no ROM is one line
+        config.romPath = options.romPath;
+        config.romPackage.clear();
+    }
+    if (options.noKestrel)
+        config.kestrel = false;
+    return config;
+}
+
+// The machine's program folder: a preset's own name, a machine file's name and path hash, and
+// for another ROM that ROM's name and path hash too, so each driver is generated for its ROM.
+std::string programFolderId(const desktop::Options& options)
+{
+    const std::string name = desktop::machineName(options);
+    std::string id = desktop::machineId(name, isPreset(name));
+    if (!options.romPath.empty())
+        id += "-" + desktop::machineId(std::filesystem::absolute(options.romPath).string(), false);
+    return id;
 }
 
 std::unique_ptr<desktop::ShotWriter> shotWriter;
@@ -148,7 +164,7 @@ void finishVerdict()
 {
     if (!cardJudge)
         return;
-    std::fprintf(stderr, "verdict: %d screens, %d differ\n", cardJudge->screens(), cardJudge->differing());
+    std::fprintf(stderr, "palisade: verdict: %d screens, %d differ\n", cardJudge->screens(), cardJudge->differing());
     cardJudge.reset();
 }
 
@@ -157,11 +173,12 @@ void finishVerdict()
 int main(int argc, char** argv)
 {
     desktop::Options options;
+    machine::MachineConfig config;
     std::vector<desktop::Action> script;
     try {
         options = desktop::parseCommandLine(argc, argv);
-        if (options.help) {
-            std::fputs(desktop::helpText().c_str(), stdout);
+        if (options.help || options.helpMachineFile) {
+            std::fputs(options.help ? desktop::helpText().c_str() : desktop::machineFileHelpText().c_str(), stdout);
             return 0;
         }
         if (options.version) {
@@ -173,13 +190,17 @@ int main(int argc, char** argv)
                 std::printf("%-16s %s\n", name.c_str(), machine::presetConfig(name).description.c_str());
             return 0;
         }
-        if (options.conformance) {
-            try {
-                return judge::conformanceCommand(machine::loadMachine(options.machine), options.shotsDir);
-            } catch (const machine::MachineError& error) {
-                return fail(error.what());
-            }
+        // The machine comes first: its error is the one to fix first, display or not.
+        try {
+            config = machineFor(options);
+        } catch (const machine::MachineError& error) {
+            return fail(std::string("machine: ") + error.what());
         }
+        if (!isPreset(desktop::machineName(options)))
+            options.paths.push_back({desktop::NamedPath::Kind::Input, "--machine", options.machine});
+        desktop::checkNamedPaths(options.paths);
+        if (!options.shotsDir.empty())
+            desktop::checkOutputFolder("--shots", options.shotsDir);
         if (!options.scriptPath.empty()) {
             try {
                 script = desktop::parseScript(readScript(options.scriptPath));
@@ -188,7 +209,7 @@ int main(int argc, char** argv)
                             (std::strchr(error.what(), ':') + 2));
             }
         }
-        if (!options.headless) {
+        if (!options.headless && !options.conformance) {
             const auto snap = std::find_if(script.begin(), script.end(), [](const desktop::Action& action) {
                 return action.kind == desktop::Action::Kind::Snap;
             });
@@ -198,38 +219,65 @@ int main(int argc, char** argv)
             if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
                 return fail("there is no display to open the window on; run headless with --headless --script FILE");
         }
-        if (!options.shotsDir.empty())
-            checkShotsFolder(options.shotsDir);
     } catch (const desktop::UsageError& error) {
         return fail(error.what());
     }
 
-    // Everything is checked before anything is created: the machine boots (its ROM and the
-    // resident driver checked), the window opens, then the program folder, the shots folder
-    // and the log are made.
+    std::atexit(finishOutputs);
+    // Everything is checked before anything is created. The io log comes first, so that the
+    // BIOS's start-up goes into it as it runs, and a start-up that fails leaves its log.
+    if (!options.ioLogPath.empty()) {
+        try {
+            ioLog = desktop::createOutputFile(options.ioLogPath, "io log");
+        } catch (const std::runtime_error& error) {
+            return fail(error.what());
+        }
+        ioLogPath = options.ioLogPath;
+    }
+    std::function<void(const std::string&)> ioLogSink;
+    if (ioLog)
+        ioLogSink = [](const std::string& line) {
+            if (!ioLog)
+                return;
+            std::fputs(line.c_str(), ioLog);
+            std::fputc('\n', ioLog);
+        };
+
+    if (options.conformance) {
+        try {
+            if (!options.shotsDir.empty())
+                desktop::makeOutputFolder(options.shotsDir);
+        } catch (const std::runtime_error& error) {
+            return fail(error.what());
+        }
+        if (ioLog)
+            std::fputs("# power-on: the video BIOS starts the card\n", ioLog);
+        return judge::conformanceCommand(config, options.shotsDir, ioLogSink);
+    }
+
+    // The machine boots (its ROM and the resident driver checked), the window opens, then the
+    // program folder, the shots folder and the VBE log are made.
     std::unique_ptr<machine::Clock> baseClock =
         options.headless ? machine::makeVirtualClock() : machine::makeRealClock();
     desktop::Session& session = desktop::session();
     // The machine and the display library charge their work here, so snaps fall due mid-work.
     auto clock = std::make_unique<desktop::SessionClock>(*baseClock, session);
     std::unique_ptr<machine::Machine> pc;
-    std::vector<std::string> startUpIo;  // the io log's lines before its file exists
     std::string programPath;
     try {
-        const machine::MachineConfig config = machine::loadMachine(options.machine);
-        // The card's start-up is part of the io log; the log file is made once all is checked.
-        std::function<void(const std::string&)> keepStartUp;
-        if (!options.ioLogPath.empty())
-            keepStartUp = [&startUpIo](const std::string& line) { startUpIo.push_back(line); };
-        pc = std::make_unique<machine::Machine>(config, *clock, keepStartUp);
+        if (ioLog)
+            std::fputs("# power-on: the video BIOS starts the card\n", ioLog);
+        pc = std::make_unique<machine::Machine>(config, *clock, ioLogSink);
         machine::setCurrent(pc.get());
         display_bus::connectCurrentMachine();
         if (config.residentKestrel)
             kestrel::installResident(*pc);
         // KSWIN.EXE, started by the program's loader, analyses the same machine.
         setenv("PALISADE_MACHINE", config.name.c_str(), 1);
+        if (!options.romPath.empty())
+            setenv("PALISADE_ROM", std::filesystem::absolute(options.romPath).c_str(), 1);
     } catch (const machine::MachineError& error) {
-        return fail(error.what());
+        return fail(std::string("machine: ") + error.what());
     }
 
     std::unique_ptr<desktop::SdlMonitor> monitor;
@@ -244,39 +292,25 @@ int main(int argc, char** argv)
     }
 
     try {
-        programPath = programFolderFor(options.machine, pc->config().kestrel);
+        programPath = programFolderFor(programFolderId(options), pc->config().kestrel);
     } catch (const desktop::ProgramFolderError& error) {
         return fail(error.what());
     }
-    if (!options.shotsDir.empty()) {
-        if (mkdir(options.shotsDir.c_str(), 0777) != 0 && errno != EEXIST)
-            return fail("cannot make the shots folder " + options.shotsDir + ": " + std::strerror(errno));
-        shotWriter = std::make_unique<desktop::ShotWriter>(options.shotsDir);
+    try {
+        if (!options.shotsDir.empty()) {
+            desktop::makeOutputFolder(options.shotsDir);
+            shotWriter = std::make_unique<desktop::ShotWriter>(options.shotsDir);
+        }
+        if (!options.vbeLogPath.empty()) {
+            vbeLog = desktop::createOutputFile(options.vbeLogPath, "VBE log");
+            vbeLogPath = options.vbeLogPath;
+            realmode::setCallLog(vbeLog);
+        }
+    } catch (const std::runtime_error& error) {
+        return fail(error.what());
     }
-    if (!options.vbeLogPath.empty()) {
-        vbeLog = std::fopen(options.vbeLogPath.c_str(), "w");
-        if (!vbeLog)
-            return fail("cannot write the VBE log " + options.vbeLogPath + ": " + std::strerror(errno));
-        vbeLogPath = options.vbeLogPath;
-        realmode::setCallLog(vbeLog);
-    }
-    if (!options.ioLogPath.empty()) {
-        ioLog = std::fopen(options.ioLogPath.c_str(), "w");
-        if (!ioLog)
-            return fail("cannot write the io log " + options.ioLogPath + ": " + std::strerror(errno));
-        ioLogPath = options.ioLogPath;
-        std::fputs("# power-on: the video BIOS starts the card\n", ioLog);
-        for (const std::string& line : startUpIo)
-            std::fprintf(ioLog, "%s\n", line.c_str());
+    if (ioLog)
         std::fputs("# the program starts\n", ioLog);
-        pc->setIoLog([](const std::string& line) {
-            if (!ioLog)
-                return;
-            std::fputs(line.c_str(), ioLog);
-            std::fputc('\n', ioLog);
-        });
-    }
-    std::atexit(finishOutputs);
 
     session.setClock(clock.get());
     session.setVersion(options.versionMajor, options.versionMinor);

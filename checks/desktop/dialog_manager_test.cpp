@@ -456,7 +456,7 @@ TEST_F(DialogManager, HeadlessMessageBoxGoesToStderrAndIsAnswered)
 {
     testing::internal::CaptureStderr();
     EXPECT_EQ(MessageBoxA(nullptr, "Fatal error installing KestrelLib!", "Fatal Error!", 0x2030), IDOK);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Fatal Error!: Fatal error installing KestrelLib!\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "palisade: Fatal Error!: Fatal error installing KestrelLib!\n");
 }
 
 TEST_F(DialogManager, WindowMessageBoxIsAModalDialogClosedByEnter)

@@ -70,15 +70,55 @@ TEST_F(Palisade, ReportsBadInputInOneLineWithStatus2BeforeRunning)
         {"unwritable io log", "--headless --io-log no-such-folder/io.log", "key Esc\n", {}, "cannot write the io log"},
         {"headless without script", "--headless", "", {}, "--headless needs --script"},
         {"no display", "", "", {"DISPLAY", "WAYLAND_DISPLAY"}, "--headless"},
+        {"one file for two logs", "--headless --io-log same.log --vbe-log ./same.log", "key Esc\n", {},
+         "--io-log same.log and --vbe-log ./same.log name the same file"},
+        {"missing machine file", "--headless --machine gone.machine", "key Esc\n", {},
+         "palisade: machine: gone.machine: no such file"},
+        {"binary machine file", "--headless --machine input.txt.png", "key Esc\n", {}, "is not a machine file"},
+        {"bad machine, no display", "--machine no-such-pc", "", {"DISPLAY", "WAYLAND_DISPLAY"},
+         "palisade: machine: unknown machine 'no-such-pc'"},
+        {"rom that is no ROM", "--headless --rom input.txt", "key Esc\n", {}, "is not a ROM image"},
+        {"conformance with a script", "--conformance --script input.txt", "", {}, "does not take --script"},
     };
+    {
+        std::ofstream binary(work / "input.txt.png", std::ios::binary);
+        binary << std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+    }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const Outcome r = run(c.arguments, c.script, c.unsetEnvironment);
+        EXPECT_EQ(r.err.rfind("palisade: ", 0), 0u) << r.err;
         EXPECT_EQ(r.status, 2);
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         EXPECT_FALSE(fs::exists(work / "start.png"));
         EXPECT_FALSE(fs::exists(work / "kestrel.drv"));
+        EXPECT_FALSE(fs::exists(work / "same.log"));
+    }
+}
+
+// A link planted where an output goes is refused, and what it points at stays as it was.
+TEST_F(Palisade, OutputsNeverFollowAPlantedLink)
+{
+    std::ofstream(work / "precious") << "keep";
+    fs::create_symlink(work / "precious", work / "planted");
+    fs::create_directories(work / "full");
+    std::ofstream(work / "full" / "conformance.html") << "keep";
+    struct Case {
+        const char* arguments;
+        const char* says;
+    };
+    for (const Case c : {Case{"--headless --io-log planted", "cannot write the io log planted: it is a link"},
+                         Case{"--headless --vbe-log planted", "cannot write the VBE log planted: it is a link"},
+                         Case{"--conformance --io-log planted", "cannot write the io log planted: it is a link"},
+                         Case{"--conformance --shots full", "the --shots folder full is not empty"}}) {
+        SCOPED_TRACE(c.arguments);
+        const bool conformance = std::string(c.arguments).find("--conformance") != std::string::npos;
+        const Outcome r = run(c.arguments, conformance ? "" : "click 2\n");
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_EQ(readFile((work / "precious").string()), "keep");
+        EXPECT_EQ(readFile((work / "full" / "conformance.html").string()), "keep");
     }
 }
 

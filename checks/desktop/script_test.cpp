@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "desktop/command_line.h"
+#include "desktop/help_text.h"
 #include "desktop/script.h"
 
 using desktop::Action;

@@ -177,7 +177,7 @@ TEST_F(Kswin, EachMachineGetsTheDriverOfItsChip)
         {"cirrus", HARDWARE_GD5446, "cirrus", ""},
         {"cirrus-seavgabios", HARDWARE_GD5446, "cirrus", ""},
         {"plainvga", HARDWARE_NONE, "none",
-         "KSWIN.EXE: no supported graphics hardware: PCI 1234:1111 at 00:02.0 without the DISPI interface\n"},
+         "palisade: KSWIN.EXE: no supported graphics hardware: PCI 1234:1111 at 00:02.0 without the DISPI interface\n"},
     };
     for (const Case& c : cases) {
         fs::remove(dir_ / "kestrel.drv");
@@ -250,7 +250,7 @@ TEST_F(Kswin, ErrorsSayWhatIsWrongExitNonzeroAndLeaveNoHalfFile)
         const ChildRun run = runKswin(c.args, dir_, c.machine);
         const std::string what = c.args.empty() ? "(no arguments)" : c.args.back();
         EXPECT_NE(0, run.status) << what;
-        EXPECT_EQ(0u, run.err.rfind("KSWIN.EXE: ", 0)) << what << ": " << run.err;
+        EXPECT_EQ(0u, run.err.rfind("palisade: KSWIN.EXE: ", 0)) << what << ": " << run.err;
         EXPECT_NE(std::string::npos, run.err.find(c.message)) << what << ": " << run.err;
         EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n')) << what << ": " << run.err;
         EXPECT_EQ(BOTH_FILES, files()) << what;
