@@ -156,6 +156,21 @@ void moveInGroup(Dialog& dialog, int step)
     }
 }
 
+// The entry Home, End, Page Up or Page Down selects in a list that has entries. A page keeps
+// one row of the one before in sight, as on Windows.
+int pagedEntry(const Control& list, int key)
+{
+    const int last = int(list.items.size()) - 1;
+    const int page = std::max(1, listVisibleRows(list) - 1);
+    const int from = std::max(0, list.selection);
+    switch (key) {
+    case KEY_HOME: return 0;
+    case KEY_END: return last;
+    case KEY_PAGE_UP: return std::max(0, from - page);
+    default: return std::min(last, from + page);
+    }
+}
+
 void handleKey(Dialog& dialog, int key, bool shift)
 {
     Control* focused = dialog.focus >= 0 ? &dialog.controls[size_t(dialog.focus)] : nullptr;
@@ -195,6 +210,13 @@ void handleKey(Dialog& dialog, int key, bool shift)
         }
         return;
     }
+    case KEY_HOME:
+    case KEY_END:
+    case KEY_PAGE_UP:
+    case KEY_PAGE_DOWN:
+        if (focused && focused->kind == ControlKind::ListBox && !focused->items.empty())
+            selectEntry(dialog, *focused, pagedEntry(*focused, key));
+        return;
     default:
         // In a list, a character selects the next entry that begins with it, as on Windows.
         if (focused && focused->kind == ControlKind::ListBox && key > KEY_SPACE && key < 0x7F) {

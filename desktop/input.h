@@ -12,10 +12,14 @@ constexpr int KEY_TAB = 9;
 constexpr int KEY_RETURN = 13;
 constexpr int KEY_ESCAPE = 27;
 constexpr int KEY_SPACE = 32;
+constexpr int KEY_HOME = 0x4700;
 constexpr int KEY_UP = 0x4800;
+constexpr int KEY_PAGE_UP = 0x4900;
 constexpr int KEY_LEFT = 0x4B00;
 constexpr int KEY_RIGHT = 0x4D00;
+constexpr int KEY_END = 0x4F00;
 constexpr int KEY_DOWN = 0x5000;
+constexpr int KEY_PAGE_DOWN = 0x5100;
 
 struct Action {
     enum class Kind {

@@ -6,79 +6,14 @@
 #include <memory>
 #include <stdexcept>
 
-#include <fcntl.h>
-#include <png.h>
 #include <unistd.h>
+
+#include "desktop/new_file.h"
+#include "desktop/png_file.h"
 
 namespace desktop {
 
 namespace {
-
-using File = std::unique_ptr<FILE, int (*)(FILE*)>;
-
-// A new file: never one that is there already, never through a link.
-File createFile(const std::string& path)
-{
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0)
-        throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
-    FILE* file = fdopen(fd, "wb");
-    if (!file) {
-        close(fd);
-        unlink(path.c_str());
-        throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
-    }
-    return File(file, &std::fclose);
-}
-
-// Closes a file made by createFile. When a write failed (failure: its errno, or -1 when
-// unknown) or the data cannot be flushed, removes the file and throws.
-void closeFile(File file, const std::string& path, int failure)
-{
-    if (failure == 0 && std::fflush(file.get()) != 0)
-        failure = errno;
-    if (std::fclose(file.release()) != 0 && failure == 0)
-        failure = errno;
-    if (failure == 0)
-        return;
-    unlink(path.c_str());
-    throw std::runtime_error("cannot write " + path + (failure > 0 ? std::string(": ") + std::strerror(failure) : ""));
-}
-
-void encodePng(FILE* file, const Picture& picture)
-{
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
-        throw std::bad_alloc();
-    }
-    std::vector<png_byte> row(size_t(picture.width) * 3);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        throw std::runtime_error("the picture could not be encoded");
-    }
-    png_init_io(png, file);
-    // Screens are flat areas and sharp edges, which deflate finds as repeats without a row
-    // filter: unfiltered, the demo's 55 pictures come out no larger (840 KB, against 847 KB
-    // with libpng's adaptive filters) for half the encoding time.
-    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
-    png_set_compression_level(png, 6);
-    png_set_IHDR(png, info, png_uint_32(picture.width), png_uint_32(picture.height), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < picture.height; ++y) {
-        const uint32_t* pixel = picture.pixels.data() + size_t(y) * size_t(picture.width);
-        for (size_t x = 0; x < size_t(picture.width); ++x) {
-            row[x * 3] = png_byte(pixel[x] >> 16);
-            row[x * 3 + 1] = png_byte(pixel[x] >> 8);
-            row[x * 3 + 2] = png_byte(pixel[x]);
-        }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-}
 
 // FNV-1a over the size and the pixels, four independent lanes of two pixels each so that
 // the multiplications overlap, folded at the end.
@@ -136,19 +71,6 @@ std::string escapeHtml(const std::string& text)
 }
 
 }  // namespace
-
-void writePng(const std::string& path, const Picture& picture)
-{
-    File file = createFile(path);
-    int failure = 0;
-    try {
-        errno = 0;
-        encodePng(file.get(), picture);
-    } catch (const std::runtime_error&) {
-        failure = errno != 0 ? errno : -1;  // the write that failed left its reason
-    }
-    closeFile(std::move(file), path, failure);
-}
 
 ShotWriter::ShotWriter(std::string folder) : folder_(std::move(folder)) {}
 

@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include "desktop/dialog_manager.h"
-#include "desktop/shots.h"
+#include "desktop/png_file.h"
 
 namespace {
 

@@ -65,6 +65,7 @@ struct Record {
     std::vector<UINT> checks;  // A, B, C, Check
     LRESULT selection = 0;
     LRESULT quietSelection = 0;
+    int listTop = 0;  // the first entry the list shows
     bool fromControlHandle = true;
 };
 Record record;
@@ -93,6 +94,7 @@ INT_PTR CALLBACK_checks(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
             record.checks.push_back(IsDlgButtonChecked(dialog, button));
         record.selection = SendDlgItemMessageA(dialog, LIST, LB_GETCURSEL, 0, 0);
         record.quietSelection = SendDlgItemMessageA(dialog, QUIET_LIST, LB_GETCURSEL, 0, 0);
+        record.listTop = desktop::controlOf(dialog, LIST)->topIndex;
         EndDialog(dialog, 77);
     }
     return FALSE;
@@ -286,6 +288,41 @@ TEST_F(DialogManager, KeyboardAndScriptedInputGiveWindowsCommandsAndState)
         EXPECT_EQ(record.selection, c.selection);
         EXPECT_EQ(record.quietSelection, c.quietSelection);
         EXPECT_TRUE(record.fromControlHandle);
+    }
+}
+
+TEST_F(DialogManager, HomeEndAndPageKeysMoveTheListSelectionAndScrollIt)
+{
+    // The list shows four of its eight entries, so a page is three: one row stays in sight.
+    constexpr int HOME = desktop::KEY_HOME, END = desktop::KEY_END;
+    constexpr int PGUP = desktop::KEY_PAGE_UP, PGDN = desktop::KEY_PAGE_DOWN;
+    const struct {
+        const char* what;
+        std::vector<int> keys;  // pressed once the list has the focus
+        LRESULT selection;
+        int listTop;
+        size_t changes;  // LBN_SELCHANGE notifications
+    } cases[] = {
+        {"End selects the last entry and shows it at the bottom", {END}, 7, 4, 1},
+        {"Home goes back to the first and scrolls up", {END, HOME}, 0, 0, 2},
+        {"Page Down moves a page less one row", {PGDN}, 3, 0, 1},
+        {"Page Down stops at the last entry", {PGDN, PGDN, PGDN}, 7, 4, 3},
+        {"Page Up moves back a page", {END, PGUP}, 4, 4, 2},
+        {"Page Up stops at the first entry", {PGDN, PGUP, PGUP}, 0, 0, 2},
+        {"Home on the first entry changes nothing", {HOME}, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        std::vector<Action> input = {key(TAB), key(TAB)};
+        for (int k : c.keys)
+            input.push_back(key(k));
+        EXPECT_EQ(run(input), 77);
+        EXPECT_EQ(record.selection, c.selection);
+        EXPECT_EQ(record.listTop, c.listTop);
+        std::vector<Command> expected(c.changes, Command{LIST, LBN_SELCHANGE});
+        expected.push_back({IDCANCEL, BN_CLICKED});
+        EXPECT_EQ(record.commands, expected);
     }
 }
 
