@@ -167,6 +167,7 @@ TEST(HostileBios, VideoMemoryIsWhatTheControllerReportsWithinWhatTheCardMaps)
     const Case cases[] = {
         {"less than the card has", 16, 3},     // 1 MB
         {"more than the card has", 1024, 13},  // 64 MB claimed; the card maps 4 MB
+        {"the most 16 bits say", 0xFFFF, 13},  // 4 GB less 64 KB, 4194240 KB
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -178,7 +179,7 @@ TEST(HostileBios, VideoMemoryIsWhatTheControllerReportsWithinWhatTheCardMaps)
         std::memcpy(bios.at(0x20000), list, sizeof list);
         DisplayContext* dc = GX_init(0);
         ASSERT_NE(dc, nullptr);
-        EXPECT_EQ(dc->videoMemoryKb, c.totalMemory64k * 64);
+        EXPECT_EQ(dc->videoMemoryKb, int32_t(c.totalMemory64k) * 64);
         ModeInfo info{};
         ASSERT_NE(GX_getModeInfo(0x101, &info), 0);
         EXPECT_EQ(info.numberOfPages, c.pages);
