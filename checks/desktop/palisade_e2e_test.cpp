@@ -218,6 +218,29 @@ TEST_F(Palisade, EachMachineKeepsTheGeneratedDriverInItsOwnProgramFolder)
         EXPECT_FALSE(fs::exists(elsewhere / "kestrel.drv") || fs::exists(elsewhere / "KSCONFIG.DAT")) << elsewhere;
 }
 
+// The loader starts KSWIN.EXE with the program folder on its command line: every folder name a
+// user can make reaches it whole. On novbe the program sees VBE only through the driver
+// generated there.
+TEST_F(Palisade, GeneratesItsDriverAndRunsInFoldersWithHostileNames)
+{
+    const fs::path built = harness::palisadeBinary();
+    for (const char* name : {"two  blanks", "tab\there", "quote\"d", "back\\slash", "a -p b", "caf\xC3\xA9"}) {
+        SCOPED_TRACE(name);
+        const fs::path bin = work / name;
+        fs::create_directories(bin);
+        fs::copy_file(built, bin / "palisade");
+        fs::copy_file(built.parent_path() / "KSWIN.EXE", bin / "KSWIN.EXE");
+        program = (bin / "palisade").string();
+        const Outcome r = run("--headless --machine novbe --shots pictures", "shot main\nclick 2\n");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_TRUE(fs::exists(work / "pictures" / "main.png")) << "the main dialog, not \"No VESA VBE detected\"";
+        EXPECT_TRUE(fs::exists(bin / "machines" / "novbe" / "kestrel.drv"));
+        fs::remove_all(bin);
+        fs::remove_all(work / "pictures");
+    }
+}
+
 TEST_F(Palisade, FatalMessageBoxGoesToStderrAndTheProgramsExitStatusStands)
 {
     // No room for the driver in 8 KB of conventional memory: a fatal installer status.
