@@ -153,8 +153,8 @@ TEST_F(Palisade, IoLogStartsWithTheBiosStartingTheCard)
     const size_t programStarts = log.find("# the program starts\n");
     ASSERT_NE(programStarts, std::string::npos);
     // The BIOS programs the sequencer for text mode while starting.
-    EXPECT_LT(log.find("port write 03C4"), programStarts);
-    EXPECT_NE(log.find("port ", programStarts), std::string::npos);
+    EXPECT_LT(log.find("\nSEQ[04] write "), programStarts);
+    EXPECT_NE(log.find("\nDISPI ", programStarts), std::string::npos);
 }
 
 TEST_F(Palisade, ScriptThatRunsOutWhileTheProgramWaitsEndsWithStatus3)
