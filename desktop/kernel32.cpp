@@ -5,8 +5,8 @@
 #include <cstring>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <fcntl.h>
@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "desktop/session.h"
+#include "desktop/windows_command_line.h"
 #include "desktop/winpath.h"
 #include "platform/win32.h"
 
@@ -237,37 +238,49 @@ DWORD GetFileAttributesA(LPCSTR path)
 BOOL CreateProcessA(LPCSTR application, LPSTR commandLine, void*, void*, BOOL, DWORD, void*, LPCSTR currentDirectory,
                     STARTUPINFOA*, PROCESS_INFORMATION* process)
 {
-    // The command line is split on blanks only; quotes have no meaning here.
-    std::vector<std::string> words;
-    std::istringstream line(commandLine ? commandLine : "");
-    for (std::string word; line >> word;)
-        words.push_back(word);
-    // As Windows reads an unquoted command line: the program is named by the first run of
-    // words that names a program ("Z:\My Builds\KSWIN.EXE" is two words), the rest are its
-    // arguments. With the application named apart, the run of words that names that file.
+    const std::string_view line = commandLine ? commandLine : "";
     struct stat wanted {};
     std::string file = application ? programFile(application) : std::string();
     if (application && !isProgram(file, wanted))
         return FALSE;
-    std::string name;
-    size_t programWords = 0;
-    for (size_t count = 1; count <= words.size() && programWords == 0; ++count) {
-        name += (count > 1 ? " " : "") + words[count - 1];
+    // The child reads its arguments from the text after its own name, as a Windows program does.
+    std::string first;
+    std::string_view rest;
+    desktop::programToken(line, first, rest);
+    const size_t start = line.find_first_not_of(" \t");
+    const bool quotedName = start != std::string_view::npos && line[start] == '"';
+    if (quotedName && !application) {
+        file = programFile(first.c_str());
         struct stat info {};
-        const std::string candidate = programFile(name.c_str());
-        if (isProgram(candidate, info) &&
-            (!application || (info.st_dev == wanted.st_dev && info.st_ino == wanted.st_ino))) {
-            programWords = count;
-            file = candidate;
+        if (!isProgram(file, info))
+            return FALSE;
+    } else if (!quotedName && start != std::string_view::npos) {
+        // An unquoted name with blanks ("Z:\My Builds\KSWIN.EXE -gen"): as Windows reads it, the
+        // shortest run of words that names a program (with the application named apart, that
+        // file) is the name.
+        bool found = false;
+        for (size_t end = start; end <= line.size() && !found; ++end) {
+            if (end < line.size() && !(line[end] == ' ' || line[end] == '\t'))
+                continue;
+            if (line[end - 1] == ' ' || line[end - 1] == '\t')
+                continue;
+            struct stat info {};
+            const std::string candidate = programFile(std::string(line.substr(start, end - start)).c_str());
+            if (isProgram(candidate, info) &&
+                (!application || (info.st_dev == wanted.st_dev && info.st_ino == wanted.st_ino))) {
+                file = candidate;
+                rest = line.substr(end);
+                found = true;
+            }
         }
+        if (!found && !application)
+            return FALSE;
     }
     if (file.empty())
         return FALSE;
-    // A command line that does not name the application: its first word stands for it.
-    if (programWords == 0 && !words.empty())
-        programWords = 1;
     std::vector<std::string> argvWords = {file};
-    argvWords.insert(argvWords.end(), words.begin() + std::ptrdiff_t(programWords), words.end());
+    for (std::string& argument : desktop::splitArguments(rest))
+        argvWords.push_back(std::move(argument));
     std::vector<char*> argv;
     for (std::string& word : argvWords)
         argv.push_back(word.data());

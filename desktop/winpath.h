@@ -10,7 +10,10 @@ namespace winpath {
 // Other drive letters have no host folder: they map to an empty string.
 std::string toHost(const std::string& windowsPath);
 
-// "/home/me/palisade" -> "Z:\home\me\palisade"; relative paths keep no drive.
+// "/home/me/palisade" -> "Z:\home\me\palisade"; relative paths keep no drive. A character that a
+// Windows name cannot hold (\ " * : < > ? |) becomes U+F000 plus that character, as Wine maps
+// it, and toHost turns it back: every host folder has a Windows path that leads back to it, and
+// no Windows path holds a quote.
 std::string fromHost(const std::string& hostPath);
 
 }  // namespace winpath

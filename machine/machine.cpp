@@ -486,7 +486,7 @@ struct Machine::Impl {
         regs.flags = static_cast<uint16_t>(r.R_FLG);
         if (!result.ok) {
             const std::string line =
-                "machine: " + describe(entry, number, segment, offset) + " failed: " + result.error + "\n";
+                "palisade: machine: " + describe(entry, number, segment, offset) + " failed: " + result.error + "\n";
             if (!biosLog.empty() && biosLog.back() != '\n')
                 biosLog += '\n';  // after a BIOS's unfinished line
             biosLog += line;

@@ -27,6 +27,7 @@
 #include "display_bus/machine_bus.h"
 #include "judge/conformance_command.h"
 #include "kestrel/resident.h"
+#include "main/io_log_file.h"
 #include "machine/machine.h"
 #include "machine/rom_image.h"
 #include "platform/resources.h"
@@ -112,6 +113,7 @@ std::FILE* vbeLog = nullptr;
 std::string vbeLogPath;
 std::FILE* ioLog = nullptr;
 std::string ioLogPath;
+std::unique_ptr<IoLogFile> ioLogFile;
 bool outputLost = false;
 
 // Closes a log; one that could not be written whole is said in one line and removed.
@@ -153,8 +155,13 @@ void finishOutputs()
         realmode::setCallLog(nullptr);
         closeLog(vbeLog, vbeLogPath, "VBE log");
     }
-    if (ioLog)
+    if (ioLog) {
+        realmode::setCallMarks({});
+        if (ioLogFile)
+            ioLogFile->flush();
+        ioLogFile.reset();
         closeLog(ioLog, ioLogPath, "io log");
+    }
 }
 
 // The verdict's last line, also when the program ends the process itself.
@@ -233,14 +240,13 @@ int main(int argc, char** argv)
             return fail(error.what());
         }
         ioLogPath = options.ioLogPath;
+        ioLogFile = std::make_unique<IoLogFile>(ioLog, config.card);
     }
     std::function<void(const std::string&)> ioLogSink;
-    if (ioLog)
+    if (ioLogFile)
         ioLogSink = [](const std::string& line) {
-            if (!ioLog)
-                return;
-            std::fputs(line.c_str(), ioLog);
-            std::fputc('\n', ioLog);
+            if (ioLogFile)
+                ioLogFile->access(line);
         };
 
     if (options.conformance) {
@@ -250,8 +256,6 @@ int main(int argc, char** argv)
         } catch (const std::runtime_error& error) {
             return fail(error.what());
         }
-        if (ioLog)
-            std::fputs("# power-on: the video BIOS starts the card\n", ioLog);
         return judge::conformanceCommand(config, options.shotsDir, ioLogSink);
     }
 
@@ -265,8 +269,8 @@ int main(int argc, char** argv)
     std::unique_ptr<machine::Machine> pc;
     std::string programPath;
     try {
-        if (ioLog)
-            std::fputs("# power-on: the video BIOS starts the card\n", ioLog);
+        if (ioLogFile)
+            ioLogFile->note("# power-on: the video BIOS starts the card");
         pc = std::make_unique<machine::Machine>(config, *clock, ioLogSink);
         machine::setCurrent(pc.get());
         display_bus::connectCurrentMachine();
@@ -309,8 +313,13 @@ int main(int argc, char** argv)
     } catch (const std::runtime_error& error) {
         return fail(error.what());
     }
-    if (ioLog)
-        std::fputs("# the program starts\n", ioLog);
+    if (ioLogFile) {
+        ioLogFile->note("# the program starts");
+        realmode::setCallMarks([](const std::string& line) {
+            if (ioLogFile)
+                ioLogFile->note(line);
+        });
+    }
 
     session.setClock(clock.get());
     session.setVersion(options.versionMajor, options.versionMinor);

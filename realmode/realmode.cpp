@@ -22,6 +22,33 @@ constexpr uint32_t FIRST_MEGABYTE = 0;
 constexpr uint16_t CARRY = 0x0001;
 
 std::FILE* callLog = nullptr;
+uint64_t callLogLines = 0;
+std::function<void(const std::string&)> callMarks;
+
+// "(vbe-log line N)" for the call that is to be the log's next line; empty without a log.
+std::string callLogLine()
+{
+    return callLog ? " (vbe-log line " + std::to_string(callLogLines + 1) + ")" : "";
+}
+
+void markEntry(int interrupt, const RealModeRegs& in, uint16_t es, const std::string& where)
+{
+    char line[96];
+    std::snprintf(line, sizeof line, "# INT %02X enters: AX=%04X BX=%04X CX=%04X DX=%04X ES=%04X DI=%04X", interrupt & 0xFF,
+                  in.ax, in.bx, in.cx, in.dx, es, in.di);
+    callMarks(line + where);
+}
+
+void markReturn(int interrupt, const RealModeRegs& out, bool returned, const std::string& where)
+{
+    char line[96];
+    if (returned)
+        std::snprintf(line, sizeof line, "# INT %02X returns: AX=%04X BX=%04X CX=%04X DX=%04X", interrupt & 0xFF, out.ax,
+                      out.bx, out.cx, out.dx);
+    else
+        std::snprintf(line, sizeof line, "# INT %02X did not return", interrupt & 0xFF);
+    callMarks(line + where);
+}
 
 // The allocator belongs to the machine it was made for; a new machine starts afresh.
 struct AllocatorState {
@@ -106,8 +133,13 @@ int32_t interruptCall(int32_t interrupt, RealModeRegs* in, RealModeRegs* out, Re
         regs.es = segments->es;
         regs.ds = segments->ds;
     }
+    const std::string where = callLogLine();
+    if (callMarks)
+        markEntry(interrupt, input, regs.es, where);
     const machine::CallResult result = m->interrupt(static_cast<uint8_t>(interrupt), regs);
     fromCpu(regs, result, *out);
+    if (callMarks)
+        markReturn(interrupt, *out, result.ok, where);
     if (segments) {
         segments->es = regs.es;
         segments->ds = regs.ds;
@@ -117,6 +149,7 @@ int32_t interruptCall(int32_t interrupt, RealModeRegs* in, RealModeRegs* out, Re
             formatCallLine(interrupt, input, segments ? segments->es : 0, *out, result.instructions);
         std::fprintf(callLog, "%s\n", line.c_str());
         std::fflush(callLog);
+        ++callLogLines;
     }
     return result.ok ? 1 : 0;
 }
@@ -126,6 +159,12 @@ int32_t interruptCall(int32_t interrupt, RealModeRegs* in, RealModeRegs* out, Re
 void setCallLog(std::FILE* file)
 {
     callLog = file;
+    callLogLines = 0;
+}
+
+void setCallMarks(std::function<void(const std::string&)> marks)
+{
+    callMarks = std::move(marks);
 }
 
 bool biosInterrupt(uint8_t number, BiosRegs& regs)
@@ -138,11 +177,21 @@ bool biosInterrupt(uint8_t number, BiosRegs& regs)
     cpu.si = regs.si, cpu.di = regs.di, cpu.bp = regs.bp;
     cpu.ds = regs.ds, cpu.es = regs.es;
     cpu.flags = regs.carry ? CARRY : 0;
+    // The display library's own calls are not in the call log; the io log marks them all the same.
+    RealModeRegs in{};
+    in.ax = regs.ax, in.bx = regs.bx, in.cx = regs.cx, in.dx = regs.dx, in.di = regs.di;
+    if (callMarks)
+        markEntry(number, in, regs.es, " (display library, not in the vbe log)");
     const bool ok = m->interrupt(number, cpu).ok;
     regs.ax = cpu.ax, regs.bx = cpu.bx, regs.cx = cpu.cx, regs.dx = cpu.dx;
     regs.si = cpu.si, regs.di = cpu.di, regs.bp = cpu.bp;
     regs.ds = cpu.ds, regs.es = cpu.es;
     regs.carry = cpu.flags & CARRY;
+    if (callMarks) {
+        RealModeRegs out{};
+        out.ax = regs.ax, out.bx = regs.bx, out.cx = regs.cx, out.dx = regs.dx;
+        markReturn(number, out, ok, " (display library, not in the vbe log)");
+    }
     return ok;
 }
 

@@ -1,4 +1,5 @@
 // kernel32 over host files and processes, with Windows paths at the boundary.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -6,6 +7,7 @@
 #include <unistd.h>
 
 #include "desktop/session.h"
+#include "desktop/windows_command_line.h"
 #include "desktop/winpath.h"
 #include "platform/win32.h"
 
@@ -167,7 +169,7 @@ TEST_F(Kernel32, AProgramPathWithBlanksIsFoundByItsWordsInTurn)
     std::ofstream(folder / "My Builds" / "x y" / "KSWIN.EXE")
         << "#!/bin/sh\nprintf '%s|' \"$@\" > " << folder.string() << "/args.txt\n";
     fs::permissions(folder / "My Builds" / "x y" / "KSWIN.EXE", fs::perms::owner_all);
-    const std::string tool = windows("My Builds\\x y\\KSWIN.EXE");
+    const std::string tool = windows("My Builds/x y/KSWIN.EXE");
     for (const bool named : {false, true}) {
         SCOPED_TRACE(named ? "application named" : "command line only");
         fs::remove(folder / "args.txt");
@@ -218,6 +220,76 @@ TEST_F(Kernel32, ADirectoryWithBlanksReachesTheChildAsSeveralArguments)
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
     fs::current_path(fs::temp_directory_path());
+}
+
+// The text after the program's name, read as a Windows program's runtime reads it.
+TEST(WindowsCommandLine, ArgumentsAreSplitByTheRulesOfCommandLineToArgvW)
+{
+    struct Case {
+        const char* text;
+        std::vector<std::string> arguments;
+    };
+    const Case cases[] = {
+        {R"( -gen  -pZ:\a\ )", {"-gen", R"(-pZ:\a\)"}},
+        {"a\tb", {"a", "b"}},
+        {R"("-pZ:\two  blanks\\")", {R"(-pZ:\two  blanks\)"}},
+        {R"(-p"Z:\x -p y\\" -noanalyse)", {R"(-pZ:\x -p y\)", "-noanalyse"}},
+        {R"("a\"b" c)", {R"(a"b)", "c"}},
+        {R"(a\\\"b)", {R"(a\"b)"}},
+        {R"(a\\b\c)", {R"(a\\b\c)"}},
+        {R"("a""b" "")", {R"(a"b)", ""}},
+        {"\"tab\there\"", {"tab\there"}},
+        {"\"open to the end", {"open to the end"}},
+        {"", {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(desktop::splitArguments(c.text), c.arguments) << c.text;
+
+    std::string name;
+    std::string_view rest;
+    ASSERT_TRUE(desktop::programToken(R"("Z:\a  b\KSWIN.EXE" -gen)", name, rest));
+    EXPECT_EQ(name, R"(Z:\a  b\KSWIN.EXE)");
+    EXPECT_EQ(rest, " -gen");
+    ASSERT_TRUE(desktop::programToken(R"(  Z:\a\KSWIN.EXE	-gen)", name, rest));
+    EXPECT_EQ(name, R"(Z:\a\KSWIN.EXE)");
+    EXPECT_FALSE(desktop::programToken(" \t", name, rest));
+}
+
+// Every folder name a user can make has a Windows path that leads back to it, and none holds
+// a quote, so a quoted program name always ends where it should.
+TEST(WindowsPaths, HostileFolderNamesGoThereAndBack)
+{
+    for (const char* host : {"/tmp/two  blanks/x", "/tmp/tab\there/x", "/tmp/quote\"d/x", "/tmp/back\\slash/x",
+                             "/tmp/a -p b/x", "/tmp/caf\xC3\xA9/x", "/tmp/a:b*c?d<e>f|g/x"}) {
+        const std::string windows = winpath::fromHost(host);
+        EXPECT_EQ(winpath::toHost(windows), host) << windows;
+        EXPECT_EQ(windows.find('"'), std::string::npos) << windows;
+        EXPECT_EQ(std::count(windows.begin(), windows.end(), '\\'), 3) << windows;
+    }
+}
+
+// A program in a folder with blanks, started by its quoted name, gets its arguments whole.
+TEST_F(Kernel32, AQuotedProgramNameAndQuotedArgumentsReachTheChildWhole)
+{
+    fs::create_directories(folder / "two  blanks -p");
+    const fs::path tool = folder / "two  blanks -p" / "KSWIN.EXE";
+    std::ofstream(tool) << "#!/bin/sh\nprintf '%s|' \"$@\" > " << folder.string() << "/args.txt\n";
+    fs::permissions(tool, fs::perms::owner_all);
+    const std::string name = winpath::fromHost(tool.string());
+    for (const bool named : {false, true}) {
+        SCOPED_TRACE(named ? "application named" : "command line only");
+        fs::remove(folder / "args.txt");
+        std::string commandLine = "\"" + name + "\" -gen \"-pZ:\\a\tb  c\\\\\"";
+        PROCESS_INFORMATION process{};
+        ASSERT_TRUE(CreateProcessA(named ? name.c_str() : nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                   nullptr, nullptr, nullptr, &process));
+        ASSERT_EQ(WaitForSingleObject(process.hProcess, INFINITE), WAIT_OBJECT_0);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+        std::ifstream args(folder / "args.txt");
+        const std::string seen((std::istreambuf_iterator<char>(args)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(seen, "-gen|-pZ:\\a\tb  c\\|");
+    }
 }
 
 TEST_F(Kernel32, WaitingOnSomethingThatIsNotAProcessFails)

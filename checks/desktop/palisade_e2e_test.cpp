@@ -153,8 +153,74 @@ TEST_F(Palisade, IoLogStartsWithTheBiosStartingTheCard)
     const size_t programStarts = log.find("# the program starts\n");
     ASSERT_NE(programStarts, std::string::npos);
     // The BIOS programs the sequencer for text mode while starting.
-    EXPECT_LT(log.find("port write 03C4"), programStarts);
-    EXPECT_NE(log.find("port ", programStarts), std::string::npos);
+    EXPECT_LT(log.find("\nSEQ[04] write "), programStarts);
+    EXPECT_NE(log.find("\nDISPI ", programStarts), std::string::npos);
+}
+
+// A ROM whose start-up never ends leaves the log that shows why: its last accesses, as they
+// came, folded into one line.
+TEST_F(Palisade, AStartUpThatFailsLeavesItsIoLog)
+{
+    // mov dx, 3C4h; mov al, 7; again: out dx, al; jmp again
+    std::string rom(512, '\0');
+    const unsigned char start[] = {0x55, 0xAA, 0x01, 0xBA, 0xC4, 0x03, 0xB0, 0x07, 0xEE, 0xEB, 0xFD};
+    std::copy(std::begin(start), std::end(start), rom.begin());
+    unsigned char sum = 0;
+    for (char c : rom)
+        sum = static_cast<unsigned char>(sum + static_cast<unsigned char>(c));
+    rom.back() = static_cast<char>(-sum);
+    std::ofstream(work / "loop.rom", std::ios::binary) << rom;
+    std::ofstream(work / "loop.machine") << "rom = loop.rom\ninstruction_budget = 200000\n";
+
+    const Outcome r = run("--headless --machine loop.machine --io-log io.log", "click 2\n");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("palisade: machine: video BIOS"), std::string::npos) << r.err;
+    EXPECT_EQ(readFile((work / "io.log").string()),
+              "# power-on: the video BIOS starts the card\nSEQ index 07 (x99999)\n");
+}
+
+// The demo's io log: registers by name, each int 10h call marked where it enters and returns
+// with the line of the VBE log that tells it, polling folded; small enough to read.
+TEST_F(Palisade, TheDemosIoLogIsNamedMarkedAndSmall)
+{
+    std::ifstream demo(std::string(PALISADE_SOURCE_DIR) + "/scripts/demo.script");
+    const std::string script((std::istreambuf_iterator<char>(demo)), std::istreambuf_iterator<char>());
+    const Outcome r = run("--headless --io-log io.log --vbe-log vbe.log", script);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_LT(fs::file_size(work / "io.log"), 3u << 20);
+    const std::string log = readFile((work / "io.log").string());
+    for (const char* named : {"\nDISPI ENABLE write 0041\n", "\nSEQ[04] write ", "\nSTATUS1 read x"})
+        EXPECT_NE(log.find(named), std::string::npos) << named;
+    std::vector<std::string> vbe;
+    std::istringstream vbeLines(readFile((work / "vbe.log").string()));
+    for (std::string line; std::getline(vbeLines, line);)
+        vbe.push_back(line);
+    // Every call the VBE log tells enters and returns in the io log under its line number.
+    size_t marked = 0;
+    for (size_t at = log.find("# INT 10 enters: AX=4F02"); at != std::string::npos;
+         at = log.find("# INT 10 enters: AX=4F02", at + 1)) {
+        const size_t number = log.find("(vbe-log line ", at);
+        const size_t line = std::stoul(log.substr(number + 14));
+        ASSERT_LE(line, vbe.size());
+        EXPECT_EQ(vbe[line - 1].rfind("INT 10 in AX=4F02", 0), 0u) << vbe[line - 1];
+        EXPECT_NE(log.find("# INT 10 returns: AX=004F", number), std::string::npos);
+        ++marked;
+    }
+    EXPECT_GE(marked, 2u);  // the demo sets an 8-bit mode and a 32-bit mode
+}
+
+// The conformance table's own calls, row by row, on the BIOS alone and with Kestrel over it.
+TEST_F(Palisade, ConformanceWritesItsIoLog)
+{
+    const Outcome r = run("--conformance --io-log io.log");
+    EXPECT_TRUE(r.status == 0 || r.status == 1) << r.err;
+    const std::string log = readFile((work / "io.log").string());
+    const size_t bios = log.find("# the BIOS alone: row \"");
+    const size_t kestrel = log.find("# Kestrel over the BIOS: row \"");
+    ASSERT_NE(bios, std::string::npos);
+    ASSERT_NE(kestrel, std::string::npos);
+    EXPECT_LT(bios, kestrel);
+    EXPECT_NE(log.find("\nDISPI ENABLE write ", bios), std::string::npos);
 }
 
 TEST_F(Palisade, ScriptThatRunsOutWhileTheProgramWaitsEndsWithStatus3)
@@ -216,6 +282,29 @@ TEST_F(Palisade, EachMachineKeepsTheGeneratedDriverInItsOwnProgramFolder)
     fs::remove_all(work / "pictures");
     for (const fs::path& elsewhere : {bin, work})
         EXPECT_FALSE(fs::exists(elsewhere / "kestrel.drv") || fs::exists(elsewhere / "KSCONFIG.DAT")) << elsewhere;
+}
+
+// The loader starts KSWIN.EXE with the program folder on its command line: every folder name a
+// user can make reaches it whole. On novbe the program sees VBE only through the driver
+// generated there.
+TEST_F(Palisade, GeneratesItsDriverAndRunsInFoldersWithHostileNames)
+{
+    const fs::path built = harness::palisadeBinary();
+    for (const char* name : {"two  blanks", "tab\there", "quote\"d", "back\\slash", "a -p b", "caf\xC3\xA9"}) {
+        SCOPED_TRACE(name);
+        const fs::path bin = work / name;
+        fs::create_directories(bin);
+        fs::copy_file(built, bin / "palisade");
+        fs::copy_file(built.parent_path() / "KSWIN.EXE", bin / "KSWIN.EXE");
+        program = (bin / "palisade").string();
+        const Outcome r = run("--headless --machine novbe --shots pictures", "shot main\nclick 2\n");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_TRUE(fs::exists(work / "pictures" / "main.png")) << "the main dialog, not \"No VESA VBE detected\"";
+        EXPECT_TRUE(fs::exists(bin / "machines" / "novbe" / "kestrel.drv"));
+        fs::remove_all(bin);
+        fs::remove_all(work / "pictures");
+    }
 }
 
 TEST_F(Palisade, FatalMessageBoxGoesToStderrAndTheProgramsExitStatusStands)

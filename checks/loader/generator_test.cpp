@@ -14,10 +14,17 @@ std::function<DWORD(const std::string&)> writingGenerator(DWORD exitCode = 0, bo
 {
     return [=](const std::string& commandLine) -> DWORD {
         if (writes) {
-            // Everything after -p is the directory, blanks included, up to the option.
-            std::string directory = commandLine.substr(commandLine.find(" -gen -p") + 8);
+            // The argument after -gen, up to the option: "-p<directory>", quoted when it holds
+            // blanks (then its closing backslashes are doubled).
+            std::string directory = commandLine.substr(commandLine.find(" -gen ") + 6);
             if (const size_t option = directory.rfind(" -noanalyse"); option != std::string::npos)
                 directory.resize(option);
+            if (directory.front() == '"') {
+                directory = directory.substr(1, directory.size() - 2);
+                const size_t backslashes = directory.size() - directory.find_last_not_of('\\') - 1;
+                directory.resize(directory.size() - backslashes / 2);
+            }
+            directory = directory.substr(2);
             fake::files()[directory + "kestrel.drv"] = DriverImage().bytes;
             fake::files()[directory + "KSCONFIG.DAT"] = {'c', 'f', 'g'};
         }
@@ -69,8 +76,13 @@ INSTANTIATE_TEST_SUITE_P(
                                "C:\\PAL\\KSWIN.EXE -gen -pC:\\PAL\\"},
                       PathCase{"NoAnalyse", "C:\\PAL", 0, "C:\\PAL\\kestrel.drv", "C:\\PAL\\KSWIN.EXE",
                                "C:\\PAL\\KSWIN.EXE -gen -pC:\\PAL\\ -noanalyse"},
-                      PathCase{"BlanksGoUnquoted", "C:\\MY PAL", 1, "C:\\MY PAL\\kestrel.drv", "C:\\MY PAL\\KSWIN.EXE",
-                               "C:\\MY PAL\\KSWIN.EXE -gen -pC:\\MY PAL\\"},
+                      PathCase{"BlanksAreQuoted", "C:\\MY PAL", 1, "C:\\MY PAL\\kestrel.drv", "C:\\MY PAL\\KSWIN.EXE",
+                               "\"C:\\MY PAL\\KSWIN.EXE\" -gen \"-pC:\\MY PAL\\\\\""},
+                      PathCase{"TwoBlanksAndAnOptionInTheName", "C:\\A  -p B", 0, "C:\\A  -p B\\kestrel.drv",
+                               "C:\\A  -p B\\KSWIN.EXE",
+                               "\"C:\\A  -p B\\KSWIN.EXE\" -gen \"-pC:\\A  -p B\\\\\" -noanalyse"},
+                      PathCase{"TabIsQuoted", "C:\\A\tB", 1, "C:\\A\tB\\kestrel.drv", "C:\\A\tB\\KSWIN.EXE",
+                               "\"C:\\A\tB\\KSWIN.EXE\" -gen \"-pC:\\A\tB\\\\\""},
                       PathCase{"ForwardSlashIsNoSeparator", "C:/PAL/", 1, "C:/PAL/\\kestrel.drv", "C:/PAL/\\KSWIN.EXE",
                                "C:/PAL/\\KSWIN.EXE -gen -pC:/PAL/\\"}),
     [](const auto& info) { return std::string(info.param.name); });
