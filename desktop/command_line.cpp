@@ -84,6 +84,23 @@ std::string helpText()
            "                            diff picture with --shots (NNNN-diff.png, the differing pixels\n"
            "                            in red) and a mark on the index page; the run ends with\n"
            "                            \"verdict: N screens, M differ\" on stderr. Dialogs are not judged\n"
+           "  --test MODE               headless, instead of --script: run MODE's whole test sequence\n"
+           "                            from the main dialog, answering each screen (MODE as\n"
+           "                            640x480x8, with linear, virtual linear, banked or planar after\n"
+           "                            it if it matters: --test '640x480x8 linear'); may be repeated;\n"
+           "                            the program quits at the end. A mode the machine does not list\n"
+           "                            ends the run (exit status 5). Also a script line: test MODE\n"
+           "  --all-modes               the same for every mode the machine lists, in every depth, with\n"
+           "                            and without the linear framebuffer (script line: test all)\n"
+           "  --report FILE.json        at the end, write a JSON report: the machine, the ROM and its\n"
+           "                            SHA-256, Palisade's version, the date, the command line, the\n"
+           "                            exit status, and every screen (caption, verdict, words, PNG and\n"
+           "                            diff PNG) or, with --conformance, every row of the table\n"
+           "  --junit FILE.xml          the same as JUnit XML: one test case per screen or row (a screen\n"
+           "                            that differs or a row that fails is a failure, one not judged is\n"
+           "                            skipped). Reports are written whole or not at all: a folder that\n"
+           "                            does not exist is refused before the run, a write that fails\n"
+           "                            leaves no file and makes the exit status 2\n"
            "  --conformance             run the VBE conformance table on the machine instead of the\n"
            "                            program: each row calls VBE functions through int 10h and checks\n"
            "                            what they did to the card, on the BIOS alone and with Kestrel\n"
@@ -114,7 +131,10 @@ std::string helpText()
            "Exit status: the program's (0, or 1 after a fatal message), 2 for a bad command line,\n"
            "script or machine, no display or no program folder, 3 when the script ran out, 4 with\n"
            "--verdict when a screen differs from what the program meant and the run otherwise\n"
-           "ended normally.\n";
+           "ended normally, 5 when a step of the script (or of --test) cannot be done on the\n"
+           "screen shown: a list entry that is not there, a disabled control, an input the screen\n"
+           "does not take, a mode the machine does not list. One line names the step and the\n"
+           "screen; no picture is taken after it.\n";
 }
 
 Options parseCommandLine(int argc, const char* const* argv)
@@ -145,6 +165,14 @@ Options parseCommandLine(int argc, const char* const* argv)
             options.verdict = true;
         } else if (arg == "--conformance") {
             options.conformance = true;
+        } else if (arg == "--test") {
+            options.testModes.push_back(value());
+        } else if (arg == "--all-modes") {
+            options.allModes = true;
+        } else if (arg == "--report") {
+            options.reportPath = value();
+        } else if (arg == "--junit") {
+            options.junitPath = value();
         } else if (arg == "--windows-version") {
             const std::string v = value();
             if (v == "3.1") {
@@ -171,10 +199,17 @@ Options parseCommandLine(int argc, const char* const* argv)
     }
     if (options.verdict && !options.headless)
         throw UsageError("--verdict needs --headless: only a scripted run's screens can be judged");
-    if (options.conformance && (options.headless || !options.scriptPath.empty() || options.verdict))
-        throw UsageError("--conformance runs no program: it takes only --machine and --shots");
-    if (options.headless && options.scriptPath.empty() && !options.help && !options.version && !options.listMachines)
-        throw UsageError("--headless needs --script FILE: a headless run takes all its input from a script");
+    const bool modeSteps = !options.testModes.empty() || options.allModes;
+    if (options.conformance && (options.headless || !options.scriptPath.empty() || options.verdict || modeSteps))
+        throw UsageError("--conformance runs no program: it takes only --machine, --shots, --report and --junit");
+    if (modeSteps && !options.headless)
+        throw UsageError("--test and --all-modes need --headless: they are the run's input");
+    if (modeSteps && !options.scriptPath.empty())
+        throw UsageError("--test and --all-modes take the place of --script: give one or the other");
+    if (options.headless && options.scriptPath.empty() && !modeSteps && !options.help && !options.version &&
+        !options.listMachines)
+        throw UsageError("--headless needs --script FILE (or --test MODE, --all-modes): a headless run takes all "
+                         "its input from them");
     return options;
 }
 

@@ -31,7 +31,8 @@ std::vector<RowVerdict> runConformance(const machine::MachineConfig& config, boo
 // and where the driver cannot be installed (a card without DISPI); kestrelAbsent then says why.
 std::vector<ConformanceRow> conformanceTable(const machine::MachineConfig& config, std::string& kestrelAbsent);
 
-// The table as an HTML page, for a person to read beside the run's pictures.
-std::string conformancePage(const std::string& machineName, const std::vector<ConformanceRow>& table);
+// The table as an HTML page under head (the run's facts and counts), for a person to read
+// beside the run's pictures.
+std::string conformancePage(const std::string& head, const std::vector<ConformanceRow>& table);
 
 }  // namespace judge

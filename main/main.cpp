@@ -17,7 +17,11 @@
 #include "desktop/card_judge.h"
 #include "desktop/command_line.h"
 #include "desktop/dialog_manager.h"
+#include "desktop/mode_run.h"
 #include "desktop/program_folder.h"
+#include "desktop/report_files.h"
+#include "desktop/run_facts.h"
+#include "desktop/screen_name.h"
 #include "desktop/script.h"
 #include "desktop/sdl_monitor.h"
 #include "desktop/session.h"
@@ -92,6 +96,11 @@ std::string programFolderFor(const std::string& machineName, bool withKestrel)
 }
 
 std::unique_ptr<desktop::ShotWriter> shotWriter;
+desktop::ReportFiles reportFiles;
+desktop::RunFacts runFacts;
+// The run's exit status as the reports give it; a program that ends the process itself does
+// so after its fatal message, with status 1.
+int runStatus = 1;
 std::FILE* vbeLog = nullptr;
 std::string vbeLogPath;
 std::FILE* ioLog = nullptr;
@@ -123,7 +132,8 @@ void finishOutputs()
 {
     if (shotWriter) {
         try {
-            const std::string index = shotWriter->finish();
+            runFacts.exitStatus = runStatus;
+            const std::string index = shotWriter->finish(runFacts);
             if (!index.empty())
                 std::printf("palisade: pictures of the run: %s\n", index.c_str());
         } catch (const std::exception& error) {
@@ -131,7 +141,6 @@ void finishOutputs()
             outputLost = true;
         }
         std::fflush(stdout);
-        shotWriter.reset();
     }
     if (vbeLog) {
         realmode::setCallLog(nullptr);
@@ -139,6 +148,12 @@ void finishOutputs()
     }
     if (ioLog)
         closeLog(ioLog, ioLogPath, "io log");
+    if (shotWriter && reportFiles.wanted()) {
+        runFacts.exitStatus = outputLost ? 2 : runStatus;
+        if (!desktop::writeScreenReports(reportFiles, runFacts, shotWriter->screens()))
+            outputLost = true;
+    }
+    shotWriter.reset();
 }
 
 // The verdict's last line, also when the program ends the process itself.
@@ -165,7 +180,7 @@ int main(int argc, char** argv)
             return 0;
         }
         if (options.version) {
-            std::puts("palisade 6.0");
+            std::printf("palisade %s\n", desktop::PALISADE_VERSION);
             return 0;
         }
         if (options.listMachines) {
@@ -173,13 +188,21 @@ int main(int argc, char** argv)
                 std::printf("%-16s %s\n", name.c_str(), machine::presetConfig(name).description.c_str());
             return 0;
         }
+        reportFiles = {options.reportPath, options.junitPath, options.shotsDir};
+        desktop::checkReportFiles(reportFiles, {{"--script", options.scriptPath},
+                                                {"--vbe-log", options.vbeLogPath},
+                                                {"--io-log", options.ioLogPath}});
         if (options.conformance) {
             try {
-                return judge::conformanceCommand(machine::loadMachine(options.machine), options.shotsDir);
+                const machine::MachineConfig config = machine::loadMachine(options.machine);
+        runFacts = desktop::startingFacts(config.name, config.romPath, argc, argv);
+                return judge::conformanceCommand(config, reportFiles,
+                                                 desktop::startingFacts(config.name, config.romPath, argc, argv));
             } catch (const machine::MachineError& error) {
                 return fail(error.what());
             }
         }
+        script = desktop::commandLineSteps(options.testModes, options.allModes);
         if (!options.scriptPath.empty()) {
             try {
                 script = desktop::parseScript(readScript(options.scriptPath));
@@ -200,7 +223,7 @@ int main(int argc, char** argv)
         }
         if (!options.shotsDir.empty())
             checkShotsFolder(options.shotsDir);
-    } catch (const desktop::UsageError& error) {
+    } catch (const std::runtime_error& error) {  // a bad command line, or a report path that cannot be written
         return fail(error.what());
     }
 
@@ -251,8 +274,10 @@ int main(int argc, char** argv)
     if (!options.shotsDir.empty()) {
         if (mkdir(options.shotsDir.c_str(), 0777) != 0 && errno != EEXIST)
             return fail("cannot make the shots folder " + options.shotsDir + ": " + std::strerror(errno));
-        shotWriter = std::make_unique<desktop::ShotWriter>(options.shotsDir);
     }
+    // The reports list every screen, so the run keeps their record also without pictures.
+    if (!options.shotsDir.empty() || reportFiles.wanted())
+        shotWriter = std::make_unique<desktop::ShotWriter>(options.shotsDir);
     if (!options.vbeLogPath.empty()) {
         vbeLog = std::fopen(options.vbeLogPath.c_str(), "w");
         if (!vbeLog)
@@ -300,6 +325,8 @@ int main(int argc, char** argv)
                                 return "full screen " + std::to_string(picture.width) + " x " +
                                        std::to_string(picture.height) + ", " + modeDepth(picture);
                             });
+    session.setScreenNamer([]() { return desktop::screenName(display::screenContents(), display::meantScreen()); });
+    session.setScriptName(options.scriptPath);
     for (desktop::Action& action : script)
         session.enqueue(std::move(action));
     // The empty desktop shows while the program starts up (the driver generator may run).
@@ -313,9 +340,11 @@ int main(int argc, char** argv)
         if (!ended.message.empty())
             std::fprintf(stderr, "%s\n", ended.message.c_str());
         status = ended.status;
+        runFacts.ending = ended.message;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "palisade: %s\n", error.what());
         status = 2;
+        runFacts.ending = std::string("palisade: ") + error.what();
     }
     if (status == 0 && !session.snapError().empty()) {
         std::fprintf(stderr, "palisade: %s\n", session.snapError().c_str());
@@ -324,6 +353,8 @@ int main(int argc, char** argv)
     if (cardJudge && status == 0 && cardJudge->differing() > 0)
         status = 4;
     finishVerdict();
+    runStatus = status;
     finishOutputs();
-    return status == 0 && outputLost ? 2 : status;
+    // A file lost outweighs a verdict: the reports of it are not there to read.
+    return (status == 0 || status == 4) && outputLost ? 2 : status;
 }
