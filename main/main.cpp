@@ -195,7 +195,6 @@ int main(int argc, char** argv)
         if (options.conformance) {
             try {
                 const machine::MachineConfig config = machine::loadMachine(options.machine);
-        runFacts = desktop::startingFacts(config.name, config.romPath, argc, argv);
                 return judge::conformanceCommand(config, reportFiles,
                                                  desktop::startingFacts(config.name, config.romPath, argc, argv));
             } catch (const machine::MachineError& error) {
@@ -240,6 +239,7 @@ int main(int argc, char** argv)
     std::string programPath;
     try {
         const machine::MachineConfig config = machine::loadMachine(options.machine);
+        runFacts = desktop::startingFacts(config.name, config.romPath, argc, argv);
         // The card's start-up is part of the io log; the log file is made once all is checked.
         std::function<void(const std::string&)> keepStartUp;
         if (!options.ioLogPath.empty())
