@@ -109,6 +109,7 @@ ScreenVerdict CardJudge::judge(const Picture& shown, const std::string& onScreen
     first.memory = compareMemoryAt(meant, first.x, first.y, display::meantMemory(), card.videoMemory(),
                                    std::min<uint64_t>(display::meantMemoryBytes(), card.videoMemoryBytes()));
     verdict.differs = true;
+    verdict.meant = std::move(picture);
     ++differing_;
     verdict.hint =
         std::to_string(first.count) + " pixels differ; " + verdictHint(meant, shownScreen(card, shown), first);

@@ -32,12 +32,16 @@ constexpr OptionSpec OPTIONS[] = {
     {"--list-machines", false}, {"--headless", false}, {"--script", true}, {"--shots", true},
     {"--vbe-log", true},   {"--io-log", true},      {"--verdict", false}, {"--conformance", false},
     {"--windows-version", true}, {"--desktop", true}, {"--help", false}, {"--help-machine-file", false},
-    {"--version", false},
+    {"--version", false},  {"--test", true},    {"--all-modes", false}, {"--report", true},
+    {"--junit", true},
 };
 
+// Options that may be given more than once, each adding to a list.
+const std::set<std::string> REPEATABLE = {"--test"};
+
 // What --conformance takes besides itself: it boots the machine and writes its table.
-const std::set<std::string> CONFORMANCE_TAKES = {"--conformance", "--machine", "--rom",  "--card",
-                                                 "--no-kestrel",  "--shots",   "--io-log"};
+const std::set<std::string> CONFORMANCE_TAKES = {"--conformance", "--machine", "--rom",    "--card",  "--no-kestrel",
+                                                 "--shots",       "--io-log",  "--report", "--junit"};
 
 std::string joined(const std::set<std::string>& names, const std::string& leaveOut)
 {
@@ -73,7 +77,7 @@ Options parseCommandLine(int argc, const char* const* argv)
                                        [&](const OptionSpec& option) { return name == option.name; });
         if (spec == std::end(OPTIONS))
             throw UsageError("unknown option \"" + name + "\" (see --help)");
-        if (std::find(given.begin(), given.end(), name) != given.end())
+        if (!REPEATABLE.count(name) && std::find(given.begin(), given.end(), name) != given.end())
             throw UsageError(name + " is given twice: give it once");
         given.push_back(name);
         std::string value;
@@ -121,6 +125,14 @@ Options parseCommandLine(int argc, const char* const* argv)
             options.verdict = true;
         } else if (name == "--conformance") {
             options.conformance = true;
+        } else if (name == "--test") {
+            options.testModes.push_back(value);
+        } else if (name == "--all-modes") {
+            options.allModes = true;
+        } else if (name == "--report") {
+            options.reportPath = path(NamedPath::Kind::OutputFile);
+        } else if (name == "--junit") {
+            options.junitPath = path(NamedPath::Kind::OutputFile);
         } else if (name == "--windows-version") {
             if (value == "3.1") {
                 options.versionMajor = 3;
@@ -157,8 +169,14 @@ Options parseCommandLine(int argc, const char* const* argv)
                                  joined(CONFORMANCE_TAKES, "--conformance"));
     if (options.verdict && !options.headless)
         throw UsageError("--verdict needs --headless: only a scripted run's screens can be judged");
-    if (options.headless && options.scriptPath.empty())
-        throw UsageError("--headless needs --script FILE: a headless run takes all its input from a script");
+    const bool modeSteps = !options.testModes.empty() || options.allModes;
+    if (modeSteps && !options.headless)
+        throw UsageError("--test and --all-modes need --headless: they are the run's input");
+    if (modeSteps && !options.scriptPath.empty())
+        throw UsageError("--test and --all-modes take the place of --script: give one or the other");
+    if (options.headless && options.scriptPath.empty() && !modeSteps)
+        throw UsageError("--headless needs --script FILE (or --test MODE, --all-modes): a headless run takes all "
+                         "its input from them");
     return options;
 }
 

@@ -26,8 +26,12 @@ struct Options {
     int versionMinor = 0;
     int desktopWidth = 1024;
     int desktopHeight = 768;
-    bool conformance = false;  // the VBE conformance table instead of a run
-    bool verdict = false;      // headless: judge each full-screen picture against the program's own
+    bool conformance = false;            // the VBE conformance table instead of a run
+    bool verdict = false;                // headless: judge each full-screen picture against the program's own
+    std::vector<std::string> testModes;  // --test MODE: modes whose whole sequence runs, in order
+    bool allModes = false;               // --all-modes: every listed mode's sequence
+    std::string reportPath;              // --report FILE.json
+    std::string junitPath;               // --junit FILE.xml
     bool help = false;
     bool helpMachineFile = false;
     bool version = false;

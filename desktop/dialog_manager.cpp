@@ -465,17 +465,17 @@ void dispatch(Dialog& dialog, const Action& action)
     case Kind::Select: {
         const int index = indexOfId(dialog, action.id);
         if (index < 0) {
-            session().remark(action, dialog.name + " has no control " + std::to_string(action.id));
+            session().cannotDo(action, dialog.name + " has no control " + std::to_string(action.id));
             return;
         }
         Control& c = dialog.controls[size_t(index)];
         if (!c.enabled) {
-            session().remark(action, "control " + std::to_string(action.id) + " is disabled");
+            session().cannotDo(action, "control " + std::to_string(action.id) + " is disabled");
             return;
         }
         if (action.kind == Kind::Click || c.kind != ControlKind::ListBox) {
             if (action.kind == Kind::Select) {
-                session().remark(action, "control " + std::to_string(action.id) + " is not a list box");
+                session().cannotDo(action, "control " + std::to_string(action.id) + " is not a list box");
                 return;
             }
             if (canFocus(c))
@@ -484,6 +484,8 @@ void dispatch(Dialog& dialog, const Action& action)
             return;
         }
         if (action.kind == Kind::DoubleClick) {
+            if (c.selection < 0)
+                session().cannotDo(action, "list box " + std::to_string(action.id) + " has no selected entry");
             dialog.focus = index;
             if (c.selection >= 0 && (c.style & LBS_NOTIFY))
                 command(dialog, c.id, LBN_DBLCLK, c.handle);
@@ -494,7 +496,7 @@ void dispatch(Dialog& dialog, const Action& action)
             if (c.items[i].find(action.text) != std::string::npos)
                 entry = int(i);
         if (entry < 0 || entry >= int(c.items.size())) {
-            session().remark(
+            session().cannotDo(
                 action, "list box " + std::to_string(action.id) + " has no entry " +
                             (action.index >= 0 ? "#" + std::to_string(action.index) : "with \"" + action.text + "\""));
             return;
@@ -510,7 +512,8 @@ void dispatch(Dialog& dialog, const Action& action)
         return;
     case Kind::Mouse:
     case Kind::Shot:
-    case Kind::Snap: return;
+    case Kind::Snap:
+    case Kind::Test: return;
     }
 }
 

@@ -42,15 +42,15 @@ void fill(InputEvent* event, const Action& action)
     event->modifiers = action.shift ? 1 : 0;
 }
 
-// Drops what the screen cannot take (a dialog's click while the tests run) with a remark,
-// so that the run goes on instead of waiting for it forever.
+// What the screen cannot take (a dialog's click while the tests run) ends a scripted run
+// there; a person's is dropped.
 bool admitted(const Action& action, uint32_t mask)
 {
     if (action.kind == Action::Kind::ClickAt)
         session().setMouse(action.x, action.y);
     if (eventKind(action) & mask)
         return true;
-    session().remark(action, "not an input the full screen takes; skipped");
+    session().cannotDo(action, "the full screen takes only keys and mouse buttons");
     return false;
 }
 

@@ -32,6 +32,7 @@ struct Action {
         ClickAt,      // a mouse press at x, y with 1 or 2 clicks (the window)
         Shot,         // write the monitor picture as text + ".png", captioned caption
         Snap,         // the same at its due time, even while the program does not ask for input
+        Test,         // a mode's whole test sequence through the main dialog, text the mode (mode_run.h)
     };
     Kind kind = Kind::Key;
     int key = 0;
@@ -44,7 +45,8 @@ struct Action {
     int y = 0;
     int clicks = 1;
     uint32_t waitMs = 0;  // becomes available this long after the one before it
-    int line = 0;         // script line, 0 for the window
+    int line = 0;         // script line, 0 for the window, -1 for the command line
+    std::string option;   // a step from the command line: the option that asked for it
 };
 
 }  // namespace desktop

@@ -13,6 +13,7 @@ struct ScreenVerdict {
     bool differs = false;
     std::string hint;  // when it differs: the number of pixels and the first reason, in words
     Picture diff;      // when it differs: the meant picture dimmed, the differing pixels red
+    Picture meant;     // when it differs: the picture a correct card would show
 };
 
 class ScreenJudge {

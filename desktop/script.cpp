@@ -6,6 +6,8 @@
 #include <set>
 #include <sstream>
 
+#include "desktop/mode_run.h"
+
 namespace desktop {
 
 namespace {
@@ -167,9 +169,16 @@ std::vector<Action> parseScript(const std::string& text)
                 throw ScriptError(number, name + " " + file + ": that name is taken by an earlier shot or snap");
             action.text = file;
             action.caption = caption;
+        } else if (name == "test") {
+            action.kind = Action::Kind::Test;
+            ModeRequest request;
+            std::string error;
+            if (!parseModeRequest(rest, request, error))
+                throw ScriptError(number, "test: " + error);
+            action.text = rest;
         } else {
             throw ScriptError(number, "unknown event \"" + event +
-                                          "\" (key, click, select, dblclick, mouse, button, wait, shot or snap)");
+                                          "\" (key, click, select, dblclick, mouse, button, wait, shot, snap or test)");
         }
         action.waitMs = uint32_t(std::min<uint64_t>(pendingWait, 0xFFFFFFFFu));
         pendingWait = 0;

@@ -14,6 +14,10 @@
 //                   time after the event before it was taken, whether or not the program is
 //                   asking for input then (headless runs only); listed on the index page as
 //                   a picture of its own, captioned CAPTION (else NAME)
+//   test MODE       run one mode's whole test sequence from the main dialog, answering each
+//                   screen: MODE is WIDTHxHEIGHTxDEPTH with linear, virtual linear, banked or
+//                   planar after it if it matters (test 640x480x8 linear); "test all" runs
+//                   every mode the machine lists, in every depth, with and without linear
 // Shot and snap names are all different and never digits alone (NNNN.png are the pictures of
 // the waits). "#" starts a comment line; blank lines are skipped.
 #pragma once

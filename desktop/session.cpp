@@ -87,7 +87,8 @@ void Session::service(bool askingForInput)
         } else if (head.kind == Action::Kind::Shot && askingForInput) {
             if (shots_) {
                 Picture picture;
-                compose(picture);
+                if (shots_->keepsPictures())
+                    compose(picture);
                 shots_->named(head.text, head.caption, picture, describeScreen());
             }
         } else {
@@ -119,17 +120,49 @@ void Session::snap(const Action& action)
     if (!shots_)
         return;
     Picture picture;
-    compose(picture);
+    if (shots_->keepsPictures())
+        compose(picture);
     // Said from the picture alone: asking the card its depth would take port reads in the
     // middle of the program's own.
     const std::string onScreen =
-        fullScreen_ ? "full screen " + std::to_string(picture.width) + " x " + std::to_string(picture.height)
-                    : describeDesktop();
+        !fullScreen_    ? describeDesktop()
+        : picture.width ? named("full screen " + std::to_string(picture.width) + " x " + std::to_string(picture.height))
+                        : named("full screen");
     shots_->snapped(action.text, action.caption, picture, onScreen);
+}
+
+void Session::expandTest(bool polling)
+{
+    while (!queue_.empty() && queue_.front().kind == Action::Kind::Test) {
+        if (!modeRun_)
+            modeRun_ = std::make_unique<ModeRun>(queue_.front());
+        InputRequest request;
+        request.fullScreen = fullScreen_;
+        request.polling = polling;
+        if (fullScreen_ && polling) {
+            Picture picture;
+            compose(picture);
+            request.width = picture.width;
+            request.height = picture.height;
+        }
+        std::vector<Action> inputs = modeRun_->next(request);
+        if (inputs.empty()) {
+            modeRun_.reset();
+            take();
+            continue;
+        }
+        // A wait before the step delays its first input.
+        inputs.front().waitMs += queue_.front().waitMs;
+        queue_.front().waitMs = 0;
+        queue_.insert(queue_.begin(), inputs.begin(), inputs.end());
+        headDueAt_.reset();
+        return;
+    }
 }
 
 const Action* Session::poll()
 {
+    expandTest(true);
     service(true);
     if (queue_.empty()) {
         if (scripted_)
@@ -163,6 +196,7 @@ Action Session::wait()
         ~Blocked() { flag = false; }
     } blocked(blocked_);
     for (;;) {
+        expandTest(false);
         service(true);
         if (!queue_.empty() && due()) {
             shootOnce(queue_.front());
@@ -186,7 +220,8 @@ void Session::endOfScript()
     // The last picture shows where the script ran out.
     Action none;
     shootOnce(none);
-    throw RunEnded{3, "palisade: the script ended while the program waits for input on: " + describeScreen()};
+    throw RunEnded{EXIT_SCRIPT_RAN_OUT,
+                   "palisade: the script ended while the program waits for input on: " + describeScreen()};
 }
 
 void Session::shootOnce(Action&)
@@ -195,7 +230,8 @@ void Session::shootOnce(Action&)
         return;
     headShot_ = true;
     Picture picture;
-    compose(picture);
+    if ((judge_ && fullScreen_) || (shots_ && shots_->keepsPictures()))
+        compose(picture);
     const std::string onScreen = describeScreen();
     const ScreenVerdict verdict = judge_ && fullScreen_ ? judge_->judge(picture, onScreen) : ScreenVerdict{};
     if (shots_)
@@ -220,10 +256,16 @@ void Session::compose(Picture& picture)
     renderDesktop(picture);
 }
 
+std::string Session::named(const std::string& mode)
+{
+    const std::string name = nameScreen_ ? nameScreen_() : std::string();
+    return name.empty() ? mode : name + " (" + mode + ")";
+}
+
 std::string Session::describeScreen()
 {
     if (fullScreen_)
-        return describeMode_ ? describeMode_() : "full screen";
+        return named(describeMode_ ? describeMode_() : "full screen");
     return describeDesktop();
 }
 
@@ -241,10 +283,19 @@ void Session::refresh(bool now)
     monitor_->present(picture);
 }
 
-void Session::remark(const Action& action, const std::string& text)
+std::string Session::stepName(const Action& action) const
 {
     if (action.line > 0)
-        std::fprintf(stderr, "palisade: script line %d: %s\n", action.line, text.c_str());
+        return scriptName_ + ":" + std::to_string(action.line);
+    return action.option.empty() ? "the command line" : action.option;
+}
+
+void Session::cannotDo(const Action& action, const std::string& why)
+{
+    if (action.line == 0)
+        return;
+    throw RunEnded{EXIT_STEP_NOT_DONE,
+                   "palisade: " + stepName(action) + ": " + why + "; the screen was: " + describeScreen()};
 }
 
 }  // namespace desktop

@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 
 #include "desktop/canvas.h"
 #include "desktop/input.h"
+#include "desktop/mode_run.h"
 #include "desktop/screen_verdict.h"
 #include "machine/machine.h"
 
@@ -29,6 +31,11 @@ public:
     // Sleeps until something may have arrived, at most milliseconds.
     virtual void waitForEvents(int milliseconds) = 0;
 };
+
+// Exit statuses of a run that the desktop ends: the script ran out while the program waits
+// for input, or a step of the script (or of --test) could not be done on the screen shown.
+constexpr int EXIT_SCRIPT_RAN_OUT = 3;
+constexpr int EXIT_STEP_NOT_DONE = 5;
 
 // Ends the run from inside the program: main returns status after printing message.
 struct RunEnded {
@@ -69,6 +76,9 @@ public:
     const std::string& programPath() const { return programPath_; }
     // The card's picture and a one-line description of its mode, for full-screen runs.
     void setScreenSource(std::function<void(Picture&)> scanOut, std::function<std::string()> describe);
+    // What the program put on the full screen, in words (the tests' own texts); empty: unknown.
+    // Reads no port, so a snap in the middle of a real-mode call may ask it too.
+    void setScreenNamer(std::function<std::string()> name) { nameScreen_ = std::move(name); }
 
     // --- input ----------------------------------------------------------------------
     void enqueue(Action action) { queue_.push_back(std::move(action)); }
@@ -101,16 +111,28 @@ public:
     void setFullScreen(bool on);
     // The picture the person sees now: the card's scan-out, or the desktop and its dialogs.
     void compose(Picture& picture);
+    // What the person sees, in words: the screen's own name and its mode, or the dialog.
     std::string describeScreen();
     void refresh(bool now);
-    // Where a script's remarks go: a line on stderr with the script line.
-    void remark(const Action& action, const std::string& text);
+    // How the run names where its steps come from: the script's path, for "PATH:LINE".
+    void setScriptName(std::string name) { scriptName_ = std::move(name); }
+    // A step that cannot be done on the screen shown ends a scripted run (EXIT_STEP_NOT_DONE)
+    // with one line naming the step and the screen; no picture is taken after it. A person's
+    // input (line 0) that the screen does not take is dropped, as Windows drops it.
+    void cannotDo(const Action& action, const std::string& why);
+    // Where a step came from: "PATH:LINE" for a script line, the option for --test.
+    std::string stepName(const Action& action) const;
 
 private:
     bool due();
     void shootOnce(Action& action);
     void snap(const Action& action);
     [[noreturn]] void endOfScript();
+    // A `test` step at the head of the queue puts the next input it gives in front of itself,
+    // or leaves the queue once its modes have run.
+    void expandTest(bool polling);
+    // The screen's own name before its mode, "NAME (MODE)", or the mode alone.
+    std::string named(const std::string& mode);
 
     machine::Clock* clock_ = nullptr;
     int major_ = 4, minor_ = 0;
@@ -121,9 +143,12 @@ private:
     ShotWriter* shots_ = nullptr;
     ScreenJudge* judge_ = nullptr;
     std::string programPath_;
+    std::string scriptName_ = "script";
     std::function<void(Picture&)> scanOut_;
     std::function<std::string()> describeMode_;
+    std::function<std::string()> nameScreen_;
     std::deque<Action> queue_;
+    std::unique_ptr<ModeRun> modeRun_;  // the `test` step at the head of the queue
     std::optional<uint64_t> headDueAt_;
     bool headShot_ = false;
     int mouseX_ = 0, mouseY_ = 0;

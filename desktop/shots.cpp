@@ -10,6 +10,8 @@
 
 #include "desktop/new_file.h"
 #include "desktop/png_file.h"
+#include "desktop/run_page.h"
+#include "desktop/whole_file.h"
 
 namespace desktop {
 
@@ -55,27 +57,14 @@ void linkFile(const std::string& from, const std::string& to)
     closeFile(std::move(target), to, failure != 0 ? failure : std::ferror(source.get()) ? -1 : 0);
 }
 
-std::string escapeHtml(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
 ShotWriter::ShotWriter(std::string folder) : folder_(std::move(folder)) {}
 
 void ShotWriter::keep(const std::string& file, const Picture& picture)
 {
+    if (folder_.empty())
+        return;
     const uint64_t hash = pictureHash(picture);
     const auto same = encoded_.find(hash);
     lost_ = true;  // until the file is whole
@@ -93,7 +82,7 @@ void ShotWriter::named(const std::string& name, const std::string& caption, cons
 {
     const std::string file = name + ".png";
     keep(file, picture);
-    pending_.push_back({file, caption.empty() ? name : caption, onScreen});
+    pending_.push_back({file, caption, onScreen});
 }
 
 void ShotWriter::snapped(const std::string& name, const std::string& caption, const Picture& picture,
@@ -101,7 +90,13 @@ void ShotWriter::snapped(const std::string& name, const std::string& caption, co
 {
     const std::string file = name + ".png";
     keep(file, picture);
-    entries_.push_back({file, (caption.empty() ? name : caption) + " \u2014 " + onScreen});
+    ScreenEntry entry;
+    entry.kind = ScreenEntry::Kind::Snap;
+    entry.caption = onScreen;
+    entry.png = keepsPictures() ? file : "";
+    entry.names = {file};
+    entry.scriptNote = caption;
+    entries_.push_back(entry);
 }
 
 void ShotWriter::automatic(const Picture& picture, const std::string& onScreen, const ScreenVerdict& verdict)
@@ -109,48 +104,51 @@ void ShotWriter::automatic(const Picture& picture, const std::string& onScreen, 
     char file[32];
     std::snprintf(file, sizeof file, "%04d.png", ++counter_);
     keep(file, picture);
-    // The names a script gave this wait say what the picture shows; the generic line stays.
-    std::string caption;
-    for (const Pending& shot : pending_)
-        caption += (caption.empty() ? "" : ", ") + shot.caption;
+    ScreenEntry entry;
+    entry.number = counter_;
+    entry.caption = onScreen;
+    entry.png = keepsPictures() ? file : "";
+    // The names a script gave this wait; what it says was shown stays the screen's own.
+    for (const Pending& shot : pending_) {
+        entry.names.push_back(shot.file);
+        if (!shot.note.empty())
+            entry.scriptNote += (entry.scriptNote.empty() ? "" : ", ") + shot.note;
+    }
     pending_.clear();
-    Entry entry(file, caption.empty() ? onScreen : caption + " \u2014 " + onScreen);
-    if (verdict.judged)
-        entry.verdict = verdict.differs ? "differs: " + verdict.hint : "pass";
-    if (verdict.differs) {
-        entry.diffFile = std::string(file, 4) + "-diff.png";
-        keep(entry.diffFile, verdict.diff);
+    entry.judged = verdict.judged;
+    entry.differs = verdict.differs;
+    entry.hint = verdict.hint;
+    if (verdict.differs && keepsPictures()) {
+        entry.diffPng = std::string(file, 4) + "-diff.png";
+        keep(entry.diffPng, verdict.diff);
+        entry.meantPng = std::string(file, 4) + "-meant.png";
+        keep(entry.meantPng, verdict.meant);
     }
     entries_.push_back(entry);
 }
 
-std::string ShotWriter::finish()
+std::vector<ScreenEntry> ShotWriter::screens() const
 {
-    if (lost_)
-        return {};
+    std::vector<ScreenEntry> all = entries_;
     // Named shots no wait's picture followed (the program ended first) are listed themselves.
-    for (const Pending& shot : pending_)
-        entries_.push_back({shot.file, shot.caption + " \u2014 " + shot.onScreen});
-    pending_.clear();
-    std::string page = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Palisade run</title>\n"
-                       "<style>body{font-family:sans-serif;background:#eee}figure{display:inline-block;margin:1em;"
-                       "vertical-align:top}img{border:1px solid #888;max-width:100%}.pass{color:#060}"
-                       ".differs{color:#c00;font-weight:bold}</style></head><body>\n";
-    for (const Entry& entry : entries_) {
-        page += "<figure><img src=\"" + escapeHtml(entry.file) + "\" alt=\"" + escapeHtml(entry.caption) +
-                "\"><figcaption>" + escapeHtml(entry.file) + ": " + escapeHtml(entry.caption);
-        if (!entry.verdict.empty())
-            page += std::string("<br><span class=\"") + (entry.diffFile.empty() ? "pass" : "differs") +
-                    "\">verdict: " + escapeHtml(entry.verdict) + "</span>";
-        if (!entry.diffFile.empty())
-            page += " <a href=\"" + escapeHtml(entry.diffFile) + "\">differing pixels</a>";
-        page += "</figcaption></figure>\n";
+    for (const Pending& shot : pending_) {
+        ScreenEntry entry;
+        entry.kind = ScreenEntry::Kind::Shot;
+        entry.caption = shot.onScreen;
+        entry.png = keepsPictures() ? shot.file : "";
+        entry.names = {shot.file};
+        entry.scriptNote = shot.note;
+        all.push_back(entry);
     }
-    page += "</body></html>\n";
+    return all;
+}
+
+std::string ShotWriter::finish(const RunFacts& facts)
+{
+    if (lost_ || folder_.empty())
+        return {};
     const std::string path = folder_ + "/index.html";
-    File file = createFile(path);
-    const bool written = std::fwrite(page.data(), 1, page.size(), file.get()) == page.size();
-    closeFile(std::move(file), path, written ? 0 : errno);
+    writeWhole({{path, indexPage(facts, screens())}});
     return path;
 }
 

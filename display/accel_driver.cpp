@@ -10,6 +10,7 @@
 #include "display/library_state.h"
 #include "display/meant_memory.h"
 #include "display/reference.h"
+#include "display/screen_contents.h"
 #include "platform/accel.h"
 
 namespace display {
@@ -64,14 +65,22 @@ public:
 
 // The card's back end draws; the meant copy of video memory, when kept, gets what the
 // operation means, whichever way the card's engine carried it out.
+// The screen's record notes the operation by name, with the mix it drew in (the state's
+// foreground mix unless the operation takes its own).
+constexpr int32_t KEEP_MIX = -1;
+
 template <class Op>
-void draw(AccelContext* dc, uint32_t entry, Op&& op)
+void draw(AccelContext* dc, uint32_t entry, const char* name, int32_t mix, Op&& op)
 {
     Driver* d = live(dc, entry);
     LibraryState* lib = library();
     if (!d || !lib || !lib->mode.set)
         return;
     const Surface card = surfaceOf(*lib);
+    const ClipBox clip = effectiveClip(card, d->state);
+    contentsClip(clip.left > 0 || clip.top > 0 || clip.right < card.width - 1 || clip.bottom < card.height - 1,
+                 int32_t(clip.left), int32_t(clip.top), int32_t(clip.right), int32_t(clip.bottom));
+    contentsOperation(name, mix == KEEP_MIX ? d->state.foregroundMix : mix);
     chargeBus(op(*d->backend, card, d->state));
     if (uint8_t* memory = meantMemory()) {
         static SoftwareDrawing software;
@@ -160,7 +169,13 @@ void AF_setLineStipple(AccelContext* dc, uint16_t stipple)
 
 void AF_drawRect(AccelContext* dc, uint32_t color, int32_t left, int32_t top, int32_t width, int32_t height)
 {
-    draw(dc, ACCEL_DRAW_RECT, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+    // A rectangle over the whole screen in the replace mix is a clear: a new screen begins.
+    if (Driver* d = live(dc, ACCEL_DRAW_RECT); d && d->state.foregroundMix == AF_REPLACE_MIX && left <= 0 && top <= 0)
+        if (const LibraryState* lib = library(); lib && lib->mode.set &&
+                                                 int64_t(left) + width >= lib->mode.facts.width &&
+                                                 int64_t(top) + height >= lib->mode.facts.height)
+            contentsCleared();
+    draw(dc, ACCEL_DRAW_RECT, "AF_drawRect", KEEP_MIX, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
         return b.drawRect(s, st, color, left, top, width, height);
     });
 }
@@ -168,27 +183,29 @@ void AF_drawRect(AccelContext* dc, uint32_t color, int32_t left, int32_t top, in
 void AF_drawPattRect(AccelContext* dc, uint32_t foreground, uint32_t background, int32_t left, int32_t top,
                      int32_t width, int32_t height)
 {
-    draw(dc, ACCEL_DRAW_PATT_RECT, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
-        return b.drawPattRect(s, st, foreground, background, left, top, width, height);
-    });
+    draw(dc, ACCEL_DRAW_PATT_RECT, "AF_drawPattRect", KEEP_MIX,
+         [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+             return b.drawPattRect(s, st, foreground, background, left, top, width, height);
+         });
 }
 
 void AF_drawScan(AccelContext* dc, uint32_t color, int32_t y, int32_t x1, int32_t x2)
 {
-    draw(dc, 0,
+    draw(dc, 0, "AF_drawScan", KEEP_MIX,
          [&](AccelBackend& b, const Surface& s, const AccelState& st) { return b.drawScan(s, st, color, y, x1, x2); });
 }
 
 void AF_drawPattScan(AccelContext* dc, uint32_t foreground, uint32_t background, int32_t y, int32_t x1, int32_t x2)
 {
-    draw(dc, ACCEL_DRAW_PATT_SCAN, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
-        return b.drawPattScan(s, st, foreground, background, y, x1, x2);
-    });
+    draw(dc, ACCEL_DRAW_PATT_SCAN, "AF_drawPattScan", KEEP_MIX,
+         [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+             return b.drawPattScan(s, st, foreground, background, y, x1, x2);
+         });
 }
 
 void AF_drawScanList(AccelContext* dc, uint32_t color, int32_t y, int32_t count, const int16_t* scans)
 {
-    draw(dc, 0, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+    draw(dc, 0, "AF_drawScanList", KEEP_MIX, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
         return b.drawScanList(s, st, color, y, count, scans);
     });
 }
@@ -196,14 +213,14 @@ void AF_drawScanList(AccelContext* dc, uint32_t color, int32_t y, int32_t count,
 void AF_drawTrap(AccelContext* dc, uint32_t color, int32_t y, int32_t count, int32_t x1, int32_t x2, int32_t slope1,
                  int32_t slope2)
 {
-    draw(dc, 0, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+    draw(dc, 0, "AF_drawTrap", KEEP_MIX, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
         return b.drawTrap(s, st, color, y, count, x1, x2, slope1, slope2);
     });
 }
 
 void AF_drawLine(AccelContext* dc, uint32_t color, int32_t x1, int32_t y1, int32_t x2, int32_t y2)
 {
-    draw(dc, ACCEL_DRAW_LINE, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+    draw(dc, ACCEL_DRAW_LINE, "AF_drawLine", KEEP_MIX, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
         return b.drawLine(s, st, color, x1, y1, x2, y2);
     });
 }
@@ -211,17 +228,19 @@ void AF_drawLine(AccelContext* dc, uint32_t color, int32_t x1, int32_t y1, int32
 void AF_drawStippleLine(AccelContext* dc, uint32_t foreground, uint32_t background, int32_t x1, int32_t y1, int32_t x2,
                         int32_t y2)
 {
-    draw(dc, ACCEL_DRAW_STIPPLE_LINE, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
-        return b.drawStippleLine(s, st, foreground, background, x1, y1, x2, y2);
-    });
+    draw(dc, ACCEL_DRAW_STIPPLE_LINE, "AF_drawStippleLine", KEEP_MIX,
+         [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+             return b.drawStippleLine(s, st, foreground, background, x1, y1, x2, y2);
+         });
 }
 
 void AF_putMonoImage(AccelContext* dc, uint32_t foreground, uint32_t background, int32_t x, int32_t y,
                      int32_t bytesPerRow, int32_t rows, const uint8_t* image)
 {
-    draw(dc, ACCEL_PUT_MONO_IMAGE, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
-        return b.putMonoImage(s, st, foreground, background, x, y, bytesPerRow, rows, image);
-    });
+    draw(dc, ACCEL_PUT_MONO_IMAGE, "AF_putMonoImage", KEEP_MIX,
+         [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+             return b.putMonoImage(s, st, foreground, background, x, y, bytesPerRow, rows, image);
+         });
 }
 
 void AF_bitBlt(AccelContext* dc, int32_t left, int32_t top, int32_t width, int32_t height, int32_t dstX, int32_t dstY,
@@ -229,7 +248,7 @@ void AF_bitBlt(AccelContext* dc, int32_t left, int32_t top, int32_t width, int32
 {
     if (!isMix(mix))
         return;
-    draw(dc, ACCEL_BIT_BLT, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+    draw(dc, ACCEL_BIT_BLT, "AF_bitBlt", mix, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
         return b.bitBlt(s, st, left, top, width, height, dstX, dstY, mix, Transparency::NONE, 0);
     });
 }
@@ -239,7 +258,7 @@ void AF_bitBltLin(AccelContext* dc, int32_t srcOffset, int32_t dstX, int32_t dst
 {
     if (!isMix(mix))
         return;
-    draw(dc, ACCEL_BIT_BLT_LIN, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+    draw(dc, ACCEL_BIT_BLT_LIN, "AF_bitBltLin", mix, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
         return b.bitBltLin(s, st, srcOffset, dstX, dstY, width, height, mix, Transparency::NONE, 0);
     });
 }
@@ -249,7 +268,7 @@ void AF_srcTransBlt(AccelContext* dc, int32_t left, int32_t top, int32_t width, 
 {
     if (!isMix(mix))
         return;
-    draw(dc, ACCEL_SRC_TRANS_BLT, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+    draw(dc, ACCEL_SRC_TRANS_BLT, "AF_srcTransBlt", mix, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
         return b.bitBlt(s, st, left, top, width, height, dstX, dstY, mix, Transparency::SOURCE, transparent);
     });
 }
@@ -259,9 +278,10 @@ void AF_srcTransBltLin(AccelContext* dc, int32_t srcOffset, int32_t dstX, int32_
 {
     if (!isMix(mix))
         return;
-    draw(dc, ACCEL_SRC_TRANS_BLT_LIN, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
-        return b.bitBltLin(s, st, srcOffset, dstX, dstY, width, height, mix, Transparency::SOURCE, transparent);
-    });
+    draw(dc, ACCEL_SRC_TRANS_BLT_LIN, "AF_srcTransBltLin", mix,
+         [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+             return b.bitBltLin(s, st, srcOffset, dstX, dstY, width, height, mix, Transparency::SOURCE, transparent);
+         });
 }
 
 void AF_dstTransBlt(AccelContext* dc, int32_t left, int32_t top, int32_t width, int32_t height, int32_t dstX,
@@ -269,7 +289,7 @@ void AF_dstTransBlt(AccelContext* dc, int32_t left, int32_t top, int32_t width, 
 {
     if (!isMix(mix))
         return;
-    draw(dc, ACCEL_DST_TRANS_BLT, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+    draw(dc, ACCEL_DST_TRANS_BLT, "AF_dstTransBlt", mix, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
         return b.bitBlt(s, st, left, top, width, height, dstX, dstY, mix, Transparency::DESTINATION, transparent);
     });
 }
@@ -279,9 +299,11 @@ void AF_dstTransBltLin(AccelContext* dc, int32_t srcOffset, int32_t dstX, int32_
 {
     if (!isMix(mix))
         return;
-    draw(dc, ACCEL_DST_TRANS_BLT_LIN, [&](AccelBackend& b, const Surface& s, const AccelState& st) {
-        return b.bitBltLin(s, st, srcOffset, dstX, dstY, width, height, mix, Transparency::DESTINATION, transparent);
-    });
+    draw(dc, ACCEL_DST_TRANS_BLT_LIN, "AF_dstTransBltLin", mix,
+         [&](AccelBackend& b, const Surface& s, const AccelState& st) {
+             return b.bitBltLin(s, st, srcOffset, dstX, dstY, width, height, mix, Transparency::DESTINATION,
+                                transparent);
+         });
 }
 
 void AF_setCursor(AccelContext* dc, const AF_CursorImage* cursor)

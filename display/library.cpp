@@ -20,6 +20,7 @@
 #include "display/meant_memory.h"
 #include "display/palette.h"
 #include "display/reference.h"
+#include "display/screen_contents.h"
 #include "hw/vbe.h"
 #include "hw/vga.h"
 #include "platform/display.h"
@@ -421,6 +422,7 @@ int32_t GX_setMode(int32_t mode, int32_t /*reserved*/, int32_t useLinear, int32_
         {b.RedMaskSize, b.RedFieldPosition, b.GreenMaskSize, b.GreenFieldPosition, b.BlueMaskSize, b.BlueFieldPosition},
         next.dacBits);
     meanClearedMemory(lib->videoMemoryBytes);
+    contentsCleared();
 
     const ModeFacts& f = next.facts;
     DisplayContext& c = lib->context;
@@ -456,6 +458,7 @@ void GX_restoreMode(void)
         bios::setMode(lib->modeBefore);
     lib->mode = CurrentMode{};
     meanNoMode();
+    contentsCleared();
     lib->writer.configure(FrameLayout{});
     lib->context.accel = nullptr;
     lib->context.virtualLfbActive = 0;
@@ -481,6 +484,7 @@ void GX_clear(uint32_t color)
     if (LibraryState* lib = library()) {
         lib->writer.clear(color);
         charge(*lib);
+        contentsCleared();
     }
 }
 
@@ -511,6 +515,7 @@ void GX_writeText(int32_t x, int32_t y, const char* text, uint32_t color)
         return;
     if (!lib->fontLoaded)
         loadFont(*lib);
+    contentsText(text);
     lib->writer.begin();
     int64_t penX = x;
     for (const unsigned char* c = reinterpret_cast<const unsigned char*>(text); *c; ++c, penX += 8) {

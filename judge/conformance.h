@@ -35,7 +35,8 @@ std::vector<RowVerdict> runConformance(const machine::MachineConfig& config, boo
 std::vector<ConformanceRow> conformanceTable(const machine::MachineConfig& config, std::string& kestrelAbsent,
                                              const std::function<void(const std::string&)>& ioLog = {});
 
-// The table as an HTML page, for a person to read beside the run's pictures.
-std::string conformancePage(const std::string& machineName, const std::vector<ConformanceRow>& table);
+// The table as an HTML page under head (the run's facts and counts), for a person to read
+// beside the run's pictures.
+std::string conformancePage(const std::string& head, const std::vector<ConformanceRow>& table);
 
 }  // namespace judge

@@ -4,10 +4,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
+#include "desktop/run_page.h"
+#include "desktop/whole_file.h"
 #include "judge/conformance.h"
 
 namespace judge {
@@ -23,10 +25,39 @@ struct Tally {
     std::string text() const { return std::to_string(pass) + " pass, " + std::to_string(fail) + " fail"; }
 };
 
+desktop::TableCell cellOf(const RowVerdict& verdict)
+{
+    switch (verdict.kind) {
+    case RowVerdict::Kind::Pass: return {"pass", ""};
+    case RowVerdict::Kind::Fail: return {"fail", verdict.why};
+    case RowVerdict::Kind::NotApplicable: break;
+    }
+    return {"n/a", ""};
+}
+
+// DIR/conformance.html, whole or not at all; false after one line on stderr.
+bool writePage(const std::string& shotsDir, const desktop::RunFacts& facts, const std::vector<ConformanceRow>& table,
+               const std::vector<desktop::TableRow>& rows)
+{
+    const std::string path = shotsDir + "/conformance.html";
+    try {
+        if (mkdir(shotsDir.c_str(), 0777) != 0 && errno != EEXIST)
+            throw std::runtime_error("cannot make the folder " + shotsDir + ": " + std::strerror(errno));
+        const std::string head = desktop::factsHeader("VBE conformance of " + facts.machine, facts,
+                                                      desktop::countsText(desktop::countRows(rows)));
+        desktop::writeWhole({{path, conformancePage(head, table)}});
+    } catch (const std::runtime_error& error) {
+        std::fprintf(stderr, "palisade: %s\n", error.what());
+        return false;
+    }
+    std::fprintf(stderr, "palisade: the conformance table as a page: %s\n", path.c_str());
+    return true;
+}
+
 }  // namespace
 
-int conformanceCommand(const machine::MachineConfig& config, const std::string& shotsDir,
-                       const std::function<void(const std::string&)>& ioLog)
+int conformanceCommand(const machine::MachineConfig& config, const desktop::ReportFiles& outputs,
+                       desktop::RunFacts facts, const std::function<void(const std::string&)>& ioLog)
 {
     std::string kestrelAbsent;
     std::vector<ConformanceRow> table;
@@ -37,38 +68,24 @@ int conformanceCommand(const machine::MachineConfig& config, const std::string& 
         return 2;
     }
     Tally bios, kestrel;
+    std::vector<desktop::TableRow> rows;
     for (const ConformanceRow& row : table) {
         std::printf("%s\t%s\t%s\n", row.name.c_str(), row.bios.text().c_str(), row.kestrel.text().c_str());
         bios.count(row.bios);
         kestrel.count(row.kestrel);
+        rows.push_back({row.name, cellOf(row.bios), cellOf(row.kestrel)});
     }
     std::fflush(stdout);
     std::fprintf(stderr, "palisade: conformance of %s: BIOS %s; Kestrel %s\n", config.name.c_str(), bios.text().c_str(),
                  kestrelAbsent.empty() ? kestrel.text().c_str() : ("n/a (" + kestrelAbsent + ")").c_str());
-    if (!shotsDir.empty()) {
-        // The folder is new or empty: the page is created afresh, never through a planted link.
-        const std::string path = shotsDir + "/conformance.html";
-        const std::string text = conformancePage(config.name, table);
-        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-        std::FILE* page = fd < 0 ? nullptr : fdopen(fd, "w");
-        int failure = page ? 0 : errno;
-        if (page) {
-            std::fwrite(text.data(), 1, text.size(), page);
-            failure = std::fflush(page) != 0 ? errno : std::ferror(page) ? EIO : 0;
-            if (std::fclose(page) != 0 && failure == 0)
-                failure = errno;
-            if (failure != 0)
-                std::remove(path.c_str());
-        } else if (fd >= 0) {
-            close(fd);
-        }
-        if (failure != 0) {
-            std::fprintf(stderr, "palisade: cannot write %s: %s\n", path.c_str(), std::strerror(failure));
-            return 2;
-        }
-        std::fprintf(stderr, "palisade: the conformance table as a page: %s\n", path.c_str());
+    facts.exitStatus = bios.fail + kestrel.fail > 0 ? 1 : 0;
+    if (!outputs.shotsDir.empty() && !writePage(outputs.shotsDir, facts, table, rows)) {
+        facts.exitStatus = 2;
+        facts.ending = "the conformance page could not be written";
     }
-    return bios.fail + kestrel.fail > 0 ? 1 : 0;
+    if (outputs.wanted() && !desktop::writeTableReports(outputs, facts, rows))
+        return 2;
+    return facts.exitStatus;
 }
 
 }  // namespace judge

@@ -18,8 +18,12 @@
 #include "desktop/command_line.h"
 #include "desktop/dialog_manager.h"
 #include "desktop/help_text.h"
+#include "desktop/mode_run.h"
 #include "desktop/output_files.h"
 #include "desktop/program_folder.h"
+#include "desktop/report_files.h"
+#include "desktop/run_facts.h"
+#include "desktop/screen_name.h"
 #include "desktop/script.h"
 #include "desktop/sdl_monitor.h"
 #include "desktop/session.h"
@@ -109,6 +113,11 @@ std::string programFolderId(const desktop::Options& options)
 }
 
 std::unique_ptr<desktop::ShotWriter> shotWriter;
+desktop::ReportFiles reportFiles;
+desktop::RunFacts runFacts;
+// The run's exit status as the reports give it; a program that ends the process itself does
+// so after its fatal message, with status 1.
+int runStatus = 1;
 std::FILE* vbeLog = nullptr;
 std::string vbeLogPath;
 std::FILE* ioLog = nullptr;
@@ -141,7 +150,8 @@ void finishOutputs()
 {
     if (shotWriter) {
         try {
-            const std::string index = shotWriter->finish();
+            runFacts.exitStatus = runStatus;
+            const std::string index = shotWriter->finish(runFacts);
             if (!index.empty())
                 std::printf("palisade: pictures of the run: %s\n", index.c_str());
         } catch (const std::exception& error) {
@@ -149,7 +159,6 @@ void finishOutputs()
             outputLost = true;
         }
         std::fflush(stdout);
-        shotWriter.reset();
     }
     if (vbeLog) {
         realmode::setCallLog(nullptr);
@@ -162,6 +171,12 @@ void finishOutputs()
         ioLogFile.reset();
         closeLog(ioLog, ioLogPath, "io log");
     }
+    if (shotWriter && reportFiles.wanted()) {
+        runFacts.exitStatus = outputLost ? 2 : runStatus;
+        if (!desktop::writeScreenReports(reportFiles, runFacts, shotWriter->screens()))
+            outputLost = true;
+    }
+    shotWriter.reset();
 }
 
 // The verdict's last line, also when the program ends the process itself.
@@ -189,7 +204,7 @@ int main(int argc, char** argv)
             return 0;
         }
         if (options.version) {
-            std::puts("palisade 6.0");
+            std::printf("palisade %s\n", desktop::PALISADE_VERSION);
             return 0;
         }
         if (options.listMachines) {
@@ -208,6 +223,9 @@ int main(int argc, char** argv)
         desktop::checkNamedPaths(options.paths);
         if (!options.shotsDir.empty())
             desktop::checkOutputFolder("--shots", options.shotsDir);
+        reportFiles = {options.reportPath, options.junitPath, options.shotsDir};
+        desktop::checkReportFiles(reportFiles);
+        script = desktop::commandLineSteps(options.testModes, options.allModes);
         if (!options.scriptPath.empty()) {
             try {
                 script = desktop::parseScript(readScript(options.scriptPath));
@@ -226,7 +244,7 @@ int main(int argc, char** argv)
             if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
                 return fail("there is no display to open the window on; run headless with --headless --script FILE");
         }
-    } catch (const desktop::UsageError& error) {
+    } catch (const std::runtime_error& error) {  // a bad command line, or a report path that cannot be written
         return fail(error.what());
     }
 
@@ -256,7 +274,8 @@ int main(int argc, char** argv)
         } catch (const std::runtime_error& error) {
             return fail(error.what());
         }
-        return judge::conformanceCommand(config, options.shotsDir, ioLogSink);
+        return judge::conformanceCommand(config, reportFiles, desktop::startingFacts(config.name, config.romPath, argc, argv),
+                                         ioLogSink);
     }
 
     // The machine boots (its ROM and the resident driver checked), the window opens, then the
@@ -269,6 +288,7 @@ int main(int argc, char** argv)
     std::unique_ptr<machine::Machine> pc;
     std::string programPath;
     try {
+        runFacts = desktop::startingFacts(config.name, config.romPath, argc, argv);
         if (ioLogFile)
             ioLogFile->note("# power-on: the video BIOS starts the card");
         pc = std::make_unique<machine::Machine>(config, *clock, ioLogSink);
@@ -301,10 +321,11 @@ int main(int argc, char** argv)
         return fail(error.what());
     }
     try {
-        if (!options.shotsDir.empty()) {
+        if (!options.shotsDir.empty())
             desktop::makeOutputFolder(options.shotsDir);
+        // The reports list every screen, so the run keeps their record also without pictures.
+        if (!options.shotsDir.empty() || reportFiles.wanted())
             shotWriter = std::make_unique<desktop::ShotWriter>(options.shotsDir);
-        }
         if (!options.vbeLogPath.empty()) {
             vbeLog = desktop::createOutputFile(options.vbeLogPath, "VBE log");
             vbeLogPath = options.vbeLogPath;
@@ -343,6 +364,8 @@ int main(int argc, char** argv)
                                 return "full screen " + std::to_string(picture.width) + " x " +
                                        std::to_string(picture.height) + ", " + modeDepth(picture);
                             });
+    session.setScreenNamer([]() { return desktop::screenName(display::screenContents(), display::meantScreen()); });
+    session.setScriptName(options.scriptPath);
     for (desktop::Action& action : script)
         session.enqueue(std::move(action));
     // The empty desktop shows while the program starts up (the driver generator may run).
@@ -356,9 +379,11 @@ int main(int argc, char** argv)
         if (!ended.message.empty())
             std::fprintf(stderr, "%s\n", ended.message.c_str());
         status = ended.status;
+        runFacts.ending = ended.message;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "palisade: %s\n", error.what());
         status = 2;
+        runFacts.ending = std::string("palisade: ") + error.what();
     }
     if (status == 0 && !session.snapError().empty()) {
         std::fprintf(stderr, "palisade: %s\n", session.snapError().c_str());
@@ -367,6 +392,8 @@ int main(int argc, char** argv)
     if (cardJudge && status == 0 && cardJudge->differing() > 0)
         status = 4;
     finishVerdict();
+    runStatus = status;
     finishOutputs();
-    return status == 0 && outputLost ? 2 : status;
+    // A file lost outweighs a verdict: the reports of it are not there to read.
+    return (status == 0 || status == 4) && outputLost ? 2 : status;
 }

@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick
+  chromium
 )
 
 missing=()

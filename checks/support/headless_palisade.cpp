@@ -176,6 +176,27 @@ Picture HeadlessRun::shot(const std::string& name) const
     return readPng(shots() + "/" + name + ".png");
 }
 
+namespace {
+
+// The text of each <span class="CLASS"> in html, entities decoded.
+std::vector<std::string> spans(const std::string& html, const std::string& cls)
+{
+    std::vector<std::string> found;
+    const std::string open = "<span class=\"" + cls + "\">", close = "</span>";
+    for (size_t at = html.find(open); at != std::string::npos; at = html.find(open, at)) {
+        at += open.size();
+        std::string text = html.substr(at, html.find(close, at) - at);
+        for (const auto& [entity, character] :
+             {std::pair{"&quot;", "\""}, std::pair{"&lt;", "<"}, std::pair{"&gt;", ">"}, std::pair{"&amp;", "&"}})
+            for (size_t e = text.find(entity); e != std::string::npos; e = text.find(entity, e + 1))
+                text.replace(e, std::string(entity).size(), character);
+        found.push_back(text);
+    }
+    return found;
+}
+
+}  // namespace
+
 std::vector<std::string> HeadlessRun::captions() const
 {
     std::vector<std::string> found;
@@ -183,14 +204,13 @@ std::vector<std::string> HeadlessRun::captions() const
     const std::string open = "<figcaption>", close = "</figcaption>";
     for (size_t at = page.find(open); at != std::string::npos; at = page.find(open, at)) {
         at += open.size();
-        const size_t end = page.find(close, at);
-        std::string caption = page.substr(at, end - at);
-        caption = caption.substr(caption.find(": ") + 2);  // after the file name
-        for (const auto& [entity, character] :
-             {std::pair{"&quot;", "\""}, std::pair{"&lt;", "<"}, std::pair{"&gt;", ">"}, std::pair{"&amp;", "&"}})
-            for (size_t at = caption.find(entity); at != std::string::npos; at = caption.find(entity, at + 1))
-                caption.replace(at, std::string(entity).size(), character);
-        found.push_back(caption);
+        const std::string figure = page.substr(at, page.find(close, at) - at);
+        std::string names;
+        for (const std::string& name : spans(figure, "name"))
+            names += (names.empty() ? "" : ", ") + name.substr(0, name.rfind(".png"));
+        const std::vector<std::string> caption = spans(figure, "caption");
+        const std::string shown = caption.empty() ? std::string() : caption[0];
+        found.push_back(names.empty() ? shown : names + " \u2014 " + shown);
     }
     return found;
 }

@@ -69,7 +69,9 @@ public:
     std::string shots() const { return dir + "/shots"; }
     std::string vbeLog() const { return dir + "/vbe.log"; }
     Picture shot(const std::string& name) const;  // shots/NAME.png; throws when missing
-    std::vector<std::string> captions() const;    // the index page's captions, in order
+    // The index page's pictures in order: what each showed, after the script's names for it
+    // ("moire \u2014 Bank switching test / ... (full screen 640 x 480, 8 bit)").
+    std::vector<std::string> captions() const;
 
 private:
     friend HeadlessRun runHeadless(const HeadlessOptions& options);
