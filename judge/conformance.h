@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "machine/machine.h"
+#include "pc/pc.h"
 
 namespace judge {
 
@@ -24,12 +24,12 @@ struct ConformanceRow {
 std::vector<std::string> conformanceRowNames();
 
 // Every row in order on one freshly booted machine of this configuration. Throws
-// machine::MachineError when the machine cannot boot or Kestrel cannot be installed.
-std::vector<RowVerdict> runConformance(const machine::MachineConfig& config, bool withKestrel);
+// pc::MachineError when the machine cannot boot or Kestrel cannot be installed.
+std::vector<RowVerdict> runConformance(const pc::MachineConfig& config, bool withKestrel);
 
 // Both columns, each on its own machine. Kestrel's column is n/a on a machine with kestrel = no
 // and where the driver cannot be installed (a card without DISPI); kestrelAbsent then says why.
-std::vector<ConformanceRow> conformanceTable(const machine::MachineConfig& config, std::string& kestrelAbsent);
+std::vector<ConformanceRow> conformanceTable(const pc::MachineConfig& config, std::string& kestrelAbsent);
 
 // The table as an HTML page, for a person to read beside the run's pictures.
 std::string conformancePage(const std::string& machineName, const std::vector<ConformanceRow>& table);

@@ -21,7 +21,7 @@ struct Tally {
 
 }  // namespace
 
-int conformanceCommand(const machine::MachineConfig& config, const std::string& shotsDir)
+int conformanceCommand(const pc::MachineConfig& config, const std::string& shotsDir)
 {
     std::string kestrelAbsent;
     const std::vector<ConformanceRow> table = conformanceTable(config, kestrelAbsent);

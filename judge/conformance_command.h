@@ -3,13 +3,13 @@
 
 #include <string>
 
-#include "machine/machine.h"
+#include "pc/pc.h"
 
 namespace judge {
 
 // One tab-separated line per row (name, BIOS verdict, Kestrel verdict) on stdout, the summary
 // on stderr and, with a folder, DIR/conformance.html. Returns the exit status: 0 when every
 // verdict is pass or n/a, 1 when any fails, 2 when the page cannot be written.
-int conformanceCommand(const machine::MachineConfig& config, const std::string& shotsDir);
+int conformanceCommand(const pc::MachineConfig& config, const std::string& shotsDir);
 
 }  // namespace judge

@@ -24,11 +24,11 @@
 #include <vector>
 
 #include "desktop/winpath.h"
+#include "engine/boot.h"
 #include "kestrel/card_probe.h"
 #include "kestrel/config_file.h"
 #include "kestrel/driver_build.h"
 #include "kestrel/driver_image.h"
-#include "machine/machine.h"
 
 namespace {
 
@@ -153,14 +153,14 @@ kestrel::CardAnalysis probeThisMachine()
 {
     const char* name = std::getenv("PALISADE_MACHINE");
     try {
-        const auto config = machine::loadMachine(name && *name ? name : "default");
+        const auto config = engine::loadMachine(name && *name ? name : "default");
         // A PC without Kestrel: a copy of the generator found elsewhere must not give it one.
         if (!config.kestrel)
             throw Failure{"machine " + config.name + " has kestrel = no: no driver is generated for it"};
-        auto clock = machine::makeVirtualClock();
-        machine::Machine machine(config, *clock);
-        return kestrel::probeCard(machine, kestrel::upperMemorySegment(machine));
-    } catch (const machine::MachineError& error) {
+        auto clock = pc::makeVirtualClock();
+        const std::unique_ptr<pc::Pc> machine = engine::boot(config, *clock);
+        return kestrel::probeCard(*machine, kestrel::upperMemorySegment(*machine));
+    } catch (const pc::MachineError& error) {
         throw Failure{std::string("cannot analyse the machine: ") + error.what()};
     }
 }

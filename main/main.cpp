@@ -22,10 +22,10 @@
 #include "desktop/sdl_monitor.h"
 #include "desktop/session.h"
 #include "desktop/shots.h"
-#include "display_bus/machine_bus.h"
+#include "display_bus/pc_bus.h"
+#include "engine/boot.h"
 #include "judge/conformance_command.h"
 #include "kestrel/resident.h"
-#include "machine/machine.h"
 #include "platform/resources.h"
 #include "platform/win32.h"
 #include "realmode/call_log.h"
@@ -71,7 +71,7 @@ void checkShotsFolder(const std::string& folder)
 }
 
 // The mode of a picture as a person would name it: "8 bit", "4 bit", "text".
-std::string modeDepth(const machine::Picture& picture)
+std::string modeDepth(const pc::Picture& picture)
 {
     return picture.bitsPerPixel ? std::to_string(picture.bitsPerPixel) + " bit" : "text";
 }
@@ -84,7 +84,7 @@ std::string programFolderFor(const std::string& machineName, bool withKestrel)
     const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error)
         throw desktop::ProgramFolderError("cannot find palisade's own file: " + error.message());
-    const std::vector<std::string> presets = machine::presetNames();
+    const std::vector<std::string> presets = engine::presetNames();
     const bool preset = std::find(presets.begin(), presets.end(), machineName) != presets.end();
     return desktop::prepareProgramFolder(executable, desktop::machineId(machineName, preset),
                                          {executable.parent_path(), desktop::stateFolder()}, withKestrel)
@@ -169,14 +169,14 @@ int main(int argc, char** argv)
             return 0;
         }
         if (options.listMachines) {
-            for (const std::string& name : machine::presetNames())
-                std::printf("%-16s %s\n", name.c_str(), machine::presetConfig(name).description.c_str());
+            for (const std::string& name : engine::presetNames())
+                std::printf("%-16s %s\n", name.c_str(), engine::presetConfig(name).description.c_str());
             return 0;
         }
         if (options.conformance) {
             try {
-                return judge::conformanceCommand(machine::loadMachine(options.machine), options.shotsDir);
-            } catch (const machine::MachineError& error) {
+                return judge::conformanceCommand(engine::loadMachine(options.machine), options.shotsDir);
+            } catch (const pc::MachineError& error) {
                 return fail(error.what());
             }
         }
@@ -207,28 +207,34 @@ int main(int argc, char** argv)
     // Everything is checked before anything is created: the machine boots (its ROM and the
     // resident driver checked), the window opens, then the program folder, the shots folder
     // and the log are made.
-    std::unique_ptr<machine::Clock> baseClock =
-        options.headless ? machine::makeVirtualClock() : machine::makeRealClock();
+    pc::MachineConfig config;
+    try {
+        config = engine::loadMachine(options.machine);
+    } catch (const pc::MachineError& error) {
+        return fail(error.what());
+    }
+    // Headless runs keep virtual time on the virtual PC only: QEMU's PC runs in real time.
+    const bool virtualTime = options.headless && config.engine == pc::Engine::Virtual;
+    std::unique_ptr<pc::Clock> baseClock = virtualTime ? pc::makeVirtualClock() : pc::makeRealClock();
     desktop::Session& session = desktop::session();
     // The machine and the display library charge their work here, so snaps fall due mid-work.
     auto clock = std::make_unique<desktop::SessionClock>(*baseClock, session);
-    std::unique_ptr<machine::Machine> pc;
+    std::unique_ptr<pc::Pc> pc;
     std::vector<std::string> startUpIo;  // the io log's lines before its file exists
     std::string programPath;
     try {
-        const machine::MachineConfig config = machine::loadMachine(options.machine);
         // The card's start-up is part of the io log; the log file is made once all is checked.
         std::function<void(const std::string&)> keepStartUp;
         if (!options.ioLogPath.empty())
             keepStartUp = [&startUpIo](const std::string& line) { startUpIo.push_back(line); };
-        pc = std::make_unique<machine::Machine>(config, *clock, keepStartUp);
-        machine::setCurrent(pc.get());
+        pc = engine::boot(config, *clock, keepStartUp);
+        pc::setCurrent(pc.get());
         display_bus::connectCurrentMachine();
         if (config.residentKestrel)
             kestrel::installResident(*pc);
         // KSWIN.EXE, started by the program's loader, analyses the same machine.
         setenv("PALISADE_MACHINE", config.name.c_str(), 1);
-    } catch (const machine::MachineError& error) {
+    } catch (const pc::MachineError& error) {
         return fail(error.what());
     }
 
@@ -282,7 +288,7 @@ int main(int argc, char** argv)
     session.setVersion(options.versionMajor, options.versionMinor);
     session.setDesktopSize(options.desktopWidth, options.desktopHeight);
     session.setScripted(options.headless);
-    session.setVirtualTime(options.headless);
+    session.setVirtualTime(virtualTime);
     session.setMonitor(monitor.get());
     // Without a shots folder no picture is taken, so none is drawn.
     session.setShots(shotWriter.get());
@@ -292,10 +298,10 @@ int main(int argc, char** argv)
         session.setJudge(cardJudge.get());
         std::atexit(finishVerdict);
     }
-    machine::Machine& card = *pc;
+    pc::Pc& card = *pc;
     session.setScreenSource([&card](desktop::Picture& picture) { card.scanOut(picture); },
                             [&card]() {
-                                machine::Picture picture;
+                                pc::Picture picture;
                                 card.scanOut(picture);
                                 return "full screen " + std::to_string(picture.width) + " x " +
                                        std::to_string(picture.height) + ", " + modeDepth(picture);
