@@ -548,7 +548,7 @@ const std::vector<Row>& rows()
          [](VbeRig& rig) -> Verdict {
              SET_MODE(0x101);
              if (const std::string departure = retraceDeparture(rig); !departure.empty())
-                 return notApplicable("no retrace to wait for" + departure);
+                 return fail("no retrace to wait for" + departure);
              const uint64_t line = rig.screen().lineBytes;
              for (int attempt = 0; attempt < 3; ++attempt) {
                  CpuRegs regs;

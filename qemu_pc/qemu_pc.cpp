@@ -5,8 +5,10 @@
 // stubs) still goes through the gdbstub, so that QEMU drops what it translated from there before.
 // Video memory lives inside QEMU's card, so lfb() is a host shadow: before a call, a picture, a
 // window access or a port write that may start the card's own drawing, the bytes the host changed
-// (those that differ from the copy last exchanged) are written through the gdbstub; after
-// anything that may have changed video memory, the next lfb() reads it back whole (QMP pmemsave).
+// (those that differ from the copy last exchanged) are written through the gdbstub. After a call
+// that may change video memory (an int 10h other than the VBE functions that leave it alone) it
+// is read back at once (QMP pmemsave), so a pointer the host keeps stays true; after a window
+// write or a graphics-controller write on cirrus-vga, the next lfb() or framebuffer access does.
 #include "qemu_pc/qemu_pc.h"
 
 #include <fcntl.h>
@@ -106,7 +108,11 @@ public:
             poke(INT_STUB, stub, 2);
             intNumber_ = number;
         }
-        return call(0, INT_STUB, regs, "INT " + hex(number, 2));
+        const bool mayDraw = number == 0x10 && mayChangeVideoMemory(regs.ax);
+        const pc::CallResult result = call(0, INT_STUB, regs, "INT " + hex(number, 2));
+        if (mayDraw)
+            pullVideoMemory();
+        return result;
     }
 
     pc::CallResult farCall(uint16_t segment, uint16_t offset, pc::CpuRegs& regs) override
@@ -424,7 +430,6 @@ private:
             returned = gdb_.continueUntilStop(int(config_.callBudgetMs));
             after = gdb_.readRegisters();
         });
-        videoMemoryStale_ = true;  // a mode set clears it, a BIOS draws text into it
         const std::string at = hex(after.r[X86Registers::CS], 4) + ":" + hex(after.r[X86Registers::EIP] & 0xFFFF, 4);
         if (!returned) {
             result.error = "no return within " + std::to_string(config_.callBudgetMs) + " ms (stopped at " + at + ")";
@@ -449,6 +454,16 @@ private:
         regs.es = uint16_t(after.r[X86Registers::ES]);
         regs.flags = uint16_t(after.r[X86Registers::EFLAGS]);
         return result;
+    }
+
+    // Video BIOS functions that may write video memory: every one but the VBE functions that
+    // only report or move the display (4F00, 4F01, 4F03, 4F05-4F0B), which leave it alone.
+    static bool mayChangeVideoMemory(uint16_t ax)
+    {
+        if ((ax >> 8) != 0x4F)
+            return true;
+        const uint8_t function = uint8_t(ax);
+        return function == 0x02 || function == 0x04 || function > 0x0B;
     }
 
     // One port access: the stub with DX and EAX set, up to the stop.

@@ -21,7 +21,7 @@ bool readText(const std::string& content, pc::Picture& picture)
 TEST(Ppm, ReadsQemusScreendump)
 {
     pc::Picture picture;
-    ASSERT_TRUE(readText(std::string("P6\n2 1\n255\n") + "\x01\x02\x03\xFF\x80\x00", picture));
+    ASSERT_TRUE(readText(std::string("P6\n2 1\n255\n") + std::string("\x01\x02\x03\xFF\x80\x00", 6), picture));
     EXPECT_EQ(picture.width, 2);
     EXPECT_EQ(picture.height, 1);
     EXPECT_EQ(picture.pixels, (std::vector<uint32_t>{0x010203, 0xFF8000}));
