@@ -3,11 +3,11 @@
 
 #include <cstdint>
 
-#include "machine/machine.h"
+#include "pc/pc.h"
 
 namespace desktop {
 
-using Picture = machine::Picture;
+using Picture = pc::Picture;
 
 constexpr uint32_t rgb(int r, int g, int b)
 {

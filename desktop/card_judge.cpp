@@ -1,60 +1,70 @@
+// The verdict of a headless run, with what the card shows read through its registers.
 #include "desktop/card_judge.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <optional>
 
+#include "card_reading/shown_card.h"
 #include "desktop/meant_picture.h"
 #include "desktop/verdict_hint.h"
 #include "display/meant_memory.h"
 #include "hw/vga.h"
-#include "machine/card.h"
 
 namespace desktop {
 namespace {
 
-// The card's state as the monitor follows it: a mode of the card's own (DISPI), else the
-// VGA registers. In a 4-bit mode the first 16 palette entries are the colours pixel values
-// 0-15 show, through the attribute controller.
-ShownScreen shownScreen(const machine::Card& card, const Picture& shown)
+// The card's state as the monitor follows it, read through its registers. In a 4-bit mode the
+// first 16 palette entries are the colours pixel values 0-15 show, through the attribute
+// controller.
+ShownScreen shownScreen(pc::Pc& pc, const Picture& shown)
 {
+    const card_reading::ShownCard card = card_reading::readShownCard(pc, &shown);
     ShownScreen s;
-    const machine::VgaCore& vga = card.vga();
-    s.dacBits = vga.dac.bits;
-    s.dac = vga.dac.entries;
-    if (const std::optional<machine::ExtendedMode> mode = card.extendedMode()) {
-        s.graphics = true;
-        s.width = mode->width;
-        s.height = mode->height;
-        s.depth = mode->bitsPerPixel;
-        s.screenOff = mode->screenOff;
-        const bool planar = mode->bitsPerPixel == 4;
-        s.bytesPerLine = planar ? mode->lineBytes / 4 : mode->lineBytes;
-        if (mode->lineBytes) {
-            s.startY = uint32_t(mode->start / mode->lineBytes);
-            const uint32_t rest = uint32_t(mode->start % mode->lineBytes);
-            const uint32_t bytesPerPixel = uint32_t(mode->bitsPerPixel + 7) / 8;
-            s.startX = planar ? rest / 4 * 8 + uint32_t(mode->firstPixel) : rest / bytesPerPixel;
+    s.dacBits = card.dacBits;
+    s.dac = card_reading::readDac(pc);
+    s.graphics = card.graphics;
+    s.width = card.width;
+    s.height = card.height;
+    s.depth = card.bitsPerPixel;
+    s.screenOff = card.screenOff;
+    const bool planar = card.bitsPerPixel == 4;
+    if (card.extended) {
+        s.bytesPerLine = planar ? card.lineBytes / 4 : card.lineBytes;
+        if (card.lineBytes) {
+            s.startY = uint32_t(card.start / card.lineBytes);
+            const uint32_t rest = uint32_t(card.start % card.lineBytes);
+            const uint32_t bytesPerPixel = uint32_t(card.bitsPerPixel + 7) / 8;
+            s.startX = planar ? rest / 4 * 8 + uint32_t(card.firstPixel) : rest / bytesPerPixel;
         }
     } else {
-        s.graphics = vga.gc.reg[vga::gc::MISC] & vga::gc::MISC_GRAPHICS;
-        s.screenOff = !vga.attr.pictureOn() || vga.seq.screenOff();
-        s.width = shown.width;
-        s.height = shown.height;
-        s.depth = (vga.gc.reg[vga::gc::MODE] & vga::gc::MODE_SHIFT_256) ? 8 : 4;
-        s.bytesPerLine = uint32_t(vga.crtc.reg[vga::crtc::OFFSET]) * (s.depth == 8 ? 8 : 2);
+        s.bytesPerLine = card.lineBytes / (s.depth == 8 ? 1 : 4);
     }
-    if (s.depth == 4) {
-        const auto indices = vga.attr.dacIndices();
+    if (planar) {
+        const std::array<uint8_t, 256 * 3> dac = s.dac;
+        const auto indices = card_reading::planarDacIndices(pc);
         for (size_t colour = 0; colour < indices.size(); ++colour)
             for (size_t component = 0; component < 3; ++component)
-                s.dac[3 * colour + component] = vga.dac.entries[3 * indices[colour] + component];
+                s.dac[3 * colour + component] = dac[3 * indices[colour] + component];
     }
     return s;
 }
 
+// The bits of an 8-bit component that carry the mode's precision: the DAC's width in palette
+// modes, the field's size in direct-colour ones. Cards widen a component to 8 bits each in
+// their own way (bit replication here, v<<2 | (v&1)<<1 | (v&1) in QEMU's DAC); the bits
+// below the precision say nothing about the card.
+uint32_t precisionMask(const display::MeantScreen& meant)
+{
+    const auto top = [](int bits) { return uint32_t(0xFF00 >> (bits > 0 && bits < 8 ? bits : 8)) & 0xFF; };
+    if (meant.depth <= 8)
+        return top(meant.dacBits) * 0x010101u;
+    const display::PixelFormat& f = meant.format;
+    return top(f.redSize) << 16 | top(f.greenSize) << 8 | top(f.blueSize);
+}
+
 // Counts the meant picture's pixels the card does not show, and marks them red on a dimmed copy.
-PixelDifference compare(const Picture& meant, const Picture& shown, Picture& diff)
+PixelDifference compare(const Picture& meant, const Picture& shown, Picture& diff, uint32_t precision)
 {
     PixelDifference first;
     diff = meant;
@@ -64,7 +74,7 @@ PixelDifference compare(const Picture& meant, const Picture& shown, Picture& dif
             const uint32_t want = meant.pixels[at];
             const bool inside = x < shown.width && y < shown.height;
             const uint32_t got = inside ? shown.pixels[size_t(y) * size_t(shown.width) + size_t(x)] : 0;
-            if (inside && want == got) {
+            if (inside && (want & precision) == (got & precision)) {
                 diff.pixels[at] = (want >> 2) & 0x3F3F3F;
                 continue;
             }
@@ -85,7 +95,7 @@ PixelDifference compare(const Picture& meant, const Picture& shown, Picture& dif
 
 }  // namespace
 
-CardJudge::CardJudge(const machine::Machine& machine) : machine_(machine)
+CardJudge::CardJudge(pc::Pc& machine) : machine_(machine)
 {
     display::keepMeantMemory(true);
 }
@@ -98,21 +108,20 @@ ScreenVerdict CardJudge::judge(const Picture& shown, const std::string& onScreen
         return verdict;
     verdict.judged = true;
     ++screens_;
-    const machine::Card& card = machine_.card();
     Picture picture;
     renderMeant(meant, display::meantMemory(), uint32_t(display::meantMemoryBytes()), picture);
-    PixelDifference first = compare(picture, shown, verdict.diff);
+    PixelDifference first = compare(picture, shown, verdict.diff, precisionMask(meant));
     if (first.count == 0) {
         verdict.diff = {};
         return verdict;
     }
-    first.memory = compareMemoryAt(meant, first.x, first.y, display::meantMemory(), card.videoMemory(),
-                                   std::min<uint64_t>(display::meantMemoryBytes(), card.videoMemoryBytes()));
+    first.memory = compareMemoryAt(meant, first.x, first.y, display::meantMemory(), machine_.lfb(),
+                                   std::min<uint64_t>(display::meantMemoryBytes(), machine_.videoMemoryBytes()));
     verdict.differs = true;
     verdict.meant = std::move(picture);
     ++differing_;
     verdict.hint =
-        std::to_string(first.count) + " pixels differ; " + verdictHint(meant, shownScreen(card, shown), first);
+        std::to_string(first.count) + " pixels differ; " + verdictHint(meant, shownScreen(machine_, shown), first);
     std::fprintf(stderr, "palisade: verdict: screen %d (%s) differs: %s\n", screens_, onScreen.c_str(),
                  verdict.hint.c_str());
     return verdict;

@@ -4,21 +4,21 @@
 #pragma once
 
 #include "desktop/screen_verdict.h"
-#include "machine/machine.h"
+#include "pc/pc.h"
 
 namespace desktop {
 
 class CardJudge : public ScreenJudge {
 public:
     // From now on the display library keeps its copy of the video memory the program means.
-    explicit CardJudge(const machine::Machine& machine);
+    explicit CardJudge(pc::Pc& machine);
     // Also writes a line on stderr for a screen that differs.
     ScreenVerdict judge(const Picture& shown, const std::string& onScreen) override;
     int screens() const { return screens_; }
     int differing() const { return differing_; }
 
 private:
-    const machine::Machine& machine_;
+    pc::Pc& machine_;
     int screens_ = 0;
     int differing_ = 0;
 };

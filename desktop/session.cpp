@@ -22,7 +22,7 @@ uint64_t wallMs()
 }
 
 // Stands in until a run sets its clock: time as the wall measures it.
-class WallClock : public machine::Clock {
+class WallClock : public pc::Clock {
 public:
     uint64_t nowMicros() override
     {
@@ -46,7 +46,7 @@ void Session::reset()
     *this = Session();
 }
 
-machine::Clock& Session::clock()
+pc::Clock& Session::clock()
 {
     static WallClock wall;
     return clock_ ? *clock_ : wall;

@@ -14,7 +14,7 @@
 #include "desktop/input.h"
 #include "desktop/mode_run.h"
 #include "desktop/screen_verdict.h"
-#include "machine/machine.h"
+#include "pc/pc.h"
 
 namespace desktop {
 
@@ -47,8 +47,8 @@ class Session {
 public:
     // --- set-up ---------------------------------------------------------------------
     void reset();
-    void setClock(machine::Clock* clock) { clock_ = clock; }
-    machine::Clock& clock();
+    void setClock(pc::Clock* clock) { clock_ = clock; }
+    pc::Clock& clock();
     void setVersion(int major, int minor)
     {
         major_ = major;
@@ -134,7 +134,7 @@ private:
     // The screen's own name before its mode, "NAME (MODE)", or the mode alone.
     std::string named(const std::string& mode);
 
-    machine::Clock* clock_ = nullptr;
+    pc::Clock* clock_ = nullptr;
     int major_ = 4, minor_ = 0;
     int desktopWidth_ = 1024, desktopHeight_ = 768;
     bool scripted_ = false;
@@ -162,9 +162,9 @@ private:
 
 // The clock a run hands to the machine: the given clock, with the run's snaps taken as soon
 // as the work charged to it brings them due.
-class SessionClock : public machine::Clock {
+class SessionClock : public pc::Clock {
 public:
-    SessionClock(machine::Clock& inner, Session& session) : inner_(inner), session_(session) {}
+    SessionClock(pc::Clock& inner, Session& session) : inner_(inner), session_(session) {}
     uint64_t nowMicros() override { return inner_.nowMicros(); }
     void spend(uint64_t micros) override
     {
@@ -173,7 +173,7 @@ public:
     }
 
 private:
-    machine::Clock& inner_;
+    pc::Clock& inner_;
     Session& session_;
 };
 

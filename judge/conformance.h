@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "machine/machine.h"
+#include "pc/pc.h"
 
 namespace judge {
 
@@ -25,14 +25,14 @@ struct ConformanceRow {
 std::vector<std::string> conformanceRowNames();
 
 // Every row in order on one freshly booted machine of this configuration. Throws
-// machine::MachineError when the machine cannot boot or Kestrel cannot be installed.
+// pc::MachineError when the machine cannot boot or Kestrel cannot be installed.
 // `ioLog`, when given, receives the machine's register accesses and a "# " line before each row.
-std::vector<RowVerdict> runConformance(const machine::MachineConfig& config, bool withKestrel,
+std::vector<RowVerdict> runConformance(const pc::MachineConfig& config, bool withKestrel,
                                        const std::function<void(const std::string&)>& ioLog = {});
 
 // Both columns, each on its own machine. Kestrel's column is n/a on a machine with kestrel = no
 // and where the driver cannot be installed (a card without DISPI); kestrelAbsent then says why.
-std::vector<ConformanceRow> conformanceTable(const machine::MachineConfig& config, std::string& kestrelAbsent,
+std::vector<ConformanceRow> conformanceTable(const pc::MachineConfig& config, std::string& kestrelAbsent,
                                              const std::function<void(const std::string&)>& ioLog = {});
 
 // The table as an HTML page under head (the run's facts and counts), for a person to read

@@ -56,14 +56,14 @@ bool writePage(const std::string& shotsDir, const desktop::RunFacts& facts, cons
 
 }  // namespace
 
-int conformanceCommand(const machine::MachineConfig& config, const desktop::ReportFiles& outputs,
+int conformanceCommand(const pc::MachineConfig& config, const desktop::ReportFiles& outputs,
                        desktop::RunFacts facts, const std::function<void(const std::string&)>& ioLog)
 {
     std::string kestrelAbsent;
     std::vector<ConformanceRow> table;
     try {
         table = conformanceTable(config, kestrelAbsent, ioLog);
-    } catch (const machine::MachineError& error) {
+    } catch (const pc::MachineError& error) {
         std::fprintf(stderr, "palisade: machine: %s\n", error.what());
         return 2;
     }

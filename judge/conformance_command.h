@@ -7,7 +7,7 @@
 
 #include "desktop/report_files.h"
 #include "desktop/run_record.h"
-#include "machine/machine.h"
+#include "pc/pc.h"
 
 namespace judge {
 
@@ -16,7 +16,7 @@ namespace judge {
 // counts; the reports with its rows. The machines' register accesses go to `ioLog` when one is
 // given. Returns the exit status: 0 when every verdict is pass or n/a, 1 when any fails, 2 when
 // the machine cannot start or the page or a report cannot be written.
-int conformanceCommand(const machine::MachineConfig& config, const desktop::ReportFiles& outputs,
+int conformanceCommand(const pc::MachineConfig& config, const desktop::ReportFiles& outputs,
                        desktop::RunFacts facts, const std::function<void(const std::string&)>& ioLog = {});
 
 }  // namespace judge

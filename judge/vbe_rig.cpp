@@ -3,25 +3,24 @@
 
 #include "hw/dispi.h"
 #include "hw/vga.h"
+#include "card_reading/shown_card.h"
 #include "kestrel/resident.h"
-#include "machine/card.h"
 
 namespace judge {
 
-VbeRig::VbeRig(const machine::MachineConfig& config, bool withKestrel,
-               const std::function<void(const std::string&)>& ioLog)
-    : clock_(machine::makeVirtualClock()), machine_(std::make_unique<machine::Machine>(config, *clock_, ioLog))
+VbeRig::VbeRig(const pc::MachineConfig& config, bool withKestrel, const std::function<void(const std::string&)>& ioLog)
+    : clock_(pc::makeVirtualClock()), machine_(engine::boot(config, *clock_, ioLog))
 {
     if (withKestrel)
         kestrel::installResident(*machine_);
 }
 
-machine::CallResult VbeRig::int10(machine::CpuRegs& regs)
+pc::CallResult VbeRig::int10(pc::CpuRegs& regs)
 {
     return machine_->interrupt(0x10, regs);
 }
 
-machine::CallResult VbeRig::int10WithBuffer(machine::CpuRegs& regs)
+pc::CallResult VbeRig::int10WithBuffer(pc::CpuRegs& regs)
 {
     regs.es = BUFFER_SEGMENT;
     regs.di = 0;
@@ -63,29 +62,15 @@ uint16_t VbeRig::dispi(uint16_t index)
 
 Screen VbeRig::screen()
 {
+    const card_reading::ShownCard card = card_reading::readShownCard(*machine_);
     Screen shown;
-    const machine::Card& card = machine_->card();
-    if (const auto mode = card.extendedMode()) {
-        shown.graphics = true;
-        shown.width = mode->width;
-        shown.height = mode->height;
-        shown.bitsPerPixel = mode->bitsPerPixel;
-        shown.start = mode->start;
-        shown.lineBytes = mode->lineBytes;
-        shown.off = mode->screenOff;
-        return shown;
-    }
-    // The VGA's own modes: the scan-out's picture, from the CRTC's start and offset.
-    const machine::VgaCore& vga = card.vga();
-    machine::Picture picture;
-    machine_->scanOut(picture);
-    shown.graphics = vga.gc.graphics();
-    shown.width = picture.width;
-    shown.height = picture.height;
-    shown.bitsPerPixel = shown.graphics ? (vga.gc.shift256() ? 8 : 4) : 0;
-    shown.start = uint64_t{vga.crtc.startAddress()} * 4;
-    shown.lineBytes = vga.crtc.offset() * 8;
-    shown.off = !vga.attr.pictureOn() || vga.seq.screenOff();
+    shown.graphics = card.graphics;
+    shown.width = card.width;
+    shown.height = card.height;
+    shown.bitsPerPixel = card.bitsPerPixel;
+    shown.start = card.start;
+    shown.lineBytes = card.lineBytes;
+    shown.off = card.screenOff;
     return shown;
 }
 
@@ -99,18 +84,22 @@ std::string Screen::text() const
 
 int VbeRig::dacBitsShown()
 {
-    // An entry with the top two bits set shows them only on an 8-bit DAC.
-    constexpr uint8_t ENTRY = 1, PROBE = 0xC1;
+    // The first pixel shows an entry whose top two bits are set: they show only on an 8-bit
+    // DAC. Pixel, entry and picture are put back as they were.
+    constexpr uint8_t PROBE = 0xC1;
+    const uint8_t entry = machine_->readPhys8(machine_->config().lfbAddress);
     uint8_t saved[3];
-    readDac(ENTRY, saved, 1);
-    machine_->out8(vga::dac::WRITE_INDEX_PORT, ENTRY);
+    readDac(entry, saved, 1);
+    machine_->out8(vga::dac::WRITE_INDEX_PORT, entry);
     for (int i = 0; i < 3; ++i)
         machine_->out8(vga::dac::DATA_PORT, PROBE);
-    const uint32_t shown = machine_->card().vga().dac.colours()[ENTRY] & 0xFF;
-    machine_->out8(vga::dac::WRITE_INDEX_PORT, ENTRY);
+    pc::Picture picture;
+    machine_->scanOut(picture);
+    const bool wide = !picture.pixels.empty() && (picture.pixels[0] & 0xFF) == PROBE;
+    machine_->out8(vga::dac::WRITE_INDEX_PORT, entry);
     for (uint8_t component : saved)
         machine_->out8(vga::dac::DATA_PORT, component);
-    return shown == PROBE ? 8 : 6;
+    return wide ? 8 : 6;
 }
 
 uint8_t VbeRig::vgaIndexed(uint16_t port, uint8_t index)
@@ -137,7 +126,7 @@ void VbeRig::readDac(uint8_t first, uint8_t* rgb, int entries)
 
 uint16_t VbeRig::setMode(uint16_t mode)
 {
-    machine::CpuRegs regs;
+    pc::CpuRegs regs;
     regs.ax = 0x4F02;
     regs.bx = mode;
     if (!int10(regs).ok)

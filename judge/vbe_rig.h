@@ -7,7 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "machine/machine.h"
+#include "engine/boot.h"
+#include "pc/pc.h"
 
 namespace judge {
 
@@ -31,17 +32,16 @@ struct Screen {
 
 class VbeRig {
 public:
-    // Throws machine::MachineError. The machine's register accesses go to `ioLog` when given.
-    VbeRig(const machine::MachineConfig& config, bool withKestrel,
-           const std::function<void(const std::string&)>& ioLog = {});
-    VbeRig(const std::string& machineName, bool withKestrel) : VbeRig(machine::loadMachine(machineName), withKestrel) {}
+    // Throws pc::MachineError. The machine's register accesses go to `ioLog` when given.
+    VbeRig(const pc::MachineConfig& config, bool withKestrel, const std::function<void(const std::string&)>& ioLog = {});
+    VbeRig(const std::string& machineName, bool withKestrel) : VbeRig(engine::loadMachine(machineName), withKestrel) {}
 
-    machine::Machine& machine() { return *machine_; }
+    pc::Pc& machine() { return *machine_; }
 
     // int 10h with these registers; ok=false when the call did not return.
-    machine::CallResult int10(machine::CpuRegs& regs);
+    pc::CallResult int10(pc::CpuRegs& regs);
     // int 10h with ES:DI at the buffer.
-    machine::CallResult int10WithBuffer(machine::CpuRegs& regs);
+    pc::CallResult int10WithBuffer(pc::CpuRegs& regs);
 
     uint8_t* buffer();
     uint8_t* at(uint16_t segment, uint16_t offset);
@@ -53,7 +53,7 @@ public:
 
     Screen screen();
     uint16_t dispi(uint16_t index);  // a DISPI register, for checks of a DISPI card's driver
-    // The width the DAC shows colours with now, 6 or 8 bits, measured on one entry.
+    // The width the DAC shows colours with now, 6 or 8 bits, measured on one entry in the picture.
     int dacBitsShown();
     uint8_t vgaIndexed(uint16_t port, uint8_t index);  // sequencer, graphics controller, CRTC
     uint8_t attribute(uint8_t index);
@@ -62,8 +62,8 @@ public:
     uint16_t setMode(uint16_t mode);  // AX after 4F02
 
 private:
-    std::unique_ptr<machine::Clock> clock_;
-    std::unique_ptr<machine::Machine> machine_;
+    std::unique_ptr<pc::Clock> clock_;
+    std::unique_ptr<pc::Pc> machine_;
 };
 
 }  // namespace judge

@@ -14,13 +14,13 @@ constexpr uint32_t OPTION_ROM = 0xC0000;  // the video BIOS: 55AAh, then its siz
 constexpr uint32_t UPPER_MEMORY_END = 0xF0000;
 }  // namespace
 
-uint16_t upperMemorySegment(machine::Machine& machine)
+uint16_t upperMemorySegment(pc::Pc& machine)
 {
     const uint32_t imageBytes = static_cast<uint32_t>(largestImageBytes());
     const uint32_t base = (UPPER_MEMORY_END - imageBytes) & ~0x3FFu;
     const uint32_t romEnd = OPTION_ROM + machine.memory()[OPTION_ROM + 2] * 512u;
     if (base < romEnd)
-        throw machine::MachineError("no upper memory left above the video BIOS for the Kestrel driver");
+        throw pc::MachineError("no upper memory left above the video BIOS for the Kestrel driver");
     return static_cast<uint16_t>(base >> 4);
 }
 
@@ -28,7 +28,7 @@ namespace {
 
 class MachinePorts : public HardwarePorts {
 public:
-    MachinePorts(machine::Machine& machine, uint16_t segment) : machine_(machine), segment_(segment)
+    MachinePorts(pc::Pc& machine, uint16_t segment) : machine_(machine), segment_(segment)
     {
         static constexpr uint8_t CALL_PCI_BIOS[] = {0xCD, 0x1A, 0xCB};  // int 1Ah, retf
         std::copy(std::begin(CALL_PCI_BIOS), std::end(CALL_PCI_BIOS), machine.memory() + (segment << 4));
@@ -50,23 +50,23 @@ private:
     // The PCI BIOS's read-configuration-word; NOTHING when it refuses.
     uint32_t readWord(int deviceFunction, uint8_t offset)
     {
-        machine::CpuRegs regs;
+        pc::CpuRegs regs;
         regs.ax = pci::BIOS_FUNCTION << 8 | pci::BIOS_READ_CONFIG_WORD;
         regs.bx = static_cast<uint16_t>(deviceFunction);
         regs.di = offset;
         const auto result = machine_.farCall(segment_, 0, regs);
         if (!result.ok)
-            throw machine::MachineError("the PCI BIOS did not return: " + result.error);
+            throw pc::MachineError("the PCI BIOS did not return: " + result.error);
         return (regs.flags & 1) ? NOTHING : regs.cx;
     }
 
-    machine::Machine& machine_;
+    pc::Pc& machine_;
     uint16_t segment_;
 };
 
 }  // namespace
 
-CardAnalysis probeCard(machine::Machine& machine, uint16_t segment)
+CardAnalysis probeCard(pc::Pc& machine, uint16_t segment)
 {
     MachinePorts ports(machine, segment);
     CardAnalysis card = analyseHardware(ports);

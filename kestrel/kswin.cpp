@@ -24,11 +24,11 @@
 #include <vector>
 
 #include "desktop/winpath.h"
+#include "engine/boot.h"
 #include "kestrel/card_probe.h"
 #include "kestrel/config_file.h"
 #include "kestrel/driver_build.h"
 #include "kestrel/driver_image.h"
-#include "machine/machine.h"
 
 namespace {
 
@@ -153,7 +153,7 @@ kestrel::CardAnalysis probeThisMachine()
 {
     const char* name = std::getenv("PALISADE_MACHINE");
     try {
-        auto config = machine::loadMachine(name && *name ? name : "default");
+        auto config = engine::loadMachine(name && *name ? name : "default");
         // palisade --rom: the machine runs another video BIOS, and so does its analysis.
         if (const char* rom = std::getenv("PALISADE_ROM"); rom && *rom) {
             config.romPath = rom;
@@ -162,10 +162,10 @@ kestrel::CardAnalysis probeThisMachine()
         // A PC without Kestrel: a copy of the generator found elsewhere must not give it one.
         if (!config.kestrel)
             throw Failure{"machine " + config.name + " has kestrel = no: no driver is generated for it"};
-        auto clock = machine::makeVirtualClock();
-        machine::Machine machine(config, *clock);
-        return kestrel::probeCard(machine, kestrel::upperMemorySegment(machine));
-    } catch (const machine::MachineError& error) {
+        auto clock = pc::makeVirtualClock();
+        const std::unique_ptr<pc::Pc> machine = engine::boot(config, *clock);
+        return kestrel::probeCard(*machine, kestrel::upperMemorySegment(*machine));
+    } catch (const pc::MachineError& error) {
         throw Failure{std::string("cannot analyse the machine: ") + error.what()};
     }
 }

@@ -29,7 +29,7 @@ void setVector(uint8_t* memory, int interrupt, uint16_t segment, uint16_t offset
 // Like a driver loaded high from the start-up files: it takes the top of the upper memory
 // block between the video BIOS and the system BIOS, so it costs the program no conventional
 // memory and no allocator can hand its memory out.
-void installResident(machine::Machine& machine)
+void installResident(pc::Pc& machine)
 {
     uint8_t* memory = machine.memory();
     const uint16_t segment = upperMemorySegment(machine);
@@ -37,16 +37,16 @@ void installResident(machine::Machine& machine)
 
     const CardAnalysis card = probeCard(machine, segment);
     if (drivenChip(card) == HARDWARE_NONE)
-        throw machine::MachineError("the resident Kestrel driver needs a DISPI SuperVGA or a GD5446; machine \"" +
+        throw pc::MachineError("the resident Kestrel driver needs a DISPI SuperVGA or a GD5446; machine \"" +
                                     machine.config().name + "\" has none");
     std::vector<uint8_t> image = buildDriver(card);
     patchForLoad(image, vectorOf(memory, 0x10), vectorOf(memory, 0x2F), segment);
     std::copy(image.begin(), image.end(), memory + base);
 
-    machine::CpuRegs regs;
+    pc::CpuRegs regs;
     const auto result = machine.farCall(segment, readWord(image, field::CHECK_ENTRY), regs);
     if (!result.ok || regs.ax != 1)
-        throw machine::MachineError("the resident Kestrel driver's check failed on machine \"" + machine.config().name +
+        throw pc::MachineError("the resident Kestrel driver's check failed on machine \"" + machine.config().name +
                                     "\"" + (result.ok ? "" : ": " + result.error));
 
     std::copy(image.begin(), image.end(), memory + base);  // clean again after the check

@@ -14,10 +14,11 @@
 #include "machine/cursor_sprite.h"
 #include "machine/pci_bus.h"
 #include "machine/vga/core.h"
+#include "pc/pc.h"
 
 namespace machine {
 
-struct MachineConfig;
+using pc::MachineConfig;
 
 // A mode the VGA registers do not describe (a chip's own packed or 4-bit planar mode): the
 // scan-out shows width x height pixels from `start` with `lineBytes` per line of video memory.

@@ -559,8 +559,8 @@ Machine::Machine(const MachineConfig& config, Clock& clock, std::function<void(c
 
 Machine::~Machine()
 {
-    if (hasCurrent() && &current() == this)
-        setCurrent(nullptr);
+    if (pc::hasCurrent() && &pc::current() == this)
+        pc::setCurrent(nullptr);
 }
 
 const MachineConfig& Machine::config() const
@@ -655,23 +655,21 @@ const Card& Machine::card() const
     return *impl_->card;
 }
 
-namespace {
-Machine* currentMachine = nullptr;
-}
-
+// The virtual PC as the current PC, for checks and tools that need the machine itself.
 Machine& current()
 {
-    if (!currentMachine)
-        throw MachineError("no machine is running");
-    return *currentMachine;
+    auto* machine = dynamic_cast<Machine*>(&pc::current());
+    if (!machine)
+        throw MachineError("the PC running is not the virtual PC");
+    return *machine;
 }
 bool hasCurrent()
 {
-    return currentMachine != nullptr;
+    return pc::hasCurrent() && dynamic_cast<Machine*>(&pc::current()) != nullptr;
 }
 void setCurrent(Machine* machine)
 {
-    currentMachine = machine;
+    pc::setCurrent(machine);
 }
 
 }  // namespace machine

@@ -11,31 +11,23 @@
 #include <vector>
 
 #include "hw/palisade_ext.h"
+#include "pc/pc.h"
 
 namespace machine {
 
 class Card;
 
-// A machine description or ROM that cannot be used: the message is one line that says
-// what is wrong and how to fix it.
-struct MachineError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-// What the card does with the DISPI 8-bit DAC switch.
-enum class WideDac : uint8_t {
-    Works,    // the DAC uses 8 bits per component once switched
-    Ignored,  // the switch is accepted (it reads back set) but the DAC keeps using 6 bits
-    Refused,  // the switch does not take: it reads back clear and the DAC stays at 6 bits
-};
-
-// A deliberate fault of the card, for checking that Palisade's verdict notices it.
-enum class CardFault : uint8_t {
-    None,
-    DacSwapsRedGreen,  // the DAC stores the red and green components of each entry crossed
-    DisplayStartLate,  // the display start (DISPI y offset) takes effect one line further down
-    BankOffByOne,      // the banked window shows the bank after the one selected
-};
+// The description of a PC and the records of its calls are the engines' common language.
+using pc::CallResult;
+using pc::CardFault;
+using pc::Clock;
+using pc::CpuRegs;
+using pc::MachineConfig;
+using pc::MachineError;
+using pc::makeRealClock;
+using pc::makeVirtualClock;
+using pc::Picture;
+using pc::WideDac;
 
 // Video memory a machine can have, in KB: 256 KB to 512 MB, as QEMU's VGA offers (its
 // vgamem_mb is clamped at 512), in whole 64 KB units (the DISPI memory register's). A card
@@ -44,108 +36,54 @@ constexpr uint32_t MIN_VIDEO_MEMORY_KB = 256;
 constexpr uint32_t MAX_VIDEO_MEMORY_KB = 512 * 1024;
 constexpr uint32_t VIDEO_MEMORY_UNIT_KB = 64;
 
-struct MachineConfig {
-    std::string name;             // preset name, or the file it was read from
-    std::string description;      // one line for --list-machines
-    std::string romPath;          // video BIOS image
-    std::string romPackage;       // Debian package that ships romPath
-    std::string card = "stdvga";  // one of cardTypes() (machine/card.h)
-    bool dispi = true;            // the card has the DISPI extension
-    uint32_t videoMemoryKb = 4096;
-    uint32_t accelEntries = palisade_ext::ACCEL_CAPS_ALL;  // palisade_ext::AccelCaps bits, 0: none
-    WideDac wideDac = WideDac::Works;
-    uint32_t conventionalKb = 640;
-    uint32_t refreshHz = 60;
-    uint32_t lfbAddress = 0xE0000000;
-    bool residentKestrel = false;  // a Kestrel driver is loaded before the program starts
-    bool kestrel = true;           // the program folder holds KSWIN.EXE, so the loader can install Kestrel
-    CardFault cardFault = CardFault::None;
-    // A Cirrus card blanks its extended modes on the sequencer's screen-off bit as the chip
-    // does; false shows them regardless, as QEMU and Bochs do (both Cirrus ROMs leave it set).
-    bool svgaScreenOffBlanks = true;
-    uint64_t instructionBudget = 5'000'000;  // per real-mode call: the slowest ROM call takes 320 000
-};
-
 // Named presets and machine files ("key = value" lines).
 std::vector<std::string> presetNames();
 MachineConfig presetConfig(const std::string& name);       // throws MachineError
 MachineConfig loadMachine(const std::string& nameOrFile);  // preset name or file path
 
-// Time as the machine sees it. Headless runs use a virtual clock that advances only by
-// the work done, so the same script gives the same pictures.
-class Clock {
-public:
-    virtual ~Clock() = default;
-    virtual uint64_t nowMicros() = 0;
-    virtual void spend(uint64_t micros) = 0;  // work that took this long (virtual clocks advance)
-};
-std::unique_ptr<Clock> makeRealClock();
-std::unique_ptr<Clock> makeVirtualClock();
-
-// 16-bit register file of a real-mode call; what the call left there on return.
-struct CpuRegs {
-    uint16_t ax = 0, bx = 0, cx = 0, dx = 0, si = 0, di = 0, bp = 0;
-    uint16_t ds = 0, es = 0;
-    uint16_t flags = 0;  // bit 0: carry
-};
-
-struct CallResult {
-    bool ok = false;    // returned normally
-    std::string error;  // why not: "CPU fault ...", "no return within N instructions"
-    uint64_t instructions = 0;
-};
-
-// An RGB picture, 0x00RRGGBB per pixel, row by row.
-struct Picture {
-    int width = 0;
-    int height = 0;
-    int bitsPerPixel = 0;  // of the mode shown: 0 for text, 4 for planar, 8 to 32
-    std::vector<uint32_t> pixels;
-};
-
-class Machine {
+class Machine final : public pc::Pc {
 public:
     // Boots the ROM, its register accesses going to `ioLog` when one is given (see setIoLog);
     // throws MachineError.
     Machine(const MachineConfig& config, Clock& clock, std::function<void(const std::string&)> ioLog = {});
-    ~Machine();
+    ~Machine() override;
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
 
-    const MachineConfig& config() const;
-    Clock& clock();
-    uint64_t serial() const;  // unique to this machine within the process
+    const MachineConfig& config() const override;
+    Clock& clock() override;
+    uint64_t serial() const override;  // unique to this machine within the process
 
     // Real mode. The first megabyte (plus the HMA) is one block of host memory below 4 GB:
     // guest address a is memory()[a], and host pointers into it fit in 32 bits.
-    uint8_t* memory();
-    uint32_t memoryBytes() const;            // size of the memory() block (1 MB and the HMA)
-    uint32_t conventionalBytes() const;      // top of conventional memory
-    uint32_t freeConventionalStart() const;  // first byte the program may allocate (below is ours)
-    CallResult interrupt(uint8_t number, CpuRegs& regs);
-    CallResult farCall(uint16_t segment, uint16_t offset, CpuRegs& regs);
+    uint8_t* memory() override;
+    uint32_t memoryBytes() const override;            // size of the memory() block (1 MB and the HMA)
+    uint32_t conventionalBytes() const override;      // top of conventional memory
+    uint32_t freeConventionalStart() const override;  // first byte the program may allocate (below is ours)
+    CallResult interrupt(uint8_t number, CpuRegs& regs) override;
+    CallResult farCall(uint16_t segment, uint16_t offset, CpuRegs& regs) override;
 
     // The bus as a protected-mode program on the host side sees it. Reading input status 1
     // (3DAh/3BAh) takes 1 us of machine time, so a retrace poll ends under a virtual clock too.
-    uint8_t in8(uint16_t port);
-    uint16_t in16(uint16_t port);
-    void out8(uint16_t port, uint8_t value);
-    void out16(uint16_t port, uint16_t value);
-    uint8_t readPhys8(uint32_t address);  // A0000-BFFFF go through the card (banks, planes)
-    void writePhys8(uint32_t address, uint8_t value);
-    uint8_t* lfb();  // video memory, as mapped at config().lfbAddress
-    uint32_t videoMemoryBytes() const;
+    uint8_t in8(uint16_t port) override;
+    uint16_t in16(uint16_t port) override;
+    void out8(uint16_t port, uint8_t value) override;
+    void out16(uint16_t port, uint16_t value) override;
+    uint8_t readPhys8(uint32_t address) override;  // A0000-BFFFF go through the card (banks, planes)
+    void writePhys8(uint32_t address, uint8_t value) override;
+    uint8_t* lfb() override;  // video memory, as mapped at config().lfbAddress
+    uint32_t videoMemoryBytes() const override;
 
     // Scan-out: the picture the monitor shows now, hardware cursor included.
-    void scanOut(Picture& picture);
+    void scanOut(Picture& picture) override;
 
     // Every access to a card register, port or memory-mapped, as one line to `sink`
     // ("port write 03C4 byte 07", "mmio read E2000140 byte 00"), and one "blt ..." line per
     // BitBLT operation the card runs. Video memory is not logged. An empty sink stops it.
-    void setIoLog(std::function<void(const std::string&)> sink);
+    void setIoLog(std::function<void(const std::string&)> sink) override;
 
     // Lines the BIOS wrote to its debug ports, and the machine's own notes on failed calls.
-    const std::string& biosLog() const;
+    const std::string& biosLog() const override;
 
     // The card's registers as they stand, for tests and tools that look at the hardware.
     const Card& card() const;

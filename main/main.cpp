@@ -28,11 +28,11 @@
 #include "desktop/sdl_monitor.h"
 #include "desktop/session.h"
 #include "desktop/shots.h"
-#include "display_bus/machine_bus.h"
+#include "display_bus/pc_bus.h"
+#include "engine/boot.h"
 #include "judge/conformance_command.h"
 #include "kestrel/resident.h"
 #include "main/io_log_file.h"
-#include "machine/machine.h"
 #include "machine/rom_image.h"
 #include "platform/resources.h"
 #include "platform/win32.h"
@@ -62,7 +62,7 @@ std::string readScript(const std::string& path)
 }
 
 // The mode of a picture as a person would name it: "8 bit", "4 bit", "text".
-std::string modeDepth(const machine::Picture& picture)
+std::string modeDepth(const pc::Picture& picture)
 {
     return picture.bitsPerPixel ? std::to_string(picture.bitsPerPixel) + " bit" : "text";
 }
@@ -82,15 +82,15 @@ std::string programFolderFor(const std::string& id, bool withKestrel)
 
 bool isPreset(const std::string& name)
 {
-    const std::vector<std::string> presets = machine::presetNames();
+    const std::vector<std::string> presets = engine::presetNames();
     return std::find(presets.begin(), presets.end(), name) != presets.end();
 }
 
 // The machine the options describe: a preset or a machine file, with --rom's image and
-// --no-kestrel over it. Throws machine::MachineError.
-machine::MachineConfig machineFor(const desktop::Options& options)
+// --no-kestrel over it. Throws pc::MachineError.
+pc::MachineConfig machineFor(const desktop::Options& options)
 {
-    machine::MachineConfig config = machine::loadMachine(desktop::machineName(options));
+    pc::MachineConfig config = engine::loadMachine(desktop::machineName(options));
     if (!options.romPath.empty()) {
         machine::loadVideoRom(options.romPath, "");  // judged now: a file that is no ROM is one line
         config.romPath = options.romPath;
@@ -195,7 +195,7 @@ void finishVerdict()
 int main(int argc, char** argv)
 {
     desktop::Options options;
-    machine::MachineConfig config;
+    pc::MachineConfig config;
     std::vector<desktop::Action> script;
     try {
         options = desktop::parseCommandLine(argc, argv);
@@ -208,14 +208,14 @@ int main(int argc, char** argv)
             return 0;
         }
         if (options.listMachines) {
-            for (const std::string& name : machine::presetNames())
-                std::printf("%-16s %s\n", name.c_str(), machine::presetConfig(name).description.c_str());
+            for (const std::string& name : engine::presetNames())
+                std::printf("%-16s %s\n", name.c_str(), engine::presetConfig(name).description.c_str());
             return 0;
         }
         // The machine comes first: its error is the one to fix first, display or not.
         try {
             config = machineFor(options);
-        } catch (const machine::MachineError& error) {
+        } catch (const pc::MachineError& error) {
             return fail(std::string("machine: ") + error.what());
         }
         if (!isPreset(desktop::machineName(options)))
@@ -280,19 +280,20 @@ int main(int argc, char** argv)
 
     // The machine boots (its ROM and the resident driver checked), the window opens, then the
     // program folder, the shots folder and the VBE log are made.
-    std::unique_ptr<machine::Clock> baseClock =
-        options.headless ? machine::makeVirtualClock() : machine::makeRealClock();
+    // Headless runs keep virtual time on the virtual PC only: QEMU's PC runs in real time.
+    const bool virtualTime = options.headless && config.engine == pc::Engine::Virtual;
+    std::unique_ptr<pc::Clock> baseClock = virtualTime ? pc::makeVirtualClock() : pc::makeRealClock();
     desktop::Session& session = desktop::session();
     // The machine and the display library charge their work here, so snaps fall due mid-work.
     auto clock = std::make_unique<desktop::SessionClock>(*baseClock, session);
-    std::unique_ptr<machine::Machine> pc;
+    std::unique_ptr<pc::Pc> pc;
     std::string programPath;
     try {
         runFacts = desktop::startingFacts(config.name, config.romPath, argc, argv);
         if (ioLogFile)
             ioLogFile->note("# power-on: the video BIOS starts the card");
-        pc = std::make_unique<machine::Machine>(config, *clock, ioLogSink);
-        machine::setCurrent(pc.get());
+        pc = engine::boot(config, *clock, ioLogSink);
+        pc::setCurrent(pc.get());
         display_bus::connectCurrentMachine();
         if (config.residentKestrel)
             kestrel::installResident(*pc);
@@ -300,7 +301,7 @@ int main(int argc, char** argv)
         setenv("PALISADE_MACHINE", config.name.c_str(), 1);
         if (!options.romPath.empty())
             setenv("PALISADE_ROM", std::filesystem::absolute(options.romPath).c_str(), 1);
-    } catch (const machine::MachineError& error) {
+    } catch (const pc::MachineError& error) {
         return fail(std::string("machine: ") + error.what());
     }
 
@@ -346,7 +347,7 @@ int main(int argc, char** argv)
     session.setVersion(options.versionMajor, options.versionMinor);
     session.setDesktopSize(options.desktopWidth, options.desktopHeight);
     session.setScripted(options.headless);
-    session.setVirtualTime(options.headless);
+    session.setVirtualTime(virtualTime);
     session.setMonitor(monitor.get());
     // Without a shots folder no picture is taken, so none is drawn.
     session.setShots(shotWriter.get());
@@ -356,10 +357,10 @@ int main(int argc, char** argv)
         session.setJudge(cardJudge.get());
         std::atexit(finishVerdict);
     }
-    machine::Machine& card = *pc;
+    pc::Pc& card = *pc;
     session.setScreenSource([&card](desktop::Picture& picture) { card.scanOut(picture); },
                             [&card]() {
-                                machine::Picture picture;
+                                pc::Picture picture;
                                 card.scanOut(picture);
                                 return "full screen " + std::to_string(picture.width) + " x " +
                                        std::to_string(picture.height) + ", " + modeDepth(picture);

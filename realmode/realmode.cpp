@@ -1,15 +1,15 @@
-// The real-mode services over the current machine.
+// The real-mode services over the current PC.
 //
 // Addressing: selector 0 stands for the machine's first megabyte (and the HMA), and an offset
 // with selector 0 is a linear address in it (segment * 16 + offset). Blocks come from the free
 // conventional memory above the machine's own area; their real-mode offset is always 0.
-// Because the machine's memory lies below 4 GB of the host, machine::current().memory() +
+// Because the PC's memory lies below 4 GB of the host, pc::current().memory() +
 // offset is also a plain host pointer that fits in 32 bits.
 #include <algorithm>
 #include <cstring>
 #include <optional>
 
-#include "machine/machine.h"
+#include "pc/pc.h"
 #include "platform/realmode.h"
 #include "realmode/bios_call.h"
 #include "realmode/call_log.h"
@@ -56,7 +56,7 @@ struct AllocatorState {
     std::optional<ConventionalAllocator> allocator;
 };
 
-ConventionalAllocator* allocatorFor(machine::Machine& m)
+ConventionalAllocator* allocatorFor(pc::Pc& m)
 {
     static AllocatorState state;
     if (state.owner != m.serial() || !state.allocator) {
@@ -66,13 +66,13 @@ ConventionalAllocator* allocatorFor(machine::Machine& m)
     return &*state.allocator;
 }
 
-machine::Machine* machineOrNull()
+pc::Pc* machineOrNull()
 {
-    return machine::hasCurrent() ? &machine::current() : nullptr;
+    return pc::hasCurrent() ? &pc::current() : nullptr;
 }
 
 // Whether [offset, offset + count) lies in the memory that selector reaches.
-bool reachable(const machine::Machine& m, uint32_t selector, uint32_t offset, uint32_t count)
+bool reachable(const pc::Pc& m, uint32_t selector, uint32_t offset, uint32_t count)
 {
     return selector == FIRST_MEGABYTE && offset <= m.memoryBytes() && count <= m.memoryBytes() - offset;
 }
@@ -84,9 +84,9 @@ bool throughTheBus(uint32_t address)
     return address >= 0xA0000;
 }
 
-machine::CpuRegs toCpu(const RealModeRegs& in)
+pc::CpuRegs toCpu(const RealModeRegs& in)
 {
-    machine::CpuRegs regs;
+    pc::CpuRegs regs;
     regs.ax = in.ax;
     regs.bx = in.bx;
     regs.cx = in.cx;
@@ -97,7 +97,7 @@ machine::CpuRegs toCpu(const RealModeRegs& in)
     return regs;
 }
 
-void fromCpu(const machine::CpuRegs& regs, const machine::CallResult& result, RealModeRegs& out)
+void fromCpu(const pc::CpuRegs& regs, const pc::CallResult& result, RealModeRegs& out)
 {
     out.ax = regs.ax;
     out.bx = regs.bx;
@@ -122,13 +122,13 @@ void failedWithoutMachine(RealModeRegs* out)
 
 int32_t interruptCall(int32_t interrupt, RealModeRegs* in, RealModeRegs* out, RealModeSegRegs* segments)
 {
-    machine::Machine* m = machineOrNull();
+    pc::Pc* m = machineOrNull();
     if (!m || !in || !out || interrupt < 0 || interrupt > 0xFF) {
         failedWithoutMachine(out);
         return 0;
     }
     const RealModeRegs input = *in;
-    machine::CpuRegs regs = toCpu(input);
+    pc::CpuRegs regs = toCpu(input);
     if (segments) {
         regs.es = segments->es;
         regs.ds = segments->ds;
@@ -136,7 +136,7 @@ int32_t interruptCall(int32_t interrupt, RealModeRegs* in, RealModeRegs* out, Re
     const std::string where = callLogLine();
     if (callMarks)
         markEntry(interrupt, input, regs.es, where);
-    const machine::CallResult result = m->interrupt(static_cast<uint8_t>(interrupt), regs);
+    const pc::CallResult result = m->interrupt(static_cast<uint8_t>(interrupt), regs);
     fromCpu(regs, result, *out);
     if (callMarks)
         markReturn(interrupt, *out, result.ok, where);
@@ -169,10 +169,10 @@ void setCallMarks(std::function<void(const std::string&)> marks)
 
 bool biosInterrupt(uint8_t number, BiosRegs& regs)
 {
-    machine::Machine* m = machineOrNull();
+    pc::Pc* m = machineOrNull();
     if (!m)
         return false;
-    machine::CpuRegs cpu;
+    pc::CpuRegs cpu;
     cpu.ax = regs.ax, cpu.bx = regs.bx, cpu.cx = regs.cx, cpu.dx = regs.dx;
     cpu.si = regs.si, cpu.di = regs.di, cpu.bp = regs.bp;
     cpu.ds = regs.ds, cpu.es = regs.es;
@@ -214,7 +214,7 @@ using namespace realmode;
 int32_t RM_allocRealSeg(uint32_t size, uint32_t* selector, uint32_t* offset, uint32_t* realSegment,
                         uint32_t* realOffset)
 {
-    machine::Machine* m = machineOrNull();
+    pc::Pc* m = machineOrNull();
     if (!m)
         return 0;
     const std::optional<uint32_t> block = allocatorFor(*m)->allocate(size);
@@ -233,14 +233,14 @@ int32_t RM_allocRealSeg(uint32_t size, uint32_t* selector, uint32_t* offset, uin
 
 void RM_freeRealSeg(uint32_t selector, uint32_t offset)
 {
-    machine::Machine* m = machineOrNull();
+    pc::Pc* m = machineOrNull();
     if (m && selector == FIRST_MEGABYTE)
         allocatorFor(*m)->release(offset);
 }
 
 void RM_memcpyfn(uint32_t selector, uint32_t offset, const void* source, uint32_t count)
 {
-    machine::Machine* m = machineOrNull();
+    pc::Pc* m = machineOrNull();
     if (!m || !source || !reachable(*m, selector, offset, count))
         return;
     const auto* bytes = static_cast<const uint8_t*>(source);
@@ -258,7 +258,7 @@ void RM_memcpyfn(uint32_t selector, uint32_t offset, const void* source, uint32_
 
 void RM_memcpynf(void* destination, uint32_t selector, uint32_t offset, uint32_t count)
 {
-    machine::Machine* m = machineOrNull();
+    pc::Pc* m = machineOrNull();
     if (!destination)
         return;
     auto* bytes = static_cast<uint8_t*>(destination);
@@ -280,7 +280,7 @@ void RM_memcpynf(void* destination, uint32_t selector, uint32_t offset, uint32_t
 
 void RM_getRMvect(int32_t interrupt, uint32_t* vector)
 {
-    machine::Machine* m = machineOrNull();
+    pc::Pc* m = machineOrNull();
     if (!vector)
         return;
     if (!m || interrupt < 0 || interrupt > 0xFF) {
@@ -295,7 +295,7 @@ void RM_getRMvect(int32_t interrupt, uint32_t* vector)
 
 void RM_setRMvect(int32_t interrupt, uint32_t vector)
 {
-    machine::Machine* m = machineOrNull();
+    pc::Pc* m = machineOrNull();
     if (!m || interrupt < 0 || interrupt > 0xFF)
         return;
     uint8_t* entry = m->memory() + interrupt * 4;
@@ -317,17 +317,17 @@ int32_t RM_int86x(int32_t interrupt, RealModeRegs* in, RealModeRegs* out, RealMo
 
 int32_t RM_callRealMode(uint32_t segment, uint32_t offset, RealModeRegs* regs, RealModeSegRegs* segments)
 {
-    machine::Machine* m = machineOrNull();
+    pc::Pc* m = machineOrNull();
     if (!m || !regs) {
         failedWithoutMachine(regs);
         return 0;
     }
-    machine::CpuRegs cpu = toCpu(*regs);
+    pc::CpuRegs cpu = toCpu(*regs);
     if (segments) {
         cpu.es = segments->es;
         cpu.ds = segments->ds;
     }
-    const machine::CallResult result = m->farCall(static_cast<uint16_t>(segment), static_cast<uint16_t>(offset), cpu);
+    const pc::CallResult result = m->farCall(static_cast<uint16_t>(segment), static_cast<uint16_t>(offset), cpu);
     fromCpu(cpu, result, *regs);
     if (segments) {
         segments->es = cpu.es;

@@ -15,7 +15,7 @@
 
 #include "accel/accel_suite.h"
 #include "app/globals.h"
-#include "display_bus/machine_bus.h"
+#include "display_bus/pc_bus.h"
 #include "machine/machine.h"
 #include "platform/accel.h"
 #include "platform/display.h"

@@ -11,7 +11,7 @@
 #include <memory>
 #include <random>
 
-#include "display_bus/machine_bus.h"
+#include "display_bus/pc_bus.h"
 #include "machine/machine.h"
 #include "platform/accel.h"
 #include "platform/display.h"

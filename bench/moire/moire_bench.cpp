@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/globals.h"
-#include "display_bus/machine_bus.h"
+#include "display_bus/pc_bus.h"
 #include "machine/machine.h"
 #include "platform/display.h"
 #include "tests/moire.h"

@@ -15,7 +15,7 @@
 #include "display/accel_backend.h"
 #include "display/cirrus_accel.h"
 #include "display/hardware_bus.h"
-#include "display_bus/machine_bus.h"
+#include "display_bus/pc_bus.h"
 #include "machine/card.h"
 #include "machine/machine.h"
 #include "platform/display.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "display/meant_memory.h"
-#include "display_bus/machine_bus.h"
+#include "display_bus/pc_bus.h"
 #include "kestrel/resident.h"
 #include "machine/machine.h"
 #include "platform/accel.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "display_bus/machine_bus.h"
+#include "display_bus/pc_bus.h"
 #include "machine/machine.h"
 #include "platform/display.h"
 #include "platform/realmode.h"

@@ -12,6 +12,7 @@
 #include "hw/vbe.h"
 #include "judge/vbe_rig.h"
 #include "machine/card.h"
+#include "machine/machine.h"
 
 namespace kestrel::checks {
 namespace {
@@ -66,7 +67,7 @@ uint32_t shown(VbeRig& rig, int bpp, uint32_t v)
 {
     const auto five = [](uint32_t c) { return (c << 3) | (c >> 2); };
     switch (bpp) {
-    case 8: return rig.machine().card().vga().dac.colours()[v];
+    case 8: return dynamic_cast<machine::Machine&>(rig.machine()).card().vga().dac.colours()[v];
     case 15: return five((v >> 10) & 31) << 16 | five((v >> 5) & 31) << 8 | five(v & 31);
     case 16: return five((v >> 11) & 31) << 16 | (((v >> 5) & 63) << 2 | ((v >> 5) & 63) >> 4) << 8 | five(v & 31);
     default: return v;

@@ -1,8 +1,9 @@
+// Real time and the virtual time of headless runs.
 #include <chrono>
 
-#include "machine/machine.h"
+#include "pc/pc.h"
 
-namespace machine {
+namespace pc {
 namespace {
 
 class RealClock final : public Clock {
@@ -38,4 +39,4 @@ std::unique_ptr<Clock> makeVirtualClock()
     return std::make_unique<VirtualClock>();
 }
 
-}  // namespace machine
+}  // namespace pc

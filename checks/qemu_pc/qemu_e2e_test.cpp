@@ -1,0 +1,93 @@
+// The palisade executable on QEMU's PC: the conformance table with both columns, a headless
+// verdict on QEMU's own screendumps, and no QEMU left when palisade is ended by a signal.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "checks/support/headless_palisade.h"
+
+namespace {
+
+// The processes whose parent is `parent`, and whose command names QEMU.
+std::vector<pid_t> qemuChildrenOf(pid_t parent)
+{
+    std::vector<pid_t> children;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string pid, command, state;
+        pid_t ppid = 0;
+        stat >> pid >> command >> state >> ppid;
+        if (ppid == parent && command.find("qemu") != std::string::npos)
+            children.push_back(std::stoi(pid));
+    }
+    return children;
+}
+
+TEST(QemuE2e, ConformanceGivesEveryRowBothVerdicts)
+{
+    harness::Launch launch;
+    launch.arguments = {"--conformance", "--machine", "qemu-vga"};
+    launch.limit = std::chrono::seconds(120);
+    const harness::Exit run = harness::runProgram(launch);
+    EXPECT_EQ(run.status, 1) << run.err;  // the Bochs BIOS fails rows
+    std::istringstream lines(run.out);
+    std::string line;
+    int rows = 0;
+    while (std::getline(lines, line)) {
+        ++rows;
+        // NAME \t BIOS \t KESTREL, each pass, FAIL: why, or n/a: why.
+        const size_t first = line.find('\t'), second = line.find('\t', first + 1);
+        ASSERT_NE(second, std::string::npos) << line;
+        EXPECT_NE(line.substr(second + 1), "") << line;
+    }
+    EXPECT_GT(rows, 20);
+    // Where QEMU's card departs from the VGA the row names the register.
+    EXPECT_NE(run.out.find("input status 1, 3DAh"), std::string::npos) << run.out;
+    // Kestrel fails only that row on QEMU's VGA.
+    const size_t kestrel = run.err.find("; Kestrel ");
+    ASSERT_NE(kestrel, std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(" pass, 1 fail", kestrel), std::string::npos) << run.err;
+}
+
+TEST(QemuE2e, ASignalToPalisadeEndsItsQemu)
+{
+    const pid_t palisade = fork();
+    if (palisade == 0) {
+        const std::string binary = harness::palisadeBinary();
+        execl(binary.c_str(), binary.c_str(), "--conformance", "--machine", "qemu-vga", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::vector<pid_t> qemu;
+    for (int i = 0; i < 300 && qemu.empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        qemu = qemuChildrenOf(palisade);
+    }
+    ASSERT_EQ(qemu.size(), 1u) << "palisade started no QEMU within 15 s";
+    kill(palisade, SIGTERM);
+    int status = 0;
+    waitpid(palisade, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    // QEMU's parent is gone; it is killed, not reparented and left running.
+    bool gone = false;
+    for (int i = 0; i < 100 && !gone; ++i) {
+        gone = kill(qemu.front(), 0) != 0;
+        if (!gone)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(gone) << "QEMU " << qemu.front() << " outlived palisade";
+}
+
+}  // namespace

@@ -1,0 +1,131 @@
+// QEMU's PC behind the PC interface: booted to the boot sector, driven through int 10h, its
+// ports, shared memory and video memory, pictured by its screendump, and gone afterwards.
+// Bad descriptions end in one line without a QEMU left behind.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <vector>
+#include <string>
+
+#include "engine/boot.h"
+#include "hw/vga.h"
+
+namespace {
+
+bool processExists(pid_t pid)
+{
+    return pid > 0 && kill(pid, 0) == 0;
+}
+
+// The QEMU processes that are children of this one.
+std::vector<pid_t> qemuChildren()
+{
+    std::vector<pid_t> children;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string pid, command, state;
+        pid_t parent = 0;
+        stat >> pid >> command >> state >> parent;
+        if (parent == getpid() && command.find("qemu") != std::string::npos)
+            children.push_back(std::stoi(pid));
+    }
+    return children;
+}
+
+TEST(QemuPc, RunsTheRomsVbeAndShowsWhatWasDrawn)
+{
+    auto clock = pc::makeRealClock();
+    pid_t qemu = 0;
+    {
+        const std::unique_ptr<pc::Pc> pc = engine::boot(engine::loadMachine("qemu-vga"), *clock);
+        ASSERT_EQ(qemuChildren().size(), 1u);
+        qemu = qemuChildren().front();
+
+        // 4F00 into shared conventional memory.
+        std::memcpy(pc->memory() + 0x3000, "VBE2", 4);
+        pc::CpuRegs regs;
+        regs.ax = 0x4F00;
+        regs.es = 0x0300;
+        ASSERT_TRUE(pc->interrupt(0x10, regs).ok);
+        EXPECT_EQ(regs.ax, 0x004F);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(pc->memory() + 0x3000), 4), "VESA");
+
+        // 640x480x8 with the linear framebuffer; a palette entry and a pixel, drawn from the host.
+        regs = {};
+        regs.ax = 0x4F02;
+        regs.bx = 0x4101;
+        ASSERT_TRUE(pc->interrupt(0x10, regs).ok);
+        ASSERT_EQ(regs.ax, 0x004F);
+        pc->out8(vga::dac::WRITE_INDEX_PORT, 7);
+        for (uint8_t component : {0x3F, 0x00, 0x20})
+            pc->out8(vga::dac::DATA_PORT, component);
+        pc->lfb()[640 * 10 + 20] = 7;
+        pc::Picture picture;
+        pc->scanOut(picture);
+        ASSERT_EQ(picture.width, 640);
+        ASSERT_EQ(picture.height, 480);
+        EXPECT_EQ(picture.bitsPerPixel, 8);
+        // QEMU widens 6-bit values as v<<2 | (v&1)<<1 | (v&1): 3Fh -> FFh, 20h -> 80h.
+        EXPECT_EQ(picture.pixels[640 * 10 + 20], 0xFF0080u);
+        EXPECT_EQ(picture.pixels[0], 0u);
+
+        // A call that never returns is stopped within its budget and says where.
+        const uint8_t loop[] = {0xEB, 0xFE};  // jmp $
+        std::memcpy(pc->memory() + 0x4000, loop, sizeof loop);
+        regs = {};
+        const pc::CallResult stuck = pc->farCall(0x0400, 0, regs);
+        EXPECT_FALSE(stuck.ok);
+        EXPECT_NE(stuck.error.find("0400:0000"), std::string::npos) << stuck.error;
+    }
+    EXPECT_FALSE(processExists(qemu)) << "QEMU outlived its PC";
+}
+
+TEST(QemuPc, ADescriptionQemuCannotRunIsOneLineAndLeavesNoQemu)
+{
+    const std::string folder = ::testing::TempDir() + "qemu-pc-test";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder + "/empty.rom").flush();
+    struct Case {
+        const char* why;
+        std::function<void(pc::MachineConfig&)> change;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"a card QEMU lacks", [](pc::MachineConfig& c) { c.dispi = false; }, "QEMU has no card like stdvga"},
+        {"QEMU not installed", [](pc::MachineConfig& c) { c.qemuBinary = "/nonexistent/qemu-system-i386"; },
+         "install the Debian package qemu-system-x86"},
+        {"a ROM QEMU will not start with", [&](pc::MachineConfig& c) { c.romPath = folder + "/empty.rom"; }, "QEMU"},
+        {"video memory QEMU's Cirrus refuses",
+         [](pc::MachineConfig& c) {
+             c.card = "cirrus";
+             c.dispi = false;
+             c.videoMemoryKb = 2048;
+         },
+         "QEMU"},
+    };
+    auto clock = pc::makeRealClock();
+    for (const Case& c : cases) {
+        pc::MachineConfig config = engine::loadMachine("qemu-vga");
+        c.change(config);
+        try {
+            engine::boot(config, *clock);
+            ADD_FAILURE() << c.why << ": booted";
+        } catch (const pc::MachineError& error) {
+            const std::string message = error.what();
+            EXPECT_NE(message.find(c.says), std::string::npos) << c.why << ": " << message;
+            EXPECT_EQ(message.find('\n'), std::string::npos) << c.why << ": " << message;
+        }
+        EXPECT_TRUE(qemuChildren().empty()) << c.why << ": QEMU left behind";
+    }
+    std::filesystem::remove_all(folder);
+}
+
+}  // namespace

@@ -1,0 +1,546 @@
+// QEMU's PC, driven through its gdbstub and QMP.
+//
+// Real-mode memory is QEMU's own RAM, shared with us through a memory-backend file in the
+// private folder and mapped below 4 GB: nothing to keep in step. Code we place for the CPU (the
+// stubs) still goes through the gdbstub, so that QEMU drops what it translated from there before.
+// Video memory lives inside QEMU's card, so lfb() is a host shadow: before a call, a picture, a
+// window access or a port write that may start the card's own drawing, the bytes the host changed
+// (those that differ from the copy last exchanged) are written through the gdbstub. After a call
+// that may change video memory (an int 10h other than the VBE functions that leave it alone) it
+// is read back at once (QMP pmemsave), so a pointer the host keeps stays true; after a window
+// write or a graphics-controller write on cirrus-vga, the next lfb() or framebuffer access does.
+#include "qemu_pc/qemu_pc.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "card_reading/shown_card.h"
+#include "hw/pci.h"
+#include "qemu_pc/gdb_remote.h"
+#include "qemu_pc/ppm.h"
+#include "qemu_pc/qemu_process.h"
+#include "qemu_pc/qmp.h"
+
+namespace qemu_pc {
+namespace {
+
+// The first megabyte and the HMA, as on the virtual PC.
+constexpr uint32_t MEMORY_BYTES = 0x110000;
+constexpr uint32_t WINDOW_START = 0xA0000, WINDOW_END = 0xC0000;
+constexpr uint32_t BOOT_SECTOR = 0x7C00;
+// Our own area below the program's memory: the stubs, then the stack (SS=0080h).
+constexpr uint32_t INT_STUB = 0x600;     // int N
+constexpr uint32_t RETURN_STOP = 0x602;  // every call ends at this breakpoint
+constexpr uint32_t PORT_STUBS = 0x610;   // in/out stubs, each followed by a jump to RETURN_STOP
+constexpr uint16_t STACK_SEGMENT = 0x0080;
+constexpr uint16_t STACK_TOP = 0x1800;
+constexpr uint32_t FREE_START = 0x2000;
+constexpr uint32_t COMPARE_STEP = 64;  // equal stretches of a shadow are skipped this many bytes at a time
+constexpr uint32_t RAM_MB = 32;
+
+constexpr int ANSWER_MS = 5000;   // any single reply of the gdbstub or QMP
+constexpr int START_MS = 10000;   // QEMU's sockets appear
+constexpr int BOOT_MS = 60000;    // SeaBIOS runs the video BIOS and reaches the boot sector
+
+enum PortStub { IN8, IN16, IN32, OUT8, OUT16, OUT32, PORT_STUB_COUNT };
+constexpr uint8_t PORT_OPCODES[PORT_STUB_COUNT][2] = {
+    {0xEC, 0x90}, {0xED, 0x90}, {0x66, 0xED}, {0xEE, 0x90}, {0xEF, 0x90}, {0x66, 0xEF}};
+constexpr uint32_t PORT_STUB_BYTES = 4;  // two opcode bytes, a short jump
+
+struct QemuCard {
+    const char* card;    // the machine description's name
+    const char* device;  // QEMU's
+};
+constexpr QemuCard QEMU_CARDS[] = {{"stdvga", "VGA"}, {"cirrus", "cirrus-vga"}};
+
+std::string hex(uint32_t value, int digits)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*X", digits, value);
+    return text;
+}
+
+bool readFile(const std::string& path, uint8_t* into, size_t bytes)
+{
+    std::ifstream file(path, std::ios::binary);
+    file.read(reinterpret_cast<char*>(into), std::streamsize(bytes));
+    return size_t(file.gcount()) == bytes;
+}
+
+class QemuPc final : public pc::Pc {
+public:
+    QemuPc(const pc::MachineConfig& config, pc::Clock& clock, std::function<void(const std::string&)> ioLog)
+        : config_(config), clock_(clock), ioLog_(std::move(ioLog)), gdb_(ANSWER_MS), qmp_(ANSWER_MS)
+    {
+        static uint64_t serials = 0;
+        serial_ = ++serials | (uint64_t{1} << 63);
+        start();
+    }
+
+    ~QemuPc() override
+    {
+        if (pc::hasCurrent() && &pc::current() == this)
+            pc::setCurrent(nullptr);
+        process_.stop();
+    }
+
+    const pc::MachineConfig& config() const override { return config_; }
+    pc::Clock& clock() override { return clock_; }
+    uint64_t serial() const override { return serial_; }
+    uint8_t* memory() override { return memory_; }
+    uint32_t memoryBytes() const override { return MEMORY_BYTES; }
+    uint32_t conventionalBytes() const override { return conventionalBytes_; }
+    uint32_t freeConventionalStart() const override { return FREE_START; }
+
+    pc::CallResult interrupt(uint8_t number, pc::CpuRegs& regs) override
+    {
+        if (intNumber_ != number) {
+            const uint8_t stub[2] = {0xCD, number};
+            poke(INT_STUB, stub, 2);
+            intNumber_ = number;
+        }
+        const bool mayDraw = number == 0x10 && mayChangeVideoMemory(regs.ax);
+        const pc::CallResult result = call(0, INT_STUB, regs, "INT " + hex(number, 2));
+        if (mayDraw)
+            pullVideoMemory();
+        return result;
+    }
+
+    pc::CallResult farCall(uint16_t segment, uint16_t offset, pc::CpuRegs& regs) override
+    {
+        // The far return lands on the stop.
+        const uint8_t returnAddress[4] = {uint8_t(RETURN_STOP), uint8_t(RETURN_STOP >> 8), 0, 0};
+        poke((uint32_t{STACK_SEGMENT} << 4) + STACK_TOP - 4, returnAddress, 4);
+        return call(segment, offset, regs, "call " + hex(segment, 4) + ":" + hex(offset, 4), 4);
+    }
+
+    uint8_t in8(uint16_t port) override { return uint8_t(portIn(IN8, port, 1)); }
+    uint16_t in16(uint16_t port) override { return uint16_t(portIn(IN16, port, 2)); }
+    void out8(uint16_t port, uint8_t value) override { portOut(OUT8, port, value, 1); }
+    void out16(uint16_t port, uint16_t value) override { portOut(OUT16, port, value, 2); }
+
+    // Memory is shared; video memory goes to the shadow when it is fresh, else straight to the
+    // card (a byte does not need all of video memory read back); anything else through the card.
+    uint8_t readPhys8(uint32_t address) override
+    {
+        if (uint8_t* shared = ramAt(address))
+            return *shared;
+        if (!inFramebuffer(address) || videoMemoryStale_)
+            pushVideoMemory();
+        if (inFramebuffer(address) && !videoMemoryStale_)
+            return vram_[address - config_.lfbAddress];
+        uint8_t value = 0;
+        guard([&] { value = gdb_.readMemory(address, 1)[0]; });
+        return value;
+    }
+
+    void writePhys8(uint32_t address, uint8_t value) override
+    {
+        if (uint8_t* shared = ramAt(address)) {
+            *shared = value;
+            return;
+        }
+        if (inFramebuffer(address) && !videoMemoryStale_) {
+            vram_[address - config_.lfbAddress] = value;
+            return;
+        }
+        pushVideoMemory();
+        guard([&] { gdb_.writeMemory(address, &value, 1); });
+        if (inFramebuffer(address))
+            vram_[address - config_.lfbAddress] = vramSynced_[address - config_.lfbAddress] = value;
+        else
+            videoMemoryStale_ = true;  // the window reaches video memory
+    }
+
+    uint8_t* lfb() override
+    {
+        if (videoMemoryStale_) {
+            pushVideoMemory();
+            pullVideoMemory();
+        }
+        return vram_.data();
+    }
+    uint32_t videoMemoryBytes() const override { return uint32_t(vram_.size()); }
+
+    void scanOut(pc::Picture& picture) override
+    {
+        pushVideoMemory();
+        const std::string file = process_.path("screen.ppm");
+        guard([&] { qmp_.screendump(file); });
+        if (!readPpm(file, picture))
+            throw pc::MachineError("QEMU's screendump " + file + " is not a picture");
+        std::remove(file.c_str());
+        picture.bitsPerPixel = card_reading::readShownCard(*this, &picture).bitsPerPixel;
+    }
+
+    void setIoLog(std::function<void(const std::string&)> sink) override { ioLog_ = std::move(sink); }
+    const std::string& biosLog() const override { return notes_; }
+
+private:
+    void start()
+    {
+        const QemuCard* card = std::find_if(std::begin(QEMU_CARDS), std::end(QEMU_CARDS),
+                                            [&](const QemuCard& c) { return config_.card == c.card; });
+        if (card == std::end(QEMU_CARDS) || (config_.card == "stdvga" && !config_.dispi))
+            throw pc::MachineError("machine " + config_.name + ": QEMU has no card like " + config_.card +
+                                   (config_.dispi ? "" : " without DISPI") + " (engine = qemu offers stdvga and cirrus)");
+        if (config_.cardFault != pc::CardFault::None)
+            throw pc::MachineError("machine " + config_.name + ": card_fault needs engine = virtual (QEMU's card is QEMU's)");
+        if (config_.videoMemoryKb % 1024 != 0)
+            throw pc::MachineError("machine " + config_.name + ": QEMU's cards take video memory in whole MB");
+        writeBootSector();
+        const std::string gdbSocket = process_.path("gdb"), qmpSocket = process_.path("qmp");
+        mapRam();
+        const std::vector<std::string> arguments = {
+            "-nodefaults", "-machine", "pc,memory-backend=ram", "-m", std::to_string(RAM_MB),
+            "-object", "memory-backend-file,id=ram,size=" + std::to_string(RAM_MB) + "M,mem-path=" + process_.path("ram") + ",share=on",
+            "-display", "none", "-no-reboot", "-device",
+            std::string(card->device) + ",romfile=" + config_.romPath +
+                ",vgamem_mb=" + std::to_string(config_.videoMemoryKb / 1024) + ",addr=02.0",
+            "-drive", "file=" + process_.path("boot.img") + ",format=raw,if=ide", "-boot", "c", "-S",
+            "-gdb", "unix:" + gdbSocket + ",server=on,wait=off", "-qmp", "unix:" + qmpSocket + ",server=on,wait=off"};
+        process_.start(config_.qemuBinary, arguments, "qemu-system-x86");
+        try {
+            connectBoth(gdbSocket, qmpSocket);
+            bootToBootSector();
+            installStubs();
+            conventionalBytes_ = std::min<uint32_t>((memory_[0x413] | memory_[0x414] << 8) * 1024u, WINDOW_START);
+            findFramebuffer();
+        } catch (const LinkError& error) {
+            fail(error.what());
+        }
+    }
+
+    // QEMU will not go on: one line with what QEMU said last, and no QEMU left.
+    [[noreturn]] void fail(const std::string& what)
+    {
+        const bool died = !process_.running();
+        const std::string said = process_.lastErrorLine();
+        process_.stop();
+        std::string line = "QEMU (machine " + config_.name + ") ";
+        line += died ? "ended" : what;
+        if (!said.empty())
+            line += ": " + said;
+        else if (died)
+            line += ": " + what;
+        throw pc::MachineError(line);
+    }
+
+    template <typename Work>
+    void guard(Work work)
+    {
+        try {
+            work();
+        } catch (const LinkError& error) {
+            fail(error.what());
+        }
+    }
+
+    // QEMU's RAM as a file we map too; QEMU maps the same file.
+    void mapRam()
+    {
+        const std::string file = process_.path("ram");
+        const int fd = open(file.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (fd < 0 || ftruncate(fd, off_t{RAM_MB} << 20) != 0) {
+            if (fd >= 0)
+                close(fd);
+            throw pc::MachineError("cannot make QEMU's memory file " + file);
+        }
+        void* block = mmap(nullptr, MEMORY_BYTES, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_32BIT, fd, 0);
+        close(fd);
+        if (block == MAP_FAILED)
+            throw pc::MachineError("cannot map QEMU's memory below 4 GB");
+        ram_.reset(static_cast<uint8_t*>(block));
+        memory_ = ram_.get();
+    }
+
+    void writeBootSector()
+    {
+        std::vector<uint8_t> image(64 * 1024, 0);
+        image[0] = 0xEB;  // jmp $: never run, the CPU stops before it
+        image[1] = 0xFE;
+        image[510] = 0x55;
+        image[511] = 0xAA;
+        std::ofstream file(process_.path("boot.img"), std::ios::binary);
+        file.write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
+        if (!file)
+            throw pc::MachineError("cannot write QEMU's boot disk in " + process_.folder());
+    }
+
+    void connectBoth(const std::string& gdbSocket, const std::string& qmpSocket)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(START_MS);
+        while (!gdb_.socket().connected() || !qmp_.socket().connected()) {
+            if (!process_.running())
+                fail("ended");
+            if (std::chrono::steady_clock::now() > deadline)
+                fail("did not open its sockets within " + std::to_string(START_MS / 1000) + " s");
+            if (!gdb_.socket().connected())
+                gdb_.socket().connect(gdbSocket);
+            if (!qmp_.socket().connected())
+                qmp_.socket().connect(qmpSocket);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        qmp_.start();
+        gdb_.ping();
+        gdb_.usePhysicalMemory();
+    }
+
+    void bootToBootSector()
+    {
+        gdb_.setBreakpoint(BOOT_SECTOR);
+        if (!gdb_.continueUntilStop(BOOT_MS))
+            fail("did not reach the boot sector within " + std::to_string(BOOT_MS / 1000) + " s");
+        const X86Registers r = gdb_.readRegisters();
+        if (linear(r) != BOOT_SECTOR)
+            fail("stopped at " + hex(r.r[X86Registers::CS], 4) + ":" + hex(r.r[X86Registers::EIP], 4) +
+                 " instead of the boot sector");
+        gdb_.clearBreakpoint(BOOT_SECTOR);
+        gdb_.setBreakpoint(RETURN_STOP);
+    }
+
+    void installStubs()
+    {
+        uint8_t stubs[PORT_STUB_COUNT * PORT_STUB_BYTES];
+        for (int i = 0; i < PORT_STUB_COUNT; ++i) {
+            uint8_t* stub = stubs + i * PORT_STUB_BYTES;
+            stub[0] = PORT_OPCODES[i][0];
+            stub[1] = PORT_OPCODES[i][1];
+            stub[2] = 0xEB;  // jmp short RETURN_STOP
+            const int32_t after = int32_t(PORT_STUBS + uint32_t(i) * PORT_STUB_BYTES + PORT_STUB_BYTES);
+            stub[3] = uint8_t(int32_t(RETURN_STOP) - after);
+        }
+        const uint8_t intStub[3] = {0xCD, 0x10, 0x90};
+        gdb_.writeMemory(INT_STUB, intStub, sizeof intStub);
+        intNumber_ = 0x10;
+        gdb_.writeMemory(PORT_STUBS, stubs, sizeof stubs);
+    }
+
+    static uint32_t linear(const X86Registers& r)
+    {
+        return (r.r[X86Registers::CS] << 4) + (r.r[X86Registers::EIP] & 0xFFFF);
+    }
+
+    // Code and data for the CPU, written so that QEMU forgets what it translated there.
+    void poke(uint32_t address, const uint8_t* bytes, uint32_t count)
+    {
+        guard([&] { gdb_.writeMemory(address, bytes, count); });
+    }
+
+    uint8_t* ramAt(uint32_t address)
+    {
+        return address < WINDOW_START || (address >= WINDOW_END && address < MEMORY_BYTES) ? memory_ + address
+                                                                                             : nullptr;
+    }
+
+    bool inFramebuffer(uint32_t address) const
+    {
+        return address >= config_.lfbAddress && address - config_.lfbAddress < vram_.size();
+    }
+
+    // Writes the bytes of the video memory shadow that differ from the copy last exchanged,
+    // run by run: a byte the host did not change is never written, so what the card changed
+    // itself survives.
+    void pushVideoMemory()
+    {
+        uint8_t* shadow = vram_.data();
+        uint8_t* synced = vramSynced_.data();
+        const uint32_t bytes = uint32_t(vram_.size());
+        for (uint32_t at = 0; at < bytes;) {
+            const uint32_t step = std::min(COMPARE_STEP, bytes - at);
+            if (std::memcmp(shadow + at, synced + at, step) == 0) {
+                at += step;
+                continue;
+            }
+            const uint32_t stepEnd = at + step;
+            while (at < stepEnd) {
+                if (shadow[at] == synced[at]) {
+                    ++at;
+                    continue;
+                }
+                uint32_t end = at + 1;
+                while (end < bytes && shadow[end] != synced[end])
+                    ++end;
+                guard([&] { gdb_.writeMemory(config_.lfbAddress + at, shadow + at, end - at); });
+                std::memcpy(synced + at, shadow + at, end - at);
+                at = end;
+            }
+        }
+    }
+
+    void pullVideoMemory()
+    {
+        const std::string file = process_.path("vram.bin");
+        guard([&] { qmp_.savePhysicalMemory(config_.lfbAddress, uint32_t(vram_.size()), file); });
+        if (!readFile(file, vram_.data(), vram_.size()))
+            fail("saved no video memory at " + hex(config_.lfbAddress, 8) + "h");
+        std::memcpy(vramSynced_.data(), vram_.data(), vram_.size());
+        std::remove(file.c_str());
+        videoMemoryStale_ = false;
+    }
+
+    // BAR 0 of the card at 00:02.0 is the framebuffer wherever SeaBIOS put it.
+    void findFramebuffer()
+    {
+        const uint32_t address = pci::CONFIG_ADDRESS_ENABLE | uint32_t{pci::bdf(0, 2, 0)} << pci::CONFIG_ADDRESS_BDF_SHIFT |
+                                 pci::BAR0;
+        portOut(OUT32, pci::CONFIG_ADDRESS_PORT, address, 4);
+        const uint32_t bar = portIn(IN32, pci::CONFIG_DATA_PORT, 4);
+        config_.lfbAddress = bar & pci::BAR_MEMORY_ADDRESS;
+        vram_.assign(size_t(config_.videoMemoryKb) * 1024, 0);
+        vramSynced_ = vram_;
+        videoMemoryStale_ = true;
+        if (config_.lfbAddress == 0)
+            fail("shows no framebuffer in the card's BAR 0");
+    }
+
+    pc::CallResult call(uint16_t segment, uint16_t offset, pc::CpuRegs& regs, const std::string& what,
+                        uint16_t pushed = 0)
+    {
+        pushVideoMemory();
+        X86Registers r;
+        r.r[X86Registers::EAX] = regs.ax;
+        r.r[X86Registers::EBX] = regs.bx;
+        r.r[X86Registers::ECX] = regs.cx;
+        r.r[X86Registers::EDX] = regs.dx;
+        r.r[X86Registers::ESI] = regs.si;
+        r.r[X86Registers::EDI] = regs.di;
+        r.r[X86Registers::EBP] = regs.bp;
+        r.r[X86Registers::DS] = regs.ds;
+        r.r[X86Registers::ES] = regs.es;
+        r.r[X86Registers::SS] = STACK_SEGMENT;
+        r.r[X86Registers::ESP] = STACK_TOP - pushed;
+        r.r[X86Registers::CS] = segment;
+        r.r[X86Registers::EIP] = offset;
+        r.r[X86Registers::EFLAGS] = 0x0202u | (regs.flags & 1u);  // interrupts on, as for a program
+        pc::CallResult result;
+        bool returned = false;
+        X86Registers after;
+        guard([&] {
+            gdb_.writeRegisters(r);
+            returned = gdb_.continueUntilStop(int(config_.callBudgetMs));
+            after = gdb_.readRegisters();
+        });
+        const std::string at = hex(after.r[X86Registers::CS], 4) + ":" + hex(after.r[X86Registers::EIP] & 0xFFFF, 4);
+        if (!returned) {
+            result.error = "no return within " + std::to_string(config_.callBudgetMs) + " ms (stopped at " + at + ")";
+        } else if (linear(after) != RETURN_STOP) {
+            result.error = "stopped at " + at;
+        } else {
+            result.ok = true;
+        }
+        if (!result.ok) {
+            const std::string note = "qemu: " + what + " failed: " + result.error;
+            notes_ += note + "\n";
+            std::fprintf(stderr, "%s\n", note.c_str());
+        }
+        regs.ax = uint16_t(after.r[X86Registers::EAX]);
+        regs.bx = uint16_t(after.r[X86Registers::EBX]);
+        regs.cx = uint16_t(after.r[X86Registers::ECX]);
+        regs.dx = uint16_t(after.r[X86Registers::EDX]);
+        regs.si = uint16_t(after.r[X86Registers::ESI]);
+        regs.di = uint16_t(after.r[X86Registers::EDI]);
+        regs.bp = uint16_t(after.r[X86Registers::EBP]);
+        regs.ds = uint16_t(after.r[X86Registers::DS]);
+        regs.es = uint16_t(after.r[X86Registers::ES]);
+        regs.flags = uint16_t(after.r[X86Registers::EFLAGS]);
+        return result;
+    }
+
+    // Video BIOS functions that may write video memory: every one but the VBE functions that
+    // only report or move the display (4F00, 4F01, 4F03, 4F05-4F0B), which leave it alone.
+    static bool mayChangeVideoMemory(uint16_t ax)
+    {
+        if ((ax >> 8) != 0x4F)
+            return true;
+        const uint8_t function = uint8_t(ax);
+        return function == 0x02 || function == 0x04 || function > 0x0B;
+    }
+
+    // One port access: the stub with DX and EAX set, up to the stop.
+    uint32_t runPortStub(PortStub stub, uint16_t port, uint32_t value)
+    {
+        X86Registers r;
+        r.r[X86Registers::EDX] = port;
+        r.r[X86Registers::EAX] = value;
+        r.r[X86Registers::SS] = STACK_SEGMENT;
+        r.r[X86Registers::ESP] = STACK_TOP;
+        r.r[X86Registers::EIP] = PORT_STUBS + uint32_t(stub) * PORT_STUB_BYTES;
+        r.r[X86Registers::EFLAGS] = 0x0002;  // interrupts off: nothing else runs
+        uint32_t result = 0;
+        guard([&] {
+            gdb_.writeRegisters(r);
+            if (!gdb_.continueUntilStop(ANSWER_MS))
+                throw LinkError("a port access did not come back");
+            result = gdb_.readRegisters().r[X86Registers::EAX];
+        });
+        return result;
+    }
+
+    uint32_t portIn(PortStub stub, uint16_t port, unsigned bytes)
+    {
+        const uint32_t value = runPortStub(stub, port, 0) & (bytes == 4 ? 0xFFFFFFFFu : (1u << (8 * bytes)) - 1);
+        log("port read", port, bytes, value);
+        return value;
+    }
+
+    void portOut(PortStub stub, uint16_t port, uint32_t value, unsigned bytes)
+    {
+        // A GD5446 may start its BitBLT engine on a graphics-controller write: it reads and
+        // writes video memory, so the host's drawing goes first and the shadow is stale after.
+        const bool engine = config_.card == "cirrus" && (port == 0x3CE || port == 0x3CF);
+        if (engine)
+            pushVideoMemory();
+        runPortStub(stub, port, value);
+        if (engine)
+            videoMemoryStale_ = true;
+        log("port write", port, bytes, value);
+    }
+
+    void log(const char* what, uint16_t port, unsigned bytes, uint32_t value)
+    {
+        if (!ioLog_)
+            return;
+        const char* width = bytes == 1 ? "byte" : bytes == 2 ? "word" : "dword";
+        char line[64];
+        std::snprintf(line, sizeof line, "%s %04X %s %0*X", what, port, width, int(bytes * 2), value);
+        ioLog_(line);
+    }
+
+    pc::MachineConfig config_;
+    pc::Clock& clock_;
+    std::function<void(const std::string&)> ioLog_;
+    uint64_t serial_ = 0;
+    QemuProcess process_;
+    GdbRemote gdb_;
+    Qmp qmp_;
+    struct Unmap {
+        void operator()(uint8_t* block) const { munmap(block, MEMORY_BYTES); }
+    };
+    std::unique_ptr<uint8_t, Unmap> ram_;  // QEMU's RAM, shared: its first megabyte and the HMA
+    uint8_t* memory_ = nullptr;            // ram_, as a plain pointer
+    std::vector<uint8_t> vram_, vramSynced_;
+    bool videoMemoryStale_ = false;
+    uint32_t conventionalBytes_ = WINDOW_START;
+    int intNumber_ = -1;
+    std::string notes_;
+};
+
+}  // namespace
+
+std::unique_ptr<pc::Pc> bootQemu(const pc::MachineConfig& config, pc::Clock& clock,
+                                 std::function<void(const std::string&)> ioLog)
+{
+    return std::make_unique<QemuPc>(config, clock, std::move(ioLog));
+}
+
+}  // namespace qemu_pc
