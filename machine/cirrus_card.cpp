@@ -46,16 +46,22 @@ uint32_t sixToEight(uint8_t value)
 
 CirrusCard::CirrusCard(uint32_t videoMemoryBytes, uint32_t refreshHz, std::function<uint64_t()> now,
                        uint32_t framebufferAddress, bool screenOffBlanks)
-    : vga_(videoMemoryBytes, refreshHz, std::move(now)),
-      blt_(std::span<uint8_t>(vga_.videoMemory(), videoMemoryBytes)),
+    : vga_(videoMemoryBytes, refreshHz, std::move(now)), blt_(std::span<uint8_t>(vga_.videoMemory(), videoMemoryBytes)),
       screenOffBlanks_(screenOffBlanks)
 {
     pci_.set16(pci::VENDOR_ID, pci::VENDOR_CIRRUS);
     pci_.set16(pci::DEVICE_ID, pci::DEVICE_CIRRUS_GD5446);
-    pci_.set16(pci::COMMAND, pci::COMMAND_IO | pci::COMMAND_MEMORY);  // as the firmware left it
-    pci_.setWritable(pci::COMMAND, pci::COMMAND_IO | pci::COMMAND_MEMORY | pci::COMMAND_MASTER);
-    pci_.set16(pci::STATUS, pci::STATUS_DEVSEL_MEDIUM);
+    // The function as QEMU's cirrus-vga shows it after SeaBIOS (a boot probe read it; see
+    // machine/README.md): I/O, memory and SERR enabled, status 0, QEMU's subsystem ids, the
+    // cache line size and the interrupt line writable, no interrupt pin.
+    pci_.set16(pci::COMMAND, pci::COMMAND_IO | pci::COMMAND_MEMORY | pci::COMMAND_SERR);
+    pci_.setWritable(pci::COMMAND, pci::COMMAND_IO | pci::COMMAND_MEMORY | pci::COMMAND_MASTER | pci::COMMAND_SERR |
+                                       pci::COMMAND_INTX_DISABLE);
     pci_.set32(pci::REVISION_ID, pci::CLASS_DISPLAY_VGA << 8);  // revision 0
+    pci_.setWritable(pci::CACHE_LINE_SIZE, 0xFF);
+    pci_.set16(pci::SUBSYSTEM_VENDOR_ID, pci::VENDOR_RED_HAT);
+    pci_.set16(pci::SUBSYSTEM_ID, pci::SUBSYSTEM_QEMU);
+    pci_.setWritable(pci::INTERRUPT_LINE, 0xFF);
     pci_.defineMemoryBar(0, framebufferAddress, bar::FRAMEBUFFER_BYTES, pci::BAR_PREFETCHABLE);
     pci_.defineMemoryBar(1, framebufferAddress + bar::FRAMEBUFFER_BYTES, bar::REGISTERS_BYTES, 0);
     pci_.set32(pci::EXPANSION_ROM, framebufferAddress + bar::FRAMEBUFFER_BYTES + bar::ROM_BYTES);
@@ -76,8 +82,17 @@ std::unique_ptr<Card> CirrusCard::make(const MachineConfig& config, std::functio
         throw MachineError("machine " + config.name + ": the Cirrus card has 1, 2 or 4 MB of video memory");
     if (config.lfbAddress % bar::FRAMEBUFFER_BYTES != 0)
         throw MachineError("machine " + config.name + ": the Cirrus card's framebuffer address must be 32 MB aligned");
-    return std::make_unique<CirrusCard>(kb * 1024u, config.refreshHz, std::move(now), config.lfbAddress,
-                                        config.svgaScreenOffBlanks);
+    auto card = std::make_unique<CirrusCard>(kb * 1024u, config.refreshHz, std::move(now), config.lfbAddress,
+                                             config.svgaScreenOffBlanks);
+    card->setFault(config.cardFault);
+    return card;
+}
+
+void CirrusCard::setFault(CardFault fault)
+{
+    vga_.dac.crossRedGreen = fault == CardFault::DacSwapsRedGreen;
+    startLate_ = fault == CardFault::DisplayStartLate;
+    bankOffByOne_ = fault == CardFault::BankOffByOne;
 }
 
 bool CirrusCard::unlocked() const
@@ -312,10 +327,11 @@ bool CirrusCard::bankedOffset(uint32_t address, uint32_t& offset) const
     const uint32_t within = address - WINDOW_START;
     const uint8_t ext = gr_[gc::MODE_EXTENSIONS];
     const uint32_t granularity = (ext & gc::MODE_EXTENSIONS_16K) ? 16u << 10 : 4u << 10;
+    const uint32_t faultBank = bankOffByOne_ ? 1 : 0;
     if ((ext & gc::MODE_EXTENSIONS_DUAL_PAGE) && within >= WINDOW_HALF)
-        offset = gr_[gc::OFFSET1] * granularity + shifted(within - WINDOW_HALF);
+        offset = (gr_[gc::OFFSET1] + faultBank) * granularity + shifted(within - WINDOW_HALF);
     else
-        offset = gr_[gc::OFFSET0] * granularity + shifted(within);
+        offset = (gr_[gc::OFFSET0] + faultBank) * granularity + shifted(within);
     return true;
 }
 
@@ -501,6 +517,8 @@ CirrusGeometry CirrusCard::geometry() const
                                 ((cr_[crtc::OVERLAY] & crtc::OVERLAY_START_19) ? 1u << 19 : 0);
     g.start = static_cast<uint64_t>(startUnits) * 4;  // in dwords in every Cirrus mode
     g.pitch = 8u * (crtcRegs[OFFSET] + ((ext & crtc::EXTENDED_DISPLAY_OFFSET_8) ? 256u : 0));
+    if (startLate_)
+        g.start += g.pitch;
     const bool is565 = (hdr_ & hdr::FORMAT) == hdr::FORMAT_565;
     switch (sr_[seq::EXTENDED_MODE] & seq::EXTENDED_MODE_DEPTH) {
     case seq::EXTENDED_MODE_DEPTH_16_DOUBLE_CLOCK:

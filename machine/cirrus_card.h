@@ -15,6 +15,7 @@
 
 #include "machine/card.h"
 #include "machine/cirrus_blt.h"
+#include "machine/machine.h"
 
 namespace machine {
 
@@ -69,6 +70,11 @@ public:
     uint8_t readRegisters(uint32_t offset);
     void writeRegisters(uint32_t offset, uint8_t value);
 
+    // A deliberate fault, for checks of the verdict (none unless a machine file asks): the
+    // DAC's red and green crossed, the picture a line below the display start, the banked
+    // window one bank (GR09/GR0A unit) too far.
+    void setFault(CardFault fault);
+
     CirrusBlt& blt() { return blt_; }
     bool svgaMode() const;  // SR07 bit 0
     CirrusGeometry geometry() const;
@@ -105,6 +111,8 @@ private:
     std::array<uint8_t, 0x28> cr_{};      // 19h-27h
     uint16_t cursorX_ = 0, cursorY_ = 0;  // 11 bits each
     bool screenOffBlanks_;
+    bool startLate_ = false;     // CardFault::DisplayStartLate
+    bool bankOffByOne_ = false;  // CardFault::BankOffByOne
     uint8_t hdr_ = 0;
     int hdrReads_ = 0;
     std::array<uint8_t, 16 * 3> extendedColours_{};

@@ -15,7 +15,7 @@
 //   resident = yes|no           a Kestrel driver is loaded before the program starts
 //   kestrel = yes|no            no: the program folder holds no KSWIN.EXE and no driver, so the
 //                               loader installs nothing and the program tests the BIOS's own VBE
-//   card_fault = none|dac_swaps_red_green|display_start_late|bank_off_by_one
+//   card_fault = none|dac_swaps_red_green|display_start_late|bank_off_by_one (on either card)
 //                               a deliberately wrong card, to check that the verdict notices it
 //   svga_screen_off = blanks|ignored
 //                               a Cirrus card blanks its extended modes on the sequencer's
@@ -26,7 +26,8 @@
 //                               -device VGA or cirrus-vga, the rom and video_memory above)
 //   qemu = <path or name>       QEMU's executable (default qemu-system-i386 on PATH)
 //   call_budget_ms = N          on QEMU: the milliseconds one real-mode call may run, 10 to 600000
-// A key given twice, or a rom that is not a regular file, is an error.
+// A key given twice, a rom that is not a regular file, or a key the card has nothing to apply
+// to (dispi, dac8 or accel on the cirrus card, svga_screen_off on stdvga) is an error.
 //   description = <text>        the line --list-machines shows
 #include <algorithm>
 #include <cctype>
@@ -36,7 +37,6 @@
 #include <fstream>
 #include <map>
 #include <optional>
-#include <set>
 #include <sstream>
 
 #include "machine/card.h"
@@ -235,7 +235,7 @@ public:
             const std::string value = trim(content.substr(equals + 1));
             if (value.empty())
                 fail("'" + key + "' has no value");
-            if (!keysSeen_.insert(key).second)
+            if (!keyLines_.emplace(key, line_).second)
                 fail("'" + key + "' is given twice");
             if (key == "base") {
                 if (sawKey)
@@ -305,6 +305,7 @@ public:
             }
             sawKey = true;
         }
+        refuseKeysTheCardLacks();
         if (!config_.dispi && config_.accelEntries != 0) {
             if (accelGiven)
                 fail("an accelerator needs the DISPI extension: set dispi = yes or accel = none");
@@ -323,9 +324,38 @@ public:
     }
 
 private:
-    [[noreturn]] void fail(const std::string& message) const
+    [[noreturn]] void fail(const std::string& message) const { failAt(line_, message); }
+    [[noreturn]] void failAt(int line, const std::string& message) const
     {
-        throw MachineError("machine file " + path_ + " line " + std::to_string(line_) + ": " + message);
+        throw MachineError("machine file " + path_ + " line " + std::to_string(line) + ": " + message);
+    }
+
+    // A key the file gives that the machine's card has nothing to apply to would be silently
+    // ignored: it is refused instead, on its own line.
+    void refuseKeysTheCardLacks() const
+    {
+        struct Meaningless {
+            const char* key;
+            bool lacks;
+            const char* why;
+        };
+        const bool cirrus = config_.card == "cirrus";
+        const bool dispiFault =
+            config_.cardFault == CardFault::DisplayStartLate || config_.cardFault == CardFault::BankOffByOne;
+        const Meaningless table[] = {
+            {"dispi", cirrus, "the cirrus card has no DISPI extension"},
+            {"dac8", cirrus, "the cirrus card's DAC is 6 bits wide, with no 8-bit switch"},
+            {"accel", cirrus, "the cirrus card's accelerator is its BitBLT engine, always there"},
+            {"svga_screen_off", !cirrus, "only the cirrus card has extended modes for it to blank"},
+            {"dac8", !cirrus && !config_.dispi, "the 8-bit DAC switch is a DISPI register: set dispi = yes"},
+            {"card_fault", !cirrus && !config_.dispi && dispiFault,
+             "this fault lives in the DISPI registers: set dispi = yes"},
+        };
+        for (const Meaningless& entry : table) {
+            const auto given = keyLines_.find(entry.key);
+            if (entry.lacks && given != keyLines_.end())
+                failAt(given->second, "'" + std::string(entry.key) + "' means nothing here: " + entry.why);
+        }
     }
 
     static std::string hexText(uint32_t value)
@@ -497,7 +527,7 @@ private:
 
     std::string path_;
     int line_ = 0;
-    std::set<std::string> keysSeen_;
+    std::map<std::string, int> keyLines_;  // each key given, with its line
     MachineConfig config_ = presetConfig("default");
 };
 

@@ -181,19 +181,27 @@ TEST_F(Judge, AModeTheBiosListsButTheCardCannotShowIsFlaggedWithoutChangingTheRu
 TEST_F(Judge, ACardMadeWrongOnPurposeIsFlaggedWithTheRightHint)
 {
     struct Case {
+        const char* base;
         const char* fault;
         const char* script;
         const char* hint;
     };
-    for (const Case& c :
-         {Case{"dac_swaps_red_green", MOIRE_8_BIT, "; palette entry 2: asked 00 2A 00, shows 2A 00 00\n"},
-          Case{"display_start_late", MOIRE_8_BIT, "; display start: asked line 0, shows line 1\n"},
-          Case{"bank_off_by_one", MOIRE_8_BIT_BANKED,
-               "; pixels land elsewhere: what the program wrote at byte 0 of video memory (pixel 0, 0) is at byte "
-               "65536, 65536 bytes further\n"}}) {
-        SCOPED_TRACE(c.fault);
-        machineFile(std::string(c.fault) + ".machine", std::string("card_fault = ") + c.fault + "\n");
-        const harness::Exit r = run(std::string("--headless --verdict --machine ") + c.fault + ".machine", c.script);
+    for (const Case& c : {
+             Case{"default", "dac_swaps_red_green", MOIRE_8_BIT, "; palette entry 2: asked 00 2A 00, shows 2A 00 00\n"},
+             Case{"default", "display_start_late", MOIRE_8_BIT, "; display start: asked line 0, shows line 1\n"},
+             Case{"default", "bank_off_by_one", MOIRE_8_BIT_BANKED,
+                  "; pixels land elsewhere: what the program wrote at byte 0 of video memory (pixel 0, 0) is at byte "
+                  "65536, 65536 bytes further\n"},
+             Case{"cirrus", "dac_swaps_red_green", MOIRE_8_BIT, "; palette entry 2: asked 00 2A 00, shows 2A 00 00\n"},
+             Case{"cirrus", "display_start_late", MOIRE_8_BIT, "; display start: asked line 0, shows line 1\n"},
+             Case{"cirrus", "bank_off_by_one", MOIRE_8_BIT_BANKED,
+                  "; pixels land elsewhere: what the program wrote at byte 0 of video memory (pixel 0, 0) is at byte "
+                  "16384, 16384 bytes further\n"},
+         }) {
+        SCOPED_TRACE(std::string(c.base) + " " + c.fault);
+        const std::string file = std::string(c.base) + "-" + c.fault + ".machine";
+        machineFile(file, std::string("base = ") + c.base + "\ncard_fault = " + c.fault + "\n");
+        const harness::Exit r = run("--headless --verdict --machine " + file, c.script);
         EXPECT_EQ(r.status, 4) << r.err;
         EXPECT_NE(r.err.find(c.hint), std::string::npos) << r.err;
     }

@@ -262,6 +262,11 @@ TEST(MachineFile, MistakesAreOneLineErrorsThatSayWhatToFix)
         {"rom = /x.bin\nbase = default\n", "'base' must come before"},
         {"lfb = 0x1234\n", "between 16 MB and 4 GB"},
         {"refresh =\n", "has no value"},
+        {"base = cirrus\ndac8 = no\n", "line 2: 'dac8' means nothing here"},
+        {"base = cirrus\ndispi = yes\n", "'dispi' means nothing here"},
+        {"card = cirrus\naccel = none\n", "'accel' means nothing here"},
+        {"svga_screen_off = ignored\n", "'svga_screen_off' means nothing here"},
+        {"base = plainvga\ncard_fault = bank_off_by_one\n", "'card_fault' means nothing here"},
     };
     for (const auto& [text, message] : cases) {
         const TempFile file{std::string(text)};

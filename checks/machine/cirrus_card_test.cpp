@@ -101,6 +101,64 @@ TEST(Gd5446, ExtensionsAnswerOnlyWhileUnlockedAndIdentifyTheChip)
     EXPECT_EQ(c.gr(gc::BLT_WIDTH + 1), 0x1F);
 }
 
+// What all ones written to each register of the PCI function leave there, as on QEMU 7.2's
+// cirrus-vga: the command's I/O, memory, master, SERR and INTx-disable bits, the cache line
+// size, the interrupt line and the BARs' address bits take; the ids and the pin do not.
+TEST(Gd5446, PciRegistersTakeTheBitsQemusFunctionTakes)
+{
+    const struct {
+        uint8_t reg;
+        uint32_t readBack;
+    } table[] = {
+        {0x00, 0x00B81013}, {0x04, 0x00000507}, {0x08, 0x03000000}, {0x0C, 0x000000FF},
+        {0x10, 0xFE000008}, {0x14, 0xFFFFF000}, {0x18, 0x00000000}, {0x2C, 0x11001AF4},
+        {0x30, 0xFFFF0001}, {0x34, 0x00000000}, {0x3C, 0x000000FF},
+    };
+    Gd5446 chip;
+    for (const auto& entry : table) {
+        machine::ConfigSpace& pci = chip.card.pciFunction();
+        const uint32_t before = pci.read(entry.reg);
+        pci.write(entry.reg, 0xFFFFFFFF);
+        EXPECT_EQ(pci.read(entry.reg), entry.readBack) << "register " << std::hex << int(entry.reg);
+        pci.write(entry.reg, before);
+        EXPECT_EQ(pci.read(entry.reg), before) << "register " << std::hex << int(entry.reg);
+    }
+}
+
+// The faults a machine file can ask for, so that the verdict has something to find on this card.
+TEST(Gd5446, CardFaultsMakeTheChipWrongAsTheyDoTheDispiCard)
+{
+    {
+        Gd5446 c;
+        c.card.setFault(machine::CardFault::DacSwapsRedGreen);
+        c.card.out8(vga::dac::WRITE_INDEX_PORT, 1);
+        for (uint8_t component : {10, 20, 30})
+            c.card.out8(vga::dac::DATA_PORT, component);
+        c.card.out8(vga::dac::READ_INDEX_PORT, 1);
+        EXPECT_EQ(c.card.in8(vga::dac::DATA_PORT), 20);
+        EXPECT_EQ(c.card.in8(vga::dac::DATA_PORT), 10);
+        EXPECT_EQ(c.card.in8(vga::dac::DATA_PORT), 30);
+    }
+    {
+        Gd5446 c;
+        c.card.setFault(machine::CardFault::DisplayStartLate);
+        c.mode640x480(0x11, 0x00, 0x50);
+        EXPECT_EQ(c.card.geometry().start, 640u) << "one line below the start the registers hold";
+        EXPECT_EQ(c.cr(vga::crtc::START_ADDRESS_LOW), 0);
+    }
+    {
+        Gd5446 c;
+        c.card.setFault(machine::CardFault::BankOffByOne);
+        c.sr(seq::EXTENDED_MODE, 0x11);
+        c.gr(gc::MODE_EXTENSIONS, 0x20);  // 16 KB units
+        c.gr(gc::OFFSET0, 1);
+        c.card.writeWindow(0xA0000, 0x5A);
+        EXPECT_EQ(c.vram()[0x8000], 0x5A) << "bank 1 shows from 2 x 16 KB";
+        EXPECT_NE(c.vram()[0x4000], 0x5A);
+        EXPECT_EQ(c.gr(gc::OFFSET0), 1);
+    }
+}
+
 TEST(Gd5446, BanksMapTheWindowAsTheRomsUseIt)
 {
     struct Case {

@@ -165,6 +165,38 @@ TEST_P(CirrusRoms, IoLogShowsTheRomsModeSet)
               0);
 }
 
+// The whole configuration space of 00:02.0 as a guest reads it with CF8h/CFCh after the ROM's
+// start-up, against what a boot probe read on QEMU 7.2's cirrus-vga after SeaBIOS (under both
+// ROMs alike). Only the BARs differ: SeaBIOS put BAR 0 at FC000000h, the machine at its `lfb`.
+TEST_P(CirrusRoms, PciConfigurationSpaceReadsAsQemusAfterTheBios)
+{
+    constexpr uint16_t CODE_SEGMENT = 0x5000;
+    const uint8_t code[] = {0x66, 0xBB, 0x00, 0x10, 0x00, 0x80,  // mov ebx, 80001000h: 00:02.0, register 0
+                            0x66, 0x89, 0xD8,                    // again: mov eax, ebx
+                            0xBA, 0xF8, 0x0C, 0x66, 0xEF,        // mov dx, 0CF8h ; out dx, eax
+                            0xB2, 0xFC, 0x66, 0xED,              // mov dl, 0FCh ; in eax, dx
+                            0x66, 0xAB,                          // stosd
+                            0x80, 0xC3, 0x04, 0x75, 0xED,        // add bl, 4 ; jnz again
+                            0xCB};                               // retf
+    std::memcpy(pc->memory() + CODE_SEGMENT * 16u, code, sizeof code);
+    machine::CpuRegs regs;
+    regs.es = BUFFER_SEGMENT;
+    const auto result = pc->farCall(CODE_SEGMENT, 0, regs);
+    ASSERT_TRUE(result.ok) << result.error;
+
+    const uint32_t bar0 = pc->config().lfbAddress;
+    std::vector<uint32_t> expected(64, 0);
+    expected[0x00 / 4] = 0x00B81013;  // Cirrus Logic CL-GD5446
+    expected[0x04 / 4] = 0x00000103;  // I/O, memory and SERR on; status 0
+    expected[0x08 / 4] = 0x03000000;  // VGA-compatible display controller, revision 0
+    expected[0x10 / 4] = bar0 | 0x8;  // 32 MB, prefetchable
+    expected[0x14 / 4] = bar0 + cirrus::bar::FRAMEBUFFER_BYTES;
+    expected[0x2C / 4] = 0x11001AF4;                                                      // subsystem 1AF4:1100
+    expected[0x30 / 4] = bar0 + cirrus::bar::FRAMEBUFFER_BYTES + cirrus::bar::ROM_BYTES;  // disabled
+    for (uint32_t reg = 0; reg < 256; reg += 4)
+        EXPECT_EQ(pc.dword(BUFFER + reg), expected[reg / 4]) << "register " << std::hex << reg;
+}
+
 INSTANTIATE_TEST_SUITE_P(BothRoms, CirrusRoms,
                          ::testing::Values(CirrusRom{"cirrus", 0x0200}, CirrusRom{"cirrus-seavgabios", 0x0300}),
                          [](const auto& info) {
