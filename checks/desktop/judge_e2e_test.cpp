@@ -111,15 +111,22 @@ TEST_F(Judge, ConformanceTableShowsEachBiosFaultsWhileKestrelPassesEveryRow)
         EXPECT_EQ(r.status, 1) << r.err;
         const auto table = rows(r.out);
         ASSERT_GE(table.size(), 20u) << r.out;
+        size_t applicable = 0;
         for (const auto& row : table) {
             ASSERT_EQ(row.size(), 3u) << "not three tab-separated fields";
+            // The large-memory rows do not apply to a 4 MB card, for either column.
+            if (row[0].find("16 MB") != std::string::npos || row[0].find("256 screens") != std::string::npos) {
+                EXPECT_EQ(row[1] + row[2], "n/an/a") << row[0];
+                continue;
+            }
+            ++applicable;
             EXPECT_EQ(row[2], "pass") << "Kestrel on " << row[0];
             EXPECT_TRUE(row[1] == "pass" || row[1].rfind("FAIL: ", 0) == 0) << row[1];
         }
         for (const auto& [check, verdict] : c.biosFaults)
             EXPECT_EQ(verdictOf(table, check, 1).rfind(verdict, 0), 0u) << check << ": " << verdictOf(table, check, 1);
         EXPECT_NE(r.err.find(std::string("conformance of ") + c.machine + ": BIOS "), std::string::npos) << r.err;
-        EXPECT_NE(r.err.find("Kestrel " + std::to_string(table.size()) + " pass, 0 fail"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("Kestrel " + std::to_string(applicable) + " pass, 0 fail"), std::string::npos) << r.err;
         const std::string page = readFile(work / "pages" / "conformance.html");
         EXPECT_NE(page.find("<td class=\"fail\">FAIL: "), std::string::npos);
     }
