@@ -256,7 +256,9 @@ int main(int argc, char** argv)
         } catch (const std::runtime_error& error) {
             return fail(error.what());
         }
-        return judge::conformanceCommand(config, options.shotsDir, ioLogSink);
+        const int status = judge::conformanceCommand(config, options.shotsDir, ioLogSink);
+        finishOutputs();
+        return outputLost ? 2 : status;
     }
 
     // The machine boots (its ROM and the resident driver checked), the window opens, then the
