@@ -274,8 +274,10 @@ int main(int argc, char** argv)
         } catch (const std::runtime_error& error) {
             return fail(error.what());
         }
-        return judge::conformanceCommand(config, reportFiles, desktop::startingFacts(config.name, config.romPath, argc, argv),
-                                         ioLogSink);
+        const int status = judge::conformanceCommand(config, reportFiles,
+                                                     desktop::startingFacts(config.name, config.romPath, argc, argv), ioLogSink);
+        finishOutputs();
+        return outputLost ? 2 : status;
     }
 
     // The machine boots (its ROM and the resident driver checked), the window opens, then the

@@ -2,6 +2,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -94,6 +96,25 @@ TEST(HelpPages, FitEightyColumnsAndNameEveryOptionAndKey)
                             "conventional_memory =", "refresh =", "resident =", "kestrel =", "card_fault =",
                             "svga_screen_off =", "lfb =", "instruction_budget =", "description ="})
         EXPECT_NE(keys.find(key), std::string::npos) << key;
+}
+
+// The manual page and the bash completion, installed beside the program, know every option.
+TEST(HelpPages, TheManualPageAndCompletionNameEveryOption)
+{
+    auto read = [](const char* name) {
+        std::ifstream file(std::string(PALISADE_SOURCE_DIR) + "/main/share/" + name);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+    const std::string manual = read("palisade.1");
+    const std::string completion = read("palisade.bash-completion");
+    for (const char* option : {"machine", "card", "rom", "no-kestrel", "list-machines", "headless", "script",
+                               "windows-version", "desktop", "shots", "vbe-log", "io-log", "verdict", "conformance",
+                               "help", "help-machine-file", "version"}) {
+        EXPECT_NE(manual.find(std::string("\\-\\-") + std::regex_replace(option, std::regex("-"), "\\-")),
+                  std::string::npos)
+            << option;
+        EXPECT_NE(completion.find(std::string("--") + option), std::string::npos) << option;
+    }
 }
 
 class OutputFiles : public ::testing::Test {

@@ -223,6 +223,38 @@ TEST_F(Palisade, ConformanceWritesItsIoLog)
     EXPECT_NE(log.find("\nDISPI ENABLE write ", bios), std::string::npos);
 }
 
+// A BIOS test in one command: another ROM on the default card or the GD5446, with or without
+// Kestrel; each ROM gets a program folder, and so a driver, of its own.
+TEST_F(Palisade, RunsAnotherRomOnEitherCard)
+{
+    const fs::path built = harness::palisadeBinary();
+    const fs::path bin = work / "bin";
+    fs::create_directories(bin);
+    fs::copy_file(built, bin / "palisade");
+    fs::copy_file(built.parent_path() / "KSWIN.EXE", bin / "KSWIN.EXE");
+    program = (bin / "palisade").string();
+    struct Case {
+        const char* arguments;
+        bool driverGenerated;
+    };
+    for (const Case c : {Case{"--rom /usr/share/seabios/vgabios-stdvga.bin", true},
+                         Case{"--rom /usr/share/seabios/vgabios-cirrus.bin --card cirrus", true},
+                         Case{"--rom /usr/share/vgabios/vgabios-stdvga.bin --no-kestrel", false}}) {
+        SCOPED_TRACE(c.arguments);
+        fs::remove_all(bin / "machines");
+        const Outcome r = run(std::string("--headless --shots pictures ") + c.arguments, "shot main\nclick 2\n");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(fs::exists(work / "pictures" / "main.png"));
+        fs::remove_all(work / "pictures");
+        std::vector<fs::path> folders;
+        for (const auto& entry : fs::directory_iterator(bin / "machines"))
+            folders.push_back(entry.path());
+        ASSERT_EQ(folders.size(), 1u);
+        EXPECT_NE(folders[0].filename().string().find("-vgabios-"), std::string::npos) << folders[0];
+        EXPECT_EQ(fs::exists(folders[0] / "kestrel.drv"), c.driverGenerated);
+    }
+}
+
 TEST_F(Palisade, ScriptThatRunsOutWhileTheProgramWaitsEndsWithStatus3)
 {
     const Outcome r = run("--headless --shots pictures", "click 116\n");
