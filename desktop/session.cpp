@@ -145,7 +145,15 @@ void Session::expandTest(bool polling)
             request.width = picture.width;
             request.height = picture.height;
         }
-        std::vector<Action> inputs = modeRun_->next(request);
+        std::vector<Action> inputs;
+        try {
+            inputs = modeRun_->next(request);
+        } catch (const RunEnded&) {
+            // The screen the step could not be done on is the run's last picture.
+            Action none;
+            shootOnce(none);
+            throw;
+        }
         if (inputs.empty()) {
             modeRun_.reset();
             take();

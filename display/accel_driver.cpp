@@ -63,11 +63,12 @@ public:
     uint32_t entries() const override { return 0; }
 };
 
-// The card's back end draws; the meant copy of video memory, when kept, gets what the
-// operation means, whichever way the card's engine carried it out.
-// The screen's record notes the operation by name, with the mix it drew in (the state's
-// foreground mix unless the operation takes its own).
+// An operation that draws in the state's foreground mix, not in a mix of its own.
 constexpr int32_t KEEP_MIX = -1;
+
+// The card's back end draws; the meant copy of video memory, when kept, gets what the
+// operation means, whichever way the card's engine carried it out. The screen's record notes
+// the operation by name with the mix it drew in, and the clip it was drawn under.
 
 template <class Op>
 void draw(AccelContext* dc, uint32_t entry, const char* name, int32_t mix, Op&& op)

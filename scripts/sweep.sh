@@ -67,7 +67,9 @@ list_runs() {
           (cd "$probe" && "$OLDPWD/$build/palisade" --headless --machine "$preset" --script run.script \
               >/dev/null 2>err.txt)
           local status=$?
-          grep -q "has no entry" "$probe/err.txt" && break
+          # A step the dialog cannot take ends the run with status 5: past the list's last
+          # entry, or a framebuffer option the machine does not offer.
+          grep -qE "has no entry|is disabled" "$probe/err.txt" && break
           if [ $status -ne 0 ]; then
             echo "$preset: the start ends with status $status, no modes to run" >&2
             break 3

@@ -13,6 +13,7 @@
 #include "desktop/mode_run.h"
 #include "desktop/output_files.h"
 #include "desktop/report_files.h"
+#include "desktop/run_page.h"
 #include "desktop/run_report.h"
 #include "desktop/screen_name.h"
 #include "desktop/sha256.h"
@@ -173,6 +174,45 @@ TEST(ScreenName, FromTheTextsElseTheAcceleratorOperationsTheClipAndTheCursor)
               "AF_drawRect \u00d7257, AF_drawRect (XOR) \u00d71; clipped to (50,50)-(589,429); hardware cursor at "
               "(320,240)");
     EXPECT_EQ(desktop::screenName({}, {}), "");
+}
+
+// A page that explains itself: the facts and counts first, a hint repeated on many screens
+// once with its count, the differing screens as meant | shown | diff, then the grid.
+TEST(IndexPage, GroupsRepeatedHintsAndShowsWhatDiffersBeforeTheGrid)
+{
+    desktop::RunFacts facts;
+    facts.machine = "swap";
+    facts.romSha256 = std::string(64, 'a');
+    facts.exitStatus = 4;
+    std::vector<desktop::ScreenEntry> screens;
+    for (int i = 1; i <= 4; ++i) {
+        desktop::ScreenEntry s;
+        s.number = i;
+        s.png = "000" + std::to_string(i) + ".png";
+        s.caption = "screen " + std::to_string(i);
+        s.judged = i > 1;
+        s.differs = i > 1;
+        s.hint =
+            std::to_string(100 * i) + " pixels differ; " +
+            (i < 4 ? "palette entry 2: asked 00 2A 00, shows 2A 00 00" : "display start: asked line 0, shows line 1");
+        s.diffPng = s.differs ? "000" + std::to_string(i) + "-diff.png" : "";
+        s.meantPng = s.differs ? "000" + std::to_string(i) + "-meant.png" : "";
+        screens.push_back(s);
+    }
+    const std::string page = desktop::indexPage(facts, screens);
+    const size_t counts = page.find("<p id=\"counts\">4 screens: 3 judged, 0 pass, 3 differ</p>");
+    const size_t grouped = page.find("palette entry 2: asked 00 2A 00, shows 2A 00 00 \u2014 on 2 screens");
+    const size_t single = page.find("display start: asked line 0, shows line 1 \u2014 on 1 screen");
+    const size_t triple = page.find("<div class=\"what\">meant</div><a href=\"0002-meant.png\">");
+    const size_t grid = page.find("<div class=\"grid\">");
+    ASSERT_NE(counts, std::string::npos) << page;
+    ASSERT_NE(grouped, std::string::npos) << page;
+    EXPECT_NE(single, std::string::npos);
+    ASSERT_NE(triple, std::string::npos) << page;
+    EXPECT_LT(counts, grouped);
+    EXPECT_LT(grouped, triple);
+    EXPECT_LT(triple, grid);
+    EXPECT_NE(page.find("<dd>" + std::string(64, 'a') + "</dd>"), std::string::npos);
 }
 
 }  // namespace
