@@ -41,11 +41,17 @@ constexpr uint32_t BOOT_SECTOR = 0x7C00;
 constexpr uint32_t INT_STUB = 0x600;     // int N
 constexpr uint32_t RETURN_STOP = 0x602;  // every call ends at this breakpoint
 constexpr uint32_t PORT_STUBS = 0x610;   // in/out stubs, each followed by a jump to RETURN_STOP
+constexpr uint32_t BATCH_STUB = 0x640;   // queued port writes as straight code, up to BATCH_END
+constexpr uint32_t BATCH_END = 0x7F0;
 constexpr uint16_t STACK_SEGMENT = 0x0080;
 constexpr uint16_t STACK_TOP = 0x1800;
 constexpr uint32_t FREE_START = 0x2000;
 constexpr uint32_t COMPARE_STEP = 64;  // equal stretches of a shadow are skipped this many bytes at a time
 constexpr uint32_t RAM_MB = 32;
+constexpr size_t MAX_POSTED = 1024;  // bytes of posted writes that go out as one packet
+// Unchanged bytes a push writes rather than start a new packet (one packet costs as much as
+// writing some hundred bytes).
+constexpr uint32_t MAX_BRIDGED_GAP = 256;
 
 constexpr int ANSWER_MS = 5000;   // any single reply of the gdbstub or QMP
 constexpr int START_MS = 10000;   // QEMU's sockets appear
@@ -134,6 +140,7 @@ public:
     {
         if (uint8_t* shared = ramAt(address))
             return *shared;
+        flushWrites();
         if (!inFramebuffer(address) || videoMemoryStale_)
             pushVideoMemory();
         if (inFramebuffer(address) && !videoMemoryStale_)
@@ -153,16 +160,21 @@ public:
             vram_[address - config_.lfbAddress] = value;
             return;
         }
+        // Through the card, posted as on a PC: consecutive bytes go out as one run at the next
+        // crossing, after what the host drew before them.
+        if (!pending_.empty() && address == pendingStart_ + pending_.size() && pending_.size() < MAX_POSTED) {
+            pending_.push_back(value);
+            return;
+        }
+        flushWrites();
         pushVideoMemory();
-        guard([&] { gdb_.writeMemory(address, &value, 1); });
-        if (inFramebuffer(address))
-            vram_[address - config_.lfbAddress] = vramSynced_[address - config_.lfbAddress] = value;
-        else
-            videoMemoryStale_ = true;  // the window reaches video memory
+        pendingStart_ = address;
+        pending_.push_back(value);
     }
 
     uint8_t* lfb() override
     {
+        flushWrites();
         if (videoMemoryStale_) {
             pushVideoMemory();
             pullVideoMemory();
@@ -173,6 +185,7 @@ public:
 
     void scanOut(pc::Picture& picture) override
     {
+        flushWrites();
         pushVideoMemory();
         const std::string file = process_.path("screen.ppm");
         guard([&] { qmp_.screendump(file); });
@@ -348,13 +361,15 @@ private:
     }
 
     // Writes the bytes of the video memory shadow that differ from the copy last exchanged,
-    // run by run: a byte the host did not change is never written, so what the card changed
-    // itself survives.
+    // run by run. While that copy is what the card holds, runs a few bytes apart go out as
+    // one (the bytes between hold what the card holds already); once the card may have drawn
+    // by itself, only the bytes the host changed are written, so what the card drew survives.
     void pushVideoMemory()
     {
         uint8_t* shadow = vram_.data();
         uint8_t* synced = vramSynced_.data();
         const uint32_t bytes = uint32_t(vram_.size());
+        const uint32_t bridge = videoMemoryStale_ ? 0 : MAX_BRIDGED_GAP;
         for (uint32_t at = 0; at < bytes;) {
             const uint32_t step = std::min(COMPARE_STEP, bytes - at);
             if (std::memcmp(shadow + at, synced + at, step) == 0) {
@@ -367,14 +382,43 @@ private:
                     ++at;
                     continue;
                 }
-                uint32_t end = at + 1;
-                while (end < bytes && shadow[end] != synced[end])
+                // The run ends after `bridge` equal bytes in a row.
+                uint32_t end = at + 1, equal = 0;
+                while (end < bytes && equal <= bridge) {
+                    equal = shadow[end] == synced[end] ? equal + 1 : 0;
                     ++end;
+                }
+                end -= equal;
                 guard([&] { gdb_.writeMemory(config_.lfbAddress + at, shadow + at, end - at); });
                 std::memcpy(synced + at, shadow + at, end - at);
                 at = end;
             }
         }
+    }
+
+    // The posted writes through the card, as one run.
+    // Everything queued for the PC. Queued port writes and posted window writes never wait
+    // together: each kind sends the other's on before it queues.
+    void flushWrites()
+    {
+        flushPortWrites();
+        flushWindowWrites();
+    }
+
+    void flushWindowWrites()
+    {
+        if (pending_.empty())
+            return;
+        const uint32_t start = pendingStart_, count = uint32_t(pending_.size());
+        guard([&] { gdb_.writeMemory(start, pending_.data(), count); });
+        if (inFramebuffer(start) && inFramebuffer(start + count - 1)) {
+            const uint32_t at = start - config_.lfbAddress;
+            std::memcpy(vram_.data() + at, pending_.data(), count);
+            std::memcpy(vramSynced_.data() + at, pending_.data(), count);
+        } else {
+            videoMemoryStale_ = true;  // the window reaches video memory
+        }
+        pending_.clear();
     }
 
     void pullVideoMemory()
@@ -406,6 +450,7 @@ private:
     pc::CallResult call(uint16_t segment, uint16_t offset, pc::CpuRegs& regs, const std::string& what,
                         uint16_t pushed = 0)
     {
+        flushWrites();
         pushVideoMemory();
         X86Registers r;
         r.r[X86Registers::EAX] = regs.ax;
@@ -488,22 +533,69 @@ private:
 
     uint32_t portIn(PortStub stub, uint16_t port, unsigned bytes)
     {
+        flushWrites();
         const uint32_t value = runPortStub(stub, port, 0) & (bytes == 4 ? 0xFFFFFFFFu : (1u << (8 * bytes)) - 1);
         log("port read", port, bytes, value);
         return value;
     }
 
+    // Port writes wait in a queue, in order, and run together as one piece of straight code
+    // (mov dx; mov al/ax; out) before anything else reaches the PC: a palette load costs a few
+    // round trips instead of three per byte.
     void portOut(PortStub stub, uint16_t port, uint32_t value, unsigned bytes)
     {
+        flushWindowWrites();
+        log("port write", port, bytes, value);
         // A GD5446 may start its BitBLT engine on a graphics-controller write: it reads and
         // writes video memory, so the host's drawing goes first and the shadow is stale after.
         const bool engine = config_.card == "cirrus" && (port == 0x3CE || port == 0x3CF);
-        if (engine)
-            pushVideoMemory();
-        runPortStub(stub, port, value);
-        if (engine)
-            videoMemoryStale_ = true;
-        log("port write", port, bytes, value);
+        if (engine || bytes == 4) {
+            flushPortWrites();
+            if (engine)
+                pushVideoMemory();
+            runPortStub(stub, port, value);
+            if (engine)
+                videoMemoryStale_ = true;
+            return;
+        }
+        uint8_t code[7] = {0xBA, uint8_t(port), uint8_t(port >> 8)};  // mov dx, port
+        size_t length = 3;
+        if (bytes == 1) {
+            code[length++] = 0xB0;  // mov al, value; out dx, al
+            code[length++] = uint8_t(value);
+            code[length++] = 0xEE;
+        } else {
+            code[length++] = 0xB8;  // mov ax, value; out dx, ax
+            code[length++] = uint8_t(value);
+            code[length++] = uint8_t(value >> 8);
+            code[length++] = 0xEF;
+        }
+        if (BATCH_STUB + queuedPortCode_.size() + length + 3 > BATCH_END)
+            flushPortWrites();
+        queuedPortCode_.insert(queuedPortCode_.end(), code, code + length);
+    }
+
+    void flushPortWrites()
+    {
+        if (queuedPortCode_.empty())
+            return;
+        std::vector<uint8_t> code = std::move(queuedPortCode_);
+        queuedPortCode_.clear();
+        const int32_t back = int32_t(RETURN_STOP) - int32_t(BATCH_STUB + code.size() + 3);
+        code.push_back(0xE9);  // jmp near RETURN_STOP
+        code.push_back(uint8_t(back));
+        code.push_back(uint8_t(back >> 8));
+        poke(BATCH_STUB, code.data(), uint32_t(code.size()));
+        X86Registers r;
+        r.r[X86Registers::SS] = STACK_SEGMENT;
+        r.r[X86Registers::ESP] = STACK_TOP;
+        r.r[X86Registers::EIP] = BATCH_STUB;
+        r.r[X86Registers::EFLAGS] = 0x0002;
+        guard([&] {
+            gdb_.writeRegisters(r);
+            if (!gdb_.continueUntilStop(ANSWER_MS))
+                throw LinkError("queued port writes did not come back");
+        });
     }
 
     void log(const char* what, uint16_t port, unsigned bytes, uint32_t value)
@@ -529,6 +621,9 @@ private:
     std::unique_ptr<uint8_t, Unmap> ram_;  // QEMU's RAM, shared: its first megabyte and the HMA
     uint8_t* memory_ = nullptr;            // ram_, as a plain pointer
     std::vector<uint8_t> vram_, vramSynced_;
+    std::vector<uint8_t> pending_;  // posted writes through the card, from pendingStart_
+    std::vector<uint8_t> queuedPortCode_;  // port writes waiting to run, as code
+    uint32_t pendingStart_ = 0;
     bool videoMemoryStale_ = false;
     uint32_t conventionalBytes_ = WINDOW_START;
     int intNumber_ = -1;

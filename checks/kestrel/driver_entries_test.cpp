@@ -16,6 +16,7 @@
 #include "kestrel/driver_build.h"
 #include "kestrel/driver_image.h"
 #include "kestrel/resident.h"
+#include "machine/machine.h"
 
 namespace kestrel::checks {
 namespace {

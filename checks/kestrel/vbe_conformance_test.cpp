@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "judge/conformance.h"
+#include "machine/machine.h"
 
 namespace judge {
 namespace {
