@@ -52,7 +52,7 @@ machine::Clock& Session::clock()
     return clock_ ? *clock_ : wall;
 }
 
-void Session::setScreenSource(std::function<void(Picture&)> scanOut, std::function<std::string()> describe)
+void Session::setScreenSource(std::function<void(Picture&)> scanOut, std::function<std::string(const Picture&)> describe)
 {
     scanOut_ = std::move(scanOut);
     describeMode_ = std::move(describe);
@@ -72,6 +72,7 @@ void Session::service(bool askingForInput)
 {
     if (!snapError_.empty())
         throw RunEnded{2, "palisade: " + snapError_};
+    waitPictureFresh_ = false;
     if (monitor_)
         monitor_->pump(*this);
     // While the program blocks nothing changes on the screen; while it polls, it draws.
@@ -86,9 +87,8 @@ void Session::service(bool askingForInput)
             snap(head);
         } else if (head.kind == Action::Kind::Shot && askingForInput) {
             if (shots_) {
-                Picture picture;
-                compose(picture);
-                shots_->named(head.text, head.caption, picture, describeScreen());
+                const Picture& picture = waitPicture();
+                shots_->named(head.text, head.caption, picture, describeScreen(picture));
             }
         } else {
             break;
@@ -186,7 +186,8 @@ void Session::endOfScript()
     // The last picture shows where the script ran out.
     Action none;
     shootOnce(none);
-    throw RunEnded{3, "palisade: the script ended while the program waits for input on: " + describeScreen()};
+    throw RunEnded{3, "palisade: the script ended while the program waits for input on: " +
+                          describeScreen(waitPicture())};
 }
 
 void Session::shootOnce(Action&)
@@ -194,9 +195,8 @@ void Session::shootOnce(Action&)
     if ((!shots_ && !judge_) || headShot_)
         return;
     headShot_ = true;
-    Picture picture;
-    compose(picture);
-    const std::string onScreen = describeScreen();
+    const Picture& picture = waitPicture();
+    const std::string onScreen = describeScreen(picture);
     const ScreenVerdict verdict = judge_ && fullScreen_ ? judge_->judge(picture, onScreen) : ScreenVerdict{};
     if (shots_)
         shots_->automatic(picture, onScreen, verdict);
@@ -220,11 +220,20 @@ void Session::compose(Picture& picture)
     renderDesktop(picture);
 }
 
-std::string Session::describeScreen()
+std::string Session::describeScreen(const Picture& picture)
 {
     if (fullScreen_)
-        return describeMode_ ? describeMode_() : "full screen";
+        return describeMode_ ? describeMode_(picture) : "full screen";
     return describeDesktop();
+}
+
+const Picture& Session::waitPicture()
+{
+    if (!waitPictureFresh_) {
+        compose(waitPicture_);
+        waitPictureFresh_ = true;
+    }
+    return waitPicture_;
 }
 
 void Session::refresh(bool now)

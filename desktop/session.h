@@ -67,8 +67,9 @@ public:
     // The program's file as GetModuleFileNameA names it; empty: the running executable.
     void setProgramPath(std::string hostPath) { programPath_ = std::move(hostPath); }
     const std::string& programPath() const { return programPath_; }
-    // The card's picture and a one-line description of its mode, for full-screen runs.
-    void setScreenSource(std::function<void(Picture&)> scanOut, std::function<std::string()> describe);
+    // The card's picture and a one-line description of its mode from that picture, for
+    // full-screen runs.
+    void setScreenSource(std::function<void(Picture&)> scanOut, std::function<std::string(const Picture&)> describe);
 
     // --- input ----------------------------------------------------------------------
     void enqueue(Action action) { queue_.push_back(std::move(action)); }
@@ -101,7 +102,8 @@ public:
     void setFullScreen(bool on);
     // The picture the person sees now: the card's scan-out, or the desktop and its dialogs.
     void compose(Picture& picture);
-    std::string describeScreen();
+    // What picture shows, in words: the mode of a full screen, else the active dialog.
+    std::string describeScreen(const Picture& picture);
     void refresh(bool now);
     // Where a script's remarks go: a line on stderr with the script line.
     void remark(const Action& action, const std::string& text);
@@ -111,6 +113,9 @@ private:
     void shootOnce(Action& action);
     void snap(const Action& action);
     [[noreturn]] void endOfScript();
+    // The screen at the wait the program is at, composed once for all its shots and words;
+    // forgotten whenever the program may have drawn since (each service).
+    const Picture& waitPicture();
 
     machine::Clock* clock_ = nullptr;
     int major_ = 4, minor_ = 0;
@@ -122,7 +127,9 @@ private:
     ScreenJudge* judge_ = nullptr;
     std::string programPath_;
     std::function<void(Picture&)> scanOut_;
-    std::function<std::string()> describeMode_;
+    std::function<std::string(const Picture&)> describeMode_;
+    Picture waitPicture_;
+    bool waitPictureFresh_ = false;
     std::deque<Action> queue_;
     std::optional<uint64_t> headDueAt_;
     bool headShot_ = false;

@@ -294,9 +294,7 @@ int main(int argc, char** argv)
     }
     machine::Machine& card = *pc;
     session.setScreenSource([&card](desktop::Picture& picture) { card.scanOut(picture); },
-                            [&card]() {
-                                machine::Picture picture;
-                                card.scanOut(picture);
+                            [](const desktop::Picture& picture) {
                                 return "full screen " + std::to_string(picture.width) + " x " +
                                        std::to_string(picture.height) + ", " + modeDepth(picture);
                             });
