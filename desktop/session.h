@@ -11,6 +11,7 @@
 
 #include "desktop/canvas.h"
 #include "desktop/input.h"
+#include "desktop/real_time_meter.h"
 #include "desktop/screen_verdict.h"
 #include "machine/machine.h"
 
@@ -24,6 +25,8 @@ class Monitor {
 public:
     virtual ~Monitor() = default;
     virtual void present(const Picture& picture) = 0;
+    // What the window's title says is shown.
+    virtual void setCaption(const std::string& caption) = 0;
     // Moves what the person did since the last call into the session's queue.
     virtual void pump(Session& session) = 0;
     // Sleeps until something may have arrived, at most milliseconds.
@@ -70,6 +73,9 @@ public:
     // The card's picture and a one-line description of its mode from that picture, for
     // full-screen runs.
     void setScreenSource(std::function<void(Picture&)> scanOut, std::function<std::string(const Picture&)> describe);
+    // Where a full screen's name comes from: the program's own words on it. start begins a
+    // new screen; heading is its first line of words so far (empty: none yet).
+    void setScreenWords(std::function<void()> start, std::function<std::string()> heading);
 
     // --- input ----------------------------------------------------------------------
     void enqueue(Action action) { queue_.push_back(std::move(action)); }
@@ -100,6 +106,13 @@ public:
     // --- the monitor ----------------------------------------------------------------
     bool fullScreen() const { return fullScreen_; }
     void setFullScreen(bool on);
+    // The program took input on a full screen: what it shows next is its next screen.
+    void nextScreen();
+    // The window's caption for picture: the screen's number in the run and its name, or the
+    // dialog, and a note when the emulation falls behind real time.
+    std::string caption(const Picture& picture);
+    // Work the machine charged to the clock (emulated time), for the real-time note.
+    void noteWork(uint64_t micros);
     // The picture the person sees now: the card's scan-out, or the desktop and its dialogs.
     void compose(Picture& picture);
     // What picture shows, in words: the mode of a full screen, else the active dialog.
@@ -128,6 +141,10 @@ private:
     std::string programPath_;
     std::function<void(Picture&)> scanOut_;
     std::function<std::string(const Picture&)> describeMode_;
+    std::function<void()> startWords_;
+    std::function<std::string()> heading_;
+    int screenNumber_ = 0;
+    RealTimeMeter meter_;
     Picture waitPicture_;
     bool waitPictureFresh_ = false;
     std::deque<Action> queue_;
@@ -151,6 +168,7 @@ public:
     void spend(uint64_t micros) override
     {
         inner_.spend(micros);
+        session_.noteWork(micros);
         session_.serviceSnaps();
     }
 

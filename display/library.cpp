@@ -20,6 +20,7 @@
 #include "display/meant_memory.h"
 #include "display/palette.h"
 #include "display/reference.h"
+#include "display/screen_words.h"
 #include "hw/vbe.h"
 #include "hw/vga.h"
 #include "platform/display.h"
@@ -503,6 +504,7 @@ void GX_writeText(int32_t x, int32_t y, const char* text, uint32_t color)
     LibraryState* lib = library();
     if (!lib || !text)
         return;
+    display::noteLineWritten(text);
     if (!lib->fontLoaded)
         loadFont(*lib);
     lib->writer.begin();

@@ -22,6 +22,7 @@
 #include "desktop/sdl_monitor.h"
 #include "desktop/session.h"
 #include "desktop/shots.h"
+#include "display/screen_words.h"
 #include "display_bus/machine_bus.h"
 #include "judge/conformance_command.h"
 #include "kestrel/resident.h"
@@ -298,6 +299,8 @@ int main(int argc, char** argv)
                                 return "full screen " + std::to_string(picture.width) + " x " +
                                        std::to_string(picture.height) + ", " + modeDepth(picture);
                             });
+    // A full screen is named by the first line the program wrote on it.
+    session.setScreenWords(display::startScreenWords, [] { return display::screenHeading(); });
     for (desktop::Action& action : script)
         session.enqueue(std::move(action));
     // The empty desktop shows while the program starts up (the driver generator may run).
