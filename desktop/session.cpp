@@ -183,7 +183,6 @@ Action Session::wait()
             clock().spend(*headDueAt_ > now ? *headDueAt_ - now : 1);
         } else if (monitor_) {
             monitor_->waitForEvents(int(kRefreshMs));
-            meter_.idleUntil(wallMicros());
         } else {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
@@ -235,13 +234,6 @@ void Session::nextScreen()
         startWords_();
 }
 
-void Session::noteWork(uint64_t micros)
-{
-    // Only a window run measures: headless runs have no real time to keep.
-    if (monitor_)
-        meter_.charge(micros, wallMicros());
-}
-
 std::string Session::caption(const Picture& picture)
 {
     std::string text;
@@ -250,13 +242,13 @@ std::string Session::caption(const Picture& picture)
         const std::string heading = heading_ ? heading_() : std::string();
         if (!heading.empty())
             text += ": " + heading;
-        text += " \u2014 " + describeScreen(picture);
+        text += " - " + describeScreen(picture);
     } else {
         text = describeDesktop();
     }
     const std::optional<int> speed = meter_.speedPercent();
     if (speed && *speed < kKeepingUpPercent)
-        text += " \u2014 emulation at " + std::to_string(*speed) + "% of real time: timings shown are the host's";
+        text += " - emulation at " + std::to_string(*speed) + "% of real time: timings shown are the host's";
     return text;
 }
 
@@ -297,6 +289,10 @@ void Session::refresh(bool now)
         return;
     lastRefreshMs_ = wall;
     refreshed_ = true;
+    if (cpuPace_) {
+        const machine::Machine::CpuPace pace = cpuPace_();
+        meter_.sample(pace.hostMicros, pace.emulatedMicros, wall * 1000);
+    }
     Picture picture;
     compose(picture);
     monitor_->present(picture);

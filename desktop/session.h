@@ -76,6 +76,8 @@ public:
     // Where a full screen's name comes from: the program's own words on it. start begins a
     // new screen; heading is its first line of words so far (empty: none yet).
     void setScreenWords(std::function<void()> start, std::function<std::string()> heading);
+    // The machine CPU's pace, which a window run compares with real time.
+    void setCpuPace(std::function<machine::Machine::CpuPace()> pace) { cpuPace_ = std::move(pace); }
 
     // --- input ----------------------------------------------------------------------
     void enqueue(Action action) { queue_.push_back(std::move(action)); }
@@ -111,8 +113,6 @@ public:
     // The window's caption for picture: the screen's number in the run and its name, or the
     // dialog, and a note when the emulation falls behind real time.
     std::string caption(const Picture& picture);
-    // Work the machine charged to the clock (emulated time), for the real-time note.
-    void noteWork(uint64_t micros);
     // The picture the person sees now: the card's scan-out, or the desktop and its dialogs.
     void compose(Picture& picture);
     // What picture shows, in words: the mode of a full screen, else the active dialog.
@@ -144,6 +144,7 @@ private:
     std::function<void()> startWords_;
     std::function<std::string()> heading_;
     int screenNumber_ = 0;
+    std::function<machine::Machine::CpuPace()> cpuPace_;
     RealTimeMeter meter_;
     Picture waitPicture_;
     bool waitPictureFresh_ = false;
@@ -168,7 +169,6 @@ public:
     void spend(uint64_t micros) override
     {
         inner_.spend(micros);
-        session_.noteWork(micros);
         session_.serviceSnaps();
     }
 

@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <x86emu.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -102,6 +103,7 @@ struct Machine::Impl {
     std::string fault;
     uint64_t chargedInstructions = 0;
     bool running = false;
+    Machine::CpuPace pace;
     uint32_t toggle61 = 0;
     uint64_t lastStatusPoll = 0;  // instruction count at the last emulated read of input status 1
     uint8_t lastStatus = 0;       // what it read
@@ -123,6 +125,7 @@ struct Machine::Impl {
         const uint64_t executed = emu->x86.R_TSC - chargedInstructions;
         const uint64_t micros = executed / INSTRUCTIONS_PER_MICROSECOND;
         if (micros) {
+            pace.emulatedMicros += micros;
             clock.spend(micros);
             chargedInstructions += micros * INSTRUCTIONS_PER_MICROSECOND;
         }
@@ -264,8 +267,10 @@ struct Machine::Impl {
         const uint64_t executed = emu->x86.R_TSC;
         if (polling && executed - lastStatusPoll <= POLL_LOOP_INSTRUCTIONS) {
             const uint64_t at = now();
-            if (card->vga().status1At(at) == lastStatus)
+            if (card->vga().status1At(at) == lastStatus) {
+                pace.emulatedMicros += card->vga().nextStatus1Change(at) - at;
                 clock.spend(card->vga().nextStatus1Change(at) - at);
+            }
         }
         lastStatus = static_cast<uint8_t>(portIn(port, bytes));
         lastStatusPoll = executed;
@@ -432,9 +437,12 @@ struct Machine::Impl {
         const uint64_t start = r.R_TSC;
         emu->max_instr = start + config.instructionBudget;
         running = true;
+        const auto hostStart = std::chrono::steady_clock::now();
         x86emu_run(emu, X86EMU_RUN_MAX_INSTR);
         running = false;
         chargeInstructions();
+        pace.hostMicros += uint64_t(
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - hostStart).count());
         result.instructions = r.R_TSC - start;
 
         const bool returned = r.R_CS == BIOS_SEGMENT && r.R_IP == RETURN_STUB + 1;
@@ -549,6 +557,10 @@ Clock& Machine::clock()
 uint64_t Machine::serial() const
 {
     return impl_->serial;
+}
+Machine::CpuPace Machine::cpuPace() const
+{
+    return impl_->pace;
 }
 uint8_t* Machine::memory()
 {

@@ -108,6 +108,14 @@ public:
     const MachineConfig& config() const;
     Clock& clock();
     uint64_t serial() const;  // unique to this machine within the process
+    // The CPU's pace so far: host time spent running emulated code, and the time the same
+    // work takes on the PC modelled (instructions and the waits it polled through). A window
+    // run compares them to say when the emulation falls behind real time.
+    struct CpuPace {
+        uint64_t hostMicros = 0;
+        uint64_t emulatedMicros = 0;
+    };
+    CpuPace cpuPace() const;
 
     // Real mode. The first megabyte (plus the HMA) is one block of host memory below 4 GB:
     // guest address a is memory()[a], and host pointers into it fit in 32 bits.

@@ -301,6 +301,7 @@ int main(int argc, char** argv)
                             });
     // A full screen is named by the first line the program wrote on it.
     session.setScreenWords(display::startScreenWords, [] { return display::screenHeading(); });
+    session.setCpuPace([&card] { return card.cpuPace(); });
     for (desktop::Action& action : script)
         session.enqueue(std::move(action));
     // The empty desktop shows while the program starts up (the driver generator may run).
