@@ -127,7 +127,7 @@ TEST_F(Reports, ReportsThatCannotBeWrittenLeaveNothingAndSaySo)
     };
     const Case cases[] = {
         {{"--conformance", "--report", "missing/r.json"}, 2, "the folder missing does not exist", {}},
-        {{"--headless", "--test", "640x480x8", "--report", "r.json", "--junit", "./r.json"}, 2, "name one file", {}},
+        {{"--headless", "--test", "640x480x8", "--report", "r.json", "--junit", "./r.json"}, 2, "name the same file", {}},
         {{"--headless", "--test", "1600x1200x8", "--report", "r.json"},
          5,
          "--test 1600x1200x8: the machine lists no mode 1600 x 1200 at 8 bit",
