@@ -52,7 +52,7 @@ pc::Clock& Session::clock()
     return clock_ ? *clock_ : wall;
 }
 
-void Session::setScreenSource(std::function<void(Picture&)> scanOut, std::function<std::string()> describe)
+void Session::setScreenSource(std::function<void(Picture&)> scanOut, std::function<std::string(const Picture&)> describe)
 {
     scanOut_ = std::move(scanOut);
     describeMode_ = std::move(describe);
@@ -72,6 +72,7 @@ void Session::service(bool askingForInput)
 {
     if (!snapError_.empty())
         throw RunEnded{2, "palisade: " + snapError_};
+    waitPictureFresh_ = false;
     if (monitor_)
         monitor_->pump(*this);
     // While the program blocks nothing changes on the screen; while it polls, it draws.
@@ -86,10 +87,8 @@ void Session::service(bool askingForInput)
             snap(head);
         } else if (head.kind == Action::Kind::Shot && askingForInput) {
             if (shots_) {
-                Picture picture;
-                if (shots_->keepsPictures())
-                    compose(picture);
-                shots_->named(head.text, head.caption, picture, describeScreen());
+                const Picture& picture = waitPicture(shots_->keepsPictures());
+                shots_->named(head.text, head.caption, picture, describeScreen(picture));
             }
         } else {
             break;
@@ -228,8 +227,8 @@ void Session::endOfScript()
     // The last picture shows where the script ran out.
     Action none;
     shootOnce(none);
-    throw RunEnded{EXIT_SCRIPT_RAN_OUT,
-                   "palisade: the script ended while the program waits for input on: " + describeScreen()};
+    throw RunEnded{EXIT_SCRIPT_RAN_OUT, "palisade: the script ended while the program waits for input on: " +
+                                            describeScreen(waitPicture(false))};
 }
 
 void Session::shootOnce(Action&)
@@ -237,10 +236,8 @@ void Session::shootOnce(Action&)
     if ((!shots_ && !judge_) || headShot_)
         return;
     headShot_ = true;
-    Picture picture;
-    if ((judge_ && fullScreen_) || (shots_ && shots_->keepsPictures()))
-        compose(picture);
-    const std::string onScreen = describeScreen();
+    const Picture& picture = waitPicture((judge_ && fullScreen_) || (shots_ && shots_->keepsPictures()));
+    const std::string onScreen = describeScreen(picture);
     const ScreenVerdict verdict = judge_ && fullScreen_ ? judge_->judge(picture, onScreen) : ScreenVerdict{};
     if (shots_)
         shots_->automatic(picture, onScreen, verdict);
@@ -270,11 +267,23 @@ std::string Session::named(const std::string& mode)
     return name.empty() ? mode : name + " (" + mode + ")";
 }
 
-std::string Session::describeScreen()
+std::string Session::describeScreen(const Picture& picture)
 {
     if (fullScreen_)
-        return named(describeMode_ ? describeMode_() : "full screen");
+        return named(describeMode_ ? describeMode_(picture) : "full screen");
     return describeDesktop();
+}
+
+const Picture& Session::waitPicture(bool wanted)
+{
+    static const Picture none;
+    if (!wanted && !fullScreen_)
+        return none;
+    if (!waitPictureFresh_) {
+        compose(waitPicture_);
+        waitPictureFresh_ = true;
+    }
+    return waitPicture_;
 }
 
 void Session::refresh(bool now)

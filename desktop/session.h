@@ -74,8 +74,9 @@ public:
     // The program's file as GetModuleFileNameA names it; empty: the running executable.
     void setProgramPath(std::string hostPath) { programPath_ = std::move(hostPath); }
     const std::string& programPath() const { return programPath_; }
-    // The card's picture and a one-line description of its mode, for full-screen runs.
-    void setScreenSource(std::function<void(Picture&)> scanOut, std::function<std::string()> describe);
+    // The card's picture and a one-line description of its mode from that picture, for
+    // full-screen runs.
+    void setScreenSource(std::function<void(Picture&)> scanOut, std::function<std::string(const Picture&)> describe);
     // What the program put on the full screen, in words (the tests' own texts); empty: unknown.
     // Reads no port, so a snap in the middle of a real-mode call may ask it too.
     void setScreenNamer(std::function<std::string()> name) { nameScreen_ = std::move(name); }
@@ -111,8 +112,9 @@ public:
     void setFullScreen(bool on);
     // The picture the person sees now: the card's scan-out, or the desktop and its dialogs.
     void compose(Picture& picture);
-    // What the person sees, in words: the screen's own name and its mode, or the dialog.
-    std::string describeScreen();
+    // What the person sees, in words: the screen's own name and the mode of a full screen
+    // (said from its picture), or the dialog.
+    std::string describeScreen(const Picture& picture);
     void refresh(bool now);
     // How the run names where its steps come from: the script's path, for "PATH:LINE".
     void setScriptName(std::string name) { scriptName_ = std::move(name); }
@@ -133,6 +135,10 @@ private:
     void expandTest(bool polling);
     // The screen's own name before its mode, "NAME (MODE)", or the mode alone.
     std::string named(const std::string& mode);
+    // The screen at the wait the program is at, composed once for all its shots, words and
+    // verdict, and forgotten whenever the program may have drawn since (each service). A full
+    // screen is always composed, its words come from it; a desktop only when wanted.
+    const Picture& waitPicture(bool wanted);
 
     pc::Clock* clock_ = nullptr;
     int major_ = 4, minor_ = 0;
@@ -145,8 +151,10 @@ private:
     std::string programPath_;
     std::string scriptName_ = "script";
     std::function<void(Picture&)> scanOut_;
-    std::function<std::string()> describeMode_;
+    std::function<std::string(const Picture&)> describeMode_;
     std::function<std::string()> nameScreen_;
+    Picture waitPicture_;
+    bool waitPictureFresh_ = false;
     std::deque<Action> queue_;
     std::unique_ptr<ModeRun> modeRun_;  // the `test` step at the head of the queue
     std::optional<uint64_t> headDueAt_;

@@ -361,9 +361,7 @@ int main(int argc, char** argv)
     }
     pc::Pc& card = *pc;
     session.setScreenSource([&card](desktop::Picture& picture) { card.scanOut(picture); },
-                            [&card]() {
-                                pc::Picture picture;
-                                card.scanOut(picture);
+                            [](const desktop::Picture& picture) {
                                 return "full screen " + std::to_string(picture.width) + " x " +
                                        std::to_string(picture.height) + ", " + modeDepth(picture);
                             });

@@ -47,7 +47,7 @@ protected:
                 p.height = 2;
                 p.pixels.assign(8, 0x123456);
             },
-            [] { return std::string("full screen 4 x 2, 8 bit"); });
+            [](const desktop::Picture&) { return std::string("full screen 4 x 2, 8 bit"); });
     }
     TestClock clock;
 };
