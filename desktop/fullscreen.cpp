@@ -86,6 +86,7 @@ void PL_haltEvent(InputEvent* event, uint32_t mask)
     for (;;) {
         const Action action = session().wait();
         if (admitted(action, mask)) {
+            session().nextScreen();
             fill(event, action);
             return;
         }

@@ -10,9 +10,14 @@
 
 namespace desktop {
 
-File createFile(const std::string& path)
+namespace {
+
+// A new file, or a null one when the name is taken and taken is allowed.
+File openNew(const std::string& path, bool nullWhenTaken)
 {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EEXIST && nullWhenTaken)
+        return File(nullptr, &std::fclose);
     if (fd < 0)
         throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
     FILE* file = fdopen(fd, "wb");
@@ -22,6 +27,18 @@ File createFile(const std::string& path)
         throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
     }
     return File(file, &std::fclose);
+}
+
+}  // namespace
+
+File createFile(const std::string& path)
+{
+    return openNew(path, false);
+}
+
+File createFileIfNew(const std::string& path)
+{
+    return openNew(path, true);
 }
 
 void closeFile(File file, const std::string& path, int failure)

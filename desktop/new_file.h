@@ -13,6 +13,8 @@ using File = std::unique_ptr<FILE, int (*)(FILE*)>;
 // A new file at path, open for writing. Throws std::runtime_error naming it when it cannot
 // be made (also when something of that name is there).
 File createFile(const std::string& path);
+// The same, but a null File when something of that name is there already.
+File createFileIfNew(const std::string& path);
 
 // Closes a file made by createFile. When a write failed (failure: its errno, or -1 when
 // unknown) or the data cannot be flushed, removes the file and throws std::runtime_error.

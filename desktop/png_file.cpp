@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <csetjmp>
 #include <new>
 #include <stdexcept>
@@ -109,11 +110,8 @@ void encodePng(FILE* file, const Picture& picture)
     png_destroy_write_struct(&png, &info);
 }
 
-}  // namespace
-
-void writePng(const std::string& path, const Picture& picture)
+void writeInto(File file, const std::string& path, const Picture& picture)
 {
-    File file = createFile(path);
     int failure = 0;
     try {
         errno = 0;
@@ -122,6 +120,27 @@ void writePng(const std::string& path, const Picture& picture)
         failure = errno != 0 ? errno : -1;  // the write that failed left its reason
     }
     closeFile(std::move(file), path, failure);
+}
+
+}  // namespace
+
+void writePng(const std::string& path, const Picture& picture)
+{
+    writeInto(createFile(path), path, picture);
+}
+
+std::string writeNumberedPng(const std::string& folder, const std::string& stem, const Picture& picture)
+{
+    for (int number = 1; number <= 9999; ++number) {
+        char name[16];
+        std::snprintf(name, sizeof name, "-%04d.png", number);
+        const std::string path = folder + "/" + stem + name;
+        if (File file = createFileIfNew(path)) {
+            writeInto(std::move(file), path, picture);
+            return path;
+        }
+    }
+    throw std::runtime_error("cannot write " + folder + "/" + stem + "-NNNN.png: every number is taken");
 }
 
 }  // namespace desktop

@@ -12,4 +12,8 @@ namespace desktop {
 // written whole, and leaves no part of it behind.
 void writePng(const std::string& path, const Picture& picture);
 
+// Writes picture as STEM-NNNN.png in folder, NNNN the first number whose name is free
+// (never over a file, never through a link), and returns its path. Throws like writePng.
+std::string writeNumberedPng(const std::string& folder, const std::string& stem, const Picture& picture);
+
 }  // namespace desktop

@@ -14,12 +14,20 @@ namespace {
 // The window is redrawn at most this often while the program polls.
 constexpr uint64_t kRefreshMs = 16;
 
-uint64_t wallMs()
+uint64_t wallMicros()
 {
     return uint64_t(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
             .count());
 }
+
+uint64_t wallMs()
+{
+    return wallMicros() / 1000;
+}
+
+// Below this share of real time the window says the timings it shows are the host's.
+constexpr int kKeepingUpPercent = 90;
 
 // Stands in until a run sets its clock: time as the wall measures it.
 class WallClock : public pc::Clock {
@@ -216,6 +224,7 @@ Action Session::wait()
             clock().spend(*headDueAt_ > now ? *headDueAt_ - now : 1);
         } else if (monitor_) {
             monitor_->waitForEvents(int(kRefreshMs));
+            meter_.idleUntil(wallMicros());
         } else {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
@@ -246,7 +255,38 @@ void Session::shootOnce(Action&)
 void Session::setFullScreen(bool on)
 {
     fullScreen_ = on;
+    screenNumber_ = 0;
+    if (on)
+        nextScreen();
     refresh(true);
+}
+
+void Session::nextScreen()
+{
+    if (!fullScreen_)
+        return;
+    ++screenNumber_;
+}
+
+void Session::noteWork(uint64_t micros)
+{
+    // Only a window run measures: headless runs have no real time to keep.
+    if (monitor_)
+        meter_.charge(micros, wallMicros());
+}
+
+std::string Session::caption(const Picture& picture)
+{
+    std::string text;
+    if (fullScreen_) {
+        text = "screen " + std::to_string(screenNumber_) + ": " + describeScreen(picture);
+    } else {
+        text = describeDesktop();
+    }
+    const std::optional<int> speed = meter_.speedPercent();
+    if (speed && *speed < kKeepingUpPercent)
+        text += " \u2014 emulation at " + std::to_string(*speed) + "% of real time: timings shown are the host's";
+    return text;
 }
 
 void Session::compose(Picture& picture)
@@ -298,6 +338,7 @@ void Session::refresh(bool now)
     Picture picture;
     compose(picture);
     monitor_->present(picture);
+    monitor_->setCaption(caption(picture));
 }
 
 std::string Session::stepName(const Action& action) const

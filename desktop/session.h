@@ -13,6 +13,7 @@
 #include "desktop/canvas.h"
 #include "desktop/input.h"
 #include "desktop/mode_run.h"
+#include "desktop/real_time_meter.h"
 #include "desktop/screen_verdict.h"
 #include "pc/pc.h"
 
@@ -26,6 +27,8 @@ class Monitor {
 public:
     virtual ~Monitor() = default;
     virtual void present(const Picture& picture) = 0;
+    // What the window's title says is shown.
+    virtual void setCaption(const std::string& caption) = 0;
     // Moves what the person did since the last call into the session's queue.
     virtual void pump(Session& session) = 0;
     // Sleeps until something may have arrived, at most milliseconds.
@@ -110,6 +113,13 @@ public:
     // --- the monitor ----------------------------------------------------------------
     bool fullScreen() const { return fullScreen_; }
     void setFullScreen(bool on);
+    // The program took input on a full screen: what it shows next is its next screen.
+    void nextScreen();
+    // The window's caption for picture: the screen's number in the run and its name, or the
+    // dialog, and a note when the emulation falls behind real time.
+    std::string caption(const Picture& picture);
+    // Work the machine charged to the clock (emulated time), for the real-time note.
+    void noteWork(uint64_t micros);
     // The picture the person sees now: the card's scan-out, or the desktop and its dialogs.
     void compose(Picture& picture);
     // What the person sees, in words: the screen's own name and the mode of a full screen
@@ -153,6 +163,8 @@ private:
     std::function<void(Picture&)> scanOut_;
     std::function<std::string(const Picture&)> describeMode_;
     std::function<std::string()> nameScreen_;
+    int screenNumber_ = 0;  // the full screens shown since the last dialog, this one included
+    RealTimeMeter meter_;
     Picture waitPicture_;
     bool waitPictureFresh_ = false;
     std::deque<Action> queue_;
@@ -177,6 +189,7 @@ public:
     void spend(uint64_t micros) override
     {
         inner_.spend(micros);
+        session_.noteWork(micros);
         session_.serviceSnaps();
     }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "checks/support/picture.h"
@@ -91,6 +92,27 @@ TEST(PngFile, AFileOrLinkOfThatNameIsRefusedAndLeftAlone)
         }
     }
     std::remove(path.c_str());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PngFile, NumberedPicturesTakeTheFirstFreeNumberPastFilesAndLinks)
+{
+    const std::string folder = testing::TempDir() + "png-numbered-" + std::to_string(getpid());
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    std::FILE* file = std::fopen((folder + "/screen-0001.png").c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+    ASSERT_EQ(symlink((folder + "/elsewhere").c_str(), (folder + "/screen-0002.png").c_str()), 0);
+
+    EXPECT_EQ(desktop::writeNumberedPng(folder, "screen", pictureWithColours(5)), folder + "/screen-0003.png");
+    EXPECT_EQ(harness::readPng(folder + "/screen-0003.png").pixels, pictureWithColours(5).pixels);
+    EXPECT_NE(access((folder + "/elsewhere").c_str(), F_OK), 0) << "written through the link";
+    for (const char* name : {"/screen-0001.png", "/screen-0002.png", "/screen-0003.png"})
+        std::remove((folder + name).c_str());
+    rmdir(folder.c_str());
 }
 
 }  // namespace
