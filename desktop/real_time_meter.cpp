@@ -1,32 +1,30 @@
-// The emulation's speed against real time, measured over the host's busy time.
+// The emulation's speed against real time, measured over the time the host runs its CPU.
 #include "desktop/real_time_meter.h"
 
 #include <algorithm>
 
 namespace desktop {
 
-void RealTimeMeter::charge(uint64_t emulatedMicros, uint64_t wallMicros)
+void RealTimeMeter::sample(uint64_t hostMicros, uint64_t emulatedMicros, uint64_t wallMicros)
 {
-    if (started_ && wallMicros > lastWall_)
-        busy_ += wallMicros - lastWall_;
-    started_ = true;
-    lastWall_ = std::max(lastWall_, wallMicros);
-    emulated_ += emulatedMicros;
-    if (busy_ >= kWindowMicros) {
-        percent_ = int(std::min<uint64_t>(emulated_ * 100 / busy_, 1000));
-        busy_ = emulated_ = 0;
+    if (!started_) {
+        started_ = true;
+        windowStartWall_ = wallMicros;
+    } else {
+        host_ += hostMicros - lastHost_;
+        emulated_ += emulatedMicros - lastEmulated_;
     }
-}
-
-void RealTimeMeter::idleUntil(uint64_t wallMicros)
-{
-    // A long wait for the person starts a new measure: the note is about work, not about
-    // how long the person looked at a screen.
-    if (wallMicros > lastWall_ + kWindowMicros) {
-        percent_.reset();
-        busy_ = emulated_ = 0;
+    lastHost_ = hostMicros;
+    lastEmulated_ = emulatedMicros;
+    if (host_ >= kWindowMicros) {
+        percent_ = int(std::min<uint64_t>(emulated_ * 100 / host_, 1000));
+    } else if (wallMicros - windowStartWall_ < kQuietMicros) {
+        return;  // not enough running yet to say
+    } else if (host_ < kWindowMicros / 4) {
+        percent_.reset();  // the CPU was mostly idle: nothing to say about its pace
     }
-    lastWall_ = std::max(lastWall_, wallMicros);
+    host_ = emulated_ = 0;
+    windowStartWall_ = wallMicros;
 }
 
 }  // namespace desktop

@@ -1,6 +1,6 @@
-// Whether the emulated PC keeps up with real time in a window run: the time its work would
-// take on the PC it models, against the host time that work took. When it falls behind, what
-// the program measures on the wall clock (the page-flip test's frame rate) is the host's.
+// Whether the emulated PC keeps up with real time in a window run: the host time spent running
+// its CPU, against the time the same work takes on the PC it models. When it falls behind,
+// what the program measures on the wall clock (the page-flip test's frame rate) is the host's.
 #pragma once
 
 #include <cstdint>
@@ -10,20 +10,20 @@ namespace desktop {
 
 class RealTimeMeter {
 public:
-    // The emulated PC did work that takes emulatedMicros on it; the host's clock reads wallMicros.
-    void charge(uint64_t emulatedMicros, uint64_t wallMicros);
-    // The host waited for the person until wallMicros: that time is nobody's work.
-    void idleUntil(uint64_t wallMicros);
-    // The emulation's speed in percent of real time over the last half second of host work;
-    // none while too little work was measured since the last long idle.
+    // The CPU's totals so far (host and emulated microseconds of running it) at wallMicros.
+    void sample(uint64_t hostMicros, uint64_t emulatedMicros, uint64_t wallMicros);
+    // The emulation's speed in percent of real time over its last quarter second of running;
+    // none once the CPU has had little to do for a second (the program waits, or draws on
+    // the host side).
     std::optional<int> speedPercent() const { return percent_; }
 
 private:
-    static constexpr uint64_t kWindowMicros = 500'000;
-    uint64_t lastWall_ = 0;
+    static constexpr uint64_t kWindowMicros = 250'000;
+    static constexpr uint64_t kQuietMicros = 1'000'000;
     bool started_ = false;
-    uint64_t busy_ = 0;
-    uint64_t emulated_ = 0;
+    uint64_t lastHost_ = 0, lastEmulated_ = 0;
+    uint64_t host_ = 0, emulated_ = 0;  // since the window began
+    uint64_t windowStartWall_ = 0;
     std::optional<int> percent_;
 };
 

@@ -224,7 +224,6 @@ Action Session::wait()
             clock().spend(*headDueAt_ > now ? *headDueAt_ - now : 1);
         } else if (monitor_) {
             monitor_->waitForEvents(int(kRefreshMs));
-            meter_.idleUntil(wallMicros());
         } else {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
@@ -268,13 +267,6 @@ void Session::nextScreen()
     ++screenNumber_;
 }
 
-void Session::noteWork(uint64_t micros)
-{
-    // Only a window run measures: headless runs have no real time to keep.
-    if (monitor_)
-        meter_.charge(micros, wallMicros());
-}
-
 std::string Session::caption(const Picture& picture)
 {
     std::string text;
@@ -285,7 +277,7 @@ std::string Session::caption(const Picture& picture)
     }
     const std::optional<int> speed = meter_.speedPercent();
     if (speed && *speed < kKeepingUpPercent)
-        text += " \u2014 emulation at " + std::to_string(*speed) + "% of real time: timings shown are the host's";
+        text += " - emulation at " + std::to_string(*speed) + "% of real time: timings shown are the host's";
     return text;
 }
 
@@ -335,6 +327,10 @@ void Session::refresh(bool now)
         return;
     lastRefreshMs_ = wall;
     refreshed_ = true;
+    if (cpuPace_) {
+        const pc::CpuPace pace = cpuPace_();
+        meter_.sample(pace.hostMicros, pace.emulatedMicros, wall * 1000);
+    }
     Picture picture;
     compose(picture);
     monitor_->present(picture);

@@ -83,6 +83,8 @@ public:
     // What the program put on the full screen, in words (the tests' own texts); empty: unknown.
     // Reads no port, so a snap in the middle of a real-mode call may ask it too.
     void setScreenNamer(std::function<std::string()> name) { nameScreen_ = std::move(name); }
+    // The PC CPU's pace, which a window run compares with real time.
+    void setCpuPace(std::function<pc::CpuPace()> pace) { cpuPace_ = std::move(pace); }
 
     // --- input ----------------------------------------------------------------------
     void enqueue(Action action) { queue_.push_back(std::move(action)); }
@@ -118,8 +120,6 @@ public:
     // The window's caption for picture: the screen's number in the run and its name, or the
     // dialog, and a note when the emulation falls behind real time.
     std::string caption(const Picture& picture);
-    // Work the machine charged to the clock (emulated time), for the real-time note.
-    void noteWork(uint64_t micros);
     // The picture the person sees now: the card's scan-out, or the desktop and its dialogs.
     void compose(Picture& picture);
     // What the person sees, in words: the screen's own name and the mode of a full screen
@@ -164,6 +164,7 @@ private:
     std::function<std::string(const Picture&)> describeMode_;
     std::function<std::string()> nameScreen_;
     int screenNumber_ = 0;  // the full screens shown since the last dialog, this one included
+    std::function<pc::CpuPace()> cpuPace_;
     RealTimeMeter meter_;
     Picture waitPicture_;
     bool waitPictureFresh_ = false;
@@ -189,7 +190,6 @@ public:
     void spend(uint64_t micros) override
     {
         inner_.spend(micros);
-        session_.noteWork(micros);
         session_.serviceSnaps();
     }
 

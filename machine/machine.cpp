@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <x86emu.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -106,6 +107,7 @@ struct Machine::Impl {
     uint64_t callStart = 0;           // the instruction count when the running call began
     uint64_t engineInstructions = 0;  // the card engine's work in the running call, as instructions
     bool running = false;
+    pc::CpuPace pace;
     uint32_t toggle61 = 0;
     uint64_t lastStatusPoll = 0;  // instruction count at the last emulated read of input status 1
     uint8_t lastStatus = 0;       // what it read
@@ -127,6 +129,7 @@ struct Machine::Impl {
         const uint64_t executed = emu->x86.R_TSC - chargedInstructions;
         const uint64_t micros = executed / INSTRUCTIONS_PER_MICROSECOND;
         if (micros) {
+            pace.emulatedMicros += micros;
             clock.spend(micros);
             chargedInstructions += micros * INSTRUCTIONS_PER_MICROSECOND;
         }
@@ -282,8 +285,10 @@ struct Machine::Impl {
         const uint64_t executed = emu->x86.R_TSC;
         if (polling && executed - lastStatusPoll <= POLL_LOOP_INSTRUCTIONS) {
             const uint64_t at = now();
-            if (card->vga().status1At(at) == lastStatus)
+            if (card->vga().status1At(at) == lastStatus) {
+                pace.emulatedMicros += card->vga().nextStatus1Change(at) - at;
                 clock.spend(card->vga().nextStatus1Change(at) - at);
+            }
         }
         lastStatus = static_cast<uint8_t>(portIn(port, bytes));
         lastStatusPoll = executed;
@@ -452,9 +457,12 @@ struct Machine::Impl {
         engineInstructions = 0;
         emu->max_instr = start + config.instructionBudget;
         running = true;
+        const auto hostStart = std::chrono::steady_clock::now();
         x86emu_run(emu, X86EMU_RUN_MAX_INSTR);
         running = false;
         chargeInstructions();
+        pace.hostMicros += uint64_t(
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - hostStart).count());
         result.instructions = r.R_TSC - start;
 
         const bool returned = r.R_CS == BIOS_SEGMENT && r.R_IP == RETURN_STUB + 1;
@@ -574,6 +582,10 @@ Clock& Machine::clock()
 uint64_t Machine::serial() const
 {
     return impl_->serial;
+}
+pc::CpuPace Machine::cpuPace() const
+{
+    return impl_->pace;
 }
 uint8_t* Machine::memory()
 {

@@ -53,6 +53,7 @@ public:
     const MachineConfig& config() const override;
     Clock& clock() override;
     uint64_t serial() const override;  // unique to this machine within the process
+    pc::CpuPace cpuPace() const override;
 
     // Real mode. The first megabyte (plus the HMA) is one block of host memory below 4 GB:
     // guest address a is memory()[a], and host pointers into it fit in 32 bits.

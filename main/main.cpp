@@ -367,6 +367,7 @@ int main(int argc, char** argv)
                             });
     session.setScreenNamer([]() { return desktop::screenName(display::screenContents(), display::meantScreen()); });
     session.setScriptName(options.scriptPath);
+    session.setCpuPace([&card] { return card.cpuPace(); });
     for (desktop::Action& action : script)
         session.enqueue(std::move(action));
     // The empty desktop shows while the program starts up (the driver generator may run).

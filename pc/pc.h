@@ -90,6 +90,14 @@ struct CallResult {
     uint64_t instructions = 0;
 };
 
+// The CPU's pace so far: host time spent running emulated code, and the time the same work
+// takes on the PC modelled (instructions and the waits it polled through). A window run
+// compares them to say when the emulation falls behind real time.
+struct CpuPace {
+    uint64_t hostMicros = 0;
+    uint64_t emulatedMicros = 0;
+};
+
 // An RGB picture, 0x00RRGGBB per pixel, row by row.
 struct Picture {
     int width = 0;
@@ -131,6 +139,9 @@ public:
 
     // The picture the monitor shows now, hardware cursor included.
     virtual void scanOut(Picture& picture) = 0;
+
+    // An engine that runs in real time cannot fall behind it, and reports no pace (zeros).
+    virtual CpuPace cpuPace() const { return {}; }
 
     // Every access to a card register as one line to `sink`, where the engine sees them; an
     // empty sink stops it.

@@ -5,47 +5,36 @@
 
 namespace {
 
-TEST(RealTimeMeter, ComparesEmulatedWorkWithTheHostTimeItTookLeavingOutIdleTime)
+TEST(RealTimeMeter, ComparesTheHostTimeOfRunningTheCpuWithTheTimeItsWorkTakes)
 {
     const struct {
         const char* what;
-        uint64_t emulatedPerStep;  // each step is 10 ms of host time
+        uint64_t hostPerStep, emulatedPerStep;  // each step 10 ms of wall time
         std::optional<int> percent;
     } cases[] = {
-        {"work that takes as long on the host keeps up", 10'000, 100},
-        {"work the host needs four times as long for runs at 25%", 2'500, 25},
-        {"work faster than the modelled PC is ahead", 30'000, 300},
+        {"work as fast as the modelled PC keeps up", 10'000, 10'000, 100},
+        {"work the host needs four times as long for runs at 25%", 8'000, 2'000, 25},
+        {"a CPU that is mostly idle says nothing", 100, 10, std::nullopt},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         desktop::RealTimeMeter meter;
-        uint64_t wall = 1'000'000;
-        meter.charge(0, wall);
-        for (int step = 0; step < 60; ++step) {
-            wall += 10'000;
-            meter.charge(c.emulatedPerStep, wall);
-        }
+        uint64_t wall = 1'000'000, host = 0, emulated = 0;
+        for (int step = 0; step <= 150; ++step, wall += 10'000, host += c.hostPerStep, emulated += c.emulatedPerStep)
+            meter.sample(host, emulated, wall);
         EXPECT_EQ(meter.speedPercent(), c.percent);
     }
 }
 
-TEST(RealTimeMeter, WaitingForThePersonIsNotSlownessAndALongWaitClearsTheMeasure)
+TEST(RealTimeMeter, ANoteOfSlownessGoesOnceTheCpuFallsQuiet)
 {
     desktop::RealTimeMeter meter;
-    uint64_t wall = 0;
-    meter.charge(0, wall);
-    EXPECT_EQ(meter.speedPercent(), std::nullopt) << "nothing measured yet";
-    for (int step = 0; step < 60; ++step) {
-        wall += 10'000;
-        meter.charge(10'000, wall);
-        if (step == 10) {
-            wall += 100'000;  // a short wait for a key in the middle
-            meter.idleUntil(wall);
-        }
-    }
-    EXPECT_EQ(meter.speedPercent(), 100);
-    wall += 5'000'000;
-    meter.idleUntil(wall);
+    uint64_t wall = 0, host = 0, emulated = 0;
+    for (int step = 0; step <= 50; ++step, wall += 10'000, host += 10'000, emulated += 1'000)
+        meter.sample(host, emulated, wall);
+    EXPECT_EQ(meter.speedPercent(), 10);
+    for (int step = 0; step <= 250; ++step, wall += 10'000)  // the program waits for a key
+        meter.sample(host, emulated, wall);
     EXPECT_EQ(meter.speedPercent(), std::nullopt);
 }
 
