@@ -349,7 +349,7 @@ void Session::cannotDo(const Action& action, const std::string& why)
     if (action.line == 0)
         return;
     throw RunEnded{EXIT_STEP_NOT_DONE,
-                   "palisade: " + stepName(action) + ": " + why + "; the screen was: " + describeScreen()};
+                   "palisade: " + stepName(action) + ": " + why + "; the screen was: " + describeScreen(waitPicture(false))};
 }
 
 }  // namespace desktop

@@ -121,7 +121,7 @@ protected:
                 p.height = 480;
                 p.pixels.assign(640 * 480, 0);
             },
-            [] { return std::string("full screen 640 x 480, 8 bit"); });
+            [](const desktop::Picture&) { return std::string("full screen 640 x 480, 8 bit"); });
         run = Observed{};
     }
     void TearDown() override { desktop::session().reset(); }
