@@ -208,8 +208,12 @@ int main(int argc, char** argv)
             return 0;
         }
         if (options.listMachines) {
-            for (const std::string& name : engine::presetNames())
-                std::printf("%-16s %s\n", name.c_str(), engine::presetConfig(name).description.c_str());
+            const std::vector<std::string> names = engine::presetNames();
+            size_t width = 0;
+            for (const std::string& name : names)
+                width = std::max(width, name.size());
+            for (const std::string& name : names)
+                std::printf("%-*s  %s\n", int(width), name.c_str(), engine::presetConfig(name).description.c_str());
             return 0;
         }
         // The machine comes first: its error is the one to fix first, display or not.

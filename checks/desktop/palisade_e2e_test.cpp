@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -133,6 +134,12 @@ TEST_F(Palisade, HelpAndListOfMachines)
     EXPECT_EQ(list.status, 0);
     EXPECT_NE(list.out.find("default"), std::string::npos);
     EXPECT_NE(list.out.find("cirrus-seavgabios"), std::string::npos);
+    // One column of descriptions, however long a preset's name.
+    std::istringstream lines(list.out);
+    std::set<size_t> columns;
+    for (std::string line; std::getline(lines, line);)
+        columns.insert(line.find_first_not_of(' ', line.find(' ')));
+    EXPECT_EQ(columns.size(), 1u) << list.out;
 }
 
 TEST_F(Palisade, QuitFromTheMainDialogEndsWithStatus0AndNamedShot)
