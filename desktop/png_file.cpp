@@ -63,7 +63,8 @@ bool indexColours(const Picture& picture, Indexed& out)
 
 void encodePng(FILE* file, const Picture& picture)
 {
-    Indexed indexed;
+    // Kept from picture to picture: a fresh buffer of a screen's size costs its page faults.
+    static thread_local Indexed indexed;
     const bool palette = indexColours(picture, indexed);
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;

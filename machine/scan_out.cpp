@@ -78,7 +78,10 @@ void scanPlanar(const Card& card, Picture& picture, int width, int height, uint3
 
 void scanPacked(const Card& card, Picture& picture, int width, int height, uint64_t start, uint32_t line, int bpp)
 {
-    blank(picture, width, height);
+    // Every pixel is written below: a picture kept from the last scan-out is not cleared first.
+    picture.width = width;
+    picture.height = height;
+    picture.pixels.resize(static_cast<size_t>(width) * height);
     const int bytesPerPixel = (bpp + 7) / 8;
     const size_t rowLength = static_cast<size_t>(width) * bytesPerPixel;
     const Palette palette = bpp == 8 ? card.vga().dac.colours() : Palette{};
@@ -114,7 +117,7 @@ void scanPacked(const Card& card, Picture& picture, int width, int height, uint6
             for (int x = 0; x < width; ++x)
                 out[x] &= 0x00FFFFFF;
             break;
-        default: break;
+        default: std::fill(out, out + width, 0u); break;
         }
     }
 }
