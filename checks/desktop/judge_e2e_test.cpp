@@ -26,16 +26,8 @@ class Judge : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        work = fs::temp_directory_path() /
-               (std::string("palisade-judge-") + info->name() + "-" + std::to_string(getpid()));
-        fs::remove_all(work);
-        fs::create_directories(work);
-        // A copy of the program and its generator: the program folders made are this test's alone.
-        const fs::path built = harness::palisadeBinary();
-        fs::create_directories(work / "bin");
-        fs::copy_file(built, work / "bin" / "palisade");
-        fs::copy_file(built.parent_path() / "KSWIN.EXE", work / "bin" / "KSWIN.EXE");
+        work = harness::checkFolder("palisade-judge");
+        harness::installProgram(work / "bin");
     }
     void TearDown() override
     {

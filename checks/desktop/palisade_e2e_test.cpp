@@ -23,11 +23,7 @@ class Palisade : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        work =
-            fs::temp_directory_path() / (std::string("palisade-e2e-") + info->name() + "-" + std::to_string(getpid()));
-        fs::remove_all(work);
-        fs::create_directories(work);
+        work = harness::checkFolder("palisade-e2e");
     }
     void TearDown() override { fs::remove_all(work); }
 

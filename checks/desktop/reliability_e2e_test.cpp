@@ -10,7 +10,6 @@
 #include <vector>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -29,11 +28,7 @@ class Reliability : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        work =
-            fs::temp_directory_path() / (std::string("palisade-rel-") + info->name() + "-" + std::to_string(getpid()));
-        fs::remove_all(work);
-        fs::create_directories(work);
+        work = harness::checkFolder("palisade-rel");
         install(work / "bin");
     }
     void TearDown() override
@@ -45,13 +40,7 @@ protected:
     // A copy of the program (and its generator) in folder, which becomes the program run.
     void install(const fs::path& folder, bool withGenerator = true)
     {
-        const fs::path built = harness::palisadeBinary();
-        fs::create_directories(folder);
-        fs::copy_file(built, folder / "palisade", fs::copy_options::overwrite_existing);
-        if (withGenerator)
-            fs::copy_file(built.parent_path() / "KSWIN.EXE", folder / "KSWIN.EXE",
-                          fs::copy_options::overwrite_existing);
-        program = folder / "palisade";
+        program = harness::installProgram(folder, withGenerator);
     }
     fs::path home(const std::string& machine = "default") const { return program.parent_path() / "machines" / machine; }
 

@@ -1,7 +1,6 @@
 // The reports and pages of a run, read as CI and people read them: the JSON by Python's json,
 // the JUnit XML by Python's XML parser, the pages rendered by headless Chromium; and the paths
 // and modes a run must refuse, with nothing half-written left behind.
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -28,16 +27,8 @@ class Reports : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        work = fs::temp_directory_path() /
-               (std::string("palisade-reports-") + info->name() + "-" + std::to_string(getpid()));
-        fs::remove_all(work);
-        fs::create_directories(work);
-        // A copy of the program and its generator: the program folders made are this test's alone.
-        const fs::path built = harness::palisadeBinary();
-        fs::create_directories(work / "bin");
-        fs::copy_file(built, work / "bin" / "palisade");
-        fs::copy_file(built.parent_path() / "KSWIN.EXE", work / "bin" / "KSWIN.EXE");
+        work = harness::checkFolder("palisade-reports");
+        harness::installProgram(work / "bin");
     }
     void TearDown() override
     {

@@ -72,6 +72,26 @@ std::string freshDirectory()
 
 }  // namespace
 
+fs::path checkFolder(const std::string& prefix)
+{
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    const fs::path folder = fs::temp_directory_path() /
+                            (prefix + "-" + (info ? info->name() : "none") + "-" + std::to_string(getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    return folder;
+}
+
+fs::path installProgram(const fs::path& folder, bool withGenerator)
+{
+    const fs::path built = fs::path(palisadeBinary()).parent_path();
+    fs::create_directories(folder);
+    fs::copy_file(built / "palisade", folder / "palisade", fs::copy_options::overwrite_existing);
+    if (withGenerator)
+        fs::copy_file(built / "KSWIN.EXE", folder / "KSWIN.EXE", fs::copy_options::overwrite_existing);
+    return folder / "palisade";
+}
+
 std::string readFile(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -226,11 +246,7 @@ HeadlessRun runHeadless(const HeadlessOptions& options)
         fs::remove_all(run.dir);
         fs::create_directories(run.dir);
     }
-    const fs::path built = fs::path(palisadeBinary()).parent_path();
-    const fs::path folder = run.dir;
-    fs::copy_file(built / "palisade", folder / "palisade");
-    if (options.withGenerator)
-        fs::copy_file(built / "KSWIN.EXE", folder / "KSWIN.EXE");
+    installProgram(run.dir, options.withGenerator);
     const std::string script = run.dir + "/run.script";
     std::ofstream(script) << options.script;
 

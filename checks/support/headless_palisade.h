@@ -20,6 +20,15 @@ std::string readFile(const std::filesystem::path& path);
 // The palisade built beside the checks; KSWIN.EXE sits in the same folder.
 std::string palisadeBinary();
 
+// A new, empty folder for the check that is running, named after it: PREFIX-TEST-PID under
+// the temporary folder.
+std::filesystem::path checkFolder(const std::string& prefix);
+
+// Copies palisade and, unless asked otherwise, KSWIN.EXE into folder (made if need be), which
+// becomes the program a check runs: the program folders it makes are that check's alone.
+// Returns the copy of palisade.
+std::filesystem::path installProgram(const std::filesystem::path& folder, bool withGenerator = true);
+
 struct Launch {
     std::string program = palisadeBinary();
     std::vector<std::string> arguments;
