@@ -24,8 +24,11 @@
 #include <thread>
 
 #include "card_reading/shown_card.h"
+#include "hw/cirrus.h"
 #include "hw/pci.h"
+#include "hw/vga.h"
 #include "qemu_pc/gdb_remote.h"
+#include "qemu_pc/port_batch.h"
 #include "qemu_pc/ppm.h"
 #include "qemu_pc/qemu_process.h"
 #include "qemu_pc/qmp.h"
@@ -42,7 +45,9 @@ constexpr uint32_t INT_STUB = 0x600;     // int N
 constexpr uint32_t RETURN_STOP = 0x602;  // every call ends at this breakpoint
 constexpr uint32_t PORT_STUBS = 0x610;   // in/out stubs, each followed by a jump to RETURN_STOP
 constexpr uint32_t BATCH_STUB = 0x640;   // queued port writes as straight code, up to BATCH_END
-constexpr uint32_t BATCH_END = 0x7F0;
+// The batch shares the stack's room: it is written afresh before each run and uses no stack,
+// so a call's stack may grow over the last one.
+constexpr uint32_t BATCH_END = 0x1C00;
 constexpr uint16_t STACK_SEGMENT = 0x0080;
 constexpr uint16_t STACK_TOP = 0x1800;
 constexpr uint32_t FREE_START = 0x2000;
@@ -475,6 +480,7 @@ private:
             returned = gdb_.continueUntilStop(int(config_.callBudgetMs));
             after = gdb_.readRegisters();
         });
+        gcIndex_ = -1;  // the call may have moved it
         const std::string at = hex(after.r[X86Registers::CS], 4) + ":" + hex(after.r[X86Registers::EIP] & 0xFFFF, 4);
         if (!returned) {
             result.error = "no return within " + std::to_string(config_.callBudgetMs) + " ms (stopped at " + at + ")";
@@ -540,57 +546,62 @@ private:
     }
 
     // Port writes wait in a queue, in order, and run together as one piece of straight code
-    // (mov dx; mov al/ax; out) before anything else reaches the PC: a palette load costs a few
-    // round trips instead of three per byte.
+    // before anything else reaches the PC: a palette load costs one round trip, not three per
+    // byte. A write that may start the card's own drawing goes with the queue at once, after
+    // the host's drawing, and leaves the shadow stale.
     void portOut(PortStub stub, uint16_t port, uint32_t value, unsigned bytes)
     {
         flushWindowWrites();
         log("port write", port, bytes, value);
-        // A GD5446 may start its BitBLT engine on a graphics-controller write: it reads and
-        // writes video memory, so the host's drawing goes first and the shadow is stale after.
-        const bool engine = config_.card == "cirrus" && (port == 0x3CE || port == 0x3CF);
-        if (engine || bytes == 4) {
+        if (bytes == 4) {
             flushPortWrites();
-            if (engine)
-                pushVideoMemory();
             runPortStub(stub, port, value);
-            if (engine)
-                videoMemoryStale_ = true;
             return;
         }
-        uint8_t code[7] = {0xBA, uint8_t(port), uint8_t(port >> 8)};  // mov dx, port
-        size_t length = 3;
-        if (bytes == 1) {
-            code[length++] = 0xB0;  // mov al, value; out dx, al
-            code[length++] = uint8_t(value);
-            code[length++] = 0xEE;
-        } else {
-            code[length++] = 0xB8;  // mov ax, value; out dx, ax
-            code[length++] = uint8_t(value);
-            code[length++] = uint8_t(value >> 8);
-            code[length++] = 0xEF;
-        }
-        if (BATCH_STUB + queuedPortCode_.size() + length + 3 > BATCH_END)
+        const bool engine = startsEngine(port, value, bytes);
+        if (BATCH_STUB + batch_.codeBytes() + PortBatch::MAX_GROWTH > BATCH_END)
             flushPortWrites();
-        queuedPortCode_.insert(queuedPortCode_.end(), code, code + length);
+        batch_.add(port, uint16_t(value), bytes);
+        if (engine) {
+            pushVideoMemory();
+            flushPortWrites();
+            videoMemoryStale_ = true;
+        }
+    }
+
+    // Whether a port write may start a GD5446's BitBLT engine, which reads and writes video
+    // memory: a write to GR31 (start) or, in autostart mode, to GR2Ah (the destination's top
+    // byte). The graphics controller's index is followed through the host's writes; after a
+    // call, which may have moved it, any data write counts.
+    bool startsEngine(uint16_t port, uint32_t value, unsigned bytes)
+    {
+        if (config_.card != "cirrus")
+            return false;
+        if (port == vga::gc::INDEX_PORT) {
+            gcIndex_ = int(value & 0xFF);
+            return bytes == 2 && mayStartEngine(gcIndex_);
+        }
+        return port == vga::gc::DATA_PORT && mayStartEngine(gcIndex_);
+    }
+
+    static bool mayStartEngine(int gcIndex)
+    {
+        const int index = gcIndex & 0x3F;
+        return gcIndex < 0 || index == cirrus::gc::BLT_STATUS || index == cirrus::gc::BLT_DST_ADDRESS + 2;
     }
 
     void flushPortWrites()
     {
-        if (queuedPortCode_.empty())
+        if (batch_.empty())
             return;
-        std::vector<uint8_t> code = std::move(queuedPortCode_);
-        queuedPortCode_.clear();
-        const int32_t back = int32_t(RETURN_STOP) - int32_t(BATCH_STUB + code.size() + 3);
-        code.push_back(0xE9);  // jmp near RETURN_STOP
-        code.push_back(uint8_t(back));
-        code.push_back(uint8_t(back >> 8));
+        const std::vector<uint8_t> code = batch_.code(uint16_t(BATCH_STUB), uint16_t(RETURN_STOP));
+        batch_.clear();
         poke(BATCH_STUB, code.data(), uint32_t(code.size()));
         X86Registers r;
         r.r[X86Registers::SS] = STACK_SEGMENT;
         r.r[X86Registers::ESP] = STACK_TOP;
         r.r[X86Registers::EIP] = BATCH_STUB;
-        r.r[X86Registers::EFLAGS] = 0x0002;
+        r.r[X86Registers::EFLAGS] = 0x0002;  // interrupts off, strings upwards
         guard([&] {
             gdb_.writeRegisters(r);
             if (!gdb_.continueUntilStop(ANSWER_MS))
@@ -622,7 +633,8 @@ private:
     uint8_t* memory_ = nullptr;            // ram_, as a plain pointer
     std::vector<uint8_t> vram_, vramSynced_;
     std::vector<uint8_t> pending_;  // posted writes through the card, from pendingStart_
-    std::vector<uint8_t> queuedPortCode_;  // port writes waiting to run, as code
+    PortBatch batch_;  // port writes waiting to run
+    int gcIndex_ = -1;  // the graphics controller's index as the host last set it; -1: unknown
     uint32_t pendingStart_ = 0;
     bool videoMemoryStale_ = false;
     uint32_t conventionalBytes_ = WINDOW_START;
