@@ -8,7 +8,7 @@ namespace {
 // `mov al; out` pairs (3 bytes each).
 constexpr size_t MIN_STRING_RUN = 4;
 
-constexpr size_t MOV_DX = 3, OUT8 = 3, OUT16 = 4, STRING = 8, JUMP = 3;
+constexpr size_t MOV_DX = 3, OUT8 = 3, OUT16 = 4, IN = 2, STRING = 8, JUMP = 3;
 
 void put16(std::vector<uint8_t>& code, uint16_t value)
 {
@@ -20,7 +20,12 @@ void put16(std::vector<uint8_t>& code, uint16_t value)
 
 void PortBatch::add(uint16_t port, uint16_t value, unsigned bytes)
 {
-    writes_.push_back({port, value, uint8_t(bytes)});
+    writes_.push_back({port, value, uint8_t(bytes), false});
+}
+
+void PortBatch::addRead(uint16_t port, unsigned bytes)
+{
+    writes_.push_back({port, 0, uint8_t(bytes), true});
 }
 
 template <class Visit>
@@ -28,7 +33,8 @@ void PortBatch::runs(Visit&& f) const
 {
     for (size_t i = 0; i < writes_.size();) {
         size_t end = i;
-        while (end < writes_.size() && writes_[end].bytes == 1 && writes_[end].port == writes_[i].port)
+        while (end < writes_.size() && !writes_[end].read && writes_[end].bytes == 1 &&
+               writes_[end].port == writes_[i].port)
             ++end;
         if (end - i >= MIN_STRING_RUN) {
             f(i, end - i);
@@ -46,7 +52,7 @@ size_t PortBatch::codeBytes() const
     uint32_t dx = 0x10000;  // no port loaded yet
     runs([&](size_t first, size_t count) {
         const Write& w = writes_[first];
-        bytes += (w.port != dx ? MOV_DX : 0) + (count ? STRING + count : w.bytes == 1 ? OUT8 : OUT16);
+        bytes += (w.port != dx ? MOV_DX : 0) + (count ? STRING + count : w.read ? IN : w.bytes == 1 ? OUT8 : OUT16);
         dx = w.port;
     });
     return bytes;
@@ -74,6 +80,10 @@ std::vector<uint8_t> PortBatch::code(uint16_t origin, uint16_t exit) const
             code.push_back(0x6E);
             for (size_t i = first; i < first + count; ++i)
                 data.push_back(uint8_t(writes_[i].value));
+        } else if (w.read) {
+            if (w.bytes == 4)
+                code.push_back(0x66);  // in eax, dx
+            code.push_back(w.bytes == 1 ? 0xEC : 0xED);  // in al, dx / in ax, dx
         } else if (w.bytes == 1) {
             code.push_back(0xB0);  // mov al, value; out dx, al
             code.push_back(uint8_t(w.value));

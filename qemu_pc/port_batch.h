@@ -13,7 +13,11 @@ namespace qemu_pc {
 class PortBatch {
 public:
     void add(uint16_t port, uint16_t value, unsigned bytes);  // bytes: 1 or 2
+    // A port read after the writes, its value left in AL, AX or EAX (bytes: 1, 2 or 4): the
+    // batch's last entry.
+    void addRead(uint16_t port, unsigned bytes);
     bool empty() const { return writes_.empty(); }
+    bool endsWithRead() const { return !writes_.empty() && writes_.back().read; }
     void clear() { writes_.clear(); }
 
     // Code and data to be placed at linear `origin` (below 64 KB, run with CS = DS = 0 and the
@@ -29,6 +33,7 @@ private:
         uint16_t port;
         uint16_t value;
         uint8_t bytes;
+        bool read;
     };
     // Visits the writes run by run: f(first, count) with each run of byte writes to one port
     // long enough for a string output, and f(index, 0) for each write on its own.

@@ -193,7 +193,10 @@ public:
         flushWrites();
         pushVideoMemory();
         const std::string file = process_.path("screen.ppm");
-        guard([&] { qmp_.screendump(file); });
+        guard([&] {
+            gdb_.sync();
+            qmp_.screendump(file);
+        });
         if (!readPpm(file, picture))
             throw pc::MachineError("QEMU's screendump " + file + " is not a picture");
         std::remove(file.c_str());
@@ -429,7 +432,10 @@ private:
     void pullVideoMemory()
     {
         const std::string file = process_.path("vram.bin");
-        guard([&] { qmp_.savePhysicalMemory(config_.lfbAddress, uint32_t(vram_.size()), file); });
+        guard([&] {
+            gdb_.sync();
+            qmp_.savePhysicalMemory(config_.lfbAddress, uint32_t(vram_.size()), file);
+        });
         if (!readFile(file, vram_.data(), vram_.size()))
             fail("saved no video memory at " + hex(config_.lfbAddress, 8) + "h");
         std::memcpy(vramSynced_.data(), vram_.data(), vram_.size());
@@ -480,7 +486,7 @@ private:
             returned = gdb_.continueUntilStop(int(config_.callBudgetMs));
             after = gdb_.readRegisters();
         });
-        gcIndex_ = -1;  // the call may have moved it
+        gcIndex_ = bltStatus_ = -1;  // the call may have changed them
         const std::string at = hex(after.r[X86Registers::CS], 4) + ":" + hex(after.r[X86Registers::EIP] & 0xFFFF, 4);
         if (!returned) {
             result.error = "no return within " + std::to_string(config_.callBudgetMs) + " ms (stopped at " + at + ")";
@@ -537,10 +543,18 @@ private:
         return result;
     }
 
+    // A read with writes queued before it ends their batch: one round trip for both.
     uint32_t portIn(PortStub stub, uint16_t port, unsigned bytes)
     {
-        flushWrites();
-        const uint32_t value = runPortStub(stub, port, 0) & (bytes == 4 ? 0xFFFFFFFFu : (1u << (8 * bytes)) - 1);
+        flushWindowWrites();
+        uint32_t raw = 0;
+        if (batch_.empty()) {
+            raw = runPortStub(stub, port, 0);
+        } else {
+            batch_.addRead(port, bytes);
+            raw = flushPortWrites();
+        }
+        const uint32_t value = raw & (bytes == 4 ? 0xFFFFFFFFu : (1u << (8 * bytes)) - 1);
         log("port read", port, bytes, value);
         return value;
     }
@@ -570,30 +584,45 @@ private:
     }
 
     // Whether a port write may start a GD5446's BitBLT engine, which reads and writes video
-    // memory: a write to GR31 (start) or, in autostart mode, to GR2Ah (the destination's top
-    // byte). The graphics controller's index is followed through the host's writes; after a
-    // call, which may have moved it, any data write counts.
+    // memory: GR31 written with its start bit, or GR2Ah (the destination's top byte) while
+    // GR31 asks for autostart. The graphics controller's index and GR31 are followed through
+    // the host's writes; after a call, which may have changed them, any data write counts.
     bool startsEngine(uint16_t port, uint32_t value, unsigned bytes)
     {
         if (config_.card != "cirrus")
             return false;
+        int data = -1;
         if (port == vga::gc::INDEX_PORT) {
             gcIndex_ = int(value & 0xFF);
-            return bytes == 2 && mayStartEngine(gcIndex_);
+            if (bytes == 1)
+                return false;
+            data = int(value >> 8);
+        } else if (port == vga::gc::DATA_PORT && bytes == 1) {
+            data = int(value & 0xFF);
+        } else if (port != vga::gc::DATA_PORT) {
+            return false;
         }
-        return port == vga::gc::DATA_PORT && mayStartEngine(gcIndex_);
+        if (gcIndex_ < 0 || data < 0)
+            return true;
+        switch (gcIndex_ & 0x3F) {
+        case cirrus::gc::BLT_STATUS: {
+            const bool starts = (data & cirrus::gc::BLT_STATUS_START) != 0;
+            bltStatus_ = data;
+            return starts;
+        }
+        case cirrus::gc::BLT_DST_ADDRESS + 2:
+            return bltStatus_ < 0 || (bltStatus_ & cirrus::gc::BLT_STATUS_AUTOSTART);
+        default:
+            return false;
+        }
     }
 
-    static bool mayStartEngine(int gcIndex)
-    {
-        const int index = gcIndex & 0x3F;
-        return gcIndex < 0 || index == cirrus::gc::BLT_STATUS || index == cirrus::gc::BLT_DST_ADDRESS + 2;
-    }
-
-    void flushPortWrites()
+    // Runs the queue; returns EAX after it, which holds what a read at its end read.
+    uint32_t flushPortWrites()
     {
         if (batch_.empty())
-            return;
+            return 0;
+        const bool readsBack = batch_.endsWithRead();
         const std::vector<uint8_t> code = batch_.code(uint16_t(BATCH_STUB), uint16_t(RETURN_STOP));
         batch_.clear();
         poke(BATCH_STUB, code.data(), uint32_t(code.size()));
@@ -602,11 +631,15 @@ private:
         r.r[X86Registers::ESP] = STACK_TOP;
         r.r[X86Registers::EIP] = BATCH_STUB;
         r.r[X86Registers::EFLAGS] = 0x0002;  // interrupts off, strings upwards
+        uint32_t eax = 0;
         guard([&] {
             gdb_.writeRegisters(r);
             if (!gdb_.continueUntilStop(ANSWER_MS))
                 throw LinkError("queued port writes did not come back");
+            if (readsBack)
+                eax = gdb_.readRegisters().r[X86Registers::EAX];
         });
+        return eax;
     }
 
     void log(const char* what, uint16_t port, unsigned bytes, uint32_t value)
@@ -634,7 +667,8 @@ private:
     std::vector<uint8_t> vram_, vramSynced_;
     std::vector<uint8_t> pending_;  // posted writes through the card, from pendingStart_
     PortBatch batch_;  // port writes waiting to run
-    int gcIndex_ = -1;  // the graphics controller's index as the host last set it; -1: unknown
+    int gcIndex_ = -1;    // the graphics controller's index as the host last set it; -1: unknown
+    int bltStatus_ = -1;  // GR31 as the host last wrote it; -1: unknown
     uint32_t pendingStart_ = 0;
     bool videoMemoryStale_ = false;
     uint32_t conventionalBytes_ = WINDOW_START;
