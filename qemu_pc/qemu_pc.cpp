@@ -28,7 +28,7 @@
 #include "hw/pci.h"
 #include "hw/vga.h"
 #include "qemu_pc/gdb_remote.h"
-#include "qemu_pc/port_batch.h"
+#include "qemu_pc/io_batch.h"
 #include "qemu_pc/ppm.h"
 #include "qemu_pc/qemu_process.h"
 #include "qemu_pc/qmp.h"
@@ -165,8 +165,13 @@ public:
             vram_[address - config_.lfbAddress] = value;
             return;
         }
-        // Through the card, posted as on a PC: consecutive bytes go out as one run at the next
-        // crossing, after what the host drew before them.
+        // Through the window, posted as on a PC: queued with the port writes, in order.
+        if (address >= WINDOW_START && address < WINDOW_END) {
+            queue([&] { batch_.addWindowWrite(address, value); }, true);
+            return;
+        }
+        // Into a stale framebuffer: consecutive bytes go out as one run at the next crossing,
+        // after what the host drew before them.
         if (!pending_.empty() && address == pendingStart_ + pending_.size() && pending_.size() < MAX_POSTED) {
             pending_.push_back(value);
             return;
@@ -573,14 +578,22 @@ private:
             return;
         }
         const bool engine = startsEngine(port, value, bytes);
-        if (BATCH_STUB + batch_.codeBytes() + PortBatch::MAX_GROWTH > BATCH_END)
+        queue([&] { batch_.add(port, uint16_t(value), bytes); }, engine);
+    }
+
+    // Adds to the queue, sending it first when full. The host's drawing in the shadow reaches
+    // the card before the first entry that may change video memory by itself (a window write,
+    // an engine start) joins the queue, and the shadow is stale once that queue has run.
+    template <class Add>
+    void queue(Add&& add, bool changesVideoMemory)
+    {
+        if (BATCH_STUB + batch_.codeBytes() + IoBatch::MAX_GROWTH > BATCH_END)
             flushPortWrites();
-        batch_.add(port, uint16_t(value), bytes);
-        if (engine) {
+        if (changesVideoMemory && !batchChangesVideoMemory_) {
             pushVideoMemory();
-            flushPortWrites();
-            videoMemoryStale_ = true;
+            batchChangesVideoMemory_ = true;
         }
+        add();
     }
 
     // Whether a port write may start a GD5446's BitBLT engine, which reads and writes video
@@ -625,6 +638,9 @@ private:
         const bool readsBack = batch_.endsWithRead();
         const std::vector<uint8_t> code = batch_.code(uint16_t(BATCH_STUB), uint16_t(RETURN_STOP));
         batch_.clear();
+        if (batchChangesVideoMemory_)
+            videoMemoryStale_ = true;
+        batchChangesVideoMemory_ = false;
         poke(BATCH_STUB, code.data(), uint32_t(code.size()));
         X86Registers r;
         r.r[X86Registers::SS] = STACK_SEGMENT;
@@ -666,7 +682,8 @@ private:
     uint8_t* memory_ = nullptr;            // ram_, as a plain pointer
     std::vector<uint8_t> vram_, vramSynced_;
     std::vector<uint8_t> pending_;  // posted writes through the card, from pendingStart_
-    PortBatch batch_;  // port writes waiting to run
+    IoBatch batch_;  // port writes waiting to run
+    bool batchChangesVideoMemory_ = false;  // the queue holds a window write or an engine start
     int gcIndex_ = -1;    // the graphics controller's index as the host last set it; -1: unknown
     int bltStatus_ = -1;  // GR31 as the host last wrote it; -1: unknown
     uint32_t pendingStart_ = 0;
