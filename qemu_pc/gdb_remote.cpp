@@ -8,8 +8,8 @@
 namespace qemu_pc {
 namespace {
 
-// The stub's packets hold at most this much memory each way (QEMU 7.2: 4 KB packets).
-constexpr uint32_t MEMORY_CHUNK = 1024;
+// The stub's packets hold at most this much memory each way (QEMU 7.2: 4 KB packets, hex).
+constexpr uint32_t MEMORY_CHUNK = 2000;
 // Requests held for one write at most.
 constexpr size_t MAX_HELD = 32;
 
