@@ -32,6 +32,7 @@
 #include "qemu_pc/ppm.h"
 #include "qemu_pc/qemu_process.h"
 #include "qemu_pc/qmp.h"
+#include "qemu_pc/staged_copy.h"
 
 namespace qemu_pc {
 namespace {
@@ -45,14 +46,24 @@ constexpr uint32_t INT_STUB = 0x600;     // int N
 constexpr uint32_t RETURN_STOP = 0x602;  // every call ends at this breakpoint
 constexpr uint32_t PORT_STUBS = 0x610;   // in/out stubs, each followed by a jump to RETURN_STOP
 constexpr uint32_t BATCH_STUB = 0x640;   // queued port writes as straight code, up to BATCH_END
-// The batch shares the stack's room: it is written afresh before each run and uses no stack,
-// so a call's stack may grow over the last one.
-constexpr uint32_t BATCH_END = 0x1C00;
+constexpr uint32_t BATCH_END = 0x1400;
+// Copies from the staging area into video memory, as code, up to COPY_END.
+constexpr uint32_t COPY_STUB = 0x1400;
+constexpr uint32_t COPY_END = 0x1C00;
+// Both share the stack's room: each is written afresh before it runs and uses no stack, so a
+// call's stack may grow over the last ones.
 constexpr uint16_t STACK_SEGMENT = 0x0080;
 constexpr uint16_t STACK_TOP = 0x1800;
 constexpr uint32_t FREE_START = 0x2000;
 constexpr uint32_t COMPARE_STEP = 64;  // equal stretches of a shadow are skipped this many bytes at a time
 constexpr uint32_t RAM_MB = 32;
+// Where the host stages video memory for the CPU to copy into the card: RAM above what real
+// mode reaches and below what SeaBIOS keeps at the top.
+constexpr uint32_t STAGING = 16u << 20;
+constexpr uint32_t STAGING_BYTES = 8u << 20;
+// Pushes of fewer bytes go through the gdbstub with its next request instead.
+constexpr uint32_t MIN_STAGED_PUSH = 16 * 1024;
+const size_t MAX_COPIES = (COPY_END - COPY_STUB - stagedCopyCodeBytes(0)) / (stagedCopyCodeBytes(1) - stagedCopyCodeBytes(0));
 constexpr size_t MAX_POSTED = 1024;  // bytes of posted writes that go out as one packet
 // Unchanged bytes a push writes rather than start a new packet (one packet costs as much as
 // writing some hundred bytes).
@@ -282,11 +293,18 @@ private:
             throw pc::MachineError("cannot make QEMU's memory file " + file);
         }
         void* block = mmap(nullptr, MEMORY_BYTES, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_32BIT, fd, 0);
+        void* staging = mmap(nullptr, STAGING_BYTES, PROT_READ | PROT_WRITE, MAP_SHARED, fd, STAGING);
         close(fd);
-        if (block == MAP_FAILED)
+        if (block == MAP_FAILED || staging == MAP_FAILED) {
+            if (block != MAP_FAILED)
+                munmap(block, MEMORY_BYTES);
+            if (staging != MAP_FAILED)
+                munmap(staging, STAGING_BYTES);
             throw pc::MachineError("cannot map QEMU's memory below 4 GB");
+        }
         ram_.reset(static_cast<uint8_t*>(block));
         memory_ = ram_.get();
+        staging_.reset(static_cast<uint8_t*>(staging));
     }
 
     void writeBootSector()
@@ -377,8 +395,16 @@ private:
     // run by run. While that copy is what the card holds, runs a few bytes apart go out as
     // one (the bytes between hold what the card holds already); once the card may have drawn
     // by itself, only the bytes the host changed are written, so what the card drew survives.
+    // Many bytes go into the staging area of QEMU's RAM, which we share, and the CPU copies
+    // them into the card (a round trip, where the gdbstub's hex packets carry 14 MB/s); a few
+    // go with the gdbstub's next request, costing no round trip of their own.
     void pushVideoMemory()
     {
+        struct Run {
+            uint32_t at, end;
+        };
+        std::vector<Run> runs;
+        uint32_t changed = 0;
         uint8_t* shadow = vram_.data();
         uint8_t* synced = vramSynced_.data();
         const uint32_t bytes = uint32_t(vram_.size());
@@ -402,11 +428,52 @@ private:
                     ++end;
                 }
                 end -= equal;
-                guard([&] { gdb_.writeMemory(config_.lfbAddress + at, shadow + at, end - at); });
                 std::memcpy(synced + at, shadow + at, end - at);
+                runs.push_back({at, end});
+                changed += end - at;
                 at = end;
             }
         }
+        if (changed < MIN_STAGED_PUSH) {
+            for (const Run& run : runs)
+                guard([&] { gdb_.writeMemory(config_.lfbAddress + run.at, shadow + run.at, run.end - run.at); });
+            return;
+        }
+        std::vector<PhysicalCopy> copies;
+        uint32_t staged = 0;
+        for (Run run : runs) {
+            while (run.at < run.end) {
+                if (staged == STAGING_BYTES || copies.size() == MAX_COPIES) {
+                    copyIntoVideoMemory(copies);
+                    staged = 0;
+                }
+                const uint32_t bytes = std::min(run.end - run.at, STAGING_BYTES - staged);
+                std::memcpy(staging_.get() + staged, shadow + run.at, bytes);
+                copies.push_back({STAGING + staged, config_.lfbAddress + run.at, bytes});
+                staged += bytes;
+                run.at += bytes;
+            }
+        }
+        copyIntoVideoMemory(copies);
+    }
+
+    void copyIntoVideoMemory(std::vector<PhysicalCopy>& copies)
+    {
+        if (copies.empty())
+            return;
+        const std::vector<uint8_t> code = stagedCopyCode(uint16_t(COPY_STUB), uint16_t(RETURN_STOP), copies);
+        copies.clear();
+        poke(COPY_STUB, code.data(), uint32_t(code.size()));
+        X86Registers r;
+        r.r[X86Registers::SS] = STACK_SEGMENT;
+        r.r[X86Registers::ESP] = STACK_TOP;
+        r.r[X86Registers::EIP] = COPY_STUB;
+        r.r[X86Registers::EFLAGS] = 0x0002;  // interrupts off, strings upwards
+        guard([&] {
+            gdb_.writeRegisters(r);
+            if (!gdb_.continueUntilStop(ANSWER_MS))
+                throw LinkError("the copies into video memory did not come back");
+        });
     }
 
     // The posted writes through the card, as one run.
@@ -679,6 +746,10 @@ private:
         void operator()(uint8_t* block) const { munmap(block, MEMORY_BYTES); }
     };
     std::unique_ptr<uint8_t, Unmap> ram_;  // QEMU's RAM, shared: its first megabyte and the HMA
+    struct UnmapStaging {
+        void operator()(uint8_t* block) const { munmap(block, STAGING_BYTES); }
+    };
+    std::unique_ptr<uint8_t, UnmapStaging> staging_;  // QEMU's RAM from STAGING
     uint8_t* memory_ = nullptr;            // ram_, as a plain pointer
     std::vector<uint8_t> vram_, vramSynced_;
     std::vector<uint8_t> pending_;  // posted writes through the card, from pendingStart_
