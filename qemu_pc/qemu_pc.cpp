@@ -477,16 +477,16 @@ private:
         });
     }
 
-    // The posted writes through the card, as one run.
-    // Everything queued for the PC. Queued port writes and posted window writes never wait
-    // together: each kind sends the other's on before it queues.
+    // Everything queued for the PC: the port and window writes, then the writes posted to
+    // other physical addresses (the framebuffer while its shadow is stale). The two never
+    // wait together: each kind sends the other's on before it queues.
     void flushWrites()
     {
         flushPortWrites();
-        flushWindowWrites();
+        flushPostedWrites();
     }
 
-    void flushWindowWrites()
+    void flushPostedWrites()
     {
         if (pending_.empty())
             return;
@@ -619,7 +619,7 @@ private:
     // A read with writes queued before it ends their batch: one round trip for both.
     uint32_t portIn(PortStub stub, uint16_t port, unsigned bytes)
     {
-        flushWindowWrites();
+        flushPostedWrites();
         uint32_t raw = 0;
         if (batch_.empty()) {
             raw = runPortStub(stub, port, 0);
@@ -638,7 +638,7 @@ private:
     // the host's drawing, and leaves the shadow stale.
     void portOut(PortStub stub, uint16_t port, uint32_t value, unsigned bytes)
     {
-        flushWindowWrites();
+        flushPostedWrites();
         log("port write", port, bytes, value);
         if (bytes == 4) {
             flushPortWrites();
@@ -753,7 +753,7 @@ private:
     std::unique_ptr<uint8_t, UnmapStaging> staging_;  // QEMU's RAM from STAGING
     uint8_t* memory_ = nullptr;            // ram_, as a plain pointer
     std::vector<uint8_t> vram_, vramSynced_;
-    std::vector<uint8_t> pending_;  // posted writes through the card, from pendingStart_
+    std::vector<uint8_t> pending_;  // posted writes outside RAM and the window, from pendingStart_
     IoBatch batch_;  // port writes waiting to run
     bool batchChangesVideoMemory_ = false;  // the queue holds a window write or an engine start
     int gcIndex_ = -1;    // the graphics controller's index as the host last set it; -1: unknown
