@@ -1,8 +1,8 @@
 // The accelerator back ends, one per kind of card, each probing the bus for its card.
 #include "display/accel_backend.h"
 
-#include "display/cirrus_accel.h"
-#include "display/dispi_accel.h"
+#include "display_accel/cirrus_accel.h"
+#include "display_accel/dispi_accel.h"
 
 namespace display {
 

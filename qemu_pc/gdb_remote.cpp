@@ -8,8 +8,10 @@
 namespace qemu_pc {
 namespace {
 
-// The stub's packets hold at most this much memory each way (QEMU 7.2: 4 KB packets).
-constexpr uint32_t MEMORY_CHUNK = 1024;
+// The stub's packets hold at most this much memory each way (QEMU 7.2: 4 KB packets, hex).
+constexpr uint32_t MEMORY_CHUNK = 2000;
+// Requests held for one write at most.
+constexpr size_t MAX_HELD = 32;
 
 const char HEX[] = "0123456789abcdef";
 
@@ -60,14 +62,51 @@ uint32_t littleEndian(const std::vector<uint8_t>& bytes, size_t at)
 
 }  // namespace
 
-void GdbRemote::sendPacket(const std::string& packet)
+namespace {
+
+std::string framed(const std::string& packet)
 {
     uint8_t sum = 0;
     for (char c : packet)
         sum = uint8_t(sum + uint8_t(c));
-    const std::string framed = "$" + packet + "#" + HEX[sum >> 4] + HEX[sum & 15];
-    if (!socket_.send(framed))
+    std::string text;
+    text.reserve(packet.size() + 4);
+    text += '$';
+    text += packet;
+    text += '#';
+    text += HEX[sum >> 4];
+    text += HEX[sum & 15];
+    return text;
+}
+
+}  // namespace
+
+void GdbRemote::sendPacket(const std::string& packet)
+{
+    sendWithHeld(packet);
+}
+
+void GdbRemote::sendWithHeld(const std::string& packet)
+{
+    std::string out = std::move(held_);
+    held_.clear();
+    if (!packet.empty())
+        out += framed(packet);
+    if (!out.empty() && !socket_.send(out))
         throw LinkError("QEMU's gdbstub closed its socket");
+    std::vector<const char*> what = std::move(heldWhat_);
+    heldWhat_.clear();
+    for (const char* request : what) {
+        const std::string reply = receivePacket(answerMs_);
+        if (reply != "OK")
+            throw LinkError(std::string("QEMU's gdbstub refused ") + request + " (" +
+                            (reply.empty() ? "no answer" : reply) + ")");
+    }
+}
+
+void GdbRemote::sync()
+{
+    sendWithHeld("");
 }
 
 std::optional<std::string> GdbRemote::tryReceivePacket(int timeoutMs)
@@ -81,7 +120,11 @@ std::optional<std::string> GdbRemote::tryReceivePacket(int timeoutMs)
             if (end != std::string::npos && pending_.size() >= end + 3) {
                 std::string body = pending_.substr(start + 1, end - start - 1);
                 pending_.erase(0, end + 3);
-                if (!socket_.send("+", 1))
+                // A byte that reaches the stub while the CPU runs stops the CPU, so replies
+                // that come in after a continue went out are acknowledged once it stopped.
+                if (running_)
+                    ++owedAcks_;
+                else if (!socket_.send("+", 1))
                     throw LinkError("QEMU's gdbstub closed its socket");
                 // Run-length encoding: "x*n" repeats x (n - 29) more times.
                 std::string plain;
@@ -125,9 +168,12 @@ std::string GdbRemote::transact(const std::string& packet)
 
 void GdbRemote::expectOk(const std::string& packet, const char* what)
 {
-    const std::string reply = transact(packet);
-    if (reply != "OK")
-        throw LinkError(std::string("QEMU's gdbstub refused ") + what + " (" + (reply.empty() ? "no answer" : reply) + ")");
+    // QEMU writes its replies blocking, a few small writes each, and stops reading us while
+    // our socket's buffer is full of them: only so many may be outstanding.
+    if (heldWhat_.size() >= MAX_HELD)
+        sync();
+    held_ += framed(packet);
+    heldWhat_.push_back(what);
 }
 
 void GdbRemote::usePhysicalMemory()
@@ -170,7 +216,11 @@ std::vector<uint8_t> GdbRemote::readMemory(uint32_t address, uint32_t bytes)
     data.reserve(bytes);
     while (bytes > 0) {
         const uint32_t chunk = std::min(bytes, MEMORY_CHUNK);
-        const std::string reply = transact("m" + addressText(address) + "," + addressText(chunk));
+        std::string request(1, 'm');
+        request += addressText(address);
+        request += ',';
+        request += addressText(chunk);
+        const std::string reply = transact(request);
         if (reply.size() != chunk * 2)
             throw LinkError("QEMU's gdbstub cannot read memory at " + addressText(address) + "h (" + reply + ")");
         const std::vector<uint8_t> part = bytesOf(reply);
@@ -185,7 +235,13 @@ void GdbRemote::writeMemory(uint32_t address, const uint8_t* bytes, uint32_t cou
 {
     while (count > 0) {
         const uint32_t chunk = std::min(count, MEMORY_CHUNK);
-        expectOk("M" + addressText(address) + "," + addressText(chunk) + ":" + hexOf(bytes, chunk), "a memory write");
+        std::string request(1, 'M');
+        request += addressText(address);
+        request += ',';
+        request += addressText(chunk);
+        request += ':';
+        request += hexOf(bytes, chunk);
+        expectOk(request, "a memory write");
         address += chunk;
         bytes += chunk;
         count -= chunk;
@@ -204,18 +260,24 @@ void GdbRemote::clearBreakpoint(uint32_t linear)
 
 bool GdbRemote::continueUntilStop(int timeoutMs)
 {
+    running_ = true;
     sendPacket("c");
-    if (const std::optional<std::string> stop = tryReceivePacket(timeoutMs)) {
-        if (stop->empty() || ((*stop)[0] != 'T' && (*stop)[0] != 'S'))
-            throw LinkError("QEMU's CPU ended instead of stopping (" + *stop + ")");
-        return true;
+    const std::optional<std::string> stop = tryReceivePacket(timeoutMs);
+    if (!stop) {
+        // Stopped from here: an interrupt byte, then the stop reply.
+        const char interrupt = 0x03;
+        if (!socket_.send(&interrupt, 1))
+            throw LinkError("QEMU's gdbstub closed its socket");
+        receivePacket(answerMs_);
     }
-    // Stopped from here: an interrupt byte, then the stop reply.
-    const char interrupt = 0x03;
-    if (!socket_.send(&interrupt, 1))
+    running_ = false;
+    const std::string acks(owedAcks_, '+');
+    owedAcks_ = 0;
+    if (!socket_.send(acks))
         throw LinkError("QEMU's gdbstub closed its socket");
-    receivePacket(answerMs_);
-    return false;
+    if (stop && (stop->empty() || ((*stop)[0] != 'T' && (*stop)[0] != 'S')))
+        throw LinkError("QEMU's CPU ended instead of stopping (" + *stop + ")");
+    return stop.has_value();
 }
 
 }  // namespace qemu_pc

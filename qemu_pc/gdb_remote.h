@@ -1,6 +1,9 @@
 // A client of QEMU's gdbstub (the GDB remote serial protocol) for a stopped x86 CPU: registers,
 // physical memory, breakpoints, continue until a stop. QEMU 7.2 has no no-ack mode, so every
 // packet is acknowledged, and a '?' packet would drop every breakpoint, so none is ever sent.
+// Requests whose only answer is OK (memory and register writes, breakpoints) are held and go
+// out together with the next request that returns something, in one write: the stub answers
+// them in order, so a crossing costs one round trip instead of one per packet.
 #pragma once
 
 #include <cstdint>
@@ -39,6 +42,9 @@ public:
     bool continueUntilStop(int timeoutMs);
     // A reply that proves the stub is there.
     void ping();
+    // Sends the held requests and waits for their OKs: before anything else reaches QEMU by
+    // another way (QMP) that must see them done.
+    void sync();
 
 private:
     std::string transact(const std::string& packet);
@@ -47,12 +53,19 @@ private:
     std::string receivePacket(int timeoutMs);
     // Likewise, but nothing when none comes in time.
     std::optional<std::string> tryReceivePacket(int timeoutMs);
+    // Holds a request whose answer must be OK.
     void expectOk(const std::string& packet, const char* what);
+    // Sends the held requests and `packet` (if any) in one write, then takes the held OKs.
+    void sendWithHeld(const std::string& packet);
 
     UnixSocket socket_;
     std::string pending_;
     int answerMs_;
     std::string lastRegisters_;  // a 'g' reply, for the registers beyond the first 16
+    std::string held_;                // framed requests not yet sent
+    std::vector<const char*> heldWhat_;  // what each held request does, for a refusal's message
+    bool running_ = false;  // a continue is out and its stop has not come back
+    size_t owedAcks_ = 0;   // replies received while running, acknowledged once stopped
 };
 
 }  // namespace qemu_pc

@@ -5,7 +5,8 @@
 // stubs) still goes through the gdbstub, so that QEMU drops what it translated from there before.
 // Video memory lives inside QEMU's card, so lfb() is a host shadow: before a call, a picture, a
 // window access or a port write that may start the card's own drawing, the bytes the host changed
-// (those that differ from the copy last exchanged) are written through the gdbstub. After a call
+// (those that differ from the copy last exchanged) go to the card, a few through the gdbstub,
+// many through a staging area in RAM that QEMU's CPU copies into the card. After a call
 // that may change video memory (an int 10h other than the VBE functions that leave it alone) it
 // is read back at once (QMP pmemsave), so a pointer the host keeps stays true; after a window
 // write or a graphics-controller write on cirrus-vga, the next lfb() or framebuffer access does.
@@ -24,11 +25,15 @@
 #include <thread>
 
 #include "card_reading/shown_card.h"
+#include "hw/cirrus.h"
 #include "hw/pci.h"
+#include "hw/vga.h"
 #include "qemu_pc/gdb_remote.h"
+#include "qemu_pc/io_batch.h"
 #include "qemu_pc/ppm.h"
 #include "qemu_pc/qemu_process.h"
 #include "qemu_pc/qmp.h"
+#include "qemu_pc/staged_copy.h"
 
 namespace qemu_pc {
 namespace {
@@ -42,12 +47,24 @@ constexpr uint32_t INT_STUB = 0x600;     // int N
 constexpr uint32_t RETURN_STOP = 0x602;  // every call ends at this breakpoint
 constexpr uint32_t PORT_STUBS = 0x610;   // in/out stubs, each followed by a jump to RETURN_STOP
 constexpr uint32_t BATCH_STUB = 0x640;   // queued port writes as straight code, up to BATCH_END
-constexpr uint32_t BATCH_END = 0x7F0;
+constexpr uint32_t BATCH_END = 0x1400;
+// Copies from the staging area into video memory, as code, up to COPY_END.
+constexpr uint32_t COPY_STUB = 0x1400;
+constexpr uint32_t COPY_END = 0x1C00;
+// Both share the stack's room: each is written afresh before it runs and uses no stack, so a
+// call's stack may grow over the last ones.
 constexpr uint16_t STACK_SEGMENT = 0x0080;
 constexpr uint16_t STACK_TOP = 0x1800;
 constexpr uint32_t FREE_START = 0x2000;
 constexpr uint32_t COMPARE_STEP = 64;  // equal stretches of a shadow are skipped this many bytes at a time
 constexpr uint32_t RAM_MB = 32;
+// Where the host stages video memory for the CPU to copy into the card: RAM above what real
+// mode reaches and below what SeaBIOS keeps at the top.
+constexpr uint32_t STAGING = 16u << 20;
+constexpr uint32_t STAGING_BYTES = 8u << 20;
+// Pushes of fewer bytes go through the gdbstub with its next request instead.
+constexpr uint32_t MIN_STAGED_PUSH = 16 * 1024;
+const size_t MAX_COPIES = (COPY_END - COPY_STUB - stagedCopyCodeBytes(0)) / (stagedCopyCodeBytes(1) - stagedCopyCodeBytes(0));
 constexpr size_t MAX_POSTED = 1024;  // bytes of posted writes that go out as one packet
 // Unchanged bytes a push writes rather than start a new packet (one packet costs as much as
 // writing some hundred bytes).
@@ -160,8 +177,13 @@ public:
             vram_[address - config_.lfbAddress] = value;
             return;
         }
-        // Through the card, posted as on a PC: consecutive bytes go out as one run at the next
-        // crossing, after what the host drew before them.
+        // Through the window, posted as on a PC: queued with the port writes, in order.
+        if (address >= WINDOW_START && address < WINDOW_END) {
+            queue([&] { batch_.addWindowWrite(address, value); }, true);
+            return;
+        }
+        // Into a stale framebuffer: consecutive bytes go out as one run at the next crossing,
+        // after what the host drew before them.
         if (!pending_.empty() && address == pendingStart_ + pending_.size() && pending_.size() < MAX_POSTED) {
             pending_.push_back(value);
             return;
@@ -188,7 +210,10 @@ public:
         flushWrites();
         pushVideoMemory();
         const std::string file = process_.path("screen.ppm");
-        guard([&] { qmp_.screendump(file); });
+        guard([&] {
+            gdb_.sync();
+            qmp_.screendump(file);
+        });
         if (!readPpm(file, picture))
             throw pc::MachineError("QEMU's screendump " + file + " is not a picture");
         std::remove(file.c_str());
@@ -269,11 +294,18 @@ private:
             throw pc::MachineError("cannot make QEMU's memory file " + file);
         }
         void* block = mmap(nullptr, MEMORY_BYTES, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_32BIT, fd, 0);
+        void* staging = mmap(nullptr, STAGING_BYTES, PROT_READ | PROT_WRITE, MAP_SHARED, fd, STAGING);
         close(fd);
-        if (block == MAP_FAILED)
+        if (block == MAP_FAILED || staging == MAP_FAILED) {
+            if (block != MAP_FAILED)
+                munmap(block, MEMORY_BYTES);
+            if (staging != MAP_FAILED)
+                munmap(staging, STAGING_BYTES);
             throw pc::MachineError("cannot map QEMU's memory below 4 GB");
+        }
         ram_.reset(static_cast<uint8_t*>(block));
         memory_ = ram_.get();
+        staging_.reset(static_cast<uint8_t*>(staging));
     }
 
     void writeBootSector()
@@ -364,8 +396,16 @@ private:
     // run by run. While that copy is what the card holds, runs a few bytes apart go out as
     // one (the bytes between hold what the card holds already); once the card may have drawn
     // by itself, only the bytes the host changed are written, so what the card drew survives.
+    // Many bytes go into the staging area of QEMU's RAM, which we share, and the CPU copies
+    // them into the card (a round trip, where the gdbstub's hex packets carry 14 MB/s); a few
+    // go with the gdbstub's next request, costing no round trip of their own.
     void pushVideoMemory()
     {
+        struct Run {
+            uint32_t at, end;
+        };
+        std::vector<Run> runs;
+        uint32_t changed = 0;
         uint8_t* shadow = vram_.data();
         uint8_t* synced = vramSynced_.data();
         const uint32_t bytes = uint32_t(vram_.size());
@@ -389,23 +429,64 @@ private:
                     ++end;
                 }
                 end -= equal;
-                guard([&] { gdb_.writeMemory(config_.lfbAddress + at, shadow + at, end - at); });
                 std::memcpy(synced + at, shadow + at, end - at);
+                runs.push_back({at, end});
+                changed += end - at;
                 at = end;
             }
         }
+        if (changed < MIN_STAGED_PUSH) {
+            for (const Run& run : runs)
+                guard([&] { gdb_.writeMemory(config_.lfbAddress + run.at, shadow + run.at, run.end - run.at); });
+            return;
+        }
+        std::vector<PhysicalCopy> copies;
+        uint32_t staged = 0;
+        for (Run run : runs) {
+            while (run.at < run.end) {
+                if (staged == STAGING_BYTES || copies.size() == MAX_COPIES) {
+                    copyIntoVideoMemory(copies);
+                    staged = 0;
+                }
+                const uint32_t bytes = std::min(run.end - run.at, STAGING_BYTES - staged);
+                std::memcpy(staging_.get() + staged, shadow + run.at, bytes);
+                copies.push_back({STAGING + staged, config_.lfbAddress + run.at, bytes});
+                staged += bytes;
+                run.at += bytes;
+            }
+        }
+        copyIntoVideoMemory(copies);
     }
 
-    // The posted writes through the card, as one run.
-    // Everything queued for the PC. Queued port writes and posted window writes never wait
-    // together: each kind sends the other's on before it queues.
+    void copyIntoVideoMemory(std::vector<PhysicalCopy>& copies)
+    {
+        if (copies.empty())
+            return;
+        const std::vector<uint8_t> code = stagedCopyCode(uint16_t(COPY_STUB), uint16_t(RETURN_STOP), copies);
+        copies.clear();
+        poke(COPY_STUB, code.data(), uint32_t(code.size()));
+        X86Registers r;
+        r.r[X86Registers::SS] = STACK_SEGMENT;
+        r.r[X86Registers::ESP] = STACK_TOP;
+        r.r[X86Registers::EIP] = COPY_STUB;
+        r.r[X86Registers::EFLAGS] = 0x0002;  // interrupts off, strings upwards
+        guard([&] {
+            gdb_.writeRegisters(r);
+            if (!gdb_.continueUntilStop(ANSWER_MS))
+                throw LinkError("the copies into video memory did not come back");
+        });
+    }
+
+    // Everything queued for the PC: the port and window writes, then the writes posted to
+    // other physical addresses (the framebuffer while its shadow is stale). The two never
+    // wait together: each kind sends the other's on before it queues.
     void flushWrites()
     {
         flushPortWrites();
-        flushWindowWrites();
+        flushPostedWrites();
     }
 
-    void flushWindowWrites()
+    void flushPostedWrites()
     {
         if (pending_.empty())
             return;
@@ -424,7 +505,10 @@ private:
     void pullVideoMemory()
     {
         const std::string file = process_.path("vram.bin");
-        guard([&] { qmp_.savePhysicalMemory(config_.lfbAddress, uint32_t(vram_.size()), file); });
+        guard([&] {
+            gdb_.sync();
+            qmp_.savePhysicalMemory(config_.lfbAddress, uint32_t(vram_.size()), file);
+        });
         if (!readFile(file, vram_.data(), vram_.size()))
             fail("saved no video memory at " + hex(config_.lfbAddress, 8) + "h");
         std::memcpy(vramSynced_.data(), vram_.data(), vram_.size());
@@ -475,6 +559,7 @@ private:
             returned = gdb_.continueUntilStop(int(config_.callBudgetMs));
             after = gdb_.readRegisters();
         });
+        gcIndex_ = bltStatus_ = -1;  // the call may have changed them
         const std::string at = hex(after.r[X86Registers::CS], 4) + ":" + hex(after.r[X86Registers::EIP] & 0xFFFF, 4);
         if (!returned) {
             result.error = "no return within " + std::to_string(config_.callBudgetMs) + " ms (stopped at " + at + ")";
@@ -531,71 +616,114 @@ private:
         return result;
     }
 
+    // A read with writes queued before it ends their batch: one round trip for both.
     uint32_t portIn(PortStub stub, uint16_t port, unsigned bytes)
     {
-        flushWrites();
-        const uint32_t value = runPortStub(stub, port, 0) & (bytes == 4 ? 0xFFFFFFFFu : (1u << (8 * bytes)) - 1);
+        flushPostedWrites();
+        uint32_t raw = 0;
+        if (batch_.empty()) {
+            raw = runPortStub(stub, port, 0);
+        } else {
+            batch_.addRead(port, bytes);
+            raw = flushPortWrites();
+        }
+        const uint32_t value = raw & (bytes == 4 ? 0xFFFFFFFFu : (1u << (8 * bytes)) - 1);
         log("port read", port, bytes, value);
         return value;
     }
 
     // Port writes wait in a queue, in order, and run together as one piece of straight code
-    // (mov dx; mov al/ax; out) before anything else reaches the PC: a palette load costs a few
-    // round trips instead of three per byte.
+    // before anything else reaches the PC: a palette load costs one round trip, not three per
+    // byte. A write that may start the card's own drawing goes with the queue at once, after
+    // the host's drawing, and leaves the shadow stale.
     void portOut(PortStub stub, uint16_t port, uint32_t value, unsigned bytes)
     {
-        flushWindowWrites();
+        flushPostedWrites();
         log("port write", port, bytes, value);
-        // A GD5446 may start its BitBLT engine on a graphics-controller write: it reads and
-        // writes video memory, so the host's drawing goes first and the shadow is stale after.
-        const bool engine = config_.card == "cirrus" && (port == 0x3CE || port == 0x3CF);
-        if (engine || bytes == 4) {
+        if (bytes == 4) {
             flushPortWrites();
-            if (engine)
-                pushVideoMemory();
             runPortStub(stub, port, value);
-            if (engine)
-                videoMemoryStale_ = true;
             return;
         }
-        uint8_t code[7] = {0xBA, uint8_t(port), uint8_t(port >> 8)};  // mov dx, port
-        size_t length = 3;
-        if (bytes == 1) {
-            code[length++] = 0xB0;  // mov al, value; out dx, al
-            code[length++] = uint8_t(value);
-            code[length++] = 0xEE;
-        } else {
-            code[length++] = 0xB8;  // mov ax, value; out dx, ax
-            code[length++] = uint8_t(value);
-            code[length++] = uint8_t(value >> 8);
-            code[length++] = 0xEF;
-        }
-        if (BATCH_STUB + queuedPortCode_.size() + length + 3 > BATCH_END)
-            flushPortWrites();
-        queuedPortCode_.insert(queuedPortCode_.end(), code, code + length);
+        const bool engine = startsEngine(port, value, bytes);
+        queue([&] { batch_.add(port, uint16_t(value), bytes); }, engine);
     }
 
-    void flushPortWrites()
+    // Adds to the queue, sending it first when full. The host's drawing in the shadow reaches
+    // the card before the first entry that may change video memory by itself (a window write,
+    // an engine start) joins the queue, and the shadow is stale once that queue has run.
+    template <class Add>
+    void queue(Add&& add, bool changesVideoMemory)
     {
-        if (queuedPortCode_.empty())
-            return;
-        std::vector<uint8_t> code = std::move(queuedPortCode_);
-        queuedPortCode_.clear();
-        const int32_t back = int32_t(RETURN_STOP) - int32_t(BATCH_STUB + code.size() + 3);
-        code.push_back(0xE9);  // jmp near RETURN_STOP
-        code.push_back(uint8_t(back));
-        code.push_back(uint8_t(back >> 8));
+        if (BATCH_STUB + batch_.codeBytes() + IoBatch::MAX_GROWTH > BATCH_END)
+            flushPortWrites();
+        if (changesVideoMemory && !batchChangesVideoMemory_) {
+            pushVideoMemory();
+            batchChangesVideoMemory_ = true;
+        }
+        add();
+    }
+
+    // Whether a port write may start a GD5446's BitBLT engine, which reads and writes video
+    // memory: GR31 written with its start bit, or GR2Ah (the destination's top byte) while
+    // GR31 asks for autostart. The graphics controller's index and GR31 are followed through
+    // the host's writes; after a call, which may have changed them, any data write counts.
+    bool startsEngine(uint16_t port, uint32_t value, unsigned bytes)
+    {
+        if (config_.card != "cirrus")
+            return false;
+        int data = -1;
+        if (port == vga::gc::INDEX_PORT) {
+            gcIndex_ = int(value & 0xFF);
+            if (bytes == 1)
+                return false;
+            data = int(value >> 8);
+        } else if (port == vga::gc::DATA_PORT && bytes == 1) {
+            data = int(value & 0xFF);
+        } else if (port != vga::gc::DATA_PORT) {
+            return false;
+        }
+        if (gcIndex_ < 0 || data < 0)
+            return true;
+        switch (gcIndex_ & 0x3F) {
+        case cirrus::gc::BLT_STATUS: {
+            const bool starts = (data & cirrus::gc::BLT_STATUS_START) != 0;
+            bltStatus_ = data;
+            return starts;
+        }
+        case cirrus::gc::BLT_DST_ADDRESS + 2:
+            return bltStatus_ < 0 || (bltStatus_ & cirrus::gc::BLT_STATUS_AUTOSTART);
+        default:
+            return false;
+        }
+    }
+
+    // Runs the queue; returns EAX after it, which holds what a read at its end read.
+    uint32_t flushPortWrites()
+    {
+        if (batch_.empty())
+            return 0;
+        const bool readsBack = batch_.endsWithRead();
+        const std::vector<uint8_t> code = batch_.code(uint16_t(BATCH_STUB), uint16_t(RETURN_STOP));
+        batch_.clear();
+        if (batchChangesVideoMemory_)
+            videoMemoryStale_ = true;
+        batchChangesVideoMemory_ = false;
         poke(BATCH_STUB, code.data(), uint32_t(code.size()));
         X86Registers r;
         r.r[X86Registers::SS] = STACK_SEGMENT;
         r.r[X86Registers::ESP] = STACK_TOP;
         r.r[X86Registers::EIP] = BATCH_STUB;
-        r.r[X86Registers::EFLAGS] = 0x0002;
+        r.r[X86Registers::EFLAGS] = 0x0002;  // interrupts off, strings upwards
+        uint32_t eax = 0;
         guard([&] {
             gdb_.writeRegisters(r);
             if (!gdb_.continueUntilStop(ANSWER_MS))
                 throw LinkError("queued port writes did not come back");
+            if (readsBack)
+                eax = gdb_.readRegisters().r[X86Registers::EAX];
         });
+        return eax;
     }
 
     void log(const char* what, uint16_t port, unsigned bytes, uint32_t value)
@@ -619,10 +747,17 @@ private:
         void operator()(uint8_t* block) const { munmap(block, MEMORY_BYTES); }
     };
     std::unique_ptr<uint8_t, Unmap> ram_;  // QEMU's RAM, shared: its first megabyte and the HMA
+    struct UnmapStaging {
+        void operator()(uint8_t* block) const { munmap(block, STAGING_BYTES); }
+    };
+    std::unique_ptr<uint8_t, UnmapStaging> staging_;  // QEMU's RAM from STAGING
     uint8_t* memory_ = nullptr;            // ram_, as a plain pointer
     std::vector<uint8_t> vram_, vramSynced_;
-    std::vector<uint8_t> pending_;  // posted writes through the card, from pendingStart_
-    std::vector<uint8_t> queuedPortCode_;  // port writes waiting to run, as code
+    std::vector<uint8_t> pending_;  // posted writes outside RAM and the window, from pendingStart_
+    IoBatch batch_;  // port writes waiting to run
+    bool batchChangesVideoMemory_ = false;  // the queue holds a window write or an engine start
+    int gcIndex_ = -1;    // the graphics controller's index as the host last set it; -1: unknown
+    int bltStatus_ = -1;  // GR31 as the host last wrote it; -1: unknown
     uint32_t pendingStart_ = 0;
     bool videoMemoryStale_ = false;
     uint32_t conventionalBytes_ = WINDOW_START;

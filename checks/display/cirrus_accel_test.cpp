@@ -13,7 +13,7 @@
 
 #include "accel/cursor_test.h"
 #include "display/accel_backend.h"
-#include "display/cirrus_accel.h"
+#include "display_accel/cirrus_accel.h"
 #include "display/hardware_bus.h"
 #include "display_bus/pc_bus.h"
 #include "machine/card.h"

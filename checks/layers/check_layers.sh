@@ -19,7 +19,7 @@ while [ $# -gt 0 ]; do
 done
 
 program_folders="platform app tests accel loader"
-above_the_pc="display display_bus realmode desktop judge kestrel card_reading"
+above_the_pc="display display_accel display_bus realmode desktop judge kestrel card_reading"
 engines="machine qemu_pc"
 
 # The folders FOLDER may not include from, among the top-level folders of the tree.

@@ -57,6 +57,20 @@ public:
         return got;
     }
     void send(const std::string& text) { (void)!::send(peer_, text.data(), text.size(), 0); }
+    // Everything the client sent within `wait`.
+    std::string readFor(std::chrono::milliseconds wait)
+    {
+        std::string got;
+        const timeval tick{0, 20000};
+        setsockopt(peer_, SOL_SOCKET, SO_RCVTIMEO, &tick, sizeof tick);
+        char buffer[512];
+        for (const auto end = std::chrono::steady_clock::now() + wait; std::chrono::steady_clock::now() < end;) {
+            const ssize_t n = recv(peer_, buffer, sizeof buffer, 0);
+            if (n > 0)
+                got.append(buffer, size_t(n));
+        }
+        return got;
+    }
 
 private:
     std::string folder_, path_;
@@ -123,6 +137,51 @@ TEST(GdbRemote, AContinueThatDoesNotStopInTimeIsStoppedFromTheHost)
     EXPECT_FALSE(gdb.continueUntilStop(200));
     cpu.join();
     EXPECT_NE(interrupt.find('\x03'), std::string::npos);
+}
+
+// QEMU stops a running CPU on any byte it receives, acknowledgements included.
+TEST(GdbRemote, HeldWritesGoOutWithTheContinueAndRepliesWhileRunningAreAcknowledgedOnceStopped)
+{
+    StubServer stub;
+    qemu_pc::GdbRemote gdb(2000);
+    ASSERT_TRUE(gdb.socket().connect(stub.path()));
+    stub.accept();
+    const uint8_t byte = 0xAB;
+    gdb.writeMemory(0x10, &byte, 1);
+    std::string request, whileRunning, afterStop;
+    std::thread cpu([&] {
+        request = stub.readUntil("$c#63");
+        stub.send("+" + framed("OK") + "+");
+        whileRunning = stub.readFor(std::chrono::milliseconds(200));
+        stub.send(framed("T05thread:01;"));
+        afterStop = stub.readUntil("++");
+    });
+    EXPECT_TRUE(gdb.continueUntilStop(2000));
+    cpu.join();
+    EXPECT_EQ(request, framed("M10,1:ab") + framed("c"));
+    EXPECT_EQ(whileRunning, "") << "a byte sent while the CPU ran would have stopped it";
+    EXPECT_EQ(afterStop, "++");
+}
+
+TEST(GdbRemote, AHeldWriteTheStubRefusesIsAnErrorNamingIt)
+{
+    StubServer stub;
+    qemu_pc::GdbRemote gdb(2000);
+    ASSERT_TRUE(gdb.socket().connect(stub.path()));
+    stub.accept();
+    const uint8_t byte = 0xAB;
+    gdb.writeMemory(0x10, &byte, 1);
+    std::thread answer([&] {
+        stub.readUntil("$g#67");
+        stub.send("+" + framed("E14") + "+" + framed("00000000"));
+    });
+    try {
+        gdb.readRegisters();
+        ADD_FAILURE() << "a refused write went unnoticed";
+    } catch (const qemu_pc::LinkError& error) {
+        EXPECT_NE(std::string(error.what()).find("refused a memory write (E14)"), std::string::npos) << error.what();
+    }
+    answer.join();
 }
 
 }  // namespace

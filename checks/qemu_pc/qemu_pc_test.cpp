@@ -5,6 +5,7 @@
 
 #include <signal.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -40,12 +41,18 @@ std::vector<pid_t> qemuChildren()
     return children;
 }
 
+// A budget no call that returns comes near, however loaded the machine: QEMU runs in real
+// time, and its first calls translate the ROM's code.
+constexpr uint32_t GENEROUS_BUDGET_MS = 30000;
+
 TEST(QemuPc, RunsTheRomsVbeAndShowsWhatWasDrawn)
 {
     auto clock = pc::makeRealClock();
     pid_t qemu = 0;
     {
-        const std::unique_ptr<pc::Pc> pc = engine::boot(engine::loadMachine("qemu-vga"), *clock);
+        pc::MachineConfig config = engine::loadMachine("qemu-vga");
+        config.callBudgetMs = GENEROUS_BUDGET_MS;
+        const std::unique_ptr<pc::Pc> pc = engine::boot(config, *clock);
         ASSERT_EQ(qemuChildren().size(), 1u);
         qemu = qemuChildren().front();
 
@@ -76,16 +83,56 @@ TEST(QemuPc, RunsTheRomsVbeAndShowsWhatWasDrawn)
         // QEMU widens 6-bit values as v<<2 | (v&1)<<1 | (v&1): 3Fh -> FFh, 20h -> 80h.
         EXPECT_EQ(picture.pixels[640 * 10 + 20], 0xFF0080u);
         EXPECT_EQ(picture.pixels[0], 0u);
-
-        // A call that never returns is stopped within its budget and says where.
-        const uint8_t loop[] = {0xEB, 0xFE};  // jmp $
-        std::memcpy(pc->memory() + 0x4000, loop, sizeof loop);
-        regs = {};
-        const pc::CallResult stuck = pc->farCall(0x0400, 0, regs);
-        EXPECT_FALSE(stuck.ok);
-        EXPECT_NE(stuck.error.find("0400:0000"), std::string::npos) << stuck.error;
     }
     EXPECT_FALSE(processExists(qemu)) << "QEMU outlived its PC";
+}
+
+TEST(QemuPc, ACallThatNeverReturnsIsStoppedWithinItsBudgetAndSaysWhere)
+{
+    auto clock = pc::makeRealClock();
+    pc::MachineConfig config = engine::loadMachine("qemu-vga");
+    config.callBudgetMs = 300;
+    const std::unique_ptr<pc::Pc> pc = engine::boot(config, *clock);
+    const uint8_t loop[] = {0xEB, 0xFE};  // jmp $
+    std::memcpy(pc->memory() + 0x4000, loop, sizeof loop);
+    pc::CpuRegs regs;
+    const auto start = std::chrono::steady_clock::now();
+    const pc::CallResult stuck = pc->farCall(0x0400, 0, regs);
+    const auto taken = std::chrono::steady_clock::now() - start;
+    EXPECT_FALSE(stuck.ok);
+    EXPECT_NE(stuck.error.find("no return within 300 ms"), std::string::npos) << stuck.error;
+    EXPECT_NE(stuck.error.find("0400:0000"), std::string::npos) << stuck.error;
+    EXPECT_GE(taken, std::chrono::milliseconds(300));
+    // The budget and the stub's answer to the host's stop, which a loaded machine may delay.
+    EXPECT_LT(taken, std::chrono::seconds(6));
+    // The PC goes on after the stop.
+    regs = {};
+    regs.ax = 0x4F03;
+    EXPECT_TRUE(pc->interrupt(0x10, regs).ok);
+}
+
+TEST(QemuPc, AGdbstubThatStopsAnsweringIsOneLineAndEndsItsQemu)
+{
+    auto clock = pc::makeRealClock();
+    pc::MachineConfig config = engine::loadMachine("qemu-vga");
+    config.callBudgetMs = GENEROUS_BUDGET_MS;
+    const std::unique_ptr<pc::Pc> pc = engine::boot(config, *clock);
+    ASSERT_EQ(qemuChildren().size(), 1u);
+    kill(qemuChildren().front(), SIGSTOP);  // alive, but its gdbstub never answers again
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        pc::CpuRegs regs;
+        regs.ax = 0x4F03;
+        pc->interrupt(0x10, regs);
+        ADD_FAILURE() << "a call on a stopped QEMU returned";
+    } catch (const pc::MachineError& error) {
+        const std::string message = error.what();
+        EXPECT_NE(message.find("stopped answering"), std::string::npos) << message;
+        EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+    }
+    // The stub's answer is awaited 5 s, whatever the call's budget.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+    EXPECT_TRUE(qemuChildren().empty()) << "the silent QEMU was left behind";
 }
 
 TEST(QemuPc, ADescriptionQemuCannotRunIsOneLineAndLeavesNoQemu)

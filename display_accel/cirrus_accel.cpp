@@ -10,7 +10,7 @@
 //  - source-transparent copies in a mix other than replace (the result is the source only
 //    under replace), and at 24 and 32 bits, where the engine has no compare;
 //  - areas that do not lie whole in video memory, or exceed the engine's 13-bit fields.
-#include "display/cirrus_accel.h"
+#include "display_accel/cirrus_accel.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,5 +1,5 @@
 // The DISPI card's accelerator back end.
-#include "display/dispi_accel.h"
+#include "display_accel/dispi_accel.h"
 
 #include <algorithm>
 
