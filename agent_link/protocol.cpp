@@ -123,31 +123,61 @@ void FrameReader::feed(std::span<const uint8_t> bytes)
     buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
 }
 
+namespace {
+
+// The whole frame at `at` when one is there with a good CRC: its size, else 0. `incomplete`
+// tells a frame still arriving from one that is damaged.
+size_t wholeFrameAt(const std::vector<uint8_t>& buffer, size_t at, bool& incomplete)
+{
+    incomplete = false;
+    if (buffer.size() < at + 2 + FRAME_HEADER_BYTES) {
+        incomplete = true;
+        return 0;
+    }
+    const size_t length = le16(buffer.data() + at + 5);
+    if (length > MAX_PAYLOAD + 16)
+        return 0;
+    const size_t whole = FRAME_OVERHEAD + length;
+    if (buffer.size() < at + whole) {
+        incomplete = true;
+        return 0;
+    }
+    const std::span<const uint8_t> checked(buffer.data() + at + 2, FRAME_HEADER_BYTES + length);
+    return crc32(checked) == le32(buffer.data() + at + 2 + FRAME_HEADER_BYTES + length) ? whole : 0;
+}
+
+bool syncAt(const std::vector<uint8_t>& buffer, size_t at)
+{
+    return at + 1 < buffer.size() && buffer[at] == FRAME_SYNC0 && buffer[at + 1] == FRAME_SYNC1;
+}
+
+}  // namespace
+
 std::optional<Frame> FrameReader::next()
 {
     for (;;) {
         // Hunt for the sync bytes; what comes before them is noise.
         size_t start = 0;
-        while (start + 1 < buffer_.size() && !(buffer_[start] == FRAME_SYNC0 && buffer_[start + 1] == FRAME_SYNC1))
+        while (start + 1 < buffer_.size() && !syncAt(buffer_, start))
             ++start;
-        if (start > 0) {
-            buffer_.erase(buffer_.begin(), buffer_.begin() + std::ptrdiff_t(start));
-        }
-        if (buffer_.size() < 2 + FRAME_HEADER_BYTES)
-            return std::nullopt;
-        const size_t length = le16(buffer_.data() + 5);
-        if (length > MAX_PAYLOAD + 16) {
+        buffer_.erase(buffer_.begin(), buffer_.begin() + std::ptrdiff_t(start));
+        bool incomplete = false;
+        size_t whole = wholeFrameAt(buffer_, 0, incomplete);
+        if (whole == 0 && incomplete) {
+            // A false start (a damaged length, noise that looks like a sync) would hold back
+            // every frame behind it: a whole good frame further on wins.
+            size_t later = 1;
+            bool laterIncomplete = false;
+            while (later < buffer_.size() &&
+                   !(syncAt(buffer_, later) && (whole = wholeFrameAt(buffer_, later, laterIncomplete)) != 0))
+                ++later;
+            if (whole == 0)
+                return std::nullopt;
             ++damaged_;
-            buffer_.erase(buffer_.begin());  // a false start: look again from the next byte
-            continue;
-        }
-        const size_t whole = FRAME_OVERHEAD + length;
-        if (buffer_.size() < whole)
-            return std::nullopt;
-        const std::span<const uint8_t> checked(buffer_.data() + 2, FRAME_HEADER_BYTES + length);
-        if (crc32(checked) != le32(buffer_.data() + 2 + FRAME_HEADER_BYTES + length)) {
+            buffer_.erase(buffer_.begin(), buffer_.begin() + std::ptrdiff_t(later));
+        } else if (whole == 0) {
             ++damaged_;
-            buffer_.erase(buffer_.begin());
+            buffer_.erase(buffer_.begin());  // look again from the next byte
             continue;
         }
         Frame frame;
