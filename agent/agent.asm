@@ -9,6 +9,7 @@ cpu 386
 
 UPLOAD_BYTES    equ 4096        ; room for code the host uploads and runs
 STACK_BYTES     equ 2048
+POLL_PAUSE      equ 256         ; loops between polls of an empty UART
 BYTE_TICKS      equ 3           ; a frame that stalls for longer (55 ms ticks) is dropped
 DEFAULT_PORT    equ UART_COM1_PORT
 DEFAULT_DIVISOR equ 1           ; 115,200 baud
@@ -746,7 +747,9 @@ uart_init:
     out dx, al
     mov dx, [port]
     add dx, UART_FCR
-    mov al, UART_FCR_ENABLE | UART_FCR_CLEAR_RECEIVE | UART_FCR_CLEAR_TRANSMIT
+    ; The agent polls, so the trigger level raises no interrupt; an emulated UART (QEMU's)
+    ; takes in as many bytes at a time as the level allows.
+    mov al, UART_FCR_ENABLE | UART_FCR_CLEAR_RECEIVE | UART_FCR_CLEAR_TRANSMIT | UART_FCR_TRIGGER_14
     out dx, al
     mov dx, [port]
     add dx, UART_MCR
@@ -786,6 +789,13 @@ get_byte_timed:
     in al, dx
     test al, UART_LSR_DATA_READY
     jnz .ready
+    ; A short pause between polls: an emulator's I/O thread, which fills the UART, gets
+    ; its turn instead of waiting for the CPU's port accesses.
+    push cx
+    mov cx, POLL_PAUSE
+.pause:
+    loop .pause
+    pop cx
     call ticks
     sub ax, bx
     cmp ax, BYTE_TICKS

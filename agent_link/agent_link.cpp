@@ -10,6 +10,7 @@ namespace {
 
 constexpr int ATTEMPTS = 4;          // a command's tries share its time limit
 constexpr int HELLO_ATTEMPT_MS = 250;
+constexpr int MAX_CATCHING_UP = 8;   // late answers that may each keep a try waiting
 
 using Clock = std::chrono::steady_clock;
 
@@ -53,6 +54,7 @@ std::vector<uint8_t> AgentLink::transact(uint8_t type, const std::vector<uint8_t
     const double lineMs = link_->microsPerByte() * double(frame.size() + replyBytes + FRAME_OVERHEAD) / 1000.0;
     const int attemptMs = std::max(answerMs_ / ATTEMPTS, 1) + int(lineMs) + extraMs;
     size_t bytesSeen = 0;
+    int catchingUp = 0;
     for (int attempt = 0; attempt < ATTEMPTS; ++attempt) {
         if (attempt > 0)
             ++resent_;
@@ -60,7 +62,7 @@ std::vector<uint8_t> AgentLink::transact(uint8_t type, const std::vector<uint8_t
             rescue_();
         if (!link_->send(frame))
             fail("closed the link");
-        const auto deadline = Clock::now() + std::chrono::milliseconds(attemptMs);
+        auto deadline = Clock::now() + std::chrono::milliseconds(attemptMs);
         for (;;) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
             if (left <= 0)
@@ -77,8 +79,13 @@ std::vector<uint8_t> AgentLink::transact(uint8_t type, const std::vector<uint8_t
                 if (reply->version != PROTOCOL_VERSION)
                     fail("speaks protocol version " + std::to_string(reply->version) + ", this Palisade version " +
                          std::to_string(PROTOCOL_VERSION) + ": start the agent built with this Palisade");
-                if (reply->sequence != sequence)
-                    continue;  // a late copy of an earlier reply
+                if (reply->sequence != sequence) {
+                    // A late answer to an earlier try: the agent is alive and catching up on
+                    // the copies it was sent, so this try waits on (a little while).
+                    if (catchingUp++ < MAX_CATCHING_UP)
+                        deadline = Clock::now() + std::chrono::milliseconds(attemptMs);
+                    continue;
+                }
                 if (reply->type == TYPE_ERROR) {
                     const int code = reply->payload.empty() ? 0 : reply->payload[0];
                     switch (code) {

@@ -20,6 +20,9 @@
 namespace agent_link {
 namespace {
 
+// An emulated UART at the other end of a socket may pace bytes like a 115,200-baud line.
+constexpr double SOCKET_MICROS_PER_BYTE = 1e7 / 115200;
+
 class FdLink final : public ByteLink {
 public:
     FdLink(int fd, std::string name, bool tcp, double microsPerByte)
@@ -110,7 +113,7 @@ std::unique_ptr<ByteLink> connectUnix(const std::string& spec, const std::string
             close(fd);
         refuse(spec, "cannot connect: " + why);
     }
-    return std::make_unique<FdLink>(fd, spec, false, 0);
+    return std::make_unique<FdLink>(fd, spec, false, SOCKET_MICROS_PER_BYTE);
 }
 
 std::unique_ptr<ByteLink> connectTcp(const std::string& spec, const std::string& where)
@@ -140,7 +143,7 @@ std::unique_ptr<ByteLink> connectTcp(const std::string& spec, const std::string&
         refuse(spec, "cannot connect: " + why);
     const int on = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    return std::make_unique<FdLink>(fd, spec, true, 0);
+    return std::make_unique<FdLink>(fd, spec, true, SOCKET_MICROS_PER_BYTE);
 }
 
 speed_t termiosSpeed(uint32_t baud)
@@ -243,7 +246,7 @@ std::unique_ptr<ByteLink> UnixListener::accept(int timeoutMs)
     const int fd = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0)
         return nullptr;
-    return std::make_unique<FdLink>(fd, "unix:" + path_, false, 0);
+    return std::make_unique<FdLink>(fd, "unix:" + path_, false, SOCKET_MICROS_PER_BYTE);
 }
 
 }  // namespace agent_link

@@ -20,9 +20,9 @@ public:
     // when the other end is gone (closed() tells which).
     virtual std::vector<uint8_t> receive(int timeoutMs) = 0;
     virtual bool closed() const = 0;
-    // The time one byte takes on the line, for the wait a frame of some size deserves (0: a
-    // socket's bytes take no time of their own).
-    virtual double microsPerByte() const { return 0; }
+    // The time one byte may take on the line, for the wait a frame of some size deserves. A
+    // socket may end in an emulated UART that paces bytes as a 115,200-baud line does.
+    virtual double microsPerByte() const { return 1e7 / 115200; }
     virtual std::string name() const = 0;  // "unix:PATH", "tcp:HOST:PORT", "serial:DEVICE,BAUD"
 };
 

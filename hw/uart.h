@@ -23,6 +23,7 @@ constexpr uint8_t LCR_DLAB = 0x80;
 constexpr uint8_t FCR_ENABLE = 0x01;
 constexpr uint8_t FCR_CLEAR_RECEIVE = 0x02;
 constexpr uint8_t FCR_CLEAR_TRANSMIT = 0x04;
+constexpr uint8_t FCR_TRIGGER_14 = 0xC0;  // the receive FIFO signals at 14 bytes
 constexpr uint8_t MCR_DTR = 0x01;
 constexpr uint8_t MCR_RTS = 0x02;
 constexpr uint8_t LSR_DATA_READY = 0x01;
