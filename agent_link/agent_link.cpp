@@ -110,6 +110,7 @@ std::vector<uint8_t> AgentLink::transact(uint8_t type, const std::vector<uint8_t
             }
         }
     }
+    silent_ = bytesSeen == 0;
     const double seconds = double(attemptMs) * ATTEMPTS / 1000.0;
     char limit[32];
     std::snprintf(limit, sizeof limit, "%.1f s", seconds);
@@ -125,6 +126,7 @@ const PingRecord& AgentLink::hello(int timeoutMs)
     answerMs_ = HELLO_ATTEMPT_MS * ATTEMPTS;
     for (;;) {
         try {
+            silent_ = false;
             const std::vector<uint8_t> reply = transact(CMD_PING, {}, 0, PING_BYTES);
             const std::optional<PingRecord> record = parsePing(reply);
             if (!record || record->magic != AGENT_MAGIC)
@@ -136,9 +138,9 @@ const PingRecord& AgentLink::hello(int timeoutMs)
             answerMs_ = savedAnswerMs;
             return agent_;
         } catch (const AgentError&) {
-            if (Clock::now() >= deadline || link_->closed())
+            // Silence may be an agent still booting; anything else it says is final.
+            if (!silent_ || Clock::now() >= deadline || link_->closed())
                 throw;
-            // still booting: nothing read the frames we sent
         }
     }
 }

@@ -72,6 +72,7 @@ private:
     PingRecord agent_;
     uint8_t sequence_ = 0;
     uint64_t resent_ = 0;
+    bool silent_ = false;  // the last command that failed heard nothing at all
     std::function<void()> rescue_;
 };
 

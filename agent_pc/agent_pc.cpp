@@ -182,7 +182,8 @@ public:
 private:
     void start()
     {
-        const agent_link::PingRecord& agent = link_->hello(BOOT_MS);
+        // An emulator boots the agent first; an agent on a line is running already.
+        const agent_link::PingRecord& agent = link_->hello(client_ ? BOOT_MS : int(config_.linkTimeoutMs));
         agentFirstPage_ = agent.agentFirst >> PAGE_SHIFT;
         agentLastPage_ = (agent.agentEnd - 1) >> PAGE_SHIFT;
         freeStart_ = (agentLastPage_ + 1) << PAGE_SHIFT;
