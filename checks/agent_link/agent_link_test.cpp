@@ -138,7 +138,8 @@ TEST(AgentLink, LinksThatCannotBeOpenedSayWhy)
         {"tcp:localhost", "expected tcp:HOST:PORT"},
         {"com1", "expected unix:PATH, tcp:HOST:PORT or serial:DEVICE[,BAUD]"},
     };
-    for (const auto& [spec, says] : cases) {
+    for (const auto& c : cases) {
+        const std::string spec = c.first, says = c.second;
         const std::string line = failureOf([&] { agent_link::openLink(spec); });
         EXPECT_NE(line.find(says), std::string::npos) << spec << ": " << line;
         EXPECT_EQ(line.find("link " + std::string(spec)), 0u) << line;
