@@ -38,7 +38,7 @@ constexpr size_t MAX_POSTED = 4000;
 constexpr uint16_t FLAGS_INTERRUPTS = 0x0202;  // a program's calls run with interrupts on
 constexpr uint16_t FLAGS_QUIET = 0x0002;
 constexpr int BOOT_MS = 60000;  // the BIOS boots the agent
-constexpr size_t UPLOAD_ROOM = 4000;  // of the agent's upload area, for queued port writes
+constexpr size_t MIN_UPLOAD_ROOM = 64;  // a few queued port writes and the return
 
 std::string hex(uint32_t value, int digits)
 {
@@ -191,6 +191,10 @@ private:
         if (freeStart_ >= conventionalBytes_)
             throw AgentError("the agent at " + link_->name() + " leaves no conventional memory free (it ends at " +
                              hex(agent.agentEnd, 5) + "h)");
+        if (agent.uploadBytes < MIN_UPLOAD_ROOM)
+            throw AgentError("the agent at " + link_->name() + " has room for only " +
+                             std::to_string(agent.uploadBytes) + " bytes of uploaded code (at least " +
+                             std::to_string(MIN_UPLOAD_ROOM) + " needed)");
         pullMemory();
         findFramebuffer();
     }
@@ -456,7 +460,7 @@ private:
             code[length++] = uint8_t(value >> 8);
             code[length++] = 0xEF;
         }
-        if (queuedPortCode_.size() + length + 1 > UPLOAD_ROOM)
+        if (queuedPortCode_.size() + length + 1 > link_->agent().uploadBytes)
             flushPortWrites();
         queuedPortCode_.insert(queuedPortCode_.end(), code, code + length);
         lastQueued_ = {port, value, bytes};
