@@ -618,22 +618,6 @@ enter_big_real_mode:
 ; EAX = hash of ECX dwords from FS:ESI (ESI advanced): h = (h + d) * HASH_MULTIPLIER.
 hash_dwords:
     xor eax, eax
-    test cl, 3
-    jnz .dword
-    shr ecx, 2                  ; four at a time: the first megabyte is hashed after every call
-.four:
-    add eax, [fs:esi]
-    imul eax, eax, HASH_MULTIPLIER
-    add eax, [fs:esi + 4]
-    imul eax, eax, HASH_MULTIPLIER
-    add eax, [fs:esi + 8]
-    imul eax, eax, HASH_MULTIPLIER
-    add eax, [fs:esi + 12]
-    imul eax, eax, HASH_MULTIPLIER
-    add esi, 16
-    dec ecx
-    jnz .four
-    ret
 .dword:
     add eax, [fs:esi]
     imul eax, eax, HASH_MULTIPLIER
