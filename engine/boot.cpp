@@ -1,6 +1,7 @@
 // Machine descriptions and the engines that boot them.
 #include "engine/boot.h"
 
+#include "agent_pc/agent_pc.h"
 #include "machine/machine.h"
 #include "qemu_pc/qemu_pc.h"
 
@@ -26,6 +27,8 @@ std::unique_ptr<pc::Pc> boot(const pc::MachineConfig& config, pc::Clock& clock,
 {
     if (config.engine == pc::Engine::Qemu)
         return qemu_pc::bootQemu(config, clock, std::move(ioLog));
+    if (config.engine == pc::Engine::Agent)
+        return agent_pc::bootAgentPc(config, clock, std::move(ioLog));
     return std::make_unique<machine::Machine>(config, clock, std::move(ioLog));
 }
 

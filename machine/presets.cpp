@@ -25,7 +25,12 @@
 //   engine = virtual|qemu       the PC: Palisade's virtual PC, or QEMU's (qemu-system-i386 with
 //                               -device VGA or cirrus-vga, the rom and video_memory above)
 //   qemu = <path or name>       QEMU's executable (default qemu-system-i386 on PATH)
-//   call_budget_ms = N          on QEMU: the milliseconds one real-mode call may run, 10 to 600000
+//   call_budget_ms = N          on QEMU and the agent: the milliseconds one real-mode call may run,
+//                               10 to 600000
+//   engine = agent              a PC running Palisade's agent (agent/), reached through
+//   link = unix:PATH|tcp:HOST:PORT|serial:DEVICE[,BAUD]    the line to it, or
+//   client = qemu               an emulator Palisade starts with the agent inside
+//   link_timeout_ms = N         the longest one command to the agent may go unanswered, 100 to 600000
 // A key given twice, a rom that is not a regular file, or a key the card has nothing to apply
 // to (dispi, dac8 or accel on the cirrus card, svga_screen_off on stdvga) is an error.
 //   description = <text>        the line --list-machines shows
@@ -168,6 +173,15 @@ std::vector<MachineConfig> presets()
         c.romPackage = q.package;
         list.push_back(c);
     }
+    // The same QEMU PC reached through Palisade's agent on its COM1 instead of the gdbstub.
+    MachineConfig serial = base("qemu-serial", "QEMU's PC through Palisade's agent on COM1: -device VGA (DISPI), 4 MB, Bochs VGA BIOS");
+    serial.engine = pc::Engine::Agent;
+    serial.agentClient = "qemu";
+    serial.card = "stdvga";
+    serial.accelEntries = 0;
+    serial.romPath = BOCHS_ROM;
+    serial.romPackage = "vgabios";
+    list.push_back(serial);
     return list;
 }
 
@@ -294,6 +308,14 @@ public:
                 config_.qemuBinary = value;
             } else if (key == "call_budget_ms") {
                 config_.callBudgetMs = uint32_t(number(key, value, 10, 600000, "ms"));
+            } else if (key == "link") {
+                config_.link = value;
+            } else if (key == "client") {
+                if (lower(value) != "qemu")
+                    fail("'client' must be qemu, got '" + value + "'");
+                config_.agentClient = lower(value);
+            } else if (key == "link_timeout_ms") {
+                config_.linkTimeoutMs = uint32_t(number(key, value, 100, 600000, "ms"));
             } else if (key == "description") {
                 config_.description = value;
             } else {
@@ -301,11 +323,16 @@ public:
                      "' (keys: base, rom, card, dispi, video_memory, accel, dac8, conventional_memory, refresh, "
                      "resident, "
                      "kestrel, card_fault, svga_screen_off, lfb, instruction_budget, engine, qemu, call_budget_ms, "
-                     "description)");
+                     "link, client, link_timeout_ms, description)");
             }
             sawKey = true;
         }
         refuseKeysTheCardLacks();
+        if (config_.engine == pc::Engine::Agent && config_.link.empty() == config_.agentClient.empty())
+            fail("engine = agent takes either link (an agent already running) or client (an emulator to start), "
+                 "and one of them");
+        if (config_.engine != pc::Engine::Agent && !(config_.link.empty() && config_.agentClient.empty()))
+            fail("link and client need engine = agent");
         if (!config_.dispi && config_.accelEntries != 0) {
             if (accelGiven)
                 fail("an accelerator needs the DISPI extension: set dispi = yes or accel = none");
@@ -413,7 +440,9 @@ private:
             return pc::Engine::Virtual;
         if (v == "qemu")
             return pc::Engine::Qemu;
-        fail("'engine' must be virtual or qemu, got '" + value + "'");
+        if (v == "agent")
+            return pc::Engine::Agent;
+        fail("'engine' must be virtual, qemu or agent, got '" + value + "'");
     }
 
     bool screenOff(const std::string& value) const

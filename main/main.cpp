@@ -369,7 +369,13 @@ int main(int argc, char** argv)
                                 return "full screen " + std::to_string(picture.width) + " x " +
                                        std::to_string(picture.height) + ", " + modeDepth(picture);
                             });
-    session.setScreenNamer([]() { return desktop::screenName(display::screenContents(), display::meantScreen()); });
+    // A PC reached through the agent with no emulator around it has no picture of its own to
+    // give: Palisade scans out its registers and video memory, read back over the line.
+    const bool readBack = config.engine == pc::Engine::Agent && config.agentClient.empty();
+    session.setScreenNamer([readBack]() {
+        const std::string name = desktop::screenName(display::screenContents(), display::meantScreen());
+        return readBack ? name + " (read back)" : name;
+    });
     session.setScriptName(options.scriptPath);
     session.setCpuPace([&card] { return card.cpuPace(); });
     for (desktop::Action& action : script)

@@ -1,6 +1,6 @@
 // The PC Palisade tests, as everything above the hardware sees it: real-mode calls, ports,
 // physical memory, the framebuffer, the clock and the picture. Engines stand behind it: the
-// virtual PC (machine/) and QEMU's PC (qemu_pc/).
+// virtual PC (machine/), QEMU's PC (qemu_pc/) and any PC running Palisade's agent (agent_pc/).
 #pragma once
 
 #include <cstdint>
@@ -39,6 +39,7 @@ enum class CardFault : uint8_t {
 enum class Engine : uint8_t {
     Virtual,  // libx86emu and Palisade's own card models
     Qemu,     // qemu-system-i386, driven through its gdbstub
+    Agent,    // any PC running Palisade's agent, over a serial line or a socket
 };
 
 struct MachineConfig {
@@ -64,6 +65,11 @@ struct MachineConfig {
     Engine engine = Engine::Virtual;
     std::string qemuBinary = "qemu-system-i386";  // the QEMU engine's executable (a path or a name on PATH)
     uint32_t callBudgetMs = 1000;                 // per real-mode call on an engine that runs in real time
+    // The agent engine: the line to an agent already running (unix:PATH, tcp:HOST:PORT,
+    // serial:DEVICE[,BAUD]), or an emulator Palisade starts with the agent inside ("qemu").
+    std::string link;
+    std::string agentClient;
+    uint32_t linkTimeoutMs = 2000;  // the longest one command to the agent may go unanswered
 };
 
 // Time as the machine sees it. Headless runs use a virtual clock that advances only by

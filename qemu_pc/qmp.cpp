@@ -70,6 +70,11 @@ void Qmp::screendump(const std::string& file)
     execute(R"({"execute":"screendump","arguments":{"filename":)" + jsonString(file) + "}}");
 }
 
+void Qmp::injectNmi()
+{
+    execute(R"({"execute":"inject-nmi"})");
+}
+
 void Qmp::savePhysicalMemory(uint32_t address, uint32_t bytes, const std::string& file)
 {
     execute(R"({"execute":"pmemsave","arguments":{"val":)" + std::to_string(address) +

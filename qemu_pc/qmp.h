@@ -21,6 +21,8 @@ public:
     void screendump(const std::string& file);
     // `bytes` of physical memory from `address` into a file.
     void savePhysicalMemory(uint32_t address, uint32_t bytes, const std::string& file);
+    // A non-maskable interrupt to the CPU.
+    void injectNmi();
 
 private:
     // Sends one command and returns its "return" line; throws on an "error" reply or silence.

@@ -3,5 +3,6 @@
 #include "hw/dispi.h"
 #include "hw/palisade_ext.h"
 #include "hw/pci.h"
+#include "hw/uart.h"
 #include "hw/vbe.h"
 #include "hw/vga.h"

@@ -10,6 +10,7 @@ org 0
 %include "hw/pci.inc"
 %include "hw/vbe.inc"
 %include "hw/cirrus.inc"
+%include "hw/uart.inc"
 %include "hw/vga.inc"
 %include "hw/cirrus.inc"
 

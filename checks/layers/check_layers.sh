@@ -20,7 +20,7 @@ done
 
 program_folders="platform app tests accel loader"
 above_the_pc="display display_accel display_bus realmode desktop judge kestrel card_reading"
-engines="machine qemu_pc"
+engines="machine qemu_pc agent_link agent_pc"
 
 # The folders FOLDER may not include from, among the top-level folders of the tree.
 forbidden() {

@@ -1,0 +1,86 @@
+// What reaching a PC through Palisade's agent costs, on QEMU's PC booted from the agent's image
+// (qemu-serial) against the same PC through QEMU's gdbstub (qemu-vga), in the same run: a
+// round trip (a port read), an int 10h call (4F03), the conformance table's wall time; and the
+// link's throughput both ways, against what a 115,200-baud serial line carries (11.52 kB/s).
+//   agent_link_bench
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "agent_link/agent_link.h"
+#include "agent_pc/client.h"
+#include "engine/boot.h"
+#include "judge/conformance.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double seconds(Clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
+
+template <typename Work>
+double microsEach(int times, Work work)
+{
+    const auto start = Clock::now();
+    for (int i = 0; i < times; ++i)
+        work();
+    return seconds(Clock::now() - start) * 1e6 / times;
+}
+
+void ratio(const char* what, double agent, double gdbstub, const char* unit)
+{
+    std::printf("%-36s agent %9.1f %-3s  reference (gdbstub) %9.1f %-3s  ratio %5.1fx\n", what, agent, unit, gdbstub,
+                unit, agent / gdbstub);
+}
+
+double conformanceSeconds(const std::string& machine)
+{
+    const auto start = Clock::now();
+    std::string kestrelAbsent;
+    judge::conformanceTable(engine::loadMachine(machine), kestrelAbsent);
+    return seconds(Clock::now() - start);
+}
+
+}  // namespace
+
+int main()
+{
+    auto clock = pc::makeRealClock();
+    {
+        const std::unique_ptr<pc::Pc> agent = engine::boot(engine::loadMachine("qemu-serial"), *clock);
+        const std::unique_ptr<pc::Pc> gdbstub = engine::boot(engine::loadMachine("qemu-vga"), *clock);
+        auto portRead = [](pc::Pc& pc) { return microsEach(200, [&] { pc.in8(0x3CC); }); };
+        ratio("round trip (a port read)", portRead(*agent), portRead(*gdbstub), "us");
+        auto getMode = [](pc::Pc& pc) {
+            return microsEach(100, [&] {
+                pc::CpuRegs regs;
+                regs.ax = 0x4F03;
+                pc.interrupt(0x10, regs);
+            });
+        };
+        ratio("int 10h 4F03 (with memory kept in step)", getMode(*agent), getMode(*gdbstub), "us");
+    }
+    {
+        const std::unique_ptr<agent_pc::Client> client = agent_pc::startQemuClient(engine::loadMachine("qemu-serial"));
+        agent_link::AgentLink link(client->connect(), 2000);
+        link.hello(60000);
+        constexpr uint32_t BYTES = 256 * 1024, ABOVE_1MB = 0x200000;
+        const std::vector<uint8_t> data(BYTES, 0x5A);
+        auto start = Clock::now();
+        link.write(ABOVE_1MB, data);
+        const double toPc = BYTES / seconds(Clock::now() - start) / 1000.0;
+        start = Clock::now();
+        link.read(ABOVE_1MB, BYTES);
+        const double fromPc = BYTES / seconds(Clock::now() - start) / 1000.0;
+        constexpr double SERIAL_LINE_KB_S = 11.52;
+        std::printf("%-36s %9.1f kB/s  reference (115,200-baud line) %5.2f kB/s  ratio %5.1fx\n",
+                    "throughput, host to PC (256 KB)", toPc, SERIAL_LINE_KB_S, toPc / SERIAL_LINE_KB_S);
+        std::printf("%-36s %9.1f kB/s  reference (115,200-baud line) %5.2f kB/s  ratio %5.1fx\n",
+                    "throughput, PC to host (256 KB)", fromPc, SERIAL_LINE_KB_S, fromPc / SERIAL_LINE_KB_S);
+    }
+    ratio("conformance table (BIOS, Kestrel)", conformanceSeconds("qemu-serial"), conformanceSeconds("qemu-vga"), "s");
+    return 0;
+}
