@@ -20,6 +20,7 @@
 #include "agent_pc/read_back.h"
 #include "card_reading/shown_card.h"
 #include "hw/pci.h"
+#include "pc/changed_runs.h"
 
 namespace agent_pc {
 namespace {
@@ -32,7 +33,6 @@ using agent_link::PAGE_SHIFT;
 constexpr uint32_t MEMORY_BYTES = agent_link::WATCHED_BYTES;
 constexpr uint32_t WINDOW_START = 0xA0000, WINDOW_END = 0xC0000;
 constexpr uint32_t VRAM_PIECE = 4096;
-constexpr uint32_t COMPARE_STEP = 64;
 constexpr uint32_t MAX_BRIDGED_GAP = 64;  // unchanged bytes a push sends rather than start a new write
 constexpr size_t MAX_POSTED = 4000;
 constexpr uint16_t FLAGS_INTERRUPTS = 0x0202;  // a program's calls run with interrupts on
@@ -279,33 +279,10 @@ private:
     // while that copy is what the card holds, runs a few bytes apart go out as one.
     void pushVideoMemory()
     {
-        uint8_t* shadow = vram_.data();
-        uint8_t* synced = vramSynced_.data();
-        const uint32_t bytes = uint32_t(vram_.size());
+        const uint8_t* shadow = vram_.data();
         const uint32_t bridge = videoMemoryStale_ ? 0 : MAX_BRIDGED_GAP;
-        for (uint32_t at = 0; at < bytes;) {
-            const uint32_t step = std::min(COMPARE_STEP, bytes - at);
-            if (std::memcmp(shadow + at, synced + at, step) == 0) {
-                at += step;
-                continue;
-            }
-            const uint32_t stepEnd = at + step;
-            while (at < stepEnd) {
-                if (shadow[at] == synced[at]) {
-                    ++at;
-                    continue;
-                }
-                uint32_t end = at + 1, equal = 0;
-                while (end < bytes && equal <= bridge) {
-                    equal = shadow[end] == synced[end] ? equal + 1 : 0;
-                    ++end;
-                }
-                end -= equal;
-                link_->write(lfbAddress_ + at, std::span<const uint8_t>(shadow + at, end - at));
-                std::memcpy(synced + at, shadow + at, end - at);
-                at = end;
-            }
-        }
+        for (const pc::ByteRun& run : pc::takeChangedRuns(shadow, vramSynced_.data(), uint32_t(vram_.size()), bridge))
+            link_->write(lfbAddress_ + run.at, std::span<const uint8_t>(shadow + run.at, run.end - run.at));
     }
 
     // The pieces of video memory whose hash in the card differs from the host's copy. A piece

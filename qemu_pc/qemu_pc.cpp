@@ -28,6 +28,7 @@
 #include "hw/cirrus.h"
 #include "hw/pci.h"
 #include "hw/vga.h"
+#include "pc/changed_runs.h"
 #include "qemu_pc/gdb_remote.h"
 #include "qemu_pc/io_batch.h"
 #include "qemu_pc/ppm.h"
@@ -56,7 +57,6 @@ constexpr uint32_t COPY_END = 0x1C00;
 constexpr uint16_t STACK_SEGMENT = 0x0080;
 constexpr uint16_t STACK_TOP = 0x1800;
 constexpr uint32_t FREE_START = 0x2000;
-constexpr uint32_t COMPARE_STEP = 64;  // equal stretches of a shadow are skipped this many bytes at a time
 constexpr uint32_t RAM_MB = 32;
 // Where the host stages video memory for the CPU to copy into the card: RAM above what real
 // mode reaches and below what SeaBIOS keeps at the top.
@@ -401,48 +401,21 @@ private:
     // go with the gdbstub's next request, costing no round trip of their own.
     void pushVideoMemory()
     {
-        struct Run {
-            uint32_t at, end;
-        };
-        std::vector<Run> runs;
-        uint32_t changed = 0;
         uint8_t* shadow = vram_.data();
-        uint8_t* synced = vramSynced_.data();
-        const uint32_t bytes = uint32_t(vram_.size());
         const uint32_t bridge = videoMemoryStale_ ? 0 : MAX_BRIDGED_GAP;
-        for (uint32_t at = 0; at < bytes;) {
-            const uint32_t step = std::min(COMPARE_STEP, bytes - at);
-            if (std::memcmp(shadow + at, synced + at, step) == 0) {
-                at += step;
-                continue;
-            }
-            const uint32_t stepEnd = at + step;
-            while (at < stepEnd) {
-                if (shadow[at] == synced[at]) {
-                    ++at;
-                    continue;
-                }
-                // The run ends after `bridge` equal bytes in a row.
-                uint32_t end = at + 1, equal = 0;
-                while (end < bytes && equal <= bridge) {
-                    equal = shadow[end] == synced[end] ? equal + 1 : 0;
-                    ++end;
-                }
-                end -= equal;
-                std::memcpy(synced + at, shadow + at, end - at);
-                runs.push_back({at, end});
-                changed += end - at;
-                at = end;
-            }
-        }
+        const std::vector<pc::ByteRun> runs =
+            pc::takeChangedRuns(shadow, vramSynced_.data(), uint32_t(vram_.size()), bridge);
+        uint32_t changed = 0;
+        for (const pc::ByteRun& run : runs)
+            changed += run.end - run.at;
         if (changed < MIN_STAGED_PUSH) {
-            for (const Run& run : runs)
+            for (const pc::ByteRun& run : runs)
                 guard([&] { gdb_.writeMemory(config_.lfbAddress + run.at, shadow + run.at, run.end - run.at); });
             return;
         }
         std::vector<PhysicalCopy> copies;
         uint32_t staged = 0;
-        for (Run run : runs) {
+        for (pc::ByteRun run : runs) {
             while (run.at < run.end) {
                 if (staged == STAGING_BYTES || copies.size() == MAX_COPIES) {
                     copyIntoVideoMemory(copies);
