@@ -126,7 +126,8 @@ void Session::snap(const Action& action)
 {
     if (!shots_)
         return;
-    Picture picture;
+    // Kept from snap to snap: a fresh picture of a screen's size costs its page faults.
+    Picture& picture = snapPicture_;
     if (shots_->keepsPictures())
         compose(picture);
     // Said from the picture alone: asking the card its depth would take port reads in the
@@ -289,6 +290,7 @@ void Session::compose(Picture& picture)
     }
     picture.width = desktopWidth_;
     picture.height = desktopHeight_;
+    picture.bitsPerPixel = 0;  // the desktop is no mode of the card's
     picture.pixels.assign(size_t(desktopWidth_) * size_t(desktopHeight_), 0);
     renderDesktop(picture);
 }

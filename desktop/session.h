@@ -167,6 +167,7 @@ private:
     std::function<pc::CpuPace()> cpuPace_;
     RealTimeMeter meter_;
     Picture waitPicture_;
+    Picture snapPicture_;
     bool waitPictureFresh_ = false;
     std::deque<Action> queue_;
     std::unique_ptr<ModeRun> modeRun_;  // the `test` step at the head of the queue

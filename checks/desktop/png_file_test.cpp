@@ -1,5 +1,6 @@
 // Pictures written as PNG files: decoded again they are the same pixels, whatever form the
 // file takes, and a file is only ever created new.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -43,6 +44,20 @@ desktop::Picture pictureWithColours(int colours)
     return picture;
 }
 
+// Pixels deflate cannot shrink: the stream takes more room than the rows.
+desktop::Picture noisePicture()
+{
+    desktop::Picture picture;
+    picture.width = 320;
+    picture.height = 200;
+    uint32_t state = 1;
+    for (int i = 0; i < picture.width * picture.height; ++i) {
+        state = state * 1664525u + 1013904223u;
+        picture.pixels.push_back(state >> 8);
+    }
+    return picture;
+}
+
 TEST(PngFile, DecodesToTheSamePixelsIndexedUpTo256ColoursAndRgbAbove)
 {
     const struct {
@@ -60,6 +75,17 @@ TEST(PngFile, DecodesToTheSamePixelsIndexedUpTo256ColoursAndRgbAbove)
         EXPECT_EQ(back.width, picture.width);
         EXPECT_EQ(back.height, picture.height);
         EXPECT_EQ(back.pixels, picture.pixels);
+        std::remove(path.c_str());
+    }
+    // Rows that repeat the row above, as flat areas do, between rows that do not.
+    desktop::Picture repeats = pictureWithColours(40);
+    for (int y = 1; y < repeats.height; y += 2)
+        std::copy_n(&repeats.pixels[size_t(y - 1) * repeats.width], repeats.width, &repeats.pixels[size_t(y) * repeats.width]);
+    for (const desktop::Picture& picture : {noisePicture(), repeats}) {
+        const std::string path = scratchPath("hard");
+        std::remove(path.c_str());
+        desktop::writePng(path, picture);
+        EXPECT_EQ(harness::readPng(path).pixels, picture.pixels);
         std::remove(path.c_str());
     }
 }
