@@ -72,7 +72,11 @@ Verdict call(VbeRig& rig, CpuRegs& regs, bool withBuffer = false)
 
 #define CALL(regs, ...) PASSES(call(rig, regs, ##__VA_ARGS__))
 
-#define SET_MODE(mode) REQUIRE(rig.setMode(mode) == vbe::STATUS_OK, "4F02 %04Xh gave AX=%04Xh", mode, rig.setMode(mode))
+#define SET_MODE(mode)                                                                                                 \
+    do {                                                                                                               \
+        const uint16_t status = rig.setMode(mode);                                                                     \
+        REQUIRE(status == vbe::STATUS_OK, "4F02 %04Xh gave AX=%04Xh", mode, status);                                    \
+    } while (0)
 
 uint32_t totalMemory(VbeRig& rig)
 {
@@ -193,6 +197,19 @@ std::string bankDeparture(VbeRig& rig, uint16_t before, uint16_t asked)
 
 #define SCREEN_ON() REQUIRE(!rig.screen().off, "the card has the screen off: %s", rig.screen().text().c_str())
 
+// 4F02 sets the mode, the card shows it with the screen on, and 4F03 gives it back.
+Verdict setsAndReports(VbeRig& rig, uint16_t mode, int width, int height, int bitsPerPixel)
+{
+    SET_MODE(mode);
+    SHOWS_MODE(width, height, bitsPerPixel);
+    CpuRegs regs;
+    regs.ax = vbe::GET_MODE;
+    CALL(regs);
+    REQUIRE(regs.ax == vbe::STATUS_OK && (regs.bx & 0x7FFF) == mode, "4F03 AX=%04Xh BX=%04Xh", regs.ax, regs.bx);
+    SCREEN_ON();
+    return {};
+}
+
 const std::vector<Row>& rows()
 {
     static const std::vector<Row> table = {
@@ -295,30 +312,12 @@ const std::vector<Row>& rows()
          }},
         {"4F02 banked 101h, 4F03",
          [](VbeRig& rig) -> Verdict {
-             SET_MODE(0x101);
-             SHOWS_MODE(640, 480, 8);
+             PASSES(setsAndReports(rig, 0x101, 640, 480, 8));
              REQUIRE(rig.attribute(vga::attr::MODE_CONTROL) & vga::attr::MODE_CONTROL_GRAPHICS,
                      "attribute controller not in graphics");
-             CpuRegs regs;
-             regs.ax = vbe::GET_MODE;
-             CALL(regs);
-             REQUIRE(regs.ax == vbe::STATUS_OK && (regs.bx & 0x7FFF) == 0x101, "4F03 AX=%04Xh BX=%04Xh", regs.ax,
-                     regs.bx);
-             SCREEN_ON();
              return {};
          }},
-        {"4F02 linear 4111h, 4F03",
-         [](VbeRig& rig) -> Verdict {
-             SET_MODE(0x4111);
-             SHOWS_MODE(640, 480, 16);
-             CpuRegs regs;
-             regs.ax = vbe::GET_MODE;
-             CALL(regs);
-             REQUIRE(regs.ax == vbe::STATUS_OK && (regs.bx & 0x7FFF) == 0x4111, "4F03 AX=%04Xh BX=%04Xh", regs.ax,
-                     regs.bx);
-             SCREEN_ON();
-             return {};
-         }},
+        {"4F02 linear 4111h, 4F03", [](VbeRig& rig) { return setsAndReports(rig, 0x4111, 640, 480, 16); }},
         {"4F02 clears, bit 15 keeps memory",
          [](VbeRig& rig) -> Verdict {
              // Video memory as the card holds it, asked for anew after each call.
