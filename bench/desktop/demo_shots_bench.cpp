@@ -8,38 +8,19 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
+#include "bench/support/palisade_run.h"
 
 namespace {
 
-// CPU seconds (user and system) of one palisade run with these arguments.
-double cpuSecondsOf(std::vector<std::string> arguments)
+// CPU seconds of one palisade run with these arguments.
+double cpuSecondsOf(const std::vector<std::string>& arguments)
 {
-    arguments.insert(arguments.begin(), PALISADE_BINARY);
-    std::vector<char*> argv;
-    for (std::string& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t quiet;
-    posix_spawn_file_actions_init(&quiet);
-    posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int failed = posix_spawn(&pid, argv[0], &quiet, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&quiet);
-    if (failed)
-        throw std::runtime_error("cannot start " + arguments[0]);
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    const bench::PalisadeRun run = bench::runPalisade(PALISADE_BINARY, arguments);
+    if (!run.exitedZero)
         throw std::runtime_error("the demo did not end with status 0");
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return run.cpuSeconds;
 }
 
 void demoWithShots(benchmark::State& state)

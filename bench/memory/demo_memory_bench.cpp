@@ -7,19 +7,14 @@
 // verdict's copy.
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "bench/support/palisade_run.h"
 
 namespace {
 
@@ -42,27 +37,11 @@ double demoPeakMb(const std::string& machine, bool verdict)
     const std::string script = std::string(PALISADE_SOURCE_DIR) + "/scripts/demo.script";
     const std::string shots = (work / "shots").string();
     const std::string program = (work / "palisade").string();
-    std::vector<std::string> words = {program, "--headless", "--machine", machine, "--script", script, "--shots", shots};
+    std::vector<std::string> arguments = {"--headless", "--machine", machine, "--script", script, "--shots", shots};
     if (verdict)
-        words.push_back("--verdict");
-    std::vector<char*> argv;
-    for (std::string& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    double peak = -1;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        rusage usage{};
-        if (wait4(pid, &status, 0, &usage) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0)
-            peak = double(usage.ru_maxrss) / 1024;  // ru_maxrss is in KB
-    }
-    posix_spawn_file_actions_destroy(&actions);
+        arguments.push_back("--verdict");
+    const bench::PalisadeRun run = bench::runPalisade(program, arguments);
+    const double peak = run.exitedZero ? run.peakMb : -1;
     fs::remove_all(work);
     return peak;
 }

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
+
+#include "bench/support/palisade_run.h"
 
 namespace fs = std::filesystem;
 
@@ -29,26 +29,10 @@ void writeLoopingRom(const fs::path& path)
 }
 
 // Runs palisade with the arguments in `folder`; its peak resident set in KB.
-long peakKb(const fs::path& folder, std::vector<std::string> arguments)
+long peakKb(const fs::path& folder, const std::vector<std::string>& arguments)
 {
-    arguments.insert(arguments.begin(), PALISADE_BINARY);
-    const pid_t child = fork();
-    if (child == 0) {
-        if (chdir(folder.c_str()) != 0)
-            _exit(127);
-        std::freopen("/dev/null", "w", stderr);
-        std::vector<char*> argv;
-        for (std::string& argument : arguments)
-            argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (child < 0 || wait4(child, &status, 0, &usage) != child)
-        return -1;
-    return usage.ru_maxrss;
+    const bench::PalisadeRun run = bench::runPalisade(PALISADE_BINARY, arguments, folder.string());
+    return run.peakMb > 0 ? long(run.peakMb * 1024) : -1;
 }
 
 }  // namespace
