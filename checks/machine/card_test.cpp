@@ -132,7 +132,9 @@ TEST(Card, DirectColourDepthsShowTheirComponents)
         std::vector<uint8_t> bytes;
         uint32_t colour;
     };
+    // Pure components, and mixed ones whose green straddles the two bytes.
     for (const Case& m : {Case{15, {0x1F, 0x7C}, 0xFF00FF}, Case{16, {0xE0, 0x07}, 0x00FF00},
+                          Case{15, {0x5A, 0x5A}, 0xB594D6}, Case{16, {0x34, 0x12}, 0x1045A5},
                           Case{24, {0x30, 0x20, 0x10}, 0x102030}, Case{32, {0x01, 0x02, 0x03, 0xFF}, 0x030201}}) {
         Card c;
         c.mode(64, 8, m.bpp);
