@@ -1,10 +1,11 @@
-// Reading a card's displayed state from its VGA, DISPI and Cirrus registers.
+// Reading a card's displayed state from its VGA, DISPI, Cirrus and S3 registers.
 #include "card_reading/shown_card.h"
 
 #include <algorithm>
 
 #include "hw/cirrus.h"
 #include "hw/dispi.h"
+#include "hw/s3.h"
 #include "hw/vga.h"
 
 namespace card_reading {
@@ -30,6 +31,14 @@ uint8_t graphics(pc::Pc& pc, uint8_t index)
 uint8_t crtc(pc::Pc& pc, uint8_t index)
 {
     return indexed(pc, vga::crtc::INDEX_PORT, index);
+}
+
+void writeCrtc(pc::Pc& pc, uint8_t index, uint8_t value)
+{
+    const uint8_t saved = pc.in8(vga::crtc::INDEX_PORT);
+    pc.out8(vga::crtc::INDEX_PORT, index);
+    pc.out8(vga::crtc::DATA_PORT, value);
+    pc.out8(vga::crtc::INDEX_PORT, saved);
 }
 
 uint16_t dispiRegister(pc::Pc& pc, uint16_t index)
@@ -77,13 +86,14 @@ bool sequencerScreenOff(pc::Pc& pc)
     return sequencer(pc, vga::seq::CLOCKING_MODE) & vga::seq::CLOCKING_MODE_SCREEN_OFF;
 }
 
-// The VGA's vertical display end in scan lines over the lines each row repeats.
-int vgaHeight(pc::Pc& pc, bool interlaced)
+// The VGA's vertical display end in scan lines over the lines each row repeats; a card's own
+// bit 10 of the display end comes as `end10`.
+int vgaHeight(pc::Pc& pc, bool interlaced, bool end10 = false)
 {
     using namespace vga::crtc;
     const uint8_t overflow = crtc(pc, OVERFLOW);
     int lines = crtc(pc, V_DISPLAY_END) + ((overflow & OVERFLOW_V_DISPLAY_END_8) << 7) +
-                ((overflow & OVERFLOW_V_DISPLAY_END_9) << 3) + 1;
+                ((overflow & OVERFLOW_V_DISPLAY_END_9) << 3) + (end10 ? 1024 : 0) + 1;
     if (interlaced)
         lines *= 2;
     const uint8_t maxScan = crtc(pc, MAX_SCAN_LINE);
@@ -163,6 +173,49 @@ bool readCirrusMode(pc::Pc& pc, ShownCard& s, bool pictureOn)
     return svga;
 }
 
+// The S3 Trio64's own modes (packed pixels: CR3A's enhanced mode with graphics), read with its
+// extension registers unlocked for the moment of reading. Its 15- and 16-bit modes take two
+// clocks a pixel, so the horizontal display end counts twice their width.
+bool readS3Mode(pc::Pc& pc, ShownCard& s, bool pictureOn)
+{
+    using namespace s3::crtc;
+    if (pc.config().card != "s3")
+        return false;
+    const uint8_t lock1 = crtc(pc, REGISTER_LOCK_1), lock2 = crtc(pc, REGISTER_LOCK_2);
+    writeCrtc(pc, REGISTER_LOCK_1, REGISTER_LOCK_1_KEY);
+    writeCrtc(pc, REGISTER_LOCK_2, REGISTER_LOCK_2_KEY);
+    const bool packed =
+        (graphics(pc, vga::gc::MISC) & vga::gc::MISC_GRAPHICS) && (crtc(pc, MISC_1) & MISC_1_ENHANCED_256);
+    if (packed) {
+        const uint8_t colourMode = crtc(pc, EXT_MISC_CONTROL_2) & EXT_MISC_CONTROL_2_COLOUR_MODE;
+        s.bitsPerPixel = colourMode == COLOUR_MODE_15   ? 15
+                         : colourMode == COLOUR_MODE_16 ? 16
+                         : colourMode == COLOUR_MODE_32 ? 32
+                                                        : 8;
+        const int clocksPerPixel = s.bitsPerPixel == 15 || s.bitsPerPixel == 16 ? 2 : 1;
+        const int characters = crtc(pc, vga::crtc::H_DISPLAY_END) +
+                               ((crtc(pc, EXT_H_OVERFLOW) & EXT_H_OVERFLOW_DISPLAY_END_8) ? 256 : 0) + 1;
+        s.graphics = s.extended = true;
+        s.width = characters * 8 / clocksPerPixel;
+        s.height = vgaHeight(pc, false, crtc(pc, EXT_V_OVERFLOW) & EXT_V_OVERFLOW_DISPLAY_END_10);
+        // Bits 20:16 of the start are CR69's; a BIOS that leaves CR69 at 0 gives bits 17:16 in CR51.
+        const uint8_t control2 = crtc(pc, EXT_SYSTEM_CONTROL_2);
+        const uint8_t startHigh = crtc(pc, EXT_SYSTEM_CONTROL_3) & EXT_SYSTEM_CONTROL_3_START;
+        const uint32_t startUnits = crtc(pc, vga::crtc::START_ADDRESS_LOW) |
+                                    crtc(pc, vga::crtc::START_ADDRESS_HIGH) << 8 |
+                                    uint32_t(startHigh ? startHigh : control2 & EXT_SYSTEM_CONTROL_2_START_16_17) << 16;
+        s.start = uint64_t{startUnits} * 4;
+        uint32_t offset = crtc(pc, vga::crtc::OFFSET) | uint32_t(control2 & EXT_SYSTEM_CONTROL_2_OFFSET_8_9) << 4;
+        if (!(control2 & EXT_SYSTEM_CONTROL_2_OFFSET_8_9) && (crtc(pc, EXT_MODE) & EXT_MODE_OFFSET_8))
+            offset |= 0x100;
+        s.lineBytes = offset * 8;
+        s.screenOff = !pictureOn || sequencerScreenOff(pc);
+    }
+    writeCrtc(pc, REGISTER_LOCK_2, lock2);
+    writeCrtc(pc, REGISTER_LOCK_1, lock1);
+    return packed;
+}
+
 }  // namespace
 
 ShownCard readShownCard(pc::Pc& pc, const pc::Picture* shown)
@@ -173,7 +226,7 @@ ShownCard readShownCard(pc::Pc& pc, const pc::Picture* shown)
         s.screenOff = !pictureOn || sequencerScreenOff(pc);
         return s;
     }
-    if (readCirrusMode(pc, s, pictureOn))
+    if (readCirrusMode(pc, s, pictureOn) || readS3Mode(pc, s, pictureOn))
         return s;
     // The VGA's own modes: the picture's size, the CRTC's start and offset.
     s.graphics = graphics(pc, vga::gc::MISC) & vga::gc::MISC_GRAPHICS;

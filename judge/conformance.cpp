@@ -195,6 +195,38 @@ std::string bankDeparture(VbeRig& rig, uint16_t before, uint16_t asked)
     return text;
 }
 
+// The S3 keeps a line length's low byte (CR13, in 8-byte units) and a start's low word (CR0C and
+// CR0D, in 4-byte units) in the VGA's registers and the high bits in its own (CR51, CR43, CR69):
+// a BIOS that sets the high bits alone leaves a card that shows the right value above the VGA
+// register and the old one in it.
+std::string s3LowBitsDeparture(VbeRig& rig, const char* registers, uint64_t askedBytes, uint64_t shownBytes,
+                               uint32_t unit, uint32_t lowMask)
+{
+    if (rig.machine().config().card != "s3" || askedBytes % unit != 0)
+        return "";
+    const uint64_t asked = askedBytes / unit, shown = shownBytes / unit;
+    if (asked == shown || ((asked ^ shown) & ~uint64_t{lowMask}) != 0)
+        return "";
+    char text[200];
+    std::snprintf(text, sizeof text, " (%s, the VGA's low bits of it, read back %llXh where %llXh was asked)",
+                  registers, static_cast<unsigned long long>(shown & lowMask),
+                  static_cast<unsigned long long>(asked & lowMask));
+    return text;
+}
+
+std::string lineDeparture(VbeRig& rig, uint64_t askedBytes)
+{
+    constexpr uint64_t S3_LONGEST_LINE = 0x3FF * 8;  // ten bits of 8-byte units: CR13 and CR51 bits 5:4
+    if (rig.machine().config().card == "s3" && askedBytes > S3_LONGEST_LINE)
+        return " (the S3's line length, CR13 with CR51 bits 5:4, holds at most 8184 bytes)";
+    return s3LowBitsDeparture(rig, "CR13", askedBytes, rig.screen().lineBytes, 8, 0xFF);
+}
+
+std::string startDeparture(VbeRig& rig, uint64_t askedByte)
+{
+    return s3LowBitsDeparture(rig, "CR0C and CR0D", askedByte, rig.screen().start, 4, 0xFFFF);
+}
+
 #define SCREEN_ON() REQUIRE(!rig.screen().off, "the card has the screen off: %s", rig.screen().text().c_str())
 
 // 4F02 sets the mode, the card shows it with the screen on, and 4F03 gives it back.
@@ -473,7 +505,8 @@ const std::vector<Row>& rows()
              REQUIRE(regs.ax == vbe::STATUS_OK && regs.bx == 1024 && regs.cx == 1024, "set AX=%04Xh BX=%u CX=%u",
                      regs.ax, regs.bx, regs.cx);
              REQUIRE(regs.dx == std::min<uint32_t>(totalMemory(rig) / 1024, 0xFFFF), "set DX=%u lines", regs.dx);
-             REQUIRE(rig.screen().lineBytes == 1024, "the card shows lines of %u bytes", rig.screen().lineBytes);
+             REQUIRE(rig.screen().lineBytes == 1024, "the card shows lines of %u bytes%s", rig.screen().lineBytes,
+                     lineDeparture(rig, 1024).c_str());
              regs = {};
              regs.ax = vbe::SCAN_LINE_LENGTH;
              regs.bx = 0x0001;
@@ -492,7 +525,8 @@ const std::vector<Row>& rows()
              CALL(regs);
              REQUIRE(regs.ax == vbe::STATUS_OK && regs.bx == 2048 && regs.cx == 1024, "AX=%04Xh BX=%u CX=%u", regs.ax,
                      regs.bx, regs.cx);
-             REQUIRE(rig.screen().lineBytes == 2048, "the card shows lines of %u bytes", rig.screen().lineBytes);
+             REQUIRE(rig.screen().lineBytes == 2048, "the card shows lines of %u bytes%s", rig.screen().lineBytes,
+                     lineDeparture(rig, 2048).c_str());
              return {};
          }},
         {"4F06 maximum",
@@ -526,8 +560,8 @@ const std::vector<Row>& rows()
              }
              REQUIRE(regs.cx >= LONG_LINE && regs.bx == regs.cx, "BX=%u CX=%u for %u pixels", regs.bx, regs.cx,
                      LONG_LINE);
-             REQUIRE(rig.screen().lineBytes == regs.bx, "4F06 says %u bytes, the card shows lines of %u", regs.bx,
-                     rig.screen().lineBytes);
+             REQUIRE(rig.screen().lineBytes == regs.bx, "4F06 says %u bytes, the card shows lines of %u%s", regs.bx,
+                     rig.screen().lineBytes, lineDeparture(rig, regs.bx).c_str());
              REQUIRE(uint64_t{regs.dx} * regs.bx <= totalMemory(rig), "DX=%u lines of %u bytes", regs.dx, regs.bx);
              return {};
          }},
@@ -542,9 +576,9 @@ const std::vector<Row>& rows()
              regs.dx = 20;
              CALL(regs);
              REQUIRE(regs.ax == vbe::STATUS_OK, "set AX=%04Xh", regs.ax);
-             REQUIRE(rig.screen().start == 20 * line + 8, "pixel 8 of line 20 is byte %llXh, the card starts at %llXh",
+             REQUIRE(rig.screen().start == 20 * line + 8, "pixel 8 of line 20 is byte %llXh, the card starts at %llXh%s",
                      static_cast<unsigned long long>(20 * line + 8),
-                     static_cast<unsigned long long>(rig.screen().start));
+                     static_cast<unsigned long long>(rig.screen().start), startDeparture(rig, 20 * line + 8).c_str());
              regs = {};
              regs.ax = vbe::DISPLAY_START;
              regs.bx = 0x0001;
@@ -567,8 +601,9 @@ const std::vector<Row>& rows()
                  CALL(regs);
                  REQUIRE(regs.ax == vbe::STATUS_OK, "AX=%04Xh", regs.ax);
                  const uint64_t start = (40u + static_cast<unsigned>(attempt)) * line;
-                 REQUIRE(rig.screen().start == start, "line %d is byte %llXh, the card starts at %llXh", 40 + attempt,
-                         static_cast<unsigned long long>(start), static_cast<unsigned long long>(rig.screen().start));
+                 REQUIRE(rig.screen().start == start, "line %d is byte %llXh, the card starts at %llXh%s", 40 + attempt,
+                         static_cast<unsigned long long>(start), static_cast<unsigned long long>(rig.screen().start),
+                         startDeparture(rig, start).c_str());
                  REQUIRE(rig.machine().in8(vga::status1::PORT) & vga::status1::VERTICAL_RETRACE,
                          "returned outside the vertical retrace");
              }

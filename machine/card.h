@@ -79,6 +79,7 @@ public:
 struct CardType {
     const char* name;
     const char* description;
+    // Null for a card the virtual PC has no model of: one Palisade reads on PCs it reaches.
     std::unique_ptr<Card> (*make)(const MachineConfig& config, std::function<uint64_t()> now);
 };
 const std::vector<CardType>& cardTypes();

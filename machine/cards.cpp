@@ -13,15 +13,22 @@ const std::vector<CardType>& cardTypes()
          &DispiCard::make},
         {"cirrus", "Cirrus Logic CL-GD5446 (1, 2 or 4 MB) with its BitBLT engine and hardware cursor",
          &CirrusCard::make},
+        {"s3", "S3 Trio64, as DOSBox's svga_s3: read through its registers on a PC Palisade reaches through its agent",
+         nullptr},
     };
     return types;
 }
 
 std::unique_ptr<Card> makeCard(const MachineConfig& config, std::function<uint64_t()> now)
 {
-    for (const CardType& type : cardTypes())
-        if (config.card == type.name)
-            return type.make(config, std::move(now));
+    for (const CardType& type : cardTypes()) {
+        if (config.card != type.name)
+            continue;
+        if (!type.make)
+            throw MachineError("machine " + config.name + ": the virtual PC has no " + config.card +
+                               " card; it is on PCs Palisade reaches through its agent (engine = agent)");
+        return type.make(config, std::move(now));
+    }
     std::string known;
     for (const CardType& type : cardTypes())
         known += (known.empty() ? "" : ", ") + std::string(type.name);

@@ -3,7 +3,7 @@
 // A machine file holds "key = value" lines; '#' starts a comment. Keys:
 //   base = <preset>             start from this preset (default: default), must come first
 //   rom = <path>                video BIOS image (a relative path is taken from the file's folder)
-//   card = stdvga|cirrus        the video card, one of cardTypes() (machine/cards.cpp)
+//   card = stdvga|cirrus|s3     the video card, one of cardTypes() (machine/cards.cpp)
 //   dispi = yes|no              the card has the DISPI extension
 //   video_memory = 4M|512K|...  64 KB multiple, 256 KB to 512 MB (a bare number is KB); the
 //                               Cirrus card has 1, 2 or 4 MB
@@ -272,7 +272,7 @@ public:
                 config_.romPackage.clear();
             } else if (key == "card") {
                 config_.card = card(value);
-                if (config_.card == "cirrus") {  // the DISPI card's own settings do not apply
+                if (config_.card != "stdvga") {  // the DISPI card's own settings do not apply
                     config_.dispi = false;
                     if (!accelGiven)
                         config_.accelEntries = 0;
@@ -366,7 +366,7 @@ private:
             bool lacks;
             const char* why;
         };
-        const bool cirrus = config_.card == "cirrus";
+        const bool cirrus = config_.card == "cirrus", s3 = config_.card == "s3";
         const bool dispiFault =
             config_.cardFault == CardFault::DisplayStartLate || config_.cardFault == CardFault::BankOffByOne;
         const Meaningless table[] = {
@@ -374,9 +374,13 @@ private:
             {"dac8", cirrus, "the cirrus card's DAC is 6 bits wide, with no 8-bit switch"},
             {"accel", cirrus, "the cirrus card's accelerator is its BitBLT engine, always there"},
             {"svga_screen_off", !cirrus, "only the cirrus card has extended modes for it to blank"},
-            {"dac8", !cirrus && !config_.dispi, "the 8-bit DAC switch is a DISPI register: set dispi = yes"},
-            {"card_fault", !cirrus && !config_.dispi && dispiFault,
+            {"dac8", !cirrus && !s3 && !config_.dispi, "the 8-bit DAC switch is a DISPI register: set dispi = yes"},
+            {"card_fault", !cirrus && !s3 && !config_.dispi && dispiFault,
              "this fault lives in the DISPI registers: set dispi = yes"},
+            {"dispi", s3, "the s3 card has no DISPI extension"},
+            {"dac8", s3, "the s3 card is the PC's own, not a model whose DAC could be set"},
+            {"accel", s3, "the s3 card is the PC's own, not a model with Palisade's accelerator"},
+            {"card_fault", s3, "faults are made in the virtual PC's models, and it has no s3"},
         };
         for (const Meaningless& entry : table) {
             const auto given = keyLines_.find(entry.key);

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "checks/machine/machine_fixture.h"
+#include "machine/card.h"
 
 namespace checks {
 namespace {
@@ -267,6 +268,7 @@ TEST(MachineFile, MistakesAreOneLineErrorsThatSayWhatToFix)
         {"card = cirrus\naccel = none\n", "'accel' means nothing here"},
         {"svga_screen_off = ignored\n", "'svga_screen_off' means nothing here"},
         {"base = plainvga\ncard_fault = bank_off_by_one\n", "'card_fault' means nothing here"},
+        {"card = s3\ndispi = yes\n", "'dispi' means nothing here"},
     };
     for (const auto& [text, message] : cases) {
         const TempFile file{std::string(text)};
@@ -279,6 +281,20 @@ TEST(MachineFile, MistakesAreOneLineErrorsThatSayWhatToFix)
             EXPECT_NE(what.find(file.path()), std::string::npos) << what;
             EXPECT_EQ(what.find('\n'), std::string::npos) << what;
         }
+    }
+}
+
+TEST(MachineFile, AnS3IsReadOnPcsTheAgentReachesAndHasNoModel)
+{
+    const TempFile file("card = s3\n");
+    const machine::MachineConfig config = machine::loadMachine(file.path());
+    EXPECT_EQ(config.card, "s3");
+    EXPECT_FALSE(config.dispi);
+    try {
+        machine::makeCard(config, [] { return uint64_t{0}; });
+        FAIL() << "the virtual PC made an s3";
+    } catch (const machine::MachineError& error) {
+        EXPECT_NE(std::string(error.what()).find("engine = agent"), std::string::npos) << error.what();
     }
 }
 
