@@ -86,6 +86,16 @@ bool sequencerScreenOff(pc::Pc& pc)
     return sequencer(pc, vga::seq::CLOCKING_MODE) & vga::seq::CLOCKING_MODE_SCREEN_OFF;
 }
 
+// Whether the picture is blanked, and by which bit: the attribute controller's index without
+// its picture-on bit, or the sequencer's screen-off bit where the mode shown honours it.
+void readBlanking(pc::Pc& pc, ShownCard& s, bool pictureOn, bool sequencerBlanks = true)
+{
+    s.blankedBy = !pictureOn                                 ? "the attribute index (3C0h bit 5 clear)"
+                  : sequencerBlanks && sequencerScreenOff(pc) ? "the sequencer (SR01 bit 5 set)"
+                                                              : "";
+    s.screenOff = *s.blankedBy != '\0';
+}
+
 // The VGA's vertical display end in scan lines over the lines each row repeats; a card's own
 // bit 10 of the display end comes as `end10`.
 int vgaHeight(pc::Pc& pc, bool interlaced, bool end10 = false)
@@ -166,7 +176,7 @@ bool readCirrusMode(pc::Pc& pc, ShownCard& s, bool pictureOn)
         default: s.bitsPerPixel = 8; break;
         }
         // A card described as ignoring the screen-off bit in its own modes (QEMU's) shows them anyway.
-        s.screenOff = !pictureOn || (pc.config().svgaScreenOffBlanks && sequencerScreenOff(pc));
+        readBlanking(pc, s, pictureOn, pc.config().svgaScreenOffBlanks);
     }
     pc.out8(vga::seq::INDEX_PORT, cirrus::seq::UNLOCK);
     pc.out8(vga::seq::DATA_PORT, lock == cirrus::seq::UNLOCK_KEY ? cirrus::seq::UNLOCK_KEY : 0);
@@ -209,7 +219,7 @@ bool readS3Mode(pc::Pc& pc, ShownCard& s, bool pictureOn)
         if (!(control2 & EXT_SYSTEM_CONTROL_2_OFFSET_8_9) && (crtc(pc, EXT_MODE) & EXT_MODE_OFFSET_8))
             offset |= 0x100;
         s.lineBytes = offset * 8;
-        s.screenOff = !pictureOn || sequencerScreenOff(pc);
+        readBlanking(pc, s, pictureOn);
     }
     writeCrtc(pc, REGISTER_LOCK_2, lock2);
     writeCrtc(pc, REGISTER_LOCK_1, lock1);
@@ -223,7 +233,7 @@ ShownCard readShownCard(pc::Pc& pc, const pc::Picture* shown)
     ShownCard s;
     const bool pictureOn = attributesShowPicture(pc);
     if (readDispiMode(pc, s)) {
-        s.screenOff = !pictureOn || sequencerScreenOff(pc);
+        readBlanking(pc, s, pictureOn);
         return s;
     }
     if (readCirrusMode(pc, s, pictureOn) || readS3Mode(pc, s, pictureOn))
@@ -241,7 +251,7 @@ ShownCard readShownCard(pc::Pc& pc, const pc::Picture* shown)
     s.bitsPerPixel = s.graphics ? (shift256 ? 8 : 4) : 0;
     s.start = uint64_t(crtc(pc, vga::crtc::START_ADDRESS_LOW) | crtc(pc, vga::crtc::START_ADDRESS_HIGH) << 8) * 4;
     s.lineBytes = crtc(pc, vga::crtc::OFFSET) * 8u;
-    s.screenOff = !pictureOn || sequencerScreenOff(pc);
+    readBlanking(pc, s, pictureOn);
     return s;
 }
 

@@ -19,6 +19,7 @@ struct ShownCard {
     uint32_t lineBytes = 0;  // planar: plane bytes x 4
     int firstPixel = 0;      // planar: pixels skipped in the first 8-pixel group
     bool screenOff = false;  // the sequencer or the attribute controller blanks the picture
+    const char* blankedBy = "";  // which of them, and by which bit, when screenOff
     int dacBits = 6;         // the width the DAC's registers say it uses
 };
 

@@ -71,15 +71,16 @@ Screen VbeRig::screen()
     shown.start = card.start;
     shown.lineBytes = card.lineBytes;
     shown.off = card.screenOff;
+    shown.offBy = card.blankedBy;
     return shown;
 }
 
 std::string Screen::text() const
 {
     if (!graphics)
-        return std::to_string(width) + "x" + std::to_string(height) + " text" + (off ? ", off" : "");
+        return std::to_string(width) + "x" + std::to_string(height) + " text" + (off ? ", off by " + offBy : "");
     return std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(bitsPerPixel) + ", start " +
-           std::to_string(start) + ", line " + std::to_string(lineBytes) + (off ? ", screen off" : "");
+           std::to_string(start) + ", line " + std::to_string(lineBytes) + (off ? ", screen off by " + offBy : "");
 }
 
 int VbeRig::dacBitsShown()

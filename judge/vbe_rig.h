@@ -25,9 +25,11 @@ struct Screen {
     uint64_t start = 0;    // byte offset of the first pixel (plane address x 4 when planar)
     uint32_t lineBytes = 0;
     bool off = false;  // the card blanks the picture
+    std::string offBy;  // by which register bit
 
     bool operator==(const Screen&) const = default;
-    std::string text() const;  // "640x480x8, start 0, line 640", with ", screen off" when off
+    // "640x480x8, start 0, line 640", with ", screen off by ..." naming the bit when off
+    std::string text() const;
 };
 
 class VbeRig {

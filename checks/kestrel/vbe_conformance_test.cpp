@@ -227,7 +227,8 @@ TEST(VbeConformance, RowsSayWhatTheCardShows)
         return row < verdicts.size() ? verdicts[row].text() : "no such row";
     };
     EXPECT_EQ(verdictOf("4F02 banked 101h, 4F03"),
-              "FAIL: the card has the screen off: 640x480x8, start 0, line 640, screen off");
+              "FAIL: the card has the screen off: 640x480x8, start 0, line 640, screen off by the sequencer (SR01 bit 5 "
+              "set)");
     EXPECT_EQ(verdictOf("4F07 set and get"), "FAIL: pixel 8 of line 20 is byte 3208h, the card starts at 303208h");
 }
 
