@@ -29,6 +29,7 @@
 #include "hw/pci.h"
 #include "hw/vga.h"
 #include "pc/changed_runs.h"
+#include "qemu_pc/cirrus_departures.h"
 #include "qemu_pc/gdb_remote.h"
 #include "qemu_pc/io_batch.h"
 #include "qemu_pc/ppm.h"
@@ -132,9 +133,12 @@ public:
             intNumber_ = number;
         }
         const bool mayDraw = number == 0x10 && mayChangeVideoMemory(regs.ax);
+        const bool clears = number == 0x10 && clearsVideoMemory(regs.ax, regs.bx);
         const pc::CallResult result = call(0, INT_STUB, regs, "INT " + hex(number, 2));
         if (mayDraw)
             pullVideoMemory();
+        if (clears && result.ok)
+            departures_.videoMemoryCleared();
         return result;
     }
 
@@ -222,6 +226,7 @@ public:
 
     void setIoLog(std::function<void(const std::string&)> sink) override { ioLog_ = std::move(sink); }
     const std::string& biosLog() const override { return notes_; }
+    std::vector<std::string> departuresMet() const override { return departures_.met(); }
 
 private:
     void start()
@@ -533,6 +538,7 @@ private:
             after = gdb_.readRegisters();
         });
         gcIndex_ = bltStatus_ = -1;  // the call may have changed them
+        departures_.forgetRegisters();
         const std::string at = hex(after.r[X86Registers::CS], 4) + ":" + hex(after.r[X86Registers::EIP] & 0xFFFF, 4);
         if (!returned) {
             result.error = "no return within " + std::to_string(config_.callBudgetMs) + " ms (stopped at " + at + ")";
@@ -557,6 +563,14 @@ private:
         regs.es = uint16_t(after.r[X86Registers::ES]);
         regs.flags = uint16_t(after.r[X86Registers::EFLAGS]);
         return result;
+    }
+
+    // Mode sets that clear video memory: AH=00h without AL bit 7, 4F02h without BX bit 15.
+    static bool clearsVideoMemory(uint16_t ax, uint16_t bx)
+    {
+        if ((ax >> 8) == 0x00)
+            return !(ax & 0x80);
+        return ax == 0x4F02 && !(bx & 0x8000);
     }
 
     // Video BIOS functions that may write video memory: every one but the VBE functions that
@@ -658,6 +672,7 @@ private:
         }
         if (gcIndex_ < 0 || data < 0)
             return true;
+        departures_.graphicsWrite(uint8_t(gcIndex_ & 0x3F), uint8_t(data));
         switch (gcIndex_ & 0x3F) {
         case cirrus::gc::BLT_STATUS: {
             const bool starts = (data & cirrus::gc::BLT_STATUS_START) != 0;
@@ -728,6 +743,7 @@ private:
     std::vector<uint8_t> vram_, vramSynced_;
     std::vector<uint8_t> pending_;  // posted writes outside RAM and the window, from pendingStart_
     IoBatch batch_;  // port writes waiting to run
+    CirrusDepartures departures_;  // on cirrus-vga: QEMU's departures the host's BitBLT operations met
     bool batchChangesVideoMemory_ = false;  // the queue holds a window write or an engine start
     int gcIndex_ = -1;    // the graphics controller's index as the host last set it; -1: unknown
     int bltStatus_ = -1;  // GR31 as the host last wrote it; -1: unknown
