@@ -26,10 +26,12 @@
 
 #include "card_reading/shown_card.h"
 #include "hw/cirrus.h"
+#include "hw/dispi.h"
 #include "hw/pci.h"
 #include "hw/vga.h"
 #include "pc/changed_runs.h"
 #include "qemu_pc/cirrus_departures.h"
+#include "qemu_pc/dispi_departures.h"
 #include "qemu_pc/gdb_remote.h"
 #include "qemu_pc/io_batch.h"
 #include "qemu_pc/ppm.h"
@@ -226,7 +228,16 @@ public:
 
     void setIoLog(std::function<void(const std::string&)> sink) override { ioLog_ = std::move(sink); }
     const std::string& biosLog() const override { return notes_; }
-    std::vector<std::string> departuresMet() const override { return departures_.met(); }
+    std::vector<std::string> departuresMet() override
+    {
+        std::vector<std::string> met = departures_.met();
+        if (config_.card == "stdvga" && (dispi(dispi::ENABLE) & dispi::ENABLE_ON)) {
+            const std::string start = dispiStartDeparture(dispi(dispi::X_OFFSET), dispi(dispi::BPP));
+            if (!start.empty())
+                met.push_back(start);
+        }
+        return met;
+    }
 
 private:
     void start()
@@ -563,6 +574,12 @@ private:
         regs.es = uint16_t(after.r[X86Registers::ES]);
         regs.flags = uint16_t(after.r[X86Registers::EFLAGS]);
         return result;
+    }
+
+    uint16_t dispi(uint16_t index)
+    {
+        out16(dispi::INDEX_PORT, index);
+        return in16(dispi::DATA_PORT);
     }
 
     // Mode sets that clear video memory: AH=00h without AL bit 7, 4F02h without BX bit 15.

@@ -89,6 +89,42 @@ TEST(QemuPc, RunsTheRomsVbeAndShowsWhatWasDrawn)
     EXPECT_FALSE(processExists(qemu)) << "QEMU outlived its PC";
 }
 
+// QEMU's VGA starts the display at a multiple of 4 bytes: an x offset of 497 at 8 bits shows
+// from pixel 496, and the PC names that departure while the offset is in force.
+TEST(QemuPc, NamesTheDisplayStartItsVgaRoundsDown)
+{
+    auto clock = pc::makeRealClock();
+    pc::MachineConfig config = engine::loadMachine("qemu-vga");
+    config.callBudgetMs = GENEROUS_BUDGET_MS;
+    const std::unique_ptr<pc::Pc> pc = engine::boot(config, *clock);
+    pc::CpuRegs regs;
+    regs.ax = 0x4F02;
+    regs.bx = 0x4101;  // 640x480x8, linear
+    ASSERT_TRUE(pc->interrupt(0x10, regs).ok);
+    ASSERT_EQ(regs.ax, 0x004F);
+    // Palette entry v is grey v mod 64; each byte of the first line holds its own offset.
+    pc->out8(vga::dac::WRITE_INDEX_PORT, 0);
+    for (int entry = 0; entry < 256; ++entry)
+        for (int component = 0; component < 3; ++component)
+            pc->out8(vga::dac::DATA_PORT, uint8_t(entry & 0x3F));
+    for (uint32_t x = 0; x < 1280; ++x)
+        pc->lfb()[x] = uint8_t(x);
+    for (const uint16_t start : {496, 497}) {
+        regs = {};
+        regs.ax = 0x4F07;
+        regs.cx = start;
+        ASSERT_TRUE(pc->interrupt(0x10, regs).ok);
+        pc::Picture shown;
+        pc->scanOut(shown);
+        ASSERT_EQ(shown.width, 640);
+        EXPECT_EQ(shown.pixels[0] >> 18, 496u % 64) << "start " << start << ": shows from pixel 496";
+        EXPECT_EQ(pc->departuresMet().size(), start % 4 ? 1u : 0u) << start;
+    }
+    ASSERT_EQ(pc->departuresMet().size(), 1u);
+    EXPECT_NE(pc->departuresMet().front().find("x offset 497 at 8 bits shows from pixel 496"), std::string::npos)
+        << pc->departuresMet().front();
+}
+
 // QEMU's GD5446 takes the dword-padded rows of a colour expansion from system memory as a
 // byte per dword: the engine ends early, the rest of the data goes through the window to video
 // memory byte 0, and the PC names the departure until a mode set clears video memory.
