@@ -6,8 +6,8 @@
 // Video memory lives inside QEMU's card, so lfb() is a host shadow: before a call, a picture, a
 // window access or a port write that may start the card's own drawing, the bytes the host changed
 // (those that differ from the copy last exchanged, looked for only in the pages it wrote) go to
-// the card, a few through the gdbstub,
-// many through a staging area in RAM that QEMU's CPU copies into the card. After a call
+// the card, a few through the gdbstub, many through a staging area in RAM that QEMU's CPU copies
+// into the card. After a call
 // that may change video memory (an int 10h other than the VBE functions that leave it alone) it
 // is read back at once (QMP pmemsave), so a pointer the host keeps stays true; after a window
 // write or a graphics-controller write on cirrus-vga, the next lfb() or framebuffer access does.
