@@ -122,6 +122,9 @@ ScreenVerdict CardJudge::judge(const Picture& shown, const std::string& onScreen
     ++differing_;
     verdict.hint =
         std::to_string(first.count) + " pixels differ; " + verdictHint(meant, shownScreen(machine_, shown), first);
+    // What the card is known to do unlike its chip, met since video memory was last cleared.
+    for (const std::string& departure : machine_.departuresMet())
+        verdict.hint += "; " + departure;
     std::fprintf(stderr, "palisade: verdict: screen %d (%s) differs: %s\n", screens_, onScreen.c_str(),
                  verdict.hint.c_str());
     return verdict;

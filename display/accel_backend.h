@@ -1,7 +1,9 @@
 // What the accelerator driver needs of a card: which VBE/AF entries it offers, its drawing,
 // and its hardware cursor. One back end per kind of card; the driver finds the card's own.
 // Drawing defaults to software into the framebuffer: a card with a 2D engine overrides the
-// operations its engine does.
+// operations its engine does. A surface's memory is the framebuffer as the library asked for it
+// before any engine drew: a back end whose engine draws asks the bus again before it draws
+// with the CPU (HardwareBus::framebuffer).
 #pragma once
 
 #include <cstdint>

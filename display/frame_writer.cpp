@@ -52,10 +52,20 @@ Surface linearSurface(const FrameLayout& l, uint8_t* memory, uint64_t memoryByte
 
 }  // namespace
 
+// The framebuffer is asked of the bus for each drawing, never kept: the card may have drawn by
+// itself since (an accelerator's engine, the BIOS), and a PC that keeps a host copy of video
+// memory brings that copy up to date when asked.
+uint8_t* FrameWriter::framebuffer()
+{
+    HardwareBus* b = bus();
+    return b ? b->framebuffer() : nullptr;
+}
+
 template <class Draw>
 void FrameWriter::drawLinear(Draw&& draw)
 {
-    bytes_ += draw(linearSurface(layout_, layout_.framebuffer, layout_.memoryBytes));
+    if (uint8_t* memory = framebuffer())
+        bytes_ += draw(linearSurface(layout_, memory, layout_.memoryBytes));
     // Only a copy made when this mode was set is sure to cover its memory.
     if (uint8_t* meant = meantMemory(); meant && meantMemoryBytes() >= layout_.memoryBytes)
         draw(linearSurface(layout_, meant, layout_.memoryBytes));
@@ -159,7 +169,10 @@ void FrameWriter::writePacked(uint64_t offset, uint32_t color)
         return;
     meanPackedPixel(offset, color, bpp);
     if (layout_.kind == FrameLayout::LINEAR) {
-        uint8_t* p = layout_.framebuffer + offset;
+        uint8_t* memory = framebuffer();
+        if (!memory)
+            return;
+        uint8_t* p = memory + offset;
         for (int k = 0; k < bpp; ++k)
             p[k] = uint8_t(color >> (8 * k));
         bytes_ += uint64_t(bpp);

@@ -11,14 +11,13 @@ namespace display {
 
 struct FrameLayout {
     enum Kind { NONE, LINEAR, BANKED, PLANAR } kind = NONE;
-    int32_t width = 0;               // pixels per scan line the library draws on
-    int32_t height = 0;              // scan lines of one page
-    int32_t lines = 0;               // scan lines the screen has (height, or more after a longer start)
-    int32_t bytesPerLine = 0;        // per plane in planar modes
-    int32_t bytesPerPixel = 1;       // packed modes
-    uint64_t memoryBytes = 0;        // video memory (per plane in planar modes)
-    uint8_t* framebuffer = nullptr;  // the host's mapping of the linear framebuffer
-    uint64_t origin = 0;             // byte offset of the active page
+    int32_t width = 0;          // pixels per scan line the library draws on
+    int32_t height = 0;         // scan lines of one page
+    int32_t lines = 0;          // scan lines the screen has (height, or more after a longer start)
+    int32_t bytesPerLine = 0;   // per plane in planar modes
+    int32_t bytesPerPixel = 1;  // packed modes
+    uint64_t memoryBytes = 0;   // video memory (per plane in planar modes)
+    uint64_t origin = 0;        // byte offset of the active page
     // The window, for banked and planar modes.
     uint32_t windowAddress = 0xA0000;
     uint32_t granularity = 65536;
@@ -52,6 +51,7 @@ private:
     // Runs a drawing on the framebuffer, counting its bytes, and on the meant copy if kept.
     template <class Draw>
     void drawLinear(Draw&& draw);
+    uint8_t* framebuffer();
     bool inside(int64_t x, int64_t y) const;
     void writeWindow(uint64_t offset, uint8_t value);
     uint8_t readWindow(uint64_t offset);

@@ -28,6 +28,9 @@ public:
 
     // The linear framebuffer as the host maps it, and how many bytes the mapping holds. How
     // much of it the modes use is what the BIOS reports; the mapping only bounds the writes.
+    // What the card drew by itself (its engine, the BIOS) is there only once asked again: a PC
+    // that keeps a host copy of video memory brings the copy up to date here, so the CPU's
+    // drawing after the card's asks first.
     virtual uint8_t* framebuffer() = 0;
     virtual uint64_t framebufferMappedBytes() = 0;
 

@@ -174,7 +174,6 @@ FrameLayout layoutFor(const LibraryState& lib, const CurrentMode& mode)
     l.bytesPerLine = mode.block.BytesPerScanLine;
     l.bytesPerPixel = f.planar ? 1 : (f.depth + 7) / 8;
     l.memoryBytes = lib.videoMemoryBytes / (f.planar ? 4 : 1);
-    l.framebuffer = lib.framebuffer;
     l.origin = 0;
     // Draw through a window the program may write; A if it can, else B.
     constexpr uint8_t WRITABLE_WINDOW = vbe::WIN_ATTR_EXISTS | vbe::WIN_ATTR_WRITABLE;

@@ -39,7 +39,7 @@ struct LibraryState {
     alignas(8) DisplayContext context{};  // aligned, so that the 32-bit fields are too
     uint32_t capabilities = 0;
     uint64_t videoMemoryBytes = 0;        // as 4F00 reported it, within the framebuffer mapping
-    uint8_t* framebuffer = nullptr;       // the host's mapping of the linear framebuffer
+    uint8_t* framebuffer = nullptr;       // the framebuffer as asked at GX_init (the accelerator's surface)
     std::unique_ptr<AccelBackend> accel;  // the card's accelerator, null without one
     bios::RealBuffer scratch;             // records passed to the BIOS
     bios::RealBuffer stable;              // mode list and strings handed to the program

@@ -5,7 +5,7 @@
 // feeds system-memory data through the VGA window at A0000h, and waits for the engine again
 // before it returns: the AF_ interface has no call to wait later, and the library and the
 // program touch video memory between calls. What the engine cannot do as the software path
-// does it is drawn in software after the same wait:
+// does it is drawn in software after the same wait, into the framebuffer asked of the bus again:
 //  - destination-transparent copies: the engine compares only its own result with the key;
 //  - source-transparent copies in a mix other than replace (the result is the source only
 //    under replace), and at 24 and 32 bits, where the engine has no compare;
@@ -92,7 +92,8 @@ public:
         if (!cutRect(s, st, left, top, width, height, box))
             return 0;
         if (!fits(s, box))
-            return software([&] { return display::drawRect(s, st, color, left, top, width, height); });
+            return software(
+                s, [&](const Surface& card) { return display::drawRect(card, st, color, left, top, width, height); });
         return fill(s, st.foregroundMix, color, box);
     }
 
@@ -111,7 +112,9 @@ public:
         if (!cutRect(s, st, left, top, width, height, box))
             return 0;
         if (!fits(s, box))
-            return software([&] { return display::drawPattRect(s, st, fg, bg, left, top, width, height); });
+            return software(s, [&](const Surface& card) {
+                return display::drawPattRect(card, st, fg, bg, left, top, width, height);
+            });
         // The engine starts the pattern at its first pixel and line: turn it to the screen's.
         std::vector<uint8_t> pattern(8);
         const unsigned turn = unsigned(box.x1 & 7);
@@ -137,7 +140,9 @@ public:
         if (!image || bytesPerRow <= 0 || !cutRect(s, st, x, y, bytesPerRow * 8, rows, box))
             return 0;
         if (!fits(s, box))
-            return software([&] { return display::putMonoImage(s, st, fg, bg, x, y, bytesPerRow, rows, image); });
+            return software(s, [&](const Surface& card) {
+                return display::putMonoImage(card, st, fg, bg, x, y, bytesPerRow, rows, image);
+            });
         // The visible part of each row from its first bit, in rows padded to 32 bits (GR33 bit 0).
         const int64_t pixels = box.x2 - box.x1, skip = box.x1 - x;
         const size_t rowBytes = size_t((pixels + 31) / 32 * 4);
@@ -161,8 +166,9 @@ public:
         if (!cutScreenCopy(s, st, left, top, width, height, dstX, dstY, area))
             return 0;
         if (!copyOnEngine(s, area, mix, mode))
-            return software(
-                [&] { return display::bitBlt(s, st, left, top, width, height, dstX, dstY, mix, mode, transparent); });
+            return software(s, [&](const Surface& card) {
+                return display::bitBlt(card, st, left, top, width, height, dstX, dstY, mix, mode, transparent);
+            });
         return copy(s, area, mix, mode, transparent);
     }
 
@@ -173,8 +179,8 @@ public:
         if (!cutLinearCopy(s, st, srcOffset, dstX, dstY, width, height, area))
             return 0;
         if (!copyOnEngine(s, area, mix, mode))
-            return software([&] {
-                return display::bitBltLin(s, st, srcOffset, dstX, dstY, width, height, mix, mode, transparent);
+            return software(s, [&](const Surface& card) {
+                return display::bitBltLin(card, st, srcOffset, dstX, dstY, width, height, mix, mode, transparent);
             });
         return copy(s, area, mix, mode, transparent);
     }
@@ -183,17 +189,20 @@ public:
     uint64_t drawTrap(const Surface& s, const AccelState& st, uint32_t color, int64_t y, int64_t count, int32_t x1,
                       int32_t x2, int32_t slope1, int32_t slope2) override
     {
-        return software([&] { return display::drawTrap(s, st, color, y, count, x1, x2, slope1, slope2); });
+        return software(s, [&](const Surface& card) {
+            return display::drawTrap(card, st, color, y, count, x1, x2, slope1, slope2);
+        });
     }
     uint64_t drawLine(const Surface& s, const AccelState& st, uint32_t color, int32_t x1, int32_t y1, int32_t x2,
                       int32_t y2) override
     {
-        return software([&] { return display::drawLine(s, st, color, x1, y1, x2, y2); });
+        return software(s, [&](const Surface& card) { return display::drawLine(card, st, color, x1, y1, x2, y2); });
     }
     uint64_t drawStippleLine(const Surface& s, const AccelState& st, uint32_t fg, uint32_t bg, int32_t x1, int32_t y1,
                              int32_t x2, int32_t y2) override
     {
-        return software([&] { return display::drawStippleLine(s, st, fg, bg, x1, y1, x2, y2); });
+        return software(
+            s, [&](const Surface& card) { return display::drawStippleLine(card, st, fg, bg, x1, y1, x2, y2); });
     }
 
     // The cursor: the image as the chip's 32 x 32 pattern (inside: foreground, outline:
@@ -264,11 +273,16 @@ private:
         setGraphics(gc::BLT_STATUS, 0);
     }
 
+    // Drawing with the CPU once the engine is idle, into the framebuffer asked for afresh: the
+    // engine has drawn since the library last asked, and a PC that keeps a host copy of video
+    // memory brings it up to date only when asked.
     template <class Draw>
-    uint64_t software(Draw&& draw)
+    uint64_t software(const Surface& s, Draw&& draw)
     {
         waitIdle();
-        return draw();
+        Surface card = s;
+        card.memory = bus_.framebuffer();
+        return card.memory ? draw(card) : 0;
     }
 
     // Whether the engine can reach every byte of the rectangle.

@@ -155,6 +155,12 @@ public:
 
     // Lines the BIOS wrote to its debug ports, and the engine's own notes on failed calls.
     virtual const std::string& biosLog() const = 0;
+
+    // Where this PC's card is known to depart from the chip it models, in words: each departure
+    // the host's traffic has met since the BIOS last cleared video memory, and each the card's
+    // state shows now. A screen that differs may show one of these rather than a fault. None
+    // where none is known.
+    virtual std::vector<std::string> departuresMet() { return {}; }
 };
 
 // The PC this process runs on, for the outside libraries built over it.

@@ -5,8 +5,9 @@
 // stubs) still goes through the gdbstub, so that QEMU drops what it translated from there before.
 // Video memory lives inside QEMU's card, so lfb() is a host shadow: before a call, a picture, a
 // window access or a port write that may start the card's own drawing, the bytes the host changed
-// (those that differ from the copy last exchanged) go to the card, a few through the gdbstub,
-// many through a staging area in RAM that QEMU's CPU copies into the card. After a call
+// (those that differ from the copy last exchanged, looked for only in the pages it wrote) go to
+// the card, a few through the gdbstub, many through a staging area in RAM that QEMU's CPU copies
+// into the card. After a call
 // that may change video memory (an int 10h other than the VBE functions that leave it alone) it
 // is read back at once (QMP pmemsave), so a pointer the host keeps stays true; after a window
 // write or a graphics-controller write on cirrus-vga, the next lfb() or framebuffer access does.
@@ -26,15 +27,19 @@
 
 #include "card_reading/shown_card.h"
 #include "hw/cirrus.h"
+#include "hw/dispi.h"
 #include "hw/pci.h"
 #include "hw/vga.h"
 #include "pc/changed_runs.h"
+#include "qemu_pc/cirrus_departures.h"
+#include "qemu_pc/dispi_departures.h"
 #include "qemu_pc/gdb_remote.h"
 #include "qemu_pc/io_batch.h"
 #include "qemu_pc/ppm.h"
 #include "qemu_pc/qemu_process.h"
 #include "qemu_pc/qmp.h"
 #include "qemu_pc/staged_copy.h"
+#include "qemu_pc/written_pages.h"
 
 namespace qemu_pc {
 namespace {
@@ -132,9 +137,12 @@ public:
             intNumber_ = number;
         }
         const bool mayDraw = number == 0x10 && mayChangeVideoMemory(regs.ax);
+        const bool clears = number == 0x10 && clearsVideoMemory(regs.ax, regs.bx);
         const pc::CallResult result = call(0, INT_STUB, regs, "INT " + hex(number, 2));
         if (mayDraw)
             pullVideoMemory();
+        if (clears && result.ok)
+            departures_.videoMemoryCleared();
         return result;
     }
 
@@ -161,7 +169,7 @@ public:
         if (!inFramebuffer(address) || videoMemoryStale_)
             pushVideoMemory();
         if (inFramebuffer(address) && !videoMemoryStale_)
-            return vram_[address - config_.lfbAddress];
+            return vram_->data()[address - config_.lfbAddress];
         uint8_t value = 0;
         guard([&] { value = gdb_.readMemory(address, 1)[0]; });
         return value;
@@ -174,7 +182,7 @@ public:
             return;
         }
         if (inFramebuffer(address) && !videoMemoryStale_) {
-            vram_[address - config_.lfbAddress] = value;
+            vram_->data()[address - config_.lfbAddress] = value;
             return;
         }
         // Through the window, posted as on a PC: queued with the port writes, in order.
@@ -201,9 +209,9 @@ public:
             pushVideoMemory();
             pullVideoMemory();
         }
-        return vram_.data();
+        return vram_->data();
     }
-    uint32_t videoMemoryBytes() const override { return uint32_t(vram_.size()); }
+    uint32_t videoMemoryBytes() const override { return vram_ ? uint32_t(vram_->size()) : 0; }
 
     void scanOut(pc::Picture& picture) override
     {
@@ -222,6 +230,16 @@ public:
 
     void setIoLog(std::function<void(const std::string&)> sink) override { ioLog_ = std::move(sink); }
     const std::string& biosLog() const override { return notes_; }
+    std::vector<std::string> departuresMet() override
+    {
+        std::vector<std::string> met = departures_.met();
+        if (config_.card == "stdvga" && (dispi(dispi::ENABLE) & dispi::ENABLE_ON)) {
+            const std::string start = dispiStartDeparture(dispi(dispi::X_OFFSET), dispi(dispi::BPP));
+            if (!start.empty())
+                met.push_back(start);
+        }
+        return met;
+    }
 
 private:
     void start()
@@ -389,7 +407,7 @@ private:
 
     bool inFramebuffer(uint32_t address) const
     {
-        return address >= config_.lfbAddress && address - config_.lfbAddress < vram_.size();
+        return vram_ && address >= config_.lfbAddress && address - config_.lfbAddress < vram_->size();
     }
 
     // Writes the bytes of the video memory shadow that differ from the copy last exchanged,
@@ -401,10 +419,15 @@ private:
     // go with the gdbstub's next request, costing no round trip of their own.
     void pushVideoMemory()
     {
-        uint8_t* shadow = vram_.data();
+        uint8_t* shadow = vram_->data();
         const uint32_t bridge = videoMemoryStale_ ? 0 : MAX_BRIDGED_GAP;
-        const std::vector<pc::ByteRun> runs =
-            pc::takeChangedRuns(shadow, vramSynced_.data(), uint32_t(vram_.size()), bridge);
+        // Only the pages the host wrote since the last exchange can differ.
+        std::vector<pc::ByteRun> runs;
+        for (const auto& [first, end] : vram_->writtenRuns())
+            for (const pc::ByteRun run : pc::takeChangedRuns(shadow + first, vramSynced_.data() + first,
+                                                              uint32_t(end - first), bridge))
+                runs.push_back({uint32_t(first) + run.at, uint32_t(first) + run.end});
+        vram_->watch();
         uint32_t changed = 0;
         for (const pc::ByteRun& run : runs)
             changed += run.end - run.at;
@@ -467,7 +490,7 @@ private:
         guard([&] { gdb_.writeMemory(start, pending_.data(), count); });
         if (inFramebuffer(start) && inFramebuffer(start + count - 1)) {
             const uint32_t at = start - config_.lfbAddress;
-            std::memcpy(vram_.data() + at, pending_.data(), count);
+            std::memcpy(vram_->data() + at, pending_.data(), count);
             std::memcpy(vramSynced_.data() + at, pending_.data(), count);
         } else {
             videoMemoryStale_ = true;  // the window reaches video memory
@@ -480,11 +503,13 @@ private:
         const std::string file = process_.path("vram.bin");
         guard([&] {
             gdb_.sync();
-            qmp_.savePhysicalMemory(config_.lfbAddress, uint32_t(vram_.size()), file);
+            qmp_.savePhysicalMemory(config_.lfbAddress, uint32_t(vram_->size()), file);
         });
-        if (!readFile(file, vram_.data(), vram_.size()))
+        vram_->unwatch();  // the kernel reads the file into it
+        if (!readFile(file, vram_->data(), vram_->size()))
             fail("saved no video memory at " + hex(config_.lfbAddress, 8) + "h");
-        std::memcpy(vramSynced_.data(), vram_.data(), vram_.size());
+        std::memcpy(vramSynced_.data(), vram_->data(), vram_->size());
+        vram_->watch();
         std::remove(file.c_str());
         videoMemoryStale_ = false;
     }
@@ -497,8 +522,8 @@ private:
         portOut(OUT32, pci::CONFIG_ADDRESS_PORT, address, 4);
         const uint32_t bar = portIn(IN32, pci::CONFIG_DATA_PORT, 4);
         config_.lfbAddress = bar & pci::BAR_MEMORY_ADDRESS;
-        vram_.assign(size_t(config_.videoMemoryKb) * 1024, 0);
-        vramSynced_ = vram_;
+        vram_ = std::make_unique<WrittenPages>(size_t(config_.videoMemoryKb) * 1024);
+        vramSynced_.assign(vram_->size(), 0);
         videoMemoryStale_ = true;
         if (config_.lfbAddress == 0)
             fail("shows no framebuffer in the card's BAR 0");
@@ -533,6 +558,7 @@ private:
             after = gdb_.readRegisters();
         });
         gcIndex_ = bltStatus_ = -1;  // the call may have changed them
+        departures_.forgetRegisters();
         const std::string at = hex(after.r[X86Registers::CS], 4) + ":" + hex(after.r[X86Registers::EIP] & 0xFFFF, 4);
         if (!returned) {
             result.error = "no return within " + std::to_string(config_.callBudgetMs) + " ms (stopped at " + at + ")";
@@ -557,6 +583,20 @@ private:
         regs.es = uint16_t(after.r[X86Registers::ES]);
         regs.flags = uint16_t(after.r[X86Registers::EFLAGS]);
         return result;
+    }
+
+    uint16_t dispi(uint16_t index)
+    {
+        out16(dispi::INDEX_PORT, index);
+        return in16(dispi::DATA_PORT);
+    }
+
+    // Mode sets that clear video memory: AH=00h without AL bit 7, 4F02h without BX bit 15.
+    static bool clearsVideoMemory(uint16_t ax, uint16_t bx)
+    {
+        if ((ax >> 8) == 0x00)
+            return !(ax & 0x80);
+        return ax == 0x4F02 && !(bx & 0x8000);
     }
 
     // Video BIOS functions that may write video memory: every one but the VBE functions that
@@ -658,6 +698,7 @@ private:
         }
         if (gcIndex_ < 0 || data < 0)
             return true;
+        departures_.graphicsWrite(uint8_t(gcIndex_ & 0x3F), uint8_t(data));
         switch (gcIndex_ & 0x3F) {
         case cirrus::gc::BLT_STATUS: {
             const bool starts = (data & cirrus::gc::BLT_STATUS_START) != 0;
@@ -725,9 +766,11 @@ private:
     };
     std::unique_ptr<uint8_t, UnmapStaging> staging_;  // QEMU's RAM from STAGING
     uint8_t* memory_ = nullptr;            // ram_, as a plain pointer
-    std::vector<uint8_t> vram_, vramSynced_;
+    std::unique_ptr<WrittenPages> vram_;  // the shadow of video memory, noting the pages the host writes
+    std::vector<uint8_t> vramSynced_;     // video memory as last exchanged with the card
     std::vector<uint8_t> pending_;  // posted writes outside RAM and the window, from pendingStart_
     IoBatch batch_;  // port writes waiting to run
+    CirrusDepartures departures_;  // on cirrus-vga: QEMU's departures the host's BitBLT operations met
     bool batchChangesVideoMemory_ = false;  // the queue holds a window write or an engine start
     int gcIndex_ = -1;    // the graphics controller's index as the host last set it; -1: unknown
     int bltStatus_ = -1;  // GR31 as the host last wrote it; -1: unknown

@@ -10,10 +10,12 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <vector>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/boot.h"
+#include "hw/cirrus.h"
 #include "hw/vga.h"
 
 namespace {
@@ -85,6 +87,103 @@ TEST(QemuPc, RunsTheRomsVbeAndShowsWhatWasDrawn)
         EXPECT_EQ(picture.pixels[0], 0u);
     }
     EXPECT_FALSE(processExists(qemu)) << "QEMU outlived its PC";
+}
+
+// QEMU's VGA starts the display at a multiple of 4 bytes: an x offset of 497 at 8 bits shows
+// from pixel 496, and the PC names that departure while the offset is in force.
+TEST(QemuPc, NamesTheDisplayStartItsVgaRoundsDown)
+{
+    auto clock = pc::makeRealClock();
+    pc::MachineConfig config = engine::loadMachine("qemu-vga");
+    config.callBudgetMs = GENEROUS_BUDGET_MS;
+    const std::unique_ptr<pc::Pc> pc = engine::boot(config, *clock);
+    pc::CpuRegs regs;
+    regs.ax = 0x4F02;
+    regs.bx = 0x4101;  // 640x480x8, linear
+    ASSERT_TRUE(pc->interrupt(0x10, regs).ok);
+    ASSERT_EQ(regs.ax, 0x004F);
+    // Palette entry v is grey v mod 64; each byte of the first line holds its own offset.
+    pc->out8(vga::dac::WRITE_INDEX_PORT, 0);
+    for (int entry = 0; entry < 256; ++entry)
+        for (int component = 0; component < 3; ++component)
+            pc->out8(vga::dac::DATA_PORT, uint8_t(entry & 0x3F));
+    for (uint32_t x = 0; x < 1280; ++x)
+        pc->lfb()[x] = uint8_t(x);
+    for (const uint16_t start : {496, 497}) {
+        regs = {};
+        regs.ax = 0x4F07;
+        regs.cx = start;
+        ASSERT_TRUE(pc->interrupt(0x10, regs).ok);
+        pc::Picture shown;
+        pc->scanOut(shown);
+        ASSERT_EQ(shown.width, 640);
+        EXPECT_EQ(shown.pixels[0] >> 18, 496u % 64) << "start " << start << ": shows from pixel 496";
+        EXPECT_EQ(pc->departuresMet().size(), start % 4 ? 1u : 0u) << start;
+    }
+    ASSERT_EQ(pc->departuresMet().size(), 1u);
+    EXPECT_NE(pc->departuresMet().front().find("x offset 497 at 8 bits shows from pixel 496"), std::string::npos)
+        << pc->departuresMet().front();
+}
+
+// QEMU's GD5446 takes the dword-padded rows of a colour expansion from system memory as a
+// byte per dword: the engine ends early, the rest of the data goes through the window to video
+// memory byte 0, and the PC names the departure until a mode set clears video memory.
+TEST(QemuPc, NamesTheCirrusDepartureItsTrafficMeets)
+{
+    using namespace cirrus;
+    auto clock = pc::makeRealClock();
+    pc::MachineConfig config = engine::loadMachine("qemu-cirrus");
+    config.callBudgetMs = GENEROUS_BUDGET_MS;
+    const std::unique_ptr<pc::Pc> pc = engine::boot(config, *clock);
+    pc::CpuRegs regs;
+    regs.ax = 0x4F02;
+    regs.bx = 0x4101;  // 640x480x8, linear
+    ASSERT_TRUE(pc->interrupt(0x10, regs).ok);
+    ASSERT_EQ(regs.ax, 0x004F);
+    EXPECT_TRUE(pc->departuresMet().empty());
+
+    auto graphics = [&](uint8_t index, uint8_t value) { pc->out16(vga::gc::INDEX_PORT, uint16_t(value << 8 | index)); };
+    auto busy = [&] {
+        pc->out8(vga::gc::INDEX_PORT, gc::BLT_STATUS);
+        return (pc->in8(vga::gc::DATA_PORT) & (gc::BLT_STATUS_BUSY | gc::BLT_STATUS_START)) != 0;
+    };
+    pc->out16(vga::seq::INDEX_PORT, uint16_t(seq::UNLOCK_KEY << 8 | seq::UNLOCK));
+    // An image 32 pixels wide, four rows of a dword each, in colour 0Fh on 00h at 4096.
+    const std::pair<uint8_t, uint8_t> setUp[] = {{gc::BLT_STATUS, 0},
+                                                 {gc::BACKGROUND0, 0x00},
+                                                 {gc::FOREGROUND0, 0x0F},
+                                                 {gc::BLT_WIDTH, 31},
+                                                 {gc::BLT_WIDTH + 1, 0},
+                                                 {gc::BLT_HEIGHT, 3},
+                                                 {gc::BLT_HEIGHT + 1, 0},
+                                                 {gc::BLT_DST_PITCH, 0x80},
+                                                 {gc::BLT_DST_PITCH + 1, 0x02},
+                                                 {gc::BLT_LEFT_SKIP, 0},
+                                                 {gc::BLT_MODE, gc::BLT_MODE_COLOUR_EXPAND | gc::BLT_MODE_SRC_SYSTEM},
+                                                 {gc::BLT_ROP, rop::SRC},
+                                                 {gc::BLT_MODE_EXTENSION, gc::BLT_MODE_EXTENSION_DWORD_ROWS},
+                                                 {gc::BLT_DST_ADDRESS, 0},
+                                                 {gc::BLT_DST_ADDRESS + 1, 0x10},
+                                                 {gc::BLT_DST_ADDRESS + 2, 0},
+                                                 {gc::BLT_STATUS, gc::BLT_STATUS_START}};
+    for (const auto& [index, value] : setUp)
+        graphics(index, value);
+    int taken = 0;
+    for (int i = 1; i <= 16; ++i) {
+        pc->writePhys8(vga::WINDOW_START, uint8_t(0x11 * i));
+        if (taken == 0 && !busy())
+            taken = i;
+    }
+    EXPECT_EQ(taken, 4) << "QEMU's engine took the image's 16 bytes as the GD5446 does: the departure is gone";
+    EXPECT_EQ(pc->lfb()[0], 0x10) << "the last byte left over, 110h, lands at byte 0";
+    ASSERT_EQ(pc->departuresMet().size(), 1u);
+    EXPECT_NE(pc->departuresMet().front().find("GR33 bit 0"), std::string::npos) << pc->departuresMet().front();
+
+    regs = {};
+    regs.ax = 0x4F02;
+    regs.bx = 0x4101;
+    ASSERT_TRUE(pc->interrupt(0x10, regs).ok);
+    EXPECT_TRUE(pc->departuresMet().empty()) << "video memory was cleared";
 }
 
 TEST(QemuPc, ACallThatNeverReturnsIsStoppedWithinItsBudgetAndSaysWhere)
