@@ -5,9 +5,8 @@
 // stubs) still goes through the gdbstub, so that QEMU drops what it translated from there before.
 // Video memory lives inside QEMU's card, so lfb() is a host shadow: before a call, a picture, a
 // window access or a port write that may start the card's own drawing, the bytes the host changed
-// (those that differ from the copy last exchanged, looked for only in the pages it wrote) go to
-// the card, a few through the gdbstub, many through a staging area in RAM that QEMU's CPU copies
-// into the card. After a call
+// (those that differ from the copy last exchanged) go to the card, a few through the gdbstub,
+// many through a staging area in RAM that QEMU's CPU copies into the card. After a call
 // that may change video memory (an int 10h other than the VBE functions that leave it alone) it
 // is read back at once (QMP pmemsave), so a pointer the host keeps stays true; after a window
 // write or a graphics-controller write on cirrus-vga, the next lfb() or framebuffer access does.
@@ -39,7 +38,6 @@
 #include "qemu_pc/qemu_process.h"
 #include "qemu_pc/qmp.h"
 #include "qemu_pc/staged_copy.h"
-#include "qemu_pc/written_pages.h"
 
 namespace qemu_pc {
 namespace {
@@ -169,7 +167,7 @@ public:
         if (!inFramebuffer(address) || videoMemoryStale_)
             pushVideoMemory();
         if (inFramebuffer(address) && !videoMemoryStale_)
-            return vram_->data()[address - config_.lfbAddress];
+            return vram_[address - config_.lfbAddress];
         uint8_t value = 0;
         guard([&] { value = gdb_.readMemory(address, 1)[0]; });
         return value;
@@ -182,7 +180,7 @@ public:
             return;
         }
         if (inFramebuffer(address) && !videoMemoryStale_) {
-            vram_->data()[address - config_.lfbAddress] = value;
+            vram_[address - config_.lfbAddress] = value;
             return;
         }
         // Through the window, posted as on a PC: queued with the port writes, in order.
@@ -209,9 +207,9 @@ public:
             pushVideoMemory();
             pullVideoMemory();
         }
-        return vram_->data();
+        return vram_.data();
     }
-    uint32_t videoMemoryBytes() const override { return vram_ ? uint32_t(vram_->size()) : 0; }
+    uint32_t videoMemoryBytes() const override { return uint32_t(vram_.size()); }
 
     void scanOut(pc::Picture& picture) override
     {
@@ -407,7 +405,7 @@ private:
 
     bool inFramebuffer(uint32_t address) const
     {
-        return vram_ && address >= config_.lfbAddress && address - config_.lfbAddress < vram_->size();
+        return address >= config_.lfbAddress && address - config_.lfbAddress < vram_.size();
     }
 
     // Writes the bytes of the video memory shadow that differ from the copy last exchanged,
@@ -419,15 +417,10 @@ private:
     // go with the gdbstub's next request, costing no round trip of their own.
     void pushVideoMemory()
     {
-        uint8_t* shadow = vram_->data();
+        uint8_t* shadow = vram_.data();
         const uint32_t bridge = videoMemoryStale_ ? 0 : MAX_BRIDGED_GAP;
-        // Only the pages the host wrote since the last exchange can differ.
-        std::vector<pc::ByteRun> runs;
-        for (const auto& [first, end] : vram_->writtenRuns())
-            for (const pc::ByteRun run : pc::takeChangedRuns(shadow + first, vramSynced_.data() + first,
-                                                              uint32_t(end - first), bridge))
-                runs.push_back({uint32_t(first) + run.at, uint32_t(first) + run.end});
-        vram_->watch();
+        const std::vector<pc::ByteRun> runs =
+            pc::takeChangedRuns(shadow, vramSynced_.data(), uint32_t(vram_.size()), bridge);
         uint32_t changed = 0;
         for (const pc::ByteRun& run : runs)
             changed += run.end - run.at;
@@ -490,7 +483,7 @@ private:
         guard([&] { gdb_.writeMemory(start, pending_.data(), count); });
         if (inFramebuffer(start) && inFramebuffer(start + count - 1)) {
             const uint32_t at = start - config_.lfbAddress;
-            std::memcpy(vram_->data() + at, pending_.data(), count);
+            std::memcpy(vram_.data() + at, pending_.data(), count);
             std::memcpy(vramSynced_.data() + at, pending_.data(), count);
         } else {
             videoMemoryStale_ = true;  // the window reaches video memory
@@ -503,13 +496,11 @@ private:
         const std::string file = process_.path("vram.bin");
         guard([&] {
             gdb_.sync();
-            qmp_.savePhysicalMemory(config_.lfbAddress, uint32_t(vram_->size()), file);
+            qmp_.savePhysicalMemory(config_.lfbAddress, uint32_t(vram_.size()), file);
         });
-        vram_->unwatch();  // the kernel reads the file into it
-        if (!readFile(file, vram_->data(), vram_->size()))
+        if (!readFile(file, vram_.data(), vram_.size()))
             fail("saved no video memory at " + hex(config_.lfbAddress, 8) + "h");
-        std::memcpy(vramSynced_.data(), vram_->data(), vram_->size());
-        vram_->watch();
+        std::memcpy(vramSynced_.data(), vram_.data(), vram_.size());
         std::remove(file.c_str());
         videoMemoryStale_ = false;
     }
@@ -522,8 +513,8 @@ private:
         portOut(OUT32, pci::CONFIG_ADDRESS_PORT, address, 4);
         const uint32_t bar = portIn(IN32, pci::CONFIG_DATA_PORT, 4);
         config_.lfbAddress = bar & pci::BAR_MEMORY_ADDRESS;
-        vram_ = std::make_unique<WrittenPages>(size_t(config_.videoMemoryKb) * 1024);
-        vramSynced_.assign(vram_->size(), 0);
+        vram_.assign(size_t(config_.videoMemoryKb) * 1024, 0);
+        vramSynced_ = vram_;
         videoMemoryStale_ = true;
         if (config_.lfbAddress == 0)
             fail("shows no framebuffer in the card's BAR 0");
@@ -766,8 +757,7 @@ private:
     };
     std::unique_ptr<uint8_t, UnmapStaging> staging_;  // QEMU's RAM from STAGING
     uint8_t* memory_ = nullptr;            // ram_, as a plain pointer
-    std::unique_ptr<WrittenPages> vram_;  // the shadow of video memory, noting the pages the host writes
-    std::vector<uint8_t> vramSynced_;     // video memory as last exchanged with the card
+    std::vector<uint8_t> vram_, vramSynced_;
     std::vector<uint8_t> pending_;  // posted writes outside RAM and the window, from pendingStart_
     IoBatch batch_;  // port writes waiting to run
     CirrusDepartures departures_;  // on cirrus-vga: QEMU's departures the host's BitBLT operations met
