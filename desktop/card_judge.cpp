@@ -28,6 +28,7 @@ ShownScreen shownScreen(pc::Pc& pc, const Picture& shown)
     s.height = card.height;
     s.depth = card.bitsPerPixel;
     s.screenOff = card.screenOff;
+    s.blankedBy = card.blankedBy;
     const bool planar = card.bitsPerPixel == 4;
     if (card.extended) {
         s.bytesPerLine = planar ? card.lineBytes / 4 : card.lineBytes;

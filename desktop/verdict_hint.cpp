@@ -109,7 +109,7 @@ std::string verdictHint(const display::MeantScreen& meant, const ShownScreen& sh
         return "the card shows text mode, the program asked for " + asked;
     if (shown.screenOff)
         return "the card has its screen off in " + modeText(shown.width, shown.height, shown.depth) +
-               ", the program asked for " + asked;
+               (shown.blankedBy.empty() ? "" : " by " + shown.blankedBy) + ", the program asked for " + asked;
     if (shown.width != meant.width || shown.height != meant.height || shown.depth != meant.depth)
         return "the card shows " + modeText(shown.width, shown.height, shown.depth) + ", the program asked for " +
                asked;

@@ -16,6 +16,7 @@ namespace desktop {
 struct ShownScreen {
     bool graphics = false;   // false: a text mode
     bool screenOff = false;  // the card blanks the picture (sequencer or attribute controller)
+    std::string blankedBy;   // which of them, by which bit
     int32_t width = 0, height = 0;
     int32_t depth = 0;          // bits per pixel
     uint32_t bytesPerLine = 0;  // per plane at 4 bits

@@ -54,6 +54,13 @@ TEST(VerdictHint, NamesTheFirstRequestTheCardDidNotFollow)
          "the card shows text mode, the program asked for 1280 x 1024 8 bit"},
         {"screen off", [](auto&, auto& s) { s.screenOff = true; },
          "the card has its screen off in 640 x 480 8 bit, the program asked for 640 x 480 8 bit"},
+        {"screen off, the bit named",
+         [](auto&, auto& s) {
+             s.screenOff = true;
+             s.blankedBy = "the sequencer (SR01 bit 5 set)";
+         },
+         "the card has its screen off in 640 x 480 8 bit by the sequencer (SR01 bit 5 set), the program asked for 640 x "
+         "480 8 bit"},
         {"another mode, before everything else",
          [](auto&, auto& s) { s.width = 800, s.height = 600, s.startY = 3, s.dac[0] = 9; },
          "the card shows 800 x 600 8 bit, the program asked for 640 x 480 8 bit"},
