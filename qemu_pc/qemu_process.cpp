@@ -142,12 +142,15 @@ void QemuProcess::start(const std::string& binary, const std::vector<std::string
             _exit(127);  // the parent is gone already
         const int devNull = open("/dev/null", O_RDWR);
         const int errors = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (devNull >= 0) {
+        if (devNull >= 0)
             dup2(devNull, 0);
+        // Both outputs into the file: DOSBox says why it quits on stdout.
+        if (errors >= 0) {
+            dup2(errors, 1);
+            dup2(errors, 2);
+        } else if (devNull >= 0) {
             dup2(devNull, 1);
         }
-        if (errors >= 0)
-            dup2(errors, 2);
         execvpe(argv[0], argv.data(), envp.data());
         const int error = errno;
         (void)!write(report[1], &error, sizeof error);

@@ -23,16 +23,16 @@ public:
     const std::string& folder() const { return folder_; }
     std::string path(const char* name) const { return folder_ + "/" + name; }
 
-    // Starts `binary` with `arguments`, its stderr into the folder. Throws pc::MachineError
-    // with one line when the binary cannot be run (naming `package`, and `orElse` when given,
-    // when it is not there).
+    // Starts `binary` with `arguments`, its stdout and stderr into a file in the folder. Throws
+    // pc::MachineError with one line when the binary cannot be run (naming `package`, and
+    // `orElse` when given, when it is not there).
     void start(const std::string& binary, const std::vector<std::string>& arguments, const std::string& package,
                const std::string& orElse = "name your QEMU with qemu = PATH in a machine file");
     // Variables ("NAME=value") the next start adds to, or changes in, Palisade's environment.
     void setEnvironment(std::vector<std::string> assignments) { environment_ = std::move(assignments); }
     bool running();
     pid_t pid() const { return pid_; }
-    // The last line the program wrote on its stderr, for the message when it will not start or dies.
+    // The last line the program wrote (stdout or stderr), for the message when it will not start or dies.
     std::string lastErrorLine() const;
     void stop();
 
