@@ -62,14 +62,11 @@ bool WindowedClient::screendump(pc::Picture& picture)
 
 std::string WindowedClient::explain(const std::string& what)
 {
-    const bool died = !process_.running();
+    // While it runs, what it printed last is its start-up chatter (Bochs's debugger), not news.
+    if (process_.running())
+        return program_ + " (machine " + config_.name + ") " + what;
     const std::string said = process_.lastErrorLine();
-    std::string line = program_ + " (machine " + config_.name + ") " + (died ? "ended" : what);
-    if (!said.empty())
-        line += ": " + said;
-    else if (died)
-        line += ": " + what;
-    return line;
+    return program_ + " (machine " + config_.name + ") ended: " + (said.empty() ? what : said);
 }
 
 bool WindowedClient::windowSize(const std::string& title, int& width, int& height) const

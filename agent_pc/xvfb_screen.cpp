@@ -74,7 +74,12 @@ XvfbScreen::XvfbScreen(int width, int height)
 
 bool XvfbScreen::read(pc::Picture& screen) const
 {
-    std::ifstream file(process_.path("Xvfb_screen0"), std::ios::binary | std::ios::ate);
+    return readWindowDump(process_.path("Xvfb_screen0"), screen);
+}
+
+bool readWindowDump(const std::string& path, pc::Picture& screen)
+{
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
     std::vector<uint8_t> bytes(file ? size_t(file.tellg()) : 0);
     file.seekg(0);
     if (!file.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size())))

@@ -20,8 +20,7 @@ public:
 
     // The DISPLAY value its clients use (":N").
     const std::string& display() const { return display_; }
-    // The whole screen now, 0x00RRGGBB; false when the file is not an X window dump Palisade
-    // can read (another depth or layout).
+    // The whole screen now, 0x00RRGGBB; false when its file cannot be read (readWindowDump).
     bool read(pc::Picture& screen) const;
     void stop() { process_.stop(); }
 
@@ -29,5 +28,9 @@ private:
     qemu_pc::QemuProcess process_{"Xvfb"};
     std::string display_;
 };
+
+// An X window dump (xwd's format, as Xvfb keeps its screen) of 24-bit colour in 32-bit pixels
+// as a picture; false when the file is missing, cut short or of another depth or layout.
+bool readWindowDump(const std::string& path, pc::Picture& picture);
 
 }  // namespace agent_pc
