@@ -32,7 +32,7 @@ std::vector<std::string> orphans()
             const size_t at = line.find(kind);
             if (at == std::string::npos)
                 continue;
-            const size_t start = line.rfind(' ', at) + 1, end = line.find('/', at + std::strlen(kind));
+            const size_t start = line.rfind(' ', at) + 1, end = line.find_first_of("/ ", at + std::strlen(kind));
             if (!std::filesystem::exists(line.substr(start, end - start)))
                 left.push_back(line);
         }
