@@ -1,4 +1,5 @@
-// Palisade's agent as a boot image (the boot sector and the agent after it), embedded at build time.
+// Palisade's agent as a boot image (the boot sector and the agent after it) and as a DOS
+// program, embedded at build time.
 #pragma once
 
 #include <cstdint>
@@ -11,5 +12,8 @@ namespace agent {
 std::span<const uint8_t> bootImage();
 
 constexpr uint32_t FLOPPY_BYTES = 1474560;
+
+// AGENT.COM: run under DOS (with no arguments: COM1 at 115,200 baud).
+std::span<const uint8_t> dosProgram();
 
 }  // namespace agent

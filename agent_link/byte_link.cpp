@@ -2,6 +2,7 @@
 #include "agent_link/byte_link.h"
 
 #include <fcntl.h>
+#include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -197,6 +198,19 @@ std::unique_ptr<ByteLink> openSerial(const std::string& spec, const std::string&
     return std::make_unique<FdLink>(fd, "serial:" + device + "," + std::to_string(baud), false, 1e7 / baud);
 }
 
+// A connection to the listening socket `listener` within `timeoutMs`, or -1.
+int acceptWithin(int listener, int timeoutMs)
+{
+    pollfd waiting{listener, POLLIN, 0};
+    int ready;
+    do
+        ready = poll(&waiting, 1, timeoutMs);
+    while (ready < 0 && errno == EINTR);
+    if (ready <= 0)
+        return -1;
+    return accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+}
+
 }  // namespace
 
 std::unique_ptr<ByteLink> openLink(const std::string& spec)
@@ -236,17 +250,44 @@ UnixListener::~UnixListener()
 
 std::unique_ptr<ByteLink> UnixListener::accept(int timeoutMs)
 {
-    pollfd waiting{fd_, POLLIN, 0};
-    int ready;
-    do
-        ready = poll(&waiting, 1, timeoutMs);
-    while (ready < 0 && errno == EINTR);
-    if (ready <= 0)
-        return nullptr;
-    const int fd = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    const int fd = acceptWithin(fd_, timeoutMs);
     if (fd < 0)
         return nullptr;
     return std::make_unique<FdLink>(fd, "unix:" + path_, false, SOCKET_MICROS_PER_BYTE);
+}
+
+TcpListener::TcpListener()
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd_ < 0 || bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || listen(fd_, 1) != 0 ||
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        const std::string why = std::strerror(errno);
+        if (fd_ >= 0)
+            close(fd_);
+        fd_ = -1;
+        throw pc::MachineError("cannot listen on a TCP port of 127.0.0.1: " + why);
+    }
+    port_ = ntohs(address.sin_port);
+}
+
+TcpListener::~TcpListener()
+{
+    if (fd_ >= 0)
+        close(fd_);
+}
+
+std::unique_ptr<ByteLink> TcpListener::accept(int timeoutMs)
+{
+    const int fd = acceptWithin(fd_, timeoutMs);
+    if (fd < 0)
+        return nullptr;
+    const int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    return std::make_unique<FdLink>(fd, "tcp:127.0.0.1:" + std::to_string(port_), true, SOCKET_MICROS_PER_BYTE);
 }
 
 }  // namespace agent_link

@@ -46,4 +46,21 @@ private:
     int fd_ = -1;
 };
 
+// A TCP port on 127.0.0.1 that a client (an emulator whose serial port connects out) connects
+// to, accepted later. The port is chosen by the system.
+class TcpListener {
+public:
+    TcpListener();  // throws pc::MachineError
+    ~TcpListener();
+    TcpListener(const TcpListener&) = delete;
+    TcpListener& operator=(const TcpListener&) = delete;
+    uint16_t port() const { return port_; }
+    // The first connection within `timeoutMs`, or null.
+    std::unique_ptr<ByteLink> accept(int timeoutMs);
+
+private:
+    int fd_ = -1;
+    uint16_t port_ = 0;
+};
+
 }  // namespace agent_link

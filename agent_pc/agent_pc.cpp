@@ -33,6 +33,8 @@ using agent_link::PAGE_SHIFT;
 constexpr uint32_t MEMORY_BYTES = agent_link::WATCHED_BYTES;
 constexpr uint32_t WINDOW_START = 0xA0000, WINDOW_END = 0xC0000;
 constexpr uint32_t VRAM_PIECE = 4096;
+constexpr uint32_t BIOS_MEMORY_KB = 0x413;
+constexpr uint8_t INT_OPCODE = 0xCD, RETF_OPCODE = 0xCB;  // the BIOS data area's conventional memory size (int 12h)
 constexpr uint32_t MAX_BRIDGED_GAP = 64;  // unchanged bytes a push sends rather than start a new write
 constexpr size_t MAX_POSTED = 4000;
 constexpr uint16_t FLAGS_INTERRUPTS = 0x0202;  // a program's calls run with interrupts on
@@ -63,6 +65,10 @@ public:
         synced_.assign(MEMORY_BYTES, 0);
         if (config_.agentClient == "qemu")
             client_ = startQemuClient(config_);
+        else if (config_.agentClient == "bochs")
+            client_ = startBochsClient(config_);
+        else if (config_.agentClient == "dosbox")
+            client_ = startDosboxClient(config_);
         try {
             if (client_)
                 link_ = std::make_unique<agent_link::AgentLink>(client_->connect(), int(config_.linkTimeoutMs));
@@ -93,7 +99,11 @@ public:
     uint64_t serial() const override { return serial_; }
     uint8_t* memory() override { return memory_; }
     uint32_t memoryBytes() const override { return MEMORY_BYTES; }
-    uint32_t conventionalBytes() const override { return conventionalBytes_; }
+    // As the BIOS's memory size (40:13h) says now: a resident program may take the top.
+    uint32_t conventionalBytes() const override
+    {
+        return std::min<uint32_t>(conventionalBytes_, uint32_t(memory_[BIOS_MEMORY_KB] | memory_[BIOS_MEMORY_KB + 1] << 8) * 1024);
+    }
     uint32_t freeConventionalStart() const override { return freeStart_; }
 
     pc::CallResult interrupt(uint8_t number, pc::CpuRegs& regs) override
@@ -106,7 +116,13 @@ public:
 
     pc::CallResult farCall(uint16_t segment, uint16_t offset, pc::CpuRegs& regs) override
     {
-        return call("call " + hex(segment, 4) + ":" + hex(offset, 4), regs, true, [&](const AgentRegs& in) {
+        // A call to "int N; retf" in memory the host keeps is that interrupt, and may draw only
+        // as it may; any other far call may (and 16 MB of video memory takes seconds to check).
+        const uint32_t target = (uint32_t(segment) << 4) + offset;
+        const uint8_t* code = ramAt(target) && ramAt(target + 2) ? memory_ + target : nullptr;
+        const bool interruptStub = code != nullptr && code[0] == INT_OPCODE && code[2] == RETF_OPCODE;
+        const bool mayDraw = !interruptStub || (code[1] == 0x10 && mayChangeVideoMemory(regs.ax));
+        return call("call " + hex(segment, 4) + ":" + hex(offset, 4), regs, mayDraw, [&](const AgentRegs& in) {
             return link_->farCall(segment, offset, in, int(config_.callBudgetMs));
         });
     }
@@ -169,11 +185,18 @@ public:
     {
         flushWrites();
         guard([&] { pushVideoMemory(); });
+        // The emulator's picture, unless its window does not show the mode the card is in
+        // (an emulator that has not redrawn yet, or draws a mode at another size).
         if (client_ && client_->screendump(picture)) {
-            picture.bitsPerPixel = card_reading::readShownCard(*this, &picture).bitsPerPixel;
-            return;
+            const card_reading::ShownCard shown = card_reading::readShownCard(*this, &picture);
+            if (!shown.extended || (shown.width == picture.width && shown.height == picture.height)) {
+                picture.bitsPerPixel = shown.bitsPerPixel;
+                picture.readBack = false;
+                return;
+            }
         }
         readBackPicture(*this, picture);
+        picture.readBack = true;
     }
 
     void setIoLog(std::function<void(const std::string&)> sink) override { ioLog_ = std::move(sink); }
@@ -251,6 +274,12 @@ private:
             const uint32_t count = last - first + 1;
             link_->write(base + first, std::span<const uint8_t>(memory_ + base + first, count));
             std::memcpy(synced_.data() + base + first, memory_ + base + first, count);
+            // Upper memory may be ROM or an empty bus that drops writes: the shadow shows what stayed.
+            if (base >= WINDOW_END) {
+                const std::vector<uint8_t> kept = link_->read(base + first, count);
+                std::memcpy(memory_ + base + first, kept.data(), count);
+                std::memcpy(synced_.data() + base + first, kept.data(), count);
+            }
         }
     }
 
@@ -286,9 +315,16 @@ private:
     }
 
     // The pieces of video memory whose hash in the card differs from the host's copy. A piece
-    // that hashes as zeros do is taken as zeros without reading it (a mode set clears them).
+    // that hashes as zeros do is taken as zeros without reading it (a mode set clears them), and
+    // one that hashes as FFh bytes do as FFh bytes (Bochs's framebuffer reads so outside its
+    // packed-pixel modes, as an empty bus does).
     void pullVideoMemory()
     {
+        static const uint32_t onesHash = [] {
+            const std::vector<uint8_t> ones(VRAM_PIECE, 0xFF);
+            return agent_link::pageHash(ones.data(), VRAM_PIECE);
+        }();
+        auto filled = [&](uint32_t hash) { return hash == 0 || hash == onesHash; };
         const uint32_t pieces = uint32_t(vram_.size() / VRAM_PIECE);
         const std::vector<uint32_t> hashes = link_->hashes(lfbAddress_, VRAM_PIECE, pieces);
         for (uint32_t i = 0; i < pieces;) {
@@ -297,13 +333,13 @@ private:
                 ++i;
                 continue;
             }
-            if (hashes[i] == 0) {
-                std::memset(vramSynced_.data() + at, 0, VRAM_PIECE);
+            if (filled(hashes[i])) {
+                std::memset(vramSynced_.data() + at, hashes[i] == 0 ? 0 : 0xFF, VRAM_PIECE);
                 ++i;
                 continue;
             }
             uint32_t run = 1;
-            while (i + run < pieces && run < 16 && hashes[i + run] != 0 &&
+            while (i + run < pieces && run < 16 && !filled(hashes[i + run]) &&
                    hashes[i + run] != agent_link::pageHash(vramSynced_.data() + at + run * VRAM_PIECE, VRAM_PIECE))
                 ++run;
             const std::vector<uint8_t> bytes = link_->read(lfbAddress_ + at, run * VRAM_PIECE);

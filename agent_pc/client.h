@@ -30,4 +30,13 @@ public:
 // for screendumps; throws pc::MachineError when QEMU is missing or will not start.
 std::unique_ptr<Client> startQemuClient(const pc::MachineConfig& config);
 
+// Debian's Bochs 2.7 booted from the agent's floppy, COM1 connecting out to a TCP port we
+// listen on, its x display on a private Xvfb; throws pc::MachineError when Bochs is missing,
+// or its card cannot be what the description asks.
+std::unique_ptr<Client> startBochsClient(const pc::MachineConfig& config);
+
+// Debian's DOSBox 0.74 (its S3 card and built-in VBE) running AGENT.COM from a mounted folder,
+// serial1 a null modem connecting out to a TCP port we listen on, its window on a private Xvfb.
+std::unique_ptr<Client> startDosboxClient(const pc::MachineConfig& config);
+
 }  // namespace agent_pc

@@ -75,6 +75,7 @@ constexpr uint16_t VENDOR_CIRRUS = 0x1013;
 constexpr uint16_t DEVICE_CIRRUS_GD5446 = 0x00B8;
 
 // The PCI BIOS: int 1Ah with AH = BIOS_FUNCTION and AL one of these; carry and AH give the result.
+constexpr uint8_t BIOS_INTERRUPT = 0x1A;
 constexpr uint8_t BIOS_FUNCTION = 0xB1;
 constexpr uint8_t BIOS_INSTALLATION_CHECK = 0x01;  // EDX = BIOS_SIGNATURE, AL = mechanisms, BX = version
 constexpr uint8_t BIOS_FIND_DEVICE = 0x02;         // DX vendor, CX device, SI index -> BX bdf

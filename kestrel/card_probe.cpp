@@ -12,16 +12,40 @@ namespace kestrel {
 namespace {
 constexpr uint32_t OPTION_ROM = 0xC0000;  // the video BIOS: 55AAh, then its size in 512-byte blocks
 constexpr uint32_t UPPER_MEMORY_END = 0xF0000;
+constexpr uint32_t BIOS_MEMORY_KB = 0x413;  // the BIOS data area's conventional memory size (int 12h)
+
+// Whether memory at `address` keeps what the host writes there: RAM, not ROM or an empty bus.
+// A call in between takes the write to the PC and brings back what the PC holds.
+bool keepsWrites(pc::Pc& machine, uint32_t address)
+{
+    uint8_t* memory = machine.memory();
+    const uint8_t saved = memory[address];
+    memory[address] = uint8_t(~saved);
+    pc::CpuRegs regs;
+    machine.interrupt(0x11, regs);  // the BIOS's equipment list: a call that changes nothing
+    const bool kept = memory[address] == uint8_t(~saved);
+    memory[address] = saved;
+    return kept;
+}
 }  // namespace
 
-uint16_t upperMemorySegment(pc::Pc& machine)
+uint16_t residentSegment(pc::Pc& machine)
 {
     const uint32_t imageBytes = static_cast<uint32_t>(largestImageBytes());
     const uint32_t base = (UPPER_MEMORY_END - imageBytes) & ~0x3FFu;
     const uint32_t romEnd = OPTION_ROM + machine.memory()[OPTION_ROM + 2] * 512u;
-    if (base < romEnd)
-        throw pc::MachineError("no upper memory left above the video BIOS for the Kestrel driver");
-    return static_cast<uint16_t>(base >> 4);
+    if (base >= romEnd && keepsWrites(machine, base))
+        return static_cast<uint16_t>(base >> 4);
+    uint8_t* memory = machine.memory();
+    const uint32_t top = std::min<uint32_t>(machine.conventionalBytes(),
+                                            uint32_t(memory[BIOS_MEMORY_KB] | memory[BIOS_MEMORY_KB + 1] << 8) * 1024);
+    const uint32_t low = (top - std::min(top, imageBytes)) & ~0x3FFu;
+    if (low < machine.freeConventionalStart())
+        throw pc::MachineError("no memory left for the Kestrel driver: upper memory is full or keeps no writes, "
+                               "and conventional memory is full too");
+    memory[BIOS_MEMORY_KB] = uint8_t(low >> 10);
+    memory[BIOS_MEMORY_KB + 1] = uint8_t(low >> 18);
+    return static_cast<uint16_t>(low >> 4);
 }
 
 namespace {
@@ -30,7 +54,7 @@ class MachinePorts : public HardwarePorts {
 public:
     MachinePorts(pc::Pc& machine, uint16_t segment) : machine_(machine), segment_(segment)
     {
-        static constexpr uint8_t CALL_PCI_BIOS[] = {0xCD, 0x1A, 0xCB};  // int 1Ah, retf
+        static constexpr uint8_t CALL_PCI_BIOS[] = {0xCD, pci::BIOS_INTERRUPT, 0xCB};  // int 1Ah, retf
         std::copy(std::begin(CALL_PCI_BIOS), std::end(CALL_PCI_BIOS), machine.memory() + (segment << 4));
     }
     uint8_t in8(uint16_t port) override { return machine_.in8(port); }

@@ -14,9 +14,11 @@ namespace kestrel {
 // through their ports. Throws pc::MachineError when the PCI BIOS call does not return.
 CardAnalysis probeCard(pc::Pc& machine, uint16_t segment);
 
-// Where a driver loaded high goes: the top of the upper memory block between the video
-// BIOS and the system BIOS, 1 KB aligned. Throws pc::MachineError when the video BIOS
-// leaves no room.
-uint16_t upperMemorySegment(pc::Pc& machine);
+// Where a resident driver goes: the top of the upper memory block between the video BIOS and
+// the system BIOS, 1 KB aligned, as a driver loaded high. On a PC whose upper memory keeps no
+// writes (Bochs has ROM and an empty bus there) the top of conventional memory instead, taken
+// from the BIOS's memory size (40:13h) as a program that stays resident there takes it.
+// Throws pc::MachineError when neither has room.
+uint16_t residentSegment(pc::Pc& machine);
 
 }  // namespace kestrel

@@ -164,7 +164,7 @@ kestrel::CardAnalysis probeThisMachine()
             throw Failure{"machine " + config.name + " has kestrel = no: no driver is generated for it"};
         auto clock = pc::makeVirtualClock();
         const std::unique_ptr<pc::Pc> machine = engine::boot(config, *clock);
-        return kestrel::probeCard(*machine, kestrel::upperMemorySegment(*machine));
+        return kestrel::probeCard(*machine, kestrel::residentSegment(*machine));
     } catch (const pc::MachineError& error) {
         throw Failure{std::string("cannot analyse the machine: ") + error.what()};
     }

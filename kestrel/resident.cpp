@@ -32,7 +32,7 @@ void setVector(uint8_t* memory, int interrupt, uint16_t segment, uint16_t offset
 void installResident(pc::Pc& machine)
 {
     uint8_t* memory = machine.memory();
-    const uint16_t segment = upperMemorySegment(machine);
+    const uint16_t segment = residentSegment(machine);
     const uint32_t base = static_cast<uint32_t>(segment) << 4;
 
     const CardAnalysis card = probeCard(machine, segment);

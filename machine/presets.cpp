@@ -29,7 +29,7 @@
 //                               10 to 600000
 //   engine = agent              a PC running Palisade's agent (agent/), reached through
 //   link = unix:PATH|tcp:HOST:PORT|serial:DEVICE[,BAUD]    the line to it, or
-//   client = qemu               an emulator Palisade starts with the agent inside
+//   client = qemu|bochs|dosbox  an emulator Palisade starts with the agent inside
 //   link_timeout_ms = N         the longest one command to the agent may go unanswered, 100 to 600000
 // A key given twice, a rom that is not a regular file, or a key the card has nothing to apply
 // to (dispi, dac8 or accel on the cirrus card, svga_screen_off on stdvga) is an error.
@@ -51,6 +51,8 @@ namespace machine {
 namespace {
 
 const char* const BOCHS_ROM = "/usr/share/vgabios/vgabios-stdvga.bin";
+// The DISPI build Bochs itself is configured with (the stdvga build is QEMU's).
+const char* const BOCHS_DISPI_ROM = "/usr/share/vgabios/vgabios.bin";
 const char* const SEABIOS_ROM = "/usr/share/seabios/vgabios-stdvga.bin";
 // The LGPL BIOS built for the Cirrus card: on a card without a Cirrus chip it is a plain VGA
 // BIOS and offers no VBE. (SeaVGABIOS's ISA build is no use here: it finds DISPI and offers VBE.)
@@ -182,6 +184,34 @@ std::vector<MachineConfig> presets()
     serial.romPath = BOCHS_ROM;
     serial.romPackage = "vgabios";
     list.push_back(serial);
+    // Bochs's PC, its agent booted from a floppy, COM1 on TCP: the DISPI card (16 MB) under the
+    // vgabios package's DISPI build, the GD5446 (4 MB) under its Cirrus build.
+    for (const bool cirrus : {false, true}) {
+        MachineConfig c = base(cirrus ? "bochs-cirrus" : "bochs-vga",
+                               cirrus ? "Bochs's PC through Palisade's agent on COM1: GD5446, 4 MB, LGPL Cirrus VGA BIOS"
+                                      : "Bochs's PC through Palisade's agent on COM1: DISPI, 16 MB, Bochs VGA BIOS");
+        c.engine = pc::Engine::Agent;
+        c.agentClient = "bochs";
+        c.card = cirrus ? "cirrus" : "stdvga";
+        c.dispi = !cirrus;
+        c.accelEntries = 0;
+        c.videoMemoryKb = cirrus ? 4096 : 16384;
+        c.romPath = cirrus ? CIRRUS_ROM : BOCHS_DISPI_ROM;
+        c.romPackage = "vgabios";
+        list.push_back(c);
+    }
+    // DOSBox's PC, AGENT.COM run under its DOS: its S3 Trio64 and the VBE built into DOSBox (no
+    // ROM), read by the judge as the plain VGA it also is. Its framebuffer is at C0000000h.
+    MachineConfig dosbox = base("dosbox", "DOSBox's PC through Palisade's agent under DOS: S3 Trio64, 2 MB, DOSBox's own VBE");
+    dosbox.engine = pc::Engine::Agent;
+    dosbox.agentClient = "dosbox";
+    dosbox.card = "stdvga";
+    dosbox.dispi = false;
+    dosbox.accelEntries = 0;
+    dosbox.videoMemoryKb = 2048;
+    dosbox.lfbAddress = 0xC0000000;
+    dosbox.linkTimeoutMs = 10000;  // DOSBox runs the agent among its own work, in real time
+    list.push_back(dosbox);
     return list;
 }
 
@@ -311,8 +341,8 @@ public:
             } else if (key == "link") {
                 config_.link = value;
             } else if (key == "client") {
-                if (lower(value) != "qemu")
-                    fail("'client' must be qemu, got '" + value + "'");
+                if (lower(value) != "qemu" && lower(value) != "bochs" && lower(value) != "dosbox")
+                    fail("'client' must be qemu, bochs or dosbox, got '" + value + "'");
                 config_.agentClient = lower(value);
             } else if (key == "link_timeout_ms") {
                 config_.linkTimeoutMs = uint32_t(number(key, value, 100, 600000, "ms"));

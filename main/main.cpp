@@ -364,17 +364,23 @@ int main(int argc, char** argv)
         std::atexit(finishVerdict);
     }
     pc::Pc& card = *pc;
-    session.setScreenSource([&card](desktop::Picture& picture) { card.scanOut(picture); },
-                            [](const desktop::Picture& picture) {
-                                return "full screen " + std::to_string(picture.width) + " x " +
-                                       std::to_string(picture.height) + ", " + modeDepth(picture);
-                            });
-    // A PC reached through the agent with no emulator around it has no picture of its own to
-    // give: Palisade scans out its registers and video memory, read back over the line.
-    const bool readBack = config.engine == pc::Engine::Agent && config.agentClient.empty();
-    session.setScreenNamer([readBack]() {
+    // A PC with no picture of its own to give (a real PC behind the agent, or an emulator whose
+    // window does not show the mode) is shown by Palisade's scan-out of its registers and video
+    // memory, read back over the line; the caption says so.
+    bool shownReadBack = false;
+    session.setScreenSource(
+        [&card, &shownReadBack](desktop::Picture& picture) {
+            picture.readBack = false;
+            card.scanOut(picture);
+            shownReadBack = picture.readBack;
+        },
+        [](const desktop::Picture& picture) {
+            return "full screen " + std::to_string(picture.width) + " x " + std::to_string(picture.height) + ", " +
+                   modeDepth(picture);
+        });
+    session.setScreenNamer([&shownReadBack]() {
         const std::string name = desktop::screenName(display::screenContents(), display::meantScreen());
-        return readBack ? name + " (read back)" : name;
+        return shownReadBack ? name + " (read back)" : name;
     });
     session.setScriptName(options.scriptPath);
     session.setCpuPace([&card] { return card.cpuPace(); });

@@ -110,6 +110,7 @@ struct Picture {
     int height = 0;
     int bitsPerPixel = 0;  // of the mode shown: 0 for text, 4 for planar, 8 to 32
     std::vector<uint32_t> pixels;
+    bool readBack = false;  // Palisade's own scan-out of registers and memory read back from the PC
 };
 
 class Pc {

@@ -7,7 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -78,12 +80,15 @@ void forget(pid_t pid)
 
 }  // namespace
 
-QemuProcess::QemuProcess()
+QemuProcess::QemuProcess(const std::string& program) : program_(program)
 {
+    std::string prefix = program;
+    for (char& c : prefix)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
     const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/palisade-qemu-XXXXXX";
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/palisade-" + prefix + "-XXXXXX";
     if (!mkdtemp(pattern.data()))
-        throw pc::MachineError("cannot make a private folder for QEMU in " + pattern.substr(0, pattern.rfind('/')) +
+        throw pc::MachineError("cannot make a private folder for " + program_ + " in " + pattern.substr(0, pattern.rfind('/')) +
                                ": " + std::strerror(errno));
     folder_ = pattern;
 }
@@ -96,7 +101,7 @@ QemuProcess::~QemuProcess()
 }
 
 void QemuProcess::start(const std::string& binary, const std::vector<std::string>& arguments,
-                        const std::string& package)
+                        const std::string& package, const std::string& orElse)
 {
     installHandlersOnce();
     std::vector<char*> argv;
@@ -105,17 +110,31 @@ void QemuProcess::start(const std::string& binary, const std::vector<std::string
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     const std::string errorFile = path("qemu.stderr");
+    // The child's environment is made here: between fork and exec only async-signal-safe calls.
+    std::vector<std::string> variables;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string variable = *e;
+        const std::string name = variable.substr(0, variable.find('=') + 1);
+        if (std::none_of(environment_.begin(), environment_.end(),
+                         [&](const std::string& set) { return set.rfind(name, 0) == 0; }))
+            variables.push_back(variable);
+    }
+    variables.insert(variables.end(), environment_.begin(), environment_.end());
+    std::vector<char*> envp;
+    for (std::string& variable : variables)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
 
     // The child reports a failed exec through a pipe that closes on a successful one.
     int report[2];
     if (pipe2(report, O_CLOEXEC) != 0)
-        throw pc::MachineError(std::string("cannot start QEMU: ") + std::strerror(errno));
+        throw pc::MachineError("cannot start " + program_ + ": " + std::strerror(errno));
     const pid_t parent = getpid();
     const pid_t child = fork();
     if (child < 0) {
         close(report[0]);
         close(report[1]);
-        throw pc::MachineError(std::string("cannot start QEMU: ") + std::strerror(errno));
+        throw pc::MachineError("cannot start " + program_ + ": " + std::strerror(errno));
     }
     if (child == 0) {
         prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -123,13 +142,16 @@ void QemuProcess::start(const std::string& binary, const std::vector<std::string
             _exit(127);  // the parent is gone already
         const int devNull = open("/dev/null", O_RDWR);
         const int errors = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (devNull >= 0) {
+        if (devNull >= 0)
             dup2(devNull, 0);
+        // Both outputs into the file: DOSBox says why it quits on stdout.
+        if (errors >= 0) {
+            dup2(errors, 1);
+            dup2(errors, 2);
+        } else if (devNull >= 0) {
             dup2(devNull, 1);
         }
-        if (errors >= 0)
-            dup2(errors, 2);
-        execvp(argv[0], argv.data());
+        execvpe(argv[0], argv.data(), envp.data());
         const int error = errno;
         (void)!write(report[1], &error, sizeof error);
         _exit(127);
@@ -145,7 +167,7 @@ void QemuProcess::start(const std::string& binary, const std::vector<std::string
         waitpid(child, nullptr, 0);
         if (error == ENOENT)
             throw pc::MachineError(binary + " is not installed: install the Debian package " + package +
-                                   " (or name your QEMU with qemu = PATH in a machine file)");
+                                   (orElse.empty() ? std::string() : " (or " + orElse + ")"));
         throw pc::MachineError("cannot run " + binary + ": " + std::strerror(error));
     }
     pid_ = child;

@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git
   libx86emu-dev nasm vgabios seabios qemu-system-x86
+  bochs bochsbios bochs-x dosbox
   libsdl2-dev libpng-dev libisal-dev zlib1g-dev libfreetype-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev
   clang libclang-rt-14-dev

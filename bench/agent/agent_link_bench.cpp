@@ -1,10 +1,16 @@
 // What reaching a PC through Palisade's agent costs, on QEMU's PC booted from the agent's image
 // (qemu-serial) against the same PC through QEMU's gdbstub (qemu-vga), in the same run: a
 // round trip (a port read), an int 10h call (4F03), the conformance table's wall time; and the
-// link's throughput both ways, against what a 115,200-baud serial line carries (11.52 kB/s).
+// link's throughput both ways, against what a 115,200-baud serial line carries (11.52 kB/s);
+// and the conformance table's wall time on Bochs and DOSBox where they are installed, against
+// the same gdbstub reference.
 //   agent_link_bench
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "agent_link/agent_link.h"
@@ -34,6 +40,20 @@ void ratio(const char* what, double agent, double gdbstub, const char* unit)
 {
     std::printf("%-36s agent %9.1f %-3s  reference (gdbstub) %9.1f %-3s  ratio %5.1fx\n", what, agent, unit, gdbstub,
                 unit, agent / gdbstub);
+}
+
+// Whether `program` is an executable on PATH.
+bool installed(const std::string& program)
+{
+    const char* path = std::getenv("PATH");
+    std::string folders = path ? path : "";
+    for (size_t start = 0; start <= folders.size();) {
+        const size_t end = std::min(folders.find(':', start), folders.size());
+        if (access((folders.substr(start, end - start) + "/" + program).c_str(), X_OK) == 0)
+            return true;
+        start = end + 1;
+    }
+    return false;
 }
 
 double conformanceSeconds(const std::string& machine)
@@ -81,6 +101,18 @@ int main()
         std::printf("%-36s %9.1f kB/s  reference (115,200-baud line) %5.2f kB/s  ratio %5.1fx\n",
                     "throughput, PC to host (256 KB)", fromPc, SERIAL_LINE_KB_S, fromPc / SERIAL_LINE_KB_S);
     }
-    ratio("conformance table (BIOS, Kestrel)", conformanceSeconds("qemu-serial"), conformanceSeconds("qemu-vga"), "s");
+    const double reference = conformanceSeconds("qemu-vga");
+    ratio("conformance table (BIOS, Kestrel)", conformanceSeconds("qemu-serial"), reference, "s");
+    struct Other {
+        const char* machine;
+        const char* program;
+    };
+    for (const Other& other : {Other{"bochs-vga", "bochs"}, Other{"bochs-cirrus", "bochs"}, Other{"dosbox", "dosbox"}}) {
+        const std::string what = std::string("conformance table, ") + other.machine;
+        if (installed(other.program))
+            ratio(what.c_str(), conformanceSeconds(other.machine), reference, "s");
+        else
+            std::printf("%-36s skipped: %s is not installed\n", what.c_str(), other.program);
+    }
     return 0;
 }

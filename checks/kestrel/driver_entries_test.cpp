@@ -242,7 +242,7 @@ TEST(KestrelDriver, ResidentLoaderLoadsHighAndLeavesConventionalMemoryAlone)
     uint16_t offset, segment;
     std::memcpy(&offset, rig.machine().memory() + 0x40, 2);
     std::memcpy(&segment, rig.machine().memory() + 0x42, 2);
-    EXPECT_EQ(upperMemorySegment(rig.machine()), segment);
+    EXPECT_EQ(residentSegment(rig.machine()), segment);
     EXPECT_GE(segment, 0xC000 + rig.machine().memory()[0xC0002] * 32) << "over the video BIOS";
     EXPECT_LE((segment << 4) + assembledImage(HARDWARE_DISPI).size(), 0xF0000u) << "over the system BIOS";
     EXPECT_EQ(readWord(assembledImage(HARDWARE_DISPI), field::INT10_ENTRY), offset);
