@@ -18,9 +18,8 @@ class DosboxClient final : public WindowedClient {
 public:
     explicit DosboxClient(const pc::MachineConfig& config) : WindowedClient(config, "DOSBox", REDRAW_HZ)
     {
-        if (config.card != "stdvga" || config.dispi)
-            throw pc::MachineError("machine " + config.name +
-                                   ": DOSBox's card is an S3 Trio64 read as a plain VGA (card = stdvga, dispi = no)");
+        if (config.card != "s3")
+            throw pc::MachineError("machine " + config.name + ": DOSBox's card is an S3 Trio64 (card = s3)");
         if (config.videoMemoryKb != S3_VIDEO_KB)
             throw pc::MachineError("machine " + config.name + ": DOSBox's S3 card has 2 MB of video memory (video_memory = 2M)");
         writeProgram();

@@ -201,11 +201,11 @@ std::vector<MachineConfig> presets()
         list.push_back(c);
     }
     // DOSBox's PC, AGENT.COM run under its DOS: its S3 Trio64 and the VBE built into DOSBox (no
-    // ROM), read by the judge as the plain VGA it also is. Its framebuffer is at C0000000h.
+    // ROM), read by the judge through the S3's registers. Its framebuffer is at C0000000h.
     MachineConfig dosbox = base("dosbox", "DOSBox's PC through Palisade's agent under DOS: S3 Trio64, 2 MB, DOSBox's own VBE");
     dosbox.engine = pc::Engine::Agent;
     dosbox.agentClient = "dosbox";
-    dosbox.card = "stdvga";
+    dosbox.card = "s3";
     dosbox.dispi = false;
     dosbox.accelEntries = 0;
     dosbox.videoMemoryKb = 2048;

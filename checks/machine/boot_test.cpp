@@ -184,6 +184,8 @@ TEST(Presets, EveryPresetHasADescriptionAndBoots)
         EXPECT_EQ(config.name, name);
         EXPECT_FALSE(config.description.empty()) << name;
         EXPECT_EQ(config.description.find('\n'), std::string::npos) << name;
+        if (config.card == "s3")  // no model in the virtual PC: DOSBox's, reached through the agent
+            continue;
         BootedMachine pc(config);
         EXPECT_EQ(pc->videoMemoryBytes(), config.videoMemoryKb * 1024u) << name;
     }
