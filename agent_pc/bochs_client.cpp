@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <fstream>
 
-#include "agent/boot_image.h"
 #include "agent_pc/windowed_client.h"
 
 namespace agent_pc {
@@ -36,23 +35,13 @@ public:
         if (!std::ifstream(SYSTEM_BIOS))
             throw pc::MachineError(std::string("Bochs's BIOS ") + SYSTEM_BIOS +
                                    " is missing: install the Debian package bochsbios");
-        writeFloppy();
+        writeAgentFloppy(process_.path("agent.img"));
         writeConfiguration(cirrus);
         std::ofstream(process_.path("commands")) << "c\n";  // leave the debugger's first prompt
         start("bochs", {"-q", "-f", process_.path("bochsrc"), "-rc", process_.path("commands")}, "bochs");
     }
 
 private:
-    void writeFloppy()
-    {
-        const std::span<const uint8_t> image = agent::bootImage();
-        std::vector<char> floppy(agent::FLOPPY_BYTES, 0);
-        std::copy(image.begin(), image.end(), floppy.begin());
-        std::ofstream file(process_.path("agent.img"), std::ios::binary);
-        file.write(floppy.data(), std::streamsize(floppy.size()));
-        if (!file.flush())
-            throw pc::MachineError("cannot write the agent's floppy image in " + process_.folder());
-    }
 
     void writeConfiguration(bool cirrus)
     {

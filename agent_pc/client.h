@@ -26,6 +26,10 @@ public:
     virtual void stop() = 0;
 };
 
+// The agent's boot image padded to a 1.44 MB floppy at `path`, for an emulator to boot;
+// throws pc::MachineError when it cannot be written.
+void writeAgentFloppy(const std::string& path);
+
 // QEMU booted from the agent's floppy image, COM1 on a Unix socket in its private folder, QMP
 // for screendumps; throws pc::MachineError when QEMU is missing or will not start.
 std::unique_ptr<Client> startQemuClient(const pc::MachineConfig& config);

@@ -6,7 +6,6 @@
 #include <fstream>
 #include <thread>
 
-#include "agent/boot_image.h"
 #include "agent_pc/client.h"
 #include "qemu_pc/link_error.h"
 #include "qemu_pc/ppm.h"
@@ -38,7 +37,7 @@ public:
             throw pc::MachineError("machine " + config.name + ": QEMU has no card like " + config.card);
         if (config.videoMemoryKb % 1024 != 0)
             throw pc::MachineError("machine " + config.name + ": QEMU's cards take video memory in whole MB");
-        writeFloppy();
+        writeAgentFloppy(process_.path("agent.img"));
         serialSocket_ = process_.path("com1");
         listener_ = std::make_unique<agent_link::UnixListener>(serialSocket_);
         const std::string qmpSocket = process_.path("qmp");
@@ -118,16 +117,6 @@ public:
     void stop() override { process_.stop(); }
 
 private:
-    void writeFloppy()
-    {
-        const std::span<const uint8_t> image = agent::bootImage();
-        std::vector<char> floppy(agent::FLOPPY_BYTES, 0);
-        std::copy(image.begin(), image.end(), floppy.begin());
-        std::ofstream file(process_.path("agent.img"), std::ios::binary);
-        file.write(floppy.data(), std::streamsize(floppy.size()));
-        if (!file.flush())
-            throw pc::MachineError("cannot write the agent's floppy image in " + process_.folder());
-    }
 
     pc::MachineConfig config_;
     qemu_pc::QemuProcess process_;
