@@ -15,6 +15,7 @@
 #include "agent_pc/client.h"
 #include "agent_pc/read_back.h"
 #include "engine/boot.h"
+#include "checks/support/child_processes.h"
 
 namespace {
 
@@ -23,19 +24,7 @@ using agent_link::AgentLink;
 // The QEMU processes that are children of this one.
 std::vector<pid_t> qemuChildren()
 {
-    std::vector<pid_t> children;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename();
-        if (name.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        std::ifstream stat(entry.path() / "stat");
-        std::string pid, command, state;
-        pid_t parent = 0;
-        stat >> pid >> command >> state >> parent;
-        if (parent == getpid() && command.find("qemu") != std::string::npos)
-            children.push_back(std::stoi(pid));
-    }
-    return children;
+    return harness::childProcesses(getpid(), "qemu");
 }
 
 // Passes bytes through, but harms the frame sent as command number `harmAt` (counted from 1):

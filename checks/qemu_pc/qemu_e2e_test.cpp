@@ -15,26 +15,9 @@
 #include <vector>
 
 #include "checks/support/headless_palisade.h"
+#include "checks/support/child_processes.h"
 
 namespace {
-
-// The processes whose parent is `parent`, and whose command names QEMU.
-std::vector<pid_t> qemuChildrenOf(pid_t parent)
-{
-    std::vector<pid_t> children;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename();
-        if (name.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        std::ifstream stat(entry.path() / "stat");
-        std::string pid, command, state;
-        pid_t ppid = 0;
-        stat >> pid >> command >> state >> ppid;
-        if (ppid == parent && command.find("qemu") != std::string::npos)
-            children.push_back(std::stoi(pid));
-    }
-    return children;
-}
 
 TEST(QemuE2e, ConformanceGivesEveryRowBothVerdicts)
 {
@@ -73,7 +56,7 @@ TEST(QemuE2e, ASignalToPalisadeEndsItsQemu)
     std::vector<pid_t> qemu;
     for (int i = 0; i < 300 && qemu.empty(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        qemu = qemuChildrenOf(palisade);
+        qemu = harness::childProcesses(palisade, "qemu");
     }
     ASSERT_EQ(qemu.size(), 1u) << "palisade started no QEMU within 15 s";
     kill(palisade, SIGTERM);

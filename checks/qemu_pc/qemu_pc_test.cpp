@@ -17,6 +17,7 @@
 #include "engine/boot.h"
 #include "hw/cirrus.h"
 #include "hw/vga.h"
+#include "checks/support/child_processes.h"
 
 namespace {
 
@@ -28,19 +29,7 @@ bool processExists(pid_t pid)
 // The QEMU processes that are children of this one.
 std::vector<pid_t> qemuChildren()
 {
-    std::vector<pid_t> children;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename();
-        if (name.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        std::ifstream stat(entry.path() / "stat");
-        std::string pid, command, state;
-        pid_t parent = 0;
-        stat >> pid >> command >> state >> parent;
-        if (parent == getpid() && command.find("qemu") != std::string::npos)
-            children.push_back(std::stoi(pid));
-    }
-    return children;
+    return harness::childProcesses(getpid(), "qemu");
 }
 
 // A budget no call that returns comes near, however loaded the machine: QEMU runs in real
