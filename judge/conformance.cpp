@@ -75,7 +75,7 @@ Verdict call(VbeRig& rig, CpuRegs& regs, bool withBuffer = false)
 #define SET_MODE(mode)                                                                                                 \
     do {                                                                                                               \
         const uint16_t status = rig.setMode(mode);                                                                     \
-        REQUIRE(status == vbe::STATUS_OK, "4F02 %04Xh gave AX=%04Xh", mode, status);                                    \
+        REQUIRE(status == vbe::STATUS_OK, "4F02 %04Xh gave AX=%04Xh", mode, status);                                   \
     } while (0)
 
 constexpr uint32_t TEXT_BUFFER = 0xB8000;  // colour text mode's first character, where the cursor starts
@@ -102,21 +102,26 @@ vbe::ControllerInfo controllerInfo(VbeRig& rig)
     return info;
 }
 
-// The modes of the 4F00 list.
-std::vector<uint16_t> modeList(VbeRig& rig)
+// The modes of the 4F00 list. A 4F00 that does not return, or refuses, fails the row: a
+// row that needs the list cannot be judged without it, and must not pass for n/a.
+Verdict modeList(VbeRig& rig, std::vector<uint16_t>& modes)
 {
     CpuRegs regs;
     regs.ax = vbe::CONTROLLER_INFO;
     std::memcpy(rig.buffer(), "VBE2", 4);
-    std::vector<uint16_t> modes;
-    if (!rig.int10WithBuffer(regs).ok || regs.ax != vbe::STATUS_OK)
-        return modes;
+    modes.clear();
+    PASSES(call(rig, regs, true));
+    REQUIRE(regs.ax == vbe::STATUS_OK, "4F00 for the mode list gave AX=%04Xh", regs.ax);
     const uint32_t list = controllerInfo(rig).VideoModePtr;
     const uint8_t* p = rig.at(static_cast<uint16_t>(list >> 16), static_cast<uint16_t>(list));
     for (int i = 0; i < 512 && rig.word(p + 2 * i) != 0xFFFF; ++i)
         modes.push_back(rig.word(p + 2 * i));
-    return modes;
+    return {};
 }
+
+#define MODE_LIST(modes)                                                                                               \
+    std::vector<uint16_t> modes;                                                                                       \
+    PASSES(modeList(rig, modes))
 
 struct ModeBlock {
     uint16_t ax = 0;
@@ -140,10 +145,15 @@ uint32_t screenBytes(const vbe::ModeInfo& m)
     return uint32_t(m.BytesPerScanLine) * m.YResolution * (m.NumberOfPlanes == 4 ? 4 : 1);
 }
 
-bool listed(VbeRig& rig, uint16_t mode)
+// Pass when the mode is in the 4F00 list, n/a when it is not, fail when there is no list.
+Verdict listed(VbeRig& rig, uint16_t mode)
 {
-    const auto modes = modeList(rig);
-    return std::find(modes.begin(), modes.end(), mode) != modes.end();
+    MODE_LIST(modes);
+    if (std::find(modes.begin(), modes.end(), mode) != modes.end())
+        return {};
+    char why[40];
+    std::snprintf(why, sizeof why, "%03Xh is not in the mode list", mode);
+    return notApplicable(why);
 }
 
 // Video memory bytes per bank of the mode's window, as its 4F01 block gives them.
@@ -192,8 +202,10 @@ std::string bankDeparture(VbeRig& rig, uint16_t before, uint16_t asked)
     if (held == before)
         return "";
     char text[160];
-    std::snprintf(text, sizeof text, " (the card's DISPI bank register, index 5, holds %u after %u: it wraps a bank "
-                  "past video memory instead of refusing it)", held, asked);
+    std::snprintf(text, sizeof text,
+                  " (the card's DISPI bank register, index 5, holds %u after %u: it wraps a bank "
+                  "past video memory instead of refusing it)",
+                  held, asked);
     return text;
 }
 
@@ -285,7 +297,7 @@ const std::vector<Row>& rows()
          }},
         {"4F00 mode list fits video memory",
          [](VbeRig& rig) -> Verdict {
-             const auto modes = modeList(rig);
+             MODE_LIST(modes);
              REQUIRE(!modes.empty(), "no modes");
              for (uint16_t mode : modes) {
                  const ModeBlock info = modeInfo(rig, mode);
@@ -297,7 +309,8 @@ const std::vector<Row>& rows()
          }},
         {"4F01 mode blocks complete",
          [](VbeRig& rig) -> Verdict {
-             for (uint16_t mode : modeList(rig)) {
+             MODE_LIST(modes);
+             for (uint16_t mode : modes) {
                  const ModeBlock info = modeInfo(rig, mode);
                  const vbe::ModeInfo& b = info.m;
                  if (info.ax != vbe::STATUS_OK || screenBytes(b) > totalMemory(rig))
@@ -365,8 +378,7 @@ const std::vector<Row>& rows()
          }},
         {"4F02 planar 102h",
          [](VbeRig& rig) -> Verdict {
-             if (!listed(rig, 0x102))
-                 return notApplicable("102h is not in the mode list");
+             PASSES(listed(rig, 0x102));
              SET_MODE(0x102);
              SHOWS_MODE(800, 600, 4);
              REQUIRE((rig.vgaIndexed(vga::seq::INDEX_PORT, vga::seq::MEMORY_MODE) & vga::seq::MEMORY_MODE_CHAIN4) == 0,
@@ -578,7 +590,8 @@ const std::vector<Row>& rows()
              regs.dx = 20;
              CALL(regs);
              REQUIRE(regs.ax == vbe::STATUS_OK, "set AX=%04Xh", regs.ax);
-             REQUIRE(rig.screen().start == 20 * line + 8, "pixel 8 of line 20 is byte %llXh, the card starts at %llXh%s",
+             REQUIRE(rig.screen().start == 20 * line + 8,
+                     "pixel 8 of line 20 is byte %llXh, the card starts at %llXh%s",
                      static_cast<unsigned long long>(20 * line + 8),
                      static_cast<unsigned long long>(rig.screen().start), startDeparture(rig, 20 * line + 8).c_str());
              regs = {};
@@ -710,8 +723,10 @@ const std::vector<Row>& rows()
              CALL(regs);
              REQUIRE(regs.ax != vbe::STATUS_OK, "bank %u of %u accepted", banks, banks);
              rig.machine().writePhys8(0xA0003, 0x55);
-             REQUIRE(rig.machine().lfb()[2 * bank + 3] == 0x55, "refused, but the window no longer shows bank 2%s",
-                     bankDeparture(rig, uint16_t(2 * bank / dispi::BANK_BYTES), uint16_t(banks * bank / dispi::BANK_BYTES)).c_str());
+             REQUIRE(
+                 rig.machine().lfb()[2 * bank + 3] == 0x55, "refused, but the window no longer shows bank 2%s",
+                 bankDeparture(rig, uint16_t(2 * bank / dispi::BANK_BYTES), uint16_t(banks * bank / dispi::BANK_BYTES))
+                     .c_str());
              return {};
          }},
         {"4F09 get",
@@ -753,7 +768,8 @@ const std::vector<Row>& rows()
          [](VbeRig& rig) -> Verdict {
              LARGE_CARD_ONLY();
              int judged = 0;
-             for (uint16_t mode : modeList(rig)) {
+             MODE_LIST(modes);
+             for (uint16_t mode : modes) {
                  const ModeBlock info = modeInfo(rig, mode);
                  const uint32_t screen = screenBytes(info.m);
                  if (info.ax != vbe::STATUS_OK || screen == 0 || totalMemory(rig) / screen <= 256)
@@ -764,7 +780,7 @@ const std::vector<Row>& rows()
                          "mode %03Xh (%ux%ux%u): NumberOfImagePages %u where %u screens fit%s", mode,
                          info.m.XResolution, info.m.YResolution, info.m.BitsPerPixel, info.m.NumberOfImagePages, fit,
                          info.m.NumberOfImagePages == ((fit - 1) & 0xFF) ? ": the count wrapped at 256"
-                                                                          : " (a byte says 255)");
+                                                                         : " (a byte says 255)");
              }
              if (judged == 0)
                  return notApplicable("no listed mode fits more than 256 times");
@@ -900,7 +916,8 @@ std::vector<RowVerdict> runConformance(const pc::MachineConfig& config, bool wit
     std::string lostAt;
     for (const Row& row : rows()) {
         if (!lostAt.empty()) {
-            verdicts.push_back({RowVerdict::Kind::NotApplicable, "not run: the PC stopped answering at \"" + lostAt + "\""});
+            verdicts.push_back(
+                {RowVerdict::Kind::NotApplicable, "not run: the PC stopped answering at \"" + lostAt + "\""});
             continue;
         }
         if (ioLog)
