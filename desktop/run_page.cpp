@@ -111,8 +111,11 @@ std::string factsHeader(const std::string& title, const RunFacts& facts, const s
     if (!facts.ending.empty())
         status += " \u2014 " + facts.ending;
     return "<header id=\"facts\"><h1>" + escapeHtml(title) + "</h1>\n<dl class=\"facts\">" +
-           fact("machine", facts.machine) + fact("ROM", facts.romPath) +
-           fact("ROM SHA-256", facts.romSha256.empty() ? "(could not be read)" : facts.romSha256) +
+           fact("machine", facts.machine) +
+           (facts.romPath.empty()
+                ? fact("ROM", "the PC's own")
+                : fact("ROM", facts.romPath) +
+                      fact("ROM SHA-256", facts.romSha256.empty() ? "(could not be read)" : facts.romSha256)) +
            fact("Palisade", facts.version) + fact("date", facts.date) + fact("command line", facts.commandLine) +
            fact("exit status", status) + "</dl>\n<p id=\"counts\">" + escapeHtml(counts) + "</p></header>\n";
 }

@@ -2,7 +2,8 @@
 //
 // A machine file holds "key = value" lines; '#' starts a comment. Keys:
 //   base = <preset>             start from this preset (default: default), must come first
-//   rom = <path>                video BIOS image (a relative path is taken from the file's folder)
+//   rom = <path>                video BIOS image (a relative path is taken from the file's folder); not on a PC
+//                               on a line nor DOSBox, which bring their own
 //   card = stdvga|cirrus|s3     the video card, one of cardTypes() (machine/cards.cpp)
 //   dispi = yes|no              the card has the DISPI extension
 //   video_memory = 4M|512K|...  64 KB multiple, 256 KB to 512 MB (a bare number is KB); the
@@ -211,6 +212,8 @@ std::vector<MachineConfig> presets()
     dosbox.videoMemoryKb = 2048;
     dosbox.lfbAddress = 0xC0000000;
     dosbox.linkTimeoutMs = 10000;  // DOSBox runs the agent among its own work, in real time
+    dosbox.romPath.clear();
+    dosbox.romPackage.clear();
     list.push_back(dosbox);
     return list;
 }
@@ -363,6 +366,15 @@ public:
                  "and one of them");
         if (config_.engine != pc::Engine::Agent && !(config_.link.empty() && config_.agentClient.empty()))
             fail("link and client need engine = agent");
+        if (!config_.takesRom()) {
+            const auto rom = keyLines_.find("rom");
+            if (rom != keyLines_.end())
+                failAt(rom->second, "'rom' means nothing here: " +
+                                        std::string(config_.link.empty() ? "DOSBox's VBE is built in"
+                                                                         : "a PC on a line runs its own video BIOS"));
+            config_.romPath.clear();
+            config_.romPackage.clear();
+        }
         if (!config_.dispi && config_.accelEntries != 0) {
             if (accelGiven)
                 fail("an accelerator needs the DISPI extension: set dispi = yes or accel = none");

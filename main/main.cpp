@@ -92,6 +92,8 @@ pc::MachineConfig machineFor(const desktop::Options& options)
 {
     pc::MachineConfig config = engine::loadMachine(desktop::machineName(options));
     if (!options.romPath.empty()) {
+        if (!config.takesRom())
+            throw pc::MachineError("--rom: machine " + config.name + " runs its own video BIOS, not one Palisade loads");
         machine::loadVideoRom(options.romPath, "");  // judged now: a file that is no ROM is one line
         config.romPath = options.romPath;
         config.romPackage.clear();

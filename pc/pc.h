@@ -70,6 +70,11 @@ struct MachineConfig {
     std::string link;
     std::string agentClient;
     uint32_t linkTimeoutMs = 2000;  // the longest one command to the agent may go unanswered
+
+    // Whether the video BIOS is ours to choose: the virtual PC, QEMU and the emulators that
+    // boot the agent load `romPath`; a PC on a line, and DOSBox with its VBE built in, bring
+    // their own.
+    bool takesRom() const { return engine != Engine::Agent || agentClient == "qemu" || agentClient == "bochs"; }
 };
 
 // Time as the machine sees it. Headless runs use a virtual clock that advances only by

@@ -99,7 +99,8 @@ TEST_F(Files, AReportAndALogNamingOneFileAreRefused)
     for (const Case& c : cases) {
         bool refused = false;
         try {
-            desktop::checkNamedPaths({{Kind::OutputFile, "--io-log", c.first}, {Kind::OutputFile, "--report", c.second}});
+            desktop::checkNamedPaths(
+                {{Kind::OutputFile, "--io-log", c.first}, {Kind::OutputFile, "--report", c.second}});
         } catch (const std::runtime_error& error) {
             refused = true;
             EXPECT_NE(std::string(error.what()).find("name the same file"), std::string::npos) << error.what();
@@ -182,6 +183,7 @@ TEST(IndexPage, GroupsRepeatedHintsAndShowsWhatDiffersBeforeTheGrid)
 {
     desktop::RunFacts facts;
     facts.machine = "swap";
+    facts.romPath = "/usr/share/vgabios/vgabios-stdvga.bin";
     facts.romSha256 = std::string(64, 'a');
     facts.exitStatus = 4;
     std::vector<desktop::ScreenEntry> screens;
@@ -213,6 +215,11 @@ TEST(IndexPage, GroupsRepeatedHintsAndShowsWhatDiffersBeforeTheGrid)
     EXPECT_LT(grouped, triple);
     EXPECT_LT(triple, grid);
     EXPECT_NE(page.find("<dd>" + std::string(64, 'a') + "</dd>"), std::string::npos);
+
+    // A PC that brings its own video BIOS (DOSBox, a PC on a line) names no file.
+    facts.romPath.clear();
+    facts.romSha256.clear();
+    EXPECT_NE(desktop::indexPage(facts, screens).find("<dt>ROM</dt><dd>the PC's own</dd>"), std::string::npos);
 }
 
 }  // namespace

@@ -271,6 +271,8 @@ TEST(MachineFile, MistakesAreOneLineErrorsThatSayWhatToFix)
         {"svga_screen_off = ignored\n", "'svga_screen_off' means nothing here"},
         {"base = plainvga\ncard_fault = bank_off_by_one\n", "'card_fault' means nothing here"},
         {"card = s3\ndispi = yes\n", "'dispi' means nothing here"},
+        {"base = dosbox\nrom = /usr/share/vgabios/vgabios.bin\n", "line 2: 'rom' means nothing here: DOSBox's VBE"},
+        {"rom = /usr/share/vgabios/vgabios.bin\nengine = agent\nlink = unix:/tmp/a\n", "line 1: 'rom' means nothing"},
     };
     for (const auto& [text, message] : cases) {
         const TempFile file{std::string(text)};
@@ -298,6 +300,15 @@ TEST(MachineFile, AnS3IsReadOnPcsTheAgentReachesAndHasNoModel)
     } catch (const machine::MachineError& error) {
         EXPECT_NE(std::string(error.what()).find("engine = agent"), std::string::npos) << error.what();
     }
+}
+
+// Reports name the ROM a run used: none where the PC brings its own video BIOS.
+TEST(MachineFile, APcWithItsOwnVideoBiosNamesNoRom)
+{
+    EXPECT_EQ(machine::loadMachine("dosbox").romPath, "");
+    EXPECT_EQ(machine::loadMachine(TempFile(std::string("engine = agent\nlink = unix:/tmp/a\n")).path()).romPath, "");
+    EXPECT_NE(machine::loadMachine("qemu-serial").romPath, "");
+    EXPECT_NE(machine::loadMachine("bochs-vga").romPath, "");
 }
 
 TEST(MachineFile, UnknownNameOrFolderListsThePresets)
