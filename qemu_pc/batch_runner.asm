@@ -51,7 +51,7 @@ next:
 
 operations:
         dw op_end, op_out8, op_out16, op_out32, op_outs, op_window_rising, op_window_same
-        dw op_in8, op_in16, op_in32, op_copy
+        dw op_in8, op_in16, op_in32, op_copy, op_wait_clear
 OPERATION_COUNT equ ($ - operations) / 2
 
 op_end:                                     ; sequence (dword)
@@ -146,6 +146,35 @@ op_copy:                                    ; from, to, bytes (dwords)
         and ecx, 3
         a32 rep movsb
         mov esi, ebp
+        jmp next
+
+op_wait_clear:                              ; index port (word), index, bits, polls (dword),
+                                            ; writes (byte), the words
+        a32 lodsw
+        mov dx, ax
+        a32 lodsw
+        mov bx, ax                          ; BL the index, BH the bits
+        a32 lodsd
+        mov ecx, eax
+.poll:  mov al, bl
+        out dx, al
+        inc dx
+        in al, dx
+        dec dx
+        test al, bh
+        jz .clear
+        dec ecx
+        jnz .poll
+        a32 lodsb                           ; they never cleared: the writes
+        movzx cx, al
+        jcxz .done
+.write: a32 lodsw
+        out dx, ax
+        loop .write
+.done:  jmp next
+.clear: a32 lodsb                           ; skipped
+        movzx eax, al
+        lea esi, [esi + eax * 2]
         jmp next
 
 align 8

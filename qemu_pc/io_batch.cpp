@@ -2,6 +2,8 @@
 // string operations over the bytes of a run.
 #include "qemu_pc/io_batch.h"
 
+#include <algorithm>
+
 namespace qemu_pc {
 namespace {
 
@@ -28,22 +30,31 @@ void put32(std::vector<uint8_t>& list, uint32_t value)
 
 void IoBatch::add(uint16_t port, uint32_t value, unsigned bytes)
 {
-    grow({Kind::Out, uint8_t(bytes), port, value, 0, 0});
+    grow({Kind::Out, uint8_t(bytes), port, value, 0, 0, {}});
 }
 
 void IoBatch::addWindowWrite(uint32_t address, uint8_t value)
 {
-    grow({Kind::Window, 1, 0, value, address, 0});
+    grow({Kind::Window, 1, 0, value, address, 0, {}});
 }
 
 void IoBatch::addCopy(uint32_t from, uint32_t to, uint32_t bytes)
 {
-    grow({Kind::Copy, 0, 0, from, to, bytes});
+    grow({Kind::Copy, 0, 0, from, to, bytes, {}});
 }
 
 void IoBatch::addRead(uint16_t port, unsigned bytes)
 {
-    grow({Kind::Read, uint8_t(bytes), port, 0, 0, 0});
+    grow({Kind::Read, uint8_t(bytes), port, 0, 0, 0, {}});
+}
+
+void IoBatch::addWait(uint16_t indexPort, uint8_t index, uint8_t bits, uint32_t polls,
+                      std::span<const uint16_t> timeoutWrites)
+{
+    Entry wait{Kind::Wait, uint8_t(std::min(timeoutWrites.size(), MAX_TIMEOUT_WRITES)), indexPort,
+               uint32_t(index | bits << 8), 0, std::max(polls, 1u), {}};
+    std::copy_n(timeoutWrites.begin(), wait.bytes, wait.timeoutWrites);
+    grow(wait);
 }
 
 void IoBatch::grow(const Entry& next)
@@ -104,6 +115,16 @@ std::vector<uint8_t> IoBatch::operations(uint32_t sequence) const
             put32(list, e.value);
             put32(list, e.address);
             put32(list, e.count);
+            ++i;
+            break;
+        case Kind::Wait:
+            list.push_back(WAIT_CLEAR);
+            put16(list, e.port);
+            put16(list, e.value);
+            put32(list, e.count);
+            list.push_back(e.bytes);
+            for (size_t k = 0; k < e.bytes; ++k)
+                put16(list, e.timeoutWrites[k]);
             ++i;
             break;
         case Kind::Read:

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace qemu_pc {
@@ -29,6 +30,8 @@ public:
         IN16,
         IN32,
         COPY,           // from, to, bytes: physical addresses below 4 GB
+        WAIT_CLEAR,     // index port, index (byte), bits (byte), polls, writes (byte), the
+                        // words written to the index port when the bits never read clear
     };
 
     void add(uint16_t port, uint32_t value, unsigned bytes);  // bytes: 1, 2 or 4
@@ -36,6 +39,8 @@ public:
     void addWindowWrite(uint32_t address, uint8_t value);
     // A copy between physical addresses (QEMU's RAM into video memory).
     void addCopy(uint32_t from, uint32_t to, uint32_t bytes);
+    // A busy-wait on an indexed register (pc::Pc::waitIndexedClear), run by the PC's CPU.
+    void addWait(uint16_t indexPort, uint8_t index, uint8_t bits, uint32_t polls, std::span<const uint16_t> timeoutWrites);
     // A port read after the writes (bytes: 1, 2 or 4): the batch's last entry.
     void addRead(uint16_t port, unsigned bytes);
     bool empty() const { return entries_.empty(); }
@@ -52,17 +57,20 @@ public:
     // still fits.
     size_t listBytes() const { return bound_; }
     // The most one more entry adds to listBytes().
-    static constexpr size_t MAX_GROWTH = 13;
+    static constexpr size_t MAX_GROWTH = 18;
+    // At most this many writes follow a wait that runs out.
+    static constexpr size_t MAX_TIMEOUT_WRITES = 4;
 
 private:
-    enum class Kind : uint8_t { Out, Read, Window, Copy };
+    enum class Kind : uint8_t { Out, Read, Window, Copy, Wait };
     struct Entry {
         Kind kind;
         uint8_t bytes;     // of a port access
         uint16_t port;
         uint32_t value;    // written to the port or the window; a copy's source
         uint32_t address;  // of a window byte; a copy's destination
-        uint32_t count;    // of a copy's bytes
+        uint32_t count;    // of a copy's bytes; a wait's polls
+        uint16_t timeoutWrites[MAX_TIMEOUT_WRITES];  // of a wait, `bytes` of them
     };
 
     void grow(const Entry& next);

@@ -160,6 +160,36 @@ public:
     void out8(uint16_t port, uint8_t value) override { portOut(port, value, 1); }
     void out16(uint16_t port, uint16_t value) override { portOut(port, value, 2); }
 
+    // The loop runs on QEMU's CPU, queued with the port writes: it asks the card each time, and
+    // costs no round trip of its own.
+    void waitIndexedClear(uint16_t indexPort, uint8_t index, uint8_t bits, int polls,
+                          std::span<const uint16_t> timeoutWrites) override
+    {
+        if (polls <= 0 || timeoutWrites.size() > IoBatch::MAX_TIMEOUT_WRITES) {
+            pc::Pc::waitIndexedClear(indexPort, index, bits, polls, timeoutWrites);
+            return;
+        }
+        flushPostedWrites();
+        if (ioLog_) {
+            char line[64];
+            std::snprintf(line, sizeof line, "port wait %04X index %02X until %02X clear", indexPort, index, bits);
+            ioLog_(line);
+        }
+        bool mayStart = false;
+        if (config_.card == "cirrus" && indexPort == vga::gc::INDEX_PORT) {
+            // The writes made when the wait runs out may or may not have happened.
+            for (uint16_t write : timeoutWrites) {
+                const uint8_t written = uint8_t(write & 0x3F), value = uint8_t(write >> 8);
+                mayStart |= (written == cirrus::gc::BLT_STATUS && (value & cirrus::gc::BLT_STATUS_START)) ||
+                            written == cirrus::gc::BLT_DST_ADDRESS + 2;
+                if (written == cirrus::gc::BLT_STATUS)
+                    bltStatus_ = -1;
+            }
+            gcIndex_ = timeoutWrites.empty() || uint8_t(timeoutWrites.back()) == index ? index : -1;
+        }
+        queue([&] { batch_.addWait(indexPort, index, bits, uint32_t(polls), timeoutWrites); }, mayStart);
+    }
+
     // Memory is shared; video memory goes to the shadow when it is fresh, else straight to the
     // card (a byte does not need all of video memory read back); anything else through the card.
     uint8_t readPhys8(uint32_t address) override

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <span>
 #include <vector>
 
 #include "qemu_pc/io_batch.h"
@@ -47,6 +48,11 @@ TEST(IoBatch, TheSizeKeptAsEntriesComeNeverFallsShortOfTheCode)
                  b.add(0xCF8, 0x80000000 | i, 4);
              }
          }},
+        {"waits with and without writes", [](IoBatch& b) {
+             const uint16_t writes[] = {0x0431, 0x0031, 0x0000, 0x0101};
+             for (size_t n = 0; n <= 4; ++n)
+                 b.addWait(0x3CE, 0x31, 0x03, 100000, std::span<const uint16_t>(writes, n));
+         }},
         {"an engine's image data", [](IoBatch& b) {
              b.add(0x3CE, 0x0231, 2);
              for (int i = 0; i < 500; ++i)
@@ -77,6 +83,8 @@ TEST(IoBatch, RunsBecomeStringOperationsOverTheirBytesAndTheListEndsWithItsSeque
     batch.addWindowWrite(0xA0101, 0x22);
     batch.addCopy(0x1000000, 0xFC000000, 0x12345);
     batch.add(0xCF8, 0x80001010, 4);
+    const uint16_t reset[] = {0x0431, 0x0031};
+    batch.addWait(0x3CE, 0x31, 0x03, 100000, reset);
     batch.addRead(0xCFC, 4);
     std::vector<uint8_t> expected = {IoBatch::OUT8, 0xC8, 0x03, 0x00, IoBatch::OUTS, 0xC9, 0x03, 0x00, 0x03, 0, 0};
     expected.insert(expected.end(), palette.begin(), palette.end());
@@ -85,6 +93,7 @@ TEST(IoBatch, RunsBecomeStringOperationsOverTheirBytesAndTheListEndsWithItsSeque
         IoBatch::WINDOW_RISING, 0x00, 0x01, 0x0A, 0x00, 2, 0, 0, 0, 0x11, 0x22,
         IoBatch::COPY, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0xFC, 0x45, 0x23, 0x01, 0x00,
         IoBatch::OUT32, 0xF8, 0x0C, 0x10, 0x10, 0x00, 0x80,
+        IoBatch::WAIT_CLEAR, 0xCE, 0x03, 0x31, 0x03, 0xA0, 0x86, 0x01, 0x00, 2, 0x31, 0x04, 0x31, 0x00,
         IoBatch::IN32, 0xFC, 0x0C,
         IoBatch::END, 0x78, 0x56, 0x34, 0x12};
     expected.insert(expected.end(), rest.begin(), rest.end());

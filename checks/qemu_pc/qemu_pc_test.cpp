@@ -114,6 +114,27 @@ TEST(QemuPc, NamesTheDisplayStartItsVgaRoundsDown)
         << pc->departuresMet().front();
 }
 
+// A busy-wait runs on QEMU's CPU, queued with the writes: it asks the card, and makes its
+// writes only when the bits never read clear.
+TEST(QemuPc, AWaitMakesItsWritesOnlyWhenTheBitsNeverReadClear)
+{
+    auto clock = pc::makeRealClock();
+    pc::MachineConfig config = engine::loadMachine("qemu-vga");
+    config.callBudgetMs = GENEROUS_BUDGET_MS;
+    const std::unique_ptr<pc::Pc> pc = engine::boot(config, *clock);
+    struct Case {
+        uint8_t held;      // in the set/reset register while the wait polls its bit 0
+        uint8_t expected;  // there afterwards
+    };
+    const uint16_t writes[] = {uint16_t(0x05 << 8 | vga::gc::SET_RESET), uint16_t(0x06 << 8 | vga::gc::SET_RESET)};
+    for (const Case c : {Case{0x0E, 0x0E}, Case{0x0F, 0x06}}) {
+        pc->out16(vga::gc::INDEX_PORT, uint16_t(c.held << 8 | vga::gc::SET_RESET));
+        pc->waitIndexedClear(vga::gc::INDEX_PORT, vga::gc::SET_RESET, 0x01, 50, writes);
+        pc->out8(vga::gc::INDEX_PORT, vga::gc::SET_RESET);
+        EXPECT_EQ(pc->in8(vga::gc::DATA_PORT), c.expected) << "held " << int(c.held);
+    }
+}
+
 // QEMU's GD5446 takes the dword-padded rows of a colour expansion from system memory as a
 // byte per dword: the engine ends early, the rest of the data goes through the window to video
 // memory byte 0, and the PC names the departure until a mode set clears video memory.
