@@ -34,7 +34,7 @@
 #include "qemu_pc/cirrus_departures.h"
 #include "qemu_pc/dispi_departures.h"
 #include "qemu_pc/gdb_remote.h"
-#include "qemu_pc/batch_runner.h"
+#include "qemu_pc/guest_code.h"
 #include "qemu_pc/io_batch.h"
 #include "qemu_pc/ppm.h"
 #include "qemu_pc/qemu_process.h"
@@ -49,12 +49,19 @@ constexpr uint32_t WINDOW_START = 0xA0000, WINDOW_END = 0xC0000;
 constexpr uint32_t BOOT_SECTOR = 0x7C00;
 // Our own area below the program's memory: the code, on the page of the vectors and the BIOS
 // data area (written only during calls), then the stack (SS=0080h) on a page of its own.
+// It is guest_code.asm, written once at INT_STUB; these are its addresses.
 constexpr uint32_t INT_STUB = 0x600;     // int N
-constexpr uint32_t RETURN_STOP = 0x602;  // every run of our code ends at this breakpoint
-// The batch runner (batch_runner.asm, which places itself here), written once: entered at
-// RUNNER while DS and ES have the flat limits it gave them, else at FLAT_RUNNER.
-constexpr uint32_t RUNNER = 0x640;
+constexpr uint32_t CALL_RETURN = 0x602;  // where calls return: the registers into REGISTERS
+constexpr uint32_t RETURN_STOP = 0x650;  // every run of our code ends at this breakpoint
+// The batch runner: entered at RUNNER while DS and ES have the flat limits it gave them, else
+// at FLAT_RUNNER.
+constexpr uint32_t RUNNER = 0x660;
 constexpr uint32_t FLAT_RUNNER = RUNNER + 2;
+// What a call returned (EAX, EBX, ECX, EDX, ESI, EDI, EBP as dwords, then DS, ES and the
+// flags as words), and CALL_DONE after them once they are there; in the stack's room.
+constexpr uint32_t REGISTERS = 0x1C20;
+constexpr uint32_t REGISTERS_DONE = REGISTERS + 34;
+constexpr uint16_t CALL_DONE = 0xA55A;
 constexpr uint16_t STACK_SEGMENT = 0x0080;
 constexpr uint16_t STACK_TOP = 0x1800;
 constexpr uint32_t FREE_START = 0x2000;
@@ -139,7 +146,10 @@ public:
         }
         const bool mayDraw = number == 0x10 && mayChangeVideoMemory(regs.ax);
         const bool clears = number == 0x10 && clearsVideoMemory(regs.ax, regs.bx);
-        const pc::CallResult result = call(0, INT_STUB, regs, "INT " + hex(number, 2));
+        // The VBE functions that leave video memory alone do not read it either: the host's
+        // drawing waits for the next crossing that may (a picture, a drawing call, the engine).
+        const bool videoMemoryUsed = number != 0x10 || mayDraw;
+        const pc::CallResult result = call(0, INT_STUB, regs, "INT " + hex(number, 2), 0, videoMemoryUsed);
         if (mayDraw)
             pullVideoMemory();
         if (clears && result.ok)
@@ -150,7 +160,7 @@ public:
     pc::CallResult farCall(uint16_t segment, uint16_t offset, pc::CpuRegs& regs) override
     {
         // The far return lands on the stop.
-        const uint8_t returnAddress[4] = {uint8_t(RETURN_STOP), uint8_t(RETURN_STOP >> 8), 0, 0};
+        const uint8_t returnAddress[4] = {uint8_t(CALL_RETURN), uint8_t(CALL_RETURN >> 8), 0, 0};
         poke((uint32_t{STACK_SEGMENT} << 4) + STACK_TOP - 4, returnAddress, 4);
         return call(segment, offset, regs, "call " + hex(segment, 4) + ":" + hex(offset, 4), 4);
     }
@@ -403,11 +413,9 @@ private:
 
     void installStubs()
     {
-        const uint8_t intStub[3] = {0xCD, 0x10, 0x90};
-        gdb_.writeMemory(INT_STUB, intStub, sizeof intStub);
-        intNumber_ = 0x10;
-        const std::span<const uint8_t> runner = batchRunnerImage();
-        gdb_.writeMemory(RUNNER, runner.data(), uint32_t(runner.size()));
+        const std::span<const uint8_t> code = guestCodeImage();
+        gdb_.writeMemory(INT_STUB, code.data(), uint32_t(code.size()));
+        intNumber_ = 0x10;  // as it is assembled
     }
 
     static uint32_t linear(const X86Registers& r)
@@ -530,9 +538,12 @@ private:
     }
 
     pc::CallResult call(uint16_t segment, uint16_t offset, pc::CpuRegs& regs, const std::string& what,
-                        uint16_t pushed = 0)
+                        uint16_t pushed = 0, bool videoMemoryUsed = true)
     {
-        sendHostWrites();
+        if (videoMemoryUsed)
+            sendHostWrites();
+        else
+            flushWrites();
         X86Registers r;
         r.r[X86Registers::EAX] = regs.ax;
         r.r[X86Registers::EBX] = regs.bx;
@@ -551,10 +562,16 @@ private:
         pc::CallResult result;
         bool returned = false;
         X86Registers after;
+        std::memset(memory_ + REGISTERS_DONE, 0, 2);
         guard([&] {
             gdb_.writeRegisters(r);
             returned = gdb_.continueUntilStop(int(config_.callBudgetMs));
-            after = gdb_.readRegisters();
+            // The stub leaves the registers in RAM on its way to the stop; anything else
+            // (a call stopped from here, a stop elsewhere) asks the gdbstub where it is.
+            if (returned && readWord(REGISTERS_DONE) == CALL_DONE)
+                after = registersLeft();
+            else
+                after = gdb_.readRegisters();
         });
         gcIndex_ = bltStatus_ = -1;  // the call may have changed them
         flatSegments_ = false;
@@ -583,6 +600,22 @@ private:
         regs.es = uint16_t(after.r[X86Registers::ES]);
         regs.flags = uint16_t(after.r[X86Registers::EFLAGS]);
         return result;
+    }
+
+    uint16_t readWord(uint32_t at) const { return uint16_t(memory_[at] | memory_[at + 1] << 8); }
+
+    X86Registers registersLeft() const
+    {
+        X86Registers r;
+        const X86Registers::Index order[] = {X86Registers::EAX, X86Registers::EBX, X86Registers::ECX, X86Registers::EDX,
+                                             X86Registers::ESI, X86Registers::EDI, X86Registers::EBP};
+        for (size_t i = 0; i < std::size(order); ++i)
+            std::memcpy(&r.r[order[i]], memory_ + REGISTERS + 4 * i, 4);
+        r.r[X86Registers::DS] = readWord(REGISTERS + 28);
+        r.r[X86Registers::ES] = readWord(REGISTERS + 30);
+        r.r[X86Registers::EFLAGS] = readWord(REGISTERS + 32);
+        r.r[X86Registers::EIP] = RETURN_STOP;
+        return r;
     }
 
     uint16_t dispi(uint16_t index)

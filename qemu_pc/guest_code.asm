@@ -1,24 +1,52 @@
-; The batch runner: real-mode code placed once in QEMU's RAM that walks a list of port and
-; memory operations Palisade writes into shared RAM, so QEMU translates it once and a batch
-; costs one continue and no code write. The list format is io_batch.h's.
-;
-; Entered with CS = DS = ES = 0, SS:SP on Palisade's stack, interrupts off and the direction
-; flag clear: at ORIGIN when DS and ES already have flat 4 GB limits (big real mode), else at
-; ORIGIN + 2, which gives them those limits first. It ends by storing the list's sequence
-; number and jumping to the stop. The addresses are qemu_pc.cpp's memory layout.
+; Palisade's code in QEMU's RAM, placed once at start: the stub every call runs through, which
+; leaves the registers a call returns where the host reads them, and the batch runner, which
+; walks a list of port and memory operations Palisade writes into shared RAM. QEMU translates
+; it once, and neither a call nor a batch needs a register read or a code write of its own.
+; The addresses are qemu_pc.cpp's memory layout; the list format is io_batch.h's.
 bits 16
 
-ORIGIN      equ 0640h       ; below: the int stub and the stop
-RETURN_STOP equ 0602h       ; the breakpoint every run of Palisade's code ends at
+INT_STUB    equ 0600h       ; int N: the host writes the number at INT_STUB + 1
+CALL_RETURN equ 0602h       ; where int N returns, and far calls return to
+RETURN_STOP equ 0650h       ; the breakpoint every run of Palisade's code ends at
+RUNNER      equ 0660h
 SCRATCH     equ 1C00h       ; six bytes in the stack's room, on a page without code
+REGISTERS   equ 1C20h       ; what a call returned, in the stack's room too
 LIST        equ 1800000h    ; the list, in RAM above what real mode reaches (24 MB)
-
-org ORIGIN
+CALL_DONE   equ 0A55Ah      ; at REGISTERS + 34 once the registers are there
 
 RESULT_SEQUENCE equ LIST        ; dword: the sequence number of the last list run to its end
 RESULT_VALUE    equ LIST + 4    ; dword: what the list's port read read
 OPERATIONS      equ LIST + 16
 
+org INT_STUB
+
+        int 10h
+
+; EAX, EBX, ECX, EDX, ESI, EDI, EBP, DS, ES and the flags, then the mark that they are there.
+; CS is 0 here, so CS: reaches the stack's page whatever DS and SS the call left.
+call_return:
+        mov [cs:REGISTERS], eax
+        mov [cs:REGISTERS + 4], ebx
+        mov [cs:REGISTERS + 8], ecx
+        mov [cs:REGISTERS + 12], edx
+        mov [cs:REGISTERS + 16], esi
+        mov [cs:REGISTERS + 20], edi
+        mov [cs:REGISTERS + 24], ebp
+        mov [cs:REGISTERS + 28], ds
+        mov [cs:REGISTERS + 30], es
+        pushf
+        pop word [cs:REGISTERS + 32]
+        mov word [cs:REGISTERS + 34], CALL_DONE
+        times RETURN_STOP - INT_STUB - ($ - $$) nop
+stop:
+        jmp stop                            ; never run: the CPU stops here
+
+        times RUNNER - INT_STUB - ($ - $$) nop
+
+; The batch runner. Entered with CS = DS = ES = 0, SS:SP on Palisade's stack, interrupts off
+; and the direction flag clear: at RUNNER when DS and ES already have flat 4 GB limits (big
+; real mode), else at RUNNER + 2, which gives them those limits first. It ends by storing the
+; list's sequence number and jumping to the stop.
 runner:
         jmp short walk
 
@@ -57,8 +85,7 @@ OPERATION_COUNT equ ($ - operations) / 2
 op_end:                                     ; sequence (dword)
         a32 lodsd
         mov [dword RESULT_SEQUENCE], eax
-stop:
-        jmp RETURN_STOP
+        jmp stop
 
 op_out8:                                    ; port (word), value (byte)
         a32 lodsw
