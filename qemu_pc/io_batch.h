@@ -1,5 +1,5 @@
 // Port writes, writes through the VGA window and copies between physical addresses, queued
-// for QEMU's stopped CPU as a list the batch runner (batch_runner.asm) walks.
+// for QEMU's stopped CPU as a list the batch runner (guest_code.asm) walks.
 #pragma once
 
 #include <cstddef>

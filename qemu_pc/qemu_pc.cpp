@@ -71,7 +71,7 @@ constexpr uint32_t RAM_MB = 32;
 // with what it reports (the sequence of the last list it ran to its end, the value read).
 constexpr uint32_t STAGING = 16u << 20;
 constexpr uint32_t STAGING_BYTES = 8u << 20;
-constexpr uint32_t LIST = 24u << 20;  // as batch_runner.asm has it
+constexpr uint32_t LIST = 24u << 20;  // as guest_code.asm has it
 constexpr uint32_t LIST_BYTES = 1u << 20;
 constexpr uint32_t LIST_SEQUENCE = 0, LIST_VALUE = 4, LIST_OPERATIONS = 16;
 // Pushes of fewer bytes, when no list is waiting, go through the gdbstub with its next request.
@@ -159,7 +159,7 @@ public:
 
     pc::CallResult farCall(uint16_t segment, uint16_t offset, pc::CpuRegs& regs) override
     {
-        // The far return lands on the stop.
+        // The far return lands on the stub that leaves the registers and stops.
         const uint8_t returnAddress[4] = {uint8_t(CALL_RETURN), uint8_t(CALL_RETURN >> 8), 0, 0};
         poke((uint32_t{STACK_SEGMENT} << 4) + STACK_TOP - 4, returnAddress, 4);
         return call(segment, offset, regs, "call " + hex(segment, 4) + ":" + hex(offset, 4), 4);
@@ -443,14 +443,18 @@ private:
     // Writes the bytes of the video memory shadow that differ from the copy last exchanged,
     // run by run. While that copy is what the card holds, runs a few bytes apart go out as
     // one (the bytes between hold what the card holds already); once the card may have drawn
-    // by itself, only the bytes the host changed are written, so what the card drew survives.
+    // by itself (or will have, by the time the queued copies run), only the bytes the host
+    // changed are written, so what the card drew survives.
     // They join the queue as copies from the staging area of QEMU's RAM, which we share, into
     // the card (where the gdbstub's hex packets carry 14 MB/s), after what is queued already;
     // a few, when nothing is queued, go with the gdbstub's next request instead.
     void pushVideoMemory()
     {
         uint8_t* shadow = vram_.data();
-        const uint32_t bridge = videoMemoryStale_ ? 0 : MAX_BRIDGED_GAP;
+        // A queue that may draw by itself runs before these copies: then, as once the card has
+        // drawn, only the bytes the host changed go.
+        const bool cardMayDraw = videoMemoryStale_ || batchChangesVideoMemory_;
+        const uint32_t bridge = cardMayDraw ? 0 : MAX_BRIDGED_GAP;
         const std::vector<pc::ByteRun> runs =
             pc::takeChangedRuns(shadow, vramSynced_.data(), uint32_t(vram_.size()), bridge);
         uint32_t changed = 0;
