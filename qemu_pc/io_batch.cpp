@@ -51,8 +51,10 @@ void IoBatch::addRead(uint16_t port, unsigned bytes)
 void IoBatch::addWait(uint16_t indexPort, uint8_t index, uint8_t bits, uint32_t polls,
                       std::span<const uint16_t> timeoutWrites)
 {
-    Entry wait{Kind::Wait, uint8_t(std::min(timeoutWrites.size(), MAX_TIMEOUT_WRITES)), indexPort,
-               uint32_t(index | bits << 8), 0, std::max(polls, 1u), {}};
+    Entry wait{Kind::Wait, uint8_t(std::min(timeoutWrites.size(), MAX_TIMEOUT_WRITES)),
+               indexPort,  uint32_t(index | bits << 8),
+               0,          std::max(polls, 1u),
+               {}};
     std::copy_n(timeoutWrites.begin(), wait.bytes, wait.timeoutWrites);
     grow(wait);
 }

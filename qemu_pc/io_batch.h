@@ -29,9 +29,9 @@ public:
         IN8,            // port: the value read is stored where the host looks for it
         IN16,
         IN32,
-        COPY,           // from, to, bytes: physical addresses below 4 GB
-        WAIT_CLEAR,     // index port, index (byte), bits (byte), polls, writes (byte), the
-                        // words written to the index port when the bits never read clear
+        COPY,        // from, to, bytes: physical addresses below 4 GB
+        WAIT_CLEAR,  // index port, index (byte), bits (byte), polls, writes (byte), the
+                     // words written to the index port when the bits never read clear
     };
 
     void add(uint16_t port, uint32_t value, unsigned bytes);  // bytes: 1, 2 or 4
@@ -40,7 +40,8 @@ public:
     // A copy between physical addresses (QEMU's RAM into video memory).
     void addCopy(uint32_t from, uint32_t to, uint32_t bytes);
     // A busy-wait on an indexed register (pc::Pc::waitIndexedClear), run by the PC's CPU.
-    void addWait(uint16_t indexPort, uint8_t index, uint8_t bits, uint32_t polls, std::span<const uint16_t> timeoutWrites);
+    void addWait(uint16_t indexPort, uint8_t index, uint8_t bits, uint32_t polls,
+                 std::span<const uint16_t> timeoutWrites);
     // A port read after the writes (bytes: 1, 2 or 4): the batch's last entry.
     void addRead(uint16_t port, unsigned bytes);
     bool empty() const { return entries_.empty(); }
@@ -65,11 +66,11 @@ private:
     enum class Kind : uint8_t { Out, Read, Window, Copy, Wait };
     struct Entry {
         Kind kind;
-        uint8_t bytes;     // of a port access
+        uint8_t bytes;  // of a port access
         uint16_t port;
-        uint32_t value;    // written to the port or the window; a copy's source
-        uint32_t address;  // of a window byte; a copy's destination
-        uint32_t count;    // of a copy's bytes; a wait's polls
+        uint32_t value;                              // written to the port or the window; a copy's source
+        uint32_t address;                            // of a window byte; a copy's destination
+        uint32_t count;                              // of a copy's bytes; a wait's polls
         uint16_t timeoutWrites[MAX_TIMEOUT_WRITES];  // of a wait, `bytes` of them
     };
 
