@@ -1,9 +1,11 @@
 // The narrow bus through which the display library reaches the card besides its VBE calls:
-// port I/O, physical memory, the card's framebuffer, and the clock. The machine side
+// port I/O (and a busy-wait on a register), physical memory, the card's framebuffer, and the
+// clock. The machine side
 // implements it and connects it; the library asks for it on every operation.
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 namespace display {
 
@@ -18,6 +20,12 @@ public:
     virtual uint16_t in16(uint16_t port) = 0;
     virtual void out8(uint16_t port, uint8_t value) = 0;
     virtual void out16(uint16_t port, uint16_t value) = 0;
+    // A driver's busy-wait on an indexed register: writes `index` to `indexPort` and reads
+    // the register at indexPort + 1 until `bits` read clear, at most `polls` times; when they
+    // never do, writes each of `timeoutWrites` (index | value << 8) to `indexPort`. Nothing
+    // comes back, so a PC driven from outside may run the loop on its own CPU.
+    virtual void waitIndexedClear(uint16_t indexPort, uint8_t index, uint8_t bits, int polls,
+                                  std::span<const uint16_t> timeoutWrites) = 0;
 
     // The first megabyte and the high memory area as host memory below 4 GB: real-mode
     // address a is realModeMemory()[a], and pointers into it fit in 32 bits.

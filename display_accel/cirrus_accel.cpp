@@ -250,11 +250,6 @@ private:
         for (int i = 0; i < bytes; ++i)
             setGraphics(uint8_t(index + i), uint8_t(value >> (8 * i)));
     }
-    uint8_t graphics(uint8_t index)
-    {
-        bus_.out8(vga::gc::INDEX_PORT, index);
-        return bus_.in8(vga::gc::DATA_PORT);
-    }
     void setSequencer(uint8_t index, uint8_t value) { bus_.out16(vga::seq::INDEX_PORT, uint16_t(value << 8 | index)); }
     uint8_t sequencer(uint8_t index)
     {
@@ -266,11 +261,9 @@ private:
     // is reset, so that the host never writes beside a running engine.
     void waitIdle()
     {
-        for (int i = 0; i < IDLE_POLLS; ++i)
-            if (!(graphics(gc::BLT_STATUS) & (gc::BLT_STATUS_BUSY | gc::BLT_STATUS_START)))
-                return;
-        setGraphics(gc::BLT_STATUS, gc::BLT_STATUS_RESET);
-        setGraphics(gc::BLT_STATUS, 0);
+        static constexpr uint16_t RESET[] = {uint16_t(gc::BLT_STATUS_RESET << 8 | gc::BLT_STATUS), gc::BLT_STATUS};
+        bus_.waitIndexedClear(vga::gc::INDEX_PORT, gc::BLT_STATUS, gc::BLT_STATUS_BUSY | gc::BLT_STATUS_START,
+                              IDLE_POLLS, RESET);
     }
 
     // Drawing with the CPU once the engine is idle, into the framebuffer asked for afresh: the

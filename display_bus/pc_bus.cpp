@@ -16,6 +16,11 @@ public:
     uint16_t in16(uint16_t port) override { return pc::current().in16(port); }
     void out8(uint16_t port, uint8_t value) override { pc::current().out8(port, value); }
     void out16(uint16_t port, uint16_t value) override { pc::current().out16(port, value); }
+    void waitIndexedClear(uint16_t indexPort, uint8_t index, uint8_t bits, int polls,
+                          std::span<const uint16_t> timeoutWrites) override
+    {
+        pc::current().waitIndexedClear(indexPort, index, bits, polls, timeoutWrites);
+    }
     uint8_t* realModeMemory() override { return pc::current().memory(); }
     uint8_t readPhys8(uint32_t address) override { return pc::current().readPhys8(address); }
     void writePhys8(uint32_t address, uint8_t value) override { pc::current().writePhys8(address, value); }

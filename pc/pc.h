@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -144,6 +145,19 @@ public:
     virtual void out16(uint16_t port, uint16_t value) = 0;
     virtual uint8_t readPhys8(uint32_t address) = 0;  // A0000-BFFFF go through the card (banks, planes)
     virtual void writePhys8(uint32_t address, uint8_t value) = 0;
+    // A driver's busy-wait on an indexed register (the display bus's waitIndexedClear): the
+    // host polls through in8 here; a PC driven from outside runs the loop on its own CPU.
+    virtual void waitIndexedClear(uint16_t indexPort, uint8_t index, uint8_t bits, int polls,
+                                  std::span<const uint16_t> timeoutWrites)
+    {
+        for (int i = 0; i < polls; ++i) {
+            out8(indexPort, index);
+            if (!(in8(uint16_t(indexPort + 1)) & bits))
+                return;
+        }
+        for (uint16_t write : timeoutWrites)
+            out16(indexPort, write);
+    }
     // Video memory as mapped at config().lfbAddress. Like memory(), host writes reach the card
     // before the next call or port access, and the card's own changes are there when asked again.
     virtual uint8_t* lfb() = 0;

@@ -88,7 +88,11 @@ void GdbRemote::sendPacket(const std::string& packet)
 
 void GdbRemote::sendWithHeld(const std::string& packet)
 {
-    std::string out = std::move(held_);
+    // The acknowledgements owed go first: QEMU takes a '+' or the next packet's '$' as the end
+    // of its wait for one, so they cost no write of their own.
+    std::string out(owedAcks_, '+');
+    owedAcks_ = 0;
+    out += held_;
     held_.clear();
     if (!packet.empty())
         out += framed(packet);
@@ -120,12 +124,9 @@ std::optional<std::string> GdbRemote::tryReceivePacket(int timeoutMs)
             if (end != std::string::npos && pending_.size() >= end + 3) {
                 std::string body = pending_.substr(start + 1, end - start - 1);
                 pending_.erase(0, end + 3);
-                // A byte that reaches the stub while the CPU runs stops the CPU, so replies
-                // that come in after a continue went out are acknowledged once it stopped.
-                if (running_)
-                    ++owedAcks_;
-                else if (!socket_.send("+", 1))
-                    throw LinkError("QEMU's gdbstub closed its socket");
+                // Acknowledged with the next request: a byte that reaches the stub while the
+                // CPU runs would stop the CPU, and a write of its own costs a system call.
+                ++owedAcks_;
                 // Run-length encoding: "x*n" repeats x (n - 29) more times.
                 std::string plain;
                 for (size_t i = 0; i < body.size(); ++i) {
@@ -271,10 +272,6 @@ bool GdbRemote::continueUntilStop(int timeoutMs)
         receivePacket(answerMs_);
     }
     running_ = false;
-    const std::string acks(owedAcks_, '+');
-    owedAcks_ = 0;
-    if (!socket_.send(acks))
-        throw LinkError("QEMU's gdbstub closed its socket");
     if (stop && (stop->empty() || ((*stop)[0] != 'T' && (*stop)[0] != 'S')))
         throw LinkError("QEMU's CPU ended instead of stopping (" + *stop + ")");
     return stop.has_value();

@@ -3,7 +3,8 @@
 // packet is acknowledged, and a '?' packet would drop every breakpoint, so none is ever sent.
 // Requests whose only answer is OK (memory and register writes, breakpoints) are held and go
 // out together with the next request that returns something, in one write: the stub answers
-// them in order, so a crossing costs one round trip instead of one per packet.
+// them in order, so a crossing costs one round trip instead of one per packet. Replies are
+// acknowledged in that write too.
 #pragma once
 
 #include <cstdint>
@@ -65,7 +66,7 @@ private:
     std::string held_;                // framed requests not yet sent
     std::vector<const char*> heldWhat_;  // what each held request does, for a refusal's message
     bool running_ = false;  // a continue is out and its stop has not come back
-    size_t owedAcks_ = 0;   // replies received while running, acknowledged once stopped
+    size_t owedAcks_ = 0;   // replies received, acknowledged with the next request once stopped
 };
 
 }  // namespace qemu_pc

@@ -1,51 +1,74 @@
-// Queued port and window writes as straight real-mode code: mov dx / mov al / out, rep outsb
-// for a port's byte runs, rep movsb or a movsb loop for window runs.
+// Queued port, window and copy writes as the batch runner's list: single operations, and
+// string operations over the bytes of a run.
 #include "qemu_pc/io_batch.h"
+
+#include <algorithm>
 
 namespace qemu_pc {
 namespace {
 
-// A run of port bytes this long is cheaper as `mov si; mov cx; rep outsb` (8 bytes and its
-// data) than as `mov al; out` pairs (3 bytes each).
-constexpr size_t MIN_STRING_RUN = 4;
-constexpr uint32_t NO_REGISTER = 0x10000;  // DX or ES not loaded yet
+// A run of port bytes this long is shorter as one OUTS (7 bytes and its data) than as OUT8s
+// (4 bytes each).
+constexpr size_t MIN_STRING_RUN = 3;
+// What a byte that continues a run adds at most: its data byte, or an OUT8 of its own while
+// its run is too short for OUTS.
+constexpr size_t CONTINUING_GROWTH = 4;
 
-void put16(std::vector<uint8_t>& code, uint16_t value)
+void put16(std::vector<uint8_t>& list, uint32_t value)
 {
-    code.push_back(uint8_t(value));
-    code.push_back(uint8_t(value >> 8));
+    list.push_back(uint8_t(value));
+    list.push_back(uint8_t(value >> 8));
+}
+
+void put32(std::vector<uint8_t>& list, uint32_t value)
+{
+    put16(list, value);
+    put16(list, value >> 16);
 }
 
 }  // namespace
 
-void IoBatch::add(uint16_t port, uint16_t value, unsigned bytes)
+void IoBatch::add(uint16_t port, uint32_t value, unsigned bytes)
 {
-    grow({Kind::Out, uint8_t(bytes), port, value, 0});
+    grow({Kind::Out, uint8_t(bytes), port, value, 0, 0, {}});
 }
 
 void IoBatch::addWindowWrite(uint32_t address, uint8_t value)
 {
-    grow({Kind::Window, 1, uint16_t((address >> 4) & 0xF000), value, uint16_t(address & 0xFFFF)});
+    grow({Kind::Window, 1, 0, value, address, 0, {}});
+}
+
+void IoBatch::addCopy(uint32_t from, uint32_t to, uint32_t bytes)
+{
+    grow({Kind::Copy, 0, 0, from, to, bytes, {}});
 }
 
 void IoBatch::addRead(uint16_t port, unsigned bytes)
 {
-    grow({Kind::Read, uint8_t(bytes), port, 0, 0});
+    grow({Kind::Read, uint8_t(bytes), port, 0, 0, 0, {}});
 }
 
-// A byte that continues a run as code() groups them costs its data byte, and at most 3 more
-// where the run changes its encoding (three `out`s becoming a `rep outsb`, a window run of
-// one becoming a repeated one); anything else at most a register load and its instruction.
+void IoBatch::addWait(uint16_t indexPort, uint8_t index, uint8_t bits, uint32_t polls,
+                      std::span<const uint16_t> timeoutWrites)
+{
+    Entry wait{Kind::Wait, uint8_t(std::min(timeoutWrites.size(), MAX_TIMEOUT_WRITES)),
+               indexPort,  uint32_t(index | bits << 8),
+               0,          std::max(polls, 1u),
+               {}};
+    std::copy_n(timeoutWrites.begin(), wait.bytes, wait.timeoutWrites);
+    grow(wait);
+}
+
 void IoBatch::grow(const Entry& next)
 {
     const Entry* last = entries_.empty() ? nullptr : &entries_.back();
     bool continues = false;
     if (last && next.kind == Kind::Out && last->kind == Kind::Out)
         continues = next.bytes == 1 && last->bytes == 1 && next.port == last->port;
-    if (last && next.kind == Kind::Window && last->kind == Kind::Window && next.port == last->port) {
-        const uint16_t start = uint16_t(last->offset - (windowRun_ == Run::Rising ? windowRunLength_ - 1 : 0));
-        const bool same = next.offset == start && windowRun_ != Run::Rising;
-        const bool rising = next.offset == uint16_t(start + windowRunLength_) && windowRun_ != Run::Same;
+    if (last && next.kind == Kind::Window && last->kind == Kind::Window) {
+        const uint32_t start = last->address - (windowRun_ == Run::Rising ? uint32_t(windowRunLength_ - 1) : 0);
+        const bool same = next.address == start && windowRun_ != Run::Rising;
+        const bool rising = next.address == start + windowRunLength_ && windowRun_ != Run::Same;
         continues = same || rising;
         if (continues) {
             windowRun_ = same ? Run::Same : Run::Rising;
@@ -56,102 +79,86 @@ void IoBatch::grow(const Entry& next)
         windowRun_ = Run::Single;
         windowRunLength_ = 1;
     }
-    bound_ += continues ? 3 : MAX_GROWTH;
+    bound_ += continues ? CONTINUING_GROWTH : MAX_GROWTH;
     entries_.push_back(next);
 }
 
-std::vector<uint8_t> IoBatch::code(uint16_t origin, uint16_t exit) const
+std::vector<uint8_t> IoBatch::operations(uint32_t sequence) const
 {
-    std::vector<uint8_t> code, data;
-    std::vector<size_t> dataFixups;  // where a `mov si` takes its data's offset within `data`
-    uint32_t dx = NO_REGISTER, es = NO_REGISTER;
-    auto loadDx = [&](uint16_t port) {
-        if (port == dx)
-            return;
-        code.push_back(0xBA);  // mov dx, port
-        put16(code, port);
-        dx = port;
-    };
-    auto loadSiCx = [&](size_t count) {
-        code.push_back(0xBE);  // mov si, data (fixed up below)
-        dataFixups.push_back(code.size());
-        put16(code, uint16_t(data.size()));
-        code.push_back(0xB9);  // mov cx, count
-        put16(code, uint16_t(count));
-    };
+    std::vector<uint8_t> list;
+    list.reserve(bound_);
     for (size_t i = 0; i < entries_.size();) {
         const Entry& e = entries_[i];
         // How far a run like this entry goes: port bytes to its port, or window bytes to its
         // address (same) or to the addresses after it (rising).
         size_t same = i + 1, rising = i + 1;
-        if (e.kind != Kind::Read && e.bytes == 1) {
+        if ((e.kind == Kind::Out || e.kind == Kind::Window) && e.bytes == 1) {
             while (same < entries_.size() && entries_[same].kind == e.kind && entries_[same].bytes == 1 &&
-                   entries_[same].port == e.port && entries_[same].offset == e.offset)
+                   entries_[same].port == e.port && entries_[same].address == e.address)
                 ++same;
             while (e.kind == Kind::Window && rising < entries_.size() && entries_[rising].kind == Kind::Window &&
-                   entries_[rising].port == e.port && entries_[rising].offset == uint16_t(e.offset + (rising - i)))
+                   entries_[rising].address == e.address + (rising - i))
                 ++rising;
         }
-        if (e.kind == Kind::Window) {
-            if (e.port != es) {
-                code.push_back(0xB8);  // mov ax, segment; mov es, ax
-                put16(code, e.port);
-                code.push_back(0x8E);
-                code.push_back(0xC0);
-                es = e.port;
-            }
+        switch (e.kind) {
+        case Kind::Window: {
             const bool repeated = same - i > rising - i;
             const size_t end = repeated ? same : rising;
-            code.push_back(0xBF);  // mov di, offset
-            put16(code, e.offset);
-            loadSiCx(end - i);
+            list.push_back(repeated ? WINDOW_SAME : WINDOW_RISING);
+            put32(list, e.address);
+            put32(list, uint32_t(end - i));
             for (size_t k = i; k < end; ++k)
-                data.push_back(uint8_t(entries_[k].value));
-            if (repeated) {
-                const uint8_t loop[] = {0xA4, 0x4F, 0xE2, 0xFC};  // movsb; dec di; loop back
-                code.insert(code.end(), loop, loop + sizeof loop);
-            } else {
-                code.push_back(0xF3);  // rep movsb
-                code.push_back(0xA4);
-            }
+                list.push_back(uint8_t(entries_[k].value));
             i = end;
-            continue;
+            break;
         }
-        loadDx(e.port);
-        if (e.kind == Kind::Read) {
+        case Kind::Copy:
+            list.push_back(COPY);
+            put32(list, e.value);
+            put32(list, e.address);
+            put32(list, e.count);
+            ++i;
+            break;
+        case Kind::Wait:
+            list.push_back(WAIT_CLEAR);
+            put16(list, e.port);
+            put16(list, e.value);
+            put32(list, e.count);
+            list.push_back(e.bytes);
+            for (size_t k = 0; k < e.bytes; ++k)
+                put16(list, e.timeoutWrites[k]);
+            ++i;
+            break;
+        case Kind::Read:
+            list.push_back(e.bytes == 1 ? IN8 : e.bytes == 2 ? IN16 : IN32);
+            put16(list, e.port);
+            ++i;
+            break;
+        case Kind::Out:
+            if (same - i >= MIN_STRING_RUN) {
+                list.push_back(OUTS);
+                put16(list, e.port);
+                put32(list, uint32_t(same - i));
+                for (size_t k = i; k < same; ++k)
+                    list.push_back(uint8_t(entries_[k].value));
+                i = same;
+                break;
+            }
+            list.push_back(e.bytes == 1 ? OUT8 : e.bytes == 2 ? OUT16 : OUT32);
+            put16(list, e.port);
             if (e.bytes == 4)
-                code.push_back(0x66);  // in eax, dx
-            code.push_back(e.bytes == 1 ? 0xEC : 0xED);  // in al, dx / in ax, dx
+                put32(list, e.value);
+            else if (e.bytes == 2)
+                put16(list, e.value);
+            else
+                list.push_back(uint8_t(e.value));
             ++i;
-        } else if (same - i >= MIN_STRING_RUN) {
-            loadSiCx(same - i);
-            code.push_back(0xF3);  // rep outsb
-            code.push_back(0x6E);
-            for (size_t k = i; k < same; ++k)
-                data.push_back(uint8_t(entries_[k].value));
-            i = same;
-        } else if (e.bytes == 1) {
-            code.push_back(0xB0);  // mov al, value; out dx, al
-            code.push_back(uint8_t(e.value));
-            code.push_back(0xEE);
-            ++i;
-        } else {
-            code.push_back(0xB8);  // mov ax, value; out dx, ax
-            put16(code, e.value);
-            code.push_back(0xEF);
-            ++i;
+            break;
         }
     }
-    const uint16_t afterJump = uint16_t(origin + code.size() + 3);
-    code.push_back(0xE9);  // jmp near exit
-    put16(code, uint16_t(exit - afterJump));
-    for (size_t at : dataFixups) {
-        const uint16_t offset = uint16_t(origin + code.size() + (code[at] | code[at + 1] << 8));
-        code[at] = uint8_t(offset);
-        code[at + 1] = uint8_t(offset >> 8);
-    }
-    code.insert(code.end(), data.begin(), data.end());
-    return code;
+    list.push_back(END);
+    put32(list, sequence);
+    return list;
 }
 
 }  // namespace qemu_pc

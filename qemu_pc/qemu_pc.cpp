@@ -22,6 +22,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <span>
 #include <thread>
 
 #include "card_reading/shown_card.h"
@@ -33,11 +34,11 @@
 #include "qemu_pc/cirrus_departures.h"
 #include "qemu_pc/dispi_departures.h"
 #include "qemu_pc/gdb_remote.h"
+#include "qemu_pc/guest_code.h"
 #include "qemu_pc/io_batch.h"
 #include "qemu_pc/ppm.h"
 #include "qemu_pc/qemu_process.h"
 #include "qemu_pc/qmp.h"
-#include "qemu_pc/staged_copy.h"
 
 namespace qemu_pc {
 namespace {
@@ -46,28 +47,35 @@ namespace {
 constexpr uint32_t MEMORY_BYTES = 0x110000;
 constexpr uint32_t WINDOW_START = 0xA0000, WINDOW_END = 0xC0000;
 constexpr uint32_t BOOT_SECTOR = 0x7C00;
-// Our own area below the program's memory: the stubs, then the stack (SS=0080h).
+// Our own area below the program's memory: the code, on the page of the vectors and the BIOS
+// data area (written only during calls), then the stack (SS=0080h) on a page of its own.
+// It is guest_code.asm, written once at INT_STUB; these are its addresses.
 constexpr uint32_t INT_STUB = 0x600;     // int N
-constexpr uint32_t RETURN_STOP = 0x602;  // every call ends at this breakpoint
-constexpr uint32_t PORT_STUBS = 0x610;   // in/out stubs, each followed by a jump to RETURN_STOP
-constexpr uint32_t BATCH_STUB = 0x640;   // queued port writes as straight code, up to BATCH_END
-constexpr uint32_t BATCH_END = 0x1400;
-// Copies from the staging area into video memory, as code, up to COPY_END.
-constexpr uint32_t COPY_STUB = 0x1400;
-constexpr uint32_t COPY_END = 0x1C00;
-// Both share the stack's room: each is written afresh before it runs and uses no stack, so a
-// call's stack may grow over the last ones.
+constexpr uint32_t CALL_RETURN = 0x602;  // where calls return: the registers into REGISTERS
+constexpr uint32_t RETURN_STOP = 0x650;  // every run of our code ends at this breakpoint
+// The batch runner: entered at RUNNER while DS and ES have the flat limits it gave them, else
+// at FLAT_RUNNER.
+constexpr uint32_t RUNNER = 0x660;
+constexpr uint32_t FLAT_RUNNER = RUNNER + 2;
+// What a call returned (EAX, EBX, ECX, EDX, ESI, EDI, EBP as dwords, then DS, ES and the
+// flags as words), and CALL_DONE after them once they are there; in the stack's room.
+constexpr uint32_t REGISTERS = 0x1C20;
+constexpr uint32_t REGISTERS_DONE = REGISTERS + 34;
+constexpr uint16_t CALL_DONE = 0xA55A;
 constexpr uint16_t STACK_SEGMENT = 0x0080;
 constexpr uint16_t STACK_TOP = 0x1800;
 constexpr uint32_t FREE_START = 0x2000;
 constexpr uint32_t RAM_MB = 32;
-// Where the host stages video memory for the CPU to copy into the card: RAM above what real
-// mode reaches and below what SeaBIOS keeps at the top.
+// RAM above what real mode reaches and below what SeaBIOS keeps at the top, shared with us:
+// where the host stages video memory for the CPU to copy into the card, and the runner's list
+// with what it reports (the sequence of the last list it ran to its end, the value read).
 constexpr uint32_t STAGING = 16u << 20;
 constexpr uint32_t STAGING_BYTES = 8u << 20;
-// Pushes of fewer bytes go through the gdbstub with its next request instead.
+constexpr uint32_t LIST = 24u << 20;  // as guest_code.asm has it
+constexpr uint32_t LIST_BYTES = 1u << 20;
+constexpr uint32_t LIST_SEQUENCE = 0, LIST_VALUE = 4, LIST_OPERATIONS = 16;
+// Pushes of fewer bytes, when no list is waiting, go through the gdbstub with its next request.
 constexpr uint32_t MIN_STAGED_PUSH = 16 * 1024;
-const size_t MAX_COPIES = (COPY_END - COPY_STUB - stagedCopyCodeBytes(0)) / (stagedCopyCodeBytes(1) - stagedCopyCodeBytes(0));
 constexpr size_t MAX_POSTED = 1024;  // bytes of posted writes that go out as one packet
 // Unchanged bytes a push writes rather than start a new packet (one packet costs as much as
 // writing some hundred bytes).
@@ -76,11 +84,6 @@ constexpr uint32_t MAX_BRIDGED_GAP = 256;
 constexpr int ANSWER_MS = 5000;   // any single reply of the gdbstub or QMP
 constexpr int START_MS = 10000;   // QEMU's sockets appear
 constexpr int BOOT_MS = 60000;    // SeaBIOS runs the video BIOS and reaches the boot sector
-
-enum PortStub { IN8, IN16, IN32, OUT8, OUT16, OUT32, PORT_STUB_COUNT };
-constexpr uint8_t PORT_OPCODES[PORT_STUB_COUNT][2] = {
-    {0xEC, 0x90}, {0xED, 0x90}, {0x66, 0xED}, {0xEE, 0x90}, {0xEF, 0x90}, {0x66, 0xEF}};
-constexpr uint32_t PORT_STUB_BYTES = 4;  // two opcode bytes, a short jump
 
 struct QemuCard {
     const char* card;    // the machine description's name
@@ -101,6 +104,13 @@ bool readFile(const std::string& path, uint8_t* into, size_t bytes)
     file.read(reinterpret_cast<char*>(into), std::streamsize(bytes));
     return size_t(file.gcount()) == bytes;
 }
+
+// A block of QEMU's RAM file that we map too.
+struct Unmap {
+    size_t bytes = 0;
+    void operator()(uint8_t* block) const { munmap(block, bytes); }
+};
+using Mapping = std::unique_ptr<uint8_t, Unmap>;
 
 class QemuPc final : public pc::Pc {
 public:
@@ -136,7 +146,10 @@ public:
         }
         const bool mayDraw = number == 0x10 && mayChangeVideoMemory(regs.ax);
         const bool clears = number == 0x10 && clearsVideoMemory(regs.ax, regs.bx);
-        const pc::CallResult result = call(0, INT_STUB, regs, "INT " + hex(number, 2));
+        // The VBE functions that leave video memory alone do not read it either: the host's
+        // drawing waits for the next crossing that may (a picture, a drawing call, the engine).
+        const bool videoMemoryUsed = number != 0x10 || mayDraw;
+        const pc::CallResult result = call(0, INT_STUB, regs, "INT " + hex(number, 2), 0, videoMemoryUsed);
         if (mayDraw)
             pullVideoMemory();
         if (clears && result.ok)
@@ -146,16 +159,46 @@ public:
 
     pc::CallResult farCall(uint16_t segment, uint16_t offset, pc::CpuRegs& regs) override
     {
-        // The far return lands on the stop.
-        const uint8_t returnAddress[4] = {uint8_t(RETURN_STOP), uint8_t(RETURN_STOP >> 8), 0, 0};
+        // The far return lands on the stub that leaves the registers and stops.
+        const uint8_t returnAddress[4] = {uint8_t(CALL_RETURN), uint8_t(CALL_RETURN >> 8), 0, 0};
         poke((uint32_t{STACK_SEGMENT} << 4) + STACK_TOP - 4, returnAddress, 4);
         return call(segment, offset, regs, "call " + hex(segment, 4) + ":" + hex(offset, 4), 4);
     }
 
-    uint8_t in8(uint16_t port) override { return uint8_t(portIn(IN8, port, 1)); }
-    uint16_t in16(uint16_t port) override { return uint16_t(portIn(IN16, port, 2)); }
-    void out8(uint16_t port, uint8_t value) override { portOut(OUT8, port, value, 1); }
-    void out16(uint16_t port, uint16_t value) override { portOut(OUT16, port, value, 2); }
+    uint8_t in8(uint16_t port) override { return uint8_t(portIn(port, 1)); }
+    uint16_t in16(uint16_t port) override { return uint16_t(portIn(port, 2)); }
+    void out8(uint16_t port, uint8_t value) override { portOut(port, value, 1); }
+    void out16(uint16_t port, uint16_t value) override { portOut(port, value, 2); }
+
+    // The loop runs on QEMU's CPU, queued with the port writes: it asks the card each time, and
+    // costs no round trip of its own.
+    void waitIndexedClear(uint16_t indexPort, uint8_t index, uint8_t bits, int polls,
+                          std::span<const uint16_t> timeoutWrites) override
+    {
+        if (polls <= 0 || timeoutWrites.size() > IoBatch::MAX_TIMEOUT_WRITES) {
+            pc::Pc::waitIndexedClear(indexPort, index, bits, polls, timeoutWrites);
+            return;
+        }
+        flushPostedWrites();
+        if (ioLog_) {
+            char line[64];
+            std::snprintf(line, sizeof line, "port wait %04X index %02X until %02X clear", indexPort, index, bits);
+            ioLog_(line);
+        }
+        bool mayStart = false;
+        if (config_.card == "cirrus" && indexPort == vga::gc::INDEX_PORT) {
+            // The writes made when the wait runs out may or may not have happened.
+            for (uint16_t write : timeoutWrites) {
+                const uint8_t written = uint8_t(write & 0x3F), value = uint8_t(write >> 8);
+                mayStart |= (written == cirrus::gc::BLT_STATUS && (value & cirrus::gc::BLT_STATUS_START)) ||
+                            written == cirrus::gc::BLT_DST_ADDRESS + 2;
+                if (written == cirrus::gc::BLT_STATUS)
+                    bltStatus_ = -1;
+            }
+            gcIndex_ = timeoutWrites.empty() || uint8_t(timeoutWrites.back()) == index ? index : -1;
+        }
+        queue([&] { batch_.addWait(indexPort, index, bits, uint32_t(polls), timeoutWrites); }, mayStart);
+    }
 
     // Memory is shared; video memory goes to the shadow when it is fresh, else straight to the
     // card (a byte does not need all of video memory read back); anything else through the card.
@@ -163,9 +206,10 @@ public:
     {
         if (uint8_t* shared = ramAt(address))
             return *shared;
-        flushWrites();
         if (!inFramebuffer(address) || videoMemoryStale_)
-            pushVideoMemory();
+            sendHostWrites();
+        else
+            flushWrites();
         if (inFramebuffer(address) && !videoMemoryStale_)
             return vram_[address - config_.lfbAddress];
         uint8_t value = 0;
@@ -194,8 +238,7 @@ public:
             pending_.push_back(value);
             return;
         }
-        flushWrites();
-        pushVideoMemory();
+        sendHostWrites();
         pendingStart_ = address;
         pending_.push_back(value);
     }
@@ -204,7 +247,7 @@ public:
     {
         flushWrites();
         if (videoMemoryStale_) {
-            pushVideoMemory();
+            sendHostWrites();
             pullVideoMemory();
         }
         return vram_.data();
@@ -213,8 +256,7 @@ public:
 
     void scanOut(pc::Picture& picture) override
     {
-        flushWrites();
-        pushVideoMemory();
+        sendHostWrites();
         const std::string file = process_.path("screen.ppm");
         guard([&] {
             gdb_.sync();
@@ -311,17 +353,17 @@ private:
         }
         void* block = mmap(nullptr, MEMORY_BYTES, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_32BIT, fd, 0);
         void* staging = mmap(nullptr, STAGING_BYTES, PROT_READ | PROT_WRITE, MAP_SHARED, fd, STAGING);
+        void* list = mmap(nullptr, LIST_BYTES, PROT_READ | PROT_WRITE, MAP_SHARED, fd, LIST);
         close(fd);
-        if (block == MAP_FAILED || staging == MAP_FAILED) {
-            if (block != MAP_FAILED)
-                munmap(block, MEMORY_BYTES);
-            if (staging != MAP_FAILED)
-                munmap(staging, STAGING_BYTES);
+        if (block != MAP_FAILED)
+            ram_ = Mapping(static_cast<uint8_t*>(block), Unmap{MEMORY_BYTES});
+        if (staging != MAP_FAILED)
+            staging_ = Mapping(static_cast<uint8_t*>(staging), Unmap{STAGING_BYTES});
+        if (list != MAP_FAILED)
+            list_ = Mapping(static_cast<uint8_t*>(list), Unmap{LIST_BYTES});
+        if (!ram_ || !staging_ || !list_)
             throw pc::MachineError("cannot map QEMU's memory below 4 GB");
-        }
-        ram_.reset(static_cast<uint8_t*>(block));
         memory_ = ram_.get();
-        staging_.reset(static_cast<uint8_t*>(staging));
     }
 
     void writeBootSector()
@@ -371,19 +413,9 @@ private:
 
     void installStubs()
     {
-        uint8_t stubs[PORT_STUB_COUNT * PORT_STUB_BYTES];
-        for (int i = 0; i < PORT_STUB_COUNT; ++i) {
-            uint8_t* stub = stubs + i * PORT_STUB_BYTES;
-            stub[0] = PORT_OPCODES[i][0];
-            stub[1] = PORT_OPCODES[i][1];
-            stub[2] = 0xEB;  // jmp short RETURN_STOP
-            const int32_t after = int32_t(PORT_STUBS + uint32_t(i) * PORT_STUB_BYTES + PORT_STUB_BYTES);
-            stub[3] = uint8_t(int32_t(RETURN_STOP) - after);
-        }
-        const uint8_t intStub[3] = {0xCD, 0x10, 0x90};
-        gdb_.writeMemory(INT_STUB, intStub, sizeof intStub);
-        intNumber_ = 0x10;
-        gdb_.writeMemory(PORT_STUBS, stubs, sizeof stubs);
+        const std::span<const uint8_t> code = guestCodeImage();
+        gdb_.writeMemory(INT_STUB, code.data(), uint32_t(code.size()));
+        intNumber_ = 0x10;  // as it is assembled
     }
 
     static uint32_t linear(const X86Registers& r)
@@ -411,59 +443,48 @@ private:
     // Writes the bytes of the video memory shadow that differ from the copy last exchanged,
     // run by run. While that copy is what the card holds, runs a few bytes apart go out as
     // one (the bytes between hold what the card holds already); once the card may have drawn
-    // by itself, only the bytes the host changed are written, so what the card drew survives.
-    // Many bytes go into the staging area of QEMU's RAM, which we share, and the CPU copies
-    // them into the card (a round trip, where the gdbstub's hex packets carry 14 MB/s); a few
-    // go with the gdbstub's next request, costing no round trip of their own.
+    // by itself (or will have, by the time the queued copies run), only the bytes the host
+    // changed are written, so what the card drew survives.
+    // They join the queue as copies from the staging area of QEMU's RAM, which we share, into
+    // the card (where the gdbstub's hex packets carry 14 MB/s), after what is queued already;
+    // a few, when nothing is queued, go with the gdbstub's next request instead.
     void pushVideoMemory()
     {
         uint8_t* shadow = vram_.data();
-        const uint32_t bridge = videoMemoryStale_ ? 0 : MAX_BRIDGED_GAP;
+        // A queue that may draw by itself runs before these copies: then, as once the card has
+        // drawn, only the bytes the host changed go.
+        const bool cardMayDraw = videoMemoryStale_ || batchChangesVideoMemory_;
+        const uint32_t bridge = cardMayDraw ? 0 : MAX_BRIDGED_GAP;
         const std::vector<pc::ByteRun> runs =
             pc::takeChangedRuns(shadow, vramSynced_.data(), uint32_t(vram_.size()), bridge);
         uint32_t changed = 0;
         for (const pc::ByteRun& run : runs)
             changed += run.end - run.at;
-        if (changed < MIN_STAGED_PUSH) {
+        if (changed < MIN_STAGED_PUSH && batch_.empty()) {
             for (const pc::ByteRun& run : runs)
                 guard([&] { gdb_.writeMemory(config_.lfbAddress + run.at, shadow + run.at, run.end - run.at); });
             return;
         }
-        std::vector<PhysicalCopy> copies;
-        uint32_t staged = 0;
         for (pc::ByteRun run : runs) {
             while (run.at < run.end) {
-                if (staged == STAGING_BYTES || copies.size() == MAX_COPIES) {
-                    copyIntoVideoMemory(copies);
-                    staged = 0;
-                }
-                const uint32_t bytes = std::min(run.end - run.at, STAGING_BYTES - staged);
-                std::memcpy(staging_.get() + staged, shadow + run.at, bytes);
-                copies.push_back({STAGING + staged, config_.lfbAddress + run.at, bytes});
-                staged += bytes;
+                if (staged_ == STAGING_BYTES || !listHasRoom())
+                    flushPortWrites();
+                const uint32_t bytes = std::min(run.end - run.at, STAGING_BYTES - staged_);
+                std::memcpy(staging_.get() + staged_, shadow + run.at, bytes);
+                batch_.addCopy(STAGING + staged_, config_.lfbAddress + run.at, bytes);
+                staged_ += bytes;
                 run.at += bytes;
             }
         }
-        copyIntoVideoMemory(copies);
     }
 
-    void copyIntoVideoMemory(std::vector<PhysicalCopy>& copies)
+    // What the host wrote, in its order: the writes posted or queued, then its drawing in the
+    // video memory shadow, run by the PC now.
+    void sendHostWrites()
     {
-        if (copies.empty())
-            return;
-        const std::vector<uint8_t> code = stagedCopyCode(uint16_t(COPY_STUB), uint16_t(RETURN_STOP), copies);
-        copies.clear();
-        poke(COPY_STUB, code.data(), uint32_t(code.size()));
-        X86Registers r;
-        r.r[X86Registers::SS] = STACK_SEGMENT;
-        r.r[X86Registers::ESP] = STACK_TOP;
-        r.r[X86Registers::EIP] = COPY_STUB;
-        r.r[X86Registers::EFLAGS] = 0x0002;  // interrupts off, strings upwards
-        guard([&] {
-            gdb_.writeRegisters(r);
-            if (!gdb_.continueUntilStop(ANSWER_MS))
-                throw LinkError("the copies into video memory did not come back");
-        });
+        flushPostedWrites();  // nothing is queued while writes are posted
+        pushVideoMemory();
+        flushPortWrites();
     }
 
     // Everything queued for the PC: the port and window writes, then the writes posted to
@@ -510,8 +531,8 @@ private:
     {
         const uint32_t address = pci::CONFIG_ADDRESS_ENABLE | uint32_t{pci::bdf(0, 2, 0)} << pci::CONFIG_ADDRESS_BDF_SHIFT |
                                  pci::BAR0;
-        portOut(OUT32, pci::CONFIG_ADDRESS_PORT, address, 4);
-        const uint32_t bar = portIn(IN32, pci::CONFIG_DATA_PORT, 4);
+        portOut(pci::CONFIG_ADDRESS_PORT, address, 4);
+        const uint32_t bar = portIn(pci::CONFIG_DATA_PORT, 4);
         config_.lfbAddress = bar & pci::BAR_MEMORY_ADDRESS;
         vram_.assign(size_t(config_.videoMemoryKb) * 1024, 0);
         vramSynced_ = vram_;
@@ -521,10 +542,12 @@ private:
     }
 
     pc::CallResult call(uint16_t segment, uint16_t offset, pc::CpuRegs& regs, const std::string& what,
-                        uint16_t pushed = 0)
+                        uint16_t pushed = 0, bool videoMemoryUsed = true)
     {
-        flushWrites();
-        pushVideoMemory();
+        if (videoMemoryUsed)
+            sendHostWrites();
+        else
+            flushWrites();
         X86Registers r;
         r.r[X86Registers::EAX] = regs.ax;
         r.r[X86Registers::EBX] = regs.bx;
@@ -543,12 +566,19 @@ private:
         pc::CallResult result;
         bool returned = false;
         X86Registers after;
+        std::memset(memory_ + REGISTERS_DONE, 0, 2);
         guard([&] {
             gdb_.writeRegisters(r);
             returned = gdb_.continueUntilStop(int(config_.callBudgetMs));
-            after = gdb_.readRegisters();
+            // The stub leaves the registers in RAM on its way to the stop; anything else
+            // (a call stopped from here, a stop elsewhere) asks the gdbstub where it is.
+            if (returned && readWord(REGISTERS_DONE) == CALL_DONE)
+                after = registersLeft();
+            else
+                after = gdb_.readRegisters();
         });
         gcIndex_ = bltStatus_ = -1;  // the call may have changed them
+        flatSegments_ = false;
         departures_.forgetRegisters();
         const std::string at = hex(after.r[X86Registers::CS], 4) + ":" + hex(after.r[X86Registers::EIP] & 0xFFFF, 4);
         if (!returned) {
@@ -576,6 +606,22 @@ private:
         return result;
     }
 
+    uint16_t readWord(uint32_t at) const { return uint16_t(memory_[at] | memory_[at + 1] << 8); }
+
+    X86Registers registersLeft() const
+    {
+        X86Registers r;
+        const X86Registers::Index order[] = {X86Registers::EAX, X86Registers::EBX, X86Registers::ECX, X86Registers::EDX,
+                                             X86Registers::ESI, X86Registers::EDI, X86Registers::EBP};
+        for (size_t i = 0; i < std::size(order); ++i)
+            std::memcpy(&r.r[order[i]], memory_ + REGISTERS + 4 * i, 4);
+        r.r[X86Registers::DS] = readWord(REGISTERS + 28);
+        r.r[X86Registers::ES] = readWord(REGISTERS + 30);
+        r.r[X86Registers::EFLAGS] = readWord(REGISTERS + 32);
+        r.r[X86Registers::EIP] = RETURN_STOP;
+        return r;
+    }
+
     uint16_t dispi(uint16_t index)
     {
         out16(dispi::INDEX_PORT, index);
@@ -600,37 +646,12 @@ private:
         return function == 0x02 || function == 0x04 || function > 0x0B;
     }
 
-    // One port access: the stub with DX and EAX set, up to the stop.
-    uint32_t runPortStub(PortStub stub, uint16_t port, uint32_t value)
-    {
-        X86Registers r;
-        r.r[X86Registers::EDX] = port;
-        r.r[X86Registers::EAX] = value;
-        r.r[X86Registers::SS] = STACK_SEGMENT;
-        r.r[X86Registers::ESP] = STACK_TOP;
-        r.r[X86Registers::EIP] = PORT_STUBS + uint32_t(stub) * PORT_STUB_BYTES;
-        r.r[X86Registers::EFLAGS] = 0x0002;  // interrupts off: nothing else runs
-        uint32_t result = 0;
-        guard([&] {
-            gdb_.writeRegisters(r);
-            if (!gdb_.continueUntilStop(ANSWER_MS))
-                throw LinkError("a port access did not come back");
-            result = gdb_.readRegisters().r[X86Registers::EAX];
-        });
-        return result;
-    }
-
-    // A read with writes queued before it ends their batch: one round trip for both.
-    uint32_t portIn(PortStub stub, uint16_t port, unsigned bytes)
+    // A read ends the queue: one round trip for it and the writes before it.
+    uint32_t portIn(uint16_t port, unsigned bytes)
     {
         flushPostedWrites();
-        uint32_t raw = 0;
-        if (batch_.empty()) {
-            raw = runPortStub(stub, port, 0);
-        } else {
-            batch_.addRead(port, bytes);
-            raw = flushPortWrites();
-        }
+        queue([&] { batch_.addRead(port, bytes); }, false);
+        const uint32_t raw = flushPortWrites();
         const uint32_t value = raw & (bytes == 4 ? 0xFFFFFFFFu : (1u << (8 * bytes)) - 1);
         log("port read", port, bytes, value);
         return value;
@@ -640,17 +661,12 @@ private:
     // before anything else reaches the PC: a palette load costs one round trip, not three per
     // byte. A write that may start the card's own drawing goes with the queue at once, after
     // the host's drawing, and leaves the shadow stale.
-    void portOut(PortStub stub, uint16_t port, uint32_t value, unsigned bytes)
+    void portOut(uint16_t port, uint32_t value, unsigned bytes)
     {
         flushPostedWrites();
         log("port write", port, bytes, value);
-        if (bytes == 4) {
-            flushPortWrites();
-            runPortStub(stub, port, value);
-            return;
-        }
         const bool engine = startsEngine(port, value, bytes);
-        queue([&] { batch_.add(port, uint16_t(value), bytes); }, engine);
+        queue([&] { batch_.add(port, value, bytes); }, engine);
     }
 
     // Adds to the queue, sending it first when full. The host's drawing in the shadow reaches
@@ -659,7 +675,7 @@ private:
     template <class Add>
     void queue(Add&& add, bool changesVideoMemory)
     {
-        if (BATCH_STUB + batch_.codeBytes() + IoBatch::MAX_GROWTH > BATCH_END)
+        if (!listHasRoom())
             flushPortWrites();
         if (changesVideoMemory && !batchChangesVideoMemory_) {
             pushVideoMemory();
@@ -703,32 +719,48 @@ private:
         }
     }
 
-    // Runs the queue; returns EAX after it, which holds what a read at its end read.
+    bool listHasRoom() const { return batch_.listBytes() + IoBatch::MAX_GROWTH <= LIST_BYTES - LIST_OPERATIONS; }
+
+    // Runs the queue as the runner's list, written into shared RAM; returns what a read at its
+    // end read. The runner reports both where we look, so no registers are read back.
     uint32_t flushPortWrites()
     {
         if (batch_.empty())
             return 0;
         const bool readsBack = batch_.endsWithRead();
-        const std::vector<uint8_t> code = batch_.code(uint16_t(BATCH_STUB), uint16_t(RETURN_STOP));
+        const uint32_t sequence = ++listSequence_;
+        const std::vector<uint8_t> list = batch_.operations(sequence);
         batch_.clear();
+        staged_ = 0;
         if (batchChangesVideoMemory_)
             videoMemoryStale_ = true;
         batchChangesVideoMemory_ = false;
-        poke(BATCH_STUB, code.data(), uint32_t(code.size()));
+        std::memcpy(list_.get() + LIST_OPERATIONS, list.data(), list.size());
         X86Registers r;
         r.r[X86Registers::SS] = STACK_SEGMENT;
         r.r[X86Registers::ESP] = STACK_TOP;
-        r.r[X86Registers::EIP] = BATCH_STUB;
+        r.r[X86Registers::EIP] = flatSegments_ ? RUNNER : FLAT_RUNNER;
         r.r[X86Registers::EFLAGS] = 0x0002;  // interrupts off, strings upwards
-        uint32_t eax = 0;
         guard([&] {
             gdb_.writeRegisters(r);
             if (!gdb_.continueUntilStop(ANSWER_MS))
                 throw LinkError("queued port writes did not come back");
-            if (readsBack)
-                eax = gdb_.readRegisters().r[X86Registers::EAX];
         });
-        return eax;
+        if (listWord(LIST_SEQUENCE) != sequence) {
+            X86Registers at;
+            guard([&] { at = gdb_.readRegisters(); });
+            fail("ran queued port writes only up to " + hex(at.r[X86Registers::CS], 4) + ":" +
+                 hex(at.r[X86Registers::EIP] & 0xFFFF, 4));
+        }
+        flatSegments_ = true;
+        return readsBack ? listWord(LIST_VALUE) : 0;
+    }
+
+    uint32_t listWord(uint32_t at) const
+    {
+        uint32_t word;
+        std::memcpy(&word, list_.get() + at, sizeof word);
+        return word;
     }
 
     void log(const char* what, uint16_t port, unsigned bytes, uint32_t value)
@@ -748,18 +780,16 @@ private:
     QemuProcess process_;
     GdbRemote gdb_;
     Qmp qmp_;
-    struct Unmap {
-        void operator()(uint8_t* block) const { munmap(block, MEMORY_BYTES); }
-    };
-    std::unique_ptr<uint8_t, Unmap> ram_;  // QEMU's RAM, shared: its first megabyte and the HMA
-    struct UnmapStaging {
-        void operator()(uint8_t* block) const { munmap(block, STAGING_BYTES); }
-    };
-    std::unique_ptr<uint8_t, UnmapStaging> staging_;  // QEMU's RAM from STAGING
+    Mapping ram_;      // QEMU's RAM, shared: its first megabyte and the HMA
+    Mapping staging_;  // QEMU's RAM from STAGING
+    Mapping list_;     // QEMU's RAM from LIST
     uint8_t* memory_ = nullptr;            // ram_, as a plain pointer
     std::vector<uint8_t> vram_, vramSynced_;
     std::vector<uint8_t> pending_;  // posted writes outside RAM and the window, from pendingStart_
     IoBatch batch_;  // port writes waiting to run
+    uint32_t staged_ = 0;         // bytes of the staging area the queue copies from
+    uint32_t listSequence_ = 0;   // of the last list run
+    bool flatSegments_ = false;   // DS and ES have the runner's flat limits
     CirrusDepartures departures_;  // on cirrus-vga: QEMU's departures the host's BitBLT operations met
     bool batchChangesVideoMemory_ = false;  // the queue holds a window write or an engine start
     int gcIndex_ = -1;    // the graphics controller's index as the host last set it; -1: unknown

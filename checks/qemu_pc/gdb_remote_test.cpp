@@ -87,22 +87,25 @@ std::string framed(const std::string& body)
     return "$" + body + tail;
 }
 
-TEST(GdbRemote, SendsChecksummedPacketsAndAcknowledgesRunLengthReplies)
+TEST(GdbRemote, SendsChecksummedPacketsAndAcknowledgesRunLengthRepliesWithTheNextRequest)
 {
     StubServer stub;
     qemu_pc::GdbRemote gdb(2000);
     ASSERT_TRUE(gdb.socket().connect(stub.path()));
     stub.accept();
-    std::string request;
+    std::string request, next;
     std::thread answer([&] {
         request = stub.readUntil(framed("m10,4"));
         stub.send("+" + framed("12*!34"));  // '2' four more times: 12 22 22 34
+        next = stub.readUntil(framed("qAttached"));
+        stub.send("+" + framed("1"));
     });
     const std::vector<uint8_t> bytes = gdb.readMemory(0x10, 4);
+    gdb.ping();
     answer.join();
     EXPECT_EQ(request, framed("m10,4"));
     EXPECT_EQ(bytes, (std::vector<uint8_t>{0x12, 0x22, 0x22, 0x34}));
-    EXPECT_EQ(stub.readUntil("+"), "+") << "the reply is acknowledged";
+    EXPECT_EQ(next, "+" + framed("qAttached")) << "the reply is acknowledged in the next request's write";
 }
 
 TEST(GdbRemote, AStubThatStopsAnsweringIsAnErrorWithinTheBound)
@@ -140,7 +143,7 @@ TEST(GdbRemote, AContinueThatDoesNotStopInTimeIsStoppedFromTheHost)
 }
 
 // QEMU stops a running CPU on any byte it receives, acknowledgements included.
-TEST(GdbRemote, HeldWritesGoOutWithTheContinueAndRepliesWhileRunningAreAcknowledgedOnceStopped)
+TEST(GdbRemote, HeldWritesGoOutWithTheContinueAndRepliesWhileRunningAreAcknowledgedAfterTheStop)
 {
     StubServer stub;
     qemu_pc::GdbRemote gdb(2000);
@@ -154,13 +157,15 @@ TEST(GdbRemote, HeldWritesGoOutWithTheContinueAndRepliesWhileRunningAreAcknowled
         stub.send("+" + framed("OK") + "+");
         whileRunning = stub.readFor(std::chrono::milliseconds(200));
         stub.send(framed("T05thread:01;"));
-        afterStop = stub.readUntil("++");
+        afterStop = stub.readUntil(framed("qAttached"));
+        stub.send("+" + framed("1"));
     });
     EXPECT_TRUE(gdb.continueUntilStop(2000));
+    gdb.ping();
     cpu.join();
     EXPECT_EQ(request, framed("M10,1:ab") + framed("c"));
     EXPECT_EQ(whileRunning, "") << "a byte sent while the CPU ran would have stopped it";
-    EXPECT_EQ(afterStop, "++");
+    EXPECT_EQ(afterStop, "++" + framed("qAttached")) << "the OK and the stop, acknowledged with the next request";
 }
 
 TEST(GdbRemote, AHeldWriteTheStubRefusesIsAnErrorNamingIt)

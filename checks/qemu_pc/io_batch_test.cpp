@@ -1,10 +1,10 @@
-// The queued writes as code: the size kept as entries come never falls short of the code (the
-// queue's room in QEMU's memory is bounded by it), and runs become string instructions over
-// their data, which follows the code.
+// The queued writes as the batch runner's list: the size kept as entries come never falls short
+// of the list (the list's room in QEMU's memory is bounded by it), and runs become string
+// operations over their bytes.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
+#include <span>
 #include <vector>
 
 #include "qemu_pc/io_batch.h"
@@ -12,11 +12,6 @@
 namespace {
 
 using qemu_pc::IoBatch;
-
-bool contains(const std::vector<uint8_t>& code, std::vector<uint8_t> bytes)
-{
-    return std::search(code.begin(), code.end(), bytes.begin(), bytes.end()) != code.end();
-}
 
 TEST(IoBatch, TheSizeKeptAsEntriesComeNeverFallsShortOfTheCode)
 {
@@ -47,6 +42,17 @@ TEST(IoBatch, TheSizeKeptAsEntriesComeNeverFallsShortOfTheCode)
                  b.addWindowWrite(a, uint8_t(a));
              }
          }},
+        {"copies between port writes", [](IoBatch& b) {
+             for (uint32_t i = 0; i < 20; ++i) {
+                 b.addCopy(0x1000000 + i, 0xFC000000 + i, i + 1);
+                 b.add(0xCF8, 0x80000000 | i, 4);
+             }
+         }},
+        {"waits with and without writes", [](IoBatch& b) {
+             const uint16_t writes[] = {0x0431, 0x0031, 0x0000, 0x0101};
+             for (size_t n = 0; n <= 4; ++n)
+                 b.addWait(0x3CE, 0x31, 0x03, 100000, std::span<const uint16_t>(writes, n));
+         }},
         {"an engine's image data", [](IoBatch& b) {
              b.add(0x3CE, 0x0231, 2);
              for (int i = 0; i < 500; ++i)
@@ -58,37 +64,41 @@ TEST(IoBatch, TheSizeKeptAsEntriesComeNeverFallsShortOfTheCode)
     for (const Case& c : cases) {
         IoBatch batch;
         c.fill(batch);
-        EXPECT_GE(batch.codeBytes(), batch.code(0x640, 0x602).size()) << c.what;
+        EXPECT_GE(batch.listBytes(), batch.operations(1).size()) << c.what;
     }
 }
 
-TEST(IoBatch, RunsBecomeStringInstructionsOverTheirDataAfterTheCode)
+TEST(IoBatch, RunsBecomeStringOperationsOverTheirBytesAndTheListEndsWithItsSequence)
 {
     std::vector<uint8_t> palette(768);
     for (size_t i = 0; i < palette.size(); ++i)
         palette[i] = uint8_t(i * 7);
     IoBatch batch;
+    batch.add(0x3C8, 0, 1);
     for (uint8_t component : palette)
         batch.add(0x3C9, component, 1);
     for (int i = 0; i < 3; ++i)
         batch.addWindowWrite(0xA0010, uint8_t(0xE0 + i));  // one address: a FIFO
     batch.addWindowWrite(0xA0100, 0x11);                    // rising
     batch.addWindowWrite(0xA0101, 0x22);
-    std::vector<uint8_t> code = batch.code(0x640, 0x602);
-    EXPECT_TRUE(contains(code, {0xB9, 0x00, 0x03, 0xF3, 0x6E})) << "mov cx, 768; rep outsb";
-    EXPECT_TRUE(contains(code, {0xB9, 0x03, 0x00, 0xA4, 0x4F, 0xE2, 0xFC})) << "mov cx, 3; movsb; dec di; loop";
-    EXPECT_TRUE(contains(code, {0xB9, 0x02, 0x00, 0xF3, 0xA4})) << "mov cx, 2; rep movsb";
-    std::vector<uint8_t> data = palette;
-    data.insert(data.end(), {0xE0, 0xE1, 0xE2, 0x11, 0x22});
-    ASSERT_GT(code.size(), data.size());
-    EXPECT_TRUE(std::equal(data.begin(), data.end(), code.end() - std::ptrdiff_t(data.size())));
-    // The palette's `mov si` points at its data in the placed code.
-    const uint8_t movCx768[] = {0xB9, 0x00, 0x03};
-    const auto cx = std::search(code.begin(), code.end(), std::begin(movCx768), std::end(movCx768));
-    ASSERT_GE(cx - code.begin(), 3);
-    const size_t siAt = size_t(cx - code.begin()) - 3;
-    ASSERT_EQ(code[siAt], 0xBE);
-    EXPECT_EQ(code[siAt + 1] | code[siAt + 2] << 8, int(0x640 + code.size() - data.size()));
+    batch.addCopy(0x1000000, 0xFC000000, 0x12345);
+    batch.add(0xCF8, 0x80001010, 4);
+    const uint16_t reset[] = {0x0431, 0x0031};
+    batch.addWait(0x3CE, 0x31, 0x03, 100000, reset);
+    batch.addRead(0xCFC, 4);
+    std::vector<uint8_t> expected = {IoBatch::OUT8, 0xC8, 0x03, 0x00, IoBatch::OUTS, 0xC9, 0x03, 0x00, 0x03, 0, 0};
+    expected.insert(expected.end(), palette.begin(), palette.end());
+    const std::vector<uint8_t> rest = {
+        IoBatch::WINDOW_SAME, 0x10, 0x00, 0x0A, 0x00, 3, 0, 0, 0, 0xE0, 0xE1, 0xE2,
+        IoBatch::WINDOW_RISING, 0x00, 0x01, 0x0A, 0x00, 2, 0, 0, 0, 0x11, 0x22,
+        IoBatch::COPY, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0xFC, 0x45, 0x23, 0x01, 0x00,
+        IoBatch::OUT32, 0xF8, 0x0C, 0x10, 0x10, 0x00, 0x80,
+        IoBatch::WAIT_CLEAR, 0xCE, 0x03, 0x31, 0x03, 0xA0, 0x86, 0x01, 0x00, 2, 0x31, 0x04, 0x31, 0x00,
+        IoBatch::IN32, 0xFC, 0x0C,
+        IoBatch::END, 0x78, 0x56, 0x34, 0x12};
+    expected.insert(expected.end(), rest.begin(), rest.end());
+    EXPECT_EQ(batch.operations(0x12345678), expected);
+    EXPECT_TRUE(batch.endsWithRead());
 }
 
 }  // namespace

@@ -114,6 +114,73 @@ TEST(QemuPc, NamesTheDisplayStartItsVgaRoundsDown)
         << pc->departuresMet().front();
 }
 
+// A busy-wait runs on QEMU's CPU, queued with the writes: it asks the card, and makes its
+// writes only when the bits never read clear.
+TEST(QemuPc, AWaitMakesItsWritesOnlyWhenTheBitsNeverReadClear)
+{
+    auto clock = pc::makeRealClock();
+    pc::MachineConfig config = engine::loadMachine("qemu-vga");
+    config.callBudgetMs = GENEROUS_BUDGET_MS;
+    const std::unique_ptr<pc::Pc> pc = engine::boot(config, *clock);
+    struct Case {
+        uint8_t held;      // in the set/reset register while the wait polls its bit 0
+        uint8_t expected;  // there afterwards
+    };
+    const uint16_t writes[] = {uint16_t(0x05 << 8 | vga::gc::SET_RESET), uint16_t(0x06 << 8 | vga::gc::SET_RESET)};
+    for (const Case c : {Case{0x0E, 0x0E}, Case{0x0F, 0x06}}) {
+        pc->out16(vga::gc::INDEX_PORT, uint16_t(c.held << 8 | vga::gc::SET_RESET));
+        pc->waitIndexedClear(vga::gc::INDEX_PORT, vga::gc::SET_RESET, 0x01, 50, writes);
+        pc->out8(vga::gc::INDEX_PORT, vga::gc::SET_RESET);
+        EXPECT_EQ(pc->in8(vga::gc::DATA_PORT), c.expected) << "held " << int(c.held);
+    }
+}
+
+// The host draws into the shadow after a BitBLT operation it queued: its bytes go to the card
+// after the engine's, and only its bytes, so the engine's drawing between them survives.
+TEST(QemuPc, HostDrawingAfterAQueuedEngineOperationLeavesTheEnginesBytesBetween)
+{
+    using namespace cirrus;
+    auto clock = pc::makeRealClock();
+    pc::MachineConfig config = engine::loadMachine("qemu-cirrus");
+    config.callBudgetMs = GENEROUS_BUDGET_MS;
+    const std::unique_ptr<pc::Pc> pc = engine::boot(config, *clock);
+    pc::CpuRegs regs;
+    regs.ax = 0x4F02;
+    regs.bx = 0x4101;  // 640x480x8, linear
+    ASSERT_TRUE(pc->interrupt(0x10, regs).ok);
+    uint8_t* shadow = pc->lfb();
+    ASSERT_EQ(shadow[50], 0);
+    pc->out16(vga::seq::INDEX_PORT, uint16_t(seq::UNLOCK_KEY << 8 | seq::UNLOCK));
+    // A solid fill of the first 200 bytes in 33h, started and not waited for.
+    const std::pair<uint8_t, uint8_t> fill[] = {{gc::BLT_STATUS, 0},
+                                                {gc::FOREGROUND0, 0x33},
+                                                {gc::BLT_WIDTH, 199},
+                                                {gc::BLT_WIDTH + 1, 0},
+                                                {gc::BLT_HEIGHT, 0},
+                                                {gc::BLT_HEIGHT + 1, 0},
+                                                {gc::BLT_DST_PITCH, 0x80},
+                                                {gc::BLT_DST_PITCH + 1, 0x02},
+                                                {gc::BLT_LEFT_SKIP, 0},
+                                                {gc::BLT_MODE, gc::BLT_MODE_COLOUR_EXPAND | gc::BLT_MODE_PATTERN},
+                                                {gc::BLT_ROP, rop::SRC},
+                                                {gc::BLT_MODE_EXTENSION, gc::BLT_MODE_EXTENSION_SOLID_FILL},
+                                                {gc::BLT_DST_ADDRESS, 0},
+                                                {gc::BLT_DST_ADDRESS + 1, 0},
+                                                {gc::BLT_DST_ADDRESS + 2, 0},
+                                                {gc::BLT_STATUS, gc::BLT_STATUS_START}};
+    for (const auto& [index, value] : fill)
+        pc->out16(vga::gc::INDEX_PORT, uint16_t(value << 8 | index));
+    shadow[0] = 0x11;  // drawn after the fill, through the pointer kept from before it
+    shadow[100] = 0x22;
+    pc::Picture picture;
+    pc->scanOut(picture);
+    const uint8_t* vram = pc->lfb();
+    EXPECT_EQ(vram[0], 0x11);
+    EXPECT_EQ(vram[50], 0x33) << "the engine's byte between the host's two";
+    EXPECT_EQ(vram[100], 0x22);
+    EXPECT_EQ(vram[199], 0x33);
+}
+
 // QEMU's GD5446 takes the dword-padded rows of a colour expansion from system memory as a
 // byte per dword: the engine ends early, the rest of the data goes through the window to video
 // memory byte 0, and the PC names the departure until a mode set clears video memory.
