@@ -41,6 +41,9 @@ constexpr uint16_t FLAGS_INTERRUPTS = 0x0202;  // a program's calls run with int
 constexpr uint16_t FLAGS_QUIET = 0x0002;
 constexpr int BOOT_MS = 60000;  // the BIOS boots the agent
 constexpr size_t MIN_UPLOAD_ROOM = 64;  // a few queued port writes and the return
+// What one write of a run costs beyond its bytes (address, frame, reply and the wait for it),
+// in bytes of the line's time, for the drawing limit.
+constexpr uint64_t WRITE_OVERHEAD_BYTES = 32;
 
 std::string hex(uint32_t value, int digits)
 {
@@ -181,6 +184,16 @@ public:
     }
     uint32_t videoMemoryBytes() const override { return uint32_t(vram_.size()); }
 
+    std::string finishDrawing() override
+    {
+        flushWrites();
+        guard([&] { pushVideoMemory(); });
+        std::string why = std::move(skipped_);
+        skipped_.clear();
+        drawingBytes_ = 0;
+        return why;
+    }
+
     void scanOut(pc::Picture& picture) override
     {
         flushWrites();
@@ -220,6 +233,42 @@ private:
                              std::to_string(MIN_UPLOAD_ROOM) + " needed)");
         pullMemory();
         findFramebuffer();
+        if (config_.drawingLimitMs != 0)
+            measureLine();
+    }
+
+    // The line's speed from host to PC, which the drawing limit needs before the first drawing:
+    // one write as large as a frame takes, of bytes the PC holds already (free conventional
+    // memory as just read).
+    void measureLine()
+    {
+        const uint32_t bytes = std::min<uint32_t>(link_->agent().maxPayload - 4u, conventionalBytes_ - freeStart_);
+        link_->write(freeStart_, std::span<const uint8_t>(memory_ + freeStart_, bytes));
+    }
+
+    // Whether a test's drawing of `bytes` more goes over the line within the description's
+    // limit, with what it sent already; when not, the test's drawing is skipped from here on and
+    // skipped_ says why.
+    bool drawingFits(uint64_t bytes)
+    {
+        if (!skipped_.empty())
+            return false;
+        const double perSecond = link_->hostToPcBytesPerSecond();
+        if (config_.drawingLimitMs == 0 || perSecond <= 0)
+            return true;
+        const uint64_t total = drawingBytes_ + bytes;
+        const double seconds = double(total) / perSecond;
+        if (seconds * 1000.0 <= double(config_.drawingLimitMs)) {
+            drawingBytes_ = total;
+            return true;
+        }
+        char why[256];
+        std::snprintf(why, sizeof why,
+                      "its drawing, %llu bytes, would take %.1f s over %s at %.1f kB/s, past drawing_limit_ms = %u",
+                      static_cast<unsigned long long>(total), seconds, link_->name().c_str(), perSecond / 1000.0,
+                      config_.drawingLimitMs);
+        skipped_ = why;
+        return false;
     }
 
     // A failure of the link or the agent, as one line; with a client, what it said last.
@@ -305,13 +354,28 @@ private:
     }
 
     // Writes the bytes of the video memory shadow that differ from the copy last exchanged;
-    // while that copy is what the card holds, runs a few bytes apart go out as one.
+    // while that copy is what the card holds, runs a few bytes apart go out as one. Drawing past
+    // the limit is not sent: the shadow is put back to that copy.
     void pushVideoMemory()
     {
-        const uint8_t* shadow = vram_.data();
+        uint8_t* shadow = vram_.data();
         const uint32_t bridge = videoMemoryStale_ ? 0 : MAX_BRIDGED_GAP;
-        for (const pc::ByteRun& run : pc::takeChangedRuns(shadow, vramSynced_.data(), uint32_t(vram_.size()), bridge))
+        const std::vector<pc::ByteRun> runs =
+            pc::findChangedRuns(shadow, vramSynced_.data(), uint32_t(vram_.size()), bridge);
+        if (runs.empty())
+            return;
+        uint64_t bytes = 0;
+        for (const pc::ByteRun& run : runs)
+            bytes += run.end - run.at + WRITE_OVERHEAD_BYTES;
+        if (!drawingFits(bytes)) {
+            for (const pc::ByteRun& run : runs)
+                std::memcpy(shadow + run.at, vramSynced_.data() + run.at, run.end - run.at);
+            return;
+        }
+        for (const pc::ByteRun& run : runs)
             link_->write(lfbAddress_ + run.at, std::span<const uint8_t>(shadow + run.at, run.end - run.at));
+        for (const pc::ByteRun& run : runs)
+            std::memcpy(vramSynced_.data() + run.at, shadow + run.at, run.end - run.at);
     }
 
     // The pieces of video memory whose hash in the card differs from the host's copy. A piece
@@ -515,6 +579,9 @@ private:
         const uint32_t start = postedStart_;
         const std::vector<uint8_t> bytes = std::move(posted_);
         posted_.clear();
+        // Drawing past the limit never reaches the card; the card is read through the window.
+        if (!drawingFits(bytes.size() + WRITE_OVERHEAD_BYTES))
+            return;
         guard([&] { link_->write(start, bytes); });
         if (inFramebuffer(start) && inFramebuffer(start + uint32_t(bytes.size()) - 1)) {
             const uint32_t at = start - lfbAddress_;
@@ -561,6 +628,8 @@ private:
     unsigned queuedPortWrites_ = 0;
     QueuedWrite lastQueued_;
     std::string broken_;  // the line the PC failed with: nothing more reaches it
+    uint64_t drawingBytes_ = 0;  // what the test drawing now has sent of video memory
+    std::string skipped_;        // why the rest of that test's drawing is not sent
     std::string notes_;
 };
 
