@@ -15,8 +15,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "agent/expander.h"
 #include "agent_link/agent_link.h"
 #include "agent_pc/client.h"
+#include "agent_pc/drawing_stream.h"
 #include "agent_pc/read_back.h"
 #include "card_reading/shown_card.h"
 #include "hw/pci.h"
@@ -44,6 +46,14 @@ constexpr size_t MIN_UPLOAD_ROOM = 64;  // a few queued port writes and the retu
 // What one write of a run costs beyond its bytes (address, frame, reply and the wait for it),
 // in bytes of the line's time, for the drawing limit.
 constexpr uint64_t WRITE_OVERHEAD_BYTES = 32;
+// A piece of drawing sent to the expander costs the expander itself, an upload and a call.
+constexpr uint64_t EXPAND_OVERHEAD_BYTES = 128;
+// Drawing this large is worth reading the line length for (a few port reads), so that rows
+// repeated from the line above go as copies.
+constexpr uint64_t LINE_LENGTH_WORTH = 16384;
+// The slowest guest CPU met (Bochs at a million instructions a second) expands this much in a
+// millisecond at worst, which sets the expander's budget.
+constexpr uint64_t EXPANDED_BYTES_PER_MS = 20;
 
 std::string hex(uint32_t value, int digits)
 {
@@ -367,15 +377,70 @@ private:
         uint64_t bytes = 0;
         for (const pc::ByteRun& run : runs)
             bytes += run.end - run.at + WRITE_OVERHEAD_BYTES;
-        if (!drawingFits(bytes)) {
+        // Sent as a stream for the expander in the guest, where that is shorter than the bytes.
+        std::vector<StreamPiece> pieces;
+        uint64_t packed = UINT64_MAX;
+        const size_t routine = agent::expander().size();
+        const size_t area = std::min<size_t>(link_->agent().uploadBytes, link_->agent().maxPayload - 2u);
+        if (bytes >= EXPAND_OVERHEAD_BYTES * 2 && area > routine + 256) {
+            // Copies read what video memory holds: only while the host's copy is that.
+            std::vector<uint32_t> distances;
+            if (!videoMemoryStale_)
+                distances = copyDistancesFor(bytes >= LINE_LENGTH_WORTH ? lineLength() : 0);
+            pieces = encodeDrawing(shadow, runs, distances, area - routine);
+            packed = 0;
+            for (const StreamPiece& piece : pieces)
+                packed += piece.bytes.size() + routine + EXPAND_OVERHEAD_BYTES;
+        }
+        const bool expand = packed < bytes;
+        if (!drawingFits(expand ? packed : bytes)) {
             for (const pc::ByteRun& run : runs)
                 std::memcpy(shadow + run.at, vramSynced_.data() + run.at, run.end - run.at);
             return;
         }
-        for (const pc::ByteRun& run : runs)
-            link_->write(lfbAddress_ + run.at, std::span<const uint8_t>(shadow + run.at, run.end - run.at));
+        sentRaw_ += bytes;
+        if (expand) {
+            sendExpanded(pieces);
+            sentPacked_ += packed;
+        } else {
+            for (const pc::ByteRun& run : runs)
+                link_->write(lfbAddress_ + run.at, std::span<const uint8_t>(shadow + run.at, run.end - run.at));
+            sentPacked_ += bytes;
+        }
         for (const pc::ByteRun& run : runs)
             std::memcpy(vramSynced_.data() + run.at, shadow + run.at, run.end - run.at);
+    }
+
+    // Each piece uploaded behind the expander and run there.
+    void sendExpanded(const std::vector<StreamPiece>& pieces)
+    {
+        const std::span<const uint8_t> routine = agent::expander();
+        for (const StreamPiece& piece : pieces) {
+            std::vector<uint8_t> code(routine.begin(), routine.end());
+            code.insert(code.end(), piece.bytes.begin(), piece.bytes.end());
+            link_->upload(0, code);
+            AgentRegs regs;
+            regs.edi = lfbAddress_ + piece.at;
+            regs.esi = uint32_t(routine.size());
+            regs.flags = FLAGS_INTERRUPTS;
+            const uint64_t budget = config_.callBudgetMs + piece.expanded / EXPANDED_BYTES_PER_MS;
+            const agent_link::CallOutcome outcome = link_->run(0, regs, int(std::min<uint64_t>(budget, 3600000)));
+            if (outcome.stopped)
+                throw AgentError("the agent at " + link_->name() + " did not finish writing drawing to video memory within " +
+                                 std::to_string(budget) + " ms (stopped at " + hex(outcome.cs, 4) + ":" +
+                                 hex(outcome.ip, 4) + ")");
+        }
+    }
+
+    // The bytes of a line of the mode the card shows, 0 in a mode that is not packed pixels.
+    // Not on a GD5446: its graphics-controller writes may start the BitBLT engine, so they
+    // push the host's drawing first, which is what is being sent now.
+    uint32_t lineLength()
+    {
+        if (config_.card == "cirrus")
+            return 0;
+        const card_reading::ShownCard shown = card_reading::readShownCard(*this);
+        return shown.graphics && shown.bitsPerPixel >= 8 ? uint32_t(shown.lineBytes) : 0;
     }
 
     // The pieces of video memory whose hash in the card differs from the host's copy. A piece
@@ -630,6 +695,7 @@ private:
     std::string broken_;  // the line the PC failed with: nothing more reaches it
     uint64_t drawingBytes_ = 0;  // what the test drawing now has sent of video memory
     std::string skipped_;        // why the rest of that test's drawing is not sent
+    uint64_t sentRaw_ = 0, sentPacked_ = 0;  // video memory pushed: its bytes, and what the line carried
     std::string notes_;
 };
 
