@@ -377,6 +377,10 @@ private:
         uint64_t bytes = 0;
         for (const pc::ByteRun& run : runs)
             bytes += run.end - run.at + WRITE_OVERHEAD_BYTES;
+        if (!skipped_.empty()) {
+            putBack(runs);
+            return;
+        }
         // Sent as a stream for the expander in the guest, where that is shorter than the bytes.
         std::vector<StreamPiece> pieces;
         uint64_t packed = UINT64_MAX;
@@ -394,8 +398,7 @@ private:
         }
         const bool expand = packed < bytes;
         if (!drawingFits(expand ? packed : bytes)) {
-            for (const pc::ByteRun& run : runs)
-                std::memcpy(shadow + run.at, vramSynced_.data() + run.at, run.end - run.at);
+            putBack(runs);
             return;
         }
         sentRaw_ += bytes;
@@ -409,6 +412,13 @@ private:
         }
         for (const pc::ByteRun& run : runs)
             std::memcpy(vramSynced_.data() + run.at, shadow + run.at, run.end - run.at);
+    }
+
+    // The shadow over drawing that is not sent, as the card holds it.
+    void putBack(const std::vector<pc::ByteRun>& runs)
+    {
+        for (const pc::ByteRun& run : runs)
+            std::memcpy(vram_.data() + run.at, vramSynced_.data() + run.at, run.end - run.at);
     }
 
     // Each piece uploaded behind the expander and run there.
