@@ -118,10 +118,15 @@ TEST(AgentE2e, DrawingTooSlowForTheLineIsSkippedAndTheRunGoesOn)
     EXPECT_EQ(count(run.err, " kB/s, past drawing_limit_ms = 2000\n"), lines) << run.err;
     const std::string report = harness::readFile(folder / "run.json");
     EXPECT_EQ(count(report, "\"verdict\": \"skipped\""), lines) << report;
-    // The one screen that may differ is QEMU's own: its display start panned off a 4-byte boundary.
+    // The one screen that may differ is QEMU's own: the wide virtual screen after its pan, where
+    // QEMU starts the display at a multiple of 4 pixels (qemu-vga names that departure; through
+    // the agent it is not named, and where the pan stops depends on real time).
     const size_t differ = count(report, "\"verdict\": \"differs\"");
     EXPECT_LE(differ, 1u) << report;
-    EXPECT_EQ(count(report, "QEMU's VGA departs from the DISPI card here"), differ) << report;
+    EXPECT_EQ(count(report, "8192 x 512 pixels / Press any key to begin virtual scrolling (full screen 640 x 480, 8 "
+                            "bit)\", \"verdict\": \"differs\""),
+              differ)
+        << report;
     EXPECT_NE(run.err.find(" " + std::to_string(differ) + " differ, " + std::to_string(lines) + " skipped"),
               std::string::npos)
         << run.err;
