@@ -11,6 +11,7 @@ namespace {
 constexpr int ATTEMPTS = 4;          // a command's tries share its time limit
 constexpr int HELLO_ATTEMPT_MS = 250;
 constexpr int MAX_CATCHING_UP = 8;   // late answers that may each keep a try waiting
+constexpr size_t MEASURED_WRITE = 1024;  // smaller writes say more about the round trip than the line
 
 using Clock = std::chrono::steady_clock;
 
@@ -172,7 +173,13 @@ void AgentLink::write(uint32_t address, std::span<const uint8_t> bytes)
         payload.reserve(piece + 4);
         put32(payload, address);
         payload.insert(payload.end(), bytes.begin(), bytes.begin() + std::ptrdiff_t(piece));
+        const auto start = Clock::now();
         transact(CMD_WRITE, payload);
+        if (piece >= MEASURED_WRITE) {
+            measuredBytes_ += piece;
+            measuredMicros_ += uint64_t(
+                std::max<int64_t>(1, std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count()));
+        }
         address += uint32_t(piece);
         bytes = bytes.subspan(piece);
     }
@@ -279,6 +286,11 @@ std::vector<uint16_t> AgentLink::changedPages()
     for (size_t at = 0; at + 1 < reply.size(); at += 2)
         pages.push_back(uint16_t(reply[at] | reply[at + 1] << 8));
     return pages;
+}
+
+double AgentLink::hostToPcBytesPerSecond() const
+{
+    return measuredMicros_ == 0 ? 0.0 : double(measuredBytes_) * 1e6 / double(measuredMicros_);
 }
 
 void AgentLink::quit()

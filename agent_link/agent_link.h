@@ -58,6 +58,9 @@ public:
 
     std::string name() const { return link_->name(); }
     uint64_t resent() const { return resent_; }          // commands sent again
+    // Bytes a second the line has carried from host to PC, measured on the writes of at least
+    // a kilobyte so far (each with its frame and reply, as drawing is sent); 0 before any.
+    double hostToPcBytesPerSecond() const;
     uint64_t damagedFrames() const { return reader_.damagedFrames(); }
 
 private:
@@ -73,6 +76,7 @@ private:
     uint8_t sequence_ = 0;
     uint64_t resent_ = 0;
     bool silent_ = false;  // the last command that failed heard nothing at all
+    uint64_t measuredBytes_ = 0, measuredMicros_ = 0;  // the writes the line's speed is taken from
     std::function<void()> rescue_;
 };
 

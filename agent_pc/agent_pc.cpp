@@ -15,8 +15,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "agent/expander.h"
 #include "agent_link/agent_link.h"
 #include "agent_pc/client.h"
+#include "agent_pc/drawing_stream.h"
 #include "agent_pc/read_back.h"
 #include "card_reading/shown_card.h"
 #include "hw/pci.h"
@@ -41,6 +43,17 @@ constexpr uint16_t FLAGS_INTERRUPTS = 0x0202;  // a program's calls run with int
 constexpr uint16_t FLAGS_QUIET = 0x0002;
 constexpr int BOOT_MS = 60000;  // the BIOS boots the agent
 constexpr size_t MIN_UPLOAD_ROOM = 64;  // a few queued port writes and the return
+// What one write of a run costs beyond its bytes (address, frame, reply and the wait for it),
+// in bytes of the line's time, for the drawing limit.
+constexpr uint64_t WRITE_OVERHEAD_BYTES = 32;
+// A piece of drawing sent to the expander costs the expander itself, an upload and a call.
+constexpr uint64_t EXPAND_OVERHEAD_BYTES = 128;
+// Drawing this large is worth reading the line length for (a few port reads), so that rows
+// repeated from the line above go as copies.
+constexpr uint64_t LINE_LENGTH_WORTH = 16384;
+// The slowest guest CPU met (Bochs at a million instructions a second) expands this much in a
+// millisecond at worst, which sets the expander's budget.
+constexpr uint64_t EXPANDED_BYTES_PER_MS = 20;
 
 std::string hex(uint32_t value, int digits)
 {
@@ -181,6 +194,16 @@ public:
     }
     uint32_t videoMemoryBytes() const override { return uint32_t(vram_.size()); }
 
+    std::string finishDrawing() override
+    {
+        flushWrites();
+        guard([&] { pushVideoMemory(); });
+        std::string why = std::move(skipped_);
+        skipped_.clear();
+        drawingBytes_ = 0;
+        return why;
+    }
+
     void scanOut(pc::Picture& picture) override
     {
         flushWrites();
@@ -220,6 +243,42 @@ private:
                              std::to_string(MIN_UPLOAD_ROOM) + " needed)");
         pullMemory();
         findFramebuffer();
+        if (config_.drawingLimitMs != 0)
+            measureLine();
+    }
+
+    // The line's speed from host to PC, which the drawing limit needs before the first drawing:
+    // one write as large as a frame takes, of bytes the PC holds already (free conventional
+    // memory as just read).
+    void measureLine()
+    {
+        const uint32_t bytes = std::min<uint32_t>(link_->agent().maxPayload - 4u, conventionalBytes_ - freeStart_);
+        link_->write(freeStart_, std::span<const uint8_t>(memory_ + freeStart_, bytes));
+    }
+
+    // Whether a test's drawing of `bytes` more goes over the line within the description's
+    // limit, with what it sent already; when not, the test's drawing is skipped from here on and
+    // skipped_ says why.
+    bool drawingFits(uint64_t bytes)
+    {
+        if (!skipped_.empty())
+            return false;
+        const double perSecond = link_->hostToPcBytesPerSecond();
+        if (config_.drawingLimitMs == 0 || perSecond <= 0)
+            return true;
+        const uint64_t total = drawingBytes_ + bytes;
+        const double seconds = double(total) / perSecond;
+        if (seconds * 1000.0 <= double(config_.drawingLimitMs)) {
+            drawingBytes_ = total;
+            return true;
+        }
+        char why[256];
+        std::snprintf(why, sizeof why,
+                      "its drawing, %llu bytes, would take %.1f s over %s at %.1f kB/s, past drawing_limit_ms = %u",
+                      static_cast<unsigned long long>(total), seconds, link_->name().c_str(), perSecond / 1000.0,
+                      config_.drawingLimitMs);
+        skipped_ = why;
+        return false;
     }
 
     // A failure of the link or the agent, as one line; with a client, what it said last.
@@ -305,13 +364,93 @@ private:
     }
 
     // Writes the bytes of the video memory shadow that differ from the copy last exchanged;
-    // while that copy is what the card holds, runs a few bytes apart go out as one.
+    // while that copy is what the card holds, runs a few bytes apart go out as one. Drawing past
+    // the limit is not sent: the shadow is put back to that copy.
     void pushVideoMemory()
     {
-        const uint8_t* shadow = vram_.data();
+        uint8_t* shadow = vram_.data();
         const uint32_t bridge = videoMemoryStale_ ? 0 : MAX_BRIDGED_GAP;
-        for (const pc::ByteRun& run : pc::takeChangedRuns(shadow, vramSynced_.data(), uint32_t(vram_.size()), bridge))
-            link_->write(lfbAddress_ + run.at, std::span<const uint8_t>(shadow + run.at, run.end - run.at));
+        const std::vector<pc::ByteRun> runs =
+            pc::findChangedRuns(shadow, vramSynced_.data(), uint32_t(vram_.size()), bridge);
+        if (runs.empty())
+            return;
+        uint64_t bytes = 0;
+        for (const pc::ByteRun& run : runs)
+            bytes += run.end - run.at + WRITE_OVERHEAD_BYTES;
+        if (!skipped_.empty()) {
+            putBack(runs);
+            return;
+        }
+        // Sent as a stream for the expander in the guest, where that is shorter than the bytes.
+        std::vector<StreamPiece> pieces;
+        uint64_t packed = UINT64_MAX;
+        const size_t routine = agent::expander().size();
+        const size_t area = std::min<size_t>(link_->agent().uploadBytes, link_->agent().maxPayload - 2u);
+        if (bytes >= EXPAND_OVERHEAD_BYTES * 2 && area > routine + 256) {
+            // Copies read what video memory holds: only while the host's copy is that.
+            std::vector<uint32_t> distances;
+            if (!videoMemoryStale_)
+                distances = copyDistancesFor(bytes >= LINE_LENGTH_WORTH ? lineLength() : 0);
+            pieces = encodeDrawing(shadow, runs, distances, area - routine);
+            packed = 0;
+            for (const StreamPiece& piece : pieces)
+                packed += piece.bytes.size() + routine + EXPAND_OVERHEAD_BYTES;
+        }
+        const bool expand = packed < bytes;
+        if (!drawingFits(expand ? packed : bytes)) {
+            putBack(runs);
+            return;
+        }
+        sentRaw_ += bytes;
+        if (expand) {
+            sendExpanded(pieces);
+            sentPacked_ += packed;
+        } else {
+            for (const pc::ByteRun& run : runs)
+                link_->write(lfbAddress_ + run.at, std::span<const uint8_t>(shadow + run.at, run.end - run.at));
+            sentPacked_ += bytes;
+        }
+        for (const pc::ByteRun& run : runs)
+            std::memcpy(vramSynced_.data() + run.at, shadow + run.at, run.end - run.at);
+    }
+
+    // The shadow over drawing that is not sent, as the card holds it.
+    void putBack(const std::vector<pc::ByteRun>& runs)
+    {
+        for (const pc::ByteRun& run : runs)
+            std::memcpy(vram_.data() + run.at, vramSynced_.data() + run.at, run.end - run.at);
+    }
+
+    // Each piece uploaded behind the expander and run there.
+    void sendExpanded(const std::vector<StreamPiece>& pieces)
+    {
+        const std::span<const uint8_t> routine = agent::expander();
+        for (const StreamPiece& piece : pieces) {
+            std::vector<uint8_t> code(routine.begin(), routine.end());
+            code.insert(code.end(), piece.bytes.begin(), piece.bytes.end());
+            link_->upload(0, code);
+            AgentRegs regs;
+            regs.edi = lfbAddress_ + piece.at;
+            regs.esi = uint32_t(routine.size());
+            regs.flags = FLAGS_INTERRUPTS;
+            const uint64_t budget = config_.callBudgetMs + piece.expanded / EXPANDED_BYTES_PER_MS;
+            const agent_link::CallOutcome outcome = link_->run(0, regs, int(std::min<uint64_t>(budget, 3600000)));
+            if (outcome.stopped)
+                throw AgentError("the agent at " + link_->name() + " did not finish writing drawing to video memory within " +
+                                 std::to_string(budget) + " ms (stopped at " + hex(outcome.cs, 4) + ":" +
+                                 hex(outcome.ip, 4) + ")");
+        }
+    }
+
+    // The bytes of a line of the mode the card shows, 0 in a mode that is not packed pixels.
+    // Not on a GD5446: its graphics-controller writes may start the BitBLT engine, so they
+    // push the host's drawing first, which is what is being sent now.
+    uint32_t lineLength()
+    {
+        if (config_.card == "cirrus")
+            return 0;
+        const card_reading::ShownCard shown = card_reading::readShownCard(*this);
+        return shown.graphics && shown.bitsPerPixel >= 8 ? uint32_t(shown.lineBytes) : 0;
     }
 
     // The pieces of video memory whose hash in the card differs from the host's copy. A piece
@@ -515,6 +654,9 @@ private:
         const uint32_t start = postedStart_;
         const std::vector<uint8_t> bytes = std::move(posted_);
         posted_.clear();
+        // Drawing past the limit never reaches the card; the card is read through the window.
+        if (!drawingFits(bytes.size() + WRITE_OVERHEAD_BYTES))
+            return;
         guard([&] { link_->write(start, bytes); });
         if (inFramebuffer(start) && inFramebuffer(start + uint32_t(bytes.size()) - 1)) {
             const uint32_t at = start - lfbAddress_;
@@ -561,6 +703,9 @@ private:
     unsigned queuedPortWrites_ = 0;
     QueuedWrite lastQueued_;
     std::string broken_;  // the line the PC failed with: nothing more reaches it
+    uint64_t drawingBytes_ = 0;  // what the test drawing now has sent of video memory
+    std::string skipped_;        // why the rest of that test's drawing is not sent
+    uint64_t sentRaw_ = 0, sentPacked_ = 0;  // video memory pushed: its bytes, and what the line carried
     std::string notes_;
 };
 

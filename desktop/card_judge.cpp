@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 #include "card_reading/shown_card.h"
@@ -107,6 +108,9 @@ ScreenVerdict CardJudge::judge(const Picture& shown, const std::string& onScreen
     const display::MeantScreen& meant = display::meantScreen();
     if (!meant.modeSet)
         return verdict;
+    if (unjudgedMode_ && *unjudgedMode_ == meant.mode)
+        return verdict;
+    unjudgedMode_.reset();
     verdict.judged = true;
     ++screens_;
     Picture picture;
@@ -129,6 +133,27 @@ ScreenVerdict CardJudge::judge(const Picture& shown, const std::string& onScreen
     std::fprintf(stderr, "palisade: verdict: screen %d (%s) differs: %s\n", screens_, onScreen.c_str(),
                  verdict.hint.c_str());
     return verdict;
+}
+
+void CardJudge::drawingSkipped()
+{
+    const display::MeantScreen& meant = display::meantScreen();
+    if (!meant.modeSet || display::meantMemory() == nullptr)
+        return;
+    if (meant.depth == 4) {
+        unjudgedMode_ = meant.mode;
+        return;
+    }
+    // Page by page, so the copy's untouched pages stay unmapped.
+    constexpr uint64_t PAGE = 4096;
+    uint8_t* copy = display::meantMemory();
+    const uint8_t* card = machine_.lfb();
+    const uint64_t bytes = std::min<uint64_t>(display::meantMemoryBytes(), machine_.videoMemoryBytes());
+    for (uint64_t at = 0; at < bytes; at += PAGE) {
+        const size_t piece = size_t(std::min(PAGE, bytes - at));
+        if (std::memcmp(copy + at, card + at, piece) != 0)
+            std::memcpy(copy + at, card + at, piece);
+    }
 }
 
 }  // namespace desktop

@@ -107,7 +107,10 @@ std::string helpText()
            "otherwise ended normally; 5 when a step of the script or of --test cannot be\n"
            "done on the screen shown (an entry that is not there, a disabled control, an\n"
            "input the screen does not take, a mode the machine does not list): one line\n"
-           "names the step and the screen, and no picture is taken after it.\n"
+           "names the step and the screen, and no picture is taken after it; 6 when the\n"
+           "run otherwise ended normally with no screen that differs, but a test was\n"
+           "skipped: its drawing would take longer over the line to the agent than the\n"
+           "machine's drawing_limit_ms (one line each names the screen and why).\n"
            "--conformance: 0 all pass, 1 any fails.\n";
 }
 
@@ -161,6 +164,10 @@ std::string machineFileHelpText()
            "                          card stdvga, dispi = no, 2M)\n"
            "  link_timeout_ms = N     the longest one command to the agent may go\n"
            "                          unanswered, 100 to 600000 (default 2000)\n"
+           "  drawing_limit_ms = N    the longest one test's drawing may take to send\n"
+           "                          over the line to the agent, 0 (no limit) to\n"
+           "                          3600000 (default 60000); a test past it is\n"
+           "                          skipped with one line\n"
            "  description = TEXT      the line --list-machines shows\n"
            "\n"
            "Example, the LGPL Cirrus BIOS's own VBE on the GD5446 with 2 MB:\n"

@@ -67,7 +67,7 @@ std::string differingScreens(const std::vector<ScreenEntry>& screens)
 
 std::string verdictClass(const ScreenEntry& s)
 {
-    return !s.judged ? "unjudged" : s.differs ? "differs" : "pass";
+    return !s.skipped.empty() ? "skipped" : !s.judged ? "unjudged" : s.differs ? "differs" : "pass";
 }
 
 }  // namespace
@@ -99,7 +99,7 @@ std::string pageStyle()
            "figure img,.pane img{width:100%;height:auto;display:block;image-rendering:pixelated}"
            "figcaption{font-size:.8em}.triple{display:grid;grid-template-columns:repeat(3,1fr);gap:.4em;"
            "background:#fff;border:2px solid #c00;padding:.4em;margin-bottom:.8em}.triple .label{grid-column:1/4}"
-           ".what{font-weight:bold}.pass{color:#060}.differs{color:#c00;font-weight:bold}.unjudged{color:#555}"
+           ".what{font-weight:bold}.pass{color:#060}.differs{color:#c00;font-weight:bold}.unjudged{color:#555}.skipped{color:#a60;font-weight:bold}"
            "figure.differs{border:2px solid #c00}.which{color:#555;font-size:.85em}"
            "td,th{border:1px solid #888;padding:2px 6px;text-align:left}table{border-collapse:collapse;background:#fff}"
            "td.fail{background:#fcc}</style>\n";
@@ -138,9 +138,10 @@ std::string indexPage(const RunFacts& facts, const std::vector<ScreenEntry>& scr
                 escapeHtml(s.caption) + "</span>" + names;
         if (!s.scriptNote.empty())
             page += "<br><span class=\"note\">script: " + escapeHtml(s.scriptNote) + "</span>";
-        if (s.judged)
+        if (s.judged || !s.skipped.empty())
             page += "<br><span class=\"" + verdictClass(s) + "\">verdict: " + escapeHtml(verdictWord(s)) +
-                    (s.differs ? ": " + escapeHtml(s.hint) : "") + "</span>";
+                    (s.differs ? ": " + escapeHtml(s.hint) : "") +
+                    (s.skipped.empty() ? "" : ": " + escapeHtml(s.skipped)) + "</span>";
         if (!s.diffPng.empty())
             page += " <a href=\"" + escapeHtml(s.diffPng) + "\">differing pixels</a>";
         page += "</figcaption></figure>\n";

@@ -5,6 +5,8 @@ namespace desktop {
 
 std::string verdictWord(const ScreenEntry& screen)
 {
+    if (!screen.skipped.empty())
+        return "skipped";
     if (!screen.judged)
         return "not judged";
     return screen.differs ? "differs" : "pass";
@@ -25,6 +27,7 @@ ScreenCounts countScreens(const std::vector<ScreenEntry>& screens)
         counts.judged += screen.judged;
         counts.pass += screen.judged && !screen.differs;
         counts.differ += screen.differs;
+        counts.skipped += !screen.skipped.empty();
     }
     return counts;
 }
@@ -32,7 +35,8 @@ ScreenCounts countScreens(const std::vector<ScreenEntry>& screens)
 std::string countsText(const ScreenCounts& counts)
 {
     return std::to_string(counts.screens) + " screens: " + std::to_string(counts.judged) + " judged, " +
-           std::to_string(counts.pass) + " pass, " + std::to_string(counts.differ) + " differ";
+           std::to_string(counts.pass) + " pass, " + std::to_string(counts.differ) + " differ" +
+           (counts.skipped ? ", " + std::to_string(counts.skipped) + " skipped" : "");
 }
 
 TableCounts countRows(const std::vector<TableRow>& rows)

@@ -32,9 +32,10 @@ struct ScreenEntry {
     std::string hint;      // when it differs: the number of pixels and the first reason
     std::string diffPng;   // when it differs, with a shots folder: the differing pixels in red
     std::string meantPng;  // ... and the picture the program meant
+    std::string skipped;   // why its drawing never reached the card (too slow for the line): not judged
 };
 
-// "pass", "differs", or "not judged".
+// "pass", "differs", "skipped", or "not judged".
 std::string verdictWord(const ScreenEntry& screen);
 // The reason of a hint without its pixel count: the words that repeat across screens.
 std::string hintReason(const std::string& hint);
@@ -52,10 +53,11 @@ struct TableRow {
 };
 
 struct ScreenCounts {
-    int screens = 0, judged = 0, pass = 0, differ = 0;
+    int screens = 0, judged = 0, pass = 0, differ = 0, skipped = 0;
 };
 ScreenCounts countScreens(const std::vector<ScreenEntry>& screens);
-std::string countsText(const ScreenCounts& counts);  // "126 screens: 60 judged, 58 pass, 2 differ"
+// "126 screens: 60 judged, 58 pass, 2 differ", and ", 3 skipped" when any were.
+std::string countsText(const ScreenCounts& counts);
 
 struct TableCounts {
     int rows = 0;

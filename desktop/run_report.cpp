@@ -140,7 +140,8 @@ std::string screensJson(const RunFacts& facts, const std::vector<ScreenEntry>& s
     const ScreenCounts counts = countScreens(screens);
     std::string json = "{\n" + factsJson(facts) + "  \"counts\": {\"screens\": " + std::to_string(counts.screens) +
                        ", \"judged\": " + std::to_string(counts.judged) + ", \"pass\": " + std::to_string(counts.pass) +
-                       ", \"differ\": " + std::to_string(counts.differ) + "},\n  \"screens\": [";
+                       ", \"differ\": " + std::to_string(counts.differ) +
+                       ", \"skipped\": " + std::to_string(counts.skipped) + "},\n  \"screens\": [";
     for (size_t i = 0; i < screens.size(); ++i) {
         const ScreenEntry& s = screens[i];
         std::string names;
@@ -148,7 +149,8 @@ std::string screensJson(const RunFacts& facts, const std::vector<ScreenEntry>& s
             names += (names.empty() ? "" : ", ") + jsonString(name);
         json += std::string(i ? "," : "") + "\n    {\"number\": " + std::to_string(s.number) +
                 ", \"kind\": " + jsonString(kindWord(s.kind)) + ", \"caption\": " + jsonString(s.caption) +
-                ", \"verdict\": " + jsonString(verdictWord(s)) + ", \"words\": " + jsonString(s.hint) +
+                ", \"verdict\": " + jsonString(verdictWord(s)) +
+                ", \"words\": " + jsonString(s.skipped.empty() ? s.hint : s.skipped) +
                 ", \"png\": " + jsonPath(shotsDir, s.png) + ", \"diff_png\": " + jsonPath(shotsDir, s.diffPng) +
                 ", \"meant_png\": " + jsonPath(shotsDir, s.meantPng) + ", \"script_names\": [" + names +
                 "], \"script_note\": " + jsonString(s.scriptNote) + "}";
@@ -173,6 +175,8 @@ std::string screensJunit(const RunFacts& facts, const std::vector<ScreenEntry>& 
         if (s.differs)
             xml += "      <failure message=\"" + xmlText(s.hint) + "\">" +
                    xmlText("shown: " + path(shotsDir, s.png) + "\ndiff: " + path(shotsDir, s.diffPng)) + "</failure>\n";
+        else if (!s.skipped.empty())
+            xml += "      <skipped message=\"" + xmlText("skipped: " + s.skipped) + "\"/>\n";
         else if (!s.judged)
             xml += "      <skipped message=\"not judged\"/>\n";
         if (!s.png.empty())

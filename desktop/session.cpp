@@ -242,12 +242,25 @@ void Session::endOfScript()
 
 void Session::shootOnce(Action&)
 {
-    if ((!shots_ && !judge_) || headShot_)
+    if (headShot_)
         return;
     headShot_ = true;
+    const std::string skipped = finishDrawing_ ? finishDrawing_() : std::string();
+    if (!skipped.empty()) {
+        ++skippedScreens_;
+        const std::string name = fullScreen_ && nameScreen_ ? nameScreen_() : std::string();
+        std::fprintf(stderr, "palisade: skipped screen %d%s: %s\n", screenNumber_,
+                     name.empty() ? "" : (" (" + name + ")").c_str(), skipped.c_str());
+        if (judge_)
+            judge_->drawingSkipped();
+    }
+    if (!shots_ && !judge_)
+        return;
     const Picture& picture = waitPicture((judge_ && fullScreen_) || (shots_ && shots_->keepsPictures()));
     const std::string onScreen = describeScreen(picture);
-    const ScreenVerdict verdict = judge_ && fullScreen_ ? judge_->judge(picture, onScreen) : ScreenVerdict{};
+    ScreenVerdict verdict =
+        judge_ && fullScreen_ && skipped.empty() ? judge_->judge(picture, onScreen) : ScreenVerdict{};
+    verdict.skipped = skipped;
     if (shots_)
         shots_->automatic(picture, onScreen, verdict);
 }

@@ -39,6 +39,9 @@ public:
 // for input, or a step of the script (or of --test) could not be done on the screen shown.
 constexpr int EXIT_SCRIPT_RAN_OUT = 3;
 constexpr int EXIT_STEP_NOT_DONE = 5;
+// The run ended normally, no screen differs, but a test's drawing was skipped: the line to the
+// PC could not carry it within the machine's limit, so not every test ran.
+constexpr int EXIT_TESTS_SKIPPED = 6;
 
 // Ends the run from inside the program: main returns status after printing message.
 struct RunEnded {
@@ -83,6 +86,10 @@ public:
     // What the program put on the full screen, in words (the tests' own texts); empty: unknown.
     // Reads no port, so a snap in the middle of a real-mode call may ask it too.
     void setScreenNamer(std::function<std::string()> name) { nameScreen_ = std::move(name); }
+    // Ends a test's drawing at each wait for input: what the PC was sent of it, and why the rest
+    // was not (pc::Pc::finishDrawing); such a screen is skipped, never judged.
+    void setDrawingFinisher(std::function<std::string()> finish) { finishDrawing_ = std::move(finish); }
+    int skippedScreens() const { return skippedScreens_; }
     // The PC CPU's pace, which a window run compares with real time.
     void setCpuPace(std::function<pc::CpuPace()> pace) { cpuPace_ = std::move(pace); }
 
@@ -163,6 +170,8 @@ private:
     std::function<void(Picture&)> scanOut_;
     std::function<std::string(const Picture&)> describeMode_;
     std::function<std::string()> nameScreen_;
+    std::function<std::string()> finishDrawing_;
+    int skippedScreens_ = 0;
     int screenNumber_ = 0;  // the full screens shown since the last dialog, this one included
     std::function<pc::CpuPace()> cpuPace_;
     RealTimeMeter meter_;

@@ -118,6 +118,7 @@ void ShotWriter::automatic(const Picture& picture, const std::string& onScreen, 
     entry.judged = verdict.judged;
     entry.differs = verdict.differs;
     entry.hint = verdict.hint;
+    entry.skipped = verdict.skipped;
     if (verdict.differs && keepsPictures()) {
         entry.diffPng = std::string(file, 4) + "-diff.png";
         keep(entry.diffPng, verdict.diff);

@@ -32,6 +32,8 @@
 //   link = unix:PATH|tcp:HOST:PORT|serial:DEVICE[,BAUD]    the line to it, or
 //   client = qemu|bochs|dosbox  an emulator Palisade starts with the agent inside
 //   link_timeout_ms = N         the longest one command to the agent may go unanswered, 100 to 600000
+//   drawing_limit_ms = N        the longest one test's drawing may take to send over the line to the
+//                               agent, 0 (no limit) to 3600000; a test past it is skipped
 // A key given twice, a rom that is not a regular file, or a key the card has nothing to apply
 // to (dispi, dac8 or accel on the cirrus card, svga_screen_off on stdvga) is an error.
 //   description = <text>        the line --list-machines shows
@@ -214,6 +216,7 @@ std::vector<MachineConfig> presets()
     dosbox.linkTimeoutMs = 10000;  // DOSBox runs the agent among its own work, in real time
     dosbox.romPath.clear();
     dosbox.romPackage.clear();
+    dosbox.drawingLimitMs = 30000;  // 115,200 baud in real time: a test's drawing may take half a minute
     list.push_back(dosbox);
     return list;
 }
@@ -349,6 +352,8 @@ public:
                 config_.agentClient = lower(value);
             } else if (key == "link_timeout_ms") {
                 config_.linkTimeoutMs = uint32_t(number(key, value, 100, 600000, "ms"));
+            } else if (key == "drawing_limit_ms") {
+                config_.drawingLimitMs = uint32_t(number(key, value, 0, 3600000, "ms"));
             } else if (key == "description") {
                 config_.description = value;
             } else {
@@ -356,7 +361,7 @@ public:
                      "' (keys: base, rom, card, dispi, video_memory, accel, dac8, conventional_memory, refresh, "
                      "resident, "
                      "kestrel, card_fault, svga_screen_off, lfb, instruction_budget, engine, qemu, call_budget_ms, "
-                     "link, client, link_timeout_ms, description)");
+                     "link, client, link_timeout_ms, drawing_limit_ms, description)");
             }
             sawKey = true;
         }

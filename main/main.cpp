@@ -188,7 +188,9 @@ void finishVerdict()
 {
     if (!cardJudge)
         return;
-    std::fprintf(stderr, "palisade: verdict: %d screens, %d differ\n", cardJudge->screens(), cardJudge->differing());
+    const int skipped = desktop::session().skippedScreens();
+    std::fprintf(stderr, "palisade: verdict: %d screens, %d differ%s\n", cardJudge->screens(), cardJudge->differing(),
+                 skipped ? (", " + std::to_string(skipped) + " skipped").c_str() : "");
     cardJudge.reset();
 }
 
@@ -386,6 +388,7 @@ int main(int argc, char** argv)
     });
     session.setScriptName(options.scriptPath);
     session.setCpuPace([&card] { return card.cpuPace(); });
+    session.setDrawingFinisher([&card] { return card.finishDrawing(); });
     for (desktop::Action& action : script)
         session.enqueue(std::move(action));
     // The empty desktop shows while the program starts up (the driver generator may run).
@@ -411,9 +414,11 @@ int main(int argc, char** argv)
     }
     if (cardJudge && status == 0 && cardJudge->differing() > 0)
         status = 4;
+    if (status == 0 && session.skippedScreens() > 0)
+        status = desktop::EXIT_TESTS_SKIPPED;
     finishVerdict();
     runStatus = status;
     finishOutputs();
     // A file lost outweighs a verdict: the reports of it are not there to read.
-    return (status == 0 || status == 4) && outputLost ? 2 : status;
+    return (status == 0 || status == 4 || status == desktop::EXIT_TESTS_SKIPPED) && outputLost ? 2 : status;
 }

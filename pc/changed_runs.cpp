@@ -13,7 +13,7 @@ constexpr uint32_t COMPARE_STEP = 64;
 
 }  // namespace
 
-std::vector<ByteRun> takeChangedRuns(const uint8_t* shadow, uint8_t* synced, uint32_t bytes, uint32_t bridge)
+std::vector<ByteRun> findChangedRuns(const uint8_t* shadow, const uint8_t* synced, uint32_t bytes, uint32_t bridge)
 {
     std::vector<ByteRun> runs;
     for (uint32_t at = 0; at < bytes;) {
@@ -34,11 +34,18 @@ std::vector<ByteRun> takeChangedRuns(const uint8_t* shadow, uint8_t* synced, uin
                 ++end;
             }
             end -= equal;
-            std::memcpy(synced + at, shadow + at, end - at);
             runs.push_back({at, end});
             at = end;
         }
     }
+    return runs;
+}
+
+std::vector<ByteRun> takeChangedRuns(const uint8_t* shadow, uint8_t* synced, uint32_t bytes, uint32_t bridge)
+{
+    std::vector<ByteRun> runs = findChangedRuns(shadow, synced, bytes, bridge);
+    for (const ByteRun& run : runs)
+        std::memcpy(synced + run.at, shadow + run.at, run.end - run.at);
     return runs;
 }
 

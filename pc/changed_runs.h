@@ -13,7 +13,9 @@ struct ByteRun {
 
 // The runs where shadow differs from synced, each ending once `bridge` equal bytes follow in
 // a row (0: at the first equal byte; a few equal bytes sent cost less than a new write).
-// synced is brought up to shadow over every run returned.
+std::vector<ByteRun> findChangedRuns(const uint8_t* shadow, const uint8_t* synced, uint32_t bytes, uint32_t bridge);
+
+// The same runs; synced is brought up to shadow over every run returned.
 std::vector<ByteRun> takeChangedRuns(const uint8_t* shadow, uint8_t* synced, uint32_t bytes, uint32_t bridge);
 
 }  // namespace pc

@@ -71,6 +71,9 @@ struct MachineConfig {
     std::string link;
     std::string agentClient;
     uint32_t linkTimeoutMs = 2000;  // the longest one command to the agent may go unanswered
+    // The longest one test's drawing may take to send over the line to the agent (0: no limit);
+    // a test whose drawing would take longer is skipped.
+    uint32_t drawingLimitMs = 60000;
 
     // Whether the video BIOS is ours to choose: the virtual PC, QEMU and the emulators that
     // boot the agent load `romPath`; a PC on a line, and DOSBox with its VBE built in, bring
@@ -165,6 +168,13 @@ public:
 
     // The picture the monitor shows now, hardware cursor included.
     virtual void scanOut(Picture& picture) = 0;
+
+    // A test's drawing is done (the program waits for input): what the host drew reaches the PC
+    // now, and the next test's drawing counts from here. A PC behind a slow line sends a test's
+    // drawing only while it fits the description's drawingLimitMs; past it nothing more of that
+    // test's drawing is sent, the host's video memory is put back to what the card holds, and
+    // the one line why is returned here. Empty: all of it was sent.
+    virtual std::string finishDrawing() { return {}; }
 
     // An engine that runs in real time cannot fall behind it, and reports no pace (zeros).
     virtual CpuPace cpuPace() const { return {}; }
