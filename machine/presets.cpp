@@ -216,6 +216,9 @@ std::vector<MachineConfig> presets()
     dosbox.linkTimeoutMs = 10000;  // DOSBox runs the agent among its own work, in real time
     dosbox.romPath.clear();
     dosbox.romPackage.clear();
+    // Kestrel has no back end for the S3, and its loader ends the program on a card it cannot
+    // drive: without it the test run reaches DOSBox's own VBE.
+    dosbox.kestrel = false;
     dosbox.drawingLimitMs = 30000;  // 115,200 baud in real time: a test's drawing may take half a minute
     list.push_back(dosbox);
     return list;
