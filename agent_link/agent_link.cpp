@@ -5,8 +5,13 @@
 #include <chrono>
 #include <cstdio>
 
+#include "pc/little_endian.h"
+
 namespace agent_link {
 namespace {
+
+using pc::putLe16;
+using pc::putLe32;
 
 constexpr int ATTEMPTS = 4;          // a command's tries share its time limit
 constexpr int HELLO_ATTEMPT_MS = 250;
@@ -14,18 +19,6 @@ constexpr int MAX_CATCHING_UP = 8;   // late answers that may each keep a try wa
 constexpr size_t MEASURED_WRITE = 1024;  // smaller writes say more about the round trip than the line
 
 using Clock = std::chrono::steady_clock;
-
-void put16(std::vector<uint8_t>& out, uint32_t value)
-{
-    out.push_back(uint8_t(value));
-    out.push_back(uint8_t(value >> 8));
-}
-
-void put32(std::vector<uint8_t>& out, uint32_t value)
-{
-    put16(out, value);
-    put16(out, value >> 16);
-}
 
 std::string hex(uint32_t value)
 {
@@ -153,8 +146,8 @@ std::vector<uint8_t> AgentLink::read(uint32_t address, uint32_t count)
     while (count > 0) {
         const uint32_t piece = std::min<uint32_t>(count, agent_.maxPayload);
         std::vector<uint8_t> payload;
-        put32(payload, address);
-        put16(payload, piece);
+        putLe32(payload, address);
+        putLe16(payload, piece);
         const std::vector<uint8_t> reply = transact(CMD_READ, payload, 0, piece);
         if (reply.size() != piece)
             fail("sent " + std::to_string(reply.size()) + " bytes for " + std::to_string(piece) + " at " + hex(address) + "h");
@@ -171,7 +164,7 @@ void AgentLink::write(uint32_t address, std::span<const uint8_t> bytes)
         const size_t piece = std::min<size_t>(bytes.size(), agent_.maxPayload - 4u);
         std::vector<uint8_t> payload;
         payload.reserve(piece + 4);
-        put32(payload, address);
+        putLe32(payload, address);
         payload.insert(payload.end(), bytes.begin(), bytes.begin() + std::ptrdiff_t(piece));
         const auto start = Clock::now();
         transact(CMD_WRITE, payload);
@@ -188,7 +181,7 @@ void AgentLink::write(uint32_t address, std::span<const uint8_t> bytes)
 uint32_t AgentLink::in(uint16_t port, unsigned width)
 {
     std::vector<uint8_t> payload;
-    put16(payload, port);
+    putLe16(payload, port);
     payload.push_back(uint8_t(width));
     const std::vector<uint8_t> reply = transact(CMD_IN, payload);
     if (reply.size() != 4)
@@ -199,9 +192,9 @@ uint32_t AgentLink::in(uint16_t port, unsigned width)
 void AgentLink::out(uint16_t port, unsigned width, uint32_t value)
 {
     std::vector<uint8_t> payload;
-    put16(payload, port);
+    putLe16(payload, port);
     payload.push_back(uint8_t(width));
-    put32(payload, value);
+    putLe32(payload, value);
     transact(CMD_OUT, payload);
 }
 
@@ -209,7 +202,7 @@ CallOutcome AgentLink::call(uint8_t type, std::vector<uint8_t> payload, const Ag
 {
     // The agent's timer counts whole ticks, and the first may come at once.
     const uint32_t ticks = std::min<uint32_t>(uint32_t(uint64_t(budgetMs) * 1000 / TICK_MICROS) + 2, 0xFFFF);
-    put16(payload, ticks);
+    putLe16(payload, ticks);
     putRegs(payload, regs);
     const std::vector<uint8_t> reply =
         transact(type, payload, int(ticks * TICK_MICROS / 1000), REGS_BYTES + OUTCOME_BYTES);
@@ -232,8 +225,8 @@ CallOutcome AgentLink::interrupt(uint8_t number, const AgentRegs& regs, int budg
 CallOutcome AgentLink::farCall(uint16_t segment, uint16_t offset, const AgentRegs& regs, int budgetMs)
 {
     std::vector<uint8_t> payload;
-    put16(payload, offset);
-    put16(payload, segment);
+    putLe16(payload, offset);
+    putLe16(payload, segment);
     return call(CMD_CALL, std::move(payload), regs, budgetMs);
 }
 
@@ -243,7 +236,7 @@ void AgentLink::upload(uint16_t offset, std::span<const uint8_t> code)
         fail("has no room for " + std::to_string(code.size()) + " bytes of uploaded code at offset " +
              std::to_string(offset) + " (its upload area holds " + std::to_string(agent_.uploadBytes) + " bytes)");
     std::vector<uint8_t> payload;
-    put16(payload, offset);
+    putLe16(payload, offset);
     payload.insert(payload.end(), code.begin(), code.end());
     transact(CMD_UPLOAD, payload);
 }
@@ -251,7 +244,7 @@ void AgentLink::upload(uint16_t offset, std::span<const uint8_t> code)
 CallOutcome AgentLink::run(uint16_t offset, const AgentRegs& regs, int budgetMs)
 {
     std::vector<uint8_t> payload;
-    put16(payload, offset);
+    putLe16(payload, offset);
     return call(CMD_RUN, std::move(payload), regs, budgetMs);
 }
 
@@ -263,9 +256,9 @@ std::vector<uint32_t> AgentLink::hashes(uint32_t address, uint32_t pieceBytes, u
     while (count > 0) {
         const uint32_t n = std::min(count, perRequest);
         std::vector<uint8_t> payload;
-        put32(payload, address);
-        put16(payload, pieceBytes / 4);
-        put16(payload, n);
+        putLe32(payload, address);
+        putLe16(payload, pieceBytes / 4);
+        putLe16(payload, n);
         // The agent reads every byte it hashes: give it the time its CPU needs on a large piece.
         const std::vector<uint8_t> reply = transact(CMD_HASH, payload, int(uint64_t(pieceBytes) * n / 100000), n * 4);
         if (reply.size() != n * 4)

@@ -4,30 +4,15 @@
 #include <array>
 #include <cstring>
 
+#include "pc/little_endian.h"
+
 namespace agent_link {
 namespace {
 
-uint32_t le32(const uint8_t* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-uint16_t le16(const uint8_t* p)
-{
-    return uint16_t(p[0] | p[1] << 8);
-}
-
-void put32(std::vector<uint8_t>& out, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(uint8_t(value >> (8 * i)));
-}
-
-void put16(std::vector<uint8_t>& out, uint16_t value)
-{
-    out.push_back(uint8_t(value));
-    out.push_back(uint8_t(value >> 8));
-}
+using pc::le16;
+using pc::le32;
+using pc::putLe16;
+using pc::putLe32;
 
 const std::array<uint32_t, 256>& crcTable()
 {
@@ -49,9 +34,9 @@ const std::array<uint32_t, 256>& crcTable()
 void putRegs(std::vector<uint8_t>& out, const AgentRegs& regs)
 {
     for (uint32_t value : {regs.eax, regs.ebx, regs.ecx, regs.edx, regs.esi, regs.edi, regs.ebp})
-        put32(out, value);
+        putLe32(out, value);
     for (uint16_t value : {regs.ds, regs.es, regs.fs, regs.gs, regs.flags})
-        put16(out, value);
+        putLe16(out, value);
 }
 
 AgentRegs getRegs(std::span<const uint8_t> bytes)
@@ -112,9 +97,9 @@ uint32_t pageHash(const uint8_t* bytes, size_t count)
 std::vector<uint8_t> encodeFrame(const Frame& frame)
 {
     std::vector<uint8_t> out = {FRAME_SYNC0, FRAME_SYNC1, frame.version, frame.type, frame.sequence};
-    put16(out, uint16_t(frame.payload.size()));
+    putLe16(out, uint16_t(frame.payload.size()));
     out.insert(out.end(), frame.payload.begin(), frame.payload.end());
-    put32(out, crc32(std::span<const uint8_t>(out).subspan(2)));
+    putLe32(out, crc32(std::span<const uint8_t>(out).subspan(2)));
     return out;
 }
 

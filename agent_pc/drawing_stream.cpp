@@ -4,31 +4,20 @@
 #include <algorithm>
 #include <cstring>
 
+#include "pc/little_endian.h"
+
 namespace agent_pc {
 namespace {
+
+using pc::le32;
+using pc::putLe16;
+using pc::putLe32;
 
 // Shorter stretches cost fewer bytes as literals than as a record of their own.
 constexpr uint32_t MIN_FILL = 8;
 constexpr uint32_t MIN_COPY = 12;
 constexpr size_t FILL_BYTES = 6, COPY_BYTES = 9, SKIP_BYTES = 5, LITERAL_HEAD = 3;
 constexpr uint32_t MAX_LITERAL = 0xFFFF;
-
-void put16(std::vector<uint8_t>& out, uint32_t value)
-{
-    out.push_back(uint8_t(value));
-    out.push_back(uint8_t(value >> 8));
-}
-
-void put32(std::vector<uint8_t>& out, uint32_t value)
-{
-    put16(out, value);
-    put16(out, value >> 16);
-}
-
-uint32_t get32(const uint8_t* at)
-{
-    return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
-}
 
 class PieceWriter {
 public:
@@ -51,7 +40,7 @@ public:
         if (open_ && end_ != at && piece().bytes.size() + SKIP_BYTES + size <= limit_) {
             std::vector<uint8_t>& bytes = piece().bytes;
             bytes.push_back(EXPAND_SKIP);
-            put32(bytes, at - end_);
+            putLe32(bytes, at - end_);
             end_ = at;
             return;
         }
@@ -115,7 +104,7 @@ std::vector<StreamPiece> encodeDrawing(const uint8_t* shadow, std::span<const pc
                     std::min<uint32_t>({upTo - literalFrom, MAX_LITERAL, uint32_t(room - LITERAL_HEAD)});
                 std::vector<uint8_t>& bytes = out.record(literalFrom, LITERAL_HEAD + count, count);
                 bytes.push_back(EXPAND_LITERAL);
-                put16(bytes, count);
+                putLe16(bytes, count);
                 bytes.insert(bytes.end(), shadow + literalFrom, shadow + literalFrom + count);
                 literalFrom += count;
             }
@@ -138,7 +127,7 @@ std::vector<StreamPiece> encodeDrawing(const uint8_t* shadow, std::span<const pc
                 flushLiteral(p);
                 std::vector<uint8_t>& bytes = out.record(p, FILL_BYTES, fill);
                 bytes.push_back(EXPAND_FILL);
-                put32(bytes, fill);
+                putLe32(bytes, fill);
                 bytes.push_back(shadow[p]);
                 p += fill;
                 literalFrom = p;
@@ -146,8 +135,8 @@ std::vector<StreamPiece> encodeDrawing(const uint8_t* shadow, std::span<const pc
                 flushLiteral(p);
                 std::vector<uint8_t>& bytes = out.record(p, COPY_BYTES, copy);
                 bytes.push_back(EXPAND_COPY);
-                put32(bytes, copy);
-                put32(bytes, copyBack);
+                putLe32(bytes, copy);
+                putLe32(bytes, copyBack);
                 p += copy;
                 literalFrom = p;
             } else {
@@ -179,21 +168,21 @@ bool expandPiece(const StreamPiece& piece, uint8_t* memory, uint32_t bytes)
             i += n;
             at += n;
         } else if (type == EXPAND_FILL && i + 5 <= s.size()) {
-            const uint32_t n = get32(&s[i]);
+            const uint32_t n = le32(&s[i]);
             if (!fits(n))
                 return false;
             std::memset(memory + at, s[i + 4], n);
             i += 5;
             at += n;
         } else if (type == EXPAND_COPY && i + 8 <= s.size()) {
-            const uint32_t n = get32(&s[i]), back = get32(&s[i + 4]);
+            const uint32_t n = le32(&s[i]), back = le32(&s[i + 4]);
             if (back == 0 || back > at || !fits(n))
                 return false;
             for (uint32_t k = 0; k < n; ++k, ++at)  // in order: a short distance repeats
                 memory[at] = memory[at - back];
             i += 8;
         } else if (type == EXPAND_SKIP && i + 4 <= s.size()) {
-            at += get32(&s[i]);
+            at += le32(&s[i]);
             i += 4;
         } else {
             return false;

@@ -4,8 +4,13 @@
 
 #include <algorithm>
 
+#include "pc/little_endian.h"
+
 namespace qemu_pc {
 namespace {
+
+using pc::putLe16;
+using pc::putLe32;
 
 // A run of port bytes this long is shorter as one OUTS (7 bytes and its data) than as OUT8s
 // (4 bytes each).
@@ -13,18 +18,6 @@ constexpr size_t MIN_STRING_RUN = 3;
 // What a byte that continues a run adds at most: its data byte, or an OUT8 of its own while
 // its run is too short for OUTS.
 constexpr size_t CONTINUING_GROWTH = 4;
-
-void put16(std::vector<uint8_t>& list, uint32_t value)
-{
-    list.push_back(uint8_t(value));
-    list.push_back(uint8_t(value >> 8));
-}
-
-void put32(std::vector<uint8_t>& list, uint32_t value)
-{
-    put16(list, value);
-    put16(list, value >> 16);
-}
 
 }  // namespace
 
@@ -105,8 +98,8 @@ std::vector<uint8_t> IoBatch::operations(uint32_t sequence) const
             const bool repeated = same - i > rising - i;
             const size_t end = repeated ? same : rising;
             list.push_back(repeated ? WINDOW_SAME : WINDOW_RISING);
-            put32(list, e.address);
-            put32(list, uint32_t(end - i));
+            putLe32(list, e.address);
+            putLe32(list, uint32_t(end - i));
             for (size_t k = i; k < end; ++k)
                 list.push_back(uint8_t(entries_[k].value));
             i = end;
@@ -114,42 +107,42 @@ std::vector<uint8_t> IoBatch::operations(uint32_t sequence) const
         }
         case Kind::Copy:
             list.push_back(COPY);
-            put32(list, e.value);
-            put32(list, e.address);
-            put32(list, e.count);
+            putLe32(list, e.value);
+            putLe32(list, e.address);
+            putLe32(list, e.count);
             ++i;
             break;
         case Kind::Wait:
             list.push_back(WAIT_CLEAR);
-            put16(list, e.port);
-            put16(list, e.value);
-            put32(list, e.count);
+            putLe16(list, e.port);
+            putLe16(list, e.value);
+            putLe32(list, e.count);
             list.push_back(e.bytes);
             for (size_t k = 0; k < e.bytes; ++k)
-                put16(list, e.timeoutWrites[k]);
+                putLe16(list, e.timeoutWrites[k]);
             ++i;
             break;
         case Kind::Read:
             list.push_back(e.bytes == 1 ? IN8 : e.bytes == 2 ? IN16 : IN32);
-            put16(list, e.port);
+            putLe16(list, e.port);
             ++i;
             break;
         case Kind::Out:
             if (same - i >= MIN_STRING_RUN) {
                 list.push_back(OUTS);
-                put16(list, e.port);
-                put32(list, uint32_t(same - i));
+                putLe16(list, e.port);
+                putLe32(list, uint32_t(same - i));
                 for (size_t k = i; k < same; ++k)
                     list.push_back(uint8_t(entries_[k].value));
                 i = same;
                 break;
             }
             list.push_back(e.bytes == 1 ? OUT8 : e.bytes == 2 ? OUT16 : OUT32);
-            put16(list, e.port);
+            putLe16(list, e.port);
             if (e.bytes == 4)
-                put32(list, e.value);
+                putLe32(list, e.value);
             else if (e.bytes == 2)
-                put16(list, e.value);
+                putLe16(list, e.value);
             else
                 list.push_back(uint8_t(e.value));
             ++i;
@@ -157,7 +150,7 @@ std::vector<uint8_t> IoBatch::operations(uint32_t sequence) const
         }
     }
     list.push_back(END);
-    put32(list, sequence);
+    putLe32(list, sequence);
     return list;
 }
 
