@@ -5,13 +5,16 @@
 #include <fstream>
 #include <string>
 
+#include <unistd.h>
+
 #include "qemu_pc/ppm.h"
 
 namespace {
 
 bool readText(const std::string& content, pc::Picture& picture)
 {
-    const std::string path = ::testing::TempDir() + "ppm-test.ppm";
+    // A file of this process's own: ctest runs the cases side by side.
+    const std::string path = ::testing::TempDir() + "ppm-test-" + std::to_string(getpid()) + ".ppm";
     std::ofstream(path, std::ios::binary) << content;
     const bool ok = qemu_pc::readPpm(path, picture);
     std::remove(path.c_str());
